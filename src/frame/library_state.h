@@ -1,0 +1,46 @@
+// Library-wide values. Each thread that uses the library has its own copy; objects are used on the
+// thread that created them, so nothing here is shared between threads or locked.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace zel {
+
+class ZelDatabase;
+class Dictionary;
+
+struct LibraryState {
+  // The one open catalogue, set by open and create, cleared by close.
+  std::shared_ptr<ZelDatabase> active_database;
+  // Schema number of the active catalogue; written only when a catalogue is opened or created.
+  int16_t active_db_schema = 0;
+  // Schema number this library writes.
+  int16_t current_db_schema = 89;
+  // Decimal separator of the user's locale; "." until a Control reads the locale.
+  std::string decimal_separator = ".";
+  // Learned crew-type mapping (role to crew type), created on first use.
+  std::shared_ptr<Dictionary> crew_mapping_table;
+};
+
+// This thread's library-wide values.
+LibraryState& State();
+
+// The decimal separator of the user's locale (the numpunct facet of std::locale("")), "." when the
+// locale cannot be read.
+std::string UserDecimalSeparator();
+
+// Overrides the decimal separator of this thread, for tests. Restores the previous one on destruction.
+class ScopedDecimalSeparator {
+ public:
+  explicit ScopedDecimalSeparator(std::string separator);
+  ~ScopedDecimalSeparator();
+  ScopedDecimalSeparator(const ScopedDecimalSeparator&) = delete;
+  ScopedDecimalSeparator& operator=(const ScopedDecimalSeparator&) = delete;
+
+ private:
+  std::string previous_;
+};
+
+}  // namespace zel

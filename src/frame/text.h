@@ -1,0 +1,34 @@
+// Text helpers shared by every subsystem. Texts are UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zel {
+
+// Lower case of ASCII letters and of the Latin-1 letters (U+00C0..U+00DE); other bytes unchanged.
+// This is the case rule of keys, member names and the platform's LCase.
+std::string ToLower(std::string_view text);
+std::string ToUpper(std::string_view text);
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+// Every occurrence of `from` replaced by `to`, scanning left to right; an empty `from` changes nothing.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+// Pieces of `text` between occurrences of `separator`; an empty text gives one empty piece.
+std::vector<std::string> Split(std::string_view text, std::string_view separator);
+
+// `text` without leading and trailing blanks (spaces only, as the platform's Trim).
+std::string Trim(std::string_view text);
+
+bool IsAsciiDigits(std::string_view text);
+
+// UTF-16 code units of a UTF-8 text; invalid bytes become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// The text of a single-byte windows-1252 string as UTF-8.
+std::string Windows1252ToUtf8(std::string_view text);
+
+}  // namespace zel

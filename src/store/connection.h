@@ -1,0 +1,200 @@
+// The engine adapter: one catalogue file in SQLite, reached with the SQL dialect the library speaks.
+//
+// The library builds its statements in that dialect (column types varchar, varchar(n), memo,
+// integer, long, NUMERIC, date, yesno; `true`/`false`; LIKE with * and ?; [bracketed] names; text
+// literals converted to the column's type by the engine). The adapter translates each statement,
+// binds its literals as parameters of a cached prepared statement, and gives the engine's behaviour:
+//
+//  - Execute skips, without an error, every row that a key, uniqueness, NOT NULL or reference rule
+//    refuses (per row, also for multi-row INSERT ... SELECT, UPDATE and DELETE); errors in the
+//    statement itself (syntax, unknown names, a value that does not convert, a text longer than its
+//    column) are raised as zel::Error with the numbers of engine_errors.h.
+//  - Exactly one statement per call: text after the first statement is an error, never run.
+//  - Text comparison, ordering and unique keys ignore letter case.
+//  - Stored form, readable by any SQLite tool: yesno as 0/1, date as "YYYY-MM-DD HH:MM:SS" text,
+//    numbers as integers and reals, texts as UTF-8.
+//
+// A Connection is used on one thread. Record sets and write scopes must not outlive it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/object.h"
+
+struct sqlite3;
+
+namespace zel::store {
+
+class RecordSet;
+
+// Column types of the dialect, with the type numbers the engine's table definitions report.
+enum class ColumnType : int16_t {
+  kBoolean = 1,  // yesno
+  kLong = 4,     // integer, long
+  kDouble = 7,   // NUMERIC
+  kDate = 8,     // date
+  kText = 10,    // varchar, varchar(n)
+  kMemo = 12,    // memo
+};
+
+struct ColumnDef {
+  std::string name;
+  ColumnType type = ColumnType::kText;
+  int32_t max_length = 0;  // characters for kText (255 unless given), 0 otherwise
+  bool not_null = false;
+};
+
+struct TableDef {
+  std::string name;
+  std::vector<ColumnDef> columns;
+};
+
+class Connection {
+ public:
+  // Opens an existing catalogue file, shared and writable. A missing file, a file that is not a
+  // database, or one that cannot be opened raise the engine's error for that case; nothing is created.
+  static std::shared_ptr<Connection> Open(const std::string& path);
+  // Creates a new empty file; raises kFileExists when one is already there.
+  static std::shared_ptr<Connection> Create(const std::string& path);
+  // Writes a compacted copy of the closed file `source` to `destination`, which must not exist.
+  static void Compact(const std::string& source, const std::string& destination);
+
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // The path as given to Open or Create.
+  const std::string& Name() const;
+
+  // Runs an action or definition statement (see the file comment for the skipping rule).
+  // Returns the number of rows changed.
+  int64_t Execute(std::string_view sql);
+  // Opens a record set on a query. Its rows are read when first needed.
+  std::shared_ptr<RecordSet> OpenRecordSet(std::string_view sql);
+
+  // The user tables of the file, in creation order, with their columns.
+  std::vector<TableDef> TableDefs();
+  // The definition of one table; nullptr when the file has no such table (names ignore case).
+  const TableDef* FindTable(std::string_view name);
+
+  // Nested write scopes; prefer WriteScope. The outermost scope is one transaction.
+  void BeginScope();
+  void CommitScope();
+  void RollbackScope() noexcept;
+  int ScopeDepth() const;
+
+  struct Stats {
+    uint64_t statements = 0;    // statements run (Execute and record sets)
+    uint64_t cache_hits = 0;    // prepared statements reused
+    uint64_t cache_misses = 0;  // statements prepared anew
+  };
+  Stats stats() const;
+  // Turns the prepared-statement cache on or off (on by default); for measurements.
+  void SetStatementCache(bool enabled);
+
+  // The SQLite handle, for the adapter's own parts.
+  sqlite3* handle();
+
+  struct Impl;
+
+ private:
+  explicit Connection(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+// A scope of writes that ends in a rollback unless committed: an error thrown between construction
+// and Commit leaves the file as it was when the scope began. Scopes nest (savepoints). The destructor
+// never throws.
+class WriteScope {
+ public:
+  explicit WriteScope(Connection& connection);
+  ~WriteScope();
+  WriteScope(const WriteScope&) = delete;
+  WriteScope& operator=(const WriteScope&) = delete;
+
+  void Commit();
+
+ private:
+  Connection& connection_;
+  bool open_ = true;
+};
+
+class Fields;
+
+// A cursor over the rows of a query, with the engine's record-set members. Values come typed by
+// the column: yesno as Boolean, date as Date, integer and long as Long, NUMERIC as Double, texts as
+// String, a missing value as Null. Fields are found by name (ignoring case, first match) or by
+// 0-based position. AddNew, Edit and Update write one row of a single-table query; an Update that
+// breaks a key raises kDuplicateKey.
+class RecordSet : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  bool Eof();
+  void MoveNext();
+  void MoveFirst();
+  // Non-zero when the set has at least one row.
+  int32_t RecordCount();
+  // The next `count` rows as an array indexed (column, row), moving past them.
+  std::shared_ptr<Array> GetRows(int32_t count);
+  std::shared_ptr<Fields> GetFields();
+  void AddNew();
+  void Edit();
+  void Update();
+  void Close();
+
+  // C++ conveniences over the current row.
+  int32_t FieldCount();
+  std::string FieldName(int32_t position);
+  // Value of the current row's field by name or 0-based position; raises kNoCurrentRecord at EOF
+  // (outside AddNew) and kUnknownField for an unknown field.
+  Variant Value(std::string_view name);
+  Variant ValueAt(int32_t position);
+  // Assigns a field of the row being added or edited, converted to the column's type.
+  void SetValue(std::string_view name, const Variant& value);
+
+  struct Impl;
+  explicit RecordSet(std::unique_ptr<Impl> impl);
+  ~RecordSet() override;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// The fields of a record set's current row. Item (the default member) takes a name or a position.
+class Fields : public Object {
+ public:
+  explicit Fields(std::shared_ptr<RecordSet> records) : records_(std::move(records)) {}
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  int32_t Count();
+  ObjectPtr Item(Variant index);
+
+ private:
+  std::shared_ptr<RecordSet> records_;
+};
+
+// One field of a record set's current row.
+class Field : public Object {
+ public:
+  Field(std::shared_ptr<RecordSet> records, int32_t position)
+      : records_(std::move(records)), position_(position) {}
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  std::string Name();
+  Variant Value();
+  void SetValue(Variant value);
+
+ private:
+  std::shared_ptr<RecordSet> records_;
+  int32_t position_;
+};
+
+}  // namespace zel::store

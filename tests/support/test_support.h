@@ -1,0 +1,58 @@
+// Helpers shared by the tests: a fresh temporary folder per test and paths of the build.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "frame/error.h"
+
+namespace zel::testing {
+
+// A folder of its own for one test, removed with everything in it when the object ends.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // Path of a file inside the folder, as text.
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Folder of the shared real-world test data, or empty when this checkout has none.
+std::filesystem::path SharedTestData();
+
+std::string SourceDir();
+std::string BinaryDir();
+
+}  // namespace zel::testing
+
+// Asserts that `statement` throws zel::Error with exactly this number and description.
+#define EXPECT_ZEL_ERROR(statement, expected_number, expected_text)                   \
+  do {                                                                     \
+    try {                                                                  \
+      statement;                                                           \
+      ADD_FAILURE() << "no error from " #statement;                        \
+    } catch (const ::zel::Error& error_) {                                 \
+      EXPECT_EQ(error_.number(), (expected_number)) << error_.description();        \
+      EXPECT_EQ(error_.description(), std::string(expected_text));           \
+    }                                                                      \
+  } while (0)
+
+// Asserts that `statement` throws zel::Error with this number, whatever its text.
+#define EXPECT_ZEL_ERROR_NUMBER(statement, expected_number)                      \
+  do {                                                                     \
+    try {                                                                  \
+      statement;                                                           \
+      ADD_FAILURE() << "no error from " #statement;                        \
+    } catch (const ::zel::Error& error_) {                                 \
+      EXPECT_EQ(error_.number(), (expected_number)) << error_.description();        \
+    }                                                                      \
+  } while (0)
