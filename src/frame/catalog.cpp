@@ -1,0 +1,24 @@
+#include "frame/catalog.h"
+
+#include "frame/collection.h"
+#include "frame/dictionary.h"
+#include "frame/text.h"
+
+namespace zel {
+
+const std::vector<const ClassInfo*>& PublicClasses() {
+  static const std::vector<const ClassInfo*> classes = {
+      &Collection::Info(),
+      &Dictionary::Info(),
+  };
+  return classes;
+}
+
+const ClassInfo* FindPublicClass(std::string_view name) {
+  for (const ClassInfo* info : PublicClasses()) {
+    if (EqualsIgnoreCase(info->name(), name)) return info;
+  }
+  return nullptr;
+}
+
+}  // namespace zel
