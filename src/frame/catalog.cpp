@@ -1,13 +1,20 @@
 #include "frame/catalog.h"
 
 #include "frame/collection.h"
+#include "frame/control.h"
 #include "frame/dictionary.h"
 #include "frame/text.h"
+#include "store/database.h"
+#include "store/info.h"
 
 namespace zel {
 
 const std::vector<const ClassInfo*>& PublicClasses() {
   static const std::vector<const ClassInfo*> classes = {
+      &Control::Info(),
+      &ZelDatabase::Info(),
+      &ZelInfo::Info(),
+      &ZelInfos::Info(),
       &Collection::Info(),
       &Dictionary::Info(),
   };

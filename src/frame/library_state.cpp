@@ -19,10 +19,14 @@ std::string UserDecimalSeparator() {
 }
 
 ScopedDecimalSeparator::ScopedDecimalSeparator(std::string separator)
-    : previous_(State().decimal_separator) {
+    : previous_(State().decimal_separator), previous_overridden_(State().decimal_separator_overridden) {
   State().decimal_separator = std::move(separator);
+  State().decimal_separator_overridden = true;
 }
 
-ScopedDecimalSeparator::~ScopedDecimalSeparator() { State().decimal_separator = previous_; }
+ScopedDecimalSeparator::~ScopedDecimalSeparator() {
+  State().decimal_separator = previous_;
+  State().decimal_separator_overridden = previous_overridden_;
+}
 
 }  // namespace zel

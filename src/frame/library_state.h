@@ -20,6 +20,8 @@ struct LibraryState {
   int16_t current_db_schema = 89;
   // Decimal separator of the user's locale; "." until a Control reads the locale.
   std::string decimal_separator = ".";
+  // True while a test has fixed the decimal separator; a new Control then keeps it.
+  bool decimal_separator_overridden = false;
   // Learned crew-type mapping (role to crew type), created on first use.
   std::shared_ptr<Dictionary> crew_mapping_table;
 };
@@ -41,6 +43,7 @@ class ScopedDecimalSeparator {
 
  private:
   std::string previous_;
+  bool previous_overridden_;
 };
 
 }  // namespace zel

@@ -1,6 +1,12 @@
 #include "support/test_support.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <random>
 
 namespace zel::testing {
@@ -28,6 +34,44 @@ std::filesystem::path SharedTestData() {
 }
 
 std::string SourceDir() { return ZEL_SOURCE_DIR; }
+
+namespace {
+std::string ReadWhole(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+}  // namespace
+
+CommandResult RunZel(const std::vector<std::string>& args) {
+  TempDir scratch;
+  const std::string out_path = scratch.File("out");
+  const std::string err_path = scratch.File("err");
+  const std::string zel = std::string(ZEL_BINARY_DIR) + "/bin/zel";
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(zel.c_str()));
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  CommandResult result;
+  const pid_t child = fork();
+  if (child == 0) {
+    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int in = open("/dev/null", O_RDONLY);
+    dup2(out, 1);
+    dup2(err, 2);
+    dup2(in, 0);
+    execv(zel.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = ReadWhole(out_path);
+  result.err = ReadWhole(err_path);
+  return result;
+}
 std::string BinaryDir() { return ZEL_BINARY_DIR; }
 
 }  // namespace zel::testing

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,15 @@ std::filesystem::path SharedTestData();
 
 std::string SourceDir();
 std::string BinaryDir();
+
+struct CommandResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the built `zel` with `args` (each passed as one argument, no shell), capturing its output.
+CommandResult RunZel(const std::vector<std::string>& args);
 
 }  // namespace zel::testing
 

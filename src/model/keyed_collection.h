@@ -1,0 +1,84 @@
+// The machinery every plural class shares: a typed wrapper around one Collection.
+//
+// A wrapper decides its key rule (KeyOf) and, for wrappers that stand for a whole table, what
+// adding saves (Save) and what removing deletes (Delete). Everything else (Count, Item by position
+// or key, Remove, RemoveAll from last to first, enumeration, AddLoaded) lives here once. Items are
+// shared references: adding an object does not copy it. A key is taken when the item is added;
+// changing the item's field afterwards does not re-key it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frame/collection.h"
+#include "frame/error.h"
+#include "frame/object.h"
+
+namespace zel {
+
+class KeyedCollection : public Object {
+ public:
+  // Number of items as a 16-bit count (Overflow above 32767), the width most wrappers report.
+  int16_t Count() const;
+  // Number of items as a 32-bit count, for the wrappers that report that width.
+  int32_t CountLong() const { return items_.Count(); }
+  // Removes by position or key; table wrappers delete the item's rows first.
+  void Remove(Variant index);
+  // Removes every item, last to first, through Remove.
+  void RemoveAll();
+  ObjectPtr NewEnum() const { return items_.NewEnum(); }
+
+  // Adds an item read from the catalogue under the key rule, writing nothing. Library-internal.
+  void AddLoaded(ObjectPtr item);
+
+  // The item at a position (number) or under a key (text), untyped.
+  ObjectPtr ItemObject(const Variant& index) const;
+  bool empty() const { return items_.Count() == 0; }
+
+ protected:
+  // Key of an item under the wrapper's rule; empty for wrappers without keys.
+  virtual std::string KeyOf(const Object& item) const;
+  // Stores an added item in the catalogue (table wrappers only).
+  virtual void Save(Object& item);
+  // Deletes a removed item's rows from the catalogue (table wrappers only).
+  virtual void Delete(Object& item);
+
+  // Adds under the key rule, then saves; returns the item. A duplicate key fails before any write.
+  ObjectPtr AddExisting(ObjectPtr item);
+  // Adds under an explicit key (empty: none), writing nothing.
+  void Insert(ObjectPtr item, const std::string& key);
+
+  // Linear scan in order: true when `matches` holds for some item.
+  template <class T, class Pred>
+  bool AnyOf(Pred matches) const {
+    for (const Variant& item : items_.Items()) {
+      if (matches(static_cast<const T&>(*item.ToObject()))) return true;
+    }
+    return false;
+  }
+
+  Collection items_;
+};
+
+// A wrapper whose items are all of class T.
+template <class T>
+class TypedCollection : public KeyedCollection {
+ public:
+  // The item at a position or under a key; fails as Collection does.
+  std::shared_ptr<T> Item(Variant index) const {
+    auto typed = std::dynamic_pointer_cast<T>(ItemObject(index));
+    if (!typed) Raise(errc::kTypeMismatch);
+    return typed;
+  }
+  // The items in order.
+  std::vector<std::shared_ptr<T>> All() const {
+    std::vector<std::shared_ptr<T>> all;
+    for (const Variant& item : items_.Items()) {
+      all.push_back(std::static_pointer_cast<T>(item.ToObject()));
+    }
+    return all;
+  }
+};
+
+}  // namespace zel

@@ -1,0 +1,178 @@
+#include "store/database.h"
+
+#include "frame/library_state.h"
+#include "frame/member_table.h"
+#include "store/table_defs.h"
+#include "store/text_helpers.h"
+
+namespace zel {
+
+const ClassInfo& ZelDatabase::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelDatabase>("ZelDatabase")
+          .WithReflection(Reflection::kTolerant)
+          .Method("ClearTable", &ZelDatabase::ClearTable, {Param("TableName")})
+          .Get("TableDefs", &ZelDatabase::TableDefs)
+          .Property("Schema", &ZelDatabase::Schema, &ZelDatabase::SetSchema)
+          .Get("FilePath", &ZelDatabase::FilePath)
+          .Property("Owner", &ZelDatabase::Owner, &ZelDatabase::SetOwner)
+          .Method("ReadDbInfo", &ZelDatabase::ReadDbInfo,
+                  {Param("DbInfoName"), Optional("Default", "")})
+          .Method("WriteDbInfo", &ZelDatabase::WriteDbInfo,
+                  {Param("DbInfoName"), Param("DbInfoValue")})
+          .Method("ReadAdditionalInfoByProfileID", &ZelDatabase::ReadAdditionalInfoByProfileID,
+                  {Param("ProfileID"), Param("DbInfoName"), Optional("Default", "")})
+          .Method("ReadMetaInfoByProfileID", &ZelDatabase::ReadMetaInfoByProfileID,
+                  {Param("ProfileID"), Param("DbInfoName"), Optional("Default", "")})
+          .Method("WriteAdditionalInfoByProfileID", &ZelDatabase::WriteAdditionalInfoByProfileID,
+                  {Param("ProfileID"), Param("DbInfoName"), Param("InfoValue"),
+                   Optional("InfoType", "")})
+          .Method("WriteMetaInfoByProfileID", &ZelDatabase::WriteMetaInfoByProfileID,
+                  {Param("ProfileID"), Param("DbInfoName"), Param("InfoValue")})
+          .Method("WriteAdditionalInfosByProfileID", &ZelDatabase::WriteAdditionalInfosByProfileID,
+                  {Param("ProfileID"), Param("Infos")})
+          .Method("ReadAdditionalInfosByProfileID", &ZelDatabase::ReadAdditionalInfosByProfileID,
+                  {Param("ProfileID")})
+          .Method("UpdateDatabase", &ZelDatabase::UpdateDatabase)
+          .Method("ExecuteSQL", &ZelDatabase::ExecuteSQL, {Param("strSQL")})
+          .Method("ExecuteSQLWithResult", &ZelDatabase::ExecuteSQLWithResult, {Param("strSQL")})
+          .Method("DbExecute", &ZelDatabase::DbExecute, {Param("strSQL")})
+          .Method("DbOpenRecordSet", &ZelDatabase::DbOpenRecordSet, {Param("strSQL")})
+          .Build();
+  return info;
+}
+
+ZelDatabase::ZelDatabase(std::shared_ptr<store::Connection> connection)
+    : connection_(std::move(connection)), file_path_(connection_->Name()) {}
+
+// The active database is held by the library itself, so a database object that ends is never the
+// active one: ending leaves ActiveDatabase alone and only closes this object's connection.
+ZelDatabase::~ZelDatabase() = default;
+
+void ZelDatabase::ClearTable(std::string_view table_name) {
+  DbExecute("DELETE FROM " + QuoteSql(table_name));
+}
+
+ObjectPtr ZelDatabase::TableDefs() {
+  return std::make_shared<store::TableDefs>(connection_->TableDefs());
+}
+
+int16_t ZelDatabase::Schema() { return Variant(ReadDbInfo("Schema", "")).ToInteger(); }
+
+void ZelDatabase::SetSchema(int16_t schema) { WriteDbInfo("Schema", std::to_string(schema)); }
+
+const std::string& ZelDatabase::FilePath() const { return file_path_; }
+
+std::string ZelDatabase::Owner() { return ReadDbInfo("Owner", ""); }
+
+void ZelDatabase::SetOwner(std::string owner) { WriteDbInfo("Owner", owner); }
+
+std::string ZelDatabase::ReadDbInfo(std::string_view name, std::string_view fallback) {
+  auto records = DbOpenRecordSet("SELECT InfoValue FROM DbInfo WHERE InfoName = '" +
+                                 QuoteSql(name) + "'");
+  if (records->RecordCount() == 0) return std::string(fallback);
+  return records->Value("InfoValue").ToText();
+}
+
+void ZelDatabase::WriteDbInfo(std::string_view name, std::string_view value) {
+  store::WriteScope scope(*connection_);
+  DbExecute("DELETE FROM DbInfo WHERE InfoName = '" + QuoteSql(name) + "'");
+  DbExecute("INSERT INTO DbInfo (InfoName, InfoValue) VALUES ('" + QuoteSql(name) + "', '" +
+            QuoteSql(value) + "')");
+  scope.Commit();
+}
+
+std::string ZelDatabase::ReadInfoByProfileID(std::string_view table, std::string_view profile_id,
+                                             std::string_view name, std::string_view fallback) {
+  auto records = DbOpenRecordSet("SELECT InfoValue FROM " + std::string(table) +
+                                 " WHERE InfoName = '" + QuoteSql(name) + "' AND ProfileID = '" +
+                                 QuoteSql(profile_id) + "'");
+  if (records->RecordCount() == 0) return std::string(fallback);
+  return records->Value("InfoValue").ToTextOrEmpty();
+}
+
+std::string ZelDatabase::ReadAdditionalInfoByProfileID(std::string_view profile_id,
+                                                       std::string_view name,
+                                                       std::string_view fallback) {
+  return ReadInfoByProfileID("AdditionalInfo", profile_id, name, fallback);
+}
+
+std::string ZelDatabase::ReadMetaInfoByProfileID(std::string_view profile_id,
+                                                 std::string_view name,
+                                                 std::string_view fallback) {
+  return ReadInfoByProfileID("MetaInfo", profile_id, name, fallback);
+}
+
+void ZelDatabase::InsertAdditionalInfo(std::string_view profile_id, std::string_view name,
+                                       std::string_view value, std::string_view info_type) {
+  const std::string key = "'" + QuoteSql(profile_id) + "', '" + QuoteSql(name) + "', '" +
+                          QuoteSql(value) + "'";
+  if (State().active_db_schema >= 84) {
+    DbExecute("INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue, infotype) VALUES (" +
+              key + ", '" + QuoteSql(info_type) + "')");
+  } else {
+    DbExecute("INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue) VALUES (" + key + ")");
+  }
+}
+
+void ZelDatabase::WriteAdditionalInfoByProfileID(std::string_view profile_id,
+                                                 std::string_view name, std::string_view value,
+                                                 std::string_view info_type) {
+  store::WriteScope scope(*connection_);
+  DbExecute("DELETE FROM AdditionalInfo WHERE ProfileID = '" + QuoteSql(profile_id) +
+            "' AND InfoName = '" + QuoteSql(name) + "'");
+  InsertAdditionalInfo(profile_id, name, value, info_type);
+  scope.Commit();
+}
+
+void ZelDatabase::WriteMetaInfoByProfileID(std::string_view profile_id, std::string_view name,
+                                           std::string_view value) {
+  store::WriteScope scope(*connection_);
+  DbExecute("DELETE FROM MetaInfo WHERE ProfileID = '" + QuoteSql(profile_id) +
+            "' AND InfoName = '" + QuoteSql(name) + "'");
+  DbExecute("INSERT INTO MetaInfo (ProfileID, InfoName, InfoValue) VALUES ('" +
+            QuoteSql(profile_id) + "', '" + QuoteSql(name) + "', '" + QuoteSql(value) + "')");
+  scope.Commit();
+}
+
+void ZelDatabase::WriteAdditionalInfosByProfileID(std::string_view profile_id,
+                                                  const std::shared_ptr<ZelInfos>& infos) {
+  if (!infos) Raise(errc::kMissingObject);
+  store::WriteScope scope(*connection_);
+  DbExecute("DELETE FROM AdditionalInfo WHERE ProfileID = '" + QuoteSql(profile_id) + "'");
+  for (const auto& info : infos->All()) {
+    InsertAdditionalInfo(profile_id, info->Name(), info->Value(), info->InfoType());
+  }
+  scope.Commit();
+}
+
+std::shared_ptr<ZelInfos> ZelDatabase::ReadAdditionalInfosByProfileID(
+    std::string_view profile_id) {
+  auto infos = std::make_shared<ZelInfos>();
+  auto records = DbOpenRecordSet("SELECT * FROM AdditionalInfo WHERE ProfileID = '" +
+                                 QuoteSql(profile_id) + "' ORDER BY InfoName");
+  const bool has_type = State().active_db_schema > 83;
+  for (; !records->Eof(); records->MoveNext()) {
+    auto info = infos->Add(records->Value("InfoName").ToTextOrEmpty(),
+                           records->Value("InfoValue").ToTextOrEmpty());
+    if (has_type) info->SetInfoType(records->Value("InfoType").ToTextOrEmpty());
+  }
+  return infos;
+}
+
+void ZelDatabase::UpdateDatabase() {
+  // The list updates join here, in their fixed order, as the lists come to exist.
+}
+
+void ZelDatabase::DbExecute(std::string_view sql) { connection_->Execute(sql); }
+
+std::shared_ptr<store::RecordSet> ZelDatabase::DbOpenRecordSet(std::string_view sql) {
+  return connection_->OpenRecordSet(sql);
+}
+
+ZelDatabase& RequireActiveDatabase() {
+  if (!State().active_database) Raise(errc::kMissingObject);
+  return *State().active_database;
+}
+
+}  // namespace zel

@@ -1,0 +1,19 @@
+// The catalogue's file format: 32 tables and 37 indexes, built in a fixed order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zel {
+
+class ZelDatabase;
+
+// The definition statements of every table, in creation order (referenced tables first).
+const std::vector<std::string>& TableStatements();
+// The index statements, in creation order.
+const std::vector<std::string>& IndexStatements();
+
+// Builds every table, then every index, in `database`, which must be new and empty.
+void BuildSchema(ZelDatabase& database);
+
+}  // namespace zel

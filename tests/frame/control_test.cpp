@@ -1,0 +1,171 @@
+#include "frame/control.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "frame/library_state.h"
+#include "frame/reflection.h"
+#include "store/database.h"
+#include "support/test_support.h"
+
+namespace zel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Texts(const Array& array) {
+  std::vector<std::string> texts;
+  for (size_t i = 0; i < array.Length(); ++i) texts.push_back(array.At(i).ToText());
+  return texts;
+}
+
+class ControlTest : public ::testing::Test {
+ protected:
+  void TearDown() override { control_.CloseDatabase(); }
+  testing::TempDir dir_;
+  Control control_;
+};
+
+TEST_F(ControlTest, PropertyListNamesTheThreeReadableProperties) {
+  EXPECT_EQ(Texts(*GetPropertyList(control_)),
+            (std::vector<std::string>{"CurrentDbSchema", "ActiveDb", "Version"}));
+  EXPECT_EQ(control_.CurrentDbSchema(), 89);
+  EXPECT_EQ(Control::Version(), "0.3.0");
+  EXPECT_EQ(ReadProperty(control_, "version").ToText(), "0.3.0");
+}
+
+TEST_F(ControlTest, ActiveDbFailsWithoutADatabaseButReadPropertyAnswersEmpty) {
+  EXPECT_ZEL_ERROR(control_.ActiveDb(), 2, "No active Zel database");
+  EXPECT_TRUE(ReadProperty(control_, "ActiveDb").IsEmpty());
+  EXPECT_TRUE(ReadProperty(control_, "NoSuchProperty").IsEmpty());
+  auto database = control_.CreateDatabase(dir_.File("a.zel"));
+  EXPECT_EQ(ReadProperty(control_, "ActiveDb").ToObject(), database);
+}
+
+TEST_F(ControlTest, CreateBuildsSchema89AndReopens) {
+  const std::string path = dir_.File("new.zel");
+  auto created = control_.CreateDatabase(path);
+  EXPECT_EQ(created->Schema(), 89);
+  EXPECT_EQ(State().active_db_schema, 89);
+  EXPECT_EQ(created->FilePath(), path);
+  State().active_db_schema = 0;
+  auto opened = control_.OpenDatabase(path);
+  EXPECT_NE(opened, created);
+  EXPECT_EQ(control_.ActiveDb(), opened);
+  EXPECT_EQ(State().active_db_schema, 89);
+}
+
+TEST_F(ControlTest, OpeningAMissingFileFailsAndLeavesNoDatabaseActive) {
+  control_.CreateDatabase(dir_.File("a.zel"));
+  const std::string missing = dir_.File("missing.zel");
+  EXPECT_ZEL_ERROR(control_.OpenDatabase(missing), 1, "Database " + missing + " does not exist");
+  EXPECT_ZEL_ERROR(control_.ActiveDb(), 2, "No active Zel database");
+  EXPECT_FALSE(fs::exists(missing));
+}
+
+TEST_F(ControlTest, CreatingOverAnExistingFileFailsAndLeavesItUntouched) {
+  const std::string path = dir_.File("taken.zel");
+  std::ofstream(path) << "precious";
+  EXPECT_ZEL_ERROR(control_.CreateDatabase(path), 10, "Database already exists!");
+  std::ifstream in(path);
+  std::string content;
+  std::getline(in, content);
+  EXPECT_EQ(content, "precious");
+}
+
+TEST_F(ControlTest, OlderSchemaNumbersAreReadAsTheyAre) {
+  const std::string path = dir_.File("old.zel");
+  control_.CreateDatabase(path)->SetSchema(75);
+  control_.CloseDatabase();
+  control_.OpenDatabase(path);
+  EXPECT_EQ(State().active_db_schema, 75);
+}
+
+TEST_F(ControlTest, AFileWithoutSchemaEntryStaysActiveAfterTheError) {
+  const std::string path = dir_.File("bare.zel");
+  control_.CreateDatabase(path)->DbExecute("DELETE FROM DbInfo");
+  control_.CloseDatabase();
+  State().active_db_schema = 42;
+  EXPECT_ZEL_ERROR(control_.OpenDatabase(path), 13, "Type mismatch");
+  EXPECT_EQ(control_.ActiveDb()->FilePath(), path);
+  EXPECT_EQ(State().active_db_schema, 42);
+}
+
+TEST_F(ControlTest, CompactRefusesTheActiveFileAndLeavesNoBackupBehind) {
+  const std::string path = dir_.File("c.zel");
+  auto database = control_.CreateDatabase(path);
+  database->WriteDbInfo("Owner", "Ann");
+  EXPECT_ZEL_ERROR(control_.CompactDatabase(path), 6, "Close Active Database first");
+  database.reset();
+  control_.CloseDatabase();
+  control_.CompactDatabase(path);
+  EXPECT_FALSE(fs::exists(path + "_bak"));
+  EXPECT_EQ(control_.OpenDatabase(path)->Owner(), "Ann");
+  control_.CloseDatabase();
+  EXPECT_ZEL_ERROR(control_.CompactDatabase(dir_.File("none.zel")), 7, "Database does not exist");
+}
+
+TEST_F(ControlTest, CompactOfANonDatabaseFailsAndKeepsTheFile) {
+  const std::string path = dir_.File("junk.zel");
+  std::ofstream(path) << std::string(4096, 'x');
+  EXPECT_ANY_THROW(control_.CompactDatabase(path));
+  EXPECT_EQ(fs::file_size(path), 4096u);
+  EXPECT_FALSE(fs::exists(path + "_bak"));
+}
+
+TEST_F(ControlTest, ReleasingAnEarlierDatabaseKeepsTheActiveOne) {
+  auto first = control_.CreateDatabase(dir_.File("1.zel"));
+  auto second = control_.CreateDatabase(dir_.File("2.zel"));
+  first.reset();
+  EXPECT_EQ(control_.ActiveDb(), second);
+}
+
+TEST_F(ControlTest, EarlierDatabaseObjectsStayUsable) {
+  auto first = control_.CreateDatabase(dir_.File("1.zel"));
+  control_.CreateDatabase(dir_.File("2.zel"));
+  first->SetOwner("still here");
+  EXPECT_EQ(first->Owner(), "still here");
+}
+
+TEST(Control, RemoveInvalidFileNameCharactersReplacesInOrder) {
+  EXPECT_EQ(Control::RemoveInvalidFileNameCharacters("Alien: Director's Cut?"),
+            "Alien - Director's Cut");
+  EXPECT_EQ(Control::RemoveInvalidFileNameCharacters("a\\b/c*d<e>f\"g|h"), "abcdef'g|h");
+}
+
+TEST(Control, HelpersForNamesNomineesAndCrewTypes) {
+  Control control;
+  EXPECT_EQ(Control::SplitUpName("Anna Maria Berg"), "Anna|Maria|Berg");
+  auto names = Control::SplitUpNominees("Ann Lee, Bo Berg and Cy Dahl");
+  ASSERT_EQ(names->Count(), 3);
+  EXPECT_EQ(names->Item(Variant(3)).ToText(), "Cy Dahl");
+  EXPECT_EQ(control.GetProfilerCrewType("Director"), "Direction");
+  EXPECT_EQ(control.GetProfilerCrewType("director"), "");
+  EXPECT_EQ(Control::CreateVBACollection()->Count(), 0);
+}
+
+TEST(Control, LateBoundCallsReachEveryMember) {
+  testing::TempDir dir;
+  auto control = std::make_shared<Control>();
+  Variant database =
+      Invoke(*control, "CreateDatabase", CallKind::kCall, {Variant(dir.File("late.zel"))});
+  ASSERT_TRUE(database.IsObject());
+  EXPECT_EQ(Invoke(*control, "currentdbschema", CallKind::kGet).ToInteger(), 89);
+  EXPECT_EQ(Invoke(*control, "SplitUpName", CallKind::kCall, {}, {{"name", Variant("Tom Hale")}})
+                .ToText(),
+            "Tom||Hale");
+  control->CloseDatabase();
+}
+
+TEST(Control, DecimalSeparatorComesFromTheLocaleUnlessFixed) {
+  {
+    ScopedDecimalSeparator fixed(";");
+    Control control;
+    EXPECT_EQ(State().decimal_separator, ";");
+  }
+  Control control;
+  EXPECT_EQ(State().decimal_separator, UserDecimalSeparator());
+}
+
+}  // namespace
+}  // namespace zel

@@ -1,0 +1,161 @@
+#include "store/database.h"
+
+#include "frame/control.h"
+#include "frame/library_state.h"
+#include "frame/reflection.h"
+#include "store/info.h"
+#include "support/test_support.h"
+
+namespace zel {
+namespace {
+
+class DatabaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override { db_ = control_.CreateDatabase(dir_.File("db.zel")); }
+  void TearDown() override { control_.CloseDatabase(); }
+
+  int64_t Count(const std::string& sql) { return db_->DbOpenRecordSet(sql)->ValueAt(0).ToLong(); }
+
+  testing::TempDir dir_;
+  Control control_;
+  std::shared_ptr<ZelDatabase> db_;
+};
+
+TEST_F(DatabaseTest, DbInfoReadsDefaultsAndKeepsOneRowPerName) {
+  EXPECT_EQ(db_->ReadDbInfo("Missing"), "");
+  EXPECT_EQ(db_->ReadDbInfo("Missing", "fallback"), "fallback");
+  db_->WriteDbInfo("Owner", "first");
+  db_->WriteDbInfo("Owner", "O'Brien's");
+  EXPECT_EQ(db_->Owner(), "O'Brien's");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM DbInfo WHERE InfoName = 'Owner'"), 1);
+  db_->WriteDbInfo("It's", "quoted name");
+  EXPECT_EQ(db_->ReadDbInfo("It's"), "quoted name");
+}
+
+TEST_F(DatabaseTest, DbInfoHoldingNullFailsTheConversion) {
+  db_->DbExecute("INSERT INTO DbInfo (InfoName) VALUES ('Empty')");
+  EXPECT_ZEL_ERROR(db_->ReadDbInfo("Empty", "x"), 94, "Invalid use of Null");
+}
+
+TEST_F(DatabaseTest, SchemaReadsAndWritesTheNumber) {
+  EXPECT_EQ(db_->Schema(), 89);
+  db_->SetSchema(77);
+  EXPECT_EQ(db_->ReadDbInfo("Schema"), "77");
+  db_->WriteDbInfo("Schema", "abc");
+  EXPECT_ZEL_ERROR(db_->Schema(), 13, "Type mismatch");
+}
+
+TEST_F(DatabaseTest, PerProfileInformationRoundTrips) {
+  db_->WriteAdditionalInfoByProfileID("P1", "Color", "Blue", "Text");
+  db_->WriteAdditionalInfoByProfileID("P1", "Color", "Red", "Text");
+  db_->WriteMetaInfoByProfileID("P1", "Source", "DVDProfiler");
+  EXPECT_EQ(db_->ReadAdditionalInfoByProfileID("P1", "Color"), "Red");
+  EXPECT_EQ(db_->ReadAdditionalInfoByProfileID("P2", "Color", "none"), "none");
+  EXPECT_EQ(db_->ReadMetaInfoByProfileID("P1", "Source"), "DVDProfiler");
+  auto infos = db_->ReadAdditionalInfosByProfileID("P1");
+  ASSERT_EQ(infos->Count(), 1);
+  EXPECT_EQ(infos->Item(Variant(1))->InfoType(), "Text");
+}
+
+TEST_F(DatabaseTest, ProfileIdentifierHoldingAQuoteIsQuotedInReads) {
+  db_->WriteAdditionalInfoByProfileID("Key_O'Neil", "Note", "ok");
+  db_->WriteMetaInfoByProfileID("Key_O'Neil", "Note", "meta");
+  EXPECT_EQ(db_->ReadAdditionalInfoByProfileID("Key_O'Neil", "Note"), "ok");
+  EXPECT_EQ(db_->ReadMetaInfoByProfileID("Key_O'Neil", "Note"), "meta");
+  EXPECT_EQ(db_->ReadAdditionalInfosByProfileID("Key_O'Neil")->Count(), 1);
+}
+
+TEST_F(DatabaseTest, WriteAdditionalInfosReplacesAllInOrder) {
+  db_->WriteAdditionalInfoByProfileID("P", "Old", "x");
+  auto infos = std::make_shared<ZelInfos>();
+  infos->Add("b", "2");
+  infos->Add("a", "1")->SetInfoType("T");
+  db_->WriteAdditionalInfosByProfileID("P", infos);
+  auto read = db_->ReadAdditionalInfosByProfileID("P");
+  ASSERT_EQ(read->Count(), 2);
+  EXPECT_EQ(read->Item(Variant(1))->Name(), "a");
+  EXPECT_EQ(read->Item(Variant(1))->InfoType(), "T");
+  EXPECT_EQ(read->GetInfo("b"), "2");
+}
+
+TEST_F(DatabaseTest, FailedReplaceOfInformationLeavesTheOldRows) {
+  db_->WriteAdditionalInfoByProfileID("P", "Keep", "me");
+  auto infos = std::make_shared<ZelInfos>();
+  infos->Add("fine", "1");
+  infos->Add(std::string(300, 'n'), "name longer than its column");
+  EXPECT_ANY_THROW(db_->WriteAdditionalInfosByProfileID("P", infos));
+  EXPECT_EQ(db_->ReadAdditionalInfoByProfileID("P", "Keep"), "me");
+  EXPECT_EQ(db_->ReadAdditionalInfosByProfileID("P")->Count(), 1);
+}
+
+TEST_F(DatabaseTest, OnSchema83TheInformationTypeIsDropped) {
+  State().active_db_schema = 83;
+  db_->WriteAdditionalInfoByProfileID("P", "Name", "Value", "Type");
+  auto infos = db_->ReadAdditionalInfosByProfileID("P");
+  EXPECT_EQ(infos->Item(Variant(1))->InfoType(), "");
+  EXPECT_TRUE(db_->DbOpenRecordSet("SELECT InfoType FROM AdditionalInfo")->ValueAt(0).IsNull());
+}
+
+TEST_F(DatabaseTest, ClearTableDeletesEveryRow) {
+  db_->WriteMetaInfoByProfileID("P", "a", "1");
+  db_->WriteMetaInfoByProfileID("Q", "b", "2");
+  db_->ClearTable("MetaInfo");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM MetaInfo"), 0);
+}
+
+TEST_F(DatabaseTest, ExecuteSqlAndResultsAreTheSameEngineCalls) {
+  db_->ExecuteSQL("INSERT INTO Users (UserID, IsActive) VALUES ('ann', true)");
+  auto users = db_->ExecuteSQLWithResult("SELECT * FROM Users");
+  EXPECT_EQ(users->Value("userid").ToText(), "ann");
+  EXPECT_EQ(users->Value("IsActive"), Variant(true));
+}
+
+TEST_F(DatabaseTest, ReflectionIsTolerantAndListsReadableProperties) {
+  auto names = GetPropertyList(*db_);
+  ASSERT_GE(names->Length(), 4u);
+  EXPECT_EQ(names->At(0).ToText(), "TableDefs");
+  EXPECT_EQ(names->At(1).ToText(), "Schema");
+  EXPECT_EQ(ReadProperty(*db_, "Schema").ToInteger(), 89);
+  EXPECT_TRUE(ReadProperty(*db_, "Nothing").IsEmpty());
+  EXPECT_TRUE(ReadProperty(*db_, "TableDefs").IsObject());
+  WriteProperty(*db_, "Owner", Variant("Reflected"));
+  EXPECT_EQ(db_->Owner(), "Reflected");
+}
+
+TEST(ZelInfo, ReflectionIsPlain) {
+  ZelInfo info;
+  WriteProperty(info, "Name", Variant("Color"));
+  EXPECT_EQ(info.Name(), "Color");
+  EXPECT_EQ(ReadProperty(info, "name").ToText(), "Color");
+  EXPECT_ZEL_ERROR_NUMBER(ReadProperty(info, "Unknown"), 438);
+  EXPECT_ZEL_ERROR_NUMBER(WriteProperty(info, "Unknown", Variant(1)), 438);
+  auto names = GetPropertyList(info);
+  ASSERT_EQ(names->Length(), 3u);
+  EXPECT_EQ(names->At(2).ToText(), "InfoType");
+}
+
+TEST(ZelInfos, ExistsIsCaseSensitiveWhileTheKeyIsNot) {
+  ZelInfos infos;
+  infos.Add("Color", "Blue");
+  EXPECT_TRUE(infos.Exists("Color"));
+  EXPECT_FALSE(infos.Exists("color"));
+  EXPECT_EQ(infos.Item(Variant("COLOR"))->Value(), "Blue");
+  EXPECT_EQ(infos.GetInfo("color"), "");
+  EXPECT_ZEL_ERROR_NUMBER(infos.Add("color", "Red"), 457);
+  EXPECT_EQ(infos.Count(), 1);
+}
+
+TEST(ZelInfos, RemoveAllOnEmptyDoesNothingAndRemoveByKeyWorks) {
+  ZelInfos infos;
+  infos.RemoveAll();
+  infos.Add("a", "1");
+  infos.Add("b", "2");
+  infos.Remove(Variant("A"));
+  EXPECT_EQ(infos.Item(Variant(1))->Name(), "b");
+  infos.RemoveAll();
+  EXPECT_EQ(infos.Count(), 0);
+  EXPECT_ZEL_ERROR(infos.Item(Variant("b")), 5, "Invalid procedure call or argument");
+}
+
+}  // namespace
+}  // namespace zel

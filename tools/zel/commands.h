@@ -1,0 +1,22 @@
+// The subcommands of `zel`. Each Add* function registers its commands on the application; the
+// command bodies throw zel::Error on failure, which main() turns into one line and exit code 1.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+namespace zel {
+class Control;
+class ZelDatabase;
+}  // namespace zel
+
+namespace zel::cli {
+
+// Opens the catalogue at `path` through `control`, as every command that reads one does.
+std::shared_ptr<ZelDatabase> OpenCatalogue(Control& control, const std::string& path);
+
+void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact
+
+}  // namespace zel::cli
