@@ -125,9 +125,7 @@ std::shared_ptr<ZelDatabase> Control::CreateDatabase(const std::string& file_pat
 }
 
 std::shared_ptr<Collection> Control::SplitUpNominees(std::string_view nominee_string) {
-  auto names = std::make_shared<Collection>();
-  for (std::string& name : SplitNominees(nominee_string)) names->AddText(std::move(name));
-  return names;
+  return SplitNomineesToCollection(nominee_string);
 }
 
 std::string Control::SplitUpName(std::string_view name) { return SplitPersonName(name); }

@@ -81,11 +81,16 @@ using ArgStorage = std::conditional_t<std::is_same_v<std::decay_t<A>, std::strin
 
 template <class F>
 struct MemberFunction;
-template <class C, class R, class... A>
-struct MemberFunction<R (C::*)(A...)> {
+template <class R, class... A>
+struct MemberFunction<R (*)(A...)> {
   using Result = R;
   static constexpr size_t kArity = sizeof...(A);
+  static constexpr bool kStatic = true;  // a static member: called without the object
   using ArgTuple = std::tuple<ArgStorage<A>...>;
+};
+template <class C, class R, class... A>
+struct MemberFunction<R (C::*)(A...)> : MemberFunction<R (*)(A...)> {
+  static constexpr bool kStatic = false;
 };
 template <class C, class R, class... A>
 struct MemberFunction<R (C::*)(A...) const> : MemberFunction<R (C::*)(A...)> {};
@@ -98,11 +103,19 @@ Variant CallConverted(C& self, F fn, const Args& args) {
   if (args.size() != Traits::kArity) Raise(errc::kWrongArguments);
   auto call = [&]<size_t... I>(std::index_sequence<I...>) -> Variant {
     Tuple converted{FromVariant<std::tuple_element_t<I, Tuple>>(args[I])...};
+    auto invoke = [&]() -> decltype(auto) {
+      if constexpr (Traits::kStatic) {
+        (void)self;
+        return fn(std::get<I>(converted)...);
+      } else {
+        return (self.*fn)(std::get<I>(converted)...);
+      }
+    };
     if constexpr (std::is_void_v<typename Traits::Result>) {
-      (self.*fn)(std::get<I>(converted)...);
+      invoke();
       return {};
     } else {
-      return ToVariant((self.*fn)(std::get<I>(converted)...));
+      return ToVariant(invoke());
     }
   };
   return call(std::make_index_sequence<Traits::kArity>{});
