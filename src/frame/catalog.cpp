@@ -5,7 +5,12 @@
 #include "frame/dictionary.h"
 #include "frame/text.h"
 #include "store/database.h"
+#include "model/credits.h"
+#include "model/media.h"
+#include "model/owner_records.h"
+#include "model/profiles.h"
 #include "store/info.h"
+#include "store/reference_lists.h"
 
 namespace zel {
 
@@ -13,8 +18,35 @@ const std::vector<const ClassInfo*>& PublicClasses() {
   static const std::vector<const ClassInfo*> classes = {
       &Control::Info(),
       &ZelDatabase::Info(),
+      &ZelProfile::Info(),
+      &ZelProfiles::Info(),
+      &ZelDisc::Info(),
+      &ZelDiscs::Info(),
+      &ZelVideo::Info(),
+      &ZelAudioFormat::Info(),
+      &ZelAudioFormats::Info(),
+      &ZelReview::Info(),
+      &ZelStudio::Info(),
+      &ZelStudios::Info(),
+      &ZelSRP::Info(),
+      &ZelPurchaseInfo::Info(),
+      &ZelLoanInfo::Info(),
+      &ZelEvent::Info(),
+      &ZelEvents::Info(),
+      &ZelTag::Info(),
+      &ZelTags::Info(),
       &ZelInfo::Info(),
       &ZelInfos::Info(),
+      &ZelCredit::Info(),
+      &ZelCredits::Info(),
+      &ZelCurrency::Info(),
+      &ZelCurrencies::Info(),
+      &ZelUser::Info(),
+      &ZelUsers::Info(),
+      &ZelRetailer::Info(),
+      &ZelRetailers::Info(),
+      &ZelSQLQuery::Info(),
+      &ZelSQLQueries::Info(),
       &Collection::Info(),
       &Dictionary::Info(),
   };

@@ -2,6 +2,8 @@
 
 #include "frame/library_state.h"
 #include "frame/member_table.h"
+#include "model/profiles.h"
+#include "store/reference_lists.h"
 #include "store/table_defs.h"
 #include "store/text_helpers.h"
 
@@ -33,7 +35,19 @@ const ClassInfo& ZelDatabase::Info() {
                   {Param("ProfileID"), Param("Infos")})
           .Method("ReadAdditionalInfosByProfileID", &ZelDatabase::ReadAdditionalInfosByProfileID,
                   {Param("ProfileID")})
+          .Property("Profiles", &ZelDatabase::Profiles, &ZelDatabase::SetProfiles)
+          .Method("UpdateProfiles", &ZelDatabase::UpdateProfiles)
           .Method("UpdateDatabase", &ZelDatabase::UpdateDatabase)
+          .Property("Currencies", &ZelDatabase::Currencies, &ZelDatabase::SetCurrencies)
+          .Method("UpdateCurrencies", &ZelDatabase::UpdateCurrencies)
+          .Property("Translations", &ZelDatabase::Translations, &ZelDatabase::SetTranslations)
+          .Method("UpdateTranslations", &ZelDatabase::UpdateTranslations)
+          .Property("Users", &ZelDatabase::Users, &ZelDatabase::SetUsers)
+          .Method("UpdateUsers", &ZelDatabase::UpdateUsers)
+          .Property("Retailers", &ZelDatabase::Retailers, &ZelDatabase::SetRetailers)
+          .Method("UpdateRetailers", &ZelDatabase::UpdateRetailers)
+          .Property("SQLQueries", &ZelDatabase::SQLQueries, &ZelDatabase::SetSQLQueries)
+          .Method("UpdateSQLQueries", &ZelDatabase::UpdateSQLQueries)
           .Method("ExecuteSQL", &ZelDatabase::ExecuteSQL, {Param("strSQL")})
           .Method("ExecuteSQLWithResult", &ZelDatabase::ExecuteSQLWithResult, {Param("strSQL")})
           .Method("DbExecute", &ZelDatabase::DbExecute, {Param("strSQL")})
@@ -160,8 +174,70 @@ std::shared_ptr<ZelInfos> ZelDatabase::ReadAdditionalInfosByProfileID(
   return infos;
 }
 
+std::shared_ptr<ZelProfiles> ZelDatabase::Profiles() {
+  if (!profiles_) profiles_ = ZelProfiles::Load(*this);
+  return profiles_;
+}
+
+void ZelDatabase::UpdateProfiles() {
+  if (profiles_) profiles_->Store(*this);
+}
+
 void ZelDatabase::UpdateDatabase() {
-  // The list updates join here, in their fixed order, as the lists come to exist.
+  // The list updates, in their fixed order; each writes only a list that was read or set.
+  store::WriteScope scope(*connection_);
+  UpdateCurrencies();
+  UpdateProfiles();
+  UpdateRetailers();
+  UpdateSQLQueries();
+  UpdateTranslations();
+  UpdateUsers();
+  scope.Commit();
+}
+
+std::shared_ptr<ZelCurrencies> ZelDatabase::Currencies() {
+  if (!currencies_) currencies_ = ZelCurrencies::Load(*this);
+  return currencies_;
+}
+
+void ZelDatabase::UpdateCurrencies() {
+  if (currencies_) currencies_->Store(*this);
+}
+
+std::shared_ptr<Dictionary> ZelDatabase::Translations() {
+  if (!translations_) translations_ = LoadTranslations(*this);
+  return translations_;
+}
+
+void ZelDatabase::UpdateTranslations() {
+  if (translations_) StoreTranslations(*this, *translations_);
+}
+
+std::shared_ptr<ZelUsers> ZelDatabase::Users() {
+  if (!users_) users_ = ZelUsers::Load(*this);
+  return users_;
+}
+
+void ZelDatabase::UpdateUsers() {
+  if (users_) users_->Store(*this);
+}
+
+std::shared_ptr<ZelRetailers> ZelDatabase::Retailers() {
+  if (!retailers_) retailers_ = ZelRetailers::Load(*this);
+  return retailers_;
+}
+
+void ZelDatabase::UpdateRetailers() {
+  if (retailers_) retailers_->Store(*this);
+}
+
+std::shared_ptr<ZelSQLQueries> ZelDatabase::SQLQueries() {
+  if (!sql_queries_) sql_queries_ = ZelSQLQueries::Load(*this);
+  return sql_queries_;
+}
+
+void ZelDatabase::UpdateSQLQueries() {
+  if (sql_queries_) sql_queries_->Store(*this);
 }
 
 void ZelDatabase::DbExecute(std::string_view sql) { connection_->Execute(sql); }

@@ -18,6 +18,13 @@
 
 namespace zel {
 
+class Dictionary;
+class ZelProfiles;
+class ZelCurrencies;
+class ZelUsers;
+class ZelRetailers;
+class ZelSQLQueries;
+
 class ZelDatabase : public Object {
  public:
   explicit ZelDatabase(std::shared_ptr<store::Connection> connection);
@@ -56,8 +63,34 @@ class ZelDatabase : public Object {
                                        const std::shared_ptr<ZelInfos>& infos);
   std::shared_ptr<ZelInfos> ReadAdditionalInfosByProfileID(std::string_view profile_id);
 
+  // Every profile, ordered by SortTitle; loaded on first read and kept. Setting replaces the cached
+  // list (nothing is written until UpdateProfiles).
+  std::shared_ptr<ZelProfiles> Profiles();
+  void SetProfiles(std::shared_ptr<ZelProfiles> profiles) { profiles_ = std::move(profiles); }
+  // When a list is cached: replaces the Profiles table by it, as one write. Otherwise nothing.
+  void UpdateProfiles();
+
   // Writes every top-level list that was loaded or replaced, in the fixed order of list updates.
   void UpdateDatabase();
+
+  // The reference lists, each loaded on first read and kept; setting replaces the cached list. The
+  // Update* of a list replaces its table by the cached list, as one write, and does nothing when the
+  // list was never read or set.
+  std::shared_ptr<ZelCurrencies> Currencies();
+  void SetCurrencies(std::shared_ptr<ZelCurrencies> list) { currencies_ = std::move(list); }
+  void UpdateCurrencies();
+  std::shared_ptr<Dictionary> Translations();
+  void SetTranslations(std::shared_ptr<Dictionary> list) { translations_ = std::move(list); }
+  void UpdateTranslations();
+  std::shared_ptr<ZelUsers> Users();
+  void SetUsers(std::shared_ptr<ZelUsers> list) { users_ = std::move(list); }
+  void UpdateUsers();
+  std::shared_ptr<ZelRetailers> Retailers();
+  void SetRetailers(std::shared_ptr<ZelRetailers> list) { retailers_ = std::move(list); }
+  void UpdateRetailers();
+  std::shared_ptr<ZelSQLQueries> SQLQueries();
+  void SetSQLQueries(std::shared_ptr<ZelSQLQueries> list) { sql_queries_ = std::move(list); }
+  void UpdateSQLQueries();
 
   void ExecuteSQL(std::string_view sql) { DbExecute(sql); }
   std::shared_ptr<store::RecordSet> ExecuteSQLWithResult(std::string_view sql) {
@@ -78,6 +111,12 @@ class ZelDatabase : public Object {
 
   std::shared_ptr<store::Connection> connection_;
   std::string file_path_;
+  std::shared_ptr<ZelProfiles> profiles_;
+  std::shared_ptr<ZelCurrencies> currencies_;
+  std::shared_ptr<Dictionary> translations_;
+  std::shared_ptr<ZelUsers> users_;
+  std::shared_ptr<ZelRetailers> retailers_;
+  std::shared_ptr<ZelSQLQueries> sql_queries_;
 };
 
 // The active catalogue; raises error 91 (missing object) when none is active. For operations that

@@ -1,0 +1,139 @@
+#include "model/credits.h"
+
+#include "frame/library_state.h"
+#include "frame/member_table.h"
+#include "store/database.h"
+#include "store/text_helpers.h"
+
+namespace zel {
+
+const ClassInfo& ZelCredit::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelCredit>("ZelCredit")
+          .Creatable()
+          .WithReflection(Reflection::kPlain)
+          .Property("Name", &ZelCredit::Name, &ZelCredit::SetName)
+          .Get("CommonName", &ZelCredit::CommonName)
+          .Property("Role", &ZelCredit::Role, &ZelCredit::SetRole)
+          .Property("Position", &ZelCredit::Position, &ZelCredit::SetPosition)
+          .Property("IsVoice", &ZelCredit::IsVoice, &ZelCredit::SetIsVoice)
+          .Property("IsUncredited", &ZelCredit::IsUncredited, &ZelCredit::SetIsUncredited)
+          .Property("IsRegular", &ZelCredit::IsRegular, &ZelCredit::SetIsRegular)
+          .Property("IsCreditOnly", &ZelCredit::IsCreditOnly, &ZelCredit::SetIsCreditOnly)
+          .Property("BirthYear", &ZelCredit::BirthYear, &ZelCredit::SetBirthYear)
+          .Get("Awards", &ZelCredit::Awards)
+          .Build();
+  return info;
+}
+
+// The award list of a person (looked up by CommonName) plugs in here once awards exist.
+ObjectPtr ZelCredit::Awards() { return nullptr; }
+
+const ClassInfo& ZelCredits::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelCredits>("ZelCredits")
+          .Creatable()
+          .Get("Count", &ZelCredits::Count)
+          .Method("Item", &ZelCredits::Item, {Param("vntIndexKey")})
+          .Default()
+          .Method("Remove", &ZelCredits::Remove, {Param("vntIndexKey")})
+          .Method("RemoveAll", &ZelCredits::RemoveAll)
+          .Get("NewEnum", &ZelCredits::NewEnum)
+          .Enumerator()
+          .Method("AddCredit", &ZelCredits::AddCredit, {Param("Credit")})
+          .Method("Add", &ZelCredits::Add,
+                  {Param("Name"), Param("Role"), Param("Position"), Param("BirthYear")})
+          .Build();
+  return info;
+}
+
+std::shared_ptr<ZelCredit> ZelCredits::AddCredit(std::shared_ptr<ZelCredit> credit) {
+  AddExisting(credit);
+  return credit;
+}
+
+std::shared_ptr<ZelCredit> ZelCredits::Add(std::string name, std::string role, int16_t position,
+                                           int16_t birth_year) {
+  auto credit = std::make_shared<ZelCredit>();
+  credit->SetName(std::move(name));
+  credit->SetRole(std::move(role));
+  credit->SetPosition(position);
+  credit->SetBirthYear(birth_year);
+  return AddCredit(credit);
+}
+
+namespace {
+
+// Older files keep the flags as texts, where an empty text stands for false.
+bool OldFlag(const Variant& value) {
+  if (value.IsNull()) return false;
+  if (value.IsString() && value.ToText().empty()) return false;
+  return value.ToBool();
+}
+
+// The IsCast filter value of a list in this file's form.
+std::string CastFilter(bool cast, int16_t schema) {
+  if (schema >= 76) return cast ? "true" : "false";
+  return cast ? "'yes'" : "'no'";
+}
+
+}  // namespace
+
+void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
+                        ZelCredits& credits) {
+  const int16_t schema = State().active_db_schema;
+  const bool has_credit_only = schema >= 88;
+  std::string sql = cast ? "SELECT Name, Role, Position, CommonName, IsUncredited, IsVoice, c.BirthYear "
+                         : "SELECT Name, Role, Position, CommonName, IsUncredited, c.BirthYear ";
+  if (has_credit_only) sql += ", IsCreditOnly ";
+  sql += "FROM CastCrew c LEFT JOIN Alias a ON a.AliasName = c.Name WHERE c.ProfileID = '" +
+         QuoteSql(profile_id) + "' AND c.IsCast = " + CastFilter(cast, schema) +
+         " ORDER BY Position";
+  auto records = database.DbOpenRecordSet(sql);
+  for (; !records->Eof(); records->MoveNext()) {
+    auto credit = std::make_shared<ZelCredit>();
+    credit->SetName(records->Value("Name").ToTextOrEmpty());
+    credit->SetRole(records->Value("Role").ToTextOrEmpty());
+    credit->SetPosition(records->Value("Position").ToInteger());
+    const Variant common_name = records->Value("CommonName");
+    credit->SetCommonName(common_name.IsNull() ? credit->Name() : common_name.ToText());
+    if (schema >= 76) {
+      credit->SetIsUncredited(records->Value("IsUncredited").ToBool());
+      if (cast) credit->SetIsVoice(records->Value("IsVoice").ToBool());
+    } else {
+      credit->SetIsUncredited(OldFlag(records->Value("IsUncredited")));
+      if (cast) credit->SetIsVoice(OldFlag(records->Value("IsVoice")));
+    }
+    if (has_credit_only) credit->SetIsCreditOnly(records->Value("IsCreditOnly").ToBool());
+    const Variant birth_year = records->Value("BirthYear");
+    credit->SetBirthYear(birth_year.IsNull() ? int16_t{0} : birth_year.ToInteger());
+    credits.AddCredit(credit);
+  }
+}
+
+void SaveProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
+                        const ZelCredits& credits) {
+  const int16_t schema = State().active_db_schema;
+  const bool old_flags = schema < 76;
+  auto flag = [old_flags](bool value) { return old_flags ? Variant(BoolText(value)) : Variant(value); };
+  const std::string quoted_id = QuoteSql(profile_id);
+  database.DbExecute("DELETE FROM CastCrew WHERE ProfileID = '" + quoted_id +
+                     "' AND IsCast = " + CastFilter(cast, schema));
+  auto records = database.DbOpenRecordSet("SELECT * FROM CastCrew WHERE ProfileID = '" + quoted_id +
+                                          "'");
+  for (const auto& credit : credits.All()) {
+    records->AddNew();
+    records->SetValue("ProfileID", Variant(std::string(profile_id)));
+    records->SetValue("Name", Variant(credit->Name()));
+    records->SetValue("Role", Variant(credit->Role()));
+    records->SetValue("Position", Variant(credit->Position()));
+    records->SetValue("IsCast", old_flags ? Variant(cast ? "yes" : "no") : Variant(cast));
+    records->SetValue("IsVoice", flag(cast && credit->IsVoice()));
+    records->SetValue("IsUncredited", flag(credit->IsUncredited()));
+    if (schema >= 88) records->SetValue("IsCreditOnly", Variant(credit->IsCreditOnly()));
+    records->SetValue("BirthYear", Variant(credit->BirthYear()));
+    records->Update();
+  }
+}
+
+}  // namespace zel

@@ -1,0 +1,83 @@
+// Cast and crew credits: ZelCredit (one person's appearance in a title) and ZelCredits (one ordered
+// list of them), with the reading and saving of a profile's two lists in the CastCrew table.
+//
+// A profile's cast and crew share the table and are told apart by IsCast. Reading joins the Alias
+// table so that each credit carries the person's common name. Files below schema 76 keep IsCast as
+// the texts 'yes'/'no' and the other flags as "True"/"False"; IsCreditOnly exists from schema 88.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "model/keyed_collection.h"
+
+namespace zel {
+
+class ZelDatabase;
+
+class ZelCredit : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  const std::string& Name() const { return name_; }
+  void SetName(std::string name) { name_ = std::move(name); }
+  // The alias table's common name of Name, or Name itself; set only when a list is read.
+  const std::string& CommonName() const { return common_name_; }
+  const std::string& Role() const { return role_; }
+  void SetRole(std::string role) { role_ = std::move(role); }
+  int16_t Position() const { return position_; }
+  void SetPosition(int16_t position) { position_ = position; }
+  bool IsVoice() const { return is_voice_; }
+  void SetIsVoice(bool is_voice) { is_voice_ = is_voice; }
+  bool IsUncredited() const { return is_uncredited_; }
+  void SetIsUncredited(bool is_uncredited) { is_uncredited_ = is_uncredited; }
+  bool IsRegular() const { return is_regular_; }
+  void SetIsRegular(bool is_regular) { is_regular_ = is_regular; }
+  bool IsCreditOnly() const { return is_credit_only_; }
+  void SetIsCreditOnly(bool is_credit_only) { is_credit_only_ = is_credit_only; }
+  int16_t BirthYear() const { return birth_year_; }
+  void SetBirthYear(int16_t birth_year) { birth_year_ = birth_year; }
+  // The person's awards by common name. The award list plugs in here; until then: none.
+  ObjectPtr Awards();
+
+  // Library-internal.
+  void SetCommonName(std::string common_name) { common_name_ = std::move(common_name); }
+
+ private:
+  std::string name_;
+  std::string common_name_;
+  std::string role_;
+  int16_t position_ = 0;
+  bool is_voice_ = false;
+  bool is_uncredited_ = false;
+  bool is_regular_ = false;
+  bool is_credit_only_ = false;
+  int16_t birth_year_ = 0;
+};
+
+// Credits in list order, without keys: reachable by position only.
+class ZelCredits : public TypedCollection<ZelCredit> {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  std::shared_ptr<ZelCredit> AddCredit(std::shared_ptr<ZelCredit> credit);
+  std::shared_ptr<ZelCredit> Add(std::string name, std::string role, int16_t position,
+                                 int16_t birth_year);
+};
+
+// Appends the cast (`cast` true) or crew of `profile_id`, ordered by Position, to `credits`.
+// Crew credits never carry IsVoice. A stored Position or BirthYear outside 16 bits fails with
+// Overflow; the credits read before stay in the list.
+void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
+                        ZelCredits& credits);
+
+// Replaces the stored cast (or crew) of `profile_id` by `credits`, in list order. Crew is always
+// stored with IsVoice false. Two credits with one Name at one Position break the table key and fail
+// with the engine's duplicate-key error; callers run this inside their write scope.
+void SaveProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
+                        const ZelCredits& credits);
+
+}  // namespace zel

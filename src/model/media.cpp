@@ -1,0 +1,377 @@
+#include "model/media.h"
+
+#include "frame/member_table.h"
+#include "store/database.h"
+#include "store/text_helpers.h"
+
+namespace zel {
+
+const ClassInfo& ZelDisc::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelDisc>("ZelDisc")
+          .Creatable()
+          .WithReflection(Reflection::kPlain)
+          .Property("Number", &ZelDisc::Number, &ZelDisc::SetNumber)
+          .Property("DescriptionSideA", &ZelDisc::DescriptionSideA, &ZelDisc::SetDescriptionSideA)
+          .Property("DescriptionSideB", &ZelDisc::DescriptionSideB, &ZelDisc::SetDescriptionSideB)
+          .Property("DiscIDSideA", &ZelDisc::DiscIDSideA, &ZelDisc::SetDiscIDSideA)
+          .Property("DiscIDSideB", &ZelDisc::DiscIDSideB, &ZelDisc::SetDiscIDSideB)
+          .Property("LabelSideA", &ZelDisc::LabelSideA, &ZelDisc::SetLabelSideA)
+          .Property("LabelSideB", &ZelDisc::LabelSideB, &ZelDisc::SetLabelSideB)
+          .Property("DualSided", &ZelDisc::DualSided, &ZelDisc::SetDualSided)
+          .Property("DualLayered", &ZelDisc::DualLayered, &ZelDisc::SetDualLayered)
+          .Property("Flipper", &ZelDisc::Flipper, &ZelDisc::SetFlipper)
+          .Property("Location", &ZelDisc::Location, &ZelDisc::SetLocation)
+          .Property("Slot", &ZelDisc::Slot, &ZelDisc::SetSlot)
+          .Build();
+  return info;
+}
+
+const ClassInfo& ZelDiscs::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelDiscs>("ZelDiscs")
+          .Creatable()
+          .Get("Count", &ZelDiscs::Count)
+          .Method("Item", &ZelDiscs::Item, {Param("vntIndexKey")})
+          .Default()
+          .Method("Remove", &ZelDiscs::Remove, {Param("vntIndexKey")})
+          .Method("RemoveAll", &ZelDiscs::RemoveAll)
+          .Get("NewEnum", &ZelDiscs::NewEnum)
+          .Enumerator()
+          .Method("AddDisc", &ZelDiscs::AddDisc, {Param("Disc")})
+          .Method("Add", &ZelDiscs::Add, {Param("DiscNo"), Param("Description")})
+          .Build();
+  return info;
+}
+
+std::shared_ptr<ZelDisc> ZelDiscs::AddDisc(std::shared_ptr<ZelDisc> disc) {
+  AddExisting(disc);
+  return disc;
+}
+
+std::shared_ptr<ZelDisc> ZelDiscs::Add(std::string disc_no, std::string description) {
+  auto disc = std::make_shared<ZelDisc>();
+  disc->SetNumber(Variant(disc_no).ToInteger());
+  disc->SetDescriptionSideA(std::move(description));
+  Insert(disc, disc_no);
+  return disc;
+}
+
+const ClassInfo& ZelVideo::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelVideo>("ZelVideo")
+          .Creatable()
+          .WithReflection(Reflection::kPlain)
+          .Property("AspectRatio", &ZelVideo::AspectRatio, &ZelVideo::SetAspectRatio)
+          .Property("VideoStandard", &ZelVideo::VideoStandard, &ZelVideo::SetVideoStandard)
+          .Property("LetterBox", &ZelVideo::LetterBox, &ZelVideo::SetLetterBox)
+          .Property("PanAndScan", &ZelVideo::PanAndScan, &ZelVideo::SetPanAndScan)
+          .Property("FullFrame", &ZelVideo::FullFrame, &ZelVideo::SetFullFrame)
+          .Property("Anamorphic", &ZelVideo::Anamorphic, &ZelVideo::SetAnamorphic)
+          .Build();
+  return info;
+}
+
+const ClassInfo& ZelAudioFormat::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelAudioFormat>("ZelAudioFormat")
+          .Creatable()
+          .WithReflection(Reflection::kPlain)
+          .Property("Position", &ZelAudioFormat::Position, &ZelAudioFormat::SetPosition)
+          .Property("Language", &ZelAudioFormat::Language, &ZelAudioFormat::SetLanguage)
+          .Property("Compression", &ZelAudioFormat::Compression, &ZelAudioFormat::SetCompression)
+          .Property("Channels", &ZelAudioFormat::Channels, &ZelAudioFormat::SetChannels)
+          .Build();
+  return info;
+}
+
+const ClassInfo& ZelAudioFormats::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelAudioFormats>("ZelAudioFormats")
+          .Creatable()
+          .Get("Count", &ZelAudioFormats::Count)
+          .Method("Item", &ZelAudioFormats::Item, {Param("vntIndexKey")})
+          .Default()
+          .Method("Remove", &ZelAudioFormats::Remove, {Param("vntIndexKey")})
+          .Method("RemoveAll", &ZelAudioFormats::RemoveAll)
+          .Get("NewEnum", &ZelAudioFormats::NewEnum)
+          .Enumerator()
+          .Method("AddAudioFormat", &ZelAudioFormats::AddAudioFormat, {Param("AudioFormat")})
+          .Method("Add", &ZelAudioFormats::Add,
+                  {Param("Language"), Param("Compression"), Param("Position"), Param("Channels")})
+          .Build();
+  return info;
+}
+
+std::shared_ptr<ZelAudioFormat> ZelAudioFormats::AddAudioFormat(
+    std::shared_ptr<ZelAudioFormat> format) {
+  AddExisting(format);
+  return format;
+}
+
+std::shared_ptr<ZelAudioFormat> ZelAudioFormats::Add(std::string language, std::string compression,
+                                                     int16_t position, std::string channels) {
+  auto format = std::make_shared<ZelAudioFormat>();
+  format->SetLanguage(std::move(language));
+  format->SetCompression(std::move(compression));
+  format->SetPosition(position);
+  format->SetChannels(std::move(channels));
+  return AddAudioFormat(format);
+}
+
+const ClassInfo& ZelReview::Info() {
+  static const ClassInfo info = ClassBuilder<ZelReview>("ZelReview")
+                                    .Creatable()
+                                    .WithReflection(Reflection::kPlain)
+                                    .Property("Film", &ZelReview::Film, &ZelReview::SetFilm)
+                                    .Property("Video", &ZelReview::Video, &ZelReview::SetVideo)
+                                    .Property("Audio", &ZelReview::Audio, &ZelReview::SetAudio)
+                                    .Property("Extras", &ZelReview::Extras, &ZelReview::SetExtras)
+                                    .Build();
+  return info;
+}
+
+const ClassInfo& ZelStudio::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelStudio>("ZelStudio")
+          .Creatable()
+          .WithReflection(Reflection::kPlain)
+          .Property("Name", &ZelStudio::Name, &ZelStudio::SetName)
+          .Property("StudioType", &ZelStudio::StudioType, &ZelStudio::SetStudioType)
+          .Build();
+  return info;
+}
+
+const ClassInfo& ZelStudios::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelStudios>("ZelStudios")
+          .Creatable()
+          .Get("Count", &ZelStudios::Count)
+          .Method("Item", &ZelStudios::ItemAt, {Param("intIndex")})
+          .Default()
+          .Get("NewEnum", &ZelStudios::NewEnum)
+          .Enumerator()
+          .Method("Remove", &ZelStudios::RemoveAt, {Param("lngIndex")})
+          .Method("RemoveAll", &ZelStudios::RemoveAll)
+          .Method("AddStudio", &ZelStudios::AddStudio, {Param("Studio")})
+          .Method("Add", &ZelStudios::Add, {Param("Name"), Param("sType")})
+          .Build();
+  return info;
+}
+
+std::shared_ptr<ZelStudio> ZelStudios::AddStudio(std::shared_ptr<ZelStudio> studio) {
+  AddExisting(studio);
+  return studio;
+}
+
+std::shared_ptr<ZelStudio> ZelStudios::Add(std::string name, std::string type) {
+  auto studio = std::make_shared<ZelStudio>();
+  studio->SetName(std::move(name));
+  studio->SetStudioType(std::move(type));
+  return AddStudio(studio);
+}
+
+// --- reading and saving ----------------------------------------------------------------------
+
+namespace {
+
+// "... WHERE x.ProfileID = '<quoted owner>'" completed with `tail`.
+std::string OwnedBy(std::string_view head, std::string_view owner_id, std::string_view tail = "") {
+  return std::string(head) + QuoteSql(owner_id) + "'" + std::string(tail);
+}
+
+// "('<owner>', '<a>', '<b>', ...)" with every value quoted.
+std::string Values(std::string_view owner_id, std::initializer_list<std::string> values) {
+  std::string text = "('" + QuoteSql(owner_id) + "'";
+  for (const std::string& value : values) text += ", '" + QuoteSql(value) + "'";
+  return text + ")";
+}
+
+struct TextListTable {
+  const char* table;
+  const char* column;
+  const char* alias;
+  bool keyed;
+};
+
+TextListTable TableOf(TextList list) {
+  switch (list) {
+    case TextList::kRegions:
+      return {"Regions", "Region", "r", false};
+    case TextList::kGenres:
+      return {"Genres", "Genre", "g", true};
+    case TextList::kSubtitles:
+      return {"Subtitles", "Subtitle", "s", true};
+    case TextList::kFeatures:
+      return {"Features", "Feature", "f", true};
+    case TextList::kLocks:
+      return {"Locks", "LockName", "l", true};
+  }
+  return {"Regions", "Region", "r", false};
+}
+
+}  // namespace
+
+void LoadDiscs(ZelDatabase& database, std::string_view owner_id, ZelDiscs& discs) {
+  auto records = database.DbOpenRecordSet(
+      OwnedBy("SELECT DiscNo, Description, DiscIDSideA, LabelSideA, DiscIDSideB, LabelSideB, "
+              "DualSided, DualLayered, Flipper, Location, Slot, DescriptionSideB, DualLayeredSideB "
+              "FROM Discs d WHERE d.ProfileID = '",
+              owner_id, " ORDER BY DiscNo"));
+  for (; !records->Eof(); records->MoveNext()) {
+    auto disc = std::make_shared<ZelDisc>();
+    disc->SetNumber(records->Value("DiscNo").ToInteger());
+    disc->SetDescriptionSideA(records->Value("Description").ToTextOrEmpty());
+    disc->SetDiscIDSideA(records->Value("DiscIDSideA").ToTextOrEmpty());
+    disc->SetLabelSideA(records->Value("LabelSideA").ToTextOrEmpty());
+    disc->SetDiscIDSideB(records->Value("DiscIDSideB").ToTextOrEmpty());
+    disc->SetLabelSideB(records->Value("LabelSideB").ToTextOrEmpty());
+    disc->SetDescriptionSideB(records->Value("DescriptionSideB").ToTextOrEmpty());
+    disc->SetDualSided(records->Value("DualSided").ToBool());
+    disc->SetDualLayered(records->Value("DualLayered").ToBool());
+    disc->SetFlipper(records->Value("Flipper").ToBool());
+    disc->SetLocation(records->Value("Location").ToTextOrEmpty());
+    disc->SetSlot(records->Value("Slot").ToTextOrEmpty());
+    disc->SetStoredDualLayeredSideB(records->Value("DualLayeredSideB"));
+    discs.AddDisc(disc);
+  }
+}
+
+void SaveDiscs(ZelDatabase& database, std::string_view owner_id, const ZelDiscs& discs) {
+  DeleteProfileRows(database, owner_id, "Discs");
+  auto records = database.DbOpenRecordSet(OwnedBy("SELECT * FROM Discs WHERE ProfileID = '", owner_id));
+  for (const auto& disc : discs.All()) {
+    records->AddNew();
+    records->SetValue("ProfileID", Variant(owner_id));
+    records->SetValue("DiscNo", Variant(disc->Number()));
+    records->SetValue("Description", Variant(disc->DescriptionSideA()));
+    records->SetValue("DescriptionSideB", Variant(disc->DescriptionSideB()));
+    records->SetValue("DiscIDSideA", Variant(disc->DiscIDSideA()));
+    records->SetValue("LabelSideA", Variant(disc->LabelSideA()));
+    records->SetValue("DiscIDSideB", Variant(disc->DiscIDSideB()));
+    records->SetValue("LabelSideB", Variant(disc->LabelSideB()));
+    records->SetValue("DualSided", Variant(disc->DualSided()));
+    records->SetValue("DualLayered", Variant(disc->DualLayered()));
+    records->SetValue("DualLayeredSideB", disc->StoredDualLayeredSideB());
+    records->SetValue("Flipper", Variant(disc->Flipper()));
+    records->SetValue("Location", Variant(disc->Location()));
+    records->SetValue("Slot", Variant(disc->Slot()));
+    records->Update();
+  }
+}
+
+void LoadVideo(ZelDatabase& database, std::string_view owner_id, ZelVideo& video) {
+  auto records =
+      database.DbOpenRecordSet(OwnedBy("SELECT * FROM VideoFormat v WHERE v.ProfileID = '", owner_id));
+  if (records->RecordCount() == 0) return;
+  video.SetAspectRatio(records->Value("AspectRatio").ToTextOrEmpty());
+  video.SetVideoStandard(records->Value("VideoStandard").ToTextOrEmpty());
+  video.SetLetterBox(records->Value("LetterBox").ToBool());
+  video.SetPanAndScan(records->Value("PanAndScan").ToBool());
+  video.SetFullFrame(records->Value("FullFrame").ToBool());
+  video.SetAnamorphic(records->Value("F16X9").ToBool());
+}
+
+void SaveVideo(ZelDatabase& database, std::string_view owner_id, const ZelVideo& video) {
+  DeleteProfileRows(database, owner_id, "VideoFormat");
+  auto records =
+      database.DbOpenRecordSet(OwnedBy("SELECT * FROM VideoFormat WHERE ProfileID = '", owner_id));
+  records->AddNew();
+  records->SetValue("ProfileID", Variant(owner_id));
+  records->SetValue("AspectRatio", Variant(video.AspectRatio()));
+  records->SetValue("VideoStandard", Variant(video.VideoStandard()));
+  records->SetValue("LetterBox", Variant(video.LetterBox()));
+  records->SetValue("PanAndScan", Variant(video.PanAndScan()));
+  records->SetValue("FullFrame", Variant(video.FullFrame()));
+  records->SetValue("F16X9", Variant(video.Anamorphic()));
+  records->Update();
+}
+
+void LoadAudio(ZelDatabase& database, std::string_view owner_id, ZelAudioFormats& formats) {
+  auto records = database.DbOpenRecordSet(
+      OwnedBy("SELECT OrderPos, Language, Compression, Channels FROM AudioFormats a "
+              "WHERE a.ProfileID = '",
+              owner_id, " ORDER BY OrderPos"));
+  for (; !records->Eof(); records->MoveNext()) {
+    auto format = std::make_shared<ZelAudioFormat>();
+    format->SetPosition(records->Value("OrderPos").ToInteger());
+    format->SetLanguage(records->Value("Language").ToTextOrEmpty());
+    format->SetCompression(records->Value("Compression").ToTextOrEmpty());
+    format->SetChannels(records->Value("Channels").ToTextOrEmpty());
+    formats.AddAudioFormat(format);
+  }
+}
+
+void SaveAudio(ZelDatabase& database, std::string_view owner_id, const ZelAudioFormats& formats) {
+  DeleteProfileRows(database, owner_id, "AudioFormats");
+  for (const auto& format : formats.All()) {
+    database.DbExecute(
+        "INSERT INTO AudioFormats (ProfileID, OrderPos, Language, Compression, Channels) VALUES " +
+        Values(owner_id, {std::to_string(format->Position()), format->Language(),
+                          format->Compression(), format->Channels()}));
+  }
+}
+
+void LoadReview(ZelDatabase& database, std::string_view owner_id, ZelReview& review) {
+  auto records = database.DbOpenRecordSet(
+      OwnedBy("SELECT Film, Video, Audio, Extras FROM Reviews r WHERE r.ProfileID = '", owner_id));
+  if (records->RecordCount() == 0) return;
+  review.SetFilm(records->Value("Film").ToInteger());
+  review.SetVideo(records->Value("Video").ToInteger());
+  review.SetAudio(records->Value("Audio").ToInteger());
+  review.SetExtras(records->Value("Extras").ToInteger());
+}
+
+void SaveReview(ZelDatabase& database, std::string_view owner_id, const ZelReview& review) {
+  DeleteProfileRows(database, owner_id, "Reviews");
+  database.DbExecute("INSERT INTO Reviews (ProfileID, Film, Video, Audio, Extras) VALUES " +
+                     Values(owner_id, {std::to_string(review.Film()), std::to_string(review.Video()),
+                                       std::to_string(review.Audio()),
+                                       std::to_string(review.Extras())}));
+}
+
+void LoadStudios(ZelDatabase& database, std::string_view owner_id, ZelStudios& studios) {
+  auto records = database.DbOpenRecordSet(OwnedBy(
+      "SELECT Studio, Type FROM Studios s WHERE s.ProfileID = '", owner_id, " ORDER BY Studio, Type"));
+  for (; !records->Eof(); records->MoveNext()) {
+    auto studio = std::make_shared<ZelStudio>();
+    studio->SetName(records->Value("Studio").ToText());
+    studio->SetStudioType(records->Value("Type").ToText());
+    studios.AddStudio(studio);
+  }
+}
+
+void SaveStudios(ZelDatabase& database, std::string_view owner_id, const ZelStudios& studios) {
+  DeleteProfileRows(database, owner_id, "Studios");
+  for (const auto& studio : studios.All()) {
+    database.DbExecute("INSERT INTO Studios (ProfileID, Studio, Type) VALUES " +
+                       Values(owner_id, {studio->Name(), studio->StudioType()}));
+  }
+}
+
+void LoadTextList(ZelDatabase& database, std::string_view owner_id, TextList list,
+                  Collection& items) {
+  const TextListTable table = TableOf(list);
+  const std::string column = table.column;
+  const std::string alias = table.alias;
+  auto records = database.DbOpenRecordSet(
+      OwnedBy("SELECT " + column + " FROM " + table.table + " " + alias + " WHERE " + alias +
+                  ".ProfileID = '",
+              owner_id, " ORDER BY " + column));
+  for (; !records->Eof(); records->MoveNext()) {
+    const std::string text = records->ValueAt(0).ToText();
+    items.Add(Variant(text), table.keyed ? Variant(text) : Variant());
+  }
+}
+
+void SaveTextList(ZelDatabase& database, std::string_view owner_id, TextList list,
+                  const Collection& items) {
+  const TextListTable table = TableOf(list);
+  DeleteProfileRows(database, owner_id, table.table);
+  for (const Variant& item : items.Items()) {
+    database.DbExecute("INSERT INTO " + std::string(table.table) + " (ProfileID, " + table.column +
+                       ") VALUES " + Values(owner_id, {item.ToText()}));
+  }
+}
+
+}  // namespace zel

@@ -1,0 +1,196 @@
+// The physical side of a title: discs, video format, audio tracks, review scores, studios, and the
+// plain text lists (regions, genres, subtitles, features, locks).
+//
+// Profiles and episodes keep these in the same tables, with their own identifier in the ProfileID
+// column; the Load*/Save* functions therefore take the owner's identifier. Each Save* deletes the
+// owner's rows of its table and writes the object again, so callers run it inside their write scope.
+// Loads append to the object given (already cached by the caller); a row that fails to convert stops
+// the load with the rows before it kept.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "frame/collection.h"
+#include "model/keyed_collection.h"
+
+namespace zel {
+
+class ZelDatabase;
+
+class ZelDisc : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  int16_t Number() const { return number_; }
+  void SetNumber(int16_t number) { number_ = number; }
+  const std::string& DescriptionSideA() const { return description_a_; }
+  void SetDescriptionSideA(std::string text) { description_a_ = std::move(text); }
+  const std::string& DescriptionSideB() const { return description_b_; }
+  void SetDescriptionSideB(std::string text) { description_b_ = std::move(text); }
+  const std::string& DiscIDSideA() const { return disc_id_a_; }
+  void SetDiscIDSideA(std::string text) { disc_id_a_ = std::move(text); }
+  const std::string& DiscIDSideB() const { return disc_id_b_; }
+  void SetDiscIDSideB(std::string text) { disc_id_b_ = std::move(text); }
+  const std::string& LabelSideA() const { return label_a_; }
+  void SetLabelSideA(std::string text) { label_a_ = std::move(text); }
+  const std::string& LabelSideB() const { return label_b_; }
+  void SetLabelSideB(std::string text) { label_b_ = std::move(text); }
+  bool DualSided() const { return dual_sided_; }
+  void SetDualSided(bool flag) { dual_sided_ = flag; }
+  bool DualLayered() const { return dual_layered_; }
+  void SetDualLayered(bool flag) { dual_layered_ = flag; }
+  bool Flipper() const { return flipper_; }
+  void SetFlipper(bool flag) { flipper_ = flag; }
+  const std::string& Location() const { return location_; }
+  void SetLocation(std::string text) { location_ = std::move(text); }
+  const std::string& Slot() const { return slot_; }
+  void SetSlot(std::string text) { slot_ = std::move(text); }
+
+  // Library-internal: the stored DualLayeredSideB column, which has no property but must survive a
+  // read and save of the profile. Null when never stored.
+  const Variant& StoredDualLayeredSideB() const { return dual_layered_b_; }
+  void SetStoredDualLayeredSideB(Variant value) { dual_layered_b_ = std::move(value); }
+
+ private:
+  int16_t number_ = 0;
+  std::string description_a_, description_b_, disc_id_a_, disc_id_b_, label_a_, label_b_;
+  bool dual_sided_ = false, dual_layered_ = false, flipper_ = false;
+  std::string location_, slot_;
+  Variant dual_layered_b_ = Variant::Null();
+};
+
+// Discs in list order. Add keys the disc by the disc-number text exactly as passed; AddDisc and
+// loading add without key.
+class ZelDiscs : public TypedCollection<ZelDisc> {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  std::shared_ptr<ZelDisc> AddDisc(std::shared_ptr<ZelDisc> disc);
+  // The number text is converted to the 16-bit Number before anything is added.
+  std::shared_ptr<ZelDisc> Add(std::string disc_no, std::string description);
+};
+
+class ZelVideo : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  const std::string& AspectRatio() const { return aspect_ratio_; }
+  void SetAspectRatio(std::string text) { aspect_ratio_ = std::move(text); }
+  const std::string& VideoStandard() const { return video_standard_; }
+  void SetVideoStandard(std::string text) { video_standard_ = std::move(text); }
+  bool LetterBox() const { return letter_box_; }
+  void SetLetterBox(bool flag) { letter_box_ = flag; }
+  bool PanAndScan() const { return pan_and_scan_; }
+  void SetPanAndScan(bool flag) { pan_and_scan_ = flag; }
+  bool FullFrame() const { return full_frame_; }
+  void SetFullFrame(bool flag) { full_frame_ = flag; }
+  // Stored as F16X9.
+  bool Anamorphic() const { return anamorphic_; }
+  void SetAnamorphic(bool flag) { anamorphic_ = flag; }
+
+ private:
+  std::string aspect_ratio_, video_standard_;
+  bool letter_box_ = false, pan_and_scan_ = false, full_frame_ = false, anamorphic_ = false;
+};
+
+class ZelAudioFormat : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  // Stored as OrderPos; the next read orders by it.
+  int16_t Position() const { return position_; }
+  void SetPosition(int16_t position) { position_ = position; }
+  const std::string& Language() const { return language_; }
+  void SetLanguage(std::string text) { language_ = std::move(text); }
+  const std::string& Compression() const { return compression_; }
+  void SetCompression(std::string text) { compression_ = std::move(text); }
+  const std::string& Channels() const { return channels_; }
+  void SetChannels(std::string text) { channels_ = std::move(text); }
+
+ private:
+  int16_t position_ = 0;
+  std::string language_, compression_, channels_;
+};
+
+class ZelAudioFormats : public TypedCollection<ZelAudioFormat> {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  std::shared_ptr<ZelAudioFormat> AddAudioFormat(std::shared_ptr<ZelAudioFormat> format);
+  std::shared_ptr<ZelAudioFormat> Add(std::string language, std::string compression,
+                                      int16_t position, std::string channels);
+};
+
+class ZelReview : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  int16_t Film() const { return film_; }
+  void SetFilm(int16_t score) { film_ = score; }
+  int16_t Video() const { return video_; }
+  void SetVideo(int16_t score) { video_ = score; }
+  int16_t Audio() const { return audio_; }
+  void SetAudio(int16_t score) { audio_ = score; }
+  int16_t Extras() const { return extras_; }
+  void SetExtras(int16_t score) { extras_ = score; }
+
+ private:
+  int16_t film_ = 0, video_ = 0, audio_ = 0, extras_ = 0;
+};
+
+class ZelStudio : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  const std::string& Name() const { return name_; }
+  void SetName(std::string name) { name_ = std::move(name); }
+  const std::string& StudioType() const { return type_; }
+  void SetStudioType(std::string type) { type_ = std::move(type); }
+
+ private:
+  std::string name_, type_;
+};
+
+// Studios by position only: Item takes a 16-bit position, Remove a 32-bit one.
+class ZelStudios : public TypedCollection<ZelStudio> {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  std::shared_ptr<ZelStudio> ItemAt(int16_t index) const { return Item(Variant(index)); }
+  void RemoveAt(int32_t index) { Remove(Variant(index)); }
+  std::shared_ptr<ZelStudio> AddStudio(std::shared_ptr<ZelStudio> studio);
+  std::shared_ptr<ZelStudio> Add(std::string name, std::string type);
+};
+
+// The plain text lists of an owner. Regions are read without keys; the others key each item by its
+// own text, so two stored texts differing only in case fail the read with the duplicate-key error.
+enum class TextList { kRegions, kGenres, kSubtitles, kFeatures, kLocks };
+
+void LoadDiscs(ZelDatabase& database, std::string_view owner_id, ZelDiscs& discs);
+void SaveDiscs(ZelDatabase& database, std::string_view owner_id, const ZelDiscs& discs);
+// Leaves `video` as it is when the owner has no VideoFormat row.
+void LoadVideo(ZelDatabase& database, std::string_view owner_id, ZelVideo& video);
+void SaveVideo(ZelDatabase& database, std::string_view owner_id, const ZelVideo& video);
+void LoadAudio(ZelDatabase& database, std::string_view owner_id, ZelAudioFormats& formats);
+void SaveAudio(ZelDatabase& database, std::string_view owner_id, const ZelAudioFormats& formats);
+// Leaves `review` as it is when the owner has no Reviews row.
+void LoadReview(ZelDatabase& database, std::string_view owner_id, ZelReview& review);
+void SaveReview(ZelDatabase& database, std::string_view owner_id, const ZelReview& review);
+void LoadStudios(ZelDatabase& database, std::string_view owner_id, ZelStudios& studios);
+void SaveStudios(ZelDatabase& database, std::string_view owner_id, const ZelStudios& studios);
+void LoadTextList(ZelDatabase& database, std::string_view owner_id, TextList list,
+                  Collection& items);
+void SaveTextList(ZelDatabase& database, std::string_view owner_id, TextList list,
+                  const Collection& items);
+
+}  // namespace zel

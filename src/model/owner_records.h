@@ -1,0 +1,177 @@
+// The owner's side of a title: suggested retail price, purchase, loan, dated events, tags, and the
+// two lists of named values (AdditionalInfo and MetaInfo).
+//
+// Four records name rows of the reference lists by key (currency, retailer, user). Their key setters
+// need an active catalogue: setting a key the list lacks adds it there, which stores it at once, so
+// the referenced row exists when the record is saved. The getters of the referenced objects look the
+// key up in the list and fail with the collection's error when it is not there.
+//
+// As for the physical records, the Load*/Save* functions take the owner's identifier (a profile or an
+// episode) and Save* replaces the owner's rows of its table; callers run it in their write scope.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "model/keyed_collection.h"
+#include "store/info.h"
+#include "store/reference_lists.h"
+
+namespace zel {
+
+class ZelDatabase;
+
+class ZelSRP : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  Currency Value() const { return value_; }
+  void SetValue(Currency value) { value_ = value; }
+  const std::string& CurrencyID() const { return currency_id_; }
+  // Adds the currency (identifier, name and symbol all `id`) when the catalogue lacks it.
+  void SetCurrencyID(std::string id);
+  std::shared_ptr<ZelCurrency> GetCurrency() const;
+
+ private:
+  Currency value_;
+  std::string currency_id_;
+};
+
+class ZelPurchaseInfo : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  Currency Price() const { return price_; }
+  void SetPrice(Currency price) { price_ = price; }
+  const std::string& CurrencyID() const { return currency_id_; }
+  void SetCurrencyID(std::string id);
+  std::shared_ptr<ZelCurrency> GetCurrency() const;
+  Date PurchaseDate() const { return date_; }
+  void SetPurchaseDate(Date date) { date_ = date; }
+  // Adds the retailer (no type, no website) when the catalogue lacks it.
+  void SetPurchasePlaceName(std::string name);
+  std::shared_ptr<ZelRetailer> PurchasePlace() const;
+
+  // Library-internal: the name as set, without a lookup.
+  const std::string& PurchasePlaceName() const { return place_name_; }
+
+ private:
+  Currency price_;
+  std::string currency_id_;
+  Date date_;
+  std::string place_name_;
+};
+
+class ZelLoanInfo : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  // Adds the user (no phone, no e-mail) when the catalogue lacks it.
+  void SetUserID(std::string user_id);
+  Date LoanedDue() const { return due_; }
+  void SetLoanedDue(Date due) { due_ = due; }
+  // The borrower; with no UserID a new, empty user that belongs to no list.
+  std::shared_ptr<ZelUser> User() const;
+
+  const std::string& UserID() const { return user_id_; }
+
+ private:
+  std::string user_id_;
+  Date due_;
+};
+
+class ZelEvent : public Object {
+ public:
+  // Draws the identifier from the thread's one random sequence.
+  ZelEvent();
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  int32_t EventID() const { return event_id_; }
+  void SetEventID(int32_t id) { event_id_ = id; }
+  const std::string& Comment() const { return comment_; }
+  void SetComment(std::string comment) { comment_ = std::move(comment); }
+  // Adds the user (no phone, no e-mail) when the catalogue lacks it.
+  void SetUserID(std::string user_id);
+  std::shared_ptr<ZelUser> User() const;
+  const std::string& EventType() const { return event_type_; }
+  void SetEventType(std::string type) { event_type_ = std::move(type); }
+  Date TimeStamp() const { return time_stamp_; }
+  void SetTimeStamp(Date time_stamp) { time_stamp_ = time_stamp; }
+
+  const std::string& UserID() const { return user_id_; }
+
+ private:
+  std::string event_type_;
+  Date time_stamp_;
+  std::string user_id_;
+  int32_t event_id_;
+  std::string comment_;
+};
+
+class ZelEvents : public TypedCollection<ZelEvent> {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  std::shared_ptr<ZelEvent> AddEvent(std::shared_ptr<ZelEvent> event);
+  std::shared_ptr<ZelEvent> Add(std::string event_type, std::string user_id, Date time_stamp,
+                                std::string comment);
+};
+
+class ZelTag : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  const std::string& Name() const { return name_; }
+  void SetName(std::string name) { name_ = std::move(name); }
+  // The fully qualified name.
+  const std::string& LongName() const { return long_name_; }
+  void SetLongName(std::string long_name) { long_name_ = std::move(long_name); }
+
+ private:
+  std::string name_, long_name_;
+};
+
+// Tags by position only (Item and Remove take a 16-bit position); Exists compares Name exactly.
+class ZelTags : public TypedCollection<ZelTag> {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  std::shared_ptr<ZelTag> ItemAt(int16_t index) const { return Item(Variant(index)); }
+  void RemoveAt(int16_t index) { Remove(Variant(index)); }
+  std::shared_ptr<ZelTag> AddTag(std::shared_ptr<ZelTag> tag);
+  std::shared_ptr<ZelTag> Add(std::string name, std::string long_name);
+  bool Exists(std::string_view tag_name) const;
+};
+
+// Reading runs the key setters, so the currency, retailer or user a row names is added to its list
+// when missing.
+void LoadSRP(ZelDatabase& database, std::string_view owner_id, ZelSRP& srp);
+void SaveSRP(ZelDatabase& database, std::string_view owner_id, const ZelSRP& srp);
+void LoadPurchaseInfo(ZelDatabase& database, std::string_view owner_id, ZelPurchaseInfo& purchase);
+void SavePurchaseInfo(ZelDatabase& database, std::string_view owner_id,
+                      const ZelPurchaseInfo& purchase);
+void LoadLoanInfo(ZelDatabase& database, std::string_view owner_id, ZelLoanInfo& loan);
+void SaveLoanInfo(ZelDatabase& database, std::string_view owner_id, const ZelLoanInfo& loan);
+void LoadEvents(ZelDatabase& database, std::string_view owner_id, ZelEvents& events);
+// An event whose EventID another stored event already holds gets a freshly drawn identifier (the
+// object's EventID changes) instead of being skipped. An event the engine refuses for any other
+// reason fails the save with error 3201, naming the event.
+void SaveEvents(ZelDatabase& database, std::string_view owner_id, const ZelEvents& events);
+void LoadTags(ZelDatabase& database, std::string_view owner_id, ZelTags& tags);
+void SaveTags(ZelDatabase& database, std::string_view owner_id, const ZelTags& tags);
+// AdditionalInfo; InfoType is read and written from schema 84 on.
+void LoadInfos(ZelDatabase& database, std::string_view owner_id, ZelInfos& infos);
+void SaveInfos(ZelDatabase& database, std::string_view owner_id, const ZelInfos& infos);
+// MetaInfo; the info type is not stored.
+void LoadMetaInfos(ZelDatabase& database, std::string_view owner_id, ZelInfos& infos);
+void SaveMetaInfos(ZelDatabase& database, std::string_view owner_id, const ZelInfos& infos);
+
+}  // namespace zel

@@ -1,0 +1,194 @@
+// ZelProfile: one title of the collection with everything attached to it.
+//
+// A profile holds its Profiles row in plain fields and caches each sub-record (credits, discs,
+// formats, prices, events, tags, lists...) on first read. UpdateProfile replaces the stored profile by
+// the object: it rewrites the Profiles row and, of the sub-records, exactly those whose cache holds an
+// object; a list never read keeps its stored rows, a list read and emptied clears them. The whole
+// save is one write: an error leaves the stored profile as it was and reaches the caller.
+//
+// Sub-record getters: a cached object is returned as it is (nothing is read again). Otherwise the
+// empty object is cached and filled from the active catalogue. Without an active catalogue most
+// getters return the empty object, which then stays; Discs, Video, Studios, Subtitles, LoanInfo and
+// Tags fail with error 91 instead (a second read then returns the cached empty object). Setting a
+// sub-record replaces the cache; setting none empties it, so the next read loads again.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "frame/collection.h"
+#include "model/credits.h"
+#include "model/media.h"
+#include "model/owner_records.h"
+#include "store/connection.h"
+#include "store/info.h"
+
+namespace zel {
+
+class ZelProfiles;
+
+class ZelProfile : public Object {
+ public:
+  // A new profile with a freshly drawn identifier and every other field empty.
+  ZelProfile();
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  // --- sub-records ---
+  std::shared_ptr<ZelCredits> Cast();
+  void SetCast(std::shared_ptr<ZelCredits> cast) { cast_ = std::move(cast); }
+  std::shared_ptr<ZelCredits> Crew();
+  void SetCrew(std::shared_ptr<ZelCredits> crew) { crew_ = std::move(crew); }
+  std::shared_ptr<ZelDiscs> Discs();
+  void SetDiscs(std::shared_ptr<ZelDiscs> discs) { discs_ = std::move(discs); }
+  std::shared_ptr<ZelAudioFormats> Audio();
+  void SetAudio(std::shared_ptr<ZelAudioFormats> audio) { audio_ = std::move(audio); }
+  std::shared_ptr<ZelReview> Review();
+  void SetReview(std::shared_ptr<ZelReview> review) { review_ = std::move(review); }
+  std::shared_ptr<Collection> Regions();
+  void SetRegions(std::shared_ptr<Collection> list) { regions_ = std::move(list); }
+  std::shared_ptr<ZelStudios> Studios();
+  void SetStudios(std::shared_ptr<ZelStudios> studios) { studios_ = std::move(studios); }
+  std::shared_ptr<Collection> Genres();
+  void SetGenres(std::shared_ptr<Collection> list) { genres_ = std::move(list); }
+  std::shared_ptr<Collection> Subtitles();
+  void SetSubtitles(std::shared_ptr<Collection> list) { subtitles_ = std::move(list); }
+  std::shared_ptr<Collection> Features();
+  void SetFeatures(std::shared_ptr<Collection> list) { features_ = std::move(list); }
+  std::shared_ptr<Collection> Locks();
+  void SetLocks(std::shared_ptr<Collection> list) { locks_ = std::move(list); }
+  std::shared_ptr<ZelVideo> Video();
+  void SetVideo(std::shared_ptr<ZelVideo> video) { video_ = std::move(video); }
+  std::shared_ptr<ZelSRP> SRP();
+  void SetSRP(std::shared_ptr<ZelSRP> srp) { srp_ = std::move(srp); }
+  std::shared_ptr<ZelPurchaseInfo> PurchaseInfo();
+  void SetPurchaseInfo(std::shared_ptr<ZelPurchaseInfo> purchase) { purchase_ = std::move(purchase); }
+  // The profiles of this box set, as read (reading writes nothing).
+  std::shared_ptr<ZelProfiles> ChildProfiles();
+  // The box set this profile belongs to; an empty profile (empty Title) when there is none.
+  std::shared_ptr<ZelProfile> ParentProfile();
+  bool HasParentProfile();
+  std::shared_ptr<ZelEvents> Events();
+  void SetEvents(std::shared_ptr<ZelEvents> events) { events_ = std::move(events); }
+  std::shared_ptr<ZelLoanInfo> LoanInfo();
+  void SetLoanInfo(std::shared_ptr<ZelLoanInfo> loan) { loan_ = std::move(loan); }
+  std::shared_ptr<ZelTags> Tags();
+  void SetTags(std::shared_ptr<ZelTags> tags) { tags_ = std::move(tags); }
+  std::shared_ptr<ZelInfos> Infos();
+  void SetInfos(std::shared_ptr<ZelInfos> infos) { infos_ = std::move(infos); }
+  std::shared_ptr<ZelInfos> MetaInfos();
+  void SetMetaInfos(std::shared_ptr<ZelInfos> infos) { meta_infos_ = std::move(infos); }
+  // The awards of the title. The award list plugs in here; until then: none.
+  ObjectPtr Awards();
+  // The television episodes assigned to the profile. The episode list plugs in here; until then:
+  // none.
+  ObjectPtr Episodes();
+
+  // --- fields of the Profiles row ---
+  const std::string& ProfileID() const { return profile_id_; }
+  void SetProfileID(std::string text) { profile_id_ = std::move(text); }
+  const std::string& Title() const { return title_; }
+  void SetTitle(std::string text) { title_ = std::move(text); }
+  const std::string& OriginalTitle() const { return original_title_; }
+  void SetOriginalTitle(std::string text) { original_title_ = std::move(text); }
+  const std::string& SortTitle() const { return sort_title_; }
+  void SetSortTitle(std::string text) { sort_title_ = std::move(text); }
+  const std::string& OriginalSortTitle() const { return original_sort_title_; }
+  void SetOriginalSortTitle(std::string text) { original_sort_title_ = std::move(text); }
+  const std::string& Description() const { return description_; }
+  void SetDescription(std::string text) { description_ = std::move(text); }
+  const std::string& Medium() const { return medium_; }
+  void SetMedium(std::string text) { medium_ = std::move(text); }
+  const std::string& DataSource() const { return data_source_; }
+  void SetDataSource(std::string text) { data_source_ = std::move(text); }
+  const std::string& MD5() const { return md5_; }
+  void SetMD5(std::string text) { md5_ = std::move(text); }
+  const std::string& CollectionNumber() const { return collection_number_; }
+  void SetCollectionNumber(std::string text) { collection_number_ = std::move(text); }
+  const std::string& CollectionType() const { return collection_type_; }
+  void SetCollectionType(std::string text) { collection_type_ = std::move(text); }
+  const std::string& UPC() const { return upc_; }
+  void SetUPC(std::string text) { upc_ = std::move(text); }
+  Date ProfileTimeStamp() const { return profile_time_stamp_; }
+  void SetProfileTimeStamp(Date date) { profile_time_stamp_ = date; }
+  const std::string& Rating() const { return rating_; }
+  void SetRating(std::string text) { rating_ = std::move(text); }
+  const std::string& RatingSystem() const { return rating_system_; }
+  void SetRatingSystem(std::string text) { rating_system_ = std::move(text); }
+  const std::string& RatingDetails() const { return rating_details_; }
+  void SetRatingDetails(std::string text) { rating_details_ = std::move(text); }
+  int16_t ProductionYear() const { return production_year_; }
+  void SetProductionYear(int16_t year) { production_year_ = year; }
+  const std::string& CountryOfOrigin() const { return country_of_origin_; }
+  void SetCountryOfOrigin(std::string text) { country_of_origin_ = std::move(text); }
+  Date ReleaseDate() const { return release_date_; }
+  void SetReleaseDate(Date date) { release_date_ = date; }
+  int16_t RunningTime() const { return running_time_; }
+  void SetRunningTime(int16_t minutes) { running_time_ = minutes; }
+  const std::string& CaseType() const { return case_type_; }
+  void SetCaseType(std::string text) { case_type_ = std::move(text); }
+  const std::string& Overview() const { return overview_; }
+  void SetOverview(std::string text) { overview_ = std::move(text); }
+  const std::string& Notes() const { return notes_; }
+  void SetNotes(std::string text) { notes_ = std::move(text); }
+  const std::string& EasterEggs() const { return easter_eggs_; }
+  void SetEasterEggs(std::string text) { easter_eggs_ = std::move(text); }
+  Date LastEdited() const { return last_edited_; }
+  void SetLastEdited(Date date) { last_edited_ = date; }
+  int16_t WishListPriority() const { return wish_list_priority_; }
+  void SetWishListPriority(int16_t priority) { wish_list_priority_ = priority; }
+  int16_t CountAs() const { return count_as_; }
+  void SetCountAs(int16_t count) { count_as_ = count; }
+  const std::string& Locality() const { return locality_; }
+  void SetLocality(std::string text) { locality_ = std::move(text); }
+
+  // --- operations ---
+  // Replaces the stored profile by this object (see the file comment). Needs an active catalogue.
+  void UpdateProfile();
+  // Makes `profile_id` a child of this box set. A profile already in a box set stays where it is.
+  // Neither box-set operation changes a ChildProfiles list already read.
+  void AssignBoxsetChild(std::string_view profile_id);
+  void RemoveBoxsetChild(std::string_view profile_id);
+  // Pairs an episode with this profile; a pair already stored stays as it is.
+  void AssignEpisode(std::string_view episode_id);
+  void RemoveEpisodeAssignment(std::string_view episode_id);
+
+ private:
+  std::string profile_id_, medium_, title_, data_source_, original_title_, sort_title_,
+      original_sort_title_, description_, collection_number_, collection_type_, upc_;
+  Date profile_time_stamp_;
+  std::string rating_, rating_system_, rating_details_;
+  int16_t production_year_ = 0;
+  Date release_date_;
+  int16_t running_time_ = 0;
+  std::string case_type_, overview_, notes_, easter_eggs_;
+  Date last_edited_;
+  int16_t wish_list_priority_ = 0;
+  std::string locality_, country_of_origin_, md5_;
+  int16_t count_as_ = 0;
+
+  std::shared_ptr<ZelCredits> cast_, crew_;
+  std::shared_ptr<ZelDiscs> discs_;
+  std::shared_ptr<ZelAudioFormats> audio_;
+  std::shared_ptr<ZelReview> review_;
+  std::shared_ptr<Collection> regions_, genres_, subtitles_, features_, locks_;
+  std::shared_ptr<ZelStudios> studios_;
+  std::shared_ptr<ZelVideo> video_;
+  std::shared_ptr<ZelSRP> srp_;
+  std::shared_ptr<ZelPurchaseInfo> purchase_;
+  std::shared_ptr<ZelEvents> events_;
+  std::shared_ptr<ZelLoanInfo> loan_;
+  std::shared_ptr<ZelTags> tags_;
+  std::shared_ptr<ZelInfos> infos_, meta_infos_;
+  std::shared_ptr<ZelProfiles> child_profiles_;
+  std::shared_ptr<ZelProfile> parent_profile_;
+};
+
+// A profile filled from the current row of a record set that carries the Profiles columns by their
+// plain names (ProfileID included). Null texts read as empty, Null numbers as 0, Null dates as the
+// zero date; MD5 from schema 78 on, CountAs from 88 on (Null: 1). A number outside 16 bits fails
+// with Overflow. Library-internal: shared with the television, people and import code.
+std::shared_ptr<ZelProfile> ProfileFromRecord(store::RecordSet& records);
+
+}  // namespace zel
