@@ -54,7 +54,8 @@ py::object InstallMessageHandler(const py::object& handler) {
   }
   py::dict& handlers = Handlers();
   py::object thread = py::module_::import("threading").attr("get_ident")();
-  py::object previous = handlers.contains(thread) ? handlers[thread] : py::none();
+  py::object previous = py::none();
+  if (handlers.contains(thread)) previous = handlers[thread];
   if (handler.is_none()) {
     zel::SetMessageHandler({});
     if (handlers.contains(thread)) PyDict_DelItem(handlers.ptr(), thread.ptr());
