@@ -139,6 +139,8 @@ py::list MemberNames(const zel::Object& object) {
 }
 
 ItemIterator Iterate(const ObjectPtr& self) {
+  // An enumerator taken out by hand (obj.NewEnum) walks on from where it stands.
+  if (auto enumerator = std::dynamic_pointer_cast<zel::Enumerator>(self)) return {enumerator};
   const zel::Member* member = self->Class().EnumeratorMember();
   if (!member) throw py::type_error("'" + self->Class().name() + "' object is not iterable");
   const zel::Variant result = zel::InvokeMember(*self, *member, zel::CallKind::kGet, {});

@@ -172,10 +172,20 @@ class CollectionTest(unittest.TestCase):
         add("four")  # the bound member keeps its object alive
         self.assertEqual(len(add.__self__), 4)
 
-    def test_not_callable_without_default_member(self):
+    def test_enumerator_taken_by_hand(self):
+        enumerator = self.coll.NewEnum
+        self.assertEqual(enumerator.class_name, "Enumerator")
+        self.assertEqual(next(iter(enumerator)), "one")
+        self.assertEqual(list(enumerator), ["two", "three"])
         with self.assertRaises(TypeError):
-            len(zc.Dictionary().Keys)  # a bound member has no length
-        self.assertTrue(bool(zc.Collection()))  # an empty collection is still an object
+            enumerator(1)  # no default member
+        with self.assertRaises(TypeError):
+            enumerator[1]
+        with self.assertRaises(TypeError):
+            len(enumerator)  # no Count
+
+    def test_an_empty_collection_is_still_true(self):
+        self.assertTrue(zc.Collection())
 
     def test_wrappers_of_one_object_compare_equal(self):
         inner = zc.Collection()
