@@ -4,11 +4,11 @@
 #include "frame/control.h"
 #include "frame/dictionary.h"
 #include "frame/text.h"
-#include "store/database.h"
 #include "model/credits.h"
 #include "model/media.h"
 #include "model/owner_records.h"
 #include "model/profiles.h"
+#include "store/database.h"
 #include "store/info.h"
 #include "store/reference_lists.h"
 

@@ -1,7 +1,7 @@
 // The one source of random identifiers: new profile identifiers and new event identifiers.
 //
-// Each thread has one generator, seeded once on its first use, so objects created in the same instant
-// draw successive numbers of one sequence instead of repeating a clock-seeded value.
+// Each thread has one generator, seeded once on its first use, so objects created in the same
+// instant draw successive numbers of one sequence instead of repeating a clock-seeded value.
 #pragma once
 
 #include <cstdint>

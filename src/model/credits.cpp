@@ -83,8 +83,9 @@ void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool
                         ZelCredits& credits) {
   const int16_t schema = State().active_db_schema;
   const bool has_credit_only = schema >= 88;
-  std::string sql = cast ? "SELECT Name, Role, Position, CommonName, IsUncredited, IsVoice, c.BirthYear "
-                         : "SELECT Name, Role, Position, CommonName, IsUncredited, c.BirthYear ";
+  std::string sql =
+      cast ? "SELECT Name, Role, Position, CommonName, IsUncredited, IsVoice, c.BirthYear "
+           : "SELECT Name, Role, Position, CommonName, IsUncredited, c.BirthYear ";
   if (has_credit_only) sql += ", IsCreditOnly ";
   sql += "FROM CastCrew c LEFT JOIN Alias a ON a.AliasName = c.Name WHERE c.ProfileID = '" +
          QuoteSql(profile_id) + "' AND c.IsCast = " + CastFilter(cast, schema) +
@@ -115,12 +116,14 @@ void SaveProfileCredits(ZelDatabase& database, std::string_view profile_id, bool
                         const ZelCredits& credits) {
   const int16_t schema = State().active_db_schema;
   const bool old_flags = schema < 76;
-  auto flag = [old_flags](bool value) { return old_flags ? Variant(BoolText(value)) : Variant(value); };
+  auto flag = [old_flags](bool value) {
+    return old_flags ? Variant(BoolText(value)) : Variant(value);
+  };
   const std::string quoted_id = QuoteSql(profile_id);
   database.DbExecute("DELETE FROM CastCrew WHERE ProfileID = '" + quoted_id +
                      "' AND IsCast = " + CastFilter(cast, schema));
-  auto records = database.DbOpenRecordSet("SELECT * FROM CastCrew WHERE ProfileID = '" + quoted_id +
-                                          "'");
+  auto records =
+      database.DbOpenRecordSet("SELECT * FROM CastCrew WHERE ProfileID = '" + quoted_id + "'");
   for (const auto& credit : credits.All()) {
     records->AddNew();
     records->SetValue("ProfileID", Variant(std::string(profile_id)));

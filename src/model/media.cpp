@@ -239,7 +239,8 @@ void LoadDiscs(ZelDatabase& database, std::string_view owner_id, ZelDiscs& discs
 
 void SaveDiscs(ZelDatabase& database, std::string_view owner_id, const ZelDiscs& discs) {
   DeleteProfileRows(database, owner_id, "Discs");
-  auto records = database.DbOpenRecordSet(OwnedBy("SELECT * FROM Discs WHERE ProfileID = '", owner_id));
+  auto records =
+      database.DbOpenRecordSet(OwnedBy("SELECT * FROM Discs WHERE ProfileID = '", owner_id));
   for (const auto& disc : discs.All()) {
     records->AddNew();
     records->SetValue("ProfileID", Variant(owner_id));
@@ -261,8 +262,8 @@ void SaveDiscs(ZelDatabase& database, std::string_view owner_id, const ZelDiscs&
 }
 
 void LoadVideo(ZelDatabase& database, std::string_view owner_id, ZelVideo& video) {
-  auto records =
-      database.DbOpenRecordSet(OwnedBy("SELECT * FROM VideoFormat v WHERE v.ProfileID = '", owner_id));
+  auto records = database.DbOpenRecordSet(
+      OwnedBy("SELECT * FROM VideoFormat v WHERE v.ProfileID = '", owner_id));
   if (records->RecordCount() == 0) return;
   video.SetAspectRatio(records->Value("AspectRatio").ToTextOrEmpty());
   video.SetVideoStandard(records->Value("VideoStandard").ToTextOrEmpty());
@@ -324,15 +325,16 @@ void LoadReview(ZelDatabase& database, std::string_view owner_id, ZelReview& rev
 
 void SaveReview(ZelDatabase& database, std::string_view owner_id, const ZelReview& review) {
   DeleteProfileRows(database, owner_id, "Reviews");
-  database.DbExecute("INSERT INTO Reviews (ProfileID, Film, Video, Audio, Extras) VALUES " +
-                     Values(owner_id, {std::to_string(review.Film()), std::to_string(review.Video()),
-                                       std::to_string(review.Audio()),
-                                       std::to_string(review.Extras())}));
+  database.DbExecute(
+      "INSERT INTO Reviews (ProfileID, Film, Video, Audio, Extras) VALUES " +
+      Values(owner_id, {std::to_string(review.Film()), std::to_string(review.Video()),
+                        std::to_string(review.Audio()), std::to_string(review.Extras())}));
 }
 
 void LoadStudios(ZelDatabase& database, std::string_view owner_id, ZelStudios& studios) {
-  auto records = database.DbOpenRecordSet(OwnedBy(
-      "SELECT Studio, Type FROM Studios s WHERE s.ProfileID = '", owner_id, " ORDER BY Studio, Type"));
+  auto records =
+      database.DbOpenRecordSet(OwnedBy("SELECT Studio, Type FROM Studios s WHERE s.ProfileID = '",
+                                       owner_id, " ORDER BY Studio, Type"));
   for (; !records->Eof(); records->MoveNext()) {
     auto studio = std::make_shared<ZelStudio>();
     studio->SetName(records->Value("Studio").ToText());
@@ -354,10 +356,10 @@ void LoadTextList(ZelDatabase& database, std::string_view owner_id, TextList lis
   const TextListTable table = TableOf(list);
   const std::string column = table.column;
   const std::string alias = table.alias;
-  auto records = database.DbOpenRecordSet(
-      OwnedBy("SELECT " + column + " FROM " + table.table + " " + alias + " WHERE " + alias +
-                  ".ProfileID = '",
-              owner_id, " ORDER BY " + column));
+  auto records =
+      database.DbOpenRecordSet(OwnedBy("SELECT " + column + " FROM " + table.table + " " + alias +
+                                           " WHERE " + alias + ".ProfileID = '",
+                                       owner_id, " ORDER BY " + column));
   for (; !records->Eof(); records->MoveNext()) {
     const std::string text = records->ValueAt(0).ToText();
     items.Add(Variant(text), table.keyed ? Variant(text) : Variant());

@@ -3,9 +3,9 @@
 //
 // Profiles and episodes keep these in the same tables, with their own identifier in the ProfileID
 // column; the Load*/Save* functions therefore take the owner's identifier. Each Save* deletes the
-// owner's rows of its table and writes the object again, so callers run it inside their write scope.
-// Loads append to the object given (already cached by the caller); a row that fails to convert stops
-// the load with the rows before it kept.
+// owner's rows of its table and writes the object again, so callers run it inside their write
+// scope. Loads append to the object given (already cached by the caller); a row that fails to
+// convert stops the load with the rows before it kept.
 #pragma once
 
 #include <memory>

@@ -42,13 +42,14 @@ std::string OwnedBy(std::string_view head, std::string_view owner_id, std::strin
 // --- SRP -------------------------------------------------------------------------------------
 
 const ClassInfo& ZelSRP::Info() {
-  static const ClassInfo info = ClassBuilder<ZelSRP>("ZelSRP")
-                                    .Creatable()
-                                    .WithReflection(Reflection::kTolerant)
-                                    .Property("Value", &ZelSRP::Value, &ZelSRP::SetValue)
-                                    .Property("CurrencyID", &ZelSRP::CurrencyID, &ZelSRP::SetCurrencyID)
-                                    .Get("GetCurrency", &ZelSRP::GetCurrency)
-                                    .Build();
+  static const ClassInfo info =
+      ClassBuilder<ZelSRP>("ZelSRP")
+          .Creatable()
+          .WithReflection(Reflection::kTolerant)
+          .Property("Value", &ZelSRP::Value, &ZelSRP::SetValue)
+          .Property("CurrencyID", &ZelSRP::CurrencyID, &ZelSRP::SetCurrencyID)
+          .Get("GetCurrency", &ZelSRP::GetCurrency)
+          .Build();
   return info;
 }
 
@@ -73,7 +74,8 @@ const ClassInfo& ZelPurchaseInfo::Info() {
           .Get("GetCurrency", &ZelPurchaseInfo::GetCurrency)
           .Property("PurchaseDate", &ZelPurchaseInfo::PurchaseDate,
                     &ZelPurchaseInfo::SetPurchaseDate)
-          .Raw(LetOnly<ZelPurchaseInfo>("PurchasePlaceName", &ZelPurchaseInfo::SetPurchasePlaceName))
+          .Raw(
+              LetOnly<ZelPurchaseInfo>("PurchasePlaceName", &ZelPurchaseInfo::SetPurchasePlaceName))
           .Get("PurchasePlace", &ZelPurchaseInfo::PurchasePlace)
           .Build();
   return info;
@@ -151,20 +153,20 @@ std::shared_ptr<ZelUser> ZelEvent::User() const {
 }
 
 const ClassInfo& ZelEvents::Info() {
-  static const ClassInfo info =
-      ClassBuilder<ZelEvents>("ZelEvents")
-          .Creatable()
-          .Get("Count", &ZelEvents::Count)
-          .Method("Item", &ZelEvents::Item, {Param("vntIndexKey")})
-          .Default()
-          .Method("Remove", &ZelEvents::Remove, {Param("vntIndexKey")})
-          .Method("RemoveAll", &ZelEvents::RemoveAll)
-          .Get("NewEnum", &ZelEvents::NewEnum)
-          .Enumerator()
-          .Method("AddEvent", &ZelEvents::AddEvent, {Param("cEvent")})
-          .Method("Add", &ZelEvents::Add,
-                  {Param("EventType"), Param("UserID"), Param("TimeStamp"), Optional("Comment", "")})
-          .Build();
+  static const ClassInfo info = ClassBuilder<ZelEvents>("ZelEvents")
+                                    .Creatable()
+                                    .Get("Count", &ZelEvents::Count)
+                                    .Method("Item", &ZelEvents::Item, {Param("vntIndexKey")})
+                                    .Default()
+                                    .Method("Remove", &ZelEvents::Remove, {Param("vntIndexKey")})
+                                    .Method("RemoveAll", &ZelEvents::RemoveAll)
+                                    .Get("NewEnum", &ZelEvents::NewEnum)
+                                    .Enumerator()
+                                    .Method("AddEvent", &ZelEvents::AddEvent, {Param("cEvent")})
+                                    .Method("Add", &ZelEvents::Add,
+                                            {Param("EventType"), Param("UserID"),
+                                             Param("TimeStamp"), Optional("Comment", "")})
+                                    .Build();
   return info;
 }
 
@@ -196,19 +198,20 @@ const ClassInfo& ZelTag::Info() {
 }
 
 const ClassInfo& ZelTags::Info() {
-  static const ClassInfo info = ClassBuilder<ZelTags>("ZelTags")
-                                    .Creatable()
-                                    .Get("Count", &ZelTags::Count)
-                                    .Method("Item", &ZelTags::ItemAt, {Param("intIndex")})
-                                    .Default()
-                                    .Get("NewEnum", &ZelTags::NewEnum)
-                                    .Enumerator()
-                                    .Method("Remove", &ZelTags::RemoveAt, {Param("intIndex")})
-                                    .Method("RemoveAll", &ZelTags::RemoveAll)
-                                    .Method("AddTag", &ZelTags::AddTag, {Param("Tag")})
-                                    .Method("Add", &ZelTags::Add, {Param("Name"), Param("LongName")})
-                                    .Method("Exists", &ZelTags::Exists, {Param("TagName")})
-                                    .Build();
+  static const ClassInfo info =
+      ClassBuilder<ZelTags>("ZelTags")
+          .Creatable()
+          .Get("Count", &ZelTags::Count)
+          .Method("Item", &ZelTags::ItemAt, {Param("intIndex")})
+          .Default()
+          .Get("NewEnum", &ZelTags::NewEnum)
+          .Enumerator()
+          .Method("Remove", &ZelTags::RemoveAt, {Param("intIndex")})
+          .Method("RemoveAll", &ZelTags::RemoveAll)
+          .Method("AddTag", &ZelTags::AddTag, {Param("Tag")})
+          .Method("Add", &ZelTags::Add, {Param("Name"), Param("LongName")})
+          .Method("Exists", &ZelTags::Exists, {Param("TagName")})
+          .Build();
   return info;
 }
 
@@ -269,8 +272,8 @@ void SavePurchaseInfo(ZelDatabase& database, std::string_view owner_id,
       "INSERT INTO PurchaseInfo (ProfileID, Price, CurrencyID, PurchaseDate, PurchasePlace) "
       "VALUES ('" +
       QuoteSql(owner_id) + "', '" + QuoteSql(Variant(purchase.Price()).ToText()) + "', '" +
-      QuoteSql(purchase.CurrencyID()) + "', '" + QuoteSql(FormatDateTime(purchase.PurchaseDate())) + "', " +
-      place + ")");
+      QuoteSql(purchase.CurrencyID()) + "', '" + QuoteSql(FormatDateTime(purchase.PurchaseDate())) +
+      "', " + place + ")");
 }
 
 void LoadLoanInfo(ZelDatabase& database, std::string_view owner_id, ZelLoanInfo& loan) {
@@ -312,10 +315,10 @@ void SaveEvents(ZelDatabase& database, std::string_view owner_id, const ZelEvent
       const std::string id = std::to_string(event->EventID());
       const int64_t stored = database.connection().Execute(
           "INSERT INTO Events (EventID, ProfileID, UserID, EventType, EventTimeStamp, Comment) "
-"          "VALUES ('" +
+          "VALUES ('" +
           QuoteSql(id) + "', '" + QuoteSql(owner_id) + "', '" + QuoteSql(user) + "', '" +
-          QuoteSql(event->EventType()) + "', '" + QuoteSql(FormatDateTime(event->TimeStamp())) + "', '" +
-          QuoteSql(event->Comment()) + "')");
+          QuoteSql(event->EventType()) + "', '" + QuoteSql(FormatDateTime(event->TimeStamp())) +
+          "', '" + QuoteSql(event->Comment()) + "')");
       if (stored > 0) break;
       const bool taken =
           database.DbOpenRecordSet("SELECT EventID FROM Events WHERE EventID = " + id)
@@ -355,8 +358,9 @@ namespace {
 
 void LoadNamedValues(ZelDatabase& database, std::string_view table, std::string_view owner_id,
                      bool with_type, ZelInfos& infos) {
-  auto records = database.DbOpenRecordSet(OwnedBy(
-      "SELECT * FROM " + std::string(table) + " i WHERE i.ProfileID = '", owner_id, " ORDER BY InfoName"));
+  auto records = database.DbOpenRecordSet(
+      OwnedBy("SELECT * FROM " + std::string(table) + " i WHERE i.ProfileID = '", owner_id,
+              " ORDER BY InfoName"));
   for (; !records->Eof(); records->MoveNext()) {
     auto info = std::make_shared<ZelInfo>();
     info->SetName(records->Value("InfoName").ToTextOrEmpty());
@@ -376,8 +380,8 @@ void SaveInfos(ZelDatabase& database, std::string_view owner_id, const ZelInfos&
   DeleteProfileRows(database, owner_id, "AdditionalInfo");
   const bool with_type = State().active_db_schema >= 84;
   for (const auto& info : infos.All()) {
-    const std::string values =
-        "('" + QuoteSql(owner_id) + "', '" + QuoteSql(info->Name()) + "', '" + QuoteSql(info->Value());
+    const std::string values = "('" + QuoteSql(owner_id) + "', '" + QuoteSql(info->Name()) +
+                               "', '" + QuoteSql(info->Value());
     if (with_type) {
       database.DbExecute(
           "INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue, InfoType) VALUES " + values +

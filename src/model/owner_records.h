@@ -1,13 +1,14 @@
 // The owner's side of a title: suggested retail price, purchase, loan, dated events, tags, and the
 // two lists of named values (AdditionalInfo and MetaInfo).
 //
-// Four records name rows of the reference lists by key (currency, retailer, user). Their key setters
-// need an active catalogue: setting a key the list lacks adds it there, which stores it at once, so
-// the referenced row exists when the record is saved. The getters of the referenced objects look the
-// key up in the list and fail with the collection's error when it is not there.
+// Four records name rows of the reference lists by key (currency, retailer, user). Their key
+// setters need an active catalogue: setting a key the list lacks adds it there, which stores it at
+// once, so the referenced row exists when the record is saved. The getters of the referenced
+// objects look the key up in the list and fail with the collection's error when it is not there.
 //
-// As for the physical records, the Load*/Save* functions take the owner's identifier (a profile or an
-// episode) and Save* replaces the owner's rows of its table; callers run it in their write scope.
+// As for the physical records, the Load*/Save* functions take the owner's identifier (a profile or
+// an episode) and Save* replaces the owner's rows of its table; callers run it in their write
+// scope.
 #pragma once
 
 #include <memory>

@@ -123,8 +123,9 @@ std::shared_ptr<ZelDiscs> ZelProfile::Discs() {
 }
 
 std::shared_ptr<ZelAudioFormats> ZelProfile::Audio() {
-  return LoadOnce(audio_, kStayEmpty,
-                  [&](ZelDatabase& db, ZelAudioFormats& list) { LoadAudio(db, profile_id_, list); });
+  return LoadOnce(audio_, kStayEmpty, [&](ZelDatabase& db, ZelAudioFormats& list) {
+    LoadAudio(db, profile_id_, list);
+  });
 }
 
 std::shared_ptr<ZelReview> ZelProfile::Review() {
@@ -314,13 +315,15 @@ void ZelProfile::AssignBoxsetChild(std::string_view profile_id) {
 }
 
 void ZelProfile::RemoveBoxsetChild(std::string_view profile_id) {
-  RequireActiveDatabase().DbExecute("DELETE FROM BoxSet WHERE BoxSetID = '" + QuoteSql(profile_id_) +
-                                    "' AND ChildID = '" + QuoteSql(profile_id) + "'");
+  RequireActiveDatabase().DbExecute("DELETE FROM BoxSet WHERE BoxSetID = '" +
+                                    QuoteSql(profile_id_) + "' AND ChildID = '" +
+                                    QuoteSql(profile_id) + "'");
 }
 
 void ZelProfile::AssignEpisode(std::string_view episode_id) {
-  RequireActiveDatabase().DbExecute("INSERT INTO Profile2Episodes (ProfileID, EpisodeID) VALUES ('" +
-                                    QuoteSql(profile_id_) + "', '" + QuoteSql(episode_id) + "')");
+  RequireActiveDatabase().DbExecute(
+      "INSERT INTO Profile2Episodes (ProfileID, EpisodeID) VALUES ('" + QuoteSql(profile_id_) +
+      "', '" + QuoteSql(episode_id) + "')");
 }
 
 void ZelProfile::RemoveEpisodeAssignment(std::string_view episode_id) {

@@ -1,10 +1,10 @@
 // ZelProfile: one title of the collection with everything attached to it.
 //
 // A profile holds its Profiles row in plain fields and caches each sub-record (credits, discs,
-// formats, prices, events, tags, lists...) on first read. UpdateProfile replaces the stored profile by
-// the object: it rewrites the Profiles row and, of the sub-records, exactly those whose cache holds an
-// object; a list never read keeps its stored rows, a list read and emptied clears them. The whole
-// save is one write: an error leaves the stored profile as it was and reaches the caller.
+// formats, prices, events, tags, lists...) on first read. UpdateProfile replaces the stored profile
+// by the object: it rewrites the Profiles row and, of the sub-records, exactly those whose cache
+// holds an object; a list never read keeps its stored rows, a list read and emptied clears them.
+// The whole save is one write: an error leaves the stored profile as it was and reaches the caller.
 //
 // Sub-record getters: a cached object is returned as it is (nothing is read again). Otherwise the
 // empty object is cached and filled from the active catalogue. Without an active catalogue most
@@ -63,7 +63,9 @@ class ZelProfile : public Object {
   std::shared_ptr<ZelSRP> SRP();
   void SetSRP(std::shared_ptr<ZelSRP> srp) { srp_ = std::move(srp); }
   std::shared_ptr<ZelPurchaseInfo> PurchaseInfo();
-  void SetPurchaseInfo(std::shared_ptr<ZelPurchaseInfo> purchase) { purchase_ = std::move(purchase); }
+  void SetPurchaseInfo(std::shared_ptr<ZelPurchaseInfo> purchase) {
+    purchase_ = std::move(purchase);
+  }
   // The profiles of this box set, as read (reading writes nothing).
   std::shared_ptr<ZelProfiles> ChildProfiles();
   // The box set this profile belongs to; an empty profile (empty Title) when there is none.

@@ -37,7 +37,8 @@ std::shared_ptr<ZelProfile> ZelProfiles::Add(std::string title, std::string orig
 }
 
 bool ZelProfiles::Exists(std::string_view profile_id) const {
-  return AnyOf<ZelProfile>([&](const ZelProfile& profile) { return profile.ProfileID() == profile_id; });
+  return AnyOf<ZelProfile>(
+      [&](const ZelProfile& profile) { return profile.ProfileID() == profile_id; });
 }
 
 std::string ZelProfiles::KeyOf(const Object& item) const {
@@ -48,9 +49,9 @@ void ZelProfiles::Save(Object& item) { static_cast<ZelProfile&>(item).UpdateProf
 
 void ZelProfiles::Delete(Object& item) {
   static constexpr const char* kTables[] = {
-      "Tags",           "VideoFormat", "Studios",  "SRPInfo",   "Reviews", "PurchaseInfo",
-      "Locks",          "LoanInfo",    "AdditionalInfo", "Genres", "Features", "Subtitles",
-      "Events",         "Discs",       "CastCrew", "AudioFormats"};
+      "Tags",   "VideoFormat", "Studios",        "SRPInfo",     "Reviews",  "PurchaseInfo",
+      "Locks",  "LoanInfo",    "AdditionalInfo", "Genres",      "Features", "Subtitles",
+      "Events", "Discs",       "CastCrew",       "AudioFormats"};
   ZelDatabase& database = RequireActiveDatabase();
   const std::string& id = static_cast<ZelProfile&>(item).ProfileID();
   store::WriteScope scope(database.connection());

@@ -1,9 +1,9 @@
 // ZelProfiles: profiles keyed by ProfileID, standing for the Profiles table.
 //
 // Adding saves the profile (UpdateProfile); removing deletes the profile's rows from its sub-record
-// tables and its Profiles row, as one write, and only then drops it from the list. Regions, MetaInfo,
-// BoxSet and Profile2Episodes rows are left in place. AddLoaded (library-internal) adds a profile
-// read from the catalogue without writing.
+// tables and its Profiles row, as one write, and only then drops it from the list. Regions,
+// MetaInfo, BoxSet and Profile2Episodes rows are left in place. AddLoaded (library-internal) adds a
+// profile read from the catalogue without writing.
 #pragma once
 
 #include <memory>
@@ -31,8 +31,8 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
 
   // Every stored profile, ordered by SortTitle, added without writing.
   static std::shared_ptr<ZelProfiles> Load(ZelDatabase& database);
-  // Replaces the Profiles table by this list (each profile saved as by UpdateProfile), as one write.
-  // Profiles stored but not in the list lose their Profiles row; their other rows stay.
+  // Replaces the Profiles table by this list (each profile saved as by UpdateProfile), as one
+  // write. Profiles stored but not in the list lose their Profiles row; their other rows stay.
   void Store(ZelDatabase& database) const;
 
  protected:

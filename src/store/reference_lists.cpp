@@ -44,8 +44,7 @@ const ClassInfo& ZelCurrency::Info() {
           .WithReflection(Reflection::kPlain)
           .Get("CurrencyID", &ZelCurrency::CurrencyID)
           .Property("CurrencyName", &ZelCurrency::CurrencyName, &ZelCurrency::SetCurrencyName)
-          .Property("CurrencySymbol", &ZelCurrency::CurrencySymbol,
-                    &ZelCurrency::SetCurrencySymbol)
+          .Property("CurrencySymbol", &ZelCurrency::CurrencySymbol, &ZelCurrency::SetCurrencySymbol)
           .Method("UpdateCurrency", &ZelCurrency::UpdateCurrency)
           .Build();
   return info;
@@ -159,9 +158,8 @@ ClassInfo ReferenceListInfo(std::string name, std::string add_existing_name,
 
 const ClassInfo& ZelCurrencies::Info() {
   static const ClassInfo info = ReferenceListInfo<ZelCurrencies>(
-      "ZelCurrencies", "AddCurrency", &ZelCurrencies::AddCurrency, "cCurrency",
-      &ZelCurrencies::Add, {Param("CurrencyID"), Param("CurrencyName"), Param("CurrencySymbol")},
-      "CurrencyID");
+      "ZelCurrencies", "AddCurrency", &ZelCurrencies::AddCurrency, "cCurrency", &ZelCurrencies::Add,
+      {Param("CurrencyID"), Param("CurrencyName"), Param("CurrencySymbol")}, "CurrencyID");
   return info;
 }
 
@@ -180,7 +178,8 @@ std::shared_ptr<ZelCurrency> ZelCurrencies::Add(std::string id, std::string name
 }
 
 bool ZelCurrencies::Exists(std::string_view id) const {
-  return AnyOf<ZelCurrency>([&](const ZelCurrency& currency) { return currency.CurrencyID() == id; });
+  return AnyOf<ZelCurrency>(
+      [&](const ZelCurrency& currency) { return currency.CurrencyID() == id; });
 }
 
 std::string ZelCurrencies::KeyOf(const Object& item) const {
@@ -320,7 +319,8 @@ std::shared_ptr<ZelRetailers> ZelRetailers::Load(ZelDatabase& database) {
 }
 
 void ZelRetailers::Store(ZelDatabase& database) const {
-  ReplaceTable(database, "Retailers", *this, [](ZelRetailer& retailer) { retailer.UpdateRetailer(); });
+  ReplaceTable(database, "Retailers", *this,
+               [](ZelRetailer& retailer) { retailer.UpdateRetailer(); });
 }
 
 const ClassInfo& ZelSQLQueries::Info() {

@@ -1,11 +1,11 @@
-// The reference lists kept beside the catalogue: currencies, users (borrowers), retailers, stored SQL
-// queries and translations.
+// The reference lists kept beside the catalogue: currencies, users (borrowers), retailers, stored
+// SQL queries and translations.
 //
 // Each list is loaded by ZelDatabase on first read and cached there. Unlike the profile lists these
-// collections write at once: adding a member stores it (its Update* operation), removing one deletes
-// its row. A record's Update* inserts its row or edits the stored row of the same key. Exists compares
-// the key exactly (case counts) while the collection key ignores case, so a key that differs only in
-// case is "not there" to Exists yet still refused on add.
+// collections write at once: adding a member stores it (its Update* operation), removing one
+// deletes its row. A record's Update* inserts its row or edits the stored row of the same key.
+// Exists compares the key exactly (case counts) while the collection key ignores case, so a key
+// that differs only in case is "not there" to Exists yet still refused on add.
 #pragma once
 
 #include <memory>

@@ -1,0 +1,176 @@
+#include "model/owner_records.h"
+
+#include "frame/control.h"
+#include "frame/library_state.h"
+#include "frame/random_ids.h"
+#include "model/profiles.h"
+#include "store/database.h"
+#include "store/engine_errors.h"
+#include "support/test_support.h"
+
+namespace zel {
+namespace {
+
+class OwnerRecordsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db_ = control_.CreateDatabase(path_);
+    db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('P', 'Title')");
+  }
+  void TearDown() override { control_.CloseDatabase(); }
+
+  std::shared_ptr<ZelProfile> Fresh(const std::string& id = "P") {
+    auto records = db_->DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" + id + "'");
+    return ProfileFromRecord(*records);
+  }
+  int64_t Count(const std::string& sql) { return db_->DbOpenRecordSet(sql)->ValueAt(0).ToLong(); }
+
+  testing::TempDir dir_;
+  std::string path_ = dir_.File("owner.zel");
+  Control control_;
+  std::shared_ptr<ZelDatabase> db_;
+};
+
+TEST_F(OwnerRecordsTest, AnUnknownCurrencyIsAddedUnderItsOwnName) {
+  ZelSRP srp;
+  srp.SetCurrencyID("CHF");
+  auto currency = db_->Currencies()->Item(Variant("CHF"));
+  EXPECT_EQ(currency->CurrencyName(), "CHF");
+  EXPECT_EQ(currency->CurrencySymbol(), "CHF");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Currencies WHERE CurrencyID = 'CHF'"), 1);
+  EXPECT_EQ(srp.GetCurrency(), currency);
+}
+
+TEST_F(OwnerRecordsTest, KeySettersNeedACatalogue) {
+  control_.CloseDatabase();
+  ZelEvent event;
+  EXPECT_ZEL_ERROR_NUMBER(event.SetUserID("Ann"), errc::kMissingObject);
+  ZelLoanInfo loan;
+  EXPECT_EQ(loan.User()->Name(), "");  // no user named: a fresh one, no lookup
+}
+
+TEST_F(OwnerRecordsTest, AmountsKeepFourDecimalsWhateverTheSeparator) {
+  ScopedDecimalSeparator comma(",");
+  auto profile = Fresh();
+  profile->SRP()->SetValue(Currency{123456});  // 12.3456
+  profile->SRP()->SetCurrencyID("EUR");
+  profile->PurchaseInfo()->SetPrice(Currency{99900});
+  profile->PurchaseInfo()->SetCurrencyID("EUR");
+  profile->PurchaseInfo()->SetPurchasePlaceName("Shop");
+  profile->UpdateProfile();
+  auto read = Fresh();
+  EXPECT_EQ(read->SRP()->Value(), Currency{123456});
+  EXPECT_EQ(read->PurchaseInfo()->Price(), Currency{99900});
+}
+
+TEST_F(OwnerRecordsTest, APurchaseReadForAProfileWithoutOneDoesNotBreakTheSave) {
+  auto profile = Fresh();
+  EXPECT_EQ(profile->PurchaseInfo()->Price(), Currency{});
+  profile->SetTitle("Saved");
+  profile->UpdateProfile();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Saved'"), 1);
+
+  // With a currency but no place the purchase is stored without a place.
+  profile->PurchaseInfo()->SetCurrencyID("USD");
+  profile->PurchaseInfo()->SetPrice(Currency{50000});
+  profile->UpdateProfile();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM PurchaseInfo WHERE PurchasePlace IS NULL AND Price = 5"),
+            1);
+}
+
+TEST_F(OwnerRecordsTest, ReadingRowsAddsTheReferencedEntriesTheListsLack) {
+  db_->DbExecute("INSERT INTO Users (UserID) VALUES ('Ann')");
+  db_->DbExecute("INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('P', 'Ann', '2024-07-01')");
+  auto users = db_->Users();  // loaded before: Bob is not in it
+  db_->DbExecute("INSERT INTO Users (UserID) VALUES ('Bob')");
+  db_->DbExecute(
+      "INSERT INTO Events (EventID, ProfileID, UserID, EventType, EventTimeStamp) "
+      "VALUES (7, 'P', 'Bob', 'Watched', '2024-01-01 20:00:00')");
+  auto profile = Fresh();
+  EXPECT_EQ(profile->LoanInfo()->User()->Name(), "Ann");
+  EXPECT_EQ(profile->LoanInfo()->LoanedDue(), Date::FromParts(2024, 7, 1));
+  auto event = profile->Events()->Item(Variant(1));
+  EXPECT_EQ(event->EventID(), 7);
+  EXPECT_EQ(event->User()->Name(), "Bob");
+  EXPECT_TRUE(users->Exists("Bob"));
+}
+
+TEST_F(OwnerRecordsTest, EventIdentifiersFollowOneSequence) {
+  SeedRandomIds(1234);
+  const int32_t first = ZelEvent().EventID();
+  const int32_t second = ZelEvent().EventID();
+  SeedRandomIds(1234);
+  EXPECT_EQ(ZelEvent().EventID(), first);
+  EXPECT_EQ(ZelEvent().EventID(), second);
+  EXPECT_NE(first, second);
+  EXPECT_GE(first, 0);
+}
+
+TEST_F(OwnerRecordsTest, AnEventWhoseIdentifierIsTakenGetsAFreshOne) {
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('Q', 'Other')");
+  auto other = Fresh("Q");
+  auto taken = other->Events()->Add("Watched", "Ann", Date::FromParts(2024, 1, 1));
+  other->UpdateProfile();
+
+  auto profile = Fresh();
+  auto clash = profile->Events()->Add("Borrowed", "Ann", Date::FromParts(2024, 2, 2), "it's mine");
+  clash->SetEventID(taken->EventID());
+  auto twin = profile->Events()->Add("Returned", "Ann", Date::FromParts(2024, 3, 3));
+  twin->SetEventID(taken->EventID());
+  profile->UpdateProfile();
+
+  EXPECT_NE(clash->EventID(), taken->EventID());
+  EXPECT_NE(twin->EventID(), clash->EventID());
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Events"), 3);
+  auto events = Fresh()->Events();
+  ASSERT_EQ(events->Count(), 2);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Events WHERE Comment = 'it''s mine'"), 1);
+}
+
+TEST_F(OwnerRecordsTest, AnEventTheEngineRefusesForAnotherReasonFailsTheSave) {
+  auto profile = Fresh();
+  profile->Events()->Add("Watched", "Ann", Date::FromParts(2024, 1, 1));
+  profile->SetTitle("Changed");
+  // The user disappears from the file behind the list's back.
+  db_->DbExecute("DELETE FROM Users WHERE UserID = 'Ann'");
+  EXPECT_ZEL_ERROR_NUMBER(profile->UpdateProfile(), store::engine_errc::kRelatedRecordRequired);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Title'"), 1);
+}
+
+TEST_F(OwnerRecordsTest, TagsAreSortedByNameAndFoundExactly) {
+  auto profile = Fresh();
+  profile->Tags()->Add("Zombies", "/Genre/Zombies");
+  profile->Tags()->Add("Action", "/Genre/Action");
+  profile->UpdateProfile();
+  auto tags = Fresh()->Tags();
+  EXPECT_EQ(tags->ItemAt(1)->Name(), "Action");
+  EXPECT_TRUE(tags->Exists("Zombies"));
+  EXPECT_FALSE(tags->Exists("zombies"));
+}
+
+TEST_F(OwnerRecordsTest, InfosBelowSchemaEightyFourHaveNoType) {
+  auto profile = Fresh();
+  profile->Infos()->Add("Shelf", "Hall")->SetInfoType("Text");
+  profile->MetaInfos()->Add("Source", "Import");
+  profile->UpdateProfile();
+  EXPECT_EQ(Fresh()->Infos()->Item(Variant(1))->InfoType(), "Text");
+
+  db_->DbExecute("DROP TABLE AdditionalInfo");
+  db_->DbExecute(
+      "CREATE TABLE AdditionalInfo (ProfileID varchar NOT NULL, InfoName varchar, InfoValue memo, "
+      "PRIMARY KEY (ProfileID, InfoName))");
+  db_->SetSchema(83);
+  control_.CloseDatabase();
+  db_ = control_.OpenDatabase(path_);
+  auto old = Fresh();
+  old->Infos()->Add("Shelf", "Attic")->SetInfoType("Text");
+  old->MetaInfos()->RemoveAll();  // MetaInfo is not written below schema 88
+  old->UpdateProfile();
+  auto read = Fresh()->Infos();
+  EXPECT_EQ(read->GetInfo("Shelf"), "Attic");
+  EXPECT_EQ(read->Item(Variant(1))->InfoType(), "");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM MetaInfo"), 1);
+}
+
+}  // namespace
+}  // namespace zel

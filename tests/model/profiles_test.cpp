@@ -1,0 +1,91 @@
+#include "model/profiles.h"
+
+#include "frame/control.h"
+#include "store/database.h"
+#include "support/test_support.h"
+
+namespace zel {
+namespace {
+
+class ProfilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { db_ = control_.CreateDatabase(path_); }
+  void TearDown() override { control_.CloseDatabase(); }
+
+  int64_t Count(const std::string& sql) { return db_->DbOpenRecordSet(sql)->ValueAt(0).ToLong(); }
+
+  testing::TempDir dir_;
+  std::string path_ = dir_.File("list.zel");
+  Control control_;
+  std::shared_ptr<ZelDatabase> db_;
+};
+
+TEST_F(ProfilesTest, TheListIsReadOnceInSortTitleOrder) {
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title, SortTitle) VALUES ('B', 'Bee', 'b')");
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title, SortTitle) VALUES ('A', 'Ant', 'a')");
+  auto profiles = db_->Profiles();
+  EXPECT_EQ(db_->Profiles(), profiles);
+  ASSERT_EQ(profiles->CountLong(), 2);
+  EXPECT_EQ(profiles->Item(Variant(1))->Title(), "Ant");
+  EXPECT_EQ(profiles->Item(Variant("b"))->Title(), "Bee");  // the key ignores case
+  EXPECT_FALSE(profiles->Exists("b"));                      // Exists does not
+  EXPECT_TRUE(profiles->Exists("B"));
+}
+
+TEST_F(ProfilesTest, AddSavesAtOnceAndADuplicateIdentifierWritesNothing) {
+  auto profiles = db_->Profiles();
+  auto added = profiles->Add("Title", "Original");
+  EXPECT_EQ(added->OriginalTitle(), "Original");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Title'"), 1);
+
+  auto copy = std::make_shared<ZelProfile>();
+  copy->SetProfileID(added->ProfileID());
+  copy->SetTitle("Copy");
+  EXPECT_ZEL_ERROR_NUMBER(profiles->AddProfile(copy), errc::kDuplicateKey);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Copy'"), 0);
+}
+
+TEST_F(ProfilesTest, RemoveDeletesTheProfileAndItsSubRecordsButNotItsLinks) {
+  auto profiles = db_->Profiles();
+  auto profile = profiles->Add("Gone", "");
+  auto keep = profiles->Add("Kept", "");
+  keep->Genres()->Add(Variant("Drama"));
+  keep->UpdateProfile();
+  profile->Genres()->Add(Variant("Drama"));
+  profile->Cast()->Add("A", "B", 1, 0);
+  profile->Tags()->Add("T", "/T");
+  profile->Regions()->Add(Variant("1"));
+  profile->UpdateProfile();
+  profile->AssignEpisode("E1");
+
+  profiles->Remove(Variant(profile->ProfileID()));
+  EXPECT_EQ(profiles->CountLong(), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Genres"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM CastCrew"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Tags"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Regions"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profile2Episodes"), 1);
+  profiles->RemoveAll();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 0);
+  profiles->RemoveAll();
+}
+
+TEST_F(ProfilesTest, UpdateProfilesWritesOnlyACachedListAndDropsRowsNotInIt) {
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('X', 'Stored')");
+  db_->UpdateProfiles();  // nothing cached: nothing written
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 1);
+
+  auto replacement = std::make_shared<ZelProfiles>();
+  auto profile = std::make_shared<ZelProfile>();
+  profile->SetTitle("Replacement");
+  replacement->AddLoaded(profile);
+  db_->SetProfiles(replacement);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 1);  // setting writes nothing
+  db_->UpdateDatabase();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Replacement'"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE ProfileID = 'X'"), 0);
+}
+
+}  // namespace
+}  // namespace zel
