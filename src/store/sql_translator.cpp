@@ -305,6 +305,10 @@ class Translator {
       }
       if (expect && IsSymbol(token, "(")) continue;
       expect = false;
+      if (IsWord(token, "distinct") || IsWord(token, "union") || IsWord(token, "group") ||
+          IsWord(token, "except") || IsWord(token, "intersect")) {
+        compound = true;
+      }
       if (IsWord(token, "from")) {
         expect = in_from = true;
         from_depth = depth;
@@ -323,8 +327,6 @@ class Translator {
         if (IsWord(token, "select") && i > 0 && result_.kind == StatementKind::kSelect) {
           compound = true;
         }
-      } else if (IsWord(token, "distinct") || IsWord(token, "union") || IsWord(token, "group")) {
-        compound = true;
       }
     }
     if (result_.kind != StatementKind::kSelect) {
