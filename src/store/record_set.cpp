@@ -196,6 +196,11 @@ struct RecordSet::Impl {
 
 std::shared_ptr<RecordSet> Connection::OpenRecordSet(std::string_view sql) {
   Translation translation = impl_->TranslateStatement(sql);
+  if (translation.kind != StatementKind::kSelect && translation.kind != StatementKind::kOther) {
+    // Running an action through a record set would change the file as a side effect of reading.
+    Raise(engine_errc::kEngine, "Cannot open a record set on an action or definition statement: '" +
+                                    std::string(sql) + "'.");
+  }
   ++impl_->stats.statements;
   auto impl = std::make_unique<RecordSet::Impl>();
   impl->owner = impl_->self;

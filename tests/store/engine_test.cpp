@@ -506,6 +506,21 @@ TEST(RecordSet, ScriptsReachFieldsThroughTheMemberTables) {
   EXPECT_EQ(Invoke(*records, "EOF", CallKind::kGet), Variant(true));
 }
 
+TEST(RecordSet, RefusesActionsAndAClosedDatabase) {
+  Catalogue c;
+  c.db().Execute("INSERT INTO Users (UserID) VALUES ('ann')");
+  EXPECT_ZEL_ERROR(c.db().OpenRecordSet("DELETE FROM Users"), ec::kEngine,
+                   "Cannot open a record set on an action or definition statement: 'DELETE FROM "
+                   "Users'.");
+  EXPECT_EQ(c.Count("Users"), 1);
+  auto late = c.db().OpenRecordSet("SELECT * FROM Users");
+  auto closed = c.db().OpenRecordSet("SELECT * FROM Users");
+  closed->Close();
+  EXPECT_ZEL_ERROR(closed->Eof(), ec::kEngine, "The record set is closed.");
+  c.shared().reset();
+  EXPECT_ZEL_ERROR(late->Eof(), ec::kEngine, "The database of the record set is closed.");
+}
+
 TEST(RecordSet, OpeningForAppendReadsNothingAndLeavesNoStatementActive) {
   Catalogue c;
   auto users = c.db().OpenRecordSet("SELECT * FROM Users WHERE UserID = 'x'");
