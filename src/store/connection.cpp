@@ -205,6 +205,16 @@ void Connection::Impl::Run(const std::string& sql, std::string_view original) {
 void Connection::Impl::Fail(int code, std::string_view original) {
   const std::string message = sqlite3_errmsg(db.get());
   const std::string statement(original);
+  if (code == SQLITE_CONSTRAINT_CHECK) {
+    constexpr std::string_view kPrefix = "CHECK constraint failed: ";
+    const size_t mark = message.find(kLengthLimitMark);
+    if (message.starts_with(kPrefix) && mark != std::string::npos) {
+      Raise(engine_errc::kValueTooLong,
+            "The field " + message.substr(kPrefix.size(), mark - kPrefix.size()) +
+                " is too small to accept the amount of data you attempted to add: at most " +
+                message.substr(mark + kLengthLimitMark.size()) + " characters.");
+    }
+  }
   switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:

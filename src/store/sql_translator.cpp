@@ -653,6 +653,7 @@ class Translator {
       Append(out, QuoteName(part[0].text));
       size_t i = 1;
       bool text_column = false;
+      std::string max_length;  // of a varchar column
       const bool sole_key = key.size() == 1 && key[0] == ToLower(part[0].text);
       if (i < part.size() && part[i].kind == TokenKind::kWord && !IsKeyword(part[i]) &&
           !IsWord(part[i], "primary") && !IsWord(part[i], "unique") &&
@@ -670,7 +671,8 @@ class Translator {
         }
         if (type == "varchar" || type == "text" || type == "char" || type == "nvarchar" ||
             type == "string") {
-          Append(out, "VARCHAR(" + (size.empty() ? std::string("255") : size) + ")");
+          max_length = size.empty() ? std::string("255") : size;
+          Append(out, "VARCHAR(" + max_length + ")");
           text_column = true;
         } else if (type == "memo" || type == "longtext" || type == "longchar" || type == "note") {
           Append(out, "TEXT");
@@ -702,6 +704,14 @@ class Translator {
       for (; i < part.size(); ++i) Append(out, InlineText(part[i]));
       if (!has_not_null && std::find(key.begin(), key.end(), ToLower(part[0].text)) != key.end()) {
         Append(out, "NOT NULL");
+      }
+      // Values that do not pass through the adapter's own check (INSERT ... SELECT, UPDATE with an
+      // expression, other tools) meet this one; the adapter reports it as a too-long value.
+      if (!max_length.empty()) {
+        Append(out, "CONSTRAINT " +
+                        QuoteName(result_.table + "." + part[0].text +
+                                  std::string(kLengthLimitMark) + max_length) +
+                        " CHECK (length(" + QuoteName(part[0].text) + ") <= " + max_length + ")");
       }
     }
     Append(out, ")");

@@ -61,6 +61,9 @@ struct Translation {
   size_t from_pos = std::string::npos;
 };
 
+// Names the length rule of a varchar column: "<table>.<column>" + this mark + the limit.
+inline constexpr std::string_view kLengthLimitMark = " at most ";
+
 // Finds a table definition by name, ignoring case; nullptr when there is none.
 using TableFinder = std::function<const TableDef*(std::string_view)>;
 

@@ -378,6 +378,18 @@ TEST(Conversion, ValuesThatDoNotFitAreErrors) {
                            "'\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9')"),
             1);
   EXPECT_EQ(c.Count("Profiles"), 0);
+
+  // Values that come from the file rather than the statement meet the same limit.
+  EXPECT_ZEL_ERROR(c.db().Execute("UPDATE VideoFormat SET AspectRatio = AspectRatio & 'x'"),
+                   ec::kValueTooLong,
+                   "The field VideoFormat.AspectRatio is too small to accept the amount of data "
+                   "you attempted to add: at most 4 characters.");
+  c.db().Execute("INSERT INTO Users (UserID, PhoneNumber) VALUES ('u', '12345')");
+  EXPECT_ZEL_ERROR_NUMBER(c.db().Execute("INSERT INTO VideoFormat (ProfileID, AspectRatio) "
+                                         "SELECT UserID, PhoneNumber FROM Users"),
+                          ec::kValueTooLong);
+  EXPECT_EQ(c.Raw("SELECT group_concat(ProfileID || ':' || AspectRatio) FROM VideoFormat"),
+            "p:\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");
 }
 
 // ---- record sets ----

@@ -119,20 +119,21 @@ TEST(SqlTranslator, LikePatterns) {
 
 TEST(SqlTranslator, CreateTableWritesSqliteTypesWithTheCaseRule) {
   const Translation t =
-      Tr("CREATE TABLE Events (EventID long PRIMARY KEY NOT NULL, ProfileID varchar NOT NULL, "
-         "Ratio varchar(4), Notes memo, Price NUMERIC, Stamp date, Flag yesno, UserID varchar "
-         "REFERENCES Users(UserID))");
+      Tr("CREATE TABLE Events (EventID long PRIMARY KEY NOT NULL, Ratio varchar(4) NOT NULL, Notes "
+         "memo, Price NUMERIC, Stamp date, Flag yesno, UserID varchar REFERENCES Users(UserID))");
   EXPECT_EQ(t.kind, StatementKind::kCreateTable);
   EXPECT_EQ(t.sql,
-            "CREATE TABLE Events (\"EventID\" INT PRIMARY KEY NOT NULL, \"ProfileID\" "
-            "VARCHAR(255) COLLATE NOCASE NOT NULL, \"Ratio\" VARCHAR(4) COLLATE NOCASE, "
-            "\"Notes\" TEXT COLLATE NOCASE, \"Price\" DOUBLE, \"Stamp\" DATETIME, \"Flag\" "
-            "BOOLEAN, \"UserID\" VARCHAR(255) COLLATE NOCASE REFERENCES Users (UserID))");
+            "CREATE TABLE Events (\"EventID\" INT PRIMARY KEY NOT NULL, \"Ratio\" VARCHAR(4) "
+            "COLLATE NOCASE NOT NULL CONSTRAINT \"Events.Ratio at most 4\" CHECK "
+            "(length(\"Ratio\") <= 4), \"Notes\" TEXT COLLATE NOCASE, \"Price\" DOUBLE, "
+            "\"Stamp\" DATETIME, \"Flag\" BOOLEAN, \"UserID\" VARCHAR(255) COLLATE NOCASE "
+            "REFERENCES Users (UserID) CONSTRAINT \"Events.UserID at most 255\" CHECK "
+            "(length(\"UserID\") <= 255))");
   const Translation key =
-      Tr("CREATE TABLE Discs (ProfileID varchar, DiscNo integer NOT NULL, "
+      Tr("CREATE TABLE Discs (ProfileID memo, DiscNo integer NOT NULL, "
          "PRIMARY KEY (ProfileID, DiscNo))");
   EXPECT_EQ(key.sql,
-            "CREATE TABLE Discs (\"ProfileID\" VARCHAR(255) COLLATE NOCASE NOT NULL, \"DiscNo\" "
+            "CREATE TABLE Discs (\"ProfileID\" TEXT COLLATE NOCASE NOT NULL, \"DiscNo\" "
             "INTEGER NOT NULL, PRIMARY KEY (ProfileID, DiscNo))");
   int32_t length = 0;
   EXPECT_EQ(TypeOfDeclared("VARCHAR(4)", length), ColumnType::kText);
