@@ -18,7 +18,10 @@ enum class TokenKind { kWord, kName, kString, kNumber, kDate, kSymbol };
 struct Token {
   TokenKind kind;
   std::string text;  // words and symbols as written; names, strings and dates without delimiters
+  bool keyword = false;  // a word the dialect reserves
 };
+
+bool IsReserved(std::string_view word);
 
 bool IsWordStart(char c) {
   return std::isalpha(static_cast<unsigned char>(c)) || c == '_' ||
@@ -118,7 +121,8 @@ std::vector<Token> Tokenize(std::string_view sql) {
     if (IsWordStart(c)) {
       size_t j = i;
       while (j < n && IsWordChar(sql[j])) ++j;
-      tokens.push_back({TokenKind::kWord, std::string(sql.substr(i, j - i))});
+      const std::string_view word = sql.substr(i, j - i);
+      tokens.push_back({TokenKind::kWord, std::string(word), IsReserved(word)});
       i = j;
       continue;
     }
@@ -154,9 +158,8 @@ const std::set<std::string>& Keywords() {
       "when",      "where",  "glob",   "escape",   "top",     "with",   "window", "collate"};
   return words;
 }
-bool IsKeyword(const Token& token) {
-  return token.kind == TokenKind::kWord && Keywords().contains(ToLower(token.text));
-}
+bool IsReserved(std::string_view word) { return Keywords().contains(ToLower(word)); }
+bool IsKeyword(const Token& token) { return token.kind == TokenKind::kWord && token.keyword; }
 // A word or bracketed name that may name a table, column or alias.
 bool IsNameToken(const Token& token) {
   return token.kind == TokenKind::kName || (token.kind == TokenKind::kWord && !IsKeyword(token));
