@@ -55,12 +55,22 @@ TEST_F(MediaTest, DiscsComeBackByNumberWithoutKeys) {
 
 TEST_F(MediaTest, AColumnWithoutAPropertySurvivesAReadAndSave) {
   db_->DbExecute(
-      "INSERT INTO Discs (ProfileID, DiscNo, Description, DualLayeredSideB) "
-      "VALUES ('P', 1, 'Imported', true)");
+      "INSERT INTO Discs (ProfileID, DiscNo, Description, DualSided, DualLayered, Flipper, "
+      "DualLayeredSideB) VALUES ('P', 1, 'Imported', false, true, false, true)");
   auto profile = Fresh();
   profile->Discs()->Item(Variant(1))->SetSlot("A3");
   profile->UpdateProfile();
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Discs WHERE DualLayeredSideB = true AND Slot = 'A3'"), 1);
+}
+
+TEST_F(MediaTest, ANullFlagFailsTheReadKeepingTheDiscsBefore) {
+  db_->DbExecute(
+      "INSERT INTO Discs (ProfileID, DiscNo, DualSided, DualLayered, Flipper) "
+      "VALUES ('P', 1, false, false, false)");
+  db_->DbExecute("INSERT INTO Discs (ProfileID, DiscNo) VALUES ('P', 2)");
+  auto profile = Fresh();
+  EXPECT_ZEL_ERROR(profile->Discs(), 94, "Invalid use of Null");
+  EXPECT_EQ(profile->Discs()->Count(), 1);
 }
 
 TEST_F(MediaTest, ReadingMissingSingleRecordsAndSavingStoresDefaults) {

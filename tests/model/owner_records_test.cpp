@@ -109,13 +109,13 @@ TEST_F(OwnerRecordsTest, EventIdentifiersFollowOneSequence) {
 TEST_F(OwnerRecordsTest, AnEventWhoseIdentifierIsTakenGetsAFreshOne) {
   db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('Q', 'Other')");
   auto other = Fresh("Q");
-  auto taken = other->Events()->Add("Watched", "Ann", Date::FromParts(2024, 1, 1));
+  auto taken = other->Events()->Add("Watched", "Ann", Date::FromParts(2024, 1, 1), "");
   other->UpdateProfile();
 
   auto profile = Fresh();
   auto clash = profile->Events()->Add("Borrowed", "Ann", Date::FromParts(2024, 2, 2), "it's mine");
   clash->SetEventID(taken->EventID());
-  auto twin = profile->Events()->Add("Returned", "Ann", Date::FromParts(2024, 3, 3));
+  auto twin = profile->Events()->Add("Returned", "Ann", Date::FromParts(2024, 3, 3), "");
   twin->SetEventID(taken->EventID());
   profile->UpdateProfile();
 
@@ -129,7 +129,7 @@ TEST_F(OwnerRecordsTest, AnEventWhoseIdentifierIsTakenGetsAFreshOne) {
 
 TEST_F(OwnerRecordsTest, AnEventTheEngineRefusesForAnotherReasonFailsTheSave) {
   auto profile = Fresh();
-  profile->Events()->Add("Watched", "Ann", Date::FromParts(2024, 1, 1));
+  profile->Events()->Add("Watched", "Ann", Date::FromParts(2024, 1, 1), "");
   profile->SetTitle("Changed");
   // The user disappears from the file behind the list's back.
   db_->DbExecute("DELETE FROM Users WHERE UserID = 'Ann'");

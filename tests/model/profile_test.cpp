@@ -216,7 +216,7 @@ TEST_F(ProfileTest, AListNeverReadKeepsItsRowsAndAListEmptiedClearsThem) {
   Reopen();
   auto read = Stored(id);
   read->Discs()->Item(Variant(1))->SetDescriptionSideA("Feature film");
-  read->Genres()->RemoveAll();
+  read->Genres()->Clear();
   read->UpdateProfile();
   read->UpdateProfile();  // twice leaves the same state as once
   EXPECT_EQ(Count("SELECT COUNT(*) FROM CastCrew"), 1);
@@ -263,7 +263,7 @@ TEST_F(ProfileTest, AFailingSaveLeavesTheStoredProfileAsItWas) {
   Reopen();
   auto read = Stored(id);
   read->SetTitle("Brazil (changed)");
-  read->Genres()->RemoveAll();
+  read->Genres()->Clear();
   // Two credits with one name at one position break the table key.
   read->Cast()->Add("Robert De Niro", "Tuttle", 2, 0);
   read->Cast()->Add("Robert De Niro", "Tuttle again", 2, 0);
