@@ -80,7 +80,8 @@ TEST_F(OwnerRecordsTest, APurchaseReadForAProfileWithoutOneDoesNotBreakTheSave) 
 
 TEST_F(OwnerRecordsTest, ReadingRowsAddsTheReferencedEntriesTheListsLack) {
   db_->DbExecute("INSERT INTO Users (UserID) VALUES ('Ann')");
-  db_->DbExecute("INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('P', 'Ann', '2024-07-01')");
+  db_->DbExecute(
+      "INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('P', 'Ann', '2024-07-01')");
   auto users = db_->Users();  // loaded before: Bob is not in it
   db_->DbExecute("INSERT INTO Users (UserID) VALUES ('Bob')");
   db_->DbExecute(

@@ -24,7 +24,9 @@ class ProfileTest : public ::testing::Test {
     fresh_ = std::make_unique<Control>();
     db_ = fresh_->OpenDatabase(path_);
   }
-  std::shared_ptr<ZelProfile> Stored(const std::string& id) { return db_->Profiles()->Item(Variant(id)); }
+  std::shared_ptr<ZelProfile> Stored(const std::string& id) {
+    return db_->Profiles()->Item(Variant(id));
+  }
   int64_t Count(const std::string& sql) { return db_->DbOpenRecordSet(sql)->ValueAt(0).ToLong(); }
 
   testing::TempDir dir_;

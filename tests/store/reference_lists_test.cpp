@@ -57,7 +57,8 @@ TEST_F(ReferenceListsTest, UpdateSqlQueryReplacesTheStoredStatement) {
   auto fresh = std::make_shared<ZelSQLQueries>();
   db_->SetSQLQueries(fresh);  // a list that never read the stored query
   fresh->Add("Q", "new");
-  EXPECT_EQ(db_->DbOpenRecordSet("SELECT SQLStatement FROM SQLQueries")->ValueAt(0).ToText(), "new");
+  EXPECT_EQ(db_->DbOpenRecordSet("SELECT SQLStatement FROM SQLQueries")->ValueAt(0).ToText(),
+            "new");
   EXPECT_EQ(Count("SELECT COUNT(*) FROM SQLQueries"), 1);
 }
 

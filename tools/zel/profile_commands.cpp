@@ -165,14 +165,14 @@ void PrintProfile(ZelProfile& profile) {
   }
 
   const auto video = profile.Video();
-  std::cout << "\nVideo: "
-            << Flags({{!video->AspectRatio().empty(), video->AspectRatio().c_str()},
-                      {!video->VideoStandard().empty(), video->VideoStandard().c_str()},
-                      {video->Anamorphic(), "anamorphic"},
-                      {video->LetterBox(), "letterbox"},
-                      {video->PanAndScan(), "pan and scan"},
-                      {video->FullFrame(), "full frame"}})
-            << '\n';
+  const std::string video_text =
+      Flags({{!video->AspectRatio().empty(), video->AspectRatio().c_str()},
+             {!video->VideoStandard().empty(), video->VideoStandard().c_str()},
+             {video->Anamorphic(), "anamorphic"},
+             {video->LetterBox(), "letterbox"},
+             {video->PanAndScan(), "pan and scan"},
+             {video->FullFrame(), "full frame"}});
+  std::cout << "\nVideo: " << (video_text.empty() ? "(none)" : video_text) << '\n';
   const auto audio = profile.Audio();
   std::cout << "\nAudio (" << audio->CountLong() << ")\n";
   if (!audio->empty()) {

@@ -1,0 +1,95 @@
+#include <nlohmann/json.hpp>
+
+#include "frame/control.h"
+#include "model/profiles.h"
+#include "store/database.h"
+#include "support/test_support.h"
+
+namespace zel {
+namespace {
+
+using testing::RunZel;
+using Json = nlohmann::json;
+
+// A catalogue with two profiles, the first with cast, crew, a disc and formats.
+std::string MakeCatalogue(const testing::TempDir& dir, std::string& alien_id) {
+  const std::string path = dir.File("cli.zel");
+  Control control;
+  auto db = control.CreateDatabase(path);
+  db->DbExecute(
+      "INSERT INTO Alias (AliasName, CommonName) VALUES ('Sigourney Weaver', 'Susan Weaver')");
+  auto profiles = db->Profiles();
+  auto alien = profiles->Add("Alien", "");
+  alien->SetSortTitle("Alien");
+  alien->SetProductionYear(1979);
+  alien->SetMedium("DVD");
+  alien->Cast()->Add("Sigourney Weaver", "Ripley", 1, 1949);
+  alien->Crew()->Add("Ridley Scott", "Director", 1, 0);
+  alien->Discs()->Add("1", "Feature")->SetDualLayered(true);
+  alien->Audio()->Add("English", "Dolby Digital", 1, "5.1");
+  alien->Video()->SetAspectRatio("2.35");
+  alien->UpdateProfile();
+  auto brazil = profiles->Add("Brazil", "");
+  brazil->SetSortTitle("Brazil");
+  brazil->UpdateProfile();
+  alien_id = alien->ProfileID();
+  control.CloseDatabase();
+  return path;
+}
+
+TEST(ZelCli, ProfilesListsOneLinePerProfileBySortTitle) {
+  testing::TempDir dir;
+  std::string id;
+  const std::string path = MakeCatalogue(dir, id);
+  auto table = RunZel({"profiles", path});
+  ASSERT_EQ(table.exit_code, 0) << table.err;
+  const size_t alien = table.out.find("Alien");
+  ASSERT_NE(alien, std::string::npos);
+  EXPECT_LT(alien, table.out.find("Brazil"));
+  EXPECT_NE(table.out.find(id), std::string::npos);
+
+  auto json = RunZel({"profiles", path, "--json"});
+  ASSERT_EQ(json.exit_code, 0) << json.err;
+  Json list = Json::parse(json.out);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0]["ProfileID"], id);
+  EXPECT_EQ(list[0]["ProductionYear"], 1979);
+  EXPECT_EQ(list[1]["Title"], "Brazil");
+}
+
+TEST(ZelCli, ShowPrintsCreditsWithCommonNamesDiscsAndFormats) {
+  testing::TempDir dir;
+  std::string id;
+  const std::string path = MakeCatalogue(dir, id);
+  auto text = RunZel({"show", path, id});
+  ASSERT_EQ(text.exit_code, 0) << text.err;
+  EXPECT_EQ(text.out.rfind("Alien (1979)\n", 0), 0u);
+  EXPECT_NE(text.out.find("Susan Weaver"), std::string::npos);
+  EXPECT_NE(text.out.find("Ripley"), std::string::npos);
+  EXPECT_NE(text.out.find("Ridley Scott"), std::string::npos);
+  EXPECT_NE(text.out.find("dual layered"), std::string::npos);
+  EXPECT_NE(text.out.find("Dolby Digital"), std::string::npos);
+
+  auto json = RunZel({"show", path, id, "--json"});
+  ASSERT_EQ(json.exit_code, 0) << json.err;
+  Json profile = Json::parse(json.out);
+  EXPECT_EQ(profile["Title"], "Alien");
+  EXPECT_EQ(profile["Cast"][0]["CommonName"], "Susan Weaver");
+  EXPECT_EQ(profile["Cast"][0]["BirthYear"], 1949);
+  EXPECT_EQ(profile["Crew"][0]["Role"], "Director");
+  EXPECT_EQ(profile["Discs"][0]["DualLayered"], true);
+  EXPECT_EQ(profile["Video"]["AspectRatio"], "2.35");
+  EXPECT_EQ(profile["Audio"][0]["Channels"], "5.1");
+}
+
+TEST(ZelCli, ShowOfAnUnknownProfileFailsWithOneLine) {
+  testing::TempDir dir;
+  std::string id;
+  const std::string path = MakeCatalogue(dir, id);
+  auto missing = RunZel({"show", path, "nope"});
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_EQ(missing.err, "zel: No profile 'nope' in " + path + " (error 5)\n");
+}
+
+}  // namespace
+}  // namespace zel

@@ -1,0 +1,91 @@
+"""Profiles, their sub-records and the reference lists driven from Python, against real files."""
+
+import datetime
+import decimal
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+import zelcontrol
+
+
+class ProfilesTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="zelpy-")
+        self.path = os.path.join(self.dir, "p.zel")
+        self.control = zelcontrol.Control()
+        self.db = self.control.CreateDatabase(self.path)
+
+    def tearDown(self):
+        self.control.CloseDatabase()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def reopen(self):
+        self.control.CloseDatabase()
+        self.control = zelcontrol.Control()
+        self.db = self.control.OpenDatabase(self.path)
+
+    def test_round_trip_through_a_fresh_control(self):
+        profile = self.db.Profiles.Add("Alien", OriginalTitle="Alien (1979)")
+        profile.ProductionYear = 1979
+        profile.ReleaseDate = datetime.date(1999, 10, 26)
+        profile.Cast.Add("Sigourney Weaver", "Ripley", 1, 1949)
+        profile.Crew.Add("Ridley Scott", "Director", 1, 1937)
+        profile.Discs.Add("1", "Feature").DualLayered = True
+        profile.Genres.Add("Horror")
+        profile.SRP.Value = decimal.Decimal("19.99")
+        profile.SRP.CurrencyID = "USD"
+        profile.Events.Add("Watched", "Ann", datetime.datetime(2024, 1, 2, 20, 0))
+        profile.Tags.Add("Favourites", "/Favourites")
+        profile.UpdateProfile()
+        profile_id = profile.ProfileID
+
+        self.reopen()
+        read = self.db.Profiles[profile_id]
+        self.assertEqual(read.Title, "Alien")
+        self.assertEqual(read.ProductionYear, 1979)
+        self.assertEqual([c.Name for c in read.Cast], ["Sigourney Weaver"])
+        self.assertEqual(read.Crew[1].Role, "Director")
+        self.assertTrue(read.Discs[1].DualLayered)
+        self.assertEqual(read.Genres["horror"], "Horror")
+        self.assertEqual(read.SRP.Value, decimal.Decimal("19.99"))
+        self.assertEqual(read.SRP.GetCurrency.CurrencyName, "USD")
+        self.assertEqual(read.Events[1].User.Name, "Ann")
+        self.assertTrue(read.Tags.Exists("Favourites"))
+        self.assertIsNone(read.Awards)
+        self.assertEqual(read.ReadProperty("NoSuchProperty"), None)
+        self.assertEqual(read.GetPropertyList()[:3], ["Cast", "Crew", "Discs"])
+
+    def test_reference_lists_write_at_once(self):
+        self.db.Users.Add("Bob", Phone="555")
+        self.db.SQLQueries.Add("All", "SELECT * FROM Profiles")
+        self.db.SQLQueries["All"].SQLStatement = "SELECT Title FROM Profiles"
+        self.db.SQLQueries["All"].UpdateSQLQuery()
+        self.db.Translations.Add("Title", "Titel")
+        self.db.UpdateDatabase()
+        self.reopen()
+        self.assertEqual(self.db.Users["Bob"].Phone, "555")
+        self.assertTrue(self.db.Users["Bob"].IsActive)
+        self.assertEqual(self.db.SQLQueries["All"].SQLStatement, "SELECT Title FROM Profiles")
+        self.assertEqual(self.db.Translations.Item("Title"), "Titel")
+        with self.assertRaises(zelcontrol.Error) as raised:
+            self.db.Users.Add("bob")
+        self.assertEqual(raised.exception.number, 457)
+
+    def test_zel_show_reads_what_python_wrote(self):
+        profile = self.db.Profiles.Add("Heat")
+        profile.Cast.Add("Al Pacino", "Hanna", 1, 1940)
+        profile.UpdateProfile()
+        profile_id = profile.ProfileID
+        self.control.CloseDatabase()
+        zel = os.environ.get("ZEL_BIN", "zel")
+        shown = subprocess.run([zel, "show", self.path, profile_id, "--json"],
+                               capture_output=True, text=True, check=True)
+        self.assertIn('"Al Pacino"', shown.stdout)
+        self.db = self.control.OpenDatabase(self.path)
+
+
+if __name__ == "__main__":
+    unittest.main()
