@@ -85,6 +85,17 @@ TEST_F(ReferenceListsTest, UsersKeepWhetherTheyAreActive) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Users WHERE IsActive = true"), 1);
 }
 
+TEST_F(ReferenceListsTest, BelowSchemaEightyEightIsActiveIsNeitherReadNorWritten) {
+  db_->DbExecute("INSERT INTO Users (UserID, IsActive) VALUES ('Gone', false)");
+  db_->SetSchema(87);
+  Reopen();
+  auto user = db_->Users()->Item(Variant("Gone"));
+  EXPECT_TRUE(user->IsActive());
+  user->SetIsActive(false);
+  db_->UpdateUsers();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Users WHERE IsActive IS NULL"), 1);
+}
+
 TEST_F(ReferenceListsTest, ListUpdatesReplaceTheTableOnlyWhenTheListWasRead) {
   db_->DbExecute("INSERT INTO Retailers (Name) VALUES ('Stored')");
   db_->UpdateDatabase();
