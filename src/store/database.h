@@ -74,8 +74,8 @@ class ZelDatabase : public Object {
   void UpdateDatabase();
 
   // The reference lists, each loaded on first read and kept; setting replaces the cached list. The
-  // Update* of a list replaces its table by the cached list, as one write, and does nothing when the
-  // list was never read or set.
+  // Update* of a list replaces its table by the cached list, as one write, and does nothing when
+  // the list was never read or set.
   std::shared_ptr<ZelCurrencies> Currencies();
   void SetCurrencies(std::shared_ptr<ZelCurrencies> list) { currencies_ = std::move(list); }
   void UpdateCurrencies();
