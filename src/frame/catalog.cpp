@@ -1,9 +1,11 @@
 #include "frame/catalog.h"
 
+#include "awards/awards.h"
 #include "frame/collection.h"
 #include "frame/control.h"
 #include "frame/dictionary.h"
 #include "frame/text.h"
+#include "people/aliases.h"
 #include "store/database.h"
 #include "store/info.h"
 
@@ -15,6 +17,10 @@ const std::vector<const ClassInfo*>& PublicClasses() {
       &ZelDatabase::Info(),
       &ZelInfo::Info(),
       &ZelInfos::Info(),
+      &ZelAlias::Info(),
+      &ZelAliases::Info(),
+      &ZelAward::Info(),
+      &ZelAwards::Info(),
       &Collection::Info(),
       &Dictionary::Info(),
   };
