@@ -241,7 +241,8 @@ TEST_F(AwardFileTest, XmlFileThatIsNotAnAwardFileShowsTheParserReason) {
   EXPECT_EQ(shown_[0].icon, MessageIcon::kWarning);
   EXPECT_EQ(shown_[0].title, broken);
   EXPECT_TRUE(shown_[0].text.starts_with("Invalid award file!\r\n")) << shown_[0].text;
-  EXPECT_TRUE(shown_[0].text.ends_with("\r\nLine 3")) << shown_[0].text;
+  EXPECT_NE(shown_[0].text.find("Premature end of data"), std::string::npos) << shown_[0].text;
+  EXPECT_NE(shown_[0].text.find("\r\nLine "), std::string::npos) << shown_[0].text;
 
   const std::string other = Write("other.xml", "<Collection/>");
   db_->ImportAwardFile(other);

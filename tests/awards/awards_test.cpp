@@ -46,7 +46,8 @@ class AwardsTest : public ::testing::Test {
 
 TEST(ZelAward, InterfaceAndUpdateAward) {
   auto award = std::make_shared<ZelAward>();
-  const Array& names = *GetPropertyList(*award);
+  auto list = GetPropertyList(*award);
+  const Array& names = *list;
   const std::vector<std::string> expected = {"Award",      "Year",   "MovieYear", "Category",
                                              "MovieTitle", "HasWon", "Nominee"};
   ASSERT_EQ(names.Length(), expected.size());
@@ -216,7 +217,7 @@ TEST_F(AwardsTest, AwardByYearTakesOnlyAWholeYear) {
   InsertAward(*db_, "Oscar", 2001, "Best Picture", "Gladiator", false, "");
   InsertAward(*db_, "Oscar", 2001, "Best Actor", "Gladiator", true, "");
   InsertAward(*db_, "Oscar", 2002, "Best Picture", "Chicago", true, "");
-  InsertAward(*db_, "Director's Guild", 2001, "Best Director", "Gladiator", false, "");
+  InsertAward(*db_, "Director''s Guild", 2001, "Best Director", "Gladiator", false, "");
   auto awards = db_->GetAwardByYear("oscar", Variant("2001"));
   ASSERT_EQ(awards->Count(), 2);
   EXPECT_EQ(awards->Item(Variant(1))->Category(), "Best Actor");  // wins first

@@ -47,9 +47,9 @@ TEST_F(PeopleCommands, AliasesShowsTheCommonNameAndEveryAlias) {
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(result.out,
             "Common name: Katherine Golden\n\n"
-            "Alias         Birth year  Comment    \n"
+            "Alias         Birth year  Comment\n"
             "------------  ----------  -----------\n"
-            "Kit Golden    0                      \n"
+            "Kit Golden    0           \n"
             "Kitty Golden  1950        early films\n");
 
   auto json = RunZel({"aliases", path_, "Katherine Golden", "--json"});

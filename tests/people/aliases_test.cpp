@@ -31,7 +31,8 @@ class AliasesTest : public ::testing::Test {
 
 TEST(ZelAlias, PropertiesInInterfaceOrder) {
   auto alias = std::make_shared<ZelAlias>();
-  const Array& names = *GetPropertyList(*alias);
+  auto list = GetPropertyList(*alias);
+  const Array& names = *list;
   ASSERT_EQ(names.Length(), 4u);
   EXPECT_EQ(names.At(0).ToText(), "AliasName");
   EXPECT_EQ(names.At(1).ToText(), "CommonName");
@@ -168,7 +169,7 @@ TEST_F(AliasesTest, RegressionFailedLoadIsNotCachedAndSoNeverWrittenBack) {
 
 TEST_F(AliasesTest, DatabaseGetCommonNameReadsTheTable) {
   InsertRow("Tom Hale Jr.", "Tom Hale, Jr.", 0);
-  InsertRow("O'Neil", "Pat O'Neil", 0);
+  InsertRow("O''Neil", "Pat O''Neil", 0);
   EXPECT_EQ(db_->GetCommonName("tom hale jr."), "Tom Hale, Jr.");
   EXPECT_EQ(db_->GetCommonName("O'Neil"), "Pat O'Neil");
   EXPECT_EQ(db_->GetCommonName("Nobody 'Known'"), "Nobody 'Known'");
