@@ -1,7 +1,9 @@
 #include "store/database.h"
 
+#include "awards/awards.h"
 #include "frame/library_state.h"
 #include "frame/member_table.h"
+#include "people/aliases.h"
 #include "store/table_defs.h"
 #include "store/text_helpers.h"
 
@@ -34,10 +36,21 @@ const ClassInfo& ZelDatabase::Info() {
           .Method("ReadAdditionalInfosByProfileID", &ZelDatabase::ReadAdditionalInfosByProfileID,
                   {Param("ProfileID")})
           .Method("UpdateDatabase", &ZelDatabase::UpdateDatabase)
+          .Property("Aliases", &ZelDatabase::Aliases, &ZelDatabase::SetAliases)
+          .Method("UpdateAliases", &ZelDatabase::UpdateAliases)
+          .Property("Awards", &ZelDatabase::Awards, &ZelDatabase::SetAwards)
+          .Method("UpdateAwards", &ZelDatabase::UpdateAwards)
+          .Method("GetMovieAwards", &ZelDatabase::GetMovieAwards,
+                  {Param("OriginalTitle"), Optional("ProductionYear", Variant(int16_t{0}))})
+          .Method("GetPersonAwards", &ZelDatabase::GetPersonAwards, {Param("Name")})
+          .Method("GetAwardByYear", &ZelDatabase::GetAwardByYear,
+                  {Param("AwardName"), Param("Year")})
           .Method("ExecuteSQL", &ZelDatabase::ExecuteSQL, {Param("strSQL")})
           .Method("ExecuteSQLWithResult", &ZelDatabase::ExecuteSQLWithResult, {Param("strSQL")})
           .Method("DbExecute", &ZelDatabase::DbExecute, {Param("strSQL")})
           .Method("DbOpenRecordSet", &ZelDatabase::DbOpenRecordSet, {Param("strSQL")})
+          .Method("GetCommonName", &ZelDatabase::GetCommonName, {Param("Name")})
+          .Method("ImportAwardFile", &ZelDatabase::ImportAwardFile, {Param("FilePath")})
           .Build();
   return info;
 }
@@ -160,6 +173,8 @@ std::shared_ptr<ZelInfos> ZelDatabase::ReadAdditionalInfosByProfileID(std::strin
 
 void ZelDatabase::UpdateDatabase() {
   // The list updates join here, in their fixed order, as the lists come to exist.
+  UpdateAliases();
+  UpdateAwards();
 }
 
 void ZelDatabase::DbExecute(std::string_view sql) { connection_->Execute(sql); }
