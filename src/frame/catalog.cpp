@@ -1,5 +1,6 @@
 #include "frame/catalog.h"
 
+#include "awards/awards.h"
 #include "frame/collection.h"
 #include "frame/control.h"
 #include "frame/dictionary.h"
@@ -8,6 +9,7 @@
 #include "model/media.h"
 #include "model/owner_records.h"
 #include "model/profiles.h"
+#include "people/aliases.h"
 #include "store/database.h"
 #include "store/info.h"
 #include "store/reference_lists.h"
@@ -15,6 +17,8 @@
 namespace zel {
 
 const std::vector<const ClassInfo*>& PublicClasses() {
+  // One class a line, so that adding a class touches one line.
+  // clang-format off
   static const std::vector<const ClassInfo*> classes = {
       &Control::Info(),
       &ZelDatabase::Info(),
@@ -47,9 +51,14 @@ const std::vector<const ClassInfo*>& PublicClasses() {
       &ZelRetailers::Info(),
       &ZelSQLQuery::Info(),
       &ZelSQLQueries::Info(),
+      &ZelAlias::Info(),
+      &ZelAliases::Info(),
+      &ZelAward::Info(),
+      &ZelAwards::Info(),
       &Collection::Info(),
       &Dictionary::Info(),
   };
+  // clang-format on
   return classes;
 }
 

@@ -1,8 +1,10 @@
 #include "store/database.h"
 
+#include "awards/awards.h"
 #include "frame/library_state.h"
 #include "frame/member_table.h"
 #include "model/profiles.h"
+#include "people/aliases.h"
 #include "store/reference_lists.h"
 #include "store/table_defs.h"
 #include "store/text_helpers.h"
@@ -42,16 +44,27 @@ const ClassInfo& ZelDatabase::Info() {
           .Method("UpdateCurrencies", &ZelDatabase::UpdateCurrencies)
           .Property("Translations", &ZelDatabase::Translations, &ZelDatabase::SetTranslations)
           .Method("UpdateTranslations", &ZelDatabase::UpdateTranslations)
+          .Property("Aliases", &ZelDatabase::Aliases, &ZelDatabase::SetAliases)
+          .Method("UpdateAliases", &ZelDatabase::UpdateAliases)
           .Property("Users", &ZelDatabase::Users, &ZelDatabase::SetUsers)
           .Method("UpdateUsers", &ZelDatabase::UpdateUsers)
           .Property("Retailers", &ZelDatabase::Retailers, &ZelDatabase::SetRetailers)
           .Method("UpdateRetailers", &ZelDatabase::UpdateRetailers)
           .Property("SQLQueries", &ZelDatabase::SQLQueries, &ZelDatabase::SetSQLQueries)
           .Method("UpdateSQLQueries", &ZelDatabase::UpdateSQLQueries)
+          .Property("Awards", &ZelDatabase::Awards, &ZelDatabase::SetAwards)
+          .Method("UpdateAwards", &ZelDatabase::UpdateAwards)
+          .Method("GetMovieAwards", &ZelDatabase::GetMovieAwards,
+                  {Param("OriginalTitle"), Optional("ProductionYear", Variant(int16_t{0}))})
+          .Method("GetPersonAwards", &ZelDatabase::GetPersonAwards, {Param("Name")})
+          .Method("GetAwardByYear", &ZelDatabase::GetAwardByYear,
+                  {Param("AwardName"), Param("Year")})
           .Method("ExecuteSQL", &ZelDatabase::ExecuteSQL, {Param("strSQL")})
           .Method("ExecuteSQLWithResult", &ZelDatabase::ExecuteSQLWithResult, {Param("strSQL")})
           .Method("DbExecute", &ZelDatabase::DbExecute, {Param("strSQL")})
           .Method("DbOpenRecordSet", &ZelDatabase::DbOpenRecordSet, {Param("strSQL")})
+          .Method("GetCommonName", &ZelDatabase::GetCommonName, {Param("Name")})
+          .Method("ImportAwardFile", &ZelDatabase::ImportAwardFile, {Param("FilePath")})
           .Build();
   return info;
 }
@@ -82,8 +95,8 @@ std::string ZelDatabase::Owner() { return ReadDbInfo("Owner", ""); }
 void ZelDatabase::SetOwner(std::string owner) { WriteDbInfo("Owner", owner); }
 
 std::string ZelDatabase::ReadDbInfo(std::string_view name, std::string_view fallback) {
-  auto records = DbOpenRecordSet("SELECT InfoValue FROM DbInfo WHERE InfoName = '" +
-                                 QuoteSql(name) + "'");
+  auto records =
+      DbOpenRecordSet("SELECT InfoValue FROM DbInfo WHERE InfoName = '" + QuoteSql(name) + "'");
   if (records->RecordCount() == 0) return std::string(fallback);
   return records->Value("InfoValue").ToText();
 }
@@ -98,9 +111,9 @@ void ZelDatabase::WriteDbInfo(std::string_view name, std::string_view value) {
 
 std::string ZelDatabase::ReadInfoByProfileID(std::string_view table, std::string_view profile_id,
                                              std::string_view name, std::string_view fallback) {
-  auto records = DbOpenRecordSet("SELECT InfoValue FROM " + std::string(table) +
-                                 " WHERE InfoName = '" + QuoteSql(name) + "' AND ProfileID = '" +
-                                 QuoteSql(profile_id) + "'");
+  auto records =
+      DbOpenRecordSet("SELECT InfoValue FROM " + std::string(table) + " WHERE InfoName = '" +
+                      QuoteSql(name) + "' AND ProfileID = '" + QuoteSql(profile_id) + "'");
   if (records->RecordCount() == 0) return std::string(fallback);
   return records->Value("InfoValue").ToTextOrEmpty();
 }
@@ -111,16 +124,15 @@ std::string ZelDatabase::ReadAdditionalInfoByProfileID(std::string_view profile_
   return ReadInfoByProfileID("AdditionalInfo", profile_id, name, fallback);
 }
 
-std::string ZelDatabase::ReadMetaInfoByProfileID(std::string_view profile_id,
-                                                 std::string_view name,
+std::string ZelDatabase::ReadMetaInfoByProfileID(std::string_view profile_id, std::string_view name,
                                                  std::string_view fallback) {
   return ReadInfoByProfileID("MetaInfo", profile_id, name, fallback);
 }
 
 void ZelDatabase::InsertAdditionalInfo(std::string_view profile_id, std::string_view name,
                                        std::string_view value, std::string_view info_type) {
-  const std::string key = "'" + QuoteSql(profile_id) + "', '" + QuoteSql(name) + "', '" +
-                          QuoteSql(value) + "'";
+  const std::string key =
+      "'" + QuoteSql(profile_id) + "', '" + QuoteSql(name) + "', '" + QuoteSql(value) + "'";
   if (State().active_db_schema >= 84) {
     DbExecute("INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue, infotype) VALUES (" +
               key + ", '" + QuoteSql(info_type) + "')");
@@ -129,8 +141,8 @@ void ZelDatabase::InsertAdditionalInfo(std::string_view profile_id, std::string_
   }
 }
 
-void ZelDatabase::WriteAdditionalInfoByProfileID(std::string_view profile_id,
-                                                 std::string_view name, std::string_view value,
+void ZelDatabase::WriteAdditionalInfoByProfileID(std::string_view profile_id, std::string_view name,
+                                                 std::string_view value,
                                                  std::string_view info_type) {
   store::WriteScope scope(*connection_);
   DbExecute("DELETE FROM AdditionalInfo WHERE ProfileID = '" + QuoteSql(profile_id) +
@@ -160,8 +172,7 @@ void ZelDatabase::WriteAdditionalInfosByProfileID(std::string_view profile_id,
   scope.Commit();
 }
 
-std::shared_ptr<ZelInfos> ZelDatabase::ReadAdditionalInfosByProfileID(
-    std::string_view profile_id) {
+std::shared_ptr<ZelInfos> ZelDatabase::ReadAdditionalInfosByProfileID(std::string_view profile_id) {
   auto infos = std::make_shared<ZelInfos>();
   auto records = DbOpenRecordSet("SELECT * FROM AdditionalInfo WHERE ProfileID = '" +
                                  QuoteSql(profile_id) + "' ORDER BY InfoName");
@@ -186,6 +197,8 @@ void ZelDatabase::UpdateProfiles() {
 void ZelDatabase::UpdateDatabase() {
   // The list updates, in their fixed order; each writes only a list that was read or set.
   store::WriteScope scope(*connection_);
+  UpdateAliases();
+  UpdateAwards();
   UpdateCurrencies();
   UpdateProfiles();
   UpdateRetailers();

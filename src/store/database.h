@@ -18,6 +18,8 @@
 
 namespace zel {
 
+class ZelAliases;
+class ZelAwards;
 class Dictionary;
 class ZelProfiles;
 class ZelCurrencies;
@@ -92,6 +94,32 @@ class ZelDatabase : public Object {
   void SetSQLQueries(std::shared_ptr<ZelSQLQueries> list) { sql_queries_ = std::move(list); }
   void UpdateSQLQueries();
 
+  // The Alias table, loaded on first read and cached; setting replaces the cached list (nullptr:
+  // the next read loads again) and writes nothing.
+  std::shared_ptr<ZelAliases> Aliases();
+  void SetAliases(std::shared_ptr<ZelAliases> aliases);
+  // Makes the Alias table hold exactly the cached list, in one write scope; does nothing when no
+  // list was read or set.
+  void UpdateAliases();
+
+  // The Awards table by award and category, loaded on first read and cached; setting replaces it.
+  std::shared_ptr<ZelAwards> Awards();
+  void SetAwards(std::shared_ptr<ZelAwards> awards);
+  // Makes the Awards table hold exactly the cached list, in one write scope; does nothing when no
+  // list was read or set.
+  void UpdateAwards();
+  // The awards of a film by its title. With a production year Y, award years Y-1 to Y+2 and award
+  // year 0 match; from schema 80 a row whose film year is Y matches whatever its award year, and a
+  // row naming another film year only when that is its award year. A title with no awards is tried
+  // again cut before its last ":" ("Alien: Director's Cut" finds "Alien").
+  std::shared_ptr<ZelAwards> GetMovieAwards(std::string_view original_title,
+                                            int16_t production_year = 0);
+  // The awards whose nominee text contains `name` anywhere, letter case ignored.
+  std::shared_ptr<ZelAwards> GetPersonAwards(std::string_view name);
+  // The nominations of one award in one year. `year` must be a whole number, as a number or as
+  // its decimal text; anything else fails with a type mismatch (13).
+  std::shared_ptr<ZelAwards> GetAwardByYear(std::string_view award_name, const Variant& year);
+
   void ExecuteSQL(std::string_view sql) { DbExecute(sql); }
   std::shared_ptr<store::RecordSet> ExecuteSQLWithResult(std::string_view sql) {
     return DbOpenRecordSet(sql);
@@ -99,6 +127,15 @@ class ZelDatabase : public Object {
   // Runs an action statement; rows refused by keys or constraints are skipped without error.
   void DbExecute(std::string_view sql);
   std::shared_ptr<store::RecordSet> DbOpenRecordSet(std::string_view sql);
+
+  // The common name stored for `name` in the Alias table; `name` itself when it has no alias row.
+  std::string GetCommonName(std::string_view name);
+
+  // Imports an award file (award_file.h): the text form, or the XML form for the extension .xml.
+  // A file is imported whole or not at all. A faulty text file, or an XML file without an Awards
+  // element, is reported by a message (ShowMessage) naming the file and line and returns normally;
+  // other failures of the XML form reach the caller.
+  void ImportAwardFile(std::string_view file_path);
 
   // Library-internal.
   store::Connection& connection() { return *connection_; }
@@ -117,6 +154,8 @@ class ZelDatabase : public Object {
   std::shared_ptr<ZelUsers> users_;
   std::shared_ptr<ZelRetailers> retailers_;
   std::shared_ptr<ZelSQLQueries> sql_queries_;
+  std::shared_ptr<ZelAliases> aliases_;
+  std::shared_ptr<ZelAwards> awards_;
 };
 
 // The active catalogue; raises error 91 (missing object) when none is active. For operations that

@@ -19,5 +19,6 @@ std::shared_ptr<ZelDatabase> OpenCatalogue(Control& control, const std::string& 
 
 void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact
 void AddProfileCommands(CLI::App& app);    // profiles, show
+void AddPeopleCommands(CLI::App& app);     // aliases, awards, import-awards
 
 }  // namespace zel::cli

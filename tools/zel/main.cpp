@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   zel::cli::AddCatalogueCommands(app);
   zel::cli::AddProfileCommands(app);
+  zel::cli::AddPeopleCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -1,0 +1,307 @@
+#include "awards/award_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "awards/nominees.h"
+#include "frame/library_state.h"
+#include "frame/message.h"
+#include "frame/text.h"
+#include "frame/variant.h"
+#include "import/xml_document.h"
+#include "store/database.h"
+#include "store/text_helpers.h"
+
+namespace zel {
+namespace {
+
+constexpr std::string_view kNoFilmTitle = "[no specific film title]";
+constexpr int32_t kFileNotFound = 53;
+
+// One nomination as it is stored.
+struct AwardRow {
+  std::string movie_title;
+  std::string year_text;  // as the file gives it; the old row identifier is built from it
+  int16_t year = 0;
+  std::string award;
+  std::string category;
+  bool won = false;
+  std::string won_mark;  // the file's win mark in capitals, for the old row identifier
+  std::string nominee;
+  std::optional<int16_t> movie_year;
+};
+
+// A year from the file as a number. Only a whole number within the column's range is taken, so no
+// text of the file reaches a statement.
+int16_t ParseYear(std::string_view text, std::string_view what) {
+  const std::string trimmed = Trim(text);
+  const std::string_view digits = !trimmed.empty() && trimmed[0] == '-'
+                                      ? std::string_view(trimmed).substr(1)
+                                      : std::string_view(trimmed);
+  if (!IsAsciiDigits(digits) || digits.size() > 6) {
+    Raise(errc::kTypeMismatch, std::string(what) + " '" + std::string(text) + "' is not a year");
+  }
+  const long value = std::stol(trimmed);
+  if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max()) {
+    Raise(errc::kOverflow, std::string(what) + " '" + std::string(text) + "' is out of range");
+  }
+  return static_cast<int16_t>(value);
+}
+
+// The film's production year where the file gives a number; a text that is no number at all is
+// not a year and is left out.
+std::optional<int16_t> OptionalMovieYear(std::string_view text) {
+  double number = 0;
+  if (!ParseNumber(text, number)) return std::nullopt;
+  return ParseYear(text, "The film year");
+}
+
+// `nominee` with each of its names that is a stored alias replaced by the alias's common name. A
+// leading "role:" part and a parenthesised note after a name play no part in the lookup.
+std::string WithCommonNames(ZelDatabase& database, std::string nominee) {
+  if (nominee.empty()) return nominee;
+  std::string names = nominee;
+  const size_t colon = names.find(':');
+  if (colon != std::string::npos && colon > 0) names = names.substr(colon + 1);
+  if (!names.empty() && names[0] == ' ') names.erase(0, 1);
+  for (std::string name : SplitNominees(names)) {
+    const size_t paren = name.find('(');
+    if (paren != std::string::npos && paren >= 2) name = name.substr(0, paren - 1);
+    auto records = database.DbOpenRecordSet("SELECT CommonName FROM Alias WHERE AliasName = '" +
+                                            QuoteSql(name) + "'");
+    if (records->RecordCount() != 0) {
+      nominee = ReplaceAll(nominee, name, records->Value("CommonName").ToTextOrEmpty());
+    }
+  }
+  return nominee;
+}
+
+// Adds rows to the Awards table in the columns the active schema has.
+class RowWriter {
+ public:
+  explicit RowWriter(ZelDatabase& database)
+      : schema_(State().active_db_schema),
+        records_(database.DbOpenRecordSet("SELECT * FROM Awards")) {}
+
+  void Add(const AwardRow& row) {
+    records_->AddNew();
+    records_->SetValue("MovieTitle", Variant(row.movie_title));
+    records_->SetValue("Year", Variant(row.year));
+    records_->SetValue("Award", Variant(row.award));
+    records_->SetValue("Category", Variant(row.category));
+    records_->SetValue("Nominee", Variant(row.nominee));
+    if (schema_ > 79 && row.movie_year) records_->SetValue("MovieYear", Variant(*row.movie_year));
+    if (schema_ >= 76) {
+      records_->SetValue("Won", Variant(row.won));
+    } else {
+      records_->SetValue("Won", Variant(std::string(row.won ? "X" : "")));
+    }
+    if (schema_ < 77) {
+      records_->SetValue("AwardID", Variant(AwardId(row.year_text, row.award, row.movie_title,
+                                                    row.category, row.won_mark, row.nominee)));
+    }
+    records_->Update();
+    ++rows_added_;
+  }
+
+  int32_t rows_added() const { return rows_added_; }
+
+ private:
+  int16_t schema_;
+  std::shared_ptr<store::RecordSet> records_;
+  int32_t rows_added_ = 0;
+};
+
+bool IsValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    size_t length = 0;
+    if (lead < 0x80) {
+      length = 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+    } else {
+      return false;
+    }
+    if (i + length > text.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+// The lines of a text file. Award files come from old tools in windows-1252 and from newer ones in
+// UTF-8; a line that is valid UTF-8 is taken as it is, any other is read as windows-1252.
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in || std::filesystem::is_directory(path)) Raise(kFileNotFound, "File not found: " + path);
+  std::ostringstream content;
+  content << in.rdbuf();
+  std::string text = content.str();
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+  std::vector<std::string> lines = Split(text, "\n");
+  if (!lines.empty() && lines.back().empty()) lines.pop_back();
+  for (std::string& line : lines) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!IsValidUtf8(line)) line = Windows1252ToUtf8(line);
+  }
+  return lines;
+}
+
+int32_t ImportTextForm(ZelDatabase& database, const std::string& path) {
+  const std::vector<std::string> lines = ReadLines(path);
+  store::WriteScope scope(database.connection());
+  std::optional<RowWriter> writer;
+  int32_t line_number = 0;
+  try {
+    for (const std::string& line : lines) {
+      ++line_number;
+      if (line.empty()) continue;
+      std::vector<std::string> fields = Split(line, "|");
+      if (fields.size() < 2) continue;
+      if (fields.size() < 6) {
+        Raise(errc::kSubscriptOutOfRange, "The line has no award name (field 6)");
+      }
+      if (fields[5] == "Award") continue;
+      if (!writer) {
+        // The file holds one award, named by its first line; its stored rows give way to the
+        // file's.
+        database.DbExecute("DELETE FROM Awards WHERE Award = '" + QuoteSql(fields[5]) + "'");
+        writer.emplace(database);
+      }
+      if (fields.size() < 9) {
+        Raise(errc::kSubscriptOutOfRange, "The line has " + std::to_string(fields.size()) +
+                                              " fields; an award line has at least 9");
+      }
+      AwardRow row;
+      row.movie_title = fields[0].empty() ? std::string(kNoFilmTitle) : fields[0];
+      row.year_text = fields[3];
+      row.year = ParseYear(fields[3], "The award year");
+      row.award = fields[5];
+      row.category = fields[6];
+      row.won_mark = ToUpper(fields[7]);
+      row.won = row.won_mark == "X";
+      row.nominee = WithCommonNames(database, fields[8]);
+      if (fields.size() > 9) row.movie_year = OptionalMovieYear(fields[9]);
+      writer->Add(row);
+    }
+  } catch (const Error& error) {
+    throw AwardFileError(
+        error, path, line_number, "Error occured",
+        "Award file " + path + "\r\nhas an error at line " + std::to_string(line_number) + "!");
+  }
+  scope.Commit();
+  return writer ? writer->rows_added() : 0;
+}
+
+std::string RequiredAttribute(const xml::Node& element, std::string_view name) {
+  std::optional<std::string> value = element.Attribute(name);
+  if (!value) {
+    Raise(errc::kMissingObject,
+          "The " + element.Name() + " element has no " + std::string(name) + " attribute");
+  }
+  return *value;
+}
+
+int32_t ImportXmlForm(ZelDatabase& database, const std::string& path) {
+  const xml::Document document = xml::Document::Load(path);
+  const xml::Node awards = document.Child("Awards");
+  if (!awards) {
+    const xml::ParseError& parse = document.parse_error();
+    const std::string reason = parse.failed ? parse.reason : "the file has no Awards element";
+    throw AwardFileError(Error(errc::kInvalidArgument, "Invalid award file: " + reason), path,
+                         parse.line, path,
+                         "Invalid award file!\r\n" + reason + "\r\n" + parse.source_text +
+                             "\r\nLine " + std::to_string(parse.line));
+  }
+  store::WriteScope scope(database.connection());
+  RowWriter writer(database);
+  xml::Node current = awards;
+  try {
+    for (const xml::Node& award : awards.Children("Award")) {
+      current = award;
+      const std::string award_name = RequiredAttribute(award, "Name");
+      const std::string year_text = RequiredAttribute(award, "Year");
+      const int16_t year = ParseYear(year_text, "The award year");
+      database.DbExecute("DELETE FROM Awards WHERE Award = '" + QuoteSql(award_name) +
+                         "' AND Year = " + std::to_string(year));
+      for (const xml::Node& category : award.Children("Category")) {
+        current = category;
+        const std::string category_name = RequiredAttribute(category, "Name");
+        for (const xml::Node& movie : category.Children("Movie")) {
+          current = movie;
+          AwardRow row;
+          row.movie_title = movie.Attribute("Name").value_or("");
+          if (row.movie_title.empty()) row.movie_title = kNoFilmTitle;
+          row.year_text = year_text;
+          row.year = year;
+          row.award = award_name;
+          row.category = category_name;
+          row.won = movie.Attribute("Won").value_or("") == "True";
+          if (State().active_db_schema < 76) {
+            row.won_mark = row.won ? "X" : "";
+          } else {
+            row.won_mark = ToUpper(BoolText(row.won));
+          }
+          row.nominee = WithCommonNames(database, movie.Text());
+          if (auto movie_year = movie.Attribute("Year")) {
+            row.movie_year = OptionalMovieYear(*movie_year);
+          }
+          writer.Add(row);
+        }
+      }
+    }
+  } catch (const Error& error) {
+    throw AwardFileError(error, path, current.Line());
+  }
+  scope.Commit();
+  return writer.rows_added();
+}
+
+}  // namespace
+
+AwardFileError::AwardFileError(const Error& cause, std::string path, int32_t line,
+                               std::string message_title, std::string message_text)
+    : Error(cause.number(), cause.description()),
+      path_(std::move(path)),
+      line_(line),
+      message_title_(std::move(message_title)),
+      message_text_(std::move(message_text)) {}
+
+int32_t ImportAwards(ZelDatabase& database, const std::string& path) {
+  const std::string extension = ToLower(std::filesystem::path(path).extension().string());
+  if (extension == ".xml") return ImportXmlForm(database, path);
+  return ImportTextForm(database, path);
+}
+
+int32_t AwardId(std::string_view year_text, std::string_view award, std::string_view movie_title,
+                std::string_view category, std::string_view won_mark, std::string_view nominee) {
+  const int64_t id =
+      int64_t{89} * AwardTextChecksum(year_text) + int64_t{123} * AwardTextChecksum(award) +
+      int64_t{678} * AwardTextChecksum(movie_title) + int64_t{456} * AwardTextChecksum(category) +
+      AwardTextChecksum(ToUpper(won_mark)) + int64_t{123} * AwardTextChecksum(nominee);
+  if (id > std::numeric_limits<int32_t>::max()) Raise(errc::kOverflow);
+  return static_cast<int32_t>(id);
+}
+
+void ZelDatabase::ImportAwardFile(std::string_view file_path) {
+  try {
+    ImportAwards(*this, std::string(file_path));
+  } catch (const AwardFileError& failure) {
+    if (!failure.reported_as_message()) throw;
+    ShowMessage(MessageIcon::kWarning, failure.message_title(), failure.message_text());
+  }
+}
+
+}  // namespace zel

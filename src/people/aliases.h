@@ -1,0 +1,75 @@
+// Aliases: the credited forms of a person's name, each tied to the one common name under which the
+// catalogue gathers them. A name without an alias row is its own common name.
+//
+// ZelAlias is one row of the Alias table in memory; ZelAliases stands for the whole table (adding
+// writes the row at once, removing deletes it). ZelDatabase.Aliases, UpdateAliases and
+// GetCommonName are defined in aliases.cpp beside these classes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "model/keyed_collection.h"
+
+namespace zel {
+
+class ZelAlias : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  const std::string& AliasName() const { return alias_name_; }
+  void SetAliasName(std::string name) { alias_name_ = std::move(name); }
+  const std::string& CommonName() const { return common_name_; }
+  void SetCommonName(std::string name) { common_name_ = std::move(name); }
+  // Birth year of the person; 0 when not known.
+  int16_t BirthYear() const { return birth_year_; }
+  void SetBirthYear(int16_t year) { birth_year_ = year; }
+  const std::string& Comment() const { return comment_; }
+  void SetComment(std::string comment) { comment_ = std::move(comment); }
+
+  // Inserts the alias as a new row of the active catalogue. It never changes a stored row: when
+  // the alias name is already stored (under any birth year, since the name alone is the table's
+  // key) the insert is skipped without an error and the stored row stays.
+  void UpdateAlias();
+
+ private:
+  std::string alias_name_;
+  std::string common_name_;
+  int16_t birth_year_ = 0;
+  std::string comment_;
+};
+
+// The alias key of `alias`: the alias name, followed by the birth year's digits when the year is
+// not 0 ("Anna Berg1950").
+std::string AliasKey(const ZelAlias& alias);
+
+// The Alias table as a list. Members loaded or added with Add carry the alias key; members added
+// with AddAlias are keyed by the alias name alone. Keys ignore letter case.
+class ZelAliases : public TypedCollection<ZelAlias> {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  // Adds `alias` keyed by its alias name alone, then inserts its row. A duplicate key fails before
+  // anything is written; a failing insert leaves the member in the list.
+  std::shared_ptr<ZelAlias> AddAlias(std::shared_ptr<ZelAlias> alias);
+  // Creates an alias of these values, adds it under its alias key and inserts its row.
+  std::shared_ptr<ZelAlias> Add(std::string alias_name, std::string common_name,
+                                std::string comment = {}, int16_t birth_year = 0);
+  // True when a member has this alias name (letter case ignored) and exactly this birth year.
+  bool Exists(std::string_view alias_name, int16_t birth_year = 0) const;
+  // Common name of the first member whose alias name equals `alias_name` (letter case ignored,
+  // birth year not considered); `alias_name` itself when there is none.
+  std::string GetCommonName(std::string_view alias_name) const;
+
+ protected:
+  std::string KeyOf(const Object& item) const override;
+  void Save(Object& item) override;
+  // Deletes the member's row by its alias name alone, whatever its birth year.
+  void Delete(Object& item) override;
+};
+
+}  // namespace zel

@@ -1,0 +1,122 @@
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "support/test_support.h"
+
+namespace zel {
+namespace {
+
+using testing::RunZel;
+using Json = nlohmann::json;
+
+class PeopleCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RunZel({"create", path_}).exit_code, 0);
+    Sql("INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('Kit Golden', "
+        "'Katherine Golden', 0)");
+    Sql("INSERT INTO Alias (AliasName, CommonName, BirthYear, Comment) VALUES ('Kitty Golden', "
+        "'Katherine Golden', 1950, 'early films')");
+  }
+  void Sql(const std::string& statement) {
+    auto result = RunZel({"sql", path_, statement});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+  }
+  std::string Write(const std::string& name, const std::string& content) {
+    const std::string file = dir_.File(name);
+    std::ofstream(file, std::ios::binary) << content;
+    return file;
+  }
+  void ImportOscars() {
+    const std::string file =
+        Write("oscars.txt",
+              "Chocolat|||2001||Oscar|Best Picture||David Brown and Kit Golden|2000\n"
+              "Gladiator|||2001||Oscar|Best Picture|X|Douglas Wick|2000\n");
+    auto result = RunZel({"import-awards", path_, file});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(result.out, "Imported 2 award rows from " + file + "\n");
+  }
+
+  testing::TempDir dir_;
+  std::string path_ = dir_.File("people.zel");
+};
+
+TEST_F(PeopleCommands, AliasesShowsTheCommonNameAndEveryAlias) {
+  auto result = RunZel({"aliases", path_, "kit golden"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "Common name: Katherine Golden\n\n"
+            "Alias         Birth year  Comment\n"
+            "------------  ----------  -----------\n"
+            "Kit Golden    0           \n"
+            "Kitty Golden  1950        early films\n");
+
+  auto json = RunZel({"aliases", path_, "Katherine Golden", "--json"});
+  ASSERT_EQ(json.exit_code, 0) << json.err;
+  Json parsed = Json::parse(json.out);
+  EXPECT_EQ(parsed["common_name"], "Katherine Golden");
+  ASSERT_EQ(parsed["aliases"].size(), 2u);
+  EXPECT_EQ(parsed["aliases"][1]["birth_year"], 1950);
+
+  auto unknown = RunZel({"aliases", path_, "Nobody"});
+  EXPECT_EQ(unknown.out, "Common name: Nobody\n(no aliases)\n");
+}
+
+TEST_F(PeopleCommands, ImportThenQueryAwardsEachWay) {
+  ImportOscars();
+  auto movie = RunZel({"awards", path_, "--movie", "Chocolat", "--year", "2000", "--json"});
+  ASSERT_EQ(movie.exit_code, 0) << movie.err;
+  Json rows = Json::parse(movie.out);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["nominee"], "David Brown and Katherine Golden");
+  EXPECT_EQ(rows[0]["movie_year"], 2000);
+  EXPECT_EQ(rows[0]["won"], false);
+
+  auto person = RunZel({"awards", path_, "--person", "douglas"});
+  ASSERT_EQ(person.exit_code, 0) << person.err;
+  EXPECT_NE(person.out.find("Gladiator"), std::string::npos);
+  EXPECT_EQ(person.out.find("Chocolat"), std::string::npos);
+  EXPECT_NE(person.out.find("(1 award)"), std::string::npos);
+
+  auto year = RunZel({"awards", path_, "--award", "Oscar", "--year", "2001", "--json"});
+  ASSERT_EQ(year.exit_code, 0) << year.err;
+  rows = Json::parse(year.out);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["movie_title"], "Gladiator");  // wins first
+
+  auto bad_year = RunZel({"awards", path_, "--award", "Oscar", "--year", "2001 OR 1=1"});
+  EXPECT_EQ(bad_year.exit_code, 1);
+  EXPECT_EQ(bad_year.err, "zel: Type mismatch (error 13)\n");
+
+  auto both = RunZel({"awards", path_, "--movie", "Chocolat", "--person", "Kit"});
+  EXPECT_NE(both.exit_code, 0);
+  auto no_year = RunZel({"awards", path_, "--award", "Oscar"});
+  EXPECT_NE(no_year.exit_code, 0);
+}
+
+TEST_F(PeopleCommands, ImportErrorNamesTheFileAndLine) {
+  ImportOscars();
+  const std::string text = Write("bad.txt",
+                                 "Brazil|||1986||Oscar|Writing||Tom Stoppard\n"
+                                 "Alien|||19x0||Oscar|Effects|X|H. R. Giger\n");
+  auto result = RunZel({"import-awards", path_, text});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "zel: award file " + text +
+                            ", line 2: The award year '19x0' is not a year; nothing imported "
+                            "(error 13)\n");
+  const std::string xml = Write("bad.xml", "<Awards>\n<Award Name='Oscar'/>\n</Awards>\n");
+  result = RunZel({"import-awards", path_, xml});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "zel: award file " + xml +
+                            ", line 2: The Award element has no Year attribute; nothing imported "
+                            "(error 91)\n");
+  // Nothing of either file was kept.
+  auto awards = RunZel({"awards", path_, "--award", "Oscar", "--year", "2001", "--json"});
+  EXPECT_EQ(Json::parse(awards.out).size(), 2u);
+  auto brazil = RunZel({"awards", path_, "--movie", "Brazil", "--json"});
+  EXPECT_EQ(Json::parse(brazil.out).size(), 0u);
+}
+
+}  // namespace
+}  // namespace zel
