@@ -2,6 +2,7 @@
 
 #include "frame/library_state.h"
 #include "frame/member_table.h"
+#include "import/profiler_import.h"
 #include "store/table_defs.h"
 #include "store/text_helpers.h"
 
@@ -38,6 +39,8 @@ const ClassInfo& ZelDatabase::Info() {
           .Method("ExecuteSQLWithResult", &ZelDatabase::ExecuteSQLWithResult, {Param("strSQL")})
           .Method("DbExecute", &ZelDatabase::DbExecute, {Param("strSQL")})
           .Method("DbOpenRecordSet", &ZelDatabase::DbOpenRecordSet, {Param("strSQL")})
+          .Method("ImportSingleProfilerXMLNode", &ZelDatabase::ImportSingleProfilerXMLNode,
+                  {Param("XMLString")})
           .Build();
   return info;
 }
@@ -168,6 +171,10 @@ void ZelDatabase::DbExecute(std::string_view sql) { connection_->Execute(sql); }
 
 std::shared_ptr<store::RecordSet> ZelDatabase::DbOpenRecordSet(std::string_view sql) {
   return connection_->OpenRecordSet(sql);
+}
+
+void ZelDatabase::ImportSingleProfilerXMLNode(std::string_view xml_string) {
+  ImportProfilerXml(xml_string);
 }
 
 ZelDatabase& RequireActiveDatabase() {

@@ -67,6 +67,11 @@ class ZelDatabase : public Object {
   void DbExecute(std::string_view sql);
   std::shared_ptr<store::RecordSet> DbOpenRecordSet(std::string_view sql);
 
+  // Imports one DVD element of DVD Profiler's collection XML into the active catalogue (whichever
+  // database object it is called on). See import/profiler_import.h, which also reports what
+  // happened to the title.
+  void ImportSingleProfilerXMLNode(std::string_view xml_string);
+
   // Library-internal.
   store::Connection& connection() { return *connection_; }
 

@@ -18,5 +18,6 @@ namespace zel::cli {
 std::shared_ptr<ZelDatabase> OpenCatalogue(Control& control, const std::string& path);
 
 void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact
+void AddImportCommands(CLI::App& app);     // import
 
 }  // namespace zel::cli

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", zel::Control::Version());
   app.require_subcommand(1);
   zel::cli::AddCatalogueCommands(app);
+  zel::cli::AddImportCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
