@@ -4,10 +4,12 @@
 
 #include "frame/dictionary.h"
 #include "frame/text.h"
+#include "frame/variant.h"
 #include "import/crew_types.h"
 #include "import/import_sections.h"
 #include "people/alias_registration.h"
 #include "people/name_parsing.h"
+#include "store/connection.h"
 #include "store/database.h"
 #include "store/text_helpers.h"
 
@@ -90,11 +92,15 @@ class ListImporter {
 
   void Run(const xml::Node& list_node) {
     const bool is_cast = list_ == List::kCast;
-    const bool text_flags = title_.schema < 76;
-    cast_flag_ = text_flags ? (is_cast ? "'yes'" : "'no'") : (is_cast ? "true" : "false");
+    // Files before schema 76 keep the cast flag as the texts "yes" and "no".
+    text_flags_ = title_.schema < 76;
+    const std::string cast_flag =
+        text_flags_ ? (is_cast ? "'yes'" : "'no'") : (is_cast ? "true" : "false");
     title_.database.ExecuteSQL("DELETE FROM CastCrew WHERE ProfileID = '" + title_.quoted_id +
-                               "' AND IsCast = " + cast_flag_);
+                               "' AND IsCast = " + cast_flag);
     if (!list_node) return;
+    rows_ = title_.database.DbOpenRecordSet("SELECT * FROM CastCrew WHERE ProfileID = '" +
+                                            title_.quoted_id + "'");
     int16_t position = 1;
     for (const xml::Node& child : list_node.ChildNodes()) {
       credit_.Reset();
@@ -233,28 +239,30 @@ class ListImporter {
     }
   }
 
-  std::string Flag(const std::string& text) const { return FlagValue(text) ? "true" : "false"; }
-
   void InsertRow(int16_t position) {
     const bool is_cast = list_ == List::kCast;
-    std::string columns =
-        "Name, Role, ProfileID, Position, BirthYear, IsUncredited, IsVoice, IsCast";
-    std::string values = "'" + QuoteSql(credit_.name.FullName()) + "', '" + QuoteSql(credit_.role) +
-                         "', '" + title_.quoted_id + "', " + std::to_string(position) + ", " +
-                         std::to_string(credit_.birth_year) + ", " + Flag(credit_.uncredited) +
-                         ", " + (is_cast ? Flag(credit_.voice) : "false") + ", " + cast_flag_;
+    store::RecordSet& rows = *rows_;
+    rows.AddNew();
+    rows.SetValue("Name", Variant(credit_.name.FullName()));
+    rows.SetValue("Role", Variant(credit_.role));
+    rows.SetValue("Position", Variant(position));
+    rows.SetValue("IsCast", text_flags_ ? Variant(is_cast ? "yes" : "no") : Variant(is_cast));
+    rows.SetValue("IsVoice", Variant(is_cast && FlagValue(credit_.voice)));
+    rows.SetValue("IsUncredited", Variant(FlagValue(credit_.uncredited)));
     if (is_cast && title_.schema >= 88) {
-      columns += ", IsCreditOnly";
-      values += ", " + Flag(credit_.credit_only);
+      rows.SetValue("IsCreditOnly", Variant(FlagValue(credit_.credit_only)));
     }
-    title_.database.ExecuteSQL("INSERT INTO CastCrew (" + columns + ") VALUES (" + values + ")");
+    rows.SetValue("BirthYear", Variant(credit_.birth_year));
+    rows.SetValue("ProfileID", Variant(title_.profile_id));
+    rows.Update();
   }
 
   TitleContext& title_;
   List list_;
   Credit credit_;
   std::string group_caption_;
-  std::string cast_flag_;
+  bool text_flags_ = false;
+  std::shared_ptr<store::RecordSet> rows_;
 };
 
 }  // namespace
