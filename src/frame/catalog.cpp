@@ -11,12 +11,8 @@ namespace zel {
 
 const std::vector<const ClassInfo*>& PublicClasses() {
   static const std::vector<const ClassInfo*> classes = {
-      &Control::Info(),
-      &ZelDatabase::Info(),
-      &ZelInfo::Info(),
-      &ZelInfos::Info(),
-      &Collection::Info(),
-      &Dictionary::Info(),
+      &Control::Info(),  &ZelDatabase::Info(), &ZelInfo::Info(),
+      &ZelInfos::Info(), &Collection::Info(),  &Dictionary::Info(),
   };
   return classes;
 }

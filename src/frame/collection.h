@@ -1,4 +1,5 @@
-// Collection: the platform's ordered list, addressed by 1-based position or by an optional text key.
+// Collection: the platform's ordered list, addressed by 1-based position or by an optional text
+// key.
 //
 // Keys are unique and compared without regard to case; key lookup takes constant time. A duplicate
 // key on Add fails with error 457, an unknown key with error 5, a position outside 1..Count with

@@ -1,8 +1,9 @@
 // Errors of the library: one exception type carrying a number and a description.
 //
-// The library's own errors keep the numbers and texts its callers know (1, 2, 6, 7, 10, 30). Errors of
-// the kind a scripting platform raises (overflow, type mismatch, ...) use the numbers below, defined
-// here once. Errors of the database engine carry the engine's numbers (store/engine_errors.h).
+// The library's own errors keep the numbers and texts its callers know (1, 2, 6, 7, 10, 30). Errors
+// of the kind a scripting platform raises (overflow, type mismatch, ...) use the numbers below,
+// defined here once. Errors of the database engine carry the engine's numbers
+// (store/engine_errors.h).
 #pragma once
 
 #include <cstdint>

@@ -19,7 +19,8 @@ std::string UserDecimalSeparator() {
 }
 
 ScopedDecimalSeparator::ScopedDecimalSeparator(std::string separator)
-    : previous_(State().decimal_separator), previous_overridden_(State().decimal_separator_overridden) {
+    : previous_(State().decimal_separator),
+      previous_overridden_(State().decimal_separator_overridden) {
   State().decimal_separator = std::move(separator);
   State().decimal_separator_overridden = true;
 }

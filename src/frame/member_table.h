@@ -11,8 +11,8 @@
 //   }
 //
 // Members are listed in interface order. Arguments reach the C++ function converted from Variant by
-// the platform rules (FromVariant below); results are wrapped back into a Variant. A setter taking a
-// std::shared_ptr becomes a property set (object reference), any other setter a property let.
+// the platform rules (FromVariant below); results are wrapped back into a Variant. A setter taking
+// a std::shared_ptr becomes a property set (object reference), any other setter a property let.
 #pragma once
 
 #include <memory>
@@ -74,10 +74,11 @@ Variant ToVariant(T&& value) {
   }
 }
 
-// Storage for a converted argument: texts arrive as std::string even where the function takes a view.
+// Storage for a converted argument: texts arrive as std::string even where the function takes a
+// view.
 template <class A>
-using ArgStorage = std::conditional_t<std::is_same_v<std::decay_t<A>, std::string_view>, std::string,
-                                      std::decay_t<A>>;
+using ArgStorage = std::conditional_t<std::is_same_v<std::decay_t<A>, std::string_view>,
+                                      std::string, std::decay_t<A>>;
 
 template <class F>
 struct MemberFunction;
@@ -101,7 +102,7 @@ Variant CallConverted(C& self, F fn, const Args& args) {
   using Traits = MemberFunction<F>;
   using Tuple = typename Traits::ArgTuple;
   if (args.size() != Traits::kArity) Raise(errc::kWrongArguments);
-  auto call = [&]<size_t... I>(std::index_sequence<I...>) -> Variant {
+  auto call = [&]<size_t... I>(std::index_sequence<I...>)->Variant {
     Tuple converted{FromVariant<std::tuple_element_t<I, Tuple>>(args[I])...};
     auto invoke = [&]() -> decltype(auto) {
       if constexpr (Traits::kStatic) {

@@ -1,5 +1,5 @@
-// Messages for a person, shown by the importers. Hosts install their own handler; the default writes
-// one line to standard error. The handler is per thread, like every library-wide value.
+// Messages for a person, shown by the importers. Hosts install their own handler; the default
+// writes one line to standard error. The handler is per thread, like every library-wide value.
 #pragma once
 
 #include <functional>

@@ -97,9 +97,8 @@ Variant Invoke(Object& object, std::string_view member_name, CallKind kind, Args
                std::vector<NamedArg> named) {
   const Member* member = object.Class().Find(member_name);
   if (!member) {
-    Raise(errc::kUnknownMember,
-          "Object doesn't support this property or method: " + object.Class().name() + "." +
-              std::string(member_name));
+    Raise(errc::kUnknownMember, "Object doesn't support this property or method: " +
+                                    object.Class().name() + "." + std::string(member_name));
   }
   return InvokeMember(object, *member, kind, std::move(positional), std::move(named));
 }

@@ -1,10 +1,11 @@
 // The object runtime: reference-counted objects whose members are described by one table per class.
 //
-// Every scriptable class derives from Object and returns its ClassInfo from Class(). The ClassInfo's
-// member table (name, kind, parameters with defaults, in interface order) is the single description
-// of the class: late-bound calls (Invoke), property reflection, the Python module and the command
-// line all read it, so no member list is written twice. Objects are owned through std::shared_ptr;
-// an object ends with its last reference. Objects are used on the thread that created them.
+// Every scriptable class derives from Object and returns its ClassInfo from Class(). The
+// ClassInfo's member table (name, kind, parameters with defaults, in interface order) is the single
+// description of the class: late-bound calls (Invoke), property reflection, the Python module and
+// the command line all read it, so no member list is written twice. Objects are owned through
+// std::shared_ptr; an object ends with its last reference. Objects are used on the thread that
+// created them.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,8 @@ namespace zel {
 
 class ClassInfo;
 
-// Answer of the scripting-safety query: 1 = safe for untrusted callers, 2 = safe for untrusted data.
+// Answer of the scripting-safety query: 1 = safe for untrusted callers, 2 = safe for untrusted
+// data.
 struct InterfaceSafety {
   uint32_t supported = 3;
   uint32_t enabled = 3;

@@ -8,9 +8,12 @@ namespace {
 void AppendCased(std::string_view text, size_t& i, std::string& out, bool upper) {
   const unsigned char c = static_cast<unsigned char>(text[i]);
   if (c < 0x80) {
-    if (upper && c >= 'a' && c <= 'z') out += static_cast<char>(c - 32);
-    else if (!upper && c >= 'A' && c <= 'Z') out += static_cast<char>(c + 32);
-    else out += static_cast<char>(c);
+    if (upper && c >= 'a' && c <= 'z')
+      out += static_cast<char>(c - 32);
+    else if (!upper && c >= 'A' && c <= 'Z')
+      out += static_cast<char>(c + 32);
+    else
+      out += static_cast<char>(c);
     ++i;
     return;
   }
@@ -67,7 +70,8 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   std::string out;
   out.reserve(text.size());
   size_t pos = 0;
-  for (size_t hit; (hit = text.find(from, pos)) != std::string_view::npos; pos = hit + from.size()) {
+  for (size_t hit; (hit = text.find(from, pos)) != std::string_view::npos;
+       pos = hit + from.size()) {
     out.append(text.substr(pos, hit - pos));
     out.append(to);
   }
@@ -131,8 +135,10 @@ std::u16string Utf8ToUtf16(std::string_view text) {
           if ((cc >> 6) != 0x2) valid = false;
           value = (value << 6) | (cc & 0x3F);
         }
-        if (valid) cp = value;
-        else length = 1;
+        if (valid)
+          cp = value;
+        else
+          length = 1;
       }
     }
     i += length;

@@ -13,7 +13,8 @@ std::string ToLower(std::string_view text);
 std::string ToUpper(std::string_view text);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
-// Every occurrence of `from` replaced by `to`, scanning left to right; an empty `from` changes nothing.
+// Every occurrence of `from` replaced by `to`, scanning left to right; an empty `from` changes
+// nothing.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
 // Pieces of `text` between occurrences of `separator`; an empty text gives one empty piece.

@@ -80,7 +80,8 @@ bool Expect(std::string_view text, size_t& pos, char c) {
 // Time of day "H:MM[:SS[.fff]] [AM|PM]" at text[pos], to the end of the text.
 bool ParseTime(std::string_view text, size_t pos, int& hour, int& minute, int& second) {
   hour = minute = second = 0;
-  if (!ReadDigits(text, pos, 2, hour) || !Expect(text, pos, ':') || !ReadDigits(text, pos, 2, minute))
+  if (!ReadDigits(text, pos, 2, hour) || !Expect(text, pos, ':') ||
+      !ReadDigits(text, pos, 2, minute))
     return false;
   if (Expect(text, pos, ':')) {
     if (!ReadDigits(text, pos, 2, second)) return false;
@@ -118,7 +119,8 @@ Date Date::FromParts(int year, int month, int day, int hour, int minute, int sec
   const int64_t days = DaysFromCivil(year, month, day) - kEpochDays;
   const double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
   // Before the epoch the platform keeps the day negative and the time of day positive.
-  return Date{days < 0 ? static_cast<double>(days) - fraction : static_cast<double>(days) + fraction};
+  return Date{days < 0 ? static_cast<double>(days) - fraction
+                       : static_cast<double>(days) + fraction};
 }
 
 void Date::ToParts(int& year, int& month, int& day, int& hour, int& minute, int& second) const {
@@ -230,7 +232,8 @@ int32_t Variant::ToLong() const {
   if (type() == VarType::kLong) return std::get<int32_t>(value_);
   if (type() == VarType::kCurrency) {
     const int64_t scaled = std::get<Currency>(value_).scaled;
-    return static_cast<int32_t>(CheckedRange(RoundHalfEven(scaled / 10000.0), INT32_MIN, INT32_MAX));
+    return static_cast<int32_t>(
+        CheckedRange(RoundHalfEven(scaled / 10000.0), INT32_MIN, INT32_MAX));
   }
   return static_cast<int32_t>(CheckedRange(RoundHalfEven(ToDouble()), INT32_MIN, INT32_MAX));
 }

@@ -1,11 +1,11 @@
 // Variant: the value type that crosses every scriptable interface of the library.
 //
-// A Variant holds one of: Empty (never assigned), Null (no value, as read from a database), Boolean,
-// Integer (16-bit), Long (32-bit), Double, Currency (64-bit fixed point with four decimals), Date
-// (days since 1899-12-30, time of day as the fraction), String (UTF-8), an Object reference or an
-// array. The To* conversions follow the rules of the scripting platform and are the only place where
-// those rules live: out-of-range numbers raise Overflow, texts that are not numbers, booleans or
-// dates raise Type mismatch, and Null raises Invalid use of Null.
+// A Variant holds one of: Empty (never assigned), Null (no value, as read from a database),
+// Boolean, Integer (16-bit), Long (32-bit), Double, Currency (64-bit fixed point with four
+// decimals), Date (days since 1899-12-30, time of day as the fraction), String (UTF-8), an Object
+// reference or an array. The To* conversions follow the rules of the scripting platform and are the
+// only place where those rules live: out-of-range numbers raise Overflow, texts that are not
+// numbers, booleans or dates raise Type mismatch, and Null raises Invalid use of Null.
 #pragma once
 
 #include <compare>
@@ -67,8 +67,7 @@ class Variant {
 
   // Only a real bool makes a Boolean; pointers and numbers must not decay into one.
   template <class T>
-    requires std::same_as<T, bool>
-  Variant(T value) : value_(value) {}
+  requires std::same_as<T, bool> Variant(T value) : value_(value) {}
   Variant(int16_t value) : value_(value) {}
   Variant(int32_t value) : value_(value) {}
   Variant(double value) : value_(value) {}
@@ -79,8 +78,8 @@ class Variant {
   Variant(const char* value) : value_(std::string(value)) {}
   Variant(ObjectPtr value);
   template <class T>
-    requires std::derived_from<T, Object>
-  Variant(std::shared_ptr<T> value) : Variant(ObjectPtr(std::move(value))) {}
+  requires std::derived_from<T, Object> Variant(std::shared_ptr<T> value)
+      : Variant(ObjectPtr(std::move(value))) {}
   Variant(std::shared_ptr<Array> value) : value_(std::move(value)) {}
 
   VarType type() const { return static_cast<VarType>(value_.index()); }
@@ -151,7 +150,8 @@ bool ParseDate(std::string_view text, Date& out);
 std::string FormatDate(Date date);
 // ISO text with the time always present, the form the catalogue file stores.
 std::string FormatDateTime(Date date);
-// Text of a double as the platform writes it: up to 15 significant digits, user's decimal separator.
+// Text of a double as the platform writes it: up to 15 significant digits, user's decimal
+// separator.
 std::string FormatDouble(double value);
 
 }  // namespace zel

@@ -1,9 +1,11 @@
-// The engine adapter: one catalogue file in SQLite, reached with the SQL dialect the library speaks.
+// The engine adapter: one catalogue file in SQLite, reached with the SQL dialect the library
+// speaks.
 //
 // The library builds its statements in that dialect (column types varchar, varchar(n), memo,
 // integer, long, NUMERIC, date, yesno; `true`/`false`; LIKE with * and ?; [bracketed] names; text
 // literals converted to the column's type by the engine). The adapter translates each statement,
-// binds its literals as parameters of a cached prepared statement, and gives the engine's behaviour:
+// binds its literals as parameters of a cached prepared statement, and gives the engine's
+// behaviour:
 //
 //  - Execute skips, without an error, every row that a key, uniqueness, NOT NULL or reference rule
 //    refuses (per row, also for multi-row INSERT ... SELECT, UPDATE and DELETE); errors in the
@@ -56,7 +58,8 @@ struct TableDef {
 class Connection {
  public:
   // Opens an existing catalogue file, shared and writable. A missing file, a file that is not a
-  // database, or one that cannot be opened raise the engine's error for that case; nothing is created.
+  // database, or one that cannot be opened raise the engine's error for that case; nothing is
+  // created.
   static std::shared_ptr<Connection> Open(const std::string& path);
   // Creates a new empty file; raises kFileExists when one is already there.
   static std::shared_ptr<Connection> Create(const std::string& path);
@@ -107,8 +110,8 @@ class Connection {
 };
 
 // A scope of writes that ends in a rollback unless committed: an error thrown between construction
-// and Commit leaves the file as it was when the scope began. Scopes nest (savepoints). The destructor
-// never throws.
+// and Commit leaves the file as it was when the scope began. Scopes nest (savepoints). The
+// destructor never throws.
 class WriteScope {
  public:
   explicit WriteScope(Connection& connection);

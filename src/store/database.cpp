@@ -71,8 +71,8 @@ std::string ZelDatabase::Owner() { return ReadDbInfo("Owner", ""); }
 void ZelDatabase::SetOwner(std::string owner) { WriteDbInfo("Owner", owner); }
 
 std::string ZelDatabase::ReadDbInfo(std::string_view name, std::string_view fallback) {
-  auto records = DbOpenRecordSet("SELECT InfoValue FROM DbInfo WHERE InfoName = '" +
-                                 QuoteSql(name) + "'");
+  auto records =
+      DbOpenRecordSet("SELECT InfoValue FROM DbInfo WHERE InfoName = '" + QuoteSql(name) + "'");
   if (records->RecordCount() == 0) return std::string(fallback);
   return records->Value("InfoValue").ToText();
 }
@@ -87,9 +87,9 @@ void ZelDatabase::WriteDbInfo(std::string_view name, std::string_view value) {
 
 std::string ZelDatabase::ReadInfoByProfileID(std::string_view table, std::string_view profile_id,
                                              std::string_view name, std::string_view fallback) {
-  auto records = DbOpenRecordSet("SELECT InfoValue FROM " + std::string(table) +
-                                 " WHERE InfoName = '" + QuoteSql(name) + "' AND ProfileID = '" +
-                                 QuoteSql(profile_id) + "'");
+  auto records =
+      DbOpenRecordSet("SELECT InfoValue FROM " + std::string(table) + " WHERE InfoName = '" +
+                      QuoteSql(name) + "' AND ProfileID = '" + QuoteSql(profile_id) + "'");
   if (records->RecordCount() == 0) return std::string(fallback);
   return records->Value("InfoValue").ToTextOrEmpty();
 }
@@ -100,16 +100,15 @@ std::string ZelDatabase::ReadAdditionalInfoByProfileID(std::string_view profile_
   return ReadInfoByProfileID("AdditionalInfo", profile_id, name, fallback);
 }
 
-std::string ZelDatabase::ReadMetaInfoByProfileID(std::string_view profile_id,
-                                                 std::string_view name,
+std::string ZelDatabase::ReadMetaInfoByProfileID(std::string_view profile_id, std::string_view name,
                                                  std::string_view fallback) {
   return ReadInfoByProfileID("MetaInfo", profile_id, name, fallback);
 }
 
 void ZelDatabase::InsertAdditionalInfo(std::string_view profile_id, std::string_view name,
                                        std::string_view value, std::string_view info_type) {
-  const std::string key = "'" + QuoteSql(profile_id) + "', '" + QuoteSql(name) + "', '" +
-                          QuoteSql(value) + "'";
+  const std::string key =
+      "'" + QuoteSql(profile_id) + "', '" + QuoteSql(name) + "', '" + QuoteSql(value) + "'";
   if (State().active_db_schema >= 84) {
     DbExecute("INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue, infotype) VALUES (" +
               key + ", '" + QuoteSql(info_type) + "')");
@@ -118,8 +117,8 @@ void ZelDatabase::InsertAdditionalInfo(std::string_view profile_id, std::string_
   }
 }
 
-void ZelDatabase::WriteAdditionalInfoByProfileID(std::string_view profile_id,
-                                                 std::string_view name, std::string_view value,
+void ZelDatabase::WriteAdditionalInfoByProfileID(std::string_view profile_id, std::string_view name,
+                                                 std::string_view value,
                                                  std::string_view info_type) {
   store::WriteScope scope(*connection_);
   DbExecute("DELETE FROM AdditionalInfo WHERE ProfileID = '" + QuoteSql(profile_id) +
@@ -149,8 +148,7 @@ void ZelDatabase::WriteAdditionalInfosByProfileID(std::string_view profile_id,
   scope.Commit();
 }
 
-std::shared_ptr<ZelInfos> ZelDatabase::ReadAdditionalInfosByProfileID(
-    std::string_view profile_id) {
+std::shared_ptr<ZelInfos> ZelDatabase::ReadAdditionalInfosByProfileID(std::string_view profile_id) {
   auto infos = std::make_shared<ZelInfos>();
   auto records = DbOpenRecordSet("SELECT * FROM AdditionalInfo WHERE ProfileID = '" +
                                  QuoteSql(profile_id) + "' ORDER BY InfoName");

@@ -16,21 +16,20 @@ const ClassInfo& ZelInfo::Info() {
 }
 
 const ClassInfo& ZelInfos::Info() {
-  static const ClassInfo info =
-      ClassBuilder<ZelInfos>("ZelInfos")
-          .Creatable()
-          .Get("Count", &ZelInfos::Count)
-          .Method("Item", &ZelInfos::Item, {Param("vntIndexKey")})
-          .Default()
-          .Method("Remove", &ZelInfos::Remove, {Param("vntIndexKey")})
-          .Method("RemoveAll", &ZelInfos::RemoveAll)
-          .Get("NewEnum", &ZelInfos::NewEnum)
-          .Enumerator()
-          .Method("AddInfo", &ZelInfos::AddInfo, {Param("Info")})
-          .Method("Add", &ZelInfos::Add, {Param("Name"), Param("Value")})
-          .Method("Exists", &ZelInfos::Exists, {Param("InfoName")})
-          .Method("GetInfo", &ZelInfos::GetInfo, {Param("InfoName")})
-          .Build();
+  static const ClassInfo info = ClassBuilder<ZelInfos>("ZelInfos")
+                                    .Creatable()
+                                    .Get("Count", &ZelInfos::Count)
+                                    .Method("Item", &ZelInfos::Item, {Param("vntIndexKey")})
+                                    .Default()
+                                    .Method("Remove", &ZelInfos::Remove, {Param("vntIndexKey")})
+                                    .Method("RemoveAll", &ZelInfos::RemoveAll)
+                                    .Get("NewEnum", &ZelInfos::NewEnum)
+                                    .Enumerator()
+                                    .Method("AddInfo", &ZelInfos::AddInfo, {Param("Info")})
+                                    .Method("Add", &ZelInfos::Add, {Param("Name"), Param("Value")})
+                                    .Method("Exists", &ZelInfos::Exists, {Param("InfoName")})
+                                    .Method("GetInfo", &ZelInfos::GetInfo, {Param("InfoName")})
+                                    .Build();
   return info;
 }
 

@@ -14,7 +14,8 @@ std::string QuoteSql(std::string_view text);
 // "True" or "False".
 std::string BoolText(bool flag);
 
-// Deletes one owner's rows from one table of `database` ("DELETE FROM table WHERE ProfileID = ...").
+// Deletes one owner's rows from one table of `database` ("DELETE FROM table WHERE ProfileID =
+// ...").
 void DeleteProfileRows(ZelDatabase& database, std::string_view profile_id, std::string_view table);
 
 }  // namespace zel

@@ -34,8 +34,9 @@ TEST(ZelCli, SqlRunsStatementsAndPrintsQueries) {
   testing::TempDir dir;
   const std::string path = dir.File("sql.zel");
   ASSERT_EQ(RunZel({"create", path}).exit_code, 0);
-  auto insert = RunZel(
-      {"sql", path, "INSERT INTO Users (UserID, PhoneNumber, IsActive) VALUES ('Ann', '555', true)"});
+  auto insert =
+      RunZel({"sql", path,
+              "INSERT INTO Users (UserID, PhoneNumber, IsActive) VALUES ('Ann', '555', true)"});
   ASSERT_EQ(insert.exit_code, 0) << insert.err;
   EXPECT_EQ(insert.out, "1 row changed\n");
 

@@ -9,17 +9,7 @@
 namespace zel {
 namespace {
 
-class DatabaseTest : public ::testing::Test {
- protected:
-  void SetUp() override { db_ = control_.CreateDatabase(dir_.File("db.zel")); }
-  void TearDown() override { control_.CloseDatabase(); }
-
-  int64_t Count(const std::string& sql) { return db_->DbOpenRecordSet(sql)->ValueAt(0).ToLong(); }
-
-  testing::TempDir dir_;
-  Control control_;
-  std::shared_ptr<ZelDatabase> db_;
-};
+using DatabaseTest = testing::CatalogueTest;
 
 TEST_F(DatabaseTest, DbInfoReadsDefaultsAndKeepsOneRowPerName) {
   EXPECT_EQ(db_->ReadDbInfo("Missing"), "");

@@ -7,17 +7,7 @@
 namespace zel {
 namespace {
 
-class SchemaTest : public ::testing::Test {
- protected:
-  void SetUp() override { db_ = control_.CreateDatabase(dir_.File("schema.zel")); }
-  void TearDown() override { control_.CloseDatabase(); }
-
-  int64_t Count(const std::string& sql) { return db_->DbOpenRecordSet(sql)->ValueAt(0).ToLong(); }
-
-  testing::TempDir dir_;
-  Control control_;
-  std::shared_ptr<ZelDatabase> db_;
-};
+using SchemaTest = testing::CatalogueTest;
 
 TEST_F(SchemaTest, NewFileHas32TablesAnd37IndexesAndSchema89) {
   const auto tables = db_->connection().TableDefs();
@@ -56,9 +46,12 @@ TEST_F(SchemaTest, CastCrewKeyIncludesIsCastButNotRole) {
 }
 
 TEST_F(SchemaTest, AliasNameAloneIsTheKey) {
-  db_->DbExecute("INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('Bo', 'Bo A', 1950)");
-  db_->DbExecute("INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('Bo', 'Bo B', 1960)");
-  db_->DbExecute("INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('BO', 'Bo C', 1970)");
+  db_->DbExecute(
+      "INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('Bo', 'Bo A', 1950)");
+  db_->DbExecute(
+      "INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('Bo', 'Bo B', 1960)");
+  db_->DbExecute(
+      "INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('BO', 'Bo C', 1970)");
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Alias"), 1);
 }
 

@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <random>
+#include <sstream>
 
 namespace zel::testing {
 
@@ -18,8 +18,8 @@ TempDir::TempDir() {
     if (c == '/') c = '_';
   }
   std::random_device random;
-  path_ = std::filesystem::temp_directory_path() /
-          ("zeltest-" + name + "-" + std::to_string(random()));
+  path_ =
+      std::filesystem::temp_directory_path() / ("zeltest-" + name + "-" + std::to_string(random()));
   std::filesystem::create_directories(path_);
 }
 

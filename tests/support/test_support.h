@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "frame/control.h"
 #include "frame/error.h"
+#include "store/database.h"
 
 namespace zel::testing {
 
@@ -33,6 +35,20 @@ std::filesystem::path SharedTestData();
 std::string SourceDir();
 std::string BinaryDir();
 
+// A fixture with a new catalogue in its own folder, active for the test and closed after it.
+class CatalogueTest : public ::testing::Test {
+ protected:
+  void SetUp() override { db_ = control_.CreateDatabase(dir_.File("catalogue.zel")); }
+  void TearDown() override { control_.CloseDatabase(); }
+
+  // The first column of the first row of a query, as a number.
+  int64_t Count(const std::string& sql) { return db_->DbOpenRecordSet(sql)->ValueAt(0).ToLong(); }
+
+  TempDir dir_;
+  Control control_;
+  std::shared_ptr<ZelDatabase> db_;
+};
+
 struct CommandResult {
   int exit_code = -1;
   std::string out;
@@ -45,24 +61,24 @@ CommandResult RunZel(const std::vector<std::string>& args);
 }  // namespace zel::testing
 
 // Asserts that `statement` throws zel::Error with exactly this number and description.
-#define EXPECT_ZEL_ERROR(statement, expected_number, expected_text)                   \
-  do {                                                                     \
-    try {                                                                  \
-      statement;                                                           \
-      ADD_FAILURE() << "no error from " #statement;                        \
-    } catch (const ::zel::Error& error_) {                                 \
-      EXPECT_EQ(error_.number(), (expected_number)) << error_.description();        \
+#define EXPECT_ZEL_ERROR(statement, expected_number, expected_text)          \
+  do {                                                                       \
+    try {                                                                    \
+      statement;                                                             \
+      ADD_FAILURE() << "no error from " #statement;                          \
+    } catch (const ::zel::Error& error_) {                                   \
+      EXPECT_EQ(error_.number(), (expected_number)) << error_.description(); \
       EXPECT_EQ(error_.description(), std::string(expected_text));           \
-    }                                                                      \
+    }                                                                        \
   } while (0)
 
 // Asserts that `statement` throws zel::Error with this number, whatever its text.
-#define EXPECT_ZEL_ERROR_NUMBER(statement, expected_number)                      \
-  do {                                                                     \
-    try {                                                                  \
-      statement;                                                           \
-      ADD_FAILURE() << "no error from " #statement;                        \
-    } catch (const ::zel::Error& error_) {                                 \
-      EXPECT_EQ(error_.number(), (expected_number)) << error_.description();        \
-    }                                                                      \
+#define EXPECT_ZEL_ERROR_NUMBER(statement, expected_number)                  \
+  do {                                                                       \
+    try {                                                                    \
+      statement;                                                             \
+      ADD_FAILURE() << "no error from " #statement;                          \
+    } catch (const ::zel::Error& error_) {                                   \
+      EXPECT_EQ(error_.number(), (expected_number)) << error_.description(); \
+    }                                                                        \
   } while (0)

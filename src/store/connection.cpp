@@ -1,0 +1,554 @@
+#include "store/connection.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "frame/error.h"
+#include "frame/text.h"
+#include "store/engine_errors.h"
+#include "store/engine_internal.h"
+
+namespace zel::store {
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+
+std::string Quote(std::string_view text, char mark) {
+  std::string out(1, mark);
+  for (char c : text) {
+    out += c;
+    if (c == mark) out += c;
+  }
+  out += mark;
+  return out;
+}
+std::string QuoteName(std::string_view name) { return Quote(name, '"'); }
+
+std::string AfterPrefix(std::string_view message, std::string_view prefix) {
+  std::string rest(message.substr(prefix.size()));
+  if (rest.starts_with("main.")) rest.erase(0, 5);
+  return rest;
+}
+
+// Runs a statement that needs no parameters nor cache (pragmas, transaction control).
+int Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+
+std::unique_ptr<sqlite3, DatabaseCloser> OpenHandle(const std::string& path, int flags) {
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  std::unique_ptr<sqlite3, DatabaseCloser> db(raw);
+  if (rc != SQLITE_OK) {
+    Raise(engine_errc::kCannotOpen, "Could not open the file '" + path + "': " +
+                                        (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)) + ".");
+  }
+  return db;
+}
+
+// Reads the schema so that a file that is not a database fails here, before anything is written.
+void VerifyDatabase(sqlite3* db, const std::string& path) {
+  const int rc = Exec(db, "SELECT count(*) FROM sqlite_master");
+  if (rc == SQLITE_OK) return;
+  const int primary = sqlite3_extended_errcode(db) & 0xff;
+  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
+    Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + path + "'.");
+  }
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+    Raise(engine_errc::kLocked, "The file '" + path + "' is locked by another process.");
+  }
+  Raise(engine_errc::kCannotOpen,
+        "Could not open the file '" + path + "': " + sqlite3_errmsg(db) + ".");
+}
+
+}  // namespace
+
+// ---- statement cache ----
+
+StatementLease::~StatementLease() {
+  if (!statement_) return;
+  sqlite3_reset(statement_.get());
+  sqlite3_clear_bindings(statement_.get());
+  if (cache_ && cache_->enabled) cache_->Give(std::move(key_), std::move(statement_));
+}
+
+StatementPtr StatementCache::Take(const std::string& key) {
+  auto found = index_.find(key);
+  if (found == index_.end()) return nullptr;
+  StatementPtr statement = std::move(found->second->second);
+  entries_.erase(found->second);
+  index_.erase(found);
+  return statement;
+}
+
+void StatementCache::Give(std::string key, StatementPtr statement) {
+  if (index_.contains(key)) return;  // a second lease of the same text: keep one
+  entries_.emplace_front(key, std::move(statement));
+  index_[std::move(key)] = entries_.begin();
+  if (entries_.size() > kCapacity) {
+    index_.erase(entries_.back().first);
+    entries_.pop_back();
+  }
+}
+
+void StatementCache::Clear() {
+  index_.clear();
+  entries_.clear();
+}
+
+bool IsRefusedRow(int extended_code) {
+  return extended_code == SQLITE_CONSTRAINT_PRIMARYKEY ||
+         extended_code == SQLITE_CONSTRAINT_UNIQUE || extended_code == SQLITE_CONSTRAINT_NOTNULL ||
+         extended_code == SQLITE_CONSTRAINT_FOREIGNKEY;
+}
+
+// ---- connection internals ----
+
+void Connection::Impl::ForgetSchema() {
+  tables.clear();
+  tables_loaded = false;
+}
+
+const TableDef* Connection::Impl::FindTable(std::string_view name) {
+  if (!tables_loaded) {
+    tables.clear();
+    std::vector<std::string> names;
+    {
+      StatementLease list = Prepare(
+          "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+          "ESCAPE '\\' ORDER BY rowid",
+          "reading the table definitions");
+      int rc;
+      while ((rc = sqlite3_step(list.get())) == SQLITE_ROW) {
+        names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0)));
+      }
+      if (rc != SQLITE_DONE) Fail(rc, "reading the table definitions");
+    }
+    for (const std::string& table_name : names) {
+      TableDef table;
+      table.name = table_name;
+      const std::string sql = "PRAGMA table_info(" + QuoteName(table_name) + ")";
+      StatementLease info = Prepare(sql, sql);
+      int rc;
+      while ((rc = sqlite3_step(info.get())) == SQLITE_ROW) {
+        ColumnDef column;
+        column.name = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
+        const auto* declared = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2));
+        column.type = TypeOfDeclared(declared ? declared : "", column.max_length);
+        column.not_null = sqlite3_column_int(info.get(), 3) != 0;
+        table.columns.push_back(std::move(column));
+      }
+      if (rc != SQLITE_DONE) Fail(rc, sql);
+      tables.push_back(std::move(table));
+    }
+    tables_loaded = true;
+  }
+  for (const TableDef& table : tables) {
+    if (EqualsIgnoreCase(table.name, name)) return &table;
+  }
+  return nullptr;
+}
+
+StatementLease Connection::Impl::Prepare(const std::string& sql, std::string_view original) {
+  if (cache.enabled) {
+    if (StatementPtr cached = cache.Take(sql)) {
+      ++stats.cache_hits;
+      return StatementLease(&cache, sql, std::move(cached));
+    }
+  }
+  sqlite3_stmt* raw = nullptr;
+  const int rc = sqlite3_prepare_v3(db.get(), sql.c_str(), static_cast<int>(sql.size()),
+                                    cache.enabled ? SQLITE_PREPARE_PERSISTENT : 0, &raw, nullptr);
+  StatementPtr statement(raw);
+  if (rc != SQLITE_OK) Fail(rc, original);
+  if (!statement) Raise(engine_errc::kSyntax, "Empty statement '" + std::string(original) + "'.");
+  ++stats.cache_misses;
+  return StatementLease(&cache, sql, std::move(statement));
+}
+
+void Connection::Impl::Bind(sqlite3_stmt* statement, const std::vector<SqlValue>& values,
+                            size_t first, size_t count, std::string_view original) {
+  for (size_t i = 0; i < count; ++i) {
+    const SqlValue& value = values.at(first + i);
+    const int slot = static_cast<int>(i + 1);
+    int rc = SQLITE_OK;
+    switch (value.kind) {
+      case SqlValue::Kind::kNull:
+        rc = sqlite3_bind_null(statement, slot);
+        break;
+      case SqlValue::Kind::kInteger:
+        rc = sqlite3_bind_int64(statement, slot, value.integer);
+        break;
+      case SqlValue::Kind::kReal:
+        rc = sqlite3_bind_double(statement, slot, value.real);
+        break;
+      case SqlValue::Kind::kText:
+        rc = sqlite3_bind_text(statement, slot, value.text.data(),
+                               static_cast<int>(value.text.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    if (rc != SQLITE_OK) Fail(rc, original);
+  }
+}
+
+int Connection::Impl::StepAll(sqlite3_stmt* statement) {
+  int rc;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+  }
+  return rc == SQLITE_DONE ? rc : sqlite3_extended_errcode(db.get());
+}
+
+void Connection::Impl::Run(const std::string& sql, std::string_view original) {
+  StatementLease statement = Prepare(sql, original);
+  const int rc = StepAll(statement.get());
+  if (rc != SQLITE_DONE) Fail(rc, original);
+}
+
+void Connection::Impl::Fail(int code, std::string_view original) {
+  const std::string message = sqlite3_errmsg(db.get());
+  const std::string statement(original);
+  if (code == SQLITE_CONSTRAINT_CHECK) {
+    constexpr std::string_view kPrefix = "CHECK constraint failed: ";
+    const size_t mark = message.find(kLengthLimitMark);
+    if (message.starts_with(kPrefix) && mark != std::string::npos) {
+      Raise(engine_errc::kValueTooLong,
+            "The field " + message.substr(kPrefix.size(), mark - kPrefix.size()) +
+                " is too small to accept the amount of data you attempted to add: at most " +
+                message.substr(mark + kLengthLimitMark.size()) + " characters.");
+    }
+  }
+  switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      Raise(engine_errc::kLocked,
+            "The file '" + path + "' is locked by another process; the statement could not run: '" +
+                statement + "'.");
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+      Raise(engine_errc::kDiskIo,
+            "Disk or network error (" + message + ") while running '" + statement + "'.");
+    case SQLITE_READONLY:
+      Raise(engine_errc::kCannotOpen,
+            "The file '" + path + "' cannot be written (" + message + "): '" + statement + "'.");
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + path + "'.");
+    case SQLITE_ERROR:
+      if (message.starts_with("no such table: ")) {
+        Raise(engine_errc::kUnknownTable,
+              "The table '" + AfterPrefix(message, "no such table: ") + "' does not exist.");
+      }
+      if (message.starts_with("no such column: ")) {
+        Raise(engine_errc::kUnknownColumn, "Unknown column '" +
+                                               AfterPrefix(message, "no such column: ") +
+                                               "' in statement '" + statement + "'.");
+      }
+      if (message.starts_with("table ") && message.ends_with(" already exists")) {
+        Raise(engine_errc::kTableExists,
+              "Table '" + message.substr(6, message.size() - 6 - 15) + "' already exists.");
+      }
+      if (message.starts_with("index ") && message.ends_with(" already exists")) {
+        Raise(engine_errc::kIndexExists,
+              "Index '" + message.substr(6, message.size() - 6 - 15) + "' already exists.");
+      }
+      if (message.starts_with("table ") &&
+          message.find(" has no column named ") != std::string::npos) {
+        Raise(engine_errc::kUnknownColumn, "Unknown column '" +
+                                               message.substr(message.find(" named ") + 7) +
+                                               "' in statement '" + statement + "'.");
+      }
+      Raise(engine_errc::kSyntax,
+            "Syntax error (" + message + ") in statement '" + statement + "'.");
+    default:
+      Raise(engine_errc::kEngine,
+            "The database engine failed (" + message + ") running '" + statement + "'.");
+  }
+}
+
+Translation Connection::Impl::TranslateStatement(std::string_view sql) {
+  return Translate(sql, [this](std::string_view name) { return FindTable(name); });
+}
+
+std::vector<SqlValue> Connection::Impl::Convert(const Translation& translation) {
+  std::vector<SqlValue> values;
+  values.reserve(translation.params.size());
+  for (const Literal& literal : translation.params) {
+    values.push_back(ConvertLiteral(literal));
+    if (literal.stored && literal.column && literal.table) {
+      CheckLength(*literal.table, *literal.column, values.back());
+    }
+  }
+  return values;
+}
+
+// ---- connection ----
+
+Connection::Connection(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Connection::~Connection() = default;
+
+namespace {
+
+void SetUp(sqlite3* db, const std::string& path) {
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  // Durable commits that readers do not block; the rules of references hold on every write.
+  for (const char* pragma :
+       {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
+    const int rc = Exec(db, pragma);
+    if (rc == SQLITE_BUSY || (rc & 0xff) == SQLITE_BUSY) {
+      Raise(engine_errc::kLocked, "The file '" + path + "' is locked by another process.");
+    }
+    if (rc != SQLITE_OK) {
+      Raise(engine_errc::kCannotOpen,
+            "Could not open the file '" + path + "': " + sqlite3_errmsg(db) + ".");
+    }
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<Connection> Connection::Open(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    Raise(engine_errc::kFileNotFound, "Could not find file '" + path + "'.");
+  }
+  // An empty file would silently become a database; it is not a catalogue.
+  if (std::filesystem::file_size(path, error) == 0 && !error) {
+    Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + path + "'.");
+  }
+  auto impl = std::make_unique<Impl>();
+  impl->path = path;
+  impl->db = OpenHandle(path, SQLITE_OPEN_READWRITE);
+  sqlite3_extended_result_codes(impl->db.get(), 1);
+  VerifyDatabase(impl->db.get(), path);
+  if (sqlite3_db_readonly(impl->db.get(), "main") == 1) {
+    Raise(engine_errc::kCannotOpen, "Could not open the file '" + path + "' for writing.");
+  }
+  SetUp(impl->db.get(), path);
+  Impl* raw = impl.get();
+  std::shared_ptr<Connection> connection(new Connection(std::move(impl)));
+  raw->self = connection;
+  return connection;
+}
+
+std::shared_ptr<Connection> Connection::Create(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::exists(path, error)) {
+    Raise(engine_errc::kFileExists, "Could not create '" + path + "': the file already exists.");
+  }
+  auto impl = std::make_unique<Impl>();
+  impl->path = path;
+  impl->db = OpenHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE);
+  SetUp(impl->db.get(), path);
+  Impl* raw = impl.get();
+  std::shared_ptr<Connection> connection(new Connection(std::move(impl)));
+  raw->self = connection;
+  return connection;
+}
+
+void Connection::Compact(const std::string& source, const std::string& destination) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(source, error)) {
+    Raise(engine_errc::kFileNotFound, "Could not find file '" + source + "'.");
+  }
+  if (std::filesystem::exists(destination, error)) {
+    Raise(engine_errc::kFileExists,
+          "Could not create '" + destination + "': the file already exists.");
+  }
+  auto db = OpenHandle(source, SQLITE_OPEN_READONLY);
+  sqlite3_extended_result_codes(db.get(), 1);
+  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  VerifyDatabase(db.get(), source);
+  const std::string sql = "VACUUM INTO " + Quote(destination, '\'');
+  const int rc = Exec(db.get(), sql.c_str());
+  if (rc != SQLITE_OK) {
+    const int primary = rc & 0xff;
+    const std::string message = sqlite3_errmsg(db.get());
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+      Raise(engine_errc::kLocked, "The file '" + source + "' is locked by another process.");
+    }
+    Raise(engine_errc::kDiskIo,
+          "Could not write the compacted copy '" + destination + "': " + message + ".");
+  }
+}
+
+const std::string& Connection::Name() const { return impl_->path; }
+
+int64_t Connection::Execute(std::string_view sql) {
+  Impl& impl = *impl_;
+  Translation translation = impl.TranslateStatement(sql);
+  ++impl.stats.statements;
+  sqlite3* db = impl.db.get();
+
+  if (translation.kind == StatementKind::kCreateTable ||
+      translation.kind == StatementKind::kDefinition) {
+    // Definitions are rare: prepared afresh, and the schema is read again afterwards.
+    impl.cache.Clear();
+    impl.ForgetSchema();
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, translation.sql.c_str(), -1, &raw, nullptr);
+    StatementPtr statement(raw);
+    if (rc != SQLITE_OK) impl.Fail(rc, sql);
+    rc = impl.StepAll(statement.get());
+    if (rc != SQLITE_DONE) impl.Fail(rc, sql);
+    return 0;
+  }
+
+  const std::vector<SqlValue> values = impl.Convert(translation);
+  {
+    StatementLease statement = impl.Prepare(translation.sql, sql);
+    impl.Bind(statement.get(), values, 0, values.size(), sql);
+    const int rc = impl.StepAll(statement.get());
+    if (rc == SQLITE_DONE) return sqlite3_changes64(db);
+    if (!IsRefusedRow(rc)) impl.Fail(rc, sql);
+    // SQLite undid the whole statement; a single row is simply refused.
+    if (translation.kind != StatementKind::kUpdate && translation.kind != StatementKind::kDelete &&
+        translation.kind != StatementKind::kInsertSelect) {
+      return 0;
+    }
+  }
+
+  // Some rows were refused: redo the statement row by row, skipping those, as one unit.
+  const std::string table = QuoteName(translation.table);
+  std::vector<std::vector<SqlValue>> rows;
+  std::string row_sql;
+  size_t fixed = 0;  // leading parameters of the per-row statement
+  if (translation.kind == StatementKind::kInsertSelect) {
+    const std::string select = translation.sql.substr(translation.select_pos);
+    StatementLease statement = impl.Prepare(select, sql);
+    impl.Bind(statement.get(), values, translation.params_before_select,
+              values.size() - translation.params_before_select, sql);
+    const int columns = sqlite3_column_count(statement.get());
+    int rc;
+    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+      std::vector<SqlValue> row;
+      for (int c = 0; c < columns; ++c) {
+        switch (sqlite3_column_type(statement.get(), c)) {
+          case SQLITE_NULL:
+            row.emplace_back();
+            break;
+          case SQLITE_INTEGER:
+            row.push_back(SqlValue::Integer(sqlite3_column_int64(statement.get(), c)));
+            break;
+          case SQLITE_FLOAT:
+            row.push_back(SqlValue::Real(sqlite3_column_double(statement.get(), c)));
+            break;
+          default:
+            row.push_back(SqlValue::Text(
+                std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), c)),
+                            static_cast<size_t>(sqlite3_column_bytes(statement.get(), c)))));
+        }
+      }
+      rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) impl.Fail(sqlite3_extended_errcode(db), sql);
+    row_sql = translation.sql.substr(0, translation.select_pos) + " VALUES (";
+    for (int c = 0; c < columns; ++c) row_sql += c == 0 ? "?" : ", ?";
+    row_sql += ")";
+  } else {
+    std::string select = "SELECT rowid FROM " + table;
+    size_t first = values.size();
+    if (translation.where_pos != std::string::npos) {
+      select += " " + translation.sql.substr(translation.where_pos);
+      first = translation.params_before_where;
+    }
+    StatementLease statement = impl.Prepare(select, sql);
+    impl.Bind(statement.get(), values, first, values.size() - first, sql);
+    int rc;
+    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+      rows.push_back({SqlValue::Integer(sqlite3_column_int64(statement.get(), 0))});
+    }
+    if (rc != SQLITE_DONE) impl.Fail(sqlite3_extended_errcode(db), sql);
+    if (translation.kind == StatementKind::kDelete) {
+      row_sql = "DELETE FROM " + table + " WHERE rowid = ?";
+    } else {
+      row_sql = translation.sql.substr(0, translation.where_pos) + " WHERE rowid = ?";
+      fixed = first;
+    }
+  }
+
+  WriteScope scope(*this);
+  int64_t changed = 0;
+  for (std::vector<SqlValue>& row : rows) {
+    std::vector<SqlValue> bound(values.begin(),
+                                values.begin() + static_cast<std::ptrdiff_t>(fixed));
+    for (SqlValue& value : row) bound.push_back(std::move(value));
+    StatementLease statement = impl.Prepare(row_sql, sql);
+    impl.Bind(statement.get(), bound, 0, bound.size(), sql);
+    const int rc = impl.StepAll(statement.get());
+    if (rc == SQLITE_DONE) {
+      changed += sqlite3_changes64(db);
+    } else if (!IsRefusedRow(rc)) {
+      impl.Fail(rc, sql);
+    }
+  }
+  scope.Commit();
+  return changed;
+}
+
+std::vector<TableDef> Connection::TableDefs() {
+  impl_->FindTable("");
+  return impl_->tables;
+}
+
+const TableDef* Connection::FindTable(std::string_view name) { return impl_->FindTable(name); }
+
+void Connection::BeginScope() {
+  Impl& impl = *impl_;
+  const std::string sql =
+      impl.depth == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT sp_" + std::to_string(impl.depth);
+  const int rc = Exec(impl.db.get(), sql.c_str());
+  if (rc != SQLITE_OK) impl.Fail(sqlite3_extended_errcode(impl.db.get()), sql);
+  ++impl.depth;
+}
+
+void Connection::CommitScope() {
+  Impl& impl = *impl_;
+  if (impl.depth == 0) return;
+  const std::string sql =
+      impl.depth == 1 ? "COMMIT" : "RELEASE sp_" + std::to_string(impl.depth - 1);
+  const int rc = Exec(impl.db.get(), sql.c_str());
+  if (rc != SQLITE_OK) impl.Fail(sqlite3_extended_errcode(impl.db.get()), sql);
+  --impl.depth;
+}
+
+void Connection::RollbackScope() noexcept {
+  Impl& impl = *impl_;
+  if (impl.depth == 0) return;
+  if (impl.depth == 1) {
+    Exec(impl.db.get(), "ROLLBACK");
+  } else {
+    const std::string name = "sp_" + std::to_string(impl.depth - 1);
+    Exec(impl.db.get(), ("ROLLBACK TO " + name).c_str());
+    Exec(impl.db.get(), ("RELEASE " + name).c_str());
+  }
+  --impl.depth;
+  // A rolled-back definition must not stay in the remembered schema.
+  impl.ForgetSchema();
+}
+
+int Connection::ScopeDepth() const { return impl_->depth; }
+
+Connection::Stats Connection::stats() const { return impl_->stats; }
+
+void Connection::SetStatementCache(bool enabled) {
+  impl_->cache.enabled = enabled;
+  if (!enabled) impl_->cache.Clear();
+}
+
+sqlite3* Connection::handle() { return impl_->db.get(); }
+
+WriteScope::WriteScope(Connection& connection) : connection_(connection) {
+  connection_.BeginScope();
+}
+
+WriteScope::~WriteScope() {
+  if (open_) connection_.RollbackScope();
+}
+
+void WriteScope::Commit() {
+  if (!open_) return;
+  connection_.CommitScope();
+  open_ = false;
+}
+
+}  // namespace zel::store
