@@ -49,7 +49,8 @@ struct CollectionSummary {
   double seconds = 0;
   std::vector<TitleFailure> failures;
   // Set when the file stops being well-formed after its first titles: the titles before that
-  // point are imported and committed, the rest of the file is not read.
+  // point are imported and committed (but for one or two just before it, which the parser reads
+  // ahead of and cannot deliver), the rest of the file is not read.
   std::string stream_error;
 };
 

@@ -396,8 +396,10 @@ struct ElementStream::Impl {
 
   // Advances the reader by one node; false at the end of the document.
   bool Read() {
+    // The parser reads ahead, so an error it reports may lie beyond nodes still to be delivered;
+    // the reader fails only when it reaches it.
     const int status = xmlTextReaderRead(reader.get());
-    if (status < 0 || !error.empty()) RaiseParseError();
+    if (status < 0) RaiseParseError();
     return status == 1;
   }
 
@@ -446,7 +448,7 @@ bool ElementStream::Next() {
   if (impl.positioned) {
     impl.positioned = false;
     const int status = xmlTextReaderNext(reader);
-    if (status < 0 || !impl.error.empty()) impl.RaiseParseError();
+    if (status < 0) impl.RaiseParseError();
     more = status == 1;
   } else {
     more = impl.Read();
@@ -457,7 +459,7 @@ bool ElementStream::Next() {
     if (depth == 0 && type == XML_READER_TYPE_END_ELEMENT) break;
     if (depth != 1 || type != XML_READER_TYPE_ELEMENT) continue;
     xmlNode* node = xmlTextReaderExpand(reader);
-    if (node == nullptr || !impl.error.empty()) impl.RaiseParseError();
+    if (node == nullptr) impl.RaiseParseError();
     DropBlankText(node);
     impl.current = node;
     impl.positioned = true;
