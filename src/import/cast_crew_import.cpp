@@ -107,7 +107,7 @@ class ListImporter {
       // A child that is not an element (a comment, stray text) ends the list, as exports never
       // hold one inside a list.
       if (!child.HasAttributeMap()) return;
-      if (child.Attributes().empty()) {
+      if (!child.HasAttributes()) {
         is_cast ? ReadCastElement(child) : ReadCrewElement(child);
       } else {
         const std::string name = child.Name();

@@ -232,6 +232,11 @@ std::optional<std::string> Node::Attribute(std::string_view name) const {
   return std::nullopt;
 }
 
+bool Node::HasAttributes() const {
+  const xmlNode* node = Require(node_);
+  return node->type == XML_ELEMENT_NODE && node->properties != nullptr;
+}
+
 std::vector<std::pair<std::string, std::string>> Node::Attributes() const {
   const xmlNode* node = Require(node_);
   std::vector<std::pair<std::string, std::string>> found;

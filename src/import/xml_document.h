@@ -41,6 +41,8 @@ class Node {
   bool HasAttributeMap() const { return IsElement(); }
   // The value of an attribute, or nullopt when the element has none of that name.
   std::optional<std::string> Attribute(std::string_view name) const;
+  // Whether the element has any attribute.
+  bool HasAttributes() const;
   // Every attribute as (name, value), in document order.
   std::vector<std::pair<std::string, std::string>> Attributes() const;
   // Text content of the node and its descendants.
