@@ -3,8 +3,8 @@
 #include "frame/message.h"
 #include "frame/object.h"
 #include "frame/text.h"
-#include "store/engine_errors.h"
 #include "import_fixture.h"
+#include "store/engine_errors.h"
 
 namespace zel::testing {
 namespace {
