@@ -33,9 +33,11 @@ test: build build-asan
 	ctest --preset asan -j $(JOBS)
 
 demo: build
-	@rm -f $(DEMO)
+	@rm -f $(DEMO) $(DEMO)-wal $(DEMO)-shm
 	build/bin/zel create $(DEMO)
+	build/bin/zel import $(DEMO) examples/collection.xml
 	build/bin/zel info $(DEMO)
+	build/bin/zel sql $(DEMO) "SELECT p.Title, p.Medium, p.Locality, COUNT(c.Name) AS Credits FROM Profiles AS p LEFT JOIN CastCrew AS c ON c.ProfileID = p.ProfileID GROUP BY p.Title, p.Medium, p.Locality ORDER BY p.Title"
 
 clean:
 	rm -rf build

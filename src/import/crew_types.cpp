@@ -7,6 +7,7 @@
 #include "frame/dictionary.h"
 #include "frame/library_state.h"
 #include "frame/text.h"
+#include "store/database.h"
 
 namespace zel {
 
@@ -59,6 +60,15 @@ void LoadCrewMapping(std::string_view mapping_text) {
 
 bool IsLearnableCrewText(std::string_view text) {
   return text.find_first_of("|=") == std::string_view::npos;
+}
+
+void LearnCrewType(ZelDatabase& database, std::string_view role, std::string_view crew_type) {
+  if (!IsLearnableCrewText(role) || !IsLearnableCrewText(crew_type)) return;
+  std::string mapping = database.ReadDbInfo("CrewMapping", "");
+  if (!mapping.empty()) mapping += "|";
+  mapping += std::string(role) + "=" + std::string(crew_type);
+  database.WriteDbInfo("CrewMapping", mapping);
+  LoadCrewMapping(mapping);
 }
 
 }  // namespace zel

@@ -12,6 +12,7 @@
 namespace zel {
 
 class Dictionary;
+class ZelDatabase;
 
 // Puts the 19 well-known role/crew-type pairs into `table`, in their fixed order, when `table` is
 // empty; a table holding any pair is left alone, so calling this again never duplicates or
@@ -34,5 +35,12 @@ void LoadCrewMapping(std::string_view mapping_text);
 // Whether a role or crew type may be recorded in the stored mapping text. A text holding "|" or "="
 // would break its entry apart, so learning must skip such a role rather than store it.
 bool IsLearnableCrewText(std::string_view text);
+
+// Appends the pair `role`/`crew_type` to the learned mapping stored in `database` (DbInfo entry
+// "CrewMapping") and reloads CrewMappingTable() from the whole stored text. The crew import calls
+// it for a role that CrewMappingTable() lacks, so the first new role a process meets may repeat an
+// entry already stored; the reload keeps the first one. A role or crew type that is not learnable
+// (IsLearnableCrewText) is not recorded. Database errors reach the caller.
+void LearnCrewType(ZelDatabase& database, std::string_view role, std::string_view crew_type);
 
 }  // namespace zel

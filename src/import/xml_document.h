@@ -10,6 +10,7 @@
 // Node handles are valid while their Document lives. A Document is used on one thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,8 @@ class Node {
   bool HasAttributeMap() const { return IsElement(); }
   // The value of an attribute, or nullopt when the element has none of that name.
   std::optional<std::string> Attribute(std::string_view name) const;
+  // Whether the element has any attribute.
+  bool HasAttributes() const;
   // Every attribute as (name, value), in document order.
   std::vector<std::pair<std::string, std::string>> Attributes() const;
   // Text content of the node and its descendants.
@@ -51,6 +54,7 @@ class Node {
 
  private:
   friend class Document;
+  friend class ElementStream;
   explicit Node(void* node) : node_(node) {}
   void* node_ = nullptr;  // xmlNode*
 };
@@ -85,6 +89,35 @@ class Document {
   struct Impl;
   std::unique_ptr<Impl> impl_;
   ParseError error_;
+};
+
+// Reads a document too large to hold whole, such as a collection of thousands of titles, one child
+// element of its document element at a time: memory holds one such element, not the file. The
+// file is read in the encoding it declares (or its byte order mark gives); parsing follows the
+// rules of Document (no network, no external entities or DTD, no whitespace-only text between
+// elements).
+class ElementStream {
+ public:
+  // Opens the file; raises zel::Error 53 "File not found: <path>" when it cannot be opened.
+  explicit ElementStream(const std::string& path);
+  ~ElementStream();
+  ElementStream(const ElementStream&) = delete;
+  ElementStream& operator=(const ElementStream&) = delete;
+
+  // The name of the document element, reading up to it when needed.
+  std::string RootName();
+  // Moves to the next child element of the document element; false after the last. Raises
+  // zel::Error 5 with the parser's reason and line when the markup is not well-formed, and a file
+  // with no document element at all.
+  bool Next();
+  // The element Next moved to; valid until the next call of Next.
+  Node Current() const;
+  // Bytes of the file consumed so far, for progress reports.
+  uint64_t BytesRead() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace zel::xml

@@ -6,6 +6,7 @@
 #include "model/profiles.h"
 #include "people/aliases.h"
 #include "store/reference_lists.h"
+#include "import/profiler_import.h"
 #include "store/table_defs.h"
 #include "store/text_helpers.h"
 
@@ -65,6 +66,8 @@ const ClassInfo& ZelDatabase::Info() {
           .Method("DbOpenRecordSet", &ZelDatabase::DbOpenRecordSet, {Param("strSQL")})
           .Method("GetCommonName", &ZelDatabase::GetCommonName, {Param("Name")})
           .Method("ImportAwardFile", &ZelDatabase::ImportAwardFile, {Param("FilePath")})
+          .Method("ImportSingleProfilerXMLNode", &ZelDatabase::ImportSingleProfilerXMLNode,
+                  {Param("XMLString")})
           .Build();
   return info;
 }
@@ -257,6 +260,10 @@ void ZelDatabase::DbExecute(std::string_view sql) { connection_->Execute(sql); }
 
 std::shared_ptr<store::RecordSet> ZelDatabase::DbOpenRecordSet(std::string_view sql) {
   return connection_->OpenRecordSet(sql);
+}
+
+void ZelDatabase::ImportSingleProfilerXMLNode(std::string_view xml_string) {
+  ImportProfilerXml(xml_string);
 }
 
 ZelDatabase& RequireActiveDatabase() {

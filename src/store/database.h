@@ -136,6 +136,10 @@ class ZelDatabase : public Object {
   // element, is reported by a message (ShowMessage) naming the file and line and returns normally;
   // other failures of the XML form reach the caller.
   void ImportAwardFile(std::string_view file_path);
+  // Imports one DVD element of DVD Profiler's collection XML into the active catalogue (whichever
+  // database object it is called on). See import/profiler_import.h, which also reports what
+  // happened to the title.
+  void ImportSingleProfilerXMLNode(std::string_view xml_string);
 
   // Library-internal.
   store::Connection& connection() { return *connection_; }

@@ -29,6 +29,10 @@ TempDir::~TempDir() {
 }
 
 std::filesystem::path SharedTestData() {
+  // A checkout in another place than beside the shared folder names it in ZEL_SHARED_TESTDATA.
+  if (const char* named = std::getenv("ZEL_SHARED_TESTDATA"); named && *named) {
+    return std::filesystem::exists(named) ? std::filesystem::path(named) : std::filesystem::path();
+  }
   auto path = std::filesystem::path(ZEL_SOURCE_DIR) / ".." / "shared" / "testdata";
   return std::filesystem::exists(path) ? path : std::filesystem::path();
 }

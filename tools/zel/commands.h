@@ -20,5 +20,6 @@ std::shared_ptr<ZelDatabase> OpenCatalogue(Control& control, const std::string& 
 void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact
 void AddProfileCommands(CLI::App& app);    // profiles, show
 void AddPeopleCommands(CLI::App& app);     // aliases, awards, import-awards
+void AddImportCommands(CLI::App& app);     // import
 
 }  // namespace zel::cli

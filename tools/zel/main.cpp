@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   zel::cli::AddCatalogueCommands(app);
   zel::cli::AddProfileCommands(app);
   zel::cli::AddPeopleCommands(app);
+  zel::cli::AddImportCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

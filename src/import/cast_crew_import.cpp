@@ -1,0 +1,278 @@
+// Cast and crew of an imported title: one CastCrew row per child of Actors or Credits, dividers
+// included, in document order.
+#include <string>
+
+#include "frame/dictionary.h"
+#include "frame/text.h"
+#include "frame/variant.h"
+#include "import/crew_types.h"
+#include "import/import_sections.h"
+#include "people/alias_registration.h"
+#include "people/name_parsing.h"
+#include "store/connection.h"
+#include "store/database.h"
+#include "store/text_helpers.h"
+
+namespace zel {
+
+namespace {
+
+enum class List { kCast, kCrew };
+
+// The working values of one child of the list, reset before each child.
+struct Credit {
+  Name name;
+  std::string role;
+  std::string credited_as;
+  std::string birth_year_text;
+  int16_t birth_year = 0;
+  std::string voice = "False";
+  std::string uncredited = "False";
+  std::string credit_only = "False";
+
+  void Reset() {
+    name.Clear();
+    role.clear();
+    credited_as.clear();
+    birth_year_text.clear();
+    birth_year = 0;
+    voice = "False";
+    uncredited = "False";
+    credit_only = "False";
+  }
+};
+
+std::string DividerMarker(const std::optional<std::string>& type) {
+  if (!type) return "[Divider]";
+  if (*type == "Episode") return "[DivEpisode]";
+  if (*type == "Group") return "[DivGroup]";
+  if (*type == "Team") return "[DivTeam]";
+  if (*type == "EndDiv") return "[DivEnd]";
+  return *type;
+}
+
+std::string RemoveEach(std::string text, std::initializer_list<std::string_view> pieces) {
+  for (std::string_view piece : pieces) text = ReplaceAll(text, piece, "");
+  return text;
+}
+
+void ApplyVoiceMarker(Credit& credit) {
+  if (ToLower(credit.role).find("(voice)") == std::string::npos) return;
+  credit.voice = "True";
+  credit.role = RemoveEach(credit.role, {" (Voice)", " (voice)", "(voice)"});
+}
+
+void ApplyUncreditedMarker(Credit& credit) {
+  if (ToLower(credit.role).find("(uncr") == std::string::npos) return;
+  credit.uncredited = "True";
+  credit.role = RemoveEach(credit.role, {" (uncredited)", " (Uncredited)", " (uncr)", " (uncr.)",
+                                         " (uncred.)", "(uncredited)"});
+}
+
+void ApplyCreditOnlyMarker(Credit& credit) {
+  if (credit.role.find("(credit only)") == std::string::npos) return;
+  credit.credit_only = "True";
+  credit.role = Trim(ReplaceAll(credit.role, "(credit only)", ""));
+}
+
+void ReadNameParts(Credit& credit, const xml::Node& element) {
+  credit.name.SetFirstName(AttributeText(element, "FirstName", ""));
+  credit.name.SetMiddleName(AttributeText(element, "MiddleName", ""));
+  credit.name.SetLastName(AttributeText(element, "LastName", ""));
+}
+
+void ReadBirthYear(Credit& credit, std::string text) {
+  credit.birth_year_text = std::move(text);
+  credit.birth_year = BirthYearValue(credit.birth_year_text);
+}
+
+class ListImporter {
+ public:
+  ListImporter(TitleContext& title, List list) : title_(title), list_(list) {}
+
+  void Run(const xml::Node& list_node) {
+    const bool is_cast = list_ == List::kCast;
+    // Files before schema 76 keep the cast flag as the texts "yes" and "no".
+    text_flags_ = title_.schema < 76;
+    const std::string cast_flag =
+        text_flags_ ? (is_cast ? "'yes'" : "'no'") : (is_cast ? "true" : "false");
+    title_.database.ExecuteSQL("DELETE FROM CastCrew WHERE ProfileID = '" + title_.quoted_id +
+                               "' AND IsCast = " + cast_flag);
+    if (!list_node) return;
+    rows_ = title_.database.DbOpenRecordSet("SELECT * FROM CastCrew WHERE ProfileID = '" +
+                                            title_.quoted_id + "'");
+    int16_t position = 1;
+    for (const xml::Node& child : list_node.ChildNodes()) {
+      credit_.Reset();
+      // A child that is not an element (a comment, stray text) ends the list, as exports never
+      // hold one inside a list.
+      if (!child.HasAttributeMap()) return;
+      if (!child.HasAttributes()) {
+        is_cast ? ReadCastElement(child) : ReadCrewElement(child);
+      } else {
+        const std::string name = child.Name();
+        if (name == "Divider") {
+          ReadDivider(child);
+        } else if (is_cast && name == "Actor") {
+          ReadActor(child);
+        } else if (!is_cast && name == "Credit") {
+          ReadCredit(child);
+        }
+      }
+      if (is_cast) {
+        ApplyVoiceMarker(credit_);
+        ApplyUncreditedMarker(credit_);
+        ApplyCreditOnlyMarker(credit_);
+      }
+      ResolveName();
+      InsertRow(position);
+      ++position;
+    }
+  }
+
+ private:
+  void ReadActor(const xml::Node& element) {
+    ReadNameParts(credit_, element);
+    credit_.role = AttributeText(element, "Role", "");
+    if (credit_.role.empty() && !group_caption_.empty()) credit_.role = group_caption_;
+    credit_.credited_as = AttributeText(element, "CreditedAs", "");
+    ReadBirthYear(credit_, AttributeText(element, "BirthYear", "0"));
+    credit_.voice = AttributeText(element, "Voice", "False");
+    credit_.uncredited = AttributeText(element, "Uncredited", "False");
+  }
+
+  void ReadDivider(const xml::Node& element) {
+    credit_.name.SetFullName(AttributeText(element, "Caption", ""));
+    const std::optional<std::string> type = element.Attribute("Type");
+    credit_.role = DividerMarker(type);
+    if (list_ != List::kCast || !type) return;
+    if (*type == "Group") {
+      group_caption_ = credit_.name.FullName();
+    } else if (*type == "EndDiv") {
+      group_caption_.clear();
+    }
+  }
+
+  void ReadCredit(const xml::Node& element) {
+    ReadNameParts(credit_, element);
+    credit_.role = AttributeText(element, "CreditSubtype", "");
+    const std::string custom_role = AttributeText(element, "CustomRole", "");
+    if (!custom_role.empty()) credit_.role = custom_role;
+    std::string crew_type = AttributeText(element, "CreditType", "");
+    if (crew_type == "Other" && credit_.role.find(": ") != std::string::npos) {
+      const std::vector<std::string> pieces = Split(credit_.role, ": ");
+      crew_type = pieces[0];
+      credit_.role = pieces[1];
+    }
+    ApplyUncreditedMarker(credit_);
+    if (crew_type != "Other" && !CrewMappingTable().Exists(credit_.role)) {
+      LearnCrewType(title_.database, credit_.role, crew_type);
+    }
+    credit_.credited_as = AttributeText(element, "CreditedAs", "");
+    ReadBirthYear(credit_, AttributeText(element, "BirthYear", "0"));
+  }
+
+  // The element form: a credit written as child elements instead of attributes.
+  void ReadCastElement(const xml::Node& element) {
+    ReadElementName(element);
+    for (const xml::Node& child : element.ChildNodes()) {
+      if (!child.IsElement()) continue;
+      const std::string name = child.Name();
+      if (name == "IsVoice") {
+        credit_.voice = child.Text();
+      } else if (name == "IsUncredited") {
+        credit_.uncredited = child.Text();
+      } else if (name == "IsCreditOnly") {
+        credit_.credit_only = child.Text();
+      }
+    }
+    if (const xml::Node role = element.Child("Role")) {
+      credit_.role = role.Text();
+      if (credit_.role == "[DivGroup]") {
+        group_caption_ = ChildText(element, "Name", "");
+      } else if (credit_.role.starts_with("[Div")) {
+        group_caption_.clear();
+      } else if (credit_.role.empty() && !group_caption_.empty()) {
+        credit_.role = group_caption_;
+      }
+    }
+  }
+
+  void ReadCrewElement(const xml::Node& element) {
+    ReadElementName(element);
+    for (const xml::Node& child : element.ChildNodes()) {
+      if (!child.IsElement()) continue;
+      const std::string name = child.Name();
+      if (name == "Role" || name == "CreditSubtype") {
+        credit_.role = child.Text();
+      } else if (name == "IsUncredited") {
+        credit_.uncredited = child.Text();
+      }
+    }
+  }
+
+  void ReadElementName(const xml::Node& element) {
+    for (const xml::Node& child : element.ChildNodes()) {
+      if (!child.IsElement()) continue;
+      const std::string name = child.Name();
+      if (name == "FirstName") {
+        credit_.name.SetFirstName(child.Text());
+      } else if (name == "MiddleName") {
+        credit_.name.SetMiddleName(child.Text());
+      } else if (name == "LastName") {
+        credit_.name.SetLastName(child.Text());
+      } else if (name == "Name") {
+        credit_.name.SetFullName(child.Text());
+      } else if (name == "BirthYear") {
+        ReadBirthYear(credit_, child.Text());
+      }
+    }
+  }
+
+  void ResolveName() {
+    const std::string full_name = credit_.name.FullName();
+    if (credit_.credited_as.empty()) {
+      RegisterSuffixVariant(title_.database, full_name, credit_.birth_year);
+    } else {
+      RegisterAlias(title_.database, full_name, credit_.credited_as, credit_.birth_year);
+      credit_.name.SetFullName(credit_.credited_as);
+    }
+  }
+
+  void InsertRow(int16_t position) {
+    const bool is_cast = list_ == List::kCast;
+    store::RecordSet& rows = *rows_;
+    rows.AddNew();
+    rows.SetValue("Name", Variant(credit_.name.FullName()));
+    rows.SetValue("Role", Variant(credit_.role));
+    rows.SetValue("Position", Variant(position));
+    rows.SetValue("IsCast", text_flags_ ? Variant(is_cast ? "yes" : "no") : Variant(is_cast));
+    rows.SetValue("IsVoice", Variant(is_cast && FlagValue(credit_.voice)));
+    rows.SetValue("IsUncredited", Variant(FlagValue(credit_.uncredited)));
+    if (is_cast && title_.schema >= 88) {
+      rows.SetValue("IsCreditOnly", Variant(FlagValue(credit_.credit_only)));
+    }
+    rows.SetValue("BirthYear", Variant(credit_.birth_year));
+    rows.SetValue("ProfileID", Variant(title_.profile_id));
+    rows.Update();
+  }
+
+  TitleContext& title_;
+  List list_;
+  Credit credit_;
+  std::string group_caption_;
+  bool text_flags_ = false;
+  std::shared_ptr<store::RecordSet> rows_;
+};
+
+}  // namespace
+
+void ImportCast(TitleContext& title, const xml::Node& list) {
+  ListImporter(title, List::kCast).Run(list);
+}
+
+void ImportCrew(TitleContext& title, const xml::Node& list) {
+  ListImporter(title, List::kCrew).Run(list);
+}
+
+}  // namespace zel

@@ -1,0 +1,85 @@
+// Library-internal parts of the title import, shared by the driver and its sections.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "import/xml_document.h"
+
+namespace zel {
+
+class ZelDatabase;
+namespace store {
+class RecordSet;
+}
+
+// The text of the first child element `name` of `node`; `fallback` when there is none or its text
+// is empty. Raises 91 when `node` is no node.
+std::string ChildText(const xml::Node& node, std::string_view name, std::string_view fallback);
+
+// The value of the attribute `name` (exact case) of `node`; `fallback` when it has none.
+std::string AttributeText(const xml::Node& node, std::string_view name, std::string_view fallback);
+
+// Whether `lock_name` is among the profile's lock names, ignoring case.
+bool IsLocked(const std::vector<std::string>& lock_names, std::string_view lock_name);
+
+// A flag text ("True"/"False" in any case, or a number) as a boolean; anything else raises 13.
+bool FlagValue(std::string_view text);
+
+// A birth year text as a 16-bit year: 0 when it is not a number or outside the 16-bit range, which
+// real exports hold on some credits.
+int16_t BirthYearValue(std::string_view text);
+
+// `text` quoted for a statement: between single quotes with its quotes doubled, or NULL when it is
+// empty (for number and date columns, where an empty text means no value).
+std::string QuotedOrNull(std::string_view text);
+
+// What every section needs to know of the title being imported.
+struct TitleContext {
+  ZelDatabase& database;
+  xml::Node dvd;
+  std::string id;          // the ID text
+  std::string profile_id;  // "Key_" + id
+  std::string quoted_id;   // QuoteSql(profile_id), ready to stand between single quotes
+  std::string medium;      // the medium of the profile row ("DVD", "Blu-ray Disc/UMD", ...)
+  std::vector<std::string> locks;
+  int16_t schema = 0;       // the active schema number
+  uint64_t event_seed = 0;  // state of the event identifier generator
+};
+
+// The medium of a title by its MediaTypes (DVD when it has none).
+std::string MediumOf(const xml::Node& dvd);
+
+// Writes the meta entries "RatingAge" and "RatingVariant" and the Profiles row through `records`,
+// the profile's record set: on its stored row for a changed title (locked columns, ProfileID and
+// CountAs stay; LastEdited never moves back), as a new row otherwise.
+void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new,
+                     const std::string& fingerprint, const std::string& locality);
+// Replaces the meta entry of one profile.
+void WriteMetaEntry(TitleContext& title, std::string_view name, std::string_view value);
+// The meta entries "Exclusions", "MediaBannerFront" and "MediaBannerBack".
+void WriteExclusionsAndBanners(TitleContext& title);
+
+void ImportCast(TitleContext& title, const xml::Node& list);
+void ImportCrew(TitleContext& title, const xml::Node& list);
+
+void ImportBoxSet(TitleContext& title);
+void ImportDiscs(TitleContext& title);
+void ImportRegions(TitleContext& title);
+void ImportVideoFormat(TitleContext& title);
+void ImportFeatures(TitleContext& title);
+void ImportStudios(TitleContext& title);
+void ImportGenres(TitleContext& title);
+void ImportSubtitles(TitleContext& title);
+void ImportAudio(TitleContext& title);
+void ImportReview(TitleContext& title);
+
+void ImportSuggestedPrice(TitleContext& title);
+void ImportPurchase(TitleContext& title);
+void ImportEvents(TitleContext& title);
+void ImportLoan(TitleContext& title);
+void ImportTags(TitleContext& title);
+
+}  // namespace zel

@@ -1,0 +1,152 @@
+// The Profiles row of an imported title and its meta entries.
+#include <vector>
+
+#include "frame/text.h"
+#include "frame/variant.h"
+#include "import/import_sections.h"
+#include "import/value_conversions.h"
+#include "store/connection.h"
+#include "store/database.h"
+
+namespace zel {
+
+namespace {
+
+constexpr std::string_view kZeroDate = "1899-12-30";
+
+bool IsTrueText(std::string_view text) { return ToLower(text) == "true"; }
+
+// DVD Profiler writes line feeds; the catalogue keeps the platform's line ends.
+std::string WithCrLf(std::string_view text) { return ReplaceAll(text, "\n", "\r\n"); }
+
+std::string CaseTypeOf(const xml::Node& dvd) {
+  std::string case_type = ChildText(dvd, "CaseType", "");
+  if (IsTrueText(ChildText(dvd, "CaseSlipCover", ""))) {
+    if (!case_type.empty()) case_type += ", ";
+    case_type += "Slip Cover";
+  }
+  return case_type;
+}
+
+std::string DescriptionOf(const xml::Node& dvd) {
+  const xml::Node trait = dvd.Child("DistTrait");
+  if (trait) return trait.Text();
+  return ChildText(dvd, "Description", "");
+}
+
+// Dates compare as dates; a text the date rules cannot read counts as later, so that it reaches
+// the engine, which then refuses it with its own error.
+bool IsLater(const std::string& candidate, const Variant& stored) {
+  if (stored.IsNull() || stored.IsEmpty()) return true;
+  Date date;
+  if (!ParseDate(candidate, date)) return true;
+  return date > stored.ToDate();
+}
+
+}  // namespace
+
+std::string MediumOf(const xml::Node& dvd) {
+  const xml::Node types = dvd.Child("MediaTypes");
+  if (!types) return "DVD";
+  std::vector<std::string> media;
+  for (const xml::Node& child : types.ChildNodes()) {
+    if (!child.IsElement()) continue;
+    const std::string name = child.Name();
+    if (name == "DVD" && IsTrueText(child.Text())) {
+      media.emplace_back("DVD");
+    } else if (name == "HDDVD" && IsTrueText(child.Text())) {
+      media.emplace_back("HD DVD");
+    } else if (name == "BluRay" && IsTrueText(child.Text())) {
+      media.emplace_back("Blu-ray Disc");
+    } else if (name == "CustomMediaType") {
+      std::string custom = child.Text();
+      if (!custom.empty()) media.push_back(std::move(custom));
+    }
+  }
+  std::string medium;
+  for (const std::string& piece : media) {
+    if (!medium.empty()) medium += "/";
+    medium += piece;
+  }
+  return medium;
+}
+
+void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new,
+                     const std::string& fingerprint, const std::string& locality) {
+  const xml::Node& dvd = title.dvd;
+  for (std::string_view entry :
+       {std::string_view("RatingAge"), std::string_view("RatingVariant")}) {
+    const xml::Node element = dvd.Child(entry);
+    if (element) WriteMetaEntry(title, entry, element.Text());
+  }
+
+  if (is_new) {
+    records.AddNew();
+    records.SetValue("ProfileID", Variant(title.profile_id));
+  } else {
+    records.Edit();
+  }
+  // A column with a lock name is written for a new title, and for a changed one while unlocked.
+  const auto write = [&](std::string_view column, std::string_view lock, std::string value) {
+    if (is_new || lock.empty() || !IsLocked(title.locks, lock)) {
+      records.SetValue(column, Variant(std::move(value)));
+    }
+  };
+  write("Title", "Title", ChildText(dvd, "Title", ""));
+  write("Medium", "Medium", title.medium);
+  write("OriginalTitle", "OriginalTitle", ChildText(dvd, "OriginalTitle", ""));
+  write("ColNo", "CollectionNumber", ChildText(dvd, "CollectionNumber", ""));
+  write("SortTitle", "SortTitle", ChildText(dvd, "SortTitle", ""));
+  write("Description", "Description", DescriptionOf(dvd));
+  write("ColType", "CollectionType", ReplaceAll(ChildText(dvd, "CollectionType", ""), " ", ""));
+  write("UPC", "UPC", ChildText(dvd, "UPC", ""));
+  write("Rating", "Rating", ChildText(dvd, "Rating", ""));
+  write("RatingSystem", "Rating", ChildText(dvd, "RatingSystem", ""));
+  write("RatingDetails", "Rating", ChildText(dvd, "RatingDetails", ""));
+  write("ProdYear", "ProductionYear", ChildText(dvd, "ProductionYear", "0"));
+  write("Released", "ReleaseDate", ChildText(dvd, "Released", kZeroDate));
+  write("Runtime", "RunningTime", ChildText(dvd, "RunningTime", "0"));
+  write("CaseType", "CaseType", CaseTypeOf(dvd));
+  write("Overview", "Overview", WithCrLf(ChildText(dvd, "Overview", "")));
+  write("Notes", "Notes", WithCrLf(ChildText(dvd, "Notes", "")));
+  write("Eastereggs", "EasterEggs", WithCrLf(ChildText(dvd, "EasterEggs", "")));
+  records.SetValue("ProfileTimestamp",
+                   Variant(FixTimestamp(ChildText(dvd, "ProfileTimestamp", kZeroDate))));
+  const std::string last_edited = FixTimestamp(ChildText(dvd, "LastEdited", kZeroDate));
+  if (is_new || IsLater(last_edited, records.Value("LastEdited"))) {
+    records.SetValue("LastEdited", Variant(last_edited));
+  }
+  const std::string wish_priority = ChildText(dvd, "WishPriority", "");
+  if (!wish_priority.empty()) write("WishListPriority", "WishListPriority", wish_priority);
+  write("Locality", "Locality", locality);
+  write("DataSource", "DataSource", "DVDProfiler");
+  if (is_new && title.schema >= 88) {
+    records.SetValue("CountAs", Variant(ChildText(dvd, "CountAs", "1")));
+  }
+  if (title.schema >= 78) records.SetValue("MD5", Variant(fingerprint));
+  write("CountryOfOrigin", "CountryOfOrigin", ChildText(dvd, "CountryOfOrigin", ""));
+  records.Update();
+}
+
+void WriteExclusionsAndBanners(TitleContext& title) {
+  std::string exclusions;
+  if (const xml::Node element = title.dvd.Child("Exclusions")) {
+    for (const xml::Node& child : element.ChildNodes()) {
+      if (!child.IsElement()) continue;
+      if (!exclusions.empty()) exclusions += ", ";
+      exclusions += child.Name();
+    }
+  }
+  WriteMetaEntry(title, "Exclusions", exclusions);
+
+  const xml::Node banners = title.dvd.Child("MediaBanners");
+  if (!banners) return;
+  std::string front = AttributeText(banners, "Front", "");
+  if (front == "Automatic") front.clear();
+  std::string back = AttributeText(banners, "Back", "");
+  if (back == "Off") back.clear();
+  WriteMetaEntry(title, "MediaBannerFront", front);
+  WriteMetaEntry(title, "MediaBannerBack", back);
+}
+
+}  // namespace zel

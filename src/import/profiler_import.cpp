@@ -1,0 +1,241 @@
+#include "import/profiler_import.h"
+
+#include <algorithm>
+
+#include "digest/md5.h"
+#include "frame/dictionary.h"
+#include "frame/error.h"
+#include "frame/library_state.h"
+#include "frame/message.h"
+#include "frame/text.h"
+#include "frame/variant.h"
+#include "import/crew_types.h"
+#include "import/import_sections.h"
+#include "import/value_conversions.h"
+#include "import/xml_document.h"
+#include "store/database.h"
+#include "store/text_helpers.h"
+
+namespace zel {
+
+std::string ChildText(const xml::Node& node, std::string_view name, std::string_view fallback) {
+  const xml::Node child = node.Child(name);
+  if (!child) return std::string(fallback);
+  std::string text = child.Text();
+  if (text.empty()) return std::string(fallback);
+  return text;
+}
+
+std::string AttributeText(const xml::Node& node, std::string_view name, std::string_view fallback) {
+  std::optional<std::string> value = node.Attribute(name);
+  return value ? std::move(*value) : std::string(fallback);
+}
+
+bool IsLocked(const std::vector<std::string>& lock_names, std::string_view lock_name) {
+  const std::string wanted = ToLower(lock_name);
+  return std::find(lock_names.begin(), lock_names.end(), wanted) != lock_names.end();
+}
+
+bool FlagValue(std::string_view text) { return Variant(text).ToBool(); }
+
+int16_t BirthYearValue(std::string_view text) {
+  double number = 0;
+  if (!ParseNumber(text, number)) return 0;
+  if (!(number >= INT16_MIN - 0.5 && number < INT16_MAX + 0.5)) return 0;
+  return Variant(number).ToInteger();
+}
+
+std::string QuotedOrNull(std::string_view text) {
+  if (text.empty()) return "NULL";
+  return "'" + QuoteSql(text) + "'";
+}
+
+void WriteMetaEntry(TitleContext& title, std::string_view name, std::string_view value) {
+  const std::string quoted_name = QuoteSql(name);
+  title.database.ExecuteSQL("DELETE FROM MetaInfo WHERE ProfileID = '" + title.quoted_id +
+                            "' AND InfoName = '" + quoted_name + "'");
+  title.database.ExecuteSQL("INSERT INTO MetaInfo (ProfileID, InfoName, InfoValue) VALUES ('" +
+                            title.quoted_id + "', '" + quoted_name + "', '" + QuoteSql(value) +
+                            "')");
+}
+
+void ImportBoxSet(TitleContext& title) {
+  title.database.ExecuteSQL("DELETE FROM BoxSet WHERE BoxSetID = '" + title.quoted_id + "'");
+  const xml::Node box_set = title.dvd.Child("BoxSet");
+  if (!box_set) return;
+  // An exported box set always has Contents; one without is taken as a box set of no titles.
+  const xml::Node contents = box_set.Child("Contents");
+  if (!contents) return;
+  for (const xml::Node& content : contents.Children("Content")) {
+    title.database.ExecuteSQL("INSERT INTO BoxSet (ChildID, BoxSetID) VALUES ('Key_" +
+                              QuoteSql(content.Text()) + "', '" + title.quoted_id + "')");
+  }
+}
+
+namespace {
+
+constexpr std::string_view kMessageTitle = "Import Profiler XML";
+
+[[noreturn]] void RaiseMissing(std::string description) {
+  Raise(errc::kMissingObject, std::move(description));
+}
+
+xml::Node RequireChild(const xml::Node& dvd, std::string_view name) {
+  xml::Node child = dvd.Child(name);
+  if (!child) RaiseMissing("The DVD element has no " + std::string(name) + " element");
+  return child;
+}
+
+std::vector<std::string> LockNames(ZelDatabase& database, const std::string& quoted_id) {
+  std::vector<std::string> names;
+  auto records =
+      database.DbOpenRecordSet("SELECT LockName FROM Locks WHERE ProfileID = '" + quoted_id + "'");
+  for (; !records->Eof(); records->MoveNext()) {
+    names.push_back(ToLower(records->ValueAt(0).ToTextOrEmpty()));
+  }
+  return names;
+}
+
+void RunSections(TitleContext& title) {
+  struct Section {
+    std::string_view lock;
+    void (*run)(TitleContext&);
+  };
+  const auto cast = [](TitleContext& t) { ImportCast(t, t.dvd.Child("Actors")); };
+  const auto crew = [](TitleContext& t) { ImportCrew(t, t.dvd.Child("Credits")); };
+  static constexpr std::string_view kNoLock;
+  const Section sections[] = {
+      {"Cast", cast},
+      {"Crew", crew},
+      {"BoxSet", ImportBoxSet},
+      {"Discs", ImportDiscs},
+      {"Regions", ImportRegions},
+      {"VideoFormats", ImportVideoFormat},
+      {"Features", ImportFeatures},
+      {"Studios", ImportStudios},
+      {"Genres", ImportGenres},
+      {"Subtitles", ImportSubtitles},
+      {"AudioFormats", ImportAudio},
+      {"SRPInfo", ImportSuggestedPrice},
+      {"Reviews", ImportReview},
+      {kNoLock, WriteExclusionsAndBanners},
+      {"PurchaseInfo", ImportPurchase},
+      {"Events", ImportEvents},
+      {"LoanInfo", ImportLoan},
+      {"Tags", ImportTags},
+  };
+  for (const Section& section : sections) {
+    if (!section.lock.empty() && IsLocked(title.locks, section.lock)) continue;
+    section.run(title);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Refuses a catalogue whose stored schema is above the one recorded when it was opened: it was
+// written by a newer program, whose tables the import might damage.
+bool RefuseNewerSchema(ZelDatabase& database) {
+  if (State().active_db_schema >= database.Schema()) return false;
+  ShowMessage(MessageIcon::kWarning, kMessageTitle, "Zel Database Version not supported");
+  return true;
+}
+
+ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd) {
+  ImportResult result;
+  if (!dvd || !dvd.IsElement() || dvd.Name() != "DVD") {
+    RaiseMissing("The title markup has no DVD element");
+  }
+  result.title = RequireChild(dvd, "Title").Text();
+  const std::string id = RequireChild(dvd, "ID").Text();
+  RequireChild(dvd, "UPC");
+  result.profile_id = "Key_" + id;
+
+  TitleContext title{.database = database,
+                     .dvd = dvd,
+                     .id = id,
+                     .profile_id = result.profile_id,
+                     .quoted_id = QuoteSql(result.profile_id),
+                     .schema = State().active_db_schema};
+  const bool has_fingerprint = title.schema >= 78;
+  const std::string fingerprint = has_fingerprint ? Md5Fingerprint(dvd.Xml()) : std::string();
+  const std::string locality = LocalityOfId(id);
+
+  auto profile = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
+                                          title.quoted_id + "'");
+  const bool is_new = profile->RecordCount() == 0;
+  if (!is_new && has_fingerprint && profile->Value("MD5").ToTextOrEmpty() == fingerprint) {
+    result.outcome = ImportOutcome::kUnchanged;
+    return result;
+  }
+  title.locks = LockNames(database, title.quoted_id);
+  if (!is_new && IsLocked(title.locks, "Entire")) {
+    result.outcome = ImportOutcome::kLocked;
+    return result;
+  }
+
+  try {
+    store::WriteScope scope(database.connection());
+    title.medium = MediumOf(dvd);
+    WriteProfileRow(title, *profile, is_new, fingerprint, locality);
+    profile.reset();
+    RunSections(title);
+    scope.Commit();
+  } catch (...) {
+    // The rollback took back any role learned by this title; forget the loaded mapping too, so
+    // that such a role is learned again when it next comes.
+    CrewMappingTable().RemoveAll();
+    throw;
+  }
+  result.outcome = is_new ? ImportOutcome::kNew : ImportOutcome::kChanged;
+  return result;
+}
+
+}  // namespace
+
+ImportResult ImportDvdElement(const xml::Node& dvd, SchemaCheck check) {
+  ZelDatabase& database = RequireActiveDatabase();
+  if (check == SchemaCheck::kRun && RefuseNewerSchema(database)) {
+    return ImportResult{.outcome = ImportOutcome::kSchemaRefused};
+  }
+  return ImportTitle(database, dvd);
+}
+
+bool ImportRefusesSchema() { return RefuseNewerSchema(RequireActiveDatabase()); }
+
+ImportResult ImportProfilerXml(std::string_view markup) {
+  ZelDatabase& database = RequireActiveDatabase();
+  if (RefuseNewerSchema(database)) return ImportResult{.outcome = ImportOutcome::kSchemaRefused};
+  const xml::Document document = xml::Document::Parse(markup);
+  if (document.parse_error().failed) {
+    const xml::ParseError& error = document.parse_error();
+    std::string description = "The title markup is not well-formed XML: " + error.reason;
+    if (error.line > 0) description += " (line " + std::to_string(error.line) + ")";
+    RaiseMissing(std::move(description));
+  }
+  const xml::Node dvd = document.Child("DVD");
+  if (!dvd) {
+    RaiseMissing("The title markup has " + document.Root().Name() +
+                 " as its document element instead of DVD");
+  }
+  return ImportTitle(database, dvd);
+}
+
+std::string_view OutcomeName(ImportOutcome outcome) {
+  switch (outcome) {
+    case ImportOutcome::kNew:
+      return "new";
+    case ImportOutcome::kChanged:
+      return "changed";
+    case ImportOutcome::kUnchanged:
+      return "unchanged";
+    case ImportOutcome::kLocked:
+      return "locked";
+    case ImportOutcome::kSchemaRefused:
+      return "refused";
+  }
+  return "unknown";
+}
+
+}  // namespace zel

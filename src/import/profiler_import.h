@@ -1,0 +1,64 @@
+// Import of DVD Profiler's collection XML, one title (one DVD element) at a time.
+//
+// A title becomes one profile of the active catalogue: its Profiles row, meta entries, cast and
+// crew, box set, discs, regions, video format, features, studios, genres, subtitles, audio tracks,
+// price, review, purchase, events, loan and tags, each section replacing what the catalogue held
+// for the title. The profile is "Key_" + the title's ID. A stored fingerprint of the element's
+// markup recognises an unchanged title, which is left alone without a single write; the profile's
+// lock rows protect the whole title ("Entire") or single sections and columns of a changed one.
+//
+// One title's import is all or nothing: any error leaves the catalogue as it was before the call
+// (a new title absent, a changed one in its previous version) and reaches the caller. Shared
+// reference rows (currencies, retailers, users, aliases) are only ever added, never changed.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+namespace xml {
+class Node;
+}
+
+enum class ImportOutcome {
+  kNew,            // the profile did not exist and was written
+  kChanged,        // the profile existed with another fingerprint and was rewritten
+  kUnchanged,      // the stored fingerprint matched: nothing was written
+  kLocked,         // the title changed but its profile is locked as a whole: nothing was written
+  kSchemaRefused,  // the catalogue file is newer than this session knows: nothing was written
+};
+
+struct ImportResult {
+  ImportOutcome outcome = ImportOutcome::kUnchanged;
+  std::string profile_id;  // "Key_" + ID; empty when refused for the schema
+  std::string title;
+};
+
+// Imports the DVD element given as markup (UTF-8 text; an encoding named in a declaration is
+// ignored) into the active catalogue. Raises 91 when no catalogue is active. When the catalogue's
+// stored schema number is above the one recorded when it was opened, shows the warning "Zel
+// Database Version not supported" (title "Import Profiler XML") and returns kSchemaRefused.
+// Markup that is not well-formed, a document element other than DVD and a DVD without ID, Title or
+// UPC raise 91 with a description of what is missing; an ID whose locality is not a number raises
+// the conversion's error; engine errors pass unchanged.
+ImportResult ImportProfilerXml(std::string_view markup);
+
+enum class SchemaCheck { kRun, kSkip };
+
+// The same for a DVD element that is already parsed, such as one element of a collection file that
+// is read as a stream. The element must not contain whitespace-only text between its children (as
+// xml::Document and xml::ElementStream deliver it), so that its fingerprint matches the one taken
+// of its markup. A caller importing many titles may check the schema once (ImportRefusesSchema)
+// and skip the check for each title.
+ImportResult ImportDvdElement(const xml::Node& dvd, SchemaCheck check = SchemaCheck::kRun);
+
+// Whether the import refuses the active catalogue because its stored schema number is above the
+// one recorded when it was opened; shows the warning when it does. Raises 91 when no catalogue is
+// active.
+bool ImportRefusesSchema();
+
+// Text of an outcome for people and scripts: "new", "changed", "unchanged", "locked", "refused".
+std::string_view OutcomeName(ImportOutcome outcome);
+
+}  // namespace zel

@@ -1,0 +1,166 @@
+// Price, purchase, event, loan and tag sections of an imported title, with the currencies,
+// retailers and users they name.
+#include <random>
+#include <string>
+
+#include "frame/text.h"
+#include "import/import_sections.h"
+#include "import/value_conversions.h"
+#include "store/connection.h"
+#include "store/database.h"
+#include "store/text_helpers.h"
+
+namespace zel {
+
+namespace {
+
+void DeleteRows(TitleContext& title, std::string_view table) {
+  title.database.ExecuteSQL("DELETE FROM " + std::string(table) + " WHERE ProfileID = '" +
+                            title.quoted_id + "'");
+}
+
+struct PriceElement {
+  std::string code;  // DenominationType
+  std::string name;  // DenominationDesc
+  Price price;
+};
+
+PriceElement ReadPriceElement(const xml::Node& element) {
+  PriceElement read;
+  if (!element) return read;
+  read.code = AttributeText(element, "DenominationType", "");
+  read.name = AttributeText(element, "DenominationDesc", "");
+  read.price = ReadPrice(element.Text(), AttributeText(element, "FormattedValue", ""));
+  return read;
+}
+
+// The first import that names a currency defines it; later ones leave the stored row.
+void InsertCurrency(TitleContext& title, const PriceElement& price) {
+  if (price.price.amount.empty() || price.code.empty()) return;
+  title.database.ExecuteSQL(
+      "INSERT INTO Currencies (CurrencyID, CurrencyName, CurrencySymbol) VALUES ('" +
+      QuoteSql(price.code) + "', '" + QuoteSql(price.name) + "', '" + QuoteSql(price.price.symbol) +
+      "')");
+}
+
+std::string UserName(const xml::Node& user) {
+  const std::string first = AttributeText(user, "FirstName", "");
+  const std::string last = AttributeText(user, "LastName", "");
+  if (!first.empty() && !last.empty()) return first + " " + last;
+  return first.empty() ? last : first;
+}
+
+// Event identifiers are drawn at random and checked against the stored ones.
+int32_t DrawEventId() {
+  thread_local std::mt19937 generator{std::random_device{}()};
+  std::uniform_int_distribution<int32_t> distribution(0, INT32_MAX);
+  return distribution(generator);
+}
+
+}  // namespace
+
+void ImportSuggestedPrice(TitleContext& title) {
+  title.database.ExecuteSQL("DELETE FROM SRPInfo WHERE ProfileID ='" + title.quoted_id + "'");
+  const xml::Node srp = title.dvd.Child("SRP");
+  if (!srp) return;
+  const PriceElement price = ReadPriceElement(srp);
+  InsertCurrency(title, price);
+  if (price.code.empty()) return;
+  title.database.ExecuteSQL("INSERT INTO SRPInfo (ProfileID, SRPValue, CurrencyID) VALUES ('" +
+                            title.quoted_id + "', " + QuotedOrNull(price.price.amount) + ", '" +
+                            QuoteSql(price.code) + "')");
+}
+
+void ImportPurchase(TitleContext& title) {
+  DeleteRows(title, "PurchaseInfo");
+  const xml::Node purchase = title.dvd.Child("PurchaseInfo");
+  if (!purchase) return;
+  const std::string date = ChildText(purchase, "PurchaseDate", "");
+  const std::string place = ChildText(purchase, "PurchasePlace", "");
+  std::string shop_type;
+  if (const xml::Node type = purchase.Child("PurchasePlaceType")) {
+    shop_type = type.Text();
+    if (shop_type == "O") {
+      shop_type = "Online";
+    } else if (shop_type == "L") {
+      shop_type = "Local";
+    }
+  }
+  std::string website;
+  if (const xml::Node site = purchase.Child("PurchasePlaceWebsite")) website = site.Text();
+
+  xml::Node price_node = title.dvd.Child("PurchasePrice");
+  if (!price_node) price_node = purchase.Child("PurchasePrice");
+  const PriceElement price = ReadPriceElement(price_node);
+  InsertCurrency(title, price);
+  title.database.ExecuteSQL("INSERT INTO Retailers (Name, Type, Website) VALUES ('" +
+                            QuoteSql(place) + "', '" + QuoteSql(shop_type) + "', '" +
+                            QuoteSql(website) + "')");
+  if (price.code.empty()) return;
+  title.database.ExecuteSQL(
+      "INSERT INTO PurchaseInfo (ProfileID, Price, CurrencyID, PurchaseDate, PurchasePlace) "
+      "VALUES ('" +
+      title.quoted_id + "', " + QuotedOrNull(price.price.amount) + ", '" + QuoteSql(price.code) +
+      "', " + QuotedOrNull(date) + ", '" + QuoteSql(place) + "')");
+}
+
+void ImportEvents(TitleContext& title) {
+  DeleteRows(title, "Events");
+  const xml::Node events = title.dvd.Child("Events");
+  if (!events) return;
+  for (const xml::Node& event : events.Children("Event")) {
+    // Every event belongs to a user; an event without one cannot be stored.
+    const xml::Node user = event.Child("User");
+    if (!user) continue;
+    const std::string user_name = UserName(user);
+    const std::string event_type = ChildText(event, "EventType", "");
+    const std::string timestamp = FixTimestamp(ChildText(event, "Timestamp", ""));
+    int32_t event_id = DrawEventId();
+    while (title.database
+               .ExecuteSQLWithResult("SELECT * FROM Events WHERE EventID = " +
+                                     std::to_string(event_id))
+               ->RecordCount() != 0) {
+      event_id = DrawEventId();
+    }
+    title.database.ExecuteSQL("INSERT INTO Users (UserID, PhoneNumber, EmailAddress) VALUES ('" +
+                              QuoteSql(user_name) + "', '" +
+                              QuoteSql(AttributeText(user, "PhoneNumber", "")) + "', '" +
+                              QuoteSql(AttributeText(user, "EmailAddress", "")) + "')");
+    title.database.ExecuteSQL(
+        "INSERT INTO Events (EventID, ProfileID, UserID, EventType, EventTimeStamp) VALUES ('" +
+        std::to_string(event_id) + "', '" + title.quoted_id + "', '" + QuoteSql(user_name) +
+        "', '" + QuoteSql(event_type) + "', '" + QuoteSql(timestamp) + "')");
+  }
+}
+
+void ImportLoan(TitleContext& title) {
+  DeleteRows(title, "LoanInfo");
+  const xml::Node loan = title.dvd.Child("LoanInfo");
+  if (!loan) return;
+  std::string user_name;
+  std::string due;
+  if (ToLower(ChildText(loan, "Loaned", "")) == "true") {
+    if (const xml::Node user = loan.Child("User")) user_name = UserName(user);
+    due = ChildText(loan, "Due", "");
+  }
+  if (user_name.empty()) return;
+  // No user row is added for a loan: a loan to someone not among the users is skipped by the
+  // table's reference, as it always was.
+  title.database.ExecuteSQL("INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('" +
+                            title.quoted_id + "', '" + QuoteSql(user_name) + "', " +
+                            QuotedOrNull(due) + ")");
+}
+
+void ImportTags(TitleContext& title) {
+  DeleteRows(title, "Tags");
+  const xml::Node tags = title.dvd.Child("Tags");
+  if (!tags) return;
+  for (const xml::Node& tag : tags.Children("Tag")) {
+    title.database.ExecuteSQL(
+        "INSERT INTO Tags (ProfileID, TagName, FullyQualifiedName) VALUES ('" + title.quoted_id +
+        "', '" + QuoteSql(AttributeText(tag, "Name", "")) + "', '" +
+        QuoteSql(AttributeText(tag, "FullName", "")) + "')");
+  }
+}
+
+}  // namespace zel

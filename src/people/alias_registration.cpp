@@ -1,0 +1,95 @@
+#include "people/alias_registration.h"
+
+#include <string>
+
+#include "frame/text.h"
+#include "store/database.h"
+#include "store/text_helpers.h"
+
+namespace zel {
+
+namespace {
+
+class AliasLookups {
+ public:
+  AliasLookups(ZelDatabase& database, int16_t birth_year)
+      : database_(database), year_(std::to_string(birth_year)) {}
+
+  // The common name of the first alias row of `name` (empty text when null), if there is one.
+  bool FindAlias(std::string_view name, std::string* common_name = nullptr) {
+    auto records =
+        database_.DbOpenRecordSet("SELECT AliasName, CommonName FROM Alias WHERE AliasName = '" +
+                                  QuoteSql(name) + "' AND BirthYear = " + year_);
+    if (records->RecordCount() == 0) return false;
+    if (common_name != nullptr) *common_name = records->Value("CommonName").ToTextOrEmpty();
+    return true;
+  }
+
+  bool FindAliasOrCommon(std::string_view name) {
+    const std::string quoted = QuoteSql(name);
+    auto records = database_.DbOpenRecordSet(
+        "SELECT AliasName, CommonName FROM Alias WHERE (AliasName = '" + quoted +
+        "' OR CommonName = '" + quoted + "') AND BirthYear = " + year_);
+    return records->RecordCount() != 0;
+  }
+
+  bool FindCommon(std::string_view name) {
+    auto records =
+        database_.DbOpenRecordSet("SELECT AliasName, CommonName FROM Alias WHERE CommonName = '" +
+                                  QuoteSql(name) + "' AND BirthYear = " + year_);
+    return records->RecordCount() != 0;
+  }
+
+  void Insert(std::string_view alias_name, std::string_view common_name) {
+    database_.ExecuteSQL("INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('" +
+                         QuoteSql(alias_name) + "', '" + QuoteSql(common_name) + "', '" + year_ +
+                         "')");
+  }
+
+ private:
+  ZelDatabase& database_;
+  std::string year_;
+};
+
+// "jr" or "sr" as the last word of `lower`, without a comma before it, with or without a dot.
+bool EndsWithBareSuffix(std::string_view lower, std::string_view suffix) {
+  const std::string bare = " " + std::string(suffix);
+  const std::string comma = ", " + std::string(suffix);
+  return (lower.ends_with(bare) && !lower.ends_with(comma)) ||
+         (lower.ends_with(bare + ".") && !lower.ends_with(comma + "."));
+}
+
+}  // namespace
+
+void RegisterAlias(ZelDatabase& database, std::string_view full_name,
+                   std::string_view credited_name, int16_t birth_year) {
+  if (full_name == credited_name || full_name.empty() || credited_name.empty()) return;
+  AliasLookups lookups(database, birth_year);
+  std::string common_name;
+  if (lookups.FindAlias(full_name, &common_name)) {
+    if (!lookups.FindAliasOrCommon(credited_name)) lookups.Insert(credited_name, common_name);
+    return;
+  }
+  if (lookups.FindAlias(credited_name)) return;
+  if (lookups.FindCommon(credited_name)) {
+    // The full name was looked up above and is no alias: it joins the credited name's group.
+    lookups.Insert(full_name, credited_name);
+    return;
+  }
+  lookups.Insert(credited_name, full_name);
+}
+
+void RegisterSuffixVariant(ZelDatabase& database, std::string_view name, int16_t birth_year) {
+  if (Utf8ToUtf16(name).size() <= 4) return;
+  const std::string lower = ToLower(name);
+  if (EndsWithBareSuffix(lower, "jr")) {
+    const std::string variant = ReplaceAll(ReplaceAll(name, " jr", ", jr"), " Jr", ", Jr");
+    RegisterAlias(database, variant, name, birth_year);
+  }
+  if (EndsWithBareSuffix(lower, "sr")) {
+    const std::string variant = ReplaceAll(ReplaceAll(name, " sr", ", sr"), " Sr", ", Sr");
+    RegisterAlias(database, variant, name, birth_year);
+  }
+}
+
+}  // namespace zel
