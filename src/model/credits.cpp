@@ -105,7 +105,8 @@ void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool
       credit->SetIsUncredited(OldFlag(records->Value("IsUncredited")));
       if (cast) credit->SetIsVoice(OldFlag(records->Value("IsVoice")));
     }
-    if (has_credit_only) credit->SetIsCreditOnly(records->Value("IsCreditOnly").ToBool());
+    // The import stores the mark for cast rows only; a crew row without one is not credit-only.
+    if (has_credit_only) credit->SetIsCreditOnly(OldFlag(records->Value("IsCreditOnly")));
     const Variant birth_year = records->Value("BirthYear");
     credit->SetBirthYear(birth_year.IsNull() ? int16_t{0} : birth_year.ToInteger());
     credits.AddCredit(credit);

@@ -103,6 +103,16 @@ TEST_F(CreditsTest, NullBirthYearReadsAsZero) {
   EXPECT_TRUE(credit->IsCreditOnly());
 }
 
+TEST_F(CreditsTest, CrewRowWithoutCreditOnlyMarkReadsAsNotCreditOnly) {
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('P1', 'Alien')");
+  db_->DbExecute(
+      "INSERT INTO CastCrew (Name, Role, ProfileID, Position, IsCast, IsVoice, IsUncredited) "
+      "VALUES ('Ridley Scott', 'Director', 'P1', 1, false, false, false)");
+  auto crew = Fresh("P1")->Crew();
+  ASSERT_EQ(crew->Count(), 1);
+  EXPECT_FALSE(crew->Item(Variant(1))->IsCreditOnly());
+}
+
 TEST_F(CreditsTest, SchemaSeventyFiveKeepsTheFlagsAsTexts) {
   db_->DbExecute("DROP TABLE CastCrew");
   db_->DbExecute(

@@ -1,0 +1,65 @@
+// zel serve: browse a catalogue in a web browser.
+#include <pthread.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <iostream>
+#include <thread>
+
+#include "commands.h"
+#include "serve.h"
+
+namespace zel::cli {
+namespace {
+
+void RunServe(const serve::ServerOptions& options) {
+  // SIGINT and SIGTERM are taken by one waiting thread, which stops the server so that it ends
+  // normally; every other thread (the workers included) inherits the blocked mask.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  serve::Server server(options);
+  const int port = server.Bind();
+  const std::string host =
+      options.bind.find(':') != std::string::npos ? "[" + options.bind + "]" : options.bind;
+  std::cout << "Serving " << options.catalogue << " at http://" << host << ':' << port
+            << "/ (Ctrl+C stops)" << std::endl;
+
+  std::thread waiter([&server, stop_signals] {
+    int signal_number = 0;
+    sigwait(&stop_signals, &signal_number);
+    server.Stop();
+  });
+  server.Run();
+  // Run may also end on its own (a failed accept); wake the waiter so it can be joined.
+  kill(getpid(), SIGTERM);
+  waiter.join();
+  std::cout << "Stopped." << std::endl;
+}
+
+}  // namespace
+
+void AddServeCommands(CLI::App& app) {
+  auto options = std::make_shared<serve::ServerOptions>();
+  CLI::App* serve = app.add_subcommand(
+      "serve", "Browse the catalogue in a web browser (read-only; Ctrl+C stops)");
+  serve->add_option("file", options->catalogue, "Catalogue file")->required();
+  serve->add_option("--port", options->port, "Port to listen on (0: any free port)")
+      ->default_val(8080)
+      ->check(CLI::Range(0, 65535));
+  serve
+      ->add_option("--bind", options->bind,
+                   "Address to listen on; other machines can reach the catalogue only when this "
+                   "is not a loopback address")
+      ->default_val("127.0.0.1");
+  serve->add_option("--threads", options->threads, "Worker threads")
+      ->default_val(8)
+      ->check(CLI::Range(1, 64));
+  serve->callback([options] { RunServe(*options); });
+}
+
+}  // namespace zel::cli
