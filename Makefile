@@ -5,10 +5,12 @@
 
 PACKAGES := cmake g++ make libsqlite3-dev libxml2-dev libssl-dev pybind11-dev python3-dev \
             libgtest-dev libcli11-dev nlohmann-json3-dev libcpp-httplib-dev sqlite3
+# The browser test of zel serve needs a headless Chromium; only `make test` installs it.
+TEST_PACKAGES := chromium
 JOBS ?= $(shell nproc)
 DEMO := build/demo.zel
 
-.PHONY: demo test deps build build-asan clean
+.PHONY: demo test deps test-deps build build-asan clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -20,6 +22,9 @@ deps:
 	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
 	fi
 
+test-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(TEST_PACKAGES)"
+
 build: deps
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j $(JOBS)
@@ -28,7 +33,7 @@ build-asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 
-test: build build-asan
+test: build build-asan test-deps
 	ctest --preset default -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
@@ -38,6 +43,7 @@ demo: build
 	build/bin/zel import $(DEMO) examples/collection.xml
 	build/bin/zel info $(DEMO)
 	build/bin/zel sql $(DEMO) "SELECT p.Title, p.Medium, p.Locality, COUNT(c.Name) AS Credits FROM Profiles AS p LEFT JOIN CastCrew AS c ON c.ProfileID = p.ProfileID GROUP BY p.Title, p.Medium, p.Locality ORDER BY p.Title"
+	@echo "Browse the demo catalogue: build/bin/zel serve $(DEMO)  then open http://127.0.0.1:8080/"
 
 clean:
 	rm -rf build
