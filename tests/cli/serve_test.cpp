@@ -417,7 +417,7 @@ TEST_F(ServeTest, UnknownPagesAnswer404) {
 
 TEST_F(ServeTest, MalformedAndOversizedRequestsLeaveTheServerRunning) {
   const int port = server_->port();
-  EXPECT_NE(RawExchange(port, "GARBAGE\r\n\r\n").find(" 400 "), std::string::npos);
+  EXPECT_NE(RawExchange(port, "GARBAGE\r\n\r\n", false).find(" 400 "), std::string::npos);
   EXPECT_NE(RawExchange(port, "GET / HTTP/1.1\r\nHost\r\n\r\n"), "<no connection>");
   RawExchange(port, std::string("\x00\xff\x01\r\n\r\n", 7));
   RawExchange(port, "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\nHost: x\r\n\r\n");

@@ -84,6 +84,21 @@ std::string DividerKind(std::string_view role) {
 constexpr std::string_view kDividerRoles =
     "('[DivGroup]', '[DivEpisode]', '[DivTeam]', '[DivEnd]', '[Divider]')";
 
+// People are the distinct common names of the credited names. Divider captions are not people:
+// a name counts when it has at least one credit that is not a divider, which the name index finds
+// without reading every credit.
+std::string PeopleCountSql() {
+  const std::string dividers(kDividerRoles);
+  return "SELECT COUNT(*) FROM (SELECT DISTINCT COALESCE(a.CommonName, n.Name) AS Person FROM "
+         "(SELECT Name FROM CastCrew UNION SELECT Name FROM TVCastCrew) n LEFT JOIN Alias a ON "
+         "a.AliasName = n.Name WHERE EXISTS (SELECT 1 FROM CastCrew c WHERE c.Name = n.Name AND "
+         "(c.Role IS NULL OR c.Role NOT IN " +
+         dividers +
+         ")) OR EXISTS (SELECT 1 FROM TVCastCrew t WHERE t.Name = n.Name AND (t.Role IS NULL OR "
+         "t.Role NOT IN " +
+         dividers + "))) people";
+}
+
 std::string InList(const std::vector<std::string>& values) {
   std::string list = "(";
   for (size_t i = 0; i < values.size(); ++i) {
@@ -295,19 +310,11 @@ std::string LikeLiteral(const std::string& text) {
 }
 
 Json HomeData(ZelDatabase& database) {
-  Json counts = {
-      {"titles", CountOf(database, "SELECT COUNT(*) FROM Profiles")},
-      {"people",
-       CountOf(database,
-               "SELECT COUNT(*) FROM (SELECT DISTINCT COALESCE(a.CommonName, c.Name) AS Person "
-               "FROM (SELECT Name FROM CastCrew WHERE Role IS NULL OR Role NOT IN " +
-                   std::string(kDividerRoles) +
-                   " UNION SELECT Name FROM TVCastCrew WHERE Role IS NULL OR Role NOT IN " +
-                   std::string(kDividerRoles) +
-                   ") c LEFT JOIN Alias a ON a.AliasName = c.Name) people")},
-      {"series", CountOf(database, "SELECT COUNT(*) FROM TVSeries")},
-      {"episodes", CountOf(database, "SELECT COUNT(*) FROM Episodes")},
-      {"awards", CountOf(database, "SELECT COUNT(*) FROM Awards")}};
+  Json counts = {{"titles", CountOf(database, "SELECT COUNT(*) FROM Profiles")},
+                 {"people", CountOf(database, PeopleCountSql())},
+                 {"series", CountOf(database, "SELECT COUNT(*) FROM TVSeries")},
+                 {"episodes", CountOf(database, "SELECT COUNT(*) FROM Episodes")},
+                 {"awards", CountOf(database, "SELECT COUNT(*) FROM Awards")}};
   Json recent = Json::array();
   auto records = database.DbOpenRecordSet(
       "SELECT ProfileID, Title, ProdYear, Medium, LastEdited FROM Profiles "
