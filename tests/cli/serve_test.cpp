@@ -319,6 +319,12 @@ TEST_F(ServeTest, PersonUnderEveryName) {
   EXPECT_EQ(page->status, 200);
   EXPECT_NE(page->body.find("<h1>Tomas Keller</h1>"), std::string::npos);
   EXPECT_NE(page->body.find("Low Tide"), std::string::npos);
+  // Awards are the person's own, not those of every nominee text holding the name.
+  const Json anna = GetJson("/api/person/Anna%20J.%20Berg");
+  ASSERT_EQ(anna["Awards"].size(), 1u);
+  EXPECT_EQ(anna["Awards"][0]["Category"], "Best Score");
+  EXPECT_TRUE(GetJson("/api/person/Anna%20Berg")["Awards"].empty());
+  EXPECT_EQ(GetJson("/api/person/Keller", 404)["status"], 404);
   // Dividers are headings, not people.
   EXPECT_EQ(GetJson("/api/person/The%20Harbour%20Band", 404)["status"], 404);
 }

@@ -147,6 +147,16 @@ Json AwardsJson(const ZelAwards& awards) {
   return list;
 }
 
+// Whether one nominee of an award ("Ann Lee", " Ann Lee (music)") is one of `names`.
+bool NamesPerson(const std::string& nominee, const std::vector<std::string>& names) {
+  std::string name = Trim(nominee);
+  const size_t note = name.find(" (");
+  if (note != std::string::npos && note > 1) name = Trim(name.substr(0, note));
+  return std::any_of(names.begin(), names.end(), [&](const std::string& candidate) {
+    return EqualsIgnoreCase(candidate, name);
+  });
+}
+
 Json TitleSummary(RecordSet& records) {
   return {{"ProfileID", Text(records, "ProfileID")},
           {"Title", Text(records, "Title")},
@@ -479,7 +489,15 @@ std::optional<Json> PersonData(ZelDatabase& database, const std::string& name) {
   }
   episode_rows.reset();
 
-  Json awards = AwardsJson(*database.GetPersonAwards(common_name));
+  // The award query matches any nominee text holding the name, so "Tom" would find "Tom Hale":
+  // only nominations naming one of the person's names (a note in brackets aside) are theirs.
+  Json awards = Json::array();
+  for (Json& award : AwardsJson(*database.GetPersonAwards(common_name))) {
+    const bool theirs = std::any_of(
+        award["Nominees"].begin(), award["Nominees"].end(),
+        [&](const Json& nominee) { return NamesPerson(nominee.get<std::string>(), names); });
+    if (theirs) awards.push_back(std::move(award));
+  }
   if (aliases.empty() && title_cast.empty() && title_crew.empty() && episode_cast.empty() &&
       episode_crew.empty() && awards.empty()) {
     return std::nullopt;
