@@ -9,6 +9,7 @@
 #include "store/database.h"
 #include "store/engine_errors.h"
 #include "support/test_support.h"
+#include "tv/episode.h"
 
 namespace zel {
 namespace {

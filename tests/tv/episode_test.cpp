@@ -4,6 +4,7 @@
 #include "frame/control.h"
 #include "frame/library_state.h"
 #include "model/profiles.h"
+#include "people/aliases.h"
 #include "store/database.h"
 #include "store/engine_errors.h"
 #include "support/test_support.h"
@@ -129,8 +130,8 @@ TEST_F(EpisodeTest, CreditsCarryTheCommonNameOrTheirOwnName) {
 TEST_F(EpisodeTest, SchemaSeventyEightNeitherReadsNorWritesIsRegular) {
   auto pilot = season_->Episodes()->Add("Pilot", "1", "");
   db_->DbExecute(
-      "INSERT INTO TVCastCrew (EpisodeID, Name, Position, IsCast, IsRegular) VALUES ('S111', "
-      "'Ann', 1, true, true)");
+      "INSERT INTO TVCastCrew (EpisodeID, Name, Position, IsCast, IsVoice, IsUncredited, "
+      "IsRegular) VALUES ('S111', 'Ann', 1, true, false, false, true)");
   State().active_db_schema = 78;
   auto read = std::make_shared<ZelEpisode>();
   read->SetEpisodeID("S111");

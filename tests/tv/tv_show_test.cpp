@@ -82,7 +82,7 @@ TEST_F(TVShowTest, SeasonItemCreatesUnknownNamesButNotUnknownNumbers) {
   EXPECT_EQ(specials->Episodes()->Count(), 0);
   EXPECT_EQ(seasons->Count(), 1);
   EXPECT_EQ(seasons->ItemOrNew(Variant("Specials")), specials);
-  EXPECT_ZEL_ERROR_NUMBER(seasons->ItemOrNew(Variant(4)), errc::kInvalidArgument);
+  EXPECT_ZEL_ERROR_NUMBER(seasons->ItemOrNew(Variant(4)), errc::kSubscriptOutOfRange);
   EXPECT_ZEL_ERROR_NUMBER(seasons->ItemOrNew(Variant("4")), errc::kInvalidArgument);
   EXPECT_EQ(seasons->Count(), 1);
   // A season without episodes is not stored.
