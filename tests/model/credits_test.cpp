@@ -159,8 +159,8 @@ TEST_F(CreditsTest, AwardsAreFoundByTheCommonName) {
   db_->DbExecute("INSERT INTO Alias (AliasName, CommonName) VALUES ('Annie Lee', 'Ann Lee')");
   db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('P', 'Alpha')");
   db_->DbExecute(
-      "INSERT INTO CastCrew (Name, ProfileID, Position, IsCast, IsVoice, IsUncredited) VALUES "
-      "('Annie Lee', 'P', 1, true, false, false)");
+      "INSERT INTO CastCrew (Name, ProfileID, Position, IsCast, IsVoice, IsUncredited, "
+      "IsCreditOnly) VALUES ('Annie Lee', 'P', 1, true, false, false, false)");
   auto credit = Fresh("P")->Cast()->Item(Variant(1));
   auto awards = credit->Awards();
   ASSERT_EQ(awards->Count(), 1);
