@@ -92,7 +92,13 @@ std::shared_ptr<ZelSeason> ZelSeasons::ItemOrNew(Variant index) {
 
 std::shared_ptr<ZelSeason> ZelSeasons::AddSeason(std::shared_ptr<ZelSeason> season) {
   if (!season) Raise(errc::kMissingObject);
-  show_id_ = season->ShowID();
+  // A season made by a caller carries no series; it joins this one rather than unsetting the
+  // series of the seasons added later.
+  if (season->ShowID().empty()) {
+    season->SetShowID(show_id_);
+  } else {
+    show_id_ = season->ShowID();
+  }
   AddExisting(season);
   return season;
 }

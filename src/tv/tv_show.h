@@ -70,6 +70,8 @@ class ZelSeasons : public TypedCollection<ZelSeason> {
   // A number (or text that reads as one) is passed to the list as it is: a position, or a key. Any
   // other text is a season name: the member of that exact name, or a new empty season of it.
   std::shared_ptr<ZelSeason> ItemOrNew(Variant index);
+  // Adds without writing. A season of another series makes the list that series'; a season of
+  // none is given this list's series.
   std::shared_ptr<ZelSeason> AddSeason(std::shared_ptr<ZelSeason> season);
   std::shared_ptr<ZelSeason> Add(std::string name);
   bool Exists(std::string_view season_name) const;

@@ -91,6 +91,13 @@ TEST_F(TVShowTest, SeasonItemCreatesUnknownNamesButNotUnknownNumbers) {
   EXPECT_EQ(db_->TVShows()->Item(Variant("S1"))->Seasons()->Count(), 0);
 }
 
+TEST_F(TVShowTest, ACallersSeasonJoinsTheSeriesItIsAddedTo) {
+  auto seasons = db_->TVShows()->Add("S1", "Show", "", "", "")->Seasons();
+  auto season = seasons->AddSeason(std::make_shared<ZelSeason>());
+  EXPECT_EQ(season->ShowID(), "S1");
+  EXPECT_EQ(seasons->Add("2")->Episodes()->Add("Pilot", "1", "")->EpisodeID(), "S121");
+}
+
 TEST_F(TVShowTest, UpdateTVShowsWritesOnlyALoadedList) {
   db_->DbExecute("INSERT INTO TVSeries (SeriesID, OriginalTitle, Title) VALUES ('A', '', 'A')");
   db_->UpdateTVShows();
