@@ -22,5 +22,6 @@ void AddProfileCommands(CLI::App& app);    // profiles, show
 void AddPeopleCommands(CLI::App& app);     // aliases, awards, import-awards
 void AddImportCommands(CLI::App& app);     // import
 void AddServeCommands(CLI::App& app);      // serve
+void AddTvCommands(CLI::App& app);         // appearances
 
 }  // namespace zel::cli

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   zel::cli::AddPeopleCommands(app);
   zel::cli::AddImportCommands(app);
   zel::cli::AddServeCommands(app);
+  zel::cli::AddTvCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

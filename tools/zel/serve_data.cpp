@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <set>
 #include <vector>
 
@@ -15,6 +14,8 @@
 #include "store/connection.h"
 #include "store/database.h"
 #include "store/text_helpers.h"
+#include "tv/episode.h"
+#include "tv/tv_show.h"
 
 namespace zel::serve {
 namespace {
@@ -107,7 +108,8 @@ std::string InList(const std::vector<std::string>& values) {
   return list + ")";
 }
 
-Json CreditJson(const ZelCredit& credit, bool cast) {
+// `episode`: the credit of an episode, which carries the series-regular mark.
+Json CreditJson(const ZelCredit& credit, bool cast, bool episode) {
   const std::string divider = DividerKind(credit.Role());
   if (!divider.empty()) {
     return {{"Position", credit.Position()}, {"Divider", divider}, {"Caption", credit.Name()}};
@@ -116,13 +118,14 @@ Json CreditJson(const ZelCredit& credit, bool cast) {
                {"CommonName", credit.CommonName()},    {"Role", credit.Role()},
                {"BirthYear", credit.BirthYear()},      {"IsUncredited", credit.IsUncredited()},
                {"IsCreditOnly", credit.IsCreditOnly()}};
+  if (episode) item["IsRegular"] = credit.IsRegular();
   if (cast) item["IsVoice"] = credit.IsVoice();
   return item;
 }
 
-Json CreditsJson(const ZelCredits& credits, bool cast) {
+Json CreditsJson(const ZelCredits& credits, bool cast, bool episode = false) {
   Json list = Json::array();
-  for (const auto& credit : credits.All()) list.push_back(CreditJson(*credit, cast));
+  for (const auto& credit : credits.All()) list.push_back(CreditJson(*credit, cast, episode));
   return list;
 }
 
@@ -526,88 +529,46 @@ Json SeriesListData(ZelDatabase& database) {
 }
 
 std::optional<Json> SeriesData(ZelDatabase& database, const std::string& show_id) {
-  const std::string quoted = "'" + QuoteSql(show_id) + "'";
-  auto show = database.DbOpenRecordSet("SELECT * FROM TVSeries WHERE SeriesID = " + quoted);
-  if (show->Eof()) return std::nullopt;
-  const std::string id = Text(*show, "SeriesID");
-  const std::string title = Text(*show, "Title");
-  const std::string original_title = Text(*show, "OriginalTitle");
-  Json json = {{"ShowID", id},
-               {"Title", title},
-               {"OriginalTitle", original_title},
-               {"SortTitle", Text(*show, "SortTitle").empty() ? title : Text(*show, "SortTitle")},
-               {"OriginalSortTitle", Text(*show, "OriginalSortTitle")}};
-  show.reset();
-
-  // Credits of every episode of the series at once, by episode.
-  std::map<std::string, std::pair<Json, Json>> credits;
-  const std::string regular = Schema() >= 79 ? ", c.IsRegular AS IsRegular" : "";
-  const std::string credit_only = Schema() >= 88 ? ", c.IsCreditOnly AS IsCreditOnly" : "";
-  auto credit_rows = database.DbOpenRecordSet(
-      "SELECT c.EpisodeID AS EpisodeID, c.Name AS Name, c.Role AS Role, c.Position AS Position, "
-      "c.IsCast AS IsCast, c.IsVoice AS IsVoice, c.IsUncredited AS IsUncredited, c.BirthYear AS "
-      "BirthYear" +
-      regular + credit_only +
-      ", COALESCE(a.CommonName, c.Name) AS CommonName FROM (TVCastCrew c INNER JOIN Episodes e ON "
-      "e.EpisodeID = c.EpisodeID) LEFT JOIN Alias a ON a.AliasName = c.Name WHERE e.SeriesID = " +
-      quoted + " ORDER BY c.EpisodeID, c.Position");
-  for (; !credit_rows->Eof(); credit_rows->MoveNext()) {
-    const bool cast = IsCastRow(*credit_rows);
-    const std::string role = Text(*credit_rows, "Role");
-    const std::string divider = DividerKind(role);
-    Json item;
-    if (!divider.empty()) {
-      item = {{"Position", Number(*credit_rows, "Position")},
-              {"Divider", divider},
-              {"Caption", Text(*credit_rows, "Name")}};
-    } else {
-      item = {{"Position", Number(*credit_rows, "Position")},
-              {"Name", Text(*credit_rows, "Name")},
-              {"CommonName", Text(*credit_rows, "CommonName")},
-              {"Role", role},
-              {"BirthYear", Number(*credit_rows, "BirthYear")},
-              {"IsUncredited", Flag(*credit_rows, "IsUncredited")},
-              {"IsCreditOnly", Schema() >= 88 && Flag(*credit_rows, "IsCreditOnly")},
-              {"IsRegular", Schema() >= 79 && Flag(*credit_rows, "IsRegular")}};
-      if (cast) item["IsVoice"] = Flag(*credit_rows, "IsVoice");
-    }
-    auto& lists = credits[Text(*credit_rows, "EpisodeID")];
-    if (lists.first.is_null()) lists = {Json::array(), Json::array()};
-    (cast ? lists.first : lists.second).push_back(std::move(item));
-  }
-  credit_rows.reset();
-
-  // Seasons are the distinct season names of the episodes, in text order, as the model has them.
+  auto row = database.DbOpenRecordSet("SELECT * FROM TVSeries WHERE SeriesID = '" +
+                                      QuoteSql(show_id) + "'");
+  if (row->Eof()) return std::nullopt;
+  // A series object of its own, not the catalogue's cached list, so that every request reads the
+  // seasons, episodes and credits as they are stored now.
+  auto show = std::make_shared<ZelTVShow>();
+  show->SetShowID(Text(*row, "SeriesID"));
+  show->SetTitle(Text(*row, "Title"));
+  show->SetOriginalTitle(Text(*row, "OriginalTitle"));
+  show->SetSortTitle(Text(*row, "SortTitle"));
+  show->SetOriginalSortTitle(Text(*row, "OriginalSortTitle"));
+  row.reset();
+  Json json = {{"ShowID", show->ShowID()},
+               {"Title", show->Title()},
+               {"OriginalTitle", show->OriginalTitle()},
+               {"SortTitle", show->SortTitle()},
+               {"OriginalSortTitle", show->OriginalSortTitle()}};
   Json seasons = Json::array();
-  auto episodes = database.DbOpenRecordSet("SELECT * FROM Episodes WHERE SeriesID = " + quoted +
-                                           " ORDER BY Season, EpisodeNo");
   int32_t episode_count = 0;
-  for (; !episodes->Eof(); episodes->MoveNext()) {
-    const std::string season = Text(*episodes, "Season");
-    if (seasons.empty() || seasons.back()["Name"] != season) {
-      seasons.push_back({{"Name", season}, {"Episodes", Json::array()}});
+  for (const auto& season : show->Seasons()->All()) {
+    Json episodes = Json::array();
+    for (const auto& episode : season->Episodes()->All()) {
+      episodes.push_back({{"EpisodeID", episode->EpisodeID()},
+                          {"Number", episode->Number()},
+                          {"Title", episode->Title()},
+                          {"OriginalTitle", episode->OriginalTitle()},
+                          {"Airdate", DateJson(episode->Airdate())},
+                          {"RunningTime", episode->RunningTime()},
+                          {"Rating", episode->Rating()},
+                          {"Overview", episode->Overview()},
+                          {"Notes", episode->Notes()},
+                          {"Cast", CreditsJson(*episode->Cast(), true, true)},
+                          {"Crew", CreditsJson(*episode->Crew(), false, true)}});
+      ++episode_count;
     }
-    const std::string episode_id = Text(*episodes, "EpisodeID");
-    Json episode = {{"EpisodeID", episode_id},
-                    {"Number", Text(*episodes, "EpisodeNo")},
-                    {"Title", Text(*episodes, "EpisodeTitle")},
-                    {"OriginalTitle", Text(*episodes, "EpisodeOriginalTitle")},
-                    {"Airdate", DateJson(episodes->Value("Airdate"))},
-                    {"RunningTime", Number(*episodes, "Runtime")},
-                    {"Rating", Text(*episodes, "Rating")},
-                    {"Overview", Text(*episodes, "Overview")},
-                    {"Notes", Text(*episodes, "Notes")}};
-    auto found = credits.find(episode_id);
-    episode["Cast"] = found == credits.end() ? Json::array() : found->second.first;
-    episode["Crew"] = found == credits.end() ? Json::array() : found->second.second;
-    seasons.back()["Episodes"].push_back(std::move(episode));
-    ++episode_count;
+    seasons.push_back({{"Name", season->Name()}, {"Episodes", std::move(episodes)}});
   }
-  episodes.reset();
   json["Seasons"] = std::move(seasons);
   json["EpisodeCount"] = episode_count;
-  json["Awards"] =
-      AwardsJson(*database.GetMovieAwards(original_title.empty() ? title : original_title));
+  json["Awards"] = AwardsJson(*show->Awards());
   return json;
 }
 
