@@ -9,14 +9,27 @@
 namespace zel {
 
 std::string Md5Fingerprint(std::string_view utf8_text) {
-  const std::u16string units = Utf8ToUtf16(utf8_text);
+  // ASCII is its own byte sequence: runs of it are copied whole, other characters decoded.
   std::string bytes;
-  bytes.reserve(units.size());
-  for (char16_t unit : units) bytes += static_cast<char>(unit & 0xFF);
+  bytes.reserve(utf8_text.size());
+  for (size_t i = 0; i < utf8_text.size();) {
+    size_t run = i;
+    while (run < utf8_text.size() && static_cast<unsigned char>(utf8_text[run]) < 0x80) ++run;
+    bytes.append(utf8_text.data() + i, run - i);
+    i = run;
+    if (i == utf8_text.size()) break;
+    const char32_t cp = NextCodePoint(utf8_text, i);
+    if (cp >= 0x10000) {
+      // The low bytes of the two surrogate units.
+      bytes += static_cast<char>(((cp - 0x10000) >> 10) & 0xFF);
+    }
+    bytes += static_cast<char>(cp & 0xFF);
+  }
+  const std::string_view message = bytes;
 
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr) != 1) {
+  if (EVP_Digest(message.data(), message.size(), digest, &length, EVP_md5(), nullptr) != 1) {
     Raise(errc::kInvalidArgument, "MD5 digest is not available");
   }
   static constexpr char kHex[] = "0123456789abcdef";

@@ -13,6 +13,7 @@
 #include "store/database.h"
 #include "store/info.h"
 #include "store/reference_lists.h"
+#include "tv/tv_show.h"
 
 namespace zel {
 
@@ -43,6 +44,12 @@ const std::vector<const ClassInfo*>& PublicClasses() {
       &ZelInfos::Info(),
       &ZelCredit::Info(),
       &ZelCredits::Info(),
+      &ZelTVShow::Info(),
+      &ZelTVShows::Info(),
+      &ZelSeason::Info(),
+      &ZelSeasons::Info(),
+      &ZelEpisode::Info(),
+      &ZelEpisodes::Info(),
       &ZelCurrency::Info(),
       &ZelCurrencies::Info(),
       &ZelUser::Info(),

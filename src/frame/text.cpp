@@ -3,39 +3,36 @@
 namespace zel {
 namespace {
 
-// Changes the case of one UTF-8 sequence at text[i] (ASCII or the two-byte Latin-1 letters),
-// appending to out and advancing i.
-void AppendCased(std::string_view text, size_t& i, std::string& out, bool upper) {
-  const unsigned char c = static_cast<unsigned char>(text[i]);
-  if (c < 0x80) {
-    if (upper && c >= 'a' && c <= 'z')
-      out += static_cast<char>(c - 32);
-    else if (!upper && c >= 'A' && c <= 'Z')
-      out += static_cast<char>(c + 32);
-    else
-      out += static_cast<char>(c);
-    ++i;
-    return;
+// Changes the case of ASCII letters and of the two-byte Latin-1 letters in place. Both cases of a
+// Latin-1 letter take two bytes in UTF-8, so the length never changes.
+void ChangeCaseInPlace(std::string& text, bool upper) {
+  const size_t size = text.size();
+  for (size_t i = 0; i < size; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      if (upper ? (c >= 'a' && c <= 'z') : (c >= 'A' && c <= 'Z')) {
+        text[i] = static_cast<char>(upper ? c - 32 : c + 32);
+      }
+    } else if (c == 0xC3 && i + 1 < size) {
+      const unsigned char next = static_cast<unsigned char>(text[++i]);
+      // U+00C0..U+00DE (except U+00D7) pair with U+00E0..U+00FE (except U+00F7).
+      if (!upper && next >= 0x80 && next <= 0x9E && next != 0x97)
+        text[i] = static_cast<char>(next + 0x20);
+      if (upper && next >= 0xA0 && next <= 0xBE && next != 0xB7)
+        text[i] = static_cast<char>(next - 0x20);
+    }
   }
-  if (c == 0xC3 && i + 1 < text.size()) {
-    unsigned char next = static_cast<unsigned char>(text[i + 1]);
-    // U+00C0..U+00DE (except U+00D7) pair with U+00E0..U+00FE (except U+00F7).
-    if (!upper && next >= 0x80 && next <= 0x9E && next != 0x97) next += 0x20;
-    if (upper && next >= 0xA0 && next <= 0xBE && next != 0xB7) next -= 0x20;
-    out += static_cast<char>(c);
-    out += static_cast<char>(next);
-    i += 2;
-    return;
-  }
-  out += static_cast<char>(c);
-  ++i;
 }
 
-std::string ChangeCase(std::string_view text, bool upper) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) AppendCased(text, i, out, upper);
-  return out;
+// The lower-case form of the byte at text[i], given the byte before it (for Latin-1 letters).
+unsigned char FoldedByte(std::string_view text, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
+  if (i > 0 && static_cast<unsigned char>(text[i - 1]) == 0xC3 && c >= 0x80 && c <= 0x9E &&
+      c != 0x97) {
+    return static_cast<unsigned char>(c + 0x20);
+  }
+  return c;
 }
 
 void AppendUtf8(char32_t cp, std::string& out) {
@@ -58,11 +55,24 @@ void AppendUtf8(char32_t cp, std::string& out) {
 
 }  // namespace
 
-std::string ToLower(std::string_view text) { return ChangeCase(text, false); }
-std::string ToUpper(std::string_view text) { return ChangeCase(text, true); }
+std::string ToLower(std::string_view text) {
+  std::string out(text);
+  ChangeCaseInPlace(out, false);
+  return out;
+}
+
+std::string ToUpper(std::string_view text) {
+  std::string out(text);
+  ChangeCaseInPlace(out, true);
+  return out;
+}
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && ToLower(a) == ToLower(b);
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && FoldedByte(a, i) != FoldedByte(b, i)) return false;
+  }
+  return true;
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
@@ -108,40 +118,45 @@ bool IsAsciiDigits(std::string_view text) {
   return true;
 }
 
+char32_t NextCodePoint(std::string_view text, size_t& i) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  size_t length = 1;
+  if (c < 0x80) {
+    ++i;
+    return c;
+  }
+  if ((c >> 5) == 0x6) {
+    length = 2;
+  } else if ((c >> 4) == 0xE) {
+    length = 3;
+  } else if ((c >> 3) == 0x1E) {
+    length = 4;
+  } else {
+    ++i;
+    return 0xFFFD;
+  }
+  if (i + length > text.size()) {
+    ++i;
+    return 0xFFFD;
+  }
+  char32_t value = c & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    const unsigned char cc = static_cast<unsigned char>(text[i + k]);
+    if ((cc >> 6) != 0x2) {
+      ++i;
+      return 0xFFFD;
+    }
+    value = (value << 6) | (cc & 0x3F);
+  }
+  i += length;
+  return value;
+}
+
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    char32_t cp = 0xFFFD;
-    size_t length = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c >> 5) == 0x6) {
-      length = 2;
-    } else if ((c >> 4) == 0xE) {
-      length = 3;
-    } else if ((c >> 3) == 0x1E) {
-      length = 4;
-    }
-    if (length > 1) {
-      if (i + length > text.size()) {
-        length = 1;
-      } else {
-        char32_t value = c & (0x7F >> length);
-        bool valid = true;
-        for (size_t k = 1; k < length; ++k) {
-          const unsigned char cc = static_cast<unsigned char>(text[i + k]);
-          if ((cc >> 6) != 0x2) valid = false;
-          value = (value << 6) | (cc & 0x3F);
-        }
-        if (valid)
-          cp = value;
-        else
-          length = 1;
-      }
-    }
-    i += length;
+    char32_t cp = NextCodePoint(text, i);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out += static_cast<char16_t>(0xD800 + (cp >> 10));

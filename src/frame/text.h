@@ -25,6 +25,10 @@ std::string Trim(std::string_view text);
 
 bool IsAsciiDigits(std::string_view text);
 
+// The code point of the UTF-8 sequence at text[i], advancing i past it; an invalid byte gives
+// U+FFFD and advances by one.
+char32_t NextCodePoint(std::string_view text, size_t& i);
+
 // UTF-16 code units of a UTF-8 text; invalid bytes become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);

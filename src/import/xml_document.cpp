@@ -1,5 +1,7 @@
 #include "import/xml_document.h"
 
+#include "import/windows1252.h"
+
 #include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -469,6 +471,7 @@ Document Document::Parse(std::string_view markup) {
 }
 
 Document Document::Load(const std::string& path) {
+  RegisterWindows1252Decoder();
   Document document;
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -573,6 +576,7 @@ struct ElementStream::Impl {
 };
 
 ElementStream::ElementStream(const std::string& path) : impl_(std::make_unique<Impl>()) {
+  RegisterWindows1252Decoder();
   InitOnce();
   impl_->path = path;
   std::ifstream probe(path, std::ios::binary);

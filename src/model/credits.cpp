@@ -1,5 +1,6 @@
 #include "model/credits.h"
 
+#include "awards/awards.h"
 #include "frame/library_state.h"
 #include "frame/member_table.h"
 #include "store/database.h"
@@ -26,8 +27,14 @@ const ClassInfo& ZelCredit::Info() {
   return info;
 }
 
-// The award list of a person (looked up by CommonName) plugs in here once awards exist.
-ObjectPtr ZelCredit::Awards() { return nullptr; }
+std::shared_ptr<ZelAwards> ZelCredit::Awards() {
+  if (awards_) return awards_;
+  ZelDatabase& database = RequireActiveDatabase();
+  // An empty name would match every nominee; a credit made by a script has only its Name.
+  const std::string& name = common_name_.empty() ? name_ : common_name_;
+  awards_ = name.empty() ? std::make_shared<ZelAwards>() : database.GetPersonAwards(name);
+  return awards_;
+}
 
 const ClassInfo& ZelCredits::Info() {
   static const ClassInfo info =

@@ -14,6 +14,7 @@
 
 namespace zel {
 
+class ZelAwards;
 class ZelDatabase;
 
 class ZelCredit : public Object {
@@ -39,8 +40,9 @@ class ZelCredit : public Object {
   void SetIsCreditOnly(bool is_credit_only) { is_credit_only_ = is_credit_only; }
   int16_t BirthYear() const { return birth_year_; }
   void SetBirthYear(int16_t birth_year) { birth_year_ = birth_year; }
-  // The person's awards by common name. The award list plugs in here; until then: none.
-  ObjectPtr Awards();
+  // The person's awards, found by CommonName (by Name for a credit not read from the catalogue,
+  // whose CommonName is empty); read once. Needs an active catalogue (error 91).
+  std::shared_ptr<ZelAwards> Awards();
 
   // Library-internal.
   void SetCommonName(std::string common_name) { common_name_ = std::move(common_name); }
@@ -55,6 +57,7 @@ class ZelCredit : public Object {
   bool is_regular_ = false;
   bool is_credit_only_ = false;
   int16_t birth_year_ = 0;
+  std::shared_ptr<ZelAwards> awards_;
 };
 
 // Credits in list order, without keys: reachable by position only.

@@ -2,12 +2,14 @@
 
 #include <vector>
 
+#include "awards/awards.h"
 #include "frame/library_state.h"
 #include "frame/member_table.h"
 #include "frame/random_ids.h"
 #include "model/profiles.h"
 #include "store/database.h"
 #include "store/text_helpers.h"
+#include "tv/episode.h"
 
 namespace zel {
 
@@ -235,11 +237,26 @@ std::shared_ptr<ZelProfile> ZelProfile::ParentProfile() {
 
 bool ZelProfile::HasParentProfile() { return !ParentProfile()->Title().empty(); }
 
-// The award list of the title plugs in here once awards exist.
-ObjectPtr ZelProfile::Awards() { return nullptr; }
+std::shared_ptr<ZelAwards> ZelProfile::Awards() {
+  ZelDatabase* database = State().active_database.get();
+  if (!database) return nullptr;
+  if (!awards_) {
+    const std::string& title = original_title_.empty() ? title_ : original_title_;
+    awards_ = database->GetMovieAwards(title, production_year_);
+  }
+  return awards_;
+}
 
-// The episodes assigned through Profile2Episodes plug in here once television episodes exist.
-ObjectPtr ZelProfile::Episodes() { return nullptr; }
+std::shared_ptr<ZelEpisodes> ZelProfile::Episodes() {
+  return LoadOnce(episodes_, kStayEmpty, [&](ZelDatabase& db, ZelEpisodes& list) {
+    auto records = db.DbOpenRecordSet(
+        "SELECT e.EpisodeID , EpisodeNo, EpisodeTitle, EpisodeOriginalTitle, Season, Overview, "
+        "RunTime, Rating, RatingDetails, RatingSystem, Airdate, Notes, SeriesID  FROM Episodes e "
+        "INNER JOIN Profile2Episodes p ON e.EpisodeID = p.EpisodeID WHERE ProfileID = '" +
+        QuoteSql(profile_id_) + "'");
+    for (; !records->Eof(); records->MoveNext()) list.AddLoadedEpisode(EpisodeFromRecord(*records));
+  });
+}
 
 void ZelProfile::UpdateProfile() {
   ZelDatabase& database = RequireActiveDatabase();

@@ -26,6 +26,8 @@
 
 namespace zel {
 
+class ZelAwards;
+class ZelEpisodes;
 class ZelProfiles;
 
 class ZelProfile : public Object {
@@ -81,11 +83,12 @@ class ZelProfile : public Object {
   void SetInfos(std::shared_ptr<ZelInfos> infos) { infos_ = std::move(infos); }
   std::shared_ptr<ZelInfos> MetaInfos();
   void SetMetaInfos(std::shared_ptr<ZelInfos> infos) { meta_infos_ = std::move(infos); }
-  // The awards of the title. The award list plugs in here; until then: none.
-  ObjectPtr Awards();
-  // The television episodes assigned to the profile. The episode list plugs in here; until then:
-  // none.
-  ObjectPtr Episodes();
+  // The awards of OriginalTitle (Title when that is empty) around ProductionYear, read once. None
+  // while no catalogue is active.
+  std::shared_ptr<ZelAwards> Awards();
+  // The television episodes assigned to the profile, in the engine's order, read once. Each keeps
+  // its own season and series; the list belongs to no season.
+  std::shared_ptr<ZelEpisodes> Episodes();
 
   // --- fields of the Profiles row ---
   const std::string& ProfileID() const { return profile_id_; }
@@ -185,6 +188,8 @@ class ZelProfile : public Object {
   std::shared_ptr<ZelInfos> infos_, meta_infos_;
   std::shared_ptr<ZelProfiles> child_profiles_;
   std::shared_ptr<ZelProfile> parent_profile_;
+  std::shared_ptr<ZelAwards> awards_;
+  std::shared_ptr<ZelEpisodes> episodes_;
 };
 
 // A profile filled from the current row of a record set that carries the Profiles columns by their

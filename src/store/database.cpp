@@ -9,6 +9,7 @@
 #include "import/profiler_import.h"
 #include "store/table_defs.h"
 #include "store/text_helpers.h"
+#include "tv/tv_show.h"
 
 namespace zel {
 
@@ -43,6 +44,8 @@ const ClassInfo& ZelDatabase::Info() {
           .Method("UpdateDatabase", &ZelDatabase::UpdateDatabase)
           .Property("Currencies", &ZelDatabase::Currencies, &ZelDatabase::SetCurrencies)
           .Method("UpdateCurrencies", &ZelDatabase::UpdateCurrencies)
+          .Property("TVShows", &ZelDatabase::TVShows, &ZelDatabase::SetTVShows)
+          .Method("UpdateTVShows", &ZelDatabase::UpdateTVShows)
           .Property("Translations", &ZelDatabase::Translations, &ZelDatabase::SetTranslations)
           .Method("UpdateTranslations", &ZelDatabase::UpdateTranslations)
           .Property("Aliases", &ZelDatabase::Aliases, &ZelDatabase::SetAliases)
@@ -64,6 +67,11 @@ const ClassInfo& ZelDatabase::Info() {
           .Method("ExecuteSQLWithResult", &ZelDatabase::ExecuteSQLWithResult, {Param("strSQL")})
           .Method("DbExecute", &ZelDatabase::DbExecute, {Param("strSQL")})
           .Method("DbOpenRecordSet", &ZelDatabase::DbOpenRecordSet, {Param("strSQL")})
+          .Method(
+              "FindAppearances", &ZelDatabase::FindAppearances,
+              {Param("CastName"), Optional("IncludeProfiles", true),
+               Optional("IncludeEpisodes", true), Optional("OnlyIncludeAssignedEpisodes", false),
+               Optional("IncludeCast", true), Optional("IncludeCrew", true)})
           .Method("GetCommonName", &ZelDatabase::GetCommonName, {Param("Name")})
           .Method("ImportAwardFile", &ZelDatabase::ImportAwardFile, {Param("FilePath")})
           .Method("ImportSingleProfilerXMLNode", &ZelDatabase::ImportSingleProfilerXMLNode,
@@ -207,6 +215,7 @@ void ZelDatabase::UpdateDatabase() {
   UpdateRetailers();
   UpdateSQLQueries();
   UpdateTranslations();
+  UpdateTVShows();
   UpdateUsers();
   scope.Commit();
 }

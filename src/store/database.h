@@ -26,6 +26,8 @@ class ZelCurrencies;
 class ZelUsers;
 class ZelRetailers;
 class ZelSQLQueries;
+class ZelTVShows;
+class Collection;
 
 class ZelDatabase : public Object {
  public:
@@ -94,6 +96,14 @@ class ZelDatabase : public Object {
   void SetSQLQueries(std::shared_ptr<ZelSQLQueries> list) { sql_queries_ = std::move(list); }
   void UpdateSQLQueries();
 
+  // The television series by SeriesID, loaded on first read and cached; setting replaces the
+  // cached list and writes nothing.
+  std::shared_ptr<ZelTVShows> TVShows();
+  void SetTVShows(std::shared_ptr<ZelTVShows> shows);
+  // Replaces the TVSeries table by the cached list (each series saved as by UpdateTVShow), as one
+  // write; does nothing when no list was read or set.
+  void UpdateTVShows();
+
   // The Alias table, loaded on first read and cached; setting replaces the cached list (nullptr:
   // the next read loads again) and writes nothing.
   std::shared_ptr<ZelAliases> Aliases();
@@ -128,6 +138,15 @@ class ZelDatabase : public Object {
   void DbExecute(std::string_view sql);
   std::shared_ptr<store::RecordSet> DbOpenRecordSet(std::string_view sql);
 
+  // Every profile and episode crediting the person `cast_name` names, under the common name or any
+  // alias of it (people/appearances.h). Episodes come first, then profiles; within each, the
+  // credits of the common name, then those of each alias; one member per matching credit row.
+  std::shared_ptr<Collection> FindAppearances(std::string_view cast_name,
+                                              bool include_profiles = true,
+                                              bool include_episodes = true,
+                                              bool only_assigned_episodes = false,
+                                              bool include_cast = true, bool include_crew = true);
+
   // The common name stored for `name` in the Alias table; `name` itself when it has no alias row.
   std::string GetCommonName(std::string_view name);
 
@@ -160,6 +179,7 @@ class ZelDatabase : public Object {
   std::shared_ptr<ZelSQLQueries> sql_queries_;
   std::shared_ptr<ZelAliases> aliases_;
   std::shared_ptr<ZelAwards> awards_;
+  std::shared_ptr<ZelTVShows> tv_shows_;
 };
 
 // The active catalogue; raises error 91 (missing object) when none is active. For operations that

@@ -1,5 +1,6 @@
 #include "model/credits.h"
 
+#include "awards/awards.h"
 #include "frame/control.h"
 #include "frame/library_state.h"
 #include "frame/reflection.h"
@@ -149,6 +150,42 @@ TEST_F(CreditsTest, CreditOnlyIsStoredFromSchemaEightyEightOnly) {
   read->Cast()->Item(Variant(1))->SetRole("C");
   read->UpdateProfile();
   EXPECT_EQ(Count("SELECT COUNT(*) FROM CastCrew WHERE IsCreditOnly IS NULL"), 1);
+}
+
+TEST_F(CreditsTest, AwardsAreFoundByTheCommonName) {
+  db_->DbExecute(
+      "INSERT INTO Awards (Award, [Year], MovieTitle, Won, Nominee) VALUES "
+      "('Oscar', 1980, 'Alpha', true, 'Ann Lee and Bo Wu')");
+  db_->DbExecute("INSERT INTO Alias (AliasName, CommonName) VALUES ('Annie Lee', 'Ann Lee')");
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('P', 'Alpha')");
+  db_->DbExecute(
+      "INSERT INTO CastCrew (Name, ProfileID, Position, IsCast, IsVoice, IsUncredited, "
+      "IsCreditOnly) VALUES ('Annie Lee', 'P', 1, true, false, false, false)");
+  auto credit = Fresh("P")->Cast()->Item(Variant(1));
+  auto awards = credit->Awards();
+  ASSERT_EQ(awards->Count(), 1);
+  EXPECT_EQ(credit->Awards(), awards);  // read once
+}
+
+// A credit made by a script has no common name yet; its empty name matched every nominee.
+TEST_F(CreditsTest, RegressionAScriptCreditLooksItsAwardsUpByName) {
+  db_->DbExecute(
+      "INSERT INTO Awards (Award, [Year], MovieTitle, Won, Nominee) VALUES "
+      "('Oscar', 1980, 'Alpha', true, 'Ann Lee')");
+  db_->DbExecute(
+      "INSERT INTO Awards (Award, [Year], MovieTitle, Won, Nominee) VALUES "
+      "('Oscar', 1981, 'Beta', true, 'Bo Wu')");
+  ZelCredits credits;
+  EXPECT_EQ(credits.Add("Bo Wu", "Joel", 1, 0)->Awards()->Count(), 1);
+  EXPECT_EQ(credits.Add("", "Nobody", 2, 0)->Awards()->Count(), 0);
+}
+
+TEST_F(CreditsTest, AwardsNeedAnActiveCatalogue) {
+  control_.CloseDatabase();
+  ZelCredit credit;
+  credit.SetName("Ann Lee");
+  EXPECT_ZEL_ERROR_NUMBER(credit.Awards(), errc::kMissingObject);
+  db_ = control_.OpenDatabase(path_);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "model/profile.h"
 
+#include "awards/awards.h"
 #include "frame/control.h"
 #include "frame/library_state.h"
 #include "frame/random_ids.h"
@@ -8,6 +9,7 @@
 #include "store/database.h"
 #include "store/engine_errors.h"
 #include "support/test_support.h"
+#include "tv/episode.h"
 
 namespace zel {
 namespace {
@@ -286,7 +288,7 @@ TEST_F(ProfileTest, WithoutACatalogueSomeGettersStayEmptyAndOthersFailOnce) {
   EXPECT_ZEL_ERROR_NUMBER(profile.Tags(), errc::kMissingObject);
   EXPECT_ZEL_ERROR_NUMBER(profile.UpdateProfile(), errc::kMissingObject);
   EXPECT_EQ(profile.Awards(), nullptr);
-  EXPECT_EQ(profile.Episodes(), nullptr);
+  EXPECT_EQ(profile.Episodes()->Count(), 0);
 }
 
 TEST_F(ProfileTest, OlderSchemasLeaveOutMD5AndCountAs) {
@@ -385,6 +387,21 @@ TEST_F(ProfileTest, ReflectionListsPropertiesInInterfaceOrderAndToleratesUnknown
   WriteProperty(profile, "Title", Variant("Set by name"));
   EXPECT_EQ(ReadProperty(profile, "title").ToText(), "Set by name");
   EXPECT_TRUE(ReadProperty(profile, "Cast").IsObject());
+}
+
+TEST_F(ProfileTest, AwardsAreThoseOfTheOriginalTitleOrTheTitle) {
+  db_->DbExecute(
+      "INSERT INTO Awards (Award, [Year], MovieTitle, Won, Nominee) VALUES "
+      "('Oscar', 1980, 'Alien', true, 'Ann Lee')");
+  db_->DbExecute(
+      "INSERT INTO Awards (Award, [Year], MovieTitle, Won, Nominee) VALUES "
+      "('Oscar', 1995, 'Alien', false, 'Bo Wu')");
+  auto titled = db_->Profiles()->Add("Alien", "");
+  titled->SetProductionYear(1979);
+  ASSERT_EQ(titled->Awards()->Count(), 1);
+  EXPECT_EQ(titled->Awards()->Item(Variant(1))->Nominee(), "Ann Lee");
+  auto original = db_->Profiles()->Add("Alien - Das unheimliche Wesen", "Alien: Director's Cut");
+  EXPECT_EQ(original->Awards()->Count(), 2);  // cut before the ":", no year window
 }
 
 }  // namespace

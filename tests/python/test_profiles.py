@@ -54,7 +54,7 @@ class ProfilesTest(unittest.TestCase):
         self.assertEqual(read.SRP.GetCurrency.CurrencyName, "USD")
         self.assertEqual(read.Events[1].User.Name, "Ann")
         self.assertTrue(read.Tags.Exists("Favourites"))
-        self.assertIsNone(read.Awards)
+        self.assertEqual(read.Awards.Count, 0)
         self.assertEqual(read.ReadProperty("NoSuchProperty"), None)
         self.assertEqual(read.GetPropertyList()[:3], ["Cast", "Crew", "Discs"])
 

@@ -21,5 +21,6 @@ void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact
 void AddProfileCommands(CLI::App& app);    // profiles, show
 void AddPeopleCommands(CLI::App& app);     // aliases, awards, import-awards
 void AddImportCommands(CLI::App& app);     // import
+void AddTvCommands(CLI::App& app);         // appearances
 
 }  // namespace zel::cli

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   zel::cli::AddProfileCommands(app);
   zel::cli::AddPeopleCommands(app);
   zel::cli::AddImportCommands(app);
+  zel::cli::AddTvCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -1,0 +1,427 @@
+#include "tv/episode.h"
+
+#include <utility>
+#include <vector>
+
+#include "awards/awards.h"
+#include "frame/library_state.h"
+#include "frame/member_table.h"
+#include "model/profiles.h"
+#include "store/database.h"
+#include "store/engine_errors.h"
+#include "store/text_helpers.h"
+#include "tv/lazy_list.h"
+
+namespace zel {
+
+const ClassInfo& ZelEpisode::Info() {
+  using E = ZelEpisode;
+  static const ClassInfo info =
+      ClassBuilder<E>("ZelEpisode")
+          .Creatable()
+          .WithReflection(Reflection::kTolerant)
+          .Property("EpisodeID", &E::EpisodeID, &E::SetEpisodeID)
+          .Get("Season", &E::Season)
+          .Property("Airdate", &E::Airdate, &E::SetAirdate)
+          .Get("ShowID", &E::ShowID)
+          .Property("Number", &E::Number, &E::SetNumber)
+          .Property("Title", &E::Title, &E::SetTitle)
+          .Property("OriginalTitle", &E::OriginalTitle, &E::SetOriginalTitle)
+          .Property("Cast", &E::Cast, &E::SetCast)
+          .Get("AssignedProfiles", &E::AssignedProfiles)
+          .Property("Tags", &E::Tags, &E::SetTags)
+          .Property("Crew", &E::Crew, &E::SetCrew)
+          .Property("Audio", &E::Audio, &E::SetAudio)
+          .Property("Review", &E::Review, &E::SetReview)
+          .Property("Studios", &E::Studios, &E::SetStudios)
+          .Property("Genres", &E::Genres, &E::SetGenres)
+          .Property("Subtitles", &E::Subtitles, &E::SetSubtitles)
+          .Property("Events", &E::Events, &E::SetEvents)
+          .Property("Features", &E::Features, &E::SetFeatures)
+          .Property("Locks", &E::Locks, &E::SetLocks)
+          .Property("Infos", &E::Infos, &E::SetInfos)
+          .Property("Notes", &E::Notes, &E::SetNotes)
+          .Get("Awards", &E::Awards)
+          .Property("Rating", &E::Rating, &E::SetRating)
+          .Property("RatingSystem", &E::RatingSystem, &E::SetRatingSystem)
+          .Property("RatingDetails", &E::RatingDetails, &E::SetRatingDetails)
+          .Property("Overview", &E::Overview, &E::SetOverview)
+          .Property("RunningTime", &E::RunningTime, &E::SetRunningTime)
+          .Property("Video", &E::Video, &E::SetVideo)
+          .Method("UpdateEpisode", &E::UpdateEpisode)
+          .Build();
+  return info;
+}
+
+namespace {
+
+// Older files keep the flags as texts, where an empty text stands for false.
+bool OldFlag(const Variant& value) {
+  if (value.IsNull()) return false;
+  if (value.IsString() && value.ToText().empty()) return false;
+  return value.ToBool();
+}
+
+bool Flag(const Variant& value) { return !value.IsNull() && value.ToBool(); }
+
+std::string CastFilter(bool cast, int16_t schema) {
+  if (schema >= 76) return cast ? "true" : "false";
+  return cast ? "'yes'" : "'no'";
+}
+
+void LoadEpisodeCredits(ZelDatabase& database, std::string_view episode_id, bool cast,
+                        ZelCredits& credits) {
+  const int16_t schema = State().active_db_schema;
+  std::string sql =
+      cast ? "SELECT Name, Role, Position, CommonName, IsUncredited, IsVoice, c.BirthYear"
+           : "SELECT Name, Role, Position, CommonName, IsUncredited, c.BirthYear";
+  if (schema >= 79) sql += ", IsRegular";
+  if (schema >= 88) sql += ", IsCreditOnly ";
+  sql += " FROM TVCastCrew c LEFT JOIN Alias a ON a.AliasName = c.Name WHERE c.EpisodeID = '" +
+         QuoteSql(episode_id) + "' AND c.IsCast = " + CastFilter(cast, schema) +
+         " ORDER BY Position";
+  auto records = database.DbOpenRecordSet(sql);
+  for (; !records->Eof(); records->MoveNext()) {
+    auto credit = std::make_shared<ZelCredit>();
+    credit->SetName(records->Value("Name").ToTextOrEmpty());
+    credit->SetRole(records->Value("Role").ToTextOrEmpty());
+    credit->SetPosition(records->Value("Position").ToInteger());
+    const Variant common_name = records->Value("CommonName");
+    credit->SetCommonName(common_name.IsNull() ? credit->Name() : common_name.ToText());
+    if (schema >= 76) {
+      credit->SetIsUncredited(records->Value("IsUncredited").ToBool());
+      if (cast) credit->SetIsVoice(records->Value("IsVoice").ToBool());
+    } else {
+      credit->SetIsUncredited(OldFlag(records->Value("IsUncredited")));
+      if (cast) credit->SetIsVoice(OldFlag(records->Value("IsVoice")));
+    }
+    if (schema >= 79) credit->SetIsRegular(Flag(records->Value("IsRegular")));
+    if (schema >= 88) credit->SetIsCreditOnly(Flag(records->Value("IsCreditOnly")));
+    const Variant birth_year = records->Value("BirthYear");
+    credit->SetBirthYear(birth_year.IsNull() ? int16_t{0} : birth_year.ToInteger());
+    credits.AddCredit(credit);
+  }
+}
+
+void SaveEpisodeCredits(ZelDatabase& database, std::string_view episode_id, bool cast,
+                        const ZelCredits& credits) {
+  const int16_t schema = State().active_db_schema;
+  const bool old_flags = schema < 76;
+  auto flag = [old_flags](bool value) {
+    return old_flags ? Variant(BoolText(value)) : Variant(value);
+  };
+  const std::string quoted_id = QuoteSql(episode_id);
+  database.DbExecute("DELETE FROM TVCastCrew WHERE EpisodeID = '" + quoted_id +
+                     "' AND IsCast = " + CastFilter(cast, schema));
+  auto records =
+      database.DbOpenRecordSet("SELECT * FROM TVCastCrew WHERE EpisodeID = '" + quoted_id + "'");
+  for (const auto& credit : credits.All()) {
+    records->AddNew();
+    records->SetValue("EpisodeID", Variant(std::string(episode_id)));
+    records->SetValue("Name", Variant(credit->Name()));
+    records->SetValue("Role", Variant(credit->Role()));
+    records->SetValue("Position", Variant(credit->Position()));
+    records->SetValue("IsCast", old_flags ? Variant(cast ? "yes" : "no") : Variant(cast));
+    records->SetValue("IsVoice", flag(cast && credit->IsVoice()));
+    records->SetValue("IsUncredited", flag(credit->IsUncredited()));
+    if (schema >= 79) records->SetValue("IsRegular", Variant(credit->IsRegular()));
+    if (schema >= 88) records->SetValue("IsCreditOnly", Variant(credit->IsCreditOnly()));
+    records->SetValue("BirthYear", Variant(credit->BirthYear()));
+    records->Update();
+  }
+}
+
+int16_t YearOf(Date date) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  date.ToParts(year, month, day, hour, minute, second);
+  return static_cast<int16_t>(year);
+}
+
+}  // namespace
+
+void ZelEpisode::SetEpisodeID(std::string id) {
+  if (id != episode_id_) owns_id_ = false;
+  episode_id_ = std::move(id);
+}
+
+std::shared_ptr<ZelCredits> ZelEpisode::Cast() {
+  return tv::LoadOnce(cast_, [&](ZelDatabase& db, ZelCredits& list) {
+    LoadEpisodeCredits(db, episode_id_, true, list);
+  });
+}
+
+std::shared_ptr<ZelCredits> ZelEpisode::Crew() {
+  return tv::LoadOnce(crew_, [&](ZelDatabase& db, ZelCredits& list) {
+    LoadEpisodeCredits(db, episode_id_, false, list);
+  });
+}
+
+std::shared_ptr<ZelTags> ZelEpisode::Tags() {
+  return tv::LoadOnce(tags_,
+                      [&](ZelDatabase& db, ZelTags& list) { LoadTags(db, episode_id_, list); });
+}
+
+std::shared_ptr<ZelAudioFormats> ZelEpisode::Audio() {
+  return tv::LoadOnce(
+      audio_, [&](ZelDatabase& db, ZelAudioFormats& list) { LoadAudio(db, episode_id_, list); });
+}
+
+std::shared_ptr<ZelReview> ZelEpisode::Review() {
+  return tv::LoadOnce(
+      review_, [&](ZelDatabase& db, ZelReview& review) { LoadReview(db, episode_id_, review); });
+}
+
+std::shared_ptr<ZelStudios> ZelEpisode::Studios() {
+  return tv::LoadOnce(
+      studios_, [&](ZelDatabase& db, ZelStudios& list) { LoadStudios(db, episode_id_, list); });
+}
+
+std::shared_ptr<Collection> ZelEpisode::Genres() {
+  return tv::LoadOnce(genres_, [&](ZelDatabase& db, Collection& list) {
+    LoadTextList(db, episode_id_, TextList::kGenres, list);
+  });
+}
+
+std::shared_ptr<Collection> ZelEpisode::Subtitles() {
+  return tv::LoadOnce(subtitles_, [&](ZelDatabase& db, Collection& list) {
+    LoadTextList(db, episode_id_, TextList::kSubtitles, list);
+  });
+}
+
+std::shared_ptr<ZelEvents> ZelEpisode::Events() {
+  return tv::LoadOnce(events_,
+                      [&](ZelDatabase& db, ZelEvents& list) { LoadEvents(db, episode_id_, list); });
+}
+
+std::shared_ptr<Collection> ZelEpisode::Features() {
+  return tv::LoadOnce(features_, [&](ZelDatabase& db, Collection& list) {
+    LoadTextList(db, episode_id_, TextList::kFeatures, list);
+  });
+}
+
+std::shared_ptr<Collection> ZelEpisode::Locks() {
+  return tv::LoadOnce(locks_, [&](ZelDatabase& db, Collection& list) {
+    LoadTextList(db, episode_id_, TextList::kLocks, list);
+  });
+}
+
+std::shared_ptr<ZelInfos> ZelEpisode::Infos() {
+  return tv::LoadOnce(infos_,
+                      [&](ZelDatabase& db, ZelInfos& list) { LoadInfos(db, episode_id_, list); });
+}
+
+std::shared_ptr<ZelVideo> ZelEpisode::Video() {
+  return tv::LoadOnce(video_,
+                      [&](ZelDatabase& db, ZelVideo& video) { LoadVideo(db, episode_id_, video); });
+}
+
+std::shared_ptr<ZelProfiles> ZelEpisode::AssignedProfiles() {
+  // Profiles are added as read: an episode's list must not rewrite the profiles it names.
+  return tv::LoadOnce(assigned_profiles_, [&](ZelDatabase& db, ZelProfiles& list) {
+    auto records = db.DbOpenRecordSet(
+        "SELECT * FROM Profiles p INNER JOIN Profile2Episodes pe ON pe.ProfileID = p.ProfileID "
+        "WHERE pe.EpisodeID = '" +
+        QuoteSql(episode_id_) + "' ORDER BY SortTitle");
+    for (; !records->Eof(); records->MoveNext()) list.AddLoaded(ProfileFromRecord(*records));
+  });
+}
+
+std::shared_ptr<ZelAwards> ZelEpisode::Awards() {
+  if (awards_) return awards_;
+  ZelDatabase& database = RequireActiveDatabase();
+  // Without an air date there is no year to centre the window on; the zero date's 1899 would
+  // hide every award but those without a year.
+  const int16_t year = airdate_ == Date::Zero() ? int16_t{0} : YearOf(airdate_);
+  awards_ = database.GetMovieAwards(original_title_, year);
+  return awards_;
+}
+
+void ZelEpisode::CheckIdentifierFree(ZelDatabase& database) const {
+  if (owns_id_) return;
+  const std::string id = episode_id_.empty() ? show_id_ + season_ + number_ : episode_id_;
+  auto records = database.DbOpenRecordSet(
+      "SELECT SeriesID, Season, EpisodeNo FROM Episodes WHERE EpisodeID = '" + QuoteSql(id) + "'");
+  for (; !records->Eof(); records->MoveNext()) {
+    const std::string series = records->Value("SeriesID").ToTextOrEmpty();
+    const std::string season = records->Value("Season").ToTextOrEmpty();
+    const std::string number = records->Value("EpisodeNo").ToTextOrEmpty();
+    if (series == show_id_ && season == season_ && number == number_) continue;
+    Raise(store::engine_errc::kDuplicateKey,
+          "Episode identifier '" + id + "' already belongs to season '" + season + "', episode '" +
+              number + "' of series '" + series + "'");
+  }
+}
+
+void ZelEpisode::UpdateEpisode() {
+  ZelDatabase& database = RequireActiveDatabase();
+  CheckIdentifierFree(database);
+  const std::string id = episode_id_.empty() ? show_id_ + season_ + number_ : episode_id_;
+  const std::string quoted_id = QuoteSql(id);
+  store::WriteScope scope(database.connection());
+
+  database.DbExecute("DELETE FROM Episodes WHERE EpisodeID = '" + quoted_id + "'");
+  const std::vector<std::string> values = {id,
+                                           number_,
+                                           title_,
+                                           original_title_,
+                                           season_,
+                                           overview_,
+                                           std::to_string(running_time_),
+                                           rating_,
+                                           rating_system_,
+                                           rating_details_,
+                                           FormatDateTime(airdate_),
+                                           notes_,
+                                           show_id_};
+  std::string list;
+  for (const std::string& value : values) {
+    list += (list.empty() ? "'" : ", '") + QuoteSql(value) + "'";
+  }
+  database.DbExecute(
+      "INSERT INTO Episodes (EpisodeID, EpisodeNo, EpisodeTitle, EpisodeOriginalTitle, Season, "
+      "Overview, Runtime, Rating, RatingSystem, RatingDetails, Airdate, Notes, SeriesID) VALUES (" +
+      list + ")");
+
+  if (audio_) SaveAudio(database, id, *audio_);
+  if (cast_) SaveEpisodeCredits(database, id, true, *cast_);
+  if (crew_) SaveEpisodeCredits(database, id, false, *crew_);
+  if (events_) SaveEvents(database, id, *events_);
+  if (features_) SaveTextList(database, id, TextList::kFeatures, *features_);
+  if (genres_) SaveTextList(database, id, TextList::kGenres, *genres_);
+  if (infos_) SaveInfos(database, id, *infos_);
+  if (locks_) SaveTextList(database, id, TextList::kLocks, *locks_);
+  if (review_) SaveReview(database, id, *review_);
+  if (studios_) SaveStudios(database, id, *studios_);
+  if (subtitles_) SaveTextList(database, id, TextList::kSubtitles, *subtitles_);
+  if (tags_) SaveTags(database, id, *tags_);
+  if (video_) SaveVideo(database, id, *video_);
+  scope.Commit();
+  episode_id_ = id;
+  owns_id_ = true;
+}
+
+std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::RecordSet& records) {
+  auto episode = std::make_shared<ZelEpisode>();
+  auto text = [&](std::string_view name) { return records.Value(name).ToTextOrEmpty(); };
+  episode->SetEpisodeID(text("EpisodeID"));
+  episode->SetNumber(text("EpisodeNo"));
+  episode->SetTitle(text("EpisodeTitle"));
+  episode->SetOriginalTitle(text("EpisodeOriginalTitle"));
+  episode->SetSeason(text("Season"));
+  episode->SetOverview(text("Overview"));
+  const Variant runtime = records.Value("Runtime");
+  const bool no_runtime = runtime.IsNull() || (runtime.IsString() && runtime.ToText().empty());
+  episode->SetRunningTime(no_runtime ? int16_t{0} : runtime.ToInteger());
+  episode->SetRating(text("Rating"));
+  episode->SetRatingSystem(text("RatingSystem"));
+  episode->SetRatingDetails(text("RatingDetails"));
+  const Variant airdate = records.Value("Airdate");
+  const bool no_airdate = airdate.IsNull() || (airdate.IsString() && airdate.ToText().empty());
+  episode->SetAirdate(no_airdate ? Date::Zero() : airdate.ToDate());
+  episode->SetNotes(text("Notes"));
+  episode->SetShowID(text("SeriesID"));
+  episode->MarkStored();
+  return episode;
+}
+
+void DeleteEpisodeRows(ZelDatabase& database, std::string_view episode_id) {
+  static constexpr const char* kLists[] = {"VideoFormat",    "Studios", "Reviews",  "Locks",
+                                           "AdditionalInfo", "Genres",  "Features", "Subtitles",
+                                           "Events",         "Tags"};
+  const std::string quoted_id = QuoteSql(episode_id);
+  for (const char* table : kLists) DeleteProfileRows(database, episode_id, table);
+  database.DbExecute("DELETE FROM TVCastCrew WHERE EpisodeID = '" + quoted_id + "'");
+  DeleteProfileRows(database, episode_id, "AudioFormats");
+  database.DbExecute("DELETE FROM Episodes WHERE EpisodeID = '" + quoted_id + "'");
+}
+
+// --- ZelEpisodes ---
+
+ZelEpisodes::ZelEpisodes(std::string show_id, std::string season)
+    : show_id_(std::move(show_id)), season_(std::move(season)), of_season_(true) {}
+
+const ClassInfo& ZelEpisodes::Info() {
+  static const ClassInfo info =
+      ClassBuilder<ZelEpisodes>("ZelEpisodes")
+          .Creatable()
+          .Get("Count", &ZelEpisodes::Count)
+          .Method("Item", &ZelEpisodes::Item, {Param("vntIndexKey")})
+          .Default()
+          .Method("Remove", &ZelEpisodes::Remove, {Param("vntIndexKey")})
+          .Method("RemoveAll", &ZelEpisodes::RemoveAll)
+          .Get("NewEnum", &ZelEpisodes::NewEnum)
+          .Enumerator()
+          .Method("AddEpisode", &ZelEpisodes::AddEpisode, {Param("Episode")})
+          .Method("Add", &ZelEpisodes::Add,
+                  {Param("Title"), Param("EpisodeNumber"), Optional("OriginalTitle", "")})
+          .Method("Exists", &ZelEpisodes::Exists, {Param("EpisodeID")})
+          .Build();
+  return info;
+}
+
+std::shared_ptr<ZelEpisode> ZelEpisodes::AddAndSave(std::shared_ptr<ZelEpisode> episode) {
+  if (!episode) Raise(errc::kMissingObject);
+  ZelDatabase& database = RequireActiveDatabase();
+  const std::string old_season = episode->Season();
+  const std::string old_show = episode->ShowID();
+  if (of_season_) {
+    episode->SetSeason(season_);
+    episode->SetShowID(show_id_);
+  }
+  bool inserted = false;
+  try {
+    episode->CheckIdentifierFree(database);
+    Insert(episode, KeyOf(*episode));
+    inserted = true;
+    Save(*episode);
+  } catch (...) {
+    // A refused episode leaves neither the list nor the episode changed.
+    if (inserted) items_.Remove(Variant(items_.Count()));
+    episode->SetSeason(old_season);
+    episode->SetShowID(old_show);
+    throw;
+  }
+  return episode;
+}
+
+std::shared_ptr<ZelEpisode> ZelEpisodes::AddEpisode(std::shared_ptr<ZelEpisode> episode) {
+  return AddAndSave(std::move(episode));
+}
+
+std::shared_ptr<ZelEpisode> ZelEpisodes::Add(std::string title, std::string number,
+                                             std::string original_title) {
+  auto episode = std::make_shared<ZelEpisode>();
+  episode->SetEpisodeID(show_id_ + season_ + number);
+  episode->SetNumber(std::move(number));
+  episode->SetTitle(std::move(title));
+  episode->SetOriginalTitle(std::move(original_title));
+  return AddAndSave(episode);
+}
+
+bool ZelEpisodes::Exists(std::string_view episode_id) const {
+  return AnyOf<ZelEpisode>(
+      [&](const ZelEpisode& episode) { return episode.EpisodeID() == episode_id; });
+}
+
+void ZelEpisodes::AddLoadedEpisode(std::shared_ptr<ZelEpisode> episode) {
+  if (of_season_) {
+    episode->SetSeason(season_);
+    episode->SetShowID(show_id_);
+  }
+  AddLoaded(std::move(episode));
+}
+
+std::string ZelEpisodes::KeyOf(const Object& item) const {
+  return static_cast<const ZelEpisode&>(item).EpisodeID();
+}
+
+void ZelEpisodes::Save(Object& item) { static_cast<ZelEpisode&>(item).UpdateEpisode(); }
+
+void ZelEpisodes::Delete(Object& item) {
+  ZelDatabase& database = RequireActiveDatabase();
+  store::WriteScope scope(database.connection());
+  DeleteEpisodeRows(database, static_cast<ZelEpisode&>(item).EpisodeID());
+  scope.Commit();
+}
+
+}  // namespace zel

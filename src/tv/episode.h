@@ -1,0 +1,176 @@
+// Television episodes: ZelEpisode (one row of Episodes with its own credits and lists) and
+// ZelEpisodes (the episodes of one season, standing for their rows).
+//
+// An episode keeps the same kinds of lists as a profile, in the same tables, under its EpisodeID in
+// the ProfileID column; its credits live in TVCastCrew. Lists load on first read (an episode read
+// while no catalogue is active keeps the empty list) and UpdateEpisode rewrites the row and exactly
+// the lists that were read or set, as one write.
+//
+// Identifiers. The library joins series identifier, season name and number with nothing between
+// them, so season 2 number 13 and season 21 number 3 of series S1 both give "S1213". An episode
+// that does not yet own its identifier (new, or given another identifier) is refused with error
+// 3022 when a stored row of another series, season or number already holds it; nothing is written.
+// Episodes read from the catalogue or saved once own their identifier, so renumbering them keeps
+// their row.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "frame/collection.h"
+#include "model/credits.h"
+#include "model/keyed_collection.h"
+#include "model/media.h"
+#include "model/owner_records.h"
+#include "store/connection.h"
+#include "store/info.h"
+
+namespace zel {
+
+class ZelAwards;
+class ZelProfiles;
+
+class ZelEpisode : public Object {
+ public:
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  const std::string& EpisodeID() const { return episode_id_; }
+  // A new identifier is not owned until the episode is saved under it (see the file comment).
+  void SetEpisodeID(std::string id);
+  const std::string& Season() const { return season_; }
+  const std::string& ShowID() const { return show_id_; }
+  const std::string& Number() const { return number_; }
+  void SetNumber(std::string number) { number_ = std::move(number); }
+  const std::string& Title() const { return title_; }
+  void SetTitle(std::string title) { title_ = std::move(title); }
+  const std::string& OriginalTitle() const { return original_title_; }
+  void SetOriginalTitle(std::string title) { original_title_ = std::move(title); }
+  Date Airdate() const { return airdate_; }
+  void SetAirdate(Date date) { airdate_ = date; }
+  int16_t RunningTime() const { return running_time_; }
+  void SetRunningTime(int16_t minutes) { running_time_ = minutes; }
+  const std::string& Overview() const { return overview_; }
+  void SetOverview(std::string text) { overview_ = std::move(text); }
+  const std::string& Rating() const { return rating_; }
+  void SetRating(std::string text) { rating_ = std::move(text); }
+  const std::string& RatingSystem() const { return rating_system_; }
+  void SetRatingSystem(std::string text) { rating_system_ = std::move(text); }
+  const std::string& RatingDetails() const { return rating_details_; }
+  void SetRatingDetails(std::string text) { rating_details_ = std::move(text); }
+  const std::string& Notes() const { return notes_; }
+  void SetNotes(std::string text) { notes_ = std::move(text); }
+
+  // --- lists; setting replaces the cache (none: the next read loads again) ---
+  std::shared_ptr<ZelCredits> Cast();
+  void SetCast(std::shared_ptr<ZelCredits> list) { cast_ = std::move(list); }
+  std::shared_ptr<ZelCredits> Crew();
+  void SetCrew(std::shared_ptr<ZelCredits> list) { crew_ = std::move(list); }
+  std::shared_ptr<ZelTags> Tags();
+  void SetTags(std::shared_ptr<ZelTags> list) { tags_ = std::move(list); }
+  std::shared_ptr<ZelAudioFormats> Audio();
+  void SetAudio(std::shared_ptr<ZelAudioFormats> list) { audio_ = std::move(list); }
+  std::shared_ptr<ZelReview> Review();
+  void SetReview(std::shared_ptr<ZelReview> review) { review_ = std::move(review); }
+  std::shared_ptr<ZelStudios> Studios();
+  void SetStudios(std::shared_ptr<ZelStudios> list) { studios_ = std::move(list); }
+  std::shared_ptr<Collection> Genres();
+  void SetGenres(std::shared_ptr<Collection> list) { genres_ = std::move(list); }
+  std::shared_ptr<Collection> Subtitles();
+  void SetSubtitles(std::shared_ptr<Collection> list) { subtitles_ = std::move(list); }
+  std::shared_ptr<ZelEvents> Events();
+  void SetEvents(std::shared_ptr<ZelEvents> list) { events_ = std::move(list); }
+  std::shared_ptr<Collection> Features();
+  void SetFeatures(std::shared_ptr<Collection> list) { features_ = std::move(list); }
+  std::shared_ptr<Collection> Locks();
+  void SetLocks(std::shared_ptr<Collection> list) { locks_ = std::move(list); }
+  std::shared_ptr<ZelInfos> Infos();
+  void SetInfos(std::shared_ptr<ZelInfos> list) { infos_ = std::move(list); }
+  std::shared_ptr<ZelVideo> Video();
+  void SetVideo(std::shared_ptr<ZelVideo> video) { video_ = std::move(video); }
+  // The profiles this episode is assigned to, by SortTitle; read once.
+  std::shared_ptr<ZelProfiles> AssignedProfiles();
+  // Awards of OriginalTitle around the air year (no year window without an air date); read once.
+  // Needs an active catalogue (error 91).
+  std::shared_ptr<ZelAwards> Awards();
+
+  // Writes the row and every list read or set, as one write. An empty EpisodeID is first made from
+  // ShowID + Season + Number. Needs an active catalogue (error 91); see the file comment for the
+  // identifier check (error 3022).
+  void UpdateEpisode();
+
+  // Library-internal.
+  void SetSeason(std::string season) { season_ = std::move(season); }
+  void SetShowID(std::string show_id) { show_id_ = std::move(show_id); }
+  // Marks the identifier as this episode's own row (read from or saved to the catalogue).
+  void MarkStored() { owns_id_ = true; }
+  // Fails with error 3022 when a stored row of another series, season or number holds the
+  // identifier this episode would be saved under and the episode does not own it.
+  void CheckIdentifierFree(ZelDatabase& database) const;
+
+ private:
+  std::string episode_id_, season_, show_id_, number_, title_, original_title_;
+  Date airdate_;
+  int16_t running_time_ = 0;
+  std::string overview_, rating_, rating_system_, rating_details_, notes_;
+  bool owns_id_ = false;
+
+  std::shared_ptr<ZelCredits> cast_, crew_;
+  std::shared_ptr<ZelTags> tags_;
+  std::shared_ptr<ZelAudioFormats> audio_;
+  std::shared_ptr<ZelReview> review_;
+  std::shared_ptr<ZelStudios> studios_;
+  std::shared_ptr<Collection> genres_, subtitles_, features_, locks_;
+  std::shared_ptr<ZelEvents> events_;
+  std::shared_ptr<ZelInfos> infos_;
+  std::shared_ptr<ZelVideo> video_;
+  std::shared_ptr<ZelProfiles> assigned_profiles_;
+  std::shared_ptr<ZelAwards> awards_;
+};
+
+// The episodes of one season, keyed by EpisodeID (exact Exists; key lookup ignores case). Adding
+// saves the episode; removing deletes its rows (not its profile assignments) as one write. A list
+// made for a profile's assigned episodes belongs to no season and leaves its members' season alone.
+class ZelEpisodes : public TypedCollection<ZelEpisode> {
+ public:
+  ZelEpisodes() = default;
+  ZelEpisodes(std::string show_id, std::string season);
+  static const ClassInfo& Info();
+  const ClassInfo& Class() const override { return Info(); }
+
+  // Adds under the episode's current identifier, gives it this season, then saves it. A refused
+  // identifier (error 3022) or a failed save leaves the list as it was.
+  std::shared_ptr<ZelEpisode> AddEpisode(std::shared_ptr<ZelEpisode> episode);
+  // A new episode of this season numbered `number`, identified by series + season + number.
+  std::shared_ptr<ZelEpisode> Add(std::string title, std::string number,
+                                  std::string original_title);
+  bool Exists(std::string_view episode_id) const;
+
+  // Library-internal: adds an episode read from the catalogue without writing.
+  void AddLoadedEpisode(std::shared_ptr<ZelEpisode> episode);
+  // Drops every member without touching the catalogue (their rows are already gone).
+  void Forget() { items_.Clear(); }
+
+ protected:
+  std::string KeyOf(const Object& item) const override;
+  void Save(Object& item) override;
+  void Delete(Object& item) override;
+
+ private:
+  std::shared_ptr<ZelEpisode> AddAndSave(std::shared_ptr<ZelEpisode> episode);
+
+  std::string show_id_, season_;
+  bool of_season_ = false;
+};
+
+// An episode filled from the current row of a record set carrying the Episodes columns by name.
+// Null texts read as empty, an empty Runtime as 0, an empty Airdate as the zero date. Nothing else
+// is loaded. The episode owns its identifier.
+std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::RecordSet& records);
+
+// Deletes an episode's rows: its lists, its credits and its Episodes row, but not its profile
+// assignments. Callers run it in their write scope.
+void DeleteEpisodeRows(ZelDatabase& database, std::string_view episode_id);
+
+}  // namespace zel

@@ -1,0 +1,80 @@
+"""Television series, episodes and the appearance search driven from Python and from zel."""
+
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+import zelcontrol
+
+
+class TelevisionTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="zelpy-")
+        self.file = os.path.join(self.dir, "tv.zel")
+        self.control = zelcontrol.Control()
+        self.db = self.control.CreateDatabase(self.file)
+
+    def tearDown(self):
+        self.control.CloseDatabase()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def reopen(self):
+        self.control.CloseDatabase()
+        self.db = self.control.OpenDatabase(self.file)
+
+    def build_series(self):
+        show = self.db.TVShows.Add("S1", "Northern Exposure", OriginalTitle="Northern Exposure")
+        season = show.Seasons.Add("1")
+        pilot = season.Episodes.Add("Pilot", "1")
+        pilot.Cast.Add("Janine Turner", "Maggie", 1, 0)
+        pilot.Crew.Add("Joshua Brand", "Creator", 1, 0)
+        pilot.UpdateEpisode()
+        self.db.Aliases.Add("Janine Gauntt", "Janine Turner")
+        return show
+
+    def test_series_round_trip_and_assignment(self):
+        self.build_series()
+        box = self.db.Profiles.Add("Season One Box")
+        box.AssignEpisode("S111")
+        self.reopen()
+        show = self.db.TVShows("S1")
+        self.assertEqual(show.SortTitle, "Northern Exposure")
+        episodes = show.Seasons("1").Episodes
+        self.assertEqual(episodes.Count, 1)
+        pilot = episodes("S111")
+        self.assertEqual((pilot.Title, pilot.Season, pilot.ShowID), ("Pilot", "1", "S1"))
+        self.assertEqual(pilot.Cast(1).Name, "Janine Turner")
+        self.assertEqual(pilot.AssignedProfiles(1).Title, "Season One Box")
+        self.assertEqual(self.db.Profiles(1).Episodes(1).EpisodeID, "S111")
+
+    def test_identifier_collisions_are_refused(self):
+        show = self.build_series()
+        show.Seasons.Add("2").Episodes.Add("Thirteen", "13")
+        with self.assertRaises(zelcontrol.Error) as caught:
+            show.Seasons.Add("21").Episodes.Add("Three", "3")
+        self.assertEqual(caught.exception.number, 3022)
+
+    def test_appearances_under_an_alias(self):
+        self.build_series()
+        film = self.db.Profiles.Add("Cliffhanger")
+        film.Cast.Add("Janine Gauntt", "Jessie", 1, 0)
+        film.UpdateProfile()
+        found = self.db.FindAppearances("Janine Gauntt")
+        self.assertEqual([item.Title for item in found], ["Pilot", "Cliffhanger"])
+        self.assertEqual(len(list(self.db.FindAppearances("Janine Turner", IncludeEpisodes=False))), 1)
+        self.assertEqual(len(list(self.db.FindAppearances("Janine Turner", IncludeCast=False))), 0)
+
+        self.control.CloseDatabase()
+        out = subprocess.run(
+            [os.environ.get("ZEL_BIN", "zel"), "appearances", self.file, "Janine Turner", "--json"],
+            capture_output=True, text=True, check=True).stdout
+        self.db = self.control.OpenDatabase(self.file)
+        kinds = [(hit["kind"], hit["title"], hit["role"]) for hit in json.loads(out)["appearances"]]
+        self.assertEqual(kinds, [("episode", "Pilot", "Maggie"), ("profile", "Cliffhanger", "Jessie")])
+
+
+if __name__ == "__main__":
+    unittest.main()
