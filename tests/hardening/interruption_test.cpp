@@ -13,6 +13,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "hardening/hardening_support.h"
@@ -253,8 +254,38 @@ TEST_F(InterruptionTest, QueriesDuringAnImportSeeWholeTitlesAndNoLockError) {
       "SELECT p.ProfileID, (SELECT COUNT(*) FROM CastCrew AS c WHERE c.ProfileID = p.ProfileID) AS "
       "Credits, (SELECT COUNT(*) FROM Discs AS d WHERE d.ProfileID = p.ProfileID) AS Discs FROM "
       "Profiles AS p";
+  // The person credited in most titles, and where the clean catalogue lists them.
+  std::map<std::string, int> titles_of_name;
+  for (const auto& [id, rows] : reference_->by_profile) {
+    std::set<std::string> names;
+    for (const std::string& row : rows) {
+      if (row.starts_with("CastCrew:")) names.insert(row.substr(9, row.find('|') - 9));
+    }
+    for (const std::string& name : names) {
+      if (!name.empty()) ++titles_of_name[name];  // dividers have no name
+    }
+  }
+  const std::string person =
+      std::max_element(titles_of_name.begin(), titles_of_name.end(), [](auto& a, auto& b) {
+        return a.second < b.second;
+      })->first;
+  const auto appearances_by_title = [](const std::string& out) {
+    std::map<std::string, int> by_title;
+    const nlohmann::json parsed = nlohmann::json::parse(out);
+    for (const auto& hit : parsed["appearances"]) {
+      ++by_title[hit["id"].get<std::string>()];
+    }
+    return by_title;
+  };
+  const CommandResult clean_appearances = RunZel({"appearances", clean_, person, "--json"});
+  ASSERT_EQ(clean_appearances.exit_code, 0) << clean_appearances.err;
+  const std::map<std::string, int> expected_appearances =
+      appearances_by_title(clean_appearances.out);
+  ASSERT_GE(expected_appearances.size(), 2u) << person;
+
   Process import({Bin("zel"), "import", catalogue, collection_, "--quiet"});
   int queries = 0;
+  int appearance_queries = 0;
   int failures = 0;
   int half_titles = 0;
   size_t most_titles_seen = 0;
@@ -272,6 +303,26 @@ TEST_F(InterruptionTest, QueriesDuringAnImportSeeWholeTitlesAndNoLockError) {
       ADD_FAILURE() << result.err;
       continue;
     }
+    if (queries % 2 == 0) {
+      const Clock::time_point appearances_start = Clock::now();
+      const CommandResult found = RunZel({"appearances", catalogue, person, "--json"});
+      const double appearances_seconds =
+          std::chrono::duration<double>(Clock::now() - appearances_start).count();
+      longest = std::max(longest, appearances_seconds);
+      total += appearances_seconds;
+      ++appearance_queries;
+      if (found.exit_code != 0) {
+        ++failures;
+        ADD_FAILURE() << found.err;
+      } else {
+        for (const auto& [id, count] : appearances_by_title(found.out)) {
+          if (expected_appearances.count(id) == 0 || expected_appearances.at(id) != count) {
+            ++half_titles;
+            ADD_FAILURE() << "appearances of " << person << " in half-imported title " << id;
+          }
+        }
+      }
+    }
     const nlohmann::json rows = nlohmann::json::parse(result.out);
     most_titles_seen = std::max(most_titles_seen, rows.size());
     for (const auto& row : rows) {
@@ -288,10 +339,11 @@ TEST_F(InterruptionTest, QueriesDuringAnImportSeeWholeTitlesAndNoLockError) {
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(half_titles, 0);
   EXPECT_EQ(ReadContent(catalogue).all, reference_->all);
-  std::cout << "concurrent test: " << queries << " queries while " << kTitles
-            << " titles were imported (up to " << most_titles_seen << " seen), " << failures
-            << " failed, longest " << longest << " s, mean " << (queries ? total / queries : 0)
-            << " s\n";
+  EXPECT_GE(appearance_queries, 2);
+  std::cout << "concurrent test: " << queries << " sql and " << appearance_queries
+            << " appearances queries while " << kTitles << " titles were imported (up to "
+            << most_titles_seen << " seen), " << failures << " failed, longest " << longest
+            << " s, mean " << total / (queries + appearance_queries) << " s\n";
 }
 
 }  // namespace
