@@ -2,6 +2,7 @@
 # configures and builds.
 #   make demo   create a catalogue from the bundled example data and show it
 #   make test   build everything and run every test, also under the sanitizers
+#   make fuzz   run each fuzz target for FUZZ_SECONDS (default 60) on its seed corpus
 
 PACKAGES := cmake g++ make libsqlite3-dev libxml2-dev libssl-dev pybind11-dev python3-dev \
             libgtest-dev libcli11-dev nlohmann-json3-dev libcpp-httplib-dev sqlite3
@@ -10,7 +11,10 @@ TEST_PACKAGES := chromium
 JOBS ?= $(shell nproc)
 DEMO := build/demo.zel
 
-.PHONY: demo test deps test-deps build build-asan clean
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := title_import award_text award_xml sql_dialect value_rules
+
+.PHONY: demo test deps test-deps build build-asan fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -44,6 +48,23 @@ demo: build
 	build/bin/zel info $(DEMO)
 	build/bin/zel sql $(DEMO) "SELECT p.Title, p.Medium, p.Locality, COUNT(c.Name) AS Credits FROM Profiles AS p LEFT JOIN CastCrew AS c ON c.ProfileID = p.ProfileID GROUP BY p.Title, p.Medium, p.Locality ORDER BY p.Title"
 	@echo "Browse the demo catalogue: build/bin/zel serve $(DEMO)  then open http://127.0.0.1:8080/"
+
+# Findings (inputs that crash or trip a sanitizer) are written to build/fuzz/findings/TARGET/.
+fuzz: deps
+	@dpkg-query -W -f='$${Status}\n' clang 2>/dev/null | grep -q '^install ok installed' || \
+	  $(MAKE) deps PACKAGES=clang
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS) $(foreach t,$(FUZZ_TARGETS),--target $(t)_fuzzer)
+	rm -rf build/fuzz/seeds && python3 fuzz/make_seeds.py build/fuzz/seeds
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$t build/fuzz/findings/$$t; \
+	  echo "fuzzing $$t for $(FUZZ_SECONDS) s"; \
+	  build/fuzz/bin/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=3072 \
+	    -print_final_stats=1 -artifact_prefix=build/fuzz/findings/$$t/ \
+	    build/fuzz/corpus/$$t build/fuzz/seeds/$$t 2>build/fuzz/$$t.log || \
+	    { tail -60 build/fuzz/$$t.log; exit 1; }; \
+	  grep -E '^stat::number_of_executed_units|^#[0-9]+.*DONE' build/fuzz/$$t.log | tail -2; \
+	done
 
 clean:
 	rm -rf build

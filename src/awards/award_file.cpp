@@ -168,6 +168,11 @@ int32_t ImportTextForm(ZelDatabase& database, const std::string& path) {
     for (const std::string& line : lines) {
       ++line_number;
       if (line.empty()) continue;
+      if (line.find('\0') != std::string::npos) {
+        Raise(errc::kInvalidArgument,
+              "The line holds NUL characters: award text files are UTF-8 or windows-1252 text, not "
+              "UTF-16");
+      }
       std::vector<std::string> fields = Split(line, "|");
       if (fields.size() < 2) continue;
       if (fields.size() < 6) {

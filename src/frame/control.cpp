@@ -57,7 +57,7 @@ std::shared_ptr<ZelDatabase> Control::OpenDatabase(const std::string& file_path)
   if (!std::filesystem::exists(file_path)) {
     Raise(errc::kDatabaseMissing, "Database " + file_path + " does not exist");
   }
-  auto database = std::make_shared<ZelDatabase>(store::Connection::Open(file_path));
+  auto database = std::make_shared<ZelDatabase>(store::Connection::Open(file_path, "DbInfo"));
   state.active_database = database;
   state.active_db_schema = database->Schema();
   FillCrewType();

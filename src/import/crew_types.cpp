@@ -65,6 +65,10 @@ bool IsLearnableCrewText(std::string_view text) {
 void LearnCrewType(ZelDatabase& database, std::string_view role, std::string_view crew_type) {
   if (!IsLearnableCrewText(role) || !IsLearnableCrewText(crew_type)) return;
   std::string mapping = database.ReadDbInfo("CrewMapping", "");
+  // The table in memory may lag behind the stored mapping (a rolled-back import forgets it), so
+  // the stored one decides whether the role is new.
+  LoadCrewMapping(mapping);
+  if (CrewMappingTable().Exists(role)) return;
   if (!mapping.empty()) mapping += "|";
   mapping += std::string(role) + "=" + std::string(crew_type);
   database.WriteDbInfo("CrewMapping", mapping);

@@ -36,7 +36,16 @@ bool IsLocked(const std::vector<std::string>& lock_names, std::string_view lock_
   return std::find(lock_names.begin(), lock_names.end(), wanted) != lock_names.end();
 }
 
-bool FlagValue(std::string_view text) { return Variant(text).ToBool(); }
+bool FlagValue(std::string_view text) {
+  try {
+    return Variant(text).ToBool();
+  } catch (const Error& error) {
+    if (error.number() != errc::kTypeMismatch) throw;
+    // The platform's bare "Type mismatch" would not say which of a title's many flags is wrong.
+    Raise(errc::kTypeMismatch,
+          "Type mismatch: the flag '" + std::string(text) + "' is neither true nor false");
+  }
+}
 
 int16_t BirthYearValue(std::string_view text) {
   double number = 0;
@@ -210,6 +219,8 @@ ImportResult ImportProfilerXml(std::string_view markup) {
   const xml::Document document = xml::Document::Parse(markup);
   if (document.parse_error().failed) {
     const xml::ParseError& error = document.parse_error();
+    if (error.refused)
+      Raise(errc::kInvalidArgument, "The title markup is refused: " + error.reason);
     std::string description = "The title markup is not well-formed XML: " + error.reason;
     if (error.line > 0) description += " (line " + std::to_string(error.line) + ")";
     RaiseMissing(std::move(description));

@@ -39,9 +39,10 @@ struct ImportResult {
 // ignored) into the active catalogue. Raises 91 when no catalogue is active. When the catalogue's
 // stored schema number is above the one recorded when it was opened, shows the warning "Zel
 // Database Version not supported" (title "Import Profiler XML") and returns kSchemaRefused.
-// Markup that is not well-formed, a document element other than DVD and a DVD without ID, Title or
-// UPC raise 91 with a description of what is missing; an ID whose locality is not a number raises
-// the conversion's error; engine errors pass unchanged.
+// Markup that names an external DTD or entity or expands entities beyond a few megabytes raises 5
+// (nothing outside the markup is read). Markup that is not well-formed, a document element other
+// than DVD and a DVD without ID, Title or UPC raise 91 with a description of what is missing; an ID
+// whose locality is not a number raises the conversion's error; engine errors pass unchanged.
 ImportResult ImportProfilerXml(std::string_view markup);
 
 enum class SchemaCheck { kRun, kSkip };

@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "frame/error.h"
 #include "frame/library_state.h"
 #include "frame/text.h"
 #include "frame/variant.h"
@@ -139,7 +140,13 @@ std::string CountryName(int16_t number) {
 std::string LocalityOfId(std::string_view id) {
   const size_t dot = id.rfind('.');
   if (dot == std::string_view::npos) return "United States";
-  return CountryName(Variant(id.substr(dot + 1)).ToInteger());
+  try {
+    return CountryName(Variant(id.substr(dot + 1)).ToInteger());
+  } catch (const Error& error) {
+    Raise(error.number(), error.description() + ": the locality '" +
+                              std::string(id.substr(dot + 1)) + "' at the end of the ID '" +
+                              std::string(id) + "' is not a number of 16 bits");
+  }
 }
 
 std::string FixTimestamp(std::string_view text) {

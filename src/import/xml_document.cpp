@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 #include "frame/error.h"
 
@@ -153,6 +154,134 @@ ParseError ErrorOf(const xmlParserCtxt* context, std::string_view source) {
   error.source_text = LineOf(source, error.line);
   return error;
 }
+
+// --- untrusted input ---------------------------------------------------------------------------
+
+// Collection and award files come from outside. Beyond what the parse options already prevent
+// (the network, DTD loading, entity substitution), a document is refused outright when it names
+// anything outside its own text (an external DTD or external entity: reading one could disclose a
+// local file) or when its internal entities would expand to more text than any real document
+// holds (the "billion laughs" and the quadratic blow-up), since the importers expand references
+// when they read texts.
+constexpr size_t kMaxEntityText = size_t{1} << 20;     // one entity's expansion
+constexpr size_t kMaxExpandedText = size_t{16} << 20;  // all references of one document or element
+
+std::string Describe(const xmlEntity* entity) {
+  std::string where;
+  if (entity->SystemID != nullptr) where = reinterpret_cast<const char*>(entity->SystemID);
+  if (where.empty() && entity->ExternalID != nullptr) {
+    where = reinterpret_cast<const char*>(entity->ExternalID);
+  }
+  return "'" + std::string(reinterpret_cast<const char*>(entity->name)) + "' (" + where + ")";
+}
+
+class EntityCheck {
+ public:
+  explicit EntityCheck(xmlDoc* doc) : doc_(doc) {}
+
+  // Why the document's declarations are refused, or empty text.
+  std::string CheckDeclarations() {
+    xmlDtd* dtd = doc_->intSubset;
+    if (doc_->extSubset != nullptr ||
+        (dtd != nullptr && (dtd->SystemID != nullptr || dtd->ExternalID != nullptr))) {
+      return "the document refers to an external DTD; external files are never read";
+    }
+    if (dtd == nullptr) return {};
+    for (xmlNode* node = dtd->children; node != nullptr; node = node->next) {
+      if (node->type != XML_ENTITY_DECL) continue;
+      const auto* entity = reinterpret_cast<const xmlEntity*>(node);
+      switch (entity->etype) {
+        case XML_INTERNAL_GENERAL_ENTITY:
+          if (Size(entity) > kMaxEntityText) return TooLarge(entity);
+          break;
+        case XML_INTERNAL_PARAMETER_ENTITY:
+        case XML_INTERNAL_PREDEFINED_ENTITY:
+          break;
+        default:
+          return "the document declares the external entity " + Describe(entity) +
+                 "; external entities are never read";
+      }
+    }
+    return {};
+  }
+
+  // Why the references under `node` are refused, or empty text.
+  std::string CheckReferences(const xmlNode* node) {
+    size_t total = 0;
+    Walk(node, total);
+    if (total > kMaxExpandedText) {
+      return "the document's entity references expand to more than " +
+             std::to_string(kMaxExpandedText) + " bytes";
+    }
+    return {};
+  }
+
+ private:
+  static constexpr size_t kRefused = SIZE_MAX;
+
+  static size_t Add(size_t a, size_t b) { return a > kRefused - b ? kRefused : a + b; }
+
+  std::string TooLarge(const xmlEntity* entity) const {
+    return "the entity '" + std::string(reinterpret_cast<const char*>(entity->name)) +
+           "' expands to more than " + std::to_string(kMaxEntityText) +
+           " bytes (or refers to itself)";
+  }
+
+  // Bytes of an internal entity's text with every reference in it expanded; kRefused for a
+  // reference loop, an external entity or text beyond the limit.
+  size_t Size(const xmlEntity* entity) {
+    if (entity->etype != XML_INTERNAL_GENERAL_ENTITY) return kRefused;
+    auto found = sizes_.find(entity);
+    if (found != sizes_.end()) return found->second;
+    sizes_[entity] = kRefused;  // a reference back to an entity being measured is a loop
+    const std::string_view content =
+        entity->content != nullptr ? reinterpret_cast<const char*>(entity->content) : "";
+    size_t size = 0;
+    for (size_t i = 0; i < content.size() && size <= kMaxEntityText;) {
+      const size_t amp = content.find('&', i);
+      if (amp == std::string_view::npos) {
+        size = Add(size, content.size() - i);
+        break;
+      }
+      size = Add(size, amp - i);
+      const size_t semicolon = content.find(';', amp);
+      if (semicolon == std::string_view::npos || content.substr(amp + 1, 1) == "#") {
+        size = Add(size, 1);
+        i = amp + 1;
+        continue;
+      }
+      const std::string name(content.substr(amp + 1, semicolon - amp - 1));
+      const xmlEntity* inner =
+          xmlGetDocEntity(doc_, reinterpret_cast<const xmlChar*>(name.c_str()));
+      size = inner == nullptr                                 ? Add(size, semicolon - amp + 1)
+             : inner->etype == XML_INTERNAL_PREDEFINED_ENTITY ? Add(size, 1)
+                                                              : Add(size, Size(inner));
+      i = semicolon + 1;
+    }
+    sizes_[entity] = size;
+    return size;
+  }
+
+  void Walk(const xmlNode* node, size_t& total) {
+    for (; node != nullptr && total <= kMaxExpandedText; node = node->next) {
+      if (node->type == XML_ENTITY_REF_NODE) {
+        const xmlEntity* entity = xmlGetDocEntity(doc_, node->name);
+        if (entity != nullptr) total = Add(total, Size(entity));
+        continue;
+      }
+      if (node->type == XML_ELEMENT_NODE) {
+        for (const xmlAttr* attribute = node->properties; attribute != nullptr;
+             attribute = attribute->next) {
+          Walk(attribute->children, total);
+        }
+        Walk(node->children, total);
+      }
+    }
+  }
+
+  xmlDoc* doc_;
+  std::unordered_map<const xmlEntity*, size_t> sizes_;
+};
 
 }  // namespace
 
@@ -320,6 +449,15 @@ DocPtr ParseSource(std::string_view source, const char* url, const char* encodin
     error = ErrorOf(context.get(), source);
     return nullptr;
   }
+  EntityCheck check(doc.get());
+  std::string refused = check.CheckDeclarations();
+  if (refused.empty()) refused = check.CheckReferences(xmlDocGetRootElement(doc.get()));
+  if (!refused.empty()) {
+    error.failed = true;
+    error.refused = true;
+    error.reason = std::move(refused);
+    return nullptr;
+  }
   DropBlankText(xmlDocGetRootElement(doc.get()));
   return doc;
 }
@@ -402,6 +540,10 @@ struct ElementStream::Impl {
     Raise(errc::kInvalidArgument, std::move(description));
   }
 
+  [[noreturn]] void RaiseRefused(const std::string& reason) {
+    Raise(errc::kInvalidArgument, path + ": The document is refused: " + reason);
+  }
+
   // Advances the reader by one node; false at the end of the document.
   bool Read() {
     // The parser reads ahead, so an error it reports may lie beyond nodes still to be delivered;
@@ -418,6 +560,11 @@ struct ElementStream::Impl {
         root_seen = true;
         const xmlChar* name = xmlTextReaderConstName(reader.get());
         root_name = name != nullptr ? reinterpret_cast<const char*>(name) : "";
+        // Every declaration comes before the document element: check them before any title.
+        if (xmlDoc* doc = xmlTextReaderCurrentDoc(reader.get())) {
+          const std::string refused = EntityCheck(doc).CheckDeclarations();
+          if (!refused.empty()) RaiseRefused(refused);
+        }
         // An empty document element (<Collection/>) has no children to stream.
         if (xmlTextReaderIsEmptyElement(reader.get()) == 1) finished = true;
         return;
@@ -469,6 +616,10 @@ bool ElementStream::Next() {
     if (depth != 1 || type != XML_READER_TYPE_ELEMENT) continue;
     xmlNode* node = xmlTextReaderExpand(reader);
     if (node == nullptr) impl.RaiseParseError();
+    if (xmlDoc* doc = xmlTextReaderCurrentDoc(reader)) {
+      const std::string refused = EntityCheck(doc).CheckReferences(node);
+      if (!refused.empty()) impl.RaiseRefused(refused);
+    }
     DropBlankText(node);
     impl.current = node;
     impl.positioned = true;

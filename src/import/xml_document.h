@@ -5,7 +5,8 @@
 // crash; calling a navigation member on an empty Node raises error 91 (missing object), as the
 // importers expect of "a call on no node". Whitespace-only text between elements does not become
 // nodes. Texts are UTF-8. Parsing never loads external entities or a DTD and never touches the
-// network; entity expansion is bounded.
+// network: a document that declares an external DTD or entity is refused, and so is one whose
+// internal entities expand beyond a few megabytes.
 //
 // Node handles are valid while their Document lives. A Document is used on one thread.
 #pragma once
@@ -64,6 +65,9 @@ struct ParseError {
   std::string reason;       // what is wrong
   std::string source_text;  // the line of the source where it went wrong
   int line = 0;             // 1-based line, 0 when unknown
+  // The markup is well-formed but refused as unsafe: it names an external DTD or entity, or its
+  // entities expand beyond any real document's size. Nothing outside the markup was read.
+  bool refused = false;
 };
 
 class Document {

@@ -1,5 +1,7 @@
 #include "store/connection.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <system_error>
 
@@ -57,6 +59,19 @@ void VerifyDatabase(sqlite3* db, const std::string& path) {
   }
   Raise(engine_errc::kCannotOpen,
         "Could not open the file '" + path + "': " + sqlite3_errmsg(db) + ".");
+}
+
+bool HasTable(sqlite3* db, std::string_view name) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db,
+                         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE "
+                         "NOCASE",
+                         -1, &raw, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  StatementPtr statement(raw);
+  sqlite3_bind_text(raw, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  return sqlite3_step(raw) == SQLITE_ROW;
 }
 
 }  // namespace
@@ -306,7 +321,8 @@ void SetUp(sqlite3* db, const std::string& path) {
 
 }  // namespace
 
-std::shared_ptr<Connection> Connection::Open(const std::string& path) {
+std::shared_ptr<Connection> Connection::Open(const std::string& path,
+                                             std::string_view required_table) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) {
     Raise(engine_errc::kFileNotFound, "Could not find file '" + path + "'.");
@@ -315,13 +331,31 @@ std::shared_ptr<Connection> Connection::Open(const std::string& path) {
   if (std::filesystem::file_size(path, error) == 0 && !error) {
     Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + path + "'.");
   }
+  // The engine would open such a file read-only and leave its own files behind; the catalogue
+  // is opened for writing or not at all.
+  if (access(path.c_str(), R_OK | W_OK) != 0) {
+    Raise(engine_errc::kCannotOpen, "Could not open the file '" + path + "' for writing.");
+  }
+  const std::filesystem::path folder = std::filesystem::absolute(path, error).parent_path();
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    Raise(engine_errc::kCannotOpen, "Could not open the file '" + path + "': its folder '" +
+                                        folder.string() + "' cannot be written.");
+  }
   auto impl = std::make_unique<Impl>();
   impl->path = path;
   impl->db = OpenHandle(path, SQLITE_OPEN_READWRITE);
   sqlite3_extended_result_codes(impl->db.get(), 1);
+  // A writer that is committing or a reader that is recovering the log holds the file for a
+  // moment; waiting for it here keeps such a moment from failing the open.
+  sqlite3_busy_timeout(impl->db.get(), kBusyTimeoutMs);
   VerifyDatabase(impl->db.get(), path);
   if (sqlite3_db_readonly(impl->db.get(), "main") == 1) {
     Raise(engine_errc::kCannotOpen, "Could not open the file '" + path + "' for writing.");
+  }
+  // Checked before SetUp, whose switch to the write-ahead log would change the file.
+  if (!required_table.empty() && !HasTable(impl->db.get(), required_table)) {
+    Raise(engine_errc::kNotADatabase, "The file '" + path + "' is not a catalogue: it has no " +
+                                          std::string(required_table) + " table.");
   }
   SetUp(impl->db.get(), path);
   Impl* raw = impl.get();
@@ -334,6 +368,15 @@ std::shared_ptr<Connection> Connection::Create(const std::string& path) {
   std::error_code error;
   if (std::filesystem::exists(path, error)) {
     Raise(engine_errc::kFileExists, "Could not create '" + path + "': the file already exists.");
+  }
+  const std::filesystem::path folder = std::filesystem::absolute(path, error).parent_path();
+  if (!std::filesystem::is_directory(folder, error)) {
+    Raise(engine_errc::kCannotOpen,
+          "Could not create '" + path + "': the folder '" + folder.string() + "' does not exist.");
+  }
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    Raise(engine_errc::kCannotOpen, "Could not create '" + path + "': the folder '" +
+                                        folder.string() + "' cannot be written.");
   }
   auto impl = std::make_unique<Impl>();
   impl->path = path;

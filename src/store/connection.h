@@ -58,9 +58,11 @@ struct TableDef {
 class Connection {
  public:
   // Opens an existing catalogue file, shared and writable. A missing file, a file that is not a
-  // database, or one that cannot be opened raise the engine's error for that case; nothing is
-  // created.
-  static std::shared_ptr<Connection> Open(const std::string& path);
+  // database, a file without `required_table` (when given), one that cannot be opened for writing
+  // and one that another process keeps locked beyond a few seconds raise the engine's error for
+  // that case; a failed open creates and changes nothing.
+  static std::shared_ptr<Connection> Open(const std::string& path,
+                                          std::string_view required_table = {});
   // Creates a new empty file; raises kFileExists when one is already there.
   static std::shared_ptr<Connection> Create(const std::string& path);
   // Writes a compacted copy of the closed file `source` to `destination`, which must not exist.

@@ -662,7 +662,8 @@ class Translator {
           !IsWord(part[i], "primary") && !IsWord(part[i], "unique") &&
           !IsWord(part[i], "references") && !IsWord(part[i], "check") &&
           !IsWord(part[i], "constraint")) {
-        const std::string type = ToLower(part[i].text);
+        const std::string& type_name = part[i].text;
+        const std::string type = ToLower(type_name);
         ++i;
         std::string size;
         if (i + 2 < part.size() && IsSymbol(part[i], "(")) {
@@ -692,7 +693,8 @@ class Translator {
         } else if (type == "yesno" || type == "bit" || type == "boolean" || type == "logical") {
           Append(out, "BOOLEAN");
         } else {
-          Append(out, part[i - 1].text);
+          // Not part[i - 1]: a size in parentheses has moved i past the type, up to the end.
+          Append(out, type_name);
         }
       }
       bool has_not_null = false;

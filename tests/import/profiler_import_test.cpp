@@ -362,7 +362,7 @@ TEST_F(ImportTest, AFailingTitleLeavesTheCatalogueAsItWas) {
   EXPECT_ZEL_ERROR(Import(Dvd("<Actors><Actor FirstName=\"Anna\" LastName=\"Berg\"/></Actors>"
                               "<Genres><Genre>Drama</Genre></Genres>" +
                               broken_discs)),
-                   13, "Type mismatch");
+                   13, "Type mismatch: the flag 'perhaps' is neither true nor false");
   for (const char* table : {"Profiles", "CastCrew", "Genres", "MetaInfo", "Discs", "Alias"}) {
     EXPECT_EQ(Value(std::string("SELECT COUNT(*) FROM ") + table), "0") << table;
   }
@@ -385,7 +385,10 @@ TEST_F(ImportTest, BrokenMarkupIsRefusedWithAClearError) {
                    "The DVD element has no ID element");
   EXPECT_ZEL_ERROR(Import("<DVD><ID>1</ID><UPC>1</UPC></DVD>"), 91,
                    "The DVD element has no Title element");
-  EXPECT_ZEL_ERROR(Import(Dvd("", "1.x")), 13, "Type mismatch");
+  EXPECT_ZEL_ERROR(
+      Import(Dvd("", "1.x")), 13,
+      "Type mismatch: the locality 'x' at the end of the ID '1.x' is not a number of 16 "
+      "bits");
   EXPECT_EQ(Value("SELECT COUNT(*) FROM Profiles"), "0");
 }
 

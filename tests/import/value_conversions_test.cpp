@@ -21,8 +21,14 @@ TEST(LocalityOfId, TakesTheNumberAfterTheLastDot) {
   EXPECT_EQ(LocalityOfId("012345678901.4"), "United Kingdom");
   EXPECT_EQ(LocalityOfId("I0043051FAD9B07F3.5"), "Germany");
   EXPECT_EQ(LocalityOfId("012345678901.99"), "");
-  EXPECT_ZEL_ERROR(LocalityOfId("0123.x"), 13, "Type mismatch");
-  EXPECT_ZEL_ERROR(LocalityOfId("0123.99999"), 6, "Overflow");
+  EXPECT_ZEL_ERROR(
+      LocalityOfId("0123.x"), 13,
+      "Type mismatch: the locality 'x' at the end of the ID '0123.x' is not a number of "
+      "16 bits");
+  EXPECT_ZEL_ERROR(
+      LocalityOfId("0123.99999"), 6,
+      "Overflow: the locality '99999' at the end of the ID '0123.99999' is not a number "
+      "of 16 bits");
 }
 
 TEST(FixTimestamp, CutsIsoFormsAndFillsEmptyText) {

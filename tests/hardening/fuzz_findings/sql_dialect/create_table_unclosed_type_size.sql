@@ -1,0 +1,1 @@
+CREATE TABLE Tr EzTranwlation (Origin±lng værchlation (Origin±lng værchar Uº¶QUE PRIMARY KEar 
