@@ -561,7 +561,10 @@ struct ElementStream::Impl {
         const xmlChar* name = xmlTextReaderConstName(reader.get());
         root_name = name != nullptr ? reinterpret_cast<const char*>(name) : "";
         // Every declaration comes before the document element: check them before any title.
-        if (xmlDoc* doc = xmlTextReaderCurrentDoc(reader.get())) {
+        // The document is reached through the node, not xmlTextReaderCurrentDoc, which would make
+        // the reader keep every node it has read (and never free the document).
+        const xmlNode* node = xmlTextReaderCurrentNode(reader.get());
+        if (xmlDoc* doc = node != nullptr ? node->doc : nullptr) {
           const std::string refused = EntityCheck(doc).CheckDeclarations();
           if (!refused.empty()) RaiseRefused(refused);
         }
@@ -616,7 +619,7 @@ bool ElementStream::Next() {
     if (depth != 1 || type != XML_READER_TYPE_ELEMENT) continue;
     xmlNode* node = xmlTextReaderExpand(reader);
     if (node == nullptr) impl.RaiseParseError();
-    if (xmlDoc* doc = xmlTextReaderCurrentDoc(reader)) {
+    if (xmlDoc* doc = node->doc) {
       const std::string refused = EntityCheck(doc).CheckReferences(node);
       if (!refused.empty()) impl.RaiseRefused(refused);
     }
