@@ -48,15 +48,21 @@ std::string ZelProfiles::KeyOf(const Object& item) const {
 void ZelProfiles::Save(Object& item) { static_cast<ZelProfile&>(item).UpdateProfile(); }
 
 void ZelProfiles::Delete(Object& item) {
+  RemoveProfileRows(RequireActiveDatabase(), static_cast<ZelProfile&>(item).ProfileID());
+}
+
+void RemoveProfileRows(ZelDatabase& database, std::string_view profile_id) {
   static constexpr const char* kTables[] = {
-      "Tags",   "VideoFormat", "Studios",        "SRPInfo",     "Reviews",  "PurchaseInfo",
-      "Locks",  "LoanInfo",    "AdditionalInfo", "Genres",      "Features", "Subtitles",
-      "Events", "Discs",       "CastCrew",       "AudioFormats"};
-  ZelDatabase& database = RequireActiveDatabase();
-  const std::string& id = static_cast<ZelProfile&>(item).ProfileID();
+      "Tags",         "VideoFormat",  "Studios",   "SRPInfo",         "Reviews",
+      "PurchaseInfo", "Locks",        "LoanInfo",  "AdditionalInfo",  "MetaInfo",
+      "Genres",       "Features",     "Subtitles", "Events",          "Discs",
+      "CastCrew",     "AudioFormats", "Regions",   "Profile2Episodes"};
+  const std::string id = QuoteSql(profile_id);
   store::WriteScope scope(database.connection());
-  for (const char* table : kTables) DeleteProfileRows(database, id, table);
-  database.DbExecute("DELETE FROM Profiles WHERE ProfileID = '" + QuoteSql(id) + "'");
+  for (const char* table : kTables) DeleteProfileRows(database, profile_id, table);
+  // Both ends of a box-set link: a removed part leaves its box, a removed box frees its parts.
+  database.DbExecute("DELETE FROM BoxSet WHERE ChildID = '" + id + "' OR BoxSetID = '" + id + "'");
+  database.DbExecute("DELETE FROM Profiles WHERE ProfileID = '" + id + "'");
   scope.Commit();
 }
 

@@ -1,9 +1,8 @@
 // ZelProfiles: profiles keyed by ProfileID, standing for the Profiles table.
 //
-// Adding saves the profile (UpdateProfile); removing deletes the profile's rows from its sub-record
-// tables and its Profiles row, as one write, and only then drops it from the list. Regions,
-// MetaInfo, BoxSet and Profile2Episodes rows are left in place. AddLoaded (library-internal) adds a
-// profile read from the catalogue without writing.
+// Adding saves the profile (UpdateProfile); removing deletes every row that belongs to the profile
+// (RemoveProfileRows), as one write, and only then drops it from the list. AddLoaded
+// (library-internal) adds a profile read from the catalogue without writing.
 #pragma once
 
 #include <memory>
@@ -40,5 +39,11 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
   void Save(Object& item) override;
   void Delete(Object& item) override;
 };
+
+// Deletes every row of `database` that belongs to the profile, as one write: its Profiles row, the
+// rows of every table keyed by its ProfileID (sub-records, credits, locks, information and meta
+// entries, episode links) and both ends of its box-set links. Episodes, series, aliases and the
+// other profiles stay.
+void RemoveProfileRows(ZelDatabase& database, std::string_view profile_id);
 
 }  // namespace zel

@@ -45,7 +45,7 @@ TEST_F(ProfilesTest, AddSavesAtOnceAndADuplicateIdentifierWritesNothing) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Copy'"), 0);
 }
 
-TEST_F(ProfilesTest, RemoveDeletesTheProfileAndItsSubRecordsButNotItsLinks) {
+TEST_F(ProfilesTest, RemoveDeletesEveryRowOfTheProfileAndItsLinks) {
   auto profiles = db_->Profiles();
   auto profile = profiles->Add("Gone", "");
   auto keep = profiles->Add("Kept", "");
@@ -57,6 +57,12 @@ TEST_F(ProfilesTest, RemoveDeletesTheProfileAndItsSubRecordsButNotItsLinks) {
   profile->Regions()->Add(Variant("1"));
   profile->UpdateProfile();
   profile->AssignEpisode("E1");
+  db_->DbExecute("INSERT INTO BoxSet (ChildID, BoxSetID) VALUES ('" + profile->ProfileID() +
+                 "', 'Box')");
+  db_->DbExecute("INSERT INTO BoxSet (ChildID, BoxSetID) VALUES ('Part', '" + profile->ProfileID() +
+                 "')");
+  db_->DbExecute("INSERT INTO MetaInfo (ProfileID, InfoName) VALUES ('" + profile->ProfileID() +
+                 "', 'M')");
 
   profiles->Remove(Variant(profile->ProfileID()));
   EXPECT_EQ(profiles->CountLong(), 1);
@@ -64,8 +70,10 @@ TEST_F(ProfilesTest, RemoveDeletesTheProfileAndItsSubRecordsButNotItsLinks) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Genres"), 1);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM CastCrew"), 0);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Tags"), 0);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM Regions"), 1);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profile2Episodes"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Regions"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profile2Episodes"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM BoxSet"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM MetaInfo"), 0);
   profiles->RemoveAll();
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 0);
   profiles->RemoveAll();
