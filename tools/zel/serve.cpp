@@ -72,13 +72,14 @@ Session& ThisThreadSession() {
   return session;
 }
 
-void SetSecurityHeaders(httplib::Response& response) {
+// `cache`: the Cache-Control value; pages are never kept, since every load reads the catalogue.
+void SetSecurityHeaders(httplib::Response& response, const char* cache = "no-store") {
   response.set_header("Content-Security-Policy",
                       "default-src 'none'; style-src 'self'; img-src 'self'; form-action 'self'; "
                       "base-uri 'none'; frame-ancestors 'none'");
   response.set_header("X-Content-Type-Options", "nosniff");
   response.set_header("Referrer-Policy", "no-referrer");
-  response.set_header("Cache-Control", "no-store");
+  response.set_header("Cache-Control", cache);
 }
 
 std::string Dump(const Json& json) {
@@ -309,8 +310,7 @@ struct Server::Impl {
       SendError(request, response, 404, "Not found", "There is no such cover.");
       return;
     }
-    SetSecurityHeaders(response);
-    response.set_header("Cache-Control", "public, max-age=3600");
+    SetSecurityHeaders(response, "public, max-age=3600");
     response.set_header("ETag", image->etag);
     if (request.get_header_value("If-None-Match") == image->etag) {
       response.status = 304;
@@ -394,8 +394,7 @@ struct Server::Impl {
                SendCover(request, response);
              });
     http.Get("/style.css", [](const httplib::Request&, httplib::Response& response) {
-      SetSecurityHeaders(response);
-      response.set_header("Cache-Control", "max-age=3600");
+      SetSecurityHeaders(response, "max-age=3600");
       const std::string_view css = StyleSheet();
       response.set_content(css.data(), css.size(), "text/css; charset=utf-8");
     });

@@ -222,7 +222,7 @@ figure.chart{margin:1em 0 1.6em}figure.chart figcaption{font-weight:600;margin-b
 svg.chart{max-width:100%;height:auto;display:block}
 svg.chart rect{fill:var(--accent)}svg.chart text{fill:var(--fg);font-size:13px}svg.chart text.value{fill:var(--muted)}
 p.summary{font-size:1.05em;color:var(--muted)}
-.sort{font-size:.9em}
+.sort{font-size:.9em}.sort a[aria-current]{font-weight:700;text-decoration:none;color:var(--fg)}
 @media (max-width:40em){dl.fields{grid-template-columns:1fr}dl.fields dd{margin-bottom:.4em}th,td{padding:.25em .3em}ul.grid{grid-template-columns:repeat(auto-fill,minmax(7em,1fr))}}
 )css";
 }

@@ -753,7 +753,7 @@ std::string PersonPage(const Json& data) {
     body += Section(
         "Titles",
         sorting +
-            "<div class=\"scroll\"><table>\n<caption>Titles</caption>\n<thead><tr><th "
+            "<div class=\"scroll\"><table>\n<caption class=\"sr\">Titles</caption>\n<thead><tr><th "
             "scope=\"col\">Title</th><th scope=\"col\">Year</th><th scope=\"col\">Roles</th></tr>"
             "</thead>\n<tbody>\n" +
             title_rows + "</tbody>\n</table></div>\n" +
@@ -769,7 +769,7 @@ std::string PersonPage(const Json& data) {
   if (!episode_rows.empty()) {
     body += Section(
         "Episodes",
-        "<div class=\"scroll\"><table>\n<caption>Episodes</caption>\n<thead><tr><th "
+        "<div class=\"scroll\"><table>\n<caption class=\"sr\">Episodes</caption>\n<thead><tr><th "
         "scope=\"col\">Episode</th><th scope=\"col\">Year</th><th scope=\"col\">Roles</th></tr>"
         "</thead>\n<tbody>\n" +
             episode_rows + "</tbody>\n</table></div>\n" +
