@@ -77,7 +77,8 @@ void CoverFolder::Refresh(Listing& listing, const fs::path& folder) {
     const auto known = ranks.find(stem);
     if (known == ranks.end() || rank < known->second) {
       ranks[stem] = rank;
-      listing.files[stem] = name.string();
+      std::error_code link_error;
+      listing.files[stem] = {name.string(), entry->is_symlink(link_error)};
     }
   }
 }
@@ -87,7 +88,7 @@ std::optional<CoverFolder::Image> CoverFolder::Lookup(Listing& listing, const st
   if (found == listing.files.end()) return std::nullopt;
   std::error_code error;
   // Resolved now, not when listed: a link may have been changed to lead out since.
-  const fs::path path = fs::canonical(listing.folder / found->second, error);
+  const fs::path path = fs::canonical(listing.folder / found->second.name, error);
   if (error || !Inside(path, root_) || !fs::is_regular_file(path, error)) return std::nullopt;
   const uintmax_t size = fs::file_size(path, error);
   if (error) return std::nullopt;
@@ -97,14 +98,19 @@ std::optional<CoverFolder::Image> CoverFolder::Lookup(Listing& listing, const st
   return Image{path, ContentType(path), etag, size};
 }
 
-std::optional<CoverFolder::Image> CoverFolder::Find(std::string_view profile_id, CoverSide side,
-                                                    bool thumbnail) {
+std::string CoverFolder::Stem(std::string_view profile_id, CoverSide side) {
   const std::string id = CoverId(profile_id);
   // A name holding a path separator cannot be a file of the folder.
   if (id.empty() || id.find('/') != std::string::npos || id.find('\0') != std::string::npos) {
-    return std::nullopt;
+    return {};
   }
-  const std::string stem = ToLower(id) + (side == CoverSide::kFront ? "f" : "b");
+  return ToLower(id) + (side == CoverSide::kFront ? "f" : "b");
+}
+
+std::optional<CoverFolder::Image> CoverFolder::Find(std::string_view profile_id, CoverSide side,
+                                                    bool thumbnail) {
+  const std::string stem = Stem(profile_id, side);
+  if (stem.empty()) return std::nullopt;
   std::lock_guard lock(mutex_);
   Refresh(large_, root_);
   if (thumbnail) {
@@ -112,6 +118,16 @@ std::optional<CoverFolder::Image> CoverFolder::Find(std::string_view profile_id,
     if (auto image = Lookup(small_, stem)) return image;
   }
   return Lookup(large_, stem);
+}
+
+bool CoverFolder::Has(std::string_view profile_id, CoverSide side) {
+  const std::string stem = Stem(profile_id, side);
+  if (stem.empty()) return false;
+  std::lock_guard lock(mutex_);
+  Refresh(large_, root_);
+  const auto found = large_.files.find(stem);
+  if (found == large_.files.end()) return false;
+  return !found->second.link || Lookup(large_, stem).has_value();
 }
 
 }  // namespace zel::serve

@@ -39,6 +39,8 @@ class CoverFolder {
   // The image of one side of a title; a thumbnail falls back to the large image when the folder
   // has no small copy. nullopt when there is none.
   std::optional<Image> Find(std::string_view profile_id, CoverSide side, bool thumbnail);
+  // Whether Find would find the large image; cheaper, for pages that list many titles.
+  bool Has(std::string_view profile_id, CoverSide side);
 
  private:
   struct Listing {
@@ -46,11 +48,17 @@ class CoverFolder {
     std::filesystem::file_time_type stamp{};
     std::chrono::steady_clock::time_point read_at{};
     bool read = false;
-    std::unordered_map<std::string, std::string> files;  // lower-case stem -> file name
-    std::filesystem::path thumbnails;  // the folder of small copies, when there is one
+    struct File {
+      std::string name;
+      bool link = false;  // a link, resolved when looked up; a plain file is inside the folder
+    };
+    std::unordered_map<std::string, File> files;  // lower-case stem -> file
+    std::filesystem::path thumbnails;             // the folder of small copies, when there is one
   };
   void Refresh(Listing& listing, const std::filesystem::path& folder);
   std::optional<Image> Lookup(Listing& listing, const std::string& stem);
+  // The lower-case stem of a side's image, or empty when the identifier cannot name a file.
+  static std::string Stem(std::string_view profile_id, CoverSide side);
 
   std::filesystem::path root_;  // canonical
   std::mutex mutex_;

@@ -228,7 +228,7 @@ std::optional<Json> TitleData(ZelDatabase& database, const std::string& profile_
   Json cover_links = Json::object();
   for (const auto& [side, name] :
        {std::pair{CoverSide::kFront, "Front"}, std::pair{CoverSide::kBack, "Back"}}) {
-    const bool found = covers && covers->Find(profile->ProfileID(), side, false);
+    const bool found = covers && covers->Has(profile->ProfileID(), side);
     cover_links[name] = found ? Json(Link("/cover/", profile->ProfileID()) +
                                      (side == CoverSide::kFront ? "/front" : "/back"))
                               : Json(nullptr);
@@ -279,11 +279,21 @@ struct Line {
     std::string role, credited_as;
     bool cast = false, voice = false, uncredited = false, credit_only = false;
   };
-  Json item;              // the work
-  std::string title_key;  // folded sort title
+  Json item;                        // the work, unless `title` describes it
+  const TitleRow* title = nullptr;  // the work in the title table
+  std::string title_key;            // folded sort title
   int32_t year = 0;
   std::vector<Role> roles;
 };
+
+Json TitleHead(const std::string& id, const std::string& title, int32_t year,
+               const std::string& medium, CollectionType type) {
+  return {{"ProfileID", id},
+          {"Title", title},
+          {"ProductionYear", year},
+          {"Medium", medium},
+          {"CollectionType", CollectionTypeName(type)}};
+}
 
 // Reads credit rows ordered by work into one line per work. `work(rows, line)` describes the work
 // of a new line, or returns false to leave the work out.
@@ -320,7 +330,9 @@ Json LinePage(const std::vector<Line>& lines, int32_t wanted_page) {
   Json items = Json::array();
   for (int64_t i = (page - 1) * per_page; i < total && i < page * per_page; ++i) {
     const Line& line = lines[static_cast<size_t>(i)];
-    Json item = line.item;
+    Json item = line.title ? TitleHead(line.title->profile_id, line.title->title, line.title->year,
+                                       line.title->medium, line.title->collection)
+                           : line.item;
     Json roles = Json::array();
     for (const Line::Role& role : line.roles) {
       roles.push_back({{"Role", role.role},
@@ -347,15 +359,6 @@ int32_t YearOf(Date date) {
   return year;
 }
 
-Json TitleHead(const std::string& id, const std::string& title, int32_t year,
-               const std::string& medium, CollectionType type) {
-  return {{"ProfileID", id},
-          {"Title", title},
-          {"ProductionYear", year},
-          {"Medium", medium},
-          {"CollectionType", CollectionTypeName(type)}};
-}
-
 }  // namespace
 
 std::optional<Json> PersonData(ZelDatabase& database, const PersonQuery& query,
@@ -375,19 +378,18 @@ std::optional<Json> PersonData(ZelDatabase& database, const PersonQuery& query,
   // titles are described from it, which spares reading each title's row.
   std::vector<Line> titles;
   if (table) {
-    titles = ReadLines(
-        database,
-        "SELECT " + credit_columns + ", c.ProfileID AS WorkID FROM CastCrew c WHERE c.Name IN " +
-            in_list + " ORDER BY c.ProfileID, c.IsCast DESC, c.Position",
-        [&](RecordSet& rows, Line& line) {
-          const TitleRow* row = table->Find(Text(rows, "WorkID"));
-          if (!row) return false;
-          line.year = row->year;
-          line.title_key = row->sort_key;
-          line.item =
-              TitleHead(row->profile_id, row->title, row->year, row->medium, row->collection);
-          return true;
-        });
+    titles = ReadLines(database,
+                       "SELECT " + credit_columns +
+                           ", c.ProfileID AS WorkID FROM CastCrew c WHERE c.Name IN " + in_list +
+                           " ORDER BY c.ProfileID, c.IsCast DESC, c.Position",
+                       [&](RecordSet& rows, Line& line) {
+                         const TitleRow* row = table->Find(Text(rows, "WorkID"));
+                         if (!row) return false;
+                         line.year = row->year;
+                         line.title_key = row->sort_key;
+                         line.title = row;
+                         return true;
+                       });
   } else {
     titles = ReadLines(
         database,

@@ -153,6 +153,10 @@ CollectionType CollectionTypeOf(std::string_view stored) {
 }
 
 const TitleRow* TitleTable::Find(std::string_view profile_id) const {
+  // Identifiers are mostly written the same way everywhere; letter case is the exception.
+  if (const auto exact = by_exact_id.find(std::string(profile_id)); exact != by_exact_id.end()) {
+    return &rows[exact->second];
+  }
   const auto found = by_id.find(ToLower(profile_id));
   return found == by_id.end() ? nullptr : &rows[found->second];
 }
@@ -195,6 +199,7 @@ TitleTable ReadTitleTable(ZelDatabase& database) {
   });
   for (size_t i = 0; i < table.rows.size(); ++i) {
     table.by_id.emplace(ToLower(table.rows[i].profile_id), static_cast<uint32_t>(i));
+    table.by_exact_id.emplace(table.rows[i].profile_id, static_cast<uint32_t>(i));
   }
 
   ForEachTitleRow(database, table, "SELECT ProfileID, Film FROM Reviews",
@@ -248,7 +253,7 @@ TitleTable ReadTitleTable(ZelDatabase& database) {
 }
 
 Json TitleSummaryJson(const TitleRow& row, CoverFolder* covers) {
-  const bool cover = covers && covers->Find(row.profile_id, CoverSide::kFront, false);
+  const bool cover = covers && covers->Has(row.profile_id, CoverSide::kFront);
   return {{"ProfileID", row.profile_id},
           {"Title", row.title},
           {"ProductionYear", row.year},
@@ -274,13 +279,18 @@ Json TitlesData(ZelDatabase& database, const TitleTable& table, const TitleQuery
   const auto tag = wanted(table.tags, query.tag);
   const auto location = wanted(table.locations, query.location);
   const auto studio = wanted(table.studios, query.studio);
-  std::set<std::string> person_titles;
+  std::vector<char> person_titles;  // by row: whether it credits the person
   if (!query.person.empty()) {
+    person_titles.assign(table.rows.size(), 0);
     const PersonNames person = NamesOfPerson(database, query.person);
     auto records =
         database.DbOpenRecordSet("SELECT DISTINCT ProfileID FROM CastCrew c WHERE c.Name IN " +
                                  InList(person.names) + " AND " + NotDivider("c"));
-    for (; !records->Eof(); records->MoveNext()) person_titles.insert(ToLower(TextAt(*records, 0)));
+    for (; !records->Eof(); records->MoveNext()) {
+      if (const TitleRow* row = table.Find(TextAt(*records, 0))) {
+        person_titles[static_cast<size_t>(row - table.rows.data())] = 1;
+      }
+    }
   }
 
   std::array<int64_t, kCollectionTypes.size()> type_counts{};
@@ -297,7 +307,9 @@ Json TitlesData(ZelDatabase& database, const TitleTable& table, const TitleQuery
     if (studio && !Holds(row.studios, *studio)) continue;
     if (query.year && row.year != query.year) continue;
     if (query.on_loan && row.on_loan != *query.on_loan) continue;
-    if (!query.person.empty() && !person_titles.count(ToLower(row.profile_id))) continue;
+    if (!person_titles.empty() && !person_titles[static_cast<size_t>(&row - table.rows.data())]) {
+      continue;
+    }
     ++type_counts[static_cast<size_t>(row.collection)];
     if (query.collection && row.collection != *query.collection) continue;
     hits.push_back(&row);

@@ -53,7 +53,8 @@ struct TitleTable {
   std::vector<TitleRow> rows;  // in title order
   // The values to filter on, each in folded order; a title's lists index into them.
   std::vector<std::string> genres, studios, tags, locations, media;
-  std::unordered_map<std::string, uint32_t> by_id;  // lower-case ProfileID -> row
+  std::unordered_map<std::string, uint32_t> by_id;        // lower-case ProfileID -> row
+  std::unordered_map<std::string, uint32_t> by_exact_id;  // ProfileID as stored -> row
 
   const TitleRow* Find(std::string_view profile_id) const;
   int64_t Count(CollectionType type) const;
