@@ -7,24 +7,6 @@
 namespace zel::serve {
 namespace {
 
-void AppendUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // Base letters of U+00C0..U+00FF; '*' marks the characters handled apart (two letters or none).
 constexpr std::string_view kLatin1 =
     "aaaaaa*ceeeeiiii"   // C0..CF (C6 Æ)
@@ -55,7 +37,10 @@ std::string Fold(std::string_view text) {
       ++i;
       continue;
     }
+    const size_t start = i;
     const char32_t cp = NextCodePoint(text, i);
+    // Characters without a folded form are kept as they were written.
+    const std::string_view as_written = text.substr(start, i - start);
     if (cp >= 0xC0 && cp <= 0xFF) {
       const char base = kLatin1[cp - 0xC0];
       if (base != '*') {
@@ -67,7 +52,7 @@ std::string Fold(std::string_view text) {
       } else if (cp == 0xDF) {
         out += "ss";
       } else {
-        AppendUtf8(cp, out);  // × and ÷
+        out += as_written;  // × and ÷
       }
     } else if (cp >= 0x100 && cp <= 0x17F) {
       const char base = kExtendedA[cp - 0x100];
@@ -87,7 +72,7 @@ std::string Fold(std::string_view text) {
     } else if (cp == 0xA0) {
       out += ' ';
     } else {
-      AppendUtf8(cp, out);
+      out += as_written;
     }
   }
   return out;

@@ -336,6 +336,14 @@ class TitlesAddress {
   std::vector<std::pair<std::string, std::string>> values_;
 };
 
+// A person's lines: the work, its year and every role there.
+std::string LinesTable(std::string_view caption, std::string_view work, const std::string& rows) {
+  return "<div class=\"scroll\"><table>\n<caption class=\"sr\">" + Escape(caption) +
+         "</caption>\n<thead><tr><th scope=\"col\">" + Escape(work) +
+         "</th><th scope=\"col\">Year</th><th scope=\"col\">Roles</th></tr></thead>\n<tbody>\n" +
+         rows + "</tbody>\n</table></div>\n";
+}
+
 std::string RolesText(const Json& line, const std::string& common_name) {
   std::string out;
   for (const Json& role : Member(line, "Roles")) {
@@ -750,15 +758,10 @@ std::string PersonPage(const Json& data) {
         A(href(sort, order == "asc" ? "desc" : "asc", 1, episode_page),
           order == "asc" ? "descending" : "ascending") +
         "</p>\n";
-    body += Section(
-        "Titles",
-        sorting +
-            "<div class=\"scroll\"><table>\n<caption class=\"sr\">Titles</caption>\n<thead><tr><th "
-            "scope=\"col\">Title</th><th scope=\"col\">Year</th><th scope=\"col\">Roles</th></tr>"
-            "</thead>\n<tbody>\n" +
-            title_rows + "</tbody>\n</table></div>\n" +
-            Pager(page, Int(titles, "Pages"),
-                  [&](int64_t n) { return href(sort, order, n, episode_page); }));
+    body += Section("Titles", sorting + LinesTable("Titles", "Title", title_rows) +
+                                  Pager(page, Int(titles, "Pages"), [&](int64_t n) {
+                                    return href(sort, order, n, episode_page);
+                                  }));
   }
   std::string episode_rows;
   for (const Json& item : Member(episodes, "Items")) {
@@ -767,14 +770,9 @@ std::string PersonPage(const Json& data) {
                     Escape(RolesText(item, common)) + "</td></tr>\n";
   }
   if (!episode_rows.empty()) {
-    body += Section(
-        "Episodes",
-        "<div class=\"scroll\"><table>\n<caption class=\"sr\">Episodes</caption>\n<thead><tr><th "
-        "scope=\"col\">Episode</th><th scope=\"col\">Year</th><th scope=\"col\">Roles</th></tr>"
-        "</thead>\n<tbody>\n" +
-            episode_rows + "</tbody>\n</table></div>\n" +
-            Pager(episode_page, Int(episodes, "Pages"),
-                  [&](int64_t n) { return href(sort, order, page, n); }));
+    body += Section("Episodes", LinesTable("Episodes", "Episode", episode_rows) +
+                                    Pager(episode_page, Int(episodes, "Pages"),
+                                          [&](int64_t n) { return href(sort, order, page, n); }));
   }
   if (title_rows.empty() && episode_rows.empty()) body += Section("Appearances", "<p>None.</p>\n");
   body += Section("Awards", AwardsTable(Member(data, "Awards"), true));
