@@ -45,10 +45,6 @@ class Session {
       control_ = std::make_unique<Control>();
       database_ = control_->OpenDatabase(path);
       path_ = path;
-      // Read through a memory map: a person's credits lie all over the file, and reading them
-      // page by page through system calls costs more than the query itself. (A bracketed value
-      // passes the dialect's translation as it stands; nothing in the file changes.)
-      database_->DbOpenRecordSet("PRAGMA mmap_size = [1073741824]")->Eof();
     }
     return *database_;
   }
@@ -215,6 +211,7 @@ struct Server::Impl {
   Kept<PeopleIndex> people;
   Kept<SearchIndex> search;
   Kept<Json> stats;
+  Kept<std::vector<std::string>> person_titles{256};  // by lower-case name
 
   // What one request reads with: its thread's catalogue and, when it needs them, the values
   // kept for the catalogue's current generation.
@@ -232,6 +229,10 @@ struct Server::Impl {
     std::shared_ptr<const SearchIndex> Search() {
       return server_.search.Get({}, Generation(),
                                 [&] { return ReadSearchIndex(database_, Titles(), People()); });
+    }
+    std::shared_ptr<const std::vector<std::string>> PersonTitles(const std::string& name) {
+      return server_.person_titles.Get(ToLower(name), Generation(),
+                                       [&] { return TitlesOfPerson(database_, name); });
     }
     std::shared_ptr<const Json> Stats(const StatsQuery& query, Date today) {
       const std::string key =
@@ -336,8 +337,10 @@ struct Server::Impl {
     Route(
         "/titles",
         [](Context& context, const Request& request) -> std::optional<Json> {
-          return TitlesData(context.database(), *context.Titles(), TitleQueryOf(request),
-                            context.covers());
+          TitleQuery query = TitleQueryOf(request);
+          // Kept per person: paging through a person's titles reads their credits once.
+          if (!query.person.empty()) query.person_titles = context.PersonTitles(query.person);
+          return TitlesData(context.database(), *context.Titles(), query, context.covers());
         },
         TitlesPage);
     Route(R"(/title/(.+))",

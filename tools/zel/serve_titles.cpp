@@ -252,6 +252,16 @@ TitleTable ReadTitleTable(ZelDatabase& database) {
   return table;
 }
 
+std::vector<std::string> TitlesOfPerson(ZelDatabase& database, const std::string& name) {
+  const PersonNames person = NamesOfPerson(database, name);
+  std::vector<std::string> ids;
+  auto records =
+      database.DbOpenRecordSet("SELECT DISTINCT ProfileID FROM CastCrew c WHERE c.Name IN " +
+                               InList(person.names) + " AND " + NotDivider("c"));
+  for (; !records->Eof(); records->MoveNext()) ids.push_back(TextAt(*records, 0));
+  return ids;
+}
+
 Json TitleSummaryJson(const TitleRow& row, CoverFolder* covers) {
   const bool cover = covers && covers->Has(row.profile_id, CoverSide::kFront);
   return {{"ProfileID", row.profile_id},
@@ -282,12 +292,11 @@ Json TitlesData(ZelDatabase& database, const TitleTable& table, const TitleQuery
   std::vector<char> person_titles;  // by row: whether it credits the person
   if (!query.person.empty()) {
     person_titles.assign(table.rows.size(), 0);
-    const PersonNames person = NamesOfPerson(database, query.person);
-    auto records =
-        database.DbOpenRecordSet("SELECT DISTINCT ProfileID FROM CastCrew c WHERE c.Name IN " +
-                                 InList(person.names) + " AND " + NotDivider("c"));
-    for (; !records->Eof(); records->MoveNext()) {
-      if (const TitleRow* row = table.Find(TextAt(*records, 0))) {
+    const auto ids = query.person_titles ? query.person_titles
+                                         : std::make_shared<const std::vector<std::string>>(
+                                               TitlesOfPerson(database, query.person));
+    for (const std::string& id : *ids) {
+      if (const TitleRow* row = table.Find(id)) {
         person_titles[static_cast<size_t>(row - table.rows.data())] = 1;
       }
     }

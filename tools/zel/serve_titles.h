@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -94,7 +95,9 @@ struct TitleQuery {
   std::string location;  // the location of any disc
   std::string studio;    // a studio or media company
   std::string person;    // any credited name of a person; every name of theirs counts
-  int32_t year = 0;      // production year; 0: any
+  // The titles crediting `person` (TitlesOfPerson), when the caller keeps them; read otherwise.
+  std::shared_ptr<const std::vector<std::string>> person_titles;
+  int32_t year = 0;  // production year; 0: any
   std::optional<bool> on_loan;
   std::optional<CollectionType> collection = CollectionType::kOwned;  // nullopt: every type
   TitleSort sort = TitleSort::kTitle;
@@ -109,6 +112,9 @@ struct TitleQuery {
 // `covers` may be null.
 Json TitlesData(ZelDatabase& database, const TitleTable& table, const TitleQuery& query,
                 CoverFolder* covers);
+
+// The identifiers of the titles crediting a person under any of their names (list dividers aside).
+std::vector<std::string> TitlesOfPerson(ZelDatabase& database, const std::string& name);
 
 // A title as lists show it: ProfileID, Title, ProductionYear, Medium, CollectionType, OnLoan and
 // the address of its front cover (null without one).
