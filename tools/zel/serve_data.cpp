@@ -303,10 +303,14 @@ std::vector<Line> ReadLines(ZelDatabase& database, const std::string& sql, Work 
   std::string last;
   bool skipping = false;
   auto rows = database.DbOpenRecordSet(sql);
+  // The rows are many: the credit's columns, first in every statement (Name, Role, IsCast, IsVoice,
+  // IsUncredited, IsCreditOnly), are read by position.
+  const int32_t work_at = rows->Eof() ? -1 : PositionOf(*rows, "WorkID");
+  const bool credit_only = Schema() >= 88;
   for (; !rows->Eof(); rows->MoveNext()) {
-    std::string role = Text(*rows, "Role");
+    std::string role = TextAt(*rows, 1);
     if (!DividerKind(role).empty()) continue;
-    const std::string key = ToLower(Text(*rows, "WorkID"));
+    const std::string key = ToLower(TextAt(*rows, work_at));
     if (lines.empty() || key != last) {
       last = key;
       Line line;
@@ -314,10 +318,9 @@ std::vector<Line> ReadLines(ZelDatabase& database, const std::string& sql, Work 
       if (!skipping) lines.push_back(std::move(line));
     }
     if (skipping) continue;
-    const bool cast = IsCastRow(*rows);
-    lines.back().roles.push_back({std::move(role), Text(*rows, "Name"), cast,
-                                  cast && Flag(*rows, "IsVoice"), Flag(*rows, "IsUncredited"),
-                                  Schema() >= 88 && Flag(*rows, "IsCreditOnly")});
+    const bool cast = IsCastValue(rows->ValueAt(2));
+    lines.back().roles.push_back({std::move(role), TextAt(*rows, 0), cast, cast && FlagAt(*rows, 3),
+                                  FlagAt(*rows, 4), credit_only && FlagAt(*rows, 5)});
   }
   return lines;
 }
@@ -369,6 +372,7 @@ std::optional<Json> PersonData(ZelDatabase& database, const PersonQuery& query,
     aliases.push_back({{"AliasName", alias.name}, {"BirthYear", alias.birth_year}});
   }
   const std::string in_list = InList(person.names);
+  // First in each statement, in this order: ReadLines reads them by position.
   const std::string credit_columns =
       "c.Name AS Name, c.Role AS Role, c.IsCast AS IsCast, c.IsVoice AS IsVoice, c.IsUncredited "
       "AS IsUncredited" +

@@ -30,17 +30,32 @@ int32_t NumberAt(RecordSet& records, int32_t position) {
   return value.IsNull() || value.IsEmpty() ? 0 : value.ToLong();
 }
 
-bool Flag(RecordSet& records, std::string_view column) {
-  const Variant value = records.Value(column);
+namespace {
+
+bool FlagOf(const Variant& value) {
   if (value.IsNull() || value.IsEmpty()) return false;
   if (value.IsString() && value.ToText().empty()) return false;
   return value.ToBool();
 }
 
+}  // namespace
+
+bool Flag(RecordSet& records, std::string_view column) { return FlagOf(records.Value(column)); }
+
+bool FlagAt(RecordSet& records, int32_t position) { return FlagOf(records.ValueAt(position)); }
+
+int32_t PositionOf(RecordSet& records, std::string_view column) {
+  for (int32_t i = 0; i < records.FieldCount(); ++i) {
+    if (EqualsIgnoreCase(records.FieldName(i), column)) return i;
+  }
+  return -1;
+}
+
 int16_t Schema() { return State().active_db_schema; }
 
-bool IsCastRow(RecordSet& records) {
-  const Variant value = records.Value("IsCast");
+bool IsCastRow(RecordSet& records) { return IsCastValue(records.Value("IsCast")); }
+
+bool IsCastValue(const Variant& value) {
   if (value.IsNull()) return false;
   if (Schema() >= 76) return value.ToBool();
   return value.ToText() == "yes";

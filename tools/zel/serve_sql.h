@@ -40,8 +40,13 @@ int32_t NumberAt(store::RecordSet& records, int32_t position);
 // A yes/no column in either stored form (booleans, or the texts "True"/"False" of older files);
 // null and empty text are false.
 bool Flag(store::RecordSet& records, std::string_view column);
+bool FlagAt(store::RecordSet& records, int32_t position);
+// The 0-based position of a column of a record set (-1 when it has none), to read many rows by
+// position.
+int32_t PositionOf(store::RecordSet& records, std::string_view column);
 // Whether a credit row is cast: a boolean from schema 76, the exact text "yes" before.
 bool IsCastRow(store::RecordSet& records);
+bool IsCastValue(const Variant& value);
 // The condition on column `column` (e.g. "c.IsCast") that selects cast credits in this file.
 std::string CastCondition(std::string_view column);
 int16_t Schema();
