@@ -3,7 +3,7 @@
 in a small built-in pixel font, written as PNG files with nothing but the standard library. The
 folder is laid out as the desktop program keeps its images: ID + "f" (front) or "b" (back), small
 copies of the same names in "thumbnails". Run it again to redraw: the output depends only on the
-titles.
+titles and their IDs.
 
     python3 examples/draw_covers.py [COLLECTION.xml] [FOLDER]
 """
@@ -172,8 +172,8 @@ def seed_of(text):
     return value
 
 
-def draw(title, year, side, width, height):
-    seed = seed_of(title)
+def draw(id_, title, year, side, width, height):
+    seed = seed_of(id_)
     palette = PALETTES[seed % len(PALETTES)]
     canvas = Canvas(width, height, palette)
     s = width / WIDTH
@@ -216,9 +216,9 @@ def main():
             title, year = titles[id_]
             name = f"{id_}{side}.png"
             with open(os.path.join(folder, name), "wb") as out:
-                out.write(draw(title, year, side, WIDTH, HEIGHT))
+                out.write(draw(id_, title, year, side, WIDTH, HEIGHT))
             with open(os.path.join(folder, "thumbnails", name), "wb") as out:
-                out.write(draw(title, year, side, THUMB_WIDTH, THUMB_HEIGHT))
+                out.write(draw(id_, title, year, side, THUMB_WIDTH, THUMB_HEIGHT))
     print(f"{len(FRONTS)} front and {len(BACKS)} back covers in {folder}")
 
 
