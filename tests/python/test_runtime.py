@@ -3,6 +3,7 @@
 import datetime
 import gc
 import importlib
+import pydoc
 import sys
 import threading
 import unittest
@@ -158,15 +159,28 @@ class CollectionTest(unittest.TestCase):
             self.coll.Add = 7
         self.assertEqual(self.coll.Count, 3)
 
-    def test_dir_lists_the_members(self):
+    def test_dir_and_help_list_the_members_with_their_parameters(self):
         names = dir(self.coll)
         for name in ("Add", "Count", "Item", "Remove", "NewEnum", "GetInterfaceSafetyOptions"):
             self.assertIn(name, names)
+        self.assertEqual(dir(zc.Collection), names)
+        for shown in (pydoc.render_doc(zc.Collection), pydoc.render_doc(self.coll)):
+            self.assertIn("Add(Item, Key=None, Before=None, After=None)  -- method", shown)
+            self.assertIn("Item(Index)  -- method, default member", shown)
+            self.assertIn("Count  -- property, read-only", shown)
+        profile = pydoc.render_doc(zc.ZelProfile)
+        self.assertIn("One disc title", profile)
+        self.assertIn("Title  -- property, read/write", profile)
+        self.assertIn("Cast  -- object property, read/write", profile)
+        self.assertIn("Add(ShowID, Title, SortTitle=\"\"", zc.ZelTVShows.__doc__)
+        self.assertEqual(zc.classes()[:2], ["Control", "ZelDatabase"])
+        self.assertEqual(len(zc.classes()), 43)
+        self.assertTrue(all(name in zc.__all__ for name in zc.classes()))
 
     def test_methods_are_bound_callables(self):
         add = self.coll.Add
         self.assertEqual(add.name, "Add")
-        self.assertIn("Add(Item, [Key], [Before], [After])", repr(add))
+        self.assertIn("Add(Item, Key=None, Before=None, After=None)", repr(add))
         del self.coll
         gc.collect()
         add("four")  # the bound member keeps its object alive
