@@ -36,8 +36,21 @@ Handle OpenFile(const std::string& path, int flags, const std::string& what) {
   return db;
 }
 
-// The first column of the first row of `sql`, as text; empty when there is no row. Raises the
-// engine's error for a file that is not a database.
+// The engine's error for a failure `code` on the file at `path`, `what` saying what was being done.
+[[noreturn]] void Fail(int code, const std::string& path, const std::string& what) {
+  switch (code & 0xff) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + path + "'.");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      Raise(engine_errc::kLocked, "The file '" + path + "' stayed locked by another process.");
+    default:
+      Raise(engine_errc::kDiskIo, what + " '" + path + "': " + sqlite3_errstr(code) + ".");
+  }
+}
+
+// The first column of the first row of `sql`, as text; empty when there is no row.
 std::string QueryText(sqlite3* db, const char* sql, const std::string& path) {
   sqlite3_stmt* raw = nullptr;
   int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
@@ -48,14 +61,7 @@ std::string QueryText(sqlite3* db, const char* sql, const std::string& path) {
     return text ? reinterpret_cast<const char*>(text) : "";
   }
   if (rc == SQLITE_DONE) return {};
-  const int primary = sqlite3_extended_errcode(db) & 0xff;
-  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
-    Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + path + "'.");
-  }
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
-    Raise(engine_errc::kLocked, "The file '" + path + "' is locked by another process.");
-  }
-  Raise(engine_errc::kDiskIo, "Could not read '" + path + "': " + sqlite3_errmsg(db) + ".");
+  Fail(sqlite3_extended_errcode(db), path, "Could not read");
 }
 
 // Removes a temporary copy and the files the engine may have left beside it.
@@ -87,15 +93,10 @@ void Copy(sqlite3* from, sqlite3* to, const std::string& source, const std::stri
   }
   sqlite3_backup_finish(backup);
   if (rc == SQLITE_DONE) return;
-  const int primary = rc & 0xff;
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
-    Raise(engine_errc::kLocked, "The file '" + source + "' stayed locked by another process.");
+  if ((rc & 0xff) == SQLITE_IOERR || (rc & 0xff) == SQLITE_FULL) {
+    Fail(rc, copy, "Could not write the copy");
   }
-  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
-    Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + source + "'.");
-  }
-  Raise(engine_errc::kDiskIo,
-        "Could not write the copy '" + copy + "': " + sqlite3_errstr(rc) + ".");
+  Fail(rc, source, "Could not copy");
 }
 
 }  // namespace
