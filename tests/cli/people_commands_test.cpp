@@ -49,7 +49,7 @@ TEST_F(PeopleCommands, AliasesShowsTheCommonNameAndEveryAlias) {
             "Common name: Katherine Golden\n\n"
             "Alias         Birth year  Comment\n"
             "------------  ----------  -----------\n"
-            "Kit Golden    0           \n"
+            "Kit Golden    0\n"
             "Kitty Golden  1950        early films\n");
 
   auto json = RunZel({"aliases", path_, "Katherine Golden", "--json"});

@@ -7,16 +7,12 @@
 
 #include "frame/text.h"
 #include "output.h"
+#include "serve_sql.h"
 #include "store/connection.h"
 #include "store/database.h"
 
 namespace zel::cli {
 namespace {
-
-// The Role of the rows that the import stores for the headings of a cast or crew list; they are
-// not credits of anybody.
-constexpr std::string_view kDividerRoles =
-    "('[DivGroup]', '[DivEpisode]', '[DivTeam]', '[DivEnd]', '[Divider]')";
 
 bool IsNoDate(const Variant& value) {
   return value.type() == VarType::kDate && value.ToDate() == Date::Zero();
@@ -209,8 +205,7 @@ void WriteCredits(ZelDatabase& database, TableSink& sink) {
                   ColumnOrNull(database, "CastCrew", "c", "IsCreditOnly"),
               "CastCrew AS c LEFT JOIN Profiles AS p ON p.ProfileID = c.ProfileID LEFT JOIN "
               "Alias AS a ON a.AliasName = c.Name",
-              "c.Role IS NULL OR c.Role NOT IN " + std::string(kDividerRoles), "c.rowid",
-              [&](const Row& credit) {
+              serve::NotDivider("c"), "c.rowid", [&](const Row& credit) {
                 Row row = credit;
                 for (size_t flag : {3, 9, 10, 11}) row[flag] = Flag(row[flag]);
                 sink.Add(row);
@@ -239,11 +234,11 @@ void WritePeople(ZelDatabase& database, TableSink& sink) {
     (episode ? person.episodes : person.titles).insert(credit[1].ToTextOrEmpty());
     ++(Flag(credit[2]).ToBool() ? person.cast : person.crew);
   };
-  const std::string not_divider = "Role IS NULL OR Role NOT IN " + std::string(kDividerRoles);
-  ForEachPage(database, "Name, ProfileID, IsCast", "CastCrew", not_divider, "rowid",
-              [&](const Row& credit) { count(credit, false); });
-  ForEachPage(database, "Name, EpisodeID, IsCast", "TVCastCrew", not_divider, "rowid",
-              [&](const Row& credit) { count(credit, true); });
+  // List headings are stored as credits and are nobody's.
+  ForEachPage(database, "c.Name, c.ProfileID, c.IsCast", "CastCrew AS c", serve::NotDivider("c"),
+              "c.rowid", [&](const Row& credit) { count(credit, false); });
+  ForEachPage(database, "c.Name, c.EpisodeID, c.IsCast", "TVCastCrew AS c", serve::NotDivider("c"),
+              "c.rowid", [&](const Row& credit) { count(credit, true); });
   sink.Begin({"CommonName", "Names", "Titles", "Episodes", "CastCredits", "CrewCredits"});
   for (const auto& [key, person] : people) {
     std::string names;

@@ -19,6 +19,7 @@ std::shared_ptr<ZelDatabase> OpenCatalogue(Control& control, const std::string& 
 
 void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact, backup
 void AddProfileCommands(CLI::App& app);    // profiles, show
+void AddBrowseCommands(CLI::App& app);     // search, stats
 void AddPeopleCommands(CLI::App& app);     // aliases, awards, import-awards
 void AddImportCommands(CLI::App& app);     // import
 void AddServeCommands(CLI::App& app);      // serve

@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   zel::cli::AddCatalogueCommands(app);
   zel::cli::AddProfileCommands(app);
+  zel::cli::AddBrowseCommands(app);
   zel::cli::AddPeopleCommands(app);
   zel::cli::AddImportCommands(app);
   zel::cli::AddServeCommands(app);

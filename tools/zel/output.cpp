@@ -71,9 +71,14 @@ void PrintTable(std::ostream& out, const std::vector<std::string>& header,
   for (auto& row : fitted_rows) {
     for (auto& cell : row) cell = Fit(cell, max_width);
   }
+  const auto is_line = [&](const std::vector<std::string>& row) {
+    return row.size() < header.size();
+  };
   for (size_t c = 0; c < header.size(); ++c) {
     widths[c] = DisplayWidth(header[c]);
-    for (const auto& row : fitted_rows) widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+    for (const auto& row : fitted_rows) {
+      if (!is_line(row)) widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+    }
   }
   auto print_row = [&](const std::vector<std::string>& cells) {
     std::string line;
@@ -81,13 +86,25 @@ void PrintTable(std::ostream& out, const std::vector<std::string>& header,
       line += cells[c];
       if (c + 1 < cells.size()) line += std::string(widths[c] - DisplayWidth(cells[c]) + 2, ' ');
     }
+    while (line.ends_with(' ')) line.pop_back();
     out << line << '\n';
   };
   print_row(header);
   std::vector<std::string> rule;
   for (size_t width : widths) rule.push_back(std::string(width, '-'));
   print_row(rule);
-  for (const auto& row : fitted_rows) print_row(row);
+  for (const auto& row : fitted_rows) {
+    if (is_line(row)) {
+      out << (row.empty() ? std::string() : row.front()) << '\n';
+    } else {
+      print_row(row);
+    }
+  }
+}
+
+void PrintJson(std::ostream& out, const Json& json) {
+  // Texts that are not valid UTF-8 are written with replacement characters rather than failing.
+  out << json.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
 }  // namespace zel::cli

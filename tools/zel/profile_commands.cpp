@@ -1,188 +1,244 @@
 // zel profiles and zel show: the titles of a catalogue and one title with what it carries.
+#include <algorithm>
 #include <iostream>
+#include <optional>
 
 #include "commands.h"
 #include "frame/control.h"
 #include "frame/error.h"
+#include "frame/text.h"
 #include "model/profiles.h"
 #include "output.h"
+#include "serve_data.h"
+#include "serve_html.h"
+#include "serve_text.h"
 #include "store/database.h"
-#include "store/text_helpers.h"
 
 namespace zel::cli {
 namespace {
 
 std::string YearText(int16_t year) { return year == 0 ? "" : std::to_string(year); }
 
-// The stored profile of that identifier (letter case ignored, as keys are), read on its own rather
-// than through the whole list.
-std::shared_ptr<ZelProfile> FindProfile(ZelDatabase& database, const std::string& path,
-                                        const std::string& profile_id) {
-  auto records = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
-                                          QuoteSql(profile_id) + "'");
-  if (records->Eof()) {
-    Raise(errc::kInvalidArgument, "No profile '" + profile_id + "' in " + path);
-  }
-  return ProfileFromRecord(*records);
+// The title page's data of the title with that identifier: the one place `zel show` looks an
+// identifier up, and says so when the catalogue has no such title.
+Json FindTitle(ZelDatabase& database, const std::string& path, const std::string& profile_id) {
+  std::optional<Json> title = serve::TitleData(database, profile_id);
+  if (!title) Raise(errc::kInvalidArgument, "No profile '" + profile_id + "' in " + path);
+  return std::move(*title);
 }
 
-Json CreditsJson(const ZelCredits& credits, bool cast) {
-  Json list = Json::array();
-  for (const auto& credit : credits.All()) {
-    Json item = {{"Position", credit->Position()},        {"Name", credit->Name()},
-                 {"CommonName", credit->CommonName()},    {"Role", credit->Role()},
-                 {"BirthYear", credit->BirthYear()},      {"IsUncredited", credit->IsUncredited()},
-                 {"IsCreditOnly", credit->IsCreditOnly()}};
-    if (cast) item["IsVoice"] = credit->IsVoice();
-    list.push_back(std::move(item));
-  }
-  return list;
-}
-
-Json TextsJson(const Collection& texts) {
-  Json list = Json::array();
-  for (const Variant& text : texts.Items()) list.push_back(ToJson(text));
-  return list;
-}
-
-std::string JoinTexts(const Collection& texts) {
+std::string Joined(const std::vector<std::string>& texts) {
   std::string joined;
-  for (const Variant& text : texts.Items()) joined += (joined.empty() ? "" : ", ") + CellText(text);
+  for (const std::string& text : texts) joined += (joined.empty() ? "" : ", ") + text;
   return joined;
 }
 
-Json ProfileJson(ZelProfile& profile) {
-  Json json = {{"ProfileID", profile.ProfileID()},
-               {"Title", profile.Title()},
-               {"OriginalTitle", profile.OriginalTitle()},
-               {"SortTitle", profile.SortTitle()},
-               {"Medium", profile.Medium()},
-               {"ProductionYear", profile.ProductionYear()},
-               {"RunningTime", profile.RunningTime()},
-               {"ReleaseDate", ToJson(Variant(profile.ReleaseDate()))},
-               {"Rating", profile.Rating()},
-               {"RatingSystem", profile.RatingSystem()},
-               {"CollectionType", profile.CollectionType()},
-               {"CollectionNumber", profile.CollectionNumber()},
-               {"UPC", profile.UPC()},
-               {"CountryOfOrigin", profile.CountryOfOrigin()},
-               {"Genres", TextsJson(*profile.Genres())},
-               {"Cast", CreditsJson(*profile.Cast(), true)},
-               {"Crew", CreditsJson(*profile.Crew(), false)}};
-  Json discs = Json::array();
-  for (const auto& disc : profile.Discs()->All()) {
-    discs.push_back({{"Number", disc->Number()},
-                     {"DescriptionSideA", disc->DescriptionSideA()},
-                     {"DescriptionSideB", disc->DescriptionSideB()},
-                     {"LabelSideA", disc->LabelSideA()},
-                     {"LabelSideB", disc->LabelSideB()},
-                     {"DualSided", disc->DualSided()},
-                     {"DualLayered", disc->DualLayered()},
-                     {"Location", disc->Location()},
-                     {"Slot", disc->Slot()}});
+// Labelled values, one a line, the values lined up; a value of several lines continues under
+// the first. Empty values are left out.
+class Fields {
+ public:
+  void Add(std::string label, std::string value) {
+    if (!value.empty()) fields_.push_back({std::move(label), {std::move(value)}});
   }
-  json["Discs"] = std::move(discs);
-  const auto video = profile.Video();
-  json["Video"] = {{"AspectRatio", video->AspectRatio()}, {"VideoStandard", video->VideoStandard()},
-                   {"LetterBox", video->LetterBox()},     {"PanAndScan", video->PanAndScan()},
-                   {"FullFrame", video->FullFrame()},     {"Anamorphic", video->Anamorphic()}};
-  Json audio = Json::array();
-  for (const auto& format : profile.Audio()->All()) {
-    audio.push_back({{"Position", format->Position()},
-                     {"Language", format->Language()},
-                     {"Compression", format->Compression()},
-                     {"Channels", format->Channels()}});
+  void Add(std::string label, std::vector<std::string> values) {
+    if (!values.empty()) fields_.push_back({std::move(label), std::move(values)});
   }
-  json["Audio"] = std::move(audio);
-  return json;
+  bool empty() const { return fields_.empty(); }
+  void Print(std::ostream& out) const {
+    size_t width = 0;
+    for (const auto& [label, values] : fields_) width = std::max(width, label.size() + 1);
+    for (const auto& [label, values] : fields_) {
+      std::string lead = "  " + label + ":" + std::string(width - label.size() - 1 + 2, ' ');
+      for (const std::string& value : values) {
+        out << lead << value << '\n';
+        lead.assign(lead.size(), ' ');
+      }
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::vector<std::string>>> fields_;
+};
+
+void Heading(const std::string& heading) { std::cout << '\n' << heading << '\n'; }
+
+void PrintFields(const std::string& heading, const Fields& fields) {
+  if (fields.empty()) return;
+  Heading(heading);
+  fields.Print(std::cout);
 }
 
-void PrintCredits(const std::string& heading, const ZelCredits& credits, bool cast) {
-  std::cout << '\n' << heading << " (" << credits.CountLong() << ")\n";
-  if (credits.empty()) return;
+void PrintText(const std::string& heading, const std::string& rich_text) {
+  const std::string text = serve::PlainText(rich_text);
+  if (text.empty()) return;
+  Heading(heading);
+  std::cout << text << '\n';
+}
+
+// A cast or crew list in credit order. A divider opens a new group under its caption as a
+// heading; an end divider closes the group with an empty line.
+void PrintCredits(const std::string& heading, const Json& credits, bool cast) {
   std::vector<std::vector<std::string>> rows;
-  for (const auto& credit : credits.All()) {
-    std::string notes;
-    if (cast && credit->IsVoice()) notes += "voice ";
-    if (credit->IsUncredited()) notes += "uncredited ";
-    if (credit->IsCreditOnly()) notes += "credit only ";
-    if (!notes.empty()) notes.pop_back();
-    const std::string common = credit->CommonName() == credit->Name() ? "" : credit->CommonName();
-    rows.push_back({std::to_string(credit->Position()), credit->Name(), common, credit->Role(),
-                    YearText(credit->BirthYear()), notes});
-  }
-  PrintTable(std::cout, {"Pos", "Name", "Common name", cast ? "Role" : "Job", "Born", "Notes"},
-             rows);
-}
-
-std::string Flags(std::initializer_list<std::pair<bool, const char*>> flags) {
-  std::string text;
-  for (const auto& [set, name] : flags) {
-    if (set) text += (text.empty() ? "" : ", ") + std::string(name);
-  }
-  return text;
-}
-
-void PrintProfile(ZelProfile& profile) {
-  std::cout << profile.Title();
-  if (profile.ProductionYear() != 0) std::cout << " (" << profile.ProductionYear() << ")";
-  std::cout << '\n';
-  std::vector<std::pair<std::string, std::string>> fields = {
-      {"Profile", profile.ProfileID()},
-      {"Original title", profile.OriginalTitle()},
-      {"Sort title", profile.SortTitle()},
-      {"Medium", profile.Medium()},
-      {"Released", profile.ReleaseDate() == Date::Zero() ? "" : FormatDate(profile.ReleaseDate())},
-      {"Running time",
-       profile.RunningTime() == 0 ? "" : std::to_string(profile.RunningTime()) + " min"},
-      {"Rating", profile.Rating() +
-                     (profile.RatingSystem().empty() ? "" : " (" + profile.RatingSystem() + ")")},
-      {"Collection",
-       profile.CollectionType() +
-           (profile.CollectionNumber().empty() ? "" : " #" + profile.CollectionNumber())},
-      {"UPC", profile.UPC()},
-      {"Country", profile.CountryOfOrigin()},
-      {"Genres", JoinTexts(*profile.Genres())},
+  int64_t count = 0;
+  const auto break_group = [&] {
+    if (!rows.empty() && !rows.back().empty()) rows.push_back({});
   };
-  for (const auto& [label, value] : fields) {
-    if (!value.empty()) std::cout << "  " << label << ": " << value << '\n';
-  }
-  PrintCredits("Cast", *profile.Cast(), true);
-  PrintCredits("Crew", *profile.Crew(), false);
-
-  const auto discs = profile.Discs();
-  std::cout << "\nDiscs (" << discs->CountLong() << ")\n";
-  if (!discs->empty()) {
-    std::vector<std::vector<std::string>> rows;
-    for (const auto& disc : discs->All()) {
-      rows.push_back({std::to_string(disc->Number()), disc->DescriptionSideA(),
-                      disc->DescriptionSideB(), disc->Location(), disc->Slot(),
-                      Flags({{disc->DualSided(), "dual sided"},
-                             {disc->DualLayered(), "dual layered"},
-                             {disc->Flipper(), "flipper"}})});
+  for (const Json& credit : credits) {
+    if (credit.contains("Divider")) {
+      const std::string kind = serve::Str(credit, "Divider");
+      const std::string caption = serve::Str(credit, "Caption");
+      break_group();
+      if (kind != "End" && !caption.empty()) {
+        rows.push_back({caption + (kind == "Divider" ? "" : " (" + ToLower(kind) + ")")});
+      }
+      continue;
     }
-    PrintTable(std::cout, {"No", "Side A", "Side B", "Location", "Slot", "Notes"}, rows);
+    ++count;
+    const std::string name = serve::Str(credit, "Name");
+    const std::string common = serve::Str(credit, "CommonName");
+    rows.push_back({name, common == name ? "" : common, serve::Str(credit, "Role"),
+                    serve::YearText(credit, "BirthYear"), Joined(serve::CreditMarks(credit))});
   }
+  while (!rows.empty() && rows.back().empty()) rows.pop_back();
+  if (rows.empty()) return;
+  Heading(heading + " (" + std::to_string(count) + ")");
+  PrintTable(std::cout, {"Name", "Common name", cast ? "Role" : "Job", "Born", "Notes"}, rows);
+}
 
-  const auto video = profile.Video();
-  const std::string video_text =
-      Flags({{!video->AspectRatio().empty(), video->AspectRatio().c_str()},
-             {!video->VideoStandard().empty(), video->VideoStandard().c_str()},
-             {video->Anamorphic(), "anamorphic"},
-             {video->LetterBox(), "letterbox"},
-             {video->PanAndScan(), "pan and scan"},
-             {video->FullFrame(), "full frame"}});
-  std::cout << "\nVideo: " << (video_text.empty() ? "(none)" : video_text) << '\n';
-  const auto audio = profile.Audio();
-  std::cout << "\nAudio (" << audio->CountLong() << ")\n";
-  if (!audio->empty()) {
-    std::vector<std::vector<std::string>> rows;
-    for (const auto& format : audio->All()) {
-      rows.push_back({std::to_string(format->Position()), format->Language(), format->Compression(),
-                      format->Channels()});
-    }
-    PrintTable(std::cout, {"Pos", "Language", "Compression", "Channels"}, rows);
+void PrintTableSection(const std::string& heading, size_t count,
+                       const std::vector<std::string>& header,
+                       const std::vector<std::vector<std::string>>& rows) {
+  if (rows.empty()) return;
+  Heading(heading + " (" + std::to_string(count) + ")");
+  PrintTable(std::cout, header, rows);
+}
+
+// Everything the title page shows, in its order: what a collector reads first, then the lists,
+// the formats, the awards, what the collection knows of its copy, and the catalogue's own fields.
+void PrintTitle(const Json& title) {
+  using serve::Member;
+  using serve::Str;
+  std::cout << Str(title, "Title");
+  if (!serve::YearText(title, "ProductionYear").empty()) {
+    std::cout << " (" << serve::YearText(title, "ProductionYear") << ")";
   }
+  std::cout << '\n';
+  std::vector<std::string> marks;
+  if (const std::string type = serve::CollectionMark(Str(title, "CollectionType")); !type.empty()) {
+    marks.push_back(type);
+  }
+  if (!Member(title, "LoanInfo").is_null()) marks.emplace_back("on loan");
+  if (!marks.empty()) std::cout << "  (" << Joined(marks) << ")\n";
+  Fields facts;
+  facts.Add("Medium", Str(title, "Medium"));
+  facts.Add("Rating", serve::RatingText(title));
+  if (serve::Int(title, "RunningTime")) {
+    facts.Add("Running time", Str(title, "RunningTime") + " minutes");
+  }
+  facts.Add("Genres", serve::Joined(Member(title, "Genres")));
+  if (Str(title, "OriginalTitle") != Str(title, "Title")) {
+    facts.Add("Original title", Str(title, "OriginalTitle"));
+  }
+  facts.Add("Edition", Str(title, "Description"));
+  facts.Add("Country of origin", Str(title, "CountryOfOrigin"));
+  facts.Add("Released", Str(title, "ReleaseDate"));
+  facts.Add("Regions", serve::RegionsText(Member(title, "Regions")));
+  if (const Json& parent = Member(title, "ParentProfile"); !parent.is_null()) {
+    std::string part_of = Str(parent, "Title");
+    if (serve::Int(parent, "ProductionYear")) part_of += " (" + Str(parent, "ProductionYear") + ")";
+    facts.Add("Part of", part_of + ", " + Str(parent, "ProfileID"));
+  }
+  facts.Print(std::cout);
+  PrintText("Overview", Str(title, "Overview"));
+
+  PrintCredits("Cast", Member(title, "Cast"), true);
+  PrintCredits("Crew", Member(title, "Crew"), false);
+
+  std::vector<std::vector<std::string>> parts;
+  for (const Json& child : Member(title, "ChildProfiles")) {
+    parts.push_back(
+        {Str(child, "ProfileID"), Str(child, "Title"), serve::YearText(child, "ProductionYear")});
+  }
+  for (const Json& missing : Member(title, "MissingChildProfiles")) {
+    parts.push_back(
+        {serve::ShownId(missing.get<std::string>()), "(missing from the catalogue)", ""});
+  }
+  PrintTableSection("In this box set", parts.size(), {"ProfileID", "Title", "Year"}, parts);
+  std::vector<std::vector<std::string>> episodes;
+  for (const Json& episode : Member(title, "Episodes")) {
+    episodes.push_back({Str(episode, "EpisodeID"), serve::EpisodeLabel(episode)});
+  }
+  PrintTableSection("Episodes on these discs", episodes.size(), {"EpisodeID", "Episode"}, episodes);
+
+  std::vector<std::vector<std::string>> discs;
+  for (const Json& disc : Member(title, "Discs")) {
+    discs.push_back({Str(disc, "Number"), serve::DiscSideText(disc, false),
+                     serve::DiscSideText(disc, true), serve::DiscPlaceText(disc),
+                     Joined(serve::DiscMarks(disc))});
+  }
+  PrintTableSection("Discs", discs.size(), {"No", "Side A", "Side B", "Location", "Notes"}, discs);
+
+  Fields formats;
+  formats.Add("Video", serve::VideoText(Member(title, "Video")));
+  std::vector<std::string> audio, studios;
+  for (const Json& track : Member(title, "Audio")) audio.push_back(serve::AudioText(track));
+  formats.Add("Audio", audio);
+  formats.Add("Subtitles", serve::Joined(Member(title, "Subtitles")));
+  formats.Add("Features", serve::Joined(Member(title, "Features")));
+  for (const Json& studio : Member(title, "Studios")) {
+    const std::string type = Str(studio, "StudioType");
+    studios.push_back(Str(studio, "Name") + (type.empty() ? "" : " (" + type + ")"));
+  }
+  formats.Add("Studios", studios);
+  formats.Add("Review", serve::ReviewText(Member(title, "Review")));
+  formats.Add("Case", Str(title, "CaseType"));
+  PrintFields("Formats", formats);
+
+  std::vector<std::vector<std::string>> awards;
+  for (const Json& award : Member(title, "Awards")) {
+    awards.push_back({Str(award, "Award"), serve::YearText(award, "Year"), Str(award, "Category"),
+                      serve::Joined(Member(award, "Nominees")),
+                      serve::Bool(award, "HasWon") ? "Won" : "Nominated"});
+  }
+  PrintTableSection("Awards", awards.size(), {"Award", "Year", "Category", "Nominee", "Result"},
+                    awards);
+
+  Fields owner;
+  if (const Json& srp = Member(title, "SRP"); !srp.is_null()) {
+    owner.Add("Retail price", serve::Amount(Member(srp, "Value"), Str(srp, "CurrencyID")));
+  }
+  if (const Json& purchase = Member(title, "PurchaseInfo"); !purchase.is_null()) {
+    owner.Add("Price paid", serve::Amount(Member(purchase, "Price"), Str(purchase, "CurrencyID")));
+    owner.Add("Purchased", Str(purchase, "PurchaseDate"));
+    owner.Add("Purchased at", Str(purchase, "PurchasePlaceName"));
+  }
+  if (const Json& loan = Member(title, "LoanInfo"); !loan.is_null()) {
+    owner.Add("On loan", serve::LoanText(loan));
+  }
+  std::vector<std::string> tags, events;
+  for (const Json& tag : Member(title, "Tags")) tags.push_back(serve::TagText(tag));
+  owner.Add("Tags", tags);
+  for (const Json& event : Member(title, "Events")) events.push_back(serve::EventText(event));
+  owner.Add("Events", events);
+  owner.Add("Collection number", Str(title, "CollectionNumber"));
+  if (serve::Int(title, "WishListPriority")) {
+    owner.Add("Wish list priority", Str(title, "WishListPriority"));
+  }
+  if (serve::Int(title, "CountAs") > 1) owner.Add("Counts as", Str(title, "CountAs"));
+  PrintFields("In the collection", owner);
+  PrintText("Notes", Str(title, "Notes"));
+  PrintText("Easter eggs", Str(title, "EasterEggs"));
+
+  Fields details;
+  details.Add("Sort title", Str(title, "SortTitle"));
+  details.Add("Original sort title", Str(title, "OriginalSortTitle"));
+  details.Add("UPC", Str(title, "UPC"));
+  details.Add("Locality", Str(title, "Locality"));
+  details.Add("Data source", Str(title, "DataSource"));
+  details.Add("Profile time stamp", Str(title, "ProfileTimeStamp"));
+  details.Add("Last edited", Str(title, "LastEdited"));
+  details.Add("Profile ID", Str(title, "ProfileID"));
+  PrintFields("Catalogue details", details);
 }
 
 void RunProfiles(const std::string& path, bool json) {
@@ -198,7 +254,7 @@ void RunProfiles(const std::string& path, bool json) {
                       {"ProductionYear", profile->ProductionYear()},
                       {"Medium", profile->Medium()}});
     }
-    std::cout << list.dump(2) << '\n';
+    PrintJson(std::cout, list);
     return;
   }
   std::vector<std::vector<std::string>> rows;
@@ -212,11 +268,11 @@ void RunProfiles(const std::string& path, bool json) {
 void RunShow(const std::string& path, const std::string& profile_id, bool json) {
   Control control;
   auto database = OpenCatalogue(control, path);
-  auto profile = FindProfile(*database, path, profile_id);
+  const Json title = FindTitle(*database, path, profile_id);
   if (json) {
-    std::cout << ProfileJson(*profile).dump(2) << '\n';
+    PrintJson(std::cout, title);
   } else {
-    PrintProfile(*profile);
+    PrintTitle(title);
   }
 }
 
@@ -232,10 +288,16 @@ void AddProfileCommands(CLI::App& app) {
   profiles->add_flag("--json", json, "Print JSON for scripts");
   profiles->callback([] { RunProfiles(path, json); });
 
-  auto* show = app.add_subcommand(
-      "show", "Show one profile: titles, key fields, cast and crew, discs and formats");
+  auto* show =
+      app.add_subcommand("show", "Show one title with everything its page in zel serve shows");
+  show->footer(
+      "The facts and the overview; cast and crew in credit order under their group headings, "
+      "with common names; box-set parts (those missing from the catalogue by ID); episodes on "
+      "the discs; discs and formats; awards; prices, purchase, loan, tags and events; notes; the "
+      "catalogue's own fields. --json prints what /api/title/ID of zel serve answers.");
   show->add_option("FILE", path, "Catalogue file")->required();
-  show->add_option("PROFILEID", profile_id, "Identifier of the profile")->required();
+  show->add_option("PROFILEID", profile_id, "Identifier of the title (zel profiles lists them)")
+      ->required();
   show->add_flag("--json", json, "Print JSON for scripts");
   show->callback([] { RunShow(path, profile_id, json); });
 }

@@ -135,15 +135,7 @@ int32_t NumberParam(const httplib::Request& request, const char* name, int32_t f
 int ChoiceParam(const httplib::Request& request, const char* name,
                 const std::vector<NamedValue>& choices, int fallback) {
   const std::string text = request.get_param_value(name);
-  if (text.empty()) return fallback;
-  std::string known;
-  for (const NamedValue& choice : choices) {
-    if (EqualsIgnoreCase(choice.name, text)) return choice.value;
-    known += (known.empty() ? "" : ", ") + std::string(choice.name);
-  }
-  throw QueryError("Unknown " + std::string(name) + " '" +
-                   text.substr(0, std::min(text.size(), kMaxFilterLength)) + "': it is one of " +
-                   known + ".");
+  return text.empty() ? fallback : ChoiceOf(name, text, choices);
 }
 
 const std::vector<NamedValue> kOrders = {{"asc", 0}, {"desc", 1}};
@@ -190,13 +182,6 @@ TitleQuery TitleQueryOf(const httplib::Request& request) {
   }
   query.page = NumberParam(request, "page", 1, 1, 1000000);
   return query;
-}
-
-Date Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return Date::FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <utility>
 
 namespace zel::serve {
 
@@ -81,8 +82,42 @@ bool AllowedTag(std::string_view text, size_t at, std::string& name, bool& closi
   return true;
 }
 
-constexpr std::string_view kKeptReferences[] = {"&amp;", "&lt;",   "&gt;",  "&quot;",
-                                                "&#39;", "&apos;", "&nbsp;"};
+// The character references the formatting keeps, with the character each stands for.
+constexpr std::pair<std::string_view, char const*> kKeptReferences[] = {
+    {"&amp;", "&"}, {"&lt;", "<"},   {"&gt;", ">"},  {"&quot;", "\""},
+    {"&#39;", "'"}, {"&apos;", "'"}, {"&nbsp;", " "}};
+
+// Reads an overview or note: `tag(name, closing)` for each allowed formatting tag,
+// `reference(written, character)` for each kept character reference, and `character(c)` for
+// everything else but carriage returns.
+template <class Tag, class Reference, class Character>
+void ReadRichText(std::string_view text, Tag tag, Reference reference, Character character) {
+  std::string name;
+  bool closing = false;
+  size_t length = 0;
+  for (size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    if (c == '<' && AllowedTag(text, i, name, closing, length)) {
+      i += length;
+      tag(name, closing);
+      continue;
+    }
+    if (c == '&') {
+      bool kept = false;
+      for (const auto& [written, stands_for] : kKeptReferences) {
+        if (text.substr(i, written.size()) == written) {
+          reference(written, stands_for);
+          i += written.size();
+          kept = true;
+          break;
+        }
+      }
+      if (kept) continue;
+    }
+    if (c != '\r') character(c);
+    ++i;
+  }
+}
 
 }  // namespace
 
@@ -95,55 +130,50 @@ std::string RichText(std::string_view text) {
       open.pop_back();
     }
   };
-  std::string name;
-  bool closing = false;
-  size_t length = 0;
-  for (size_t i = 0; i < text.size();) {
-    const char c = text[i];
-    if (c == '<' && AllowedTag(text, i, name, closing, length)) {
-      i += length;
-      if (name == "br") {
-        out += "<br>";
-      } else if (name == "p") {
-        close_all();
-        if (!out.ends_with("<p>")) out += "</p>\n<p>";
-      } else if (!closing) {
-        open += name[0];
-        out += "<" + name + ">";
-      } else if (const size_t at = open.rfind(name[0]); at != std::string::npos) {
-        // Elements opened inside this one close with it.
-        while (open.size() > at) {
-          out += std::string("</") + open.back() + ">";
-          open.pop_back();
+  ReadRichText(
+      text,
+      [&](const std::string& name, bool closing) {
+        if (name == "br") {
+          out += "<br>";
+        } else if (name == "p") {
+          close_all();
+          if (!out.ends_with("<p>")) out += "</p>\n<p>";
+        } else if (!closing) {
+          open += name[0];
+          out += "<" + name + ">";
+        } else if (const size_t at = open.rfind(name[0]); at != std::string::npos) {
+          // Elements opened inside this one close with it.
+          while (open.size() > at) {
+            out += std::string("</") + open.back() + ">";
+            open.pop_back();
+          }
         }
-      }
-      continue;
-    }
-    if (c == '&') {
-      bool kept = false;
-      for (std::string_view reference : kKeptReferences) {
-        if (text.substr(i, reference.size()) == reference) {
-          out += reference;
-          i += reference.size();
-          kept = true;
-          break;
-        }
-      }
-      if (kept) continue;
-    }
-    if (c == '\n') {
-      out += "<br>";
-    } else if (c != '\r') {
-      out += Escape(std::string_view(&c, 1));
-    }
-    ++i;
-  }
+      },
+      [&](std::string_view written, const char*) { out += written; },
+      [&](char c) { out += c == '\n' ? std::string("<br>") : Escape(std::string_view(&c, 1)); });
   close_all();
   out += "</p>";
   // A paragraph break at either end leaves an empty paragraph behind.
   if (out.starts_with("<p></p>\n")) out.erase(0, 8);
   if (out.ends_with("\n<p></p>")) out.erase(out.size() - 8);
   return out + "\n";
+}
+
+std::string PlainText(std::string_view text) {
+  std::string out;
+  ReadRichText(
+      text,
+      [&](const std::string& name, bool) {
+        if (name == "br") {
+          out += '\n';
+        } else if (name == "p" && !out.empty() && !out.ends_with("\n\n")) {
+          out += out.ends_with('\n') ? "\n" : "\n\n";
+        }
+      },
+      [&](std::string_view, const char* character) { out += character; },
+      [&](char c) { out += c; });
+  while (out.ends_with('\n')) out.pop_back();
+  return out;
 }
 
 std::string CoverPlaceholder(std::string_view title, bool small) {

@@ -29,6 +29,11 @@ std::string Anchor(std::string_view prefix, std::string_view value, std::string_
 // references &amp; &lt; &gt; &quot; &#39; &apos; and &nbsp; stay as they are.
 std::string RichText(std::string_view text);
 
+// The same text for a terminal: the formatting tags RichText renders are dropped, <br> becomes a
+// line break and <p> a blank line, the character references it keeps are decoded (&nbsp; to a
+// blank); every other tag stays as it is written. No line break at the end.
+std::string PlainText(std::string_view text);
+
 // The stand-in for a missing cover: a tinted box carrying the title, its tint chosen from the
 // title so that neighbours differ. `small` for grids and lists.
 std::string CoverPlaceholder(std::string_view title, bool small);

@@ -9,41 +9,10 @@
 #include "frame/text.h"
 #include "serve_charts.h"
 #include "serve_html.h"
+#include "serve_text.h"
 
 namespace zel::serve {
 namespace {
-
-std::string Str(const Json& json, const char* key) {
-  const auto found = json.find(key);
-  if (found == json.end() || found->is_null()) return {};
-  if (found->is_string()) return found->get<std::string>();
-  return found->dump();
-}
-
-bool Bool(const Json& json, const char* key) {
-  const auto found = json.find(key);
-  return found != json.end() && found->is_boolean() && found->get<bool>();
-}
-
-int64_t Int(const Json& json, const char* key) {
-  const auto found = json.find(key);
-  return found != json.end() && found->is_number() ? found->get<int64_t>() : 0;
-}
-
-const Json& Member(const Json& json, const char* key) {
-  static const Json kNull;
-  const auto found = json.find(key);
-  return found == json.end() ? kNull : *found;
-}
-
-std::string YearText(const Json& json, const char* key) {
-  const int64_t year = Int(json, key);
-  return year == 0 ? std::string() : std::to_string(year);
-}
-
-std::string Plural(int64_t count, std::string_view one, std::string_view many) {
-  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
-}
 
 std::string Mark(std::string_view text) {
   return " <span class=\"mark\">" + Escape(text) + "</span>";
@@ -51,20 +20,14 @@ std::string Mark(std::string_view text) {
 
 std::string Marks(const Json& credit) {
   std::string marks;
-  if (Bool(credit, "IsVoice")) marks += Mark("voice");
-  if (Bool(credit, "IsUncredited")) marks += Mark("uncredited");
-  if (Bool(credit, "IsCreditOnly")) marks += Mark("credit only");
-  if (Bool(credit, "IsRegular")) marks += Mark("regular");
+  for (const std::string& mark : CreditMarks(credit)) marks += Mark(mark);
   return marks;
 }
 
 // The marks of a title that is not simply on the shelf: ordered, wished for, lent out.
 std::string TitleMarks(const Json& title) {
-  const std::string type = Str(title, "CollectionType");
-  std::string marks;
-  if (type == "OnOrder") marks += Mark("on order");
-  if (type == "WishList") marks += Mark("wish list");
-  if (type == "Other") marks += Mark("other");
+  const std::string type = CollectionMark(Str(title, "CollectionType"));
+  std::string marks = type.empty() ? std::string() : Mark(type);
   if (Bool(title, "OnLoan")) marks += Mark("on loan");
   return marks;
 }
@@ -78,14 +41,10 @@ std::string TitleLink(const Json& title) {
 
 // "Series title – 1x03 Episode title", linked to the episode on its series page.
 std::string EpisodeLink(const Json& episode) {
-  std::string series = Str(episode, "SeriesTitle");
-  if (series.empty()) series = Str(episode, "ShowID");
-  std::string label = series + " \xE2\x80\x93 " + Str(episode, "Season") + "x" +
-                      Str(episode, "Number") + " " + Str(episode, "Title");
   return "<a href=\"" +
          Escape(Link("/series/", Str(episode, "ShowID")) + "#ep-" +
                 EncodeSegment(Str(episode, "EpisodeID"))) +
-         "\">" + Escape(label) + "</a>";
+         "\">" + Escape(EpisodeLabel(episode)) + "</a>";
 }
 
 std::string Field(std::string_view label, const std::string& value_html) {
@@ -100,19 +59,6 @@ std::string TextField(std::string_view label, const std::string& text) {
 std::string Section(std::string_view heading, const std::string& body) {
   if (body.empty()) return {};
   return "<section>\n<h2>" + Escape(heading) + "</h2>\n" + body + "</section>\n";
-}
-
-std::string Joined(const Json& list) {
-  std::string out;
-  for (const Json& item : list) out += (out.empty() ? "" : ", ") + item.get<std::string>();
-  return out;
-}
-
-std::string Amount(const Json& value, const std::string& currency) {
-  if (!value.is_number()) return {};
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.2f", value.get<double>());
-  return currency.empty() ? buffer : std::string(buffer) + " " + currency;
 }
 
 // An address with query values, each encoded; empty values are left out.
@@ -509,14 +455,7 @@ std::string TitlePage(const Json& data) {
   std::string facts;
   facts += TextField("Year", YearText(data, "ProductionYear"));
   facts += TextField("Medium", Str(data, "Medium"));
-  std::string rating = Str(data, "Rating");
-  if (!rating.empty() && !Str(data, "RatingSystem").empty()) {
-    rating += " (" + Str(data, "RatingSystem") + ")";
-  }
-  if (!rating.empty() && !Str(data, "RatingDetails").empty()) {
-    rating += ": " + Str(data, "RatingDetails");
-  }
-  facts += TextField("Rating", rating);
+  facts += TextField("Rating", RatingText(data));
   if (Int(data, "RunningTime")) {
     facts += TextField("Running time", std::to_string(Int(data, "RunningTime")) + " minutes");
   }
@@ -532,21 +471,12 @@ std::string TitlePage(const Json& data) {
   facts += TextField("Edition", Str(data, "Description"));
   facts += TextField("Country of origin", Str(data, "CountryOfOrigin"));
   facts += TextField("Released", Str(data, "ReleaseDate"));
-  std::string regions;
-  for (const Json& region : Member(data, "Regions")) {
-    // Region 0 is the code of discs that play in every region.
-    const std::string text = region.get<std::string>();
-    regions += (regions.empty() ? "" : ", ") + (text == "0" ? std::string("All") : text);
-  }
-  facts += TextField("Regions", regions);
+  facts += TextField("Regions", RegionsText(Member(data, "Regions")));
   if (!Member(data, "ParentProfile").is_null()) {
     facts += Field("Part of", TitleLink(Member(data, "ParentProfile")));
   }
-  std::string marks;
-  const std::string type = Str(data, "CollectionType");
-  if (type == "OnOrder") marks += Mark("on order");
-  if (type == "WishList") marks += Mark("wish list");
-  if (type == "Other") marks += Mark("other");
+  const std::string type = CollectionMark(Str(data, "CollectionType"));
+  std::string marks = type.empty() ? std::string() : Mark(type);
   if (!Member(data, "LoanInfo").is_null()) marks += Mark("on loan");
   std::string body = "<div class=\"headline\">\n<div class=\"covers\">" + cover_html + "</div>\n" +
                      "<div class=\"facts\">\n" +
@@ -565,9 +495,8 @@ std::string TitlePage(const Json& data) {
     children += "<li>" + TitleLink(child) + "</li>\n";
   }
   for (const Json& missing : Member(data, "MissingChildProfiles")) {
-    std::string id = missing.get<std::string>();
-    if (id.starts_with("Key_")) id.erase(0, 4);
-    children += "<li>" + Escape(id) + Mark("missing from the catalogue") + "</li>\n";
+    children += "<li>" + Escape(ShownId(missing.get<std::string>())) +
+                Mark("missing from the catalogue") + "</li>\n";
   }
   if (!children.empty()) body += Section("In this box set", "<ul>\n" + children + "</ul>\n");
   std::string episodes;
@@ -580,20 +509,11 @@ std::string TitlePage(const Json& data) {
 
   std::string discs;
   for (const Json& disc : Member(data, "Discs")) {
-    std::string side_a = Str(disc, "DescriptionSideA");
-    if (!Str(disc, "LabelSideA").empty()) side_a += " [" + Str(disc, "LabelSideA") + "]";
-    std::string side_b = Str(disc, "DescriptionSideB");
-    if (!Str(disc, "LabelSideB").empty()) side_b += " [" + Str(disc, "LabelSideB") + "]";
     std::string notes;
-    if (Bool(disc, "DualSided")) notes += Mark("dual sided");
-    if (Bool(disc, "DualLayered")) notes += Mark("dual layered");
-    if (Bool(disc, "Flipper")) notes += Mark("flipper");
-    std::string place = Str(disc, "Location");
-    if (!Str(disc, "Slot").empty()) {
-      place += (place.empty() ? "slot " : ", slot ") + Str(disc, "Slot");
-    }
-    discs += "<tr><td>" + Escape(Str(disc, "Number")) + "</td><td>" + Escape(side_a) + "</td><td>" +
-             Escape(side_b) + "</td><td>" + Escape(place) + "</td><td>" + notes + "</td></tr>\n";
+    for (const std::string& mark : DiscMarks(disc)) notes += Mark(mark);
+    discs += "<tr><td>" + Escape(Str(disc, "Number")) + "</td><td>" +
+             Escape(DiscSideText(disc, false)) + "</td><td>" + Escape(DiscSideText(disc, true)) +
+             "</td><td>" + Escape(DiscPlaceText(disc)) + "</td><td>" + notes + "</td></tr>\n";
   }
   if (!discs.empty()) {
     body += Section("Discs",
@@ -604,25 +524,10 @@ std::string TitlePage(const Json& data) {
                         discs + "</tbody>\n</table></div>\n");
   }
 
-  const Json& video = Member(data, "Video");
-  std::string video_text = Str(video, "VideoStandard");
-  if (!Str(video, "AspectRatio").empty()) {
-    video_text += (video_text.empty() ? "" : ", ") + Str(video, "AspectRatio") + ":1";
-  }
-  for (const auto& [key, label] :
-       {std::pair{"Anamorphic", "16:9 enhanced"}, std::pair{"LetterBox", "letterbox"},
-        std::pair{"PanAndScan", "pan and scan"}, std::pair{"FullFrame", "full frame"}}) {
-    if (Bool(video, key)) video_text += std::string(video_text.empty() ? "" : ", ") + label;
-  }
-  std::string format = TextField("Video", video_text);
+  std::string format = TextField("Video", VideoText(Member(data, "Video")));
   std::string audio;
-  for (const Json& track : Member(data, "Audio")) {
-    std::string line = Str(track, "Language");
-    for (const char* key : {"Compression", "Channels"}) {
-      if (!Str(track, key).empty()) line += (line.empty() ? "" : ", ") + Str(track, key);
-    }
-    audio += "<li>" + Escape(line) + "</li>";
-  }
+  for (const Json& track : Member(data, "Audio"))
+    audio += "<li>" + Escape(AudioText(track)) + "</li>";
   if (!audio.empty()) format += Field("Audio", "<ul class=\"plain\">" + audio + "</ul>");
   format += TextField("Subtitles", Joined(Member(data, "Subtitles")));
   format += TextField("Features", Joined(Member(data, "Features")));
@@ -635,13 +540,7 @@ std::string TitlePage(const Json& data) {
         "</li>";
   }
   if (!studios.empty()) format += Field("Studios", "<ul class=\"plain\">" + studios + "</ul>");
-  const Json& review = Member(data, "Review");
-  if (Int(review, "Film") || Int(review, "Video") || Int(review, "Audio") ||
-      Int(review, "Extras")) {
-    format += TextField("Review", "film " + Str(review, "Film") + ", video " +
-                                      Str(review, "Video") + ", audio " + Str(review, "Audio") +
-                                      ", extras " + Str(review, "Extras"));
-  }
+  format += TextField("Review", ReviewText(Member(data, "Review")));
   format += TextField("Case", Str(data, "CaseType"));
   if (!format.empty()) body += Section("Formats", "<dl class=\"fields\">\n" + format + "</dl>\n");
 
@@ -658,23 +557,16 @@ std::string TitlePage(const Json& data) {
     owner += TextField("Purchased at", Str(purchase, "PurchasePlaceName"));
   }
   const Json& loan = Member(data, "LoanInfo");
-  if (!loan.is_null()) {
-    std::string text = "to " + Str(loan, "UserID");
-    if (!Str(loan, "LoanedDue").empty()) text += ", due " + Str(loan, "LoanedDue");
-    owner += TextField("On loan", text);
-  }
+  if (!loan.is_null()) owner += TextField("On loan", LoanText(loan));
   std::string tags;
   for (const Json& tag : Member(data, "Tags")) {
-    const std::string name = Str(tag, "LongName").empty() ? Str(tag, "Name") : Str(tag, "LongName");
+    const std::string name = TagText(tag);
     tags += "<li>" + Anchor("/titles?collection=all&tag=", name, name) + "</li>";
   }
   if (!tags.empty()) owner += Field("Tags", "<ul class=\"plain\">" + tags + "</ul>");
   std::string events;
   for (const Json& event : Member(data, "Events")) {
-    std::string line = Str(event, "TimeStamp") + " " + Str(event, "EventType");
-    if (!Str(event, "UserID").empty()) line += " (" + Str(event, "UserID") + ")";
-    if (!Str(event, "Comment").empty()) line += ": " + Str(event, "Comment");
-    events += "<li>" + Escape(line) + "</li>";
+    events += "<li>" + Escape(EventText(event)) + "</li>";
   }
   if (!events.empty()) owner += Field("Events", "<ul class=\"plain\">" + events + "</ul>");
   owner += TextField("Collection number", Str(data, "CollectionNumber"));
@@ -933,37 +825,31 @@ std::string StatsPage(const Json& data) {
   const std::string scope = collection == "all" ? "" : "collection=" + collection + "&";
   const auto bars = [&](const char* list, const char* key, const char* filter, size_t limit) {
     std::vector<Bar> out;
-    int64_t rest = 0;
-    for (const Json& item : Member(data, list)) {
-      const int64_t titles = Int(item, "Titles");
-      if (out.size() == limit) {
-        rest += titles;
-        continue;
-      }
-      std::string label = Str(item, key);
+    for (const ShownCount& count : ShownCounts(Member(data, list), key, limit)) {
       std::string link;
-      if (filter && !label.empty()) link = "/titles?" + scope + filter + "=" + EncodeSegment(label);
-      if (label.empty()) label = "(none)";
-      out.push_back({label, static_cast<double>(titles), std::to_string(titles), link});
+      if (filter && !count.others && !count.name.empty()) {
+        link = "/titles?" + scope + filter + "=" + EncodeSegment(count.name);
+      }
+      out.push_back({count.name.empty() ? "(none)" : count.name, static_cast<double>(count.titles),
+                     std::to_string(count.titles), link});
     }
-    if (rest) out.push_back({"Others", static_cast<double>(rest), std::to_string(rest), ""});
     return out;
   };
   std::vector<Bar> decades;
   for (const Json& item : Member(data, "Decades")) {
-    const Json& decade = Member(item, "Decade");
-    decades.push_back({decade.is_number() ? Str(item, "Decade") + "s" : "No year",
-                       static_cast<double>(Int(item, "Titles")), Str(item, "Titles"), ""});
+    decades.push_back(
+        {DecadeText(item), static_cast<double>(Int(item, "Titles")), Str(item, "Titles"), ""});
   }
-  body += Section(
-      "The collection",
-      BarChart("Titles by medium", "Medium", "Titles", bars("Media", "Medium", nullptr, 12)) +
-          BarChart("Titles by genre", "Genre", "Titles", bars("Genres", "Genre", "genre", 20)) +
-          BarChart("Titles by decade of production", "Decade", "Titles", decades) +
-          BarChart("Titles by studio", "Studio", "Titles",
-                   bars("Studios", "Studio", "studio", 15)) +
-          BarChart("Titles by country of origin", "Country", "Titles",
-                   bars("Countries", "CountryOfOrigin", nullptr, 15)));
+  body += Section("The collection",
+                  BarChart("Titles by medium", "Medium", "Titles",
+                           bars("Media", "Medium", nullptr, kShownMedia)) +
+                      BarChart("Titles by genre", "Genre", "Titles",
+                               bars("Genres", "Genre", "genre", kShownGenres)) +
+                      BarChart("Titles by decade of production", "Decade", "Titles", decades) +
+                      BarChart("Titles by studio", "Studio", "Titles",
+                               bars("Studios", "Studio", "studio", kShownStudios)) +
+                      BarChart("Titles by country of origin", "Country", "Titles",
+                               bars("Countries", "CountryOfOrigin", nullptr, kShownCountries)));
   // One chart per currency: amounts in different currencies do not add up.
   std::vector<std::string> currencies;
   for (const Json& item : Member(data, "Spending")) {
@@ -1005,14 +891,7 @@ std::string StatsPage(const Json& data) {
        {std::pair{"Overdue", "Overdue"}, std::pair{"Due", "On loan"}}) {
     std::string rows;
     for (const Json& loan : Member(loans, list)) {
-      const Json& days = Member(loan, "Days");
-      std::string when = Str(loan, "LoanedDue");
-      if (days.is_number()) {
-        const int64_t n = days.get<int64_t>();
-        when += n < 0    ? " (" + Plural(-n, "day", "days") + " late)"
-                : n == 0 ? " (today)"
-                         : " (in " + Plural(n, "day", "days") + ")";
-      }
+      const std::string when = DueText(loan);
       rows += "<tr><td>" + Anchor("/title/", Str(loan, "ProfileID"), Str(loan, "Title")) +
               "</td><td>" + Escape(Str(loan, "UserID")) + "</td><td>" + Escape(when) +
               "</td></tr>\n";

@@ -1,6 +1,7 @@
 #include "serve_sql.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "frame/library_state.h"
 #include "frame/text.h"
@@ -86,25 +87,40 @@ int64_t CountOf(ZelDatabase& database, const std::string& sql) {
   return value.IsNull() ? 0 : value.ToLong();
 }
 
+namespace {
+
+// The Role of the rows that the import stores for the headings of a cast or crew list, with the
+// kind each stands for; they are not credits of anybody.
+constexpr std::pair<std::string_view, std::string_view> kDividers[] = {{"[DivGroup]", "Group"},
+                                                                       {"[DivEpisode]", "Episode"},
+                                                                       {"[DivTeam]", "Team"},
+                                                                       {"[DivEnd]", "End"},
+                                                                       {"[Divider]", "Divider"}};
+
+std::string DividerRoles() {
+  std::string list;
+  for (const auto& [role, kind] : kDividers) {
+    list += (list.empty() ? "('" : ", '") + std::string(role) + "'";
+  }
+  return list + ")";
+}
+
+}  // namespace
+
 std::string DividerKind(std::string_view role) {
-  if (role == "[DivGroup]") return "Group";
-  if (role == "[DivEpisode]") return "Episode";
-  if (role == "[DivTeam]") return "Team";
-  if (role == "[DivEnd]") return "End";
-  if (role == "[Divider]") return "Divider";
+  for (const auto& [marker, kind] : kDividers) {
+    if (role == marker) return std::string(kind);
+  }
   return {};
 }
 
-constexpr std::string_view kDividerRoles =
-    "('[DivGroup]', '[DivEpisode]', '[DivTeam]', '[DivEnd]', '[Divider]')";
-
 std::string NotDivider(std::string_view alias) {
   const std::string role = std::string(alias) + ".Role";
-  return "(" + role + " IS NULL OR " + role + " NOT IN " + std::string(kDividerRoles) + ")";
+  return "(" + role + " IS NULL OR " + role + " NOT IN " + DividerRoles() + ")";
 }
 
 std::string IsDivider(std::string_view alias) {
-  return std::string(alias) + ".Role IN " + std::string(kDividerRoles);
+  return std::string(alias) + ".Role IN " + DividerRoles();
 }
 
 std::string InList(const std::vector<std::string>& values) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <map>
 #include <unordered_map>
 
@@ -64,6 +65,13 @@ std::string CollectionCondition(std::string_view alias, CollectionType type) {
       return "(" + column + " <> '' AND " + column + " NOT IN " + known + ")";
   }
   return "1 = 1";
+}
+
+Date Today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return Date::FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
 Json StatsData(ZelDatabase& database, const StatsQuery& query, Date today) {

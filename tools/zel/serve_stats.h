@@ -20,6 +20,9 @@ struct StatsQuery {
   std::optional<CollectionType> collection = CollectionType::kOwned;  // nullopt: every title
 };
 
+// The local date, the `today` of the statistics.
+Date Today();
+
 // Figures over the titles of the chosen collection type; loans over every title, due from
 // `today` on and overdue before it. Lists are sorted by count (most first), decades and spending by
 // year.

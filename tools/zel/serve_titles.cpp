@@ -114,6 +114,17 @@ Json Choices(const std::vector<std::string>& values) { return Json(values); }
 
 }  // namespace
 
+int ChoiceOf(std::string_view what, std::string_view text, const std::vector<NamedValue>& choices) {
+  std::string known;
+  for (const NamedValue& choice : choices) {
+    if (EqualsIgnoreCase(choice.name, text)) return choice.value;
+    known += (known.empty() ? "" : ", ") + std::string(choice.name);
+  }
+  // The text is echoed cut to a length a message can carry.
+  throw QueryError("Unknown " + std::string(what) + " '" + std::string(text.substr(0, 200)) +
+                   "': it is one of " + known + ".");
+}
+
 const std::vector<NamedValue> kTitleSorts = {{"title", static_cast<int>(TitleSort::kTitle)},
                                              {"year", static_cast<int>(TitleSort::kYear)},
                                              {"added", static_cast<int>(TitleSort::kAdded)},

@@ -81,6 +81,10 @@ struct NamedValue {
   std::string_view name;
   int value;
 };
+// The value of the choice named `text` (letter case ignored); QueryError naming `what` and the
+// choices there are otherwise: "Unknown sort 'age': it is one of year, title."
+int ChoiceOf(std::string_view what, std::string_view text, const std::vector<NamedValue>& choices);
+
 // title, year, added (the profile's time stamp), edited, purchased, runtime, rating (the review's
 // film score), price (the price paid).
 extern const std::vector<NamedValue> kTitleSorts;
