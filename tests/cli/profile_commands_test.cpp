@@ -57,35 +57,23 @@ TEST(ZelCli, ProfilesListsOneLinePerProfileBySortTitle) {
   EXPECT_EQ(list[1]["Title"], "Brazil");
 }
 
-TEST(ZelCli, ShowPrintsCreditsWithCommonNamesDiscsAndFormats) {
+// A title made through the model rather than imported; the command's likeness to the title page
+// is tested with the server's.
+TEST(ZelCli, ShowPrintsOneTitleAndNamesAnUnknownOne) {
   testing::TempDir dir;
   std::string id;
   const std::string path = MakeCatalogue(dir, id);
   auto text = RunZel({"show", path, id});
   ASSERT_EQ(text.exit_code, 0) << text.err;
   EXPECT_EQ(text.out.rfind("Alien (1979)\n", 0), 0u);
-  EXPECT_NE(text.out.find("Susan Weaver"), std::string::npos);
-  EXPECT_NE(text.out.find("Ripley"), std::string::npos);
-  EXPECT_NE(text.out.find("Ridley Scott"), std::string::npos);
-  EXPECT_NE(text.out.find("dual layered"), std::string::npos);
-  EXPECT_NE(text.out.find("Dolby Digital"), std::string::npos);
-
+  for (const char* part : {"Sigourney Weaver  Susan Weaver  Ripley", "Ridley Scott", "dual layered",
+                           "English, Dolby Digital, 5.1", "2.35:1"}) {
+    EXPECT_NE(text.out.find(part), std::string::npos) << part << " in\n" << text.out;
+  }
   auto json = RunZel({"show", path, id, "--json"});
   ASSERT_EQ(json.exit_code, 0) << json.err;
-  Json profile = Json::parse(json.out);
-  EXPECT_EQ(profile["Title"], "Alien");
-  EXPECT_EQ(profile["Cast"][0]["CommonName"], "Susan Weaver");
-  EXPECT_EQ(profile["Cast"][0]["BirthYear"], 1949);
-  EXPECT_EQ(profile["Crew"][0]["Role"], "Director");
-  EXPECT_EQ(profile["Discs"][0]["DualLayered"], true);
-  EXPECT_EQ(profile["Video"]["AspectRatio"], "2.35");
-  EXPECT_EQ(profile["Audio"][0]["Channels"], "5.1");
-}
+  EXPECT_EQ(Json::parse(json.out)["Cast"][0]["CommonName"], "Susan Weaver");
 
-TEST(ZelCli, ShowOfAnUnknownProfileFailsWithOneLine) {
-  testing::TempDir dir;
-  std::string id;
-  const std::string path = MakeCatalogue(dir, id);
   auto missing = RunZel({"show", path, "nope"});
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_EQ(missing.err, "zel: No profile 'nope' in " + path + " (error 5)\n");
