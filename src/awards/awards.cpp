@@ -1,6 +1,7 @@
 #include "awards/awards.h"
 
 #include <cmath>
+#include <unordered_map>
 
 #include "awards/award_file.h"
 #include "frame/member_table.h"
@@ -101,6 +102,8 @@ void ZelAward::MarkStored(int64_t row) {
 }
 
 bool ZelAward::ChangedSinceStored() const { return !(Current() == stored_); }
+
+bool ZelAward::MatchesStored(const ZelAward& row) const { return row.Current() == stored_; }
 
 bool ZelAward::StoredAs(std::string_view award, std::optional<int16_t> year) const {
   return stored_row_ != 0 && EqualsFolded(stored_.award, award) && (!year || stored_.year == *year);
@@ -226,8 +229,18 @@ void WriteAwardColumns(store::RecordSet& records, const ZelAward& award, int16_t
 void ZelDatabase::UpdateAwards() {
   if (!awards_) return;
   const int16_t schema = schema_number_;
+  // The rows as they are now: an award counts as stored only while its row still holds what it
+  // was read as. A row another program changed or deleted, or that a rolled-back write never
+  // kept, is neither skipped nor deleted on the award's word.
+  std::unordered_map<int64_t, std::shared_ptr<ZelAward>> rows;
+  {
+    auto records = DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards");
+    for (const auto& row : AwardsFromRecords(*this, *records)->All()) rows[row->StoredRow()] = row;
+  }
   const auto stored_here = [&](const ZelAward& award) {
-    return award.StoredRow() != 0 && award.catalogue().Peek() == this;
+    if (award.StoredRow() == 0 || award.catalogue().Peek() != this) return false;
+    auto row = rows.find(award.StoredRow());
+    return row != rows.end() && award.MatchesStored(*row->second);
   };
   auto removed = awards_->TakeRemoved();
   try {

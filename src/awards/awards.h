@@ -67,6 +67,8 @@ class ZelAward : public Object {
   void MarkStored(int64_t row);
   void ForgetStored() { stored_row_ = 0; }
   bool ChangedSinceStored() const;
+  // Whether `row`, a fresh read of the stored row, still holds what this award was read as.
+  bool MatchesStored(const ZelAward& row) const;
 
  private:
   struct Values {

@@ -55,22 +55,6 @@ TEST(ZelAward, InterfaceAndUpdateAward) {
   EXPECT_ZEL_ERROR(award->UpdateAward(), 30, "Update Award not implemented");
 }
 
-TEST(ZelAwards, AddSetsTheValuesAndAddressesByPositionOnly) {
-  ZelAwards awards;
-  auto award = awards.Add("Oscar", "Best Picture", 2001, "Gladiator", true, "Ann Lee");
-  EXPECT_EQ(award->Award(), "Oscar");
-  EXPECT_EQ(award->Category(), "Best Picture");
-  EXPECT_EQ(award->Year(), 2001);
-  EXPECT_EQ(award->MovieTitle(), "Gladiator");
-  EXPECT_TRUE(award->HasWon());
-  EXPECT_EQ(award->Nominee(), "Ann Lee");
-  EXPECT_EQ(award->MovieYear(), 0);
-  EXPECT_EQ(awards.Item(Variant(1)), award);
-  EXPECT_ZEL_ERROR_NUMBER(awards.Item(Variant("Oscar")), errc::kInvalidArgument);
-  awards.AddAward(award);  // the same object twice is fine without keys
-  EXPECT_EQ(awards.Count(), 2);
-}
-
 TEST_F(AwardsTest, LoadIsOrderedCachedAndSavedBack) {
   Open();
   InsertAward(*db_, "Oscar", 2001, "Best Picture", "Gladiator", true, "Douglas Wick", 2000);

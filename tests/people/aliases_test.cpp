@@ -29,20 +29,6 @@ class AliasesTest : public ::testing::Test {
   std::shared_ptr<ZelDatabase> db_;
 };
 
-TEST(ZelAlias, PropertiesInInterfaceOrder) {
-  auto alias = std::make_shared<ZelAlias>();
-  auto list = GetPropertyList(*alias);
-  const Array& names = *list;
-  ASSERT_EQ(names.Length(), 4u);
-  EXPECT_EQ(names.At(0).ToText(), "AliasName");
-  EXPECT_EQ(names.At(1).ToText(), "CommonName");
-  EXPECT_EQ(names.At(2).ToText(), "BirthYear");
-  EXPECT_EQ(names.At(3).ToText(), "Comment");
-  WriteProperty(*alias, "birthyear", Variant("1950"));
-  EXPECT_EQ(alias->BirthYear(), 1950);
-  EXPECT_ZEL_ERROR_NUMBER(ReadProperty(*alias, "Nope"), errc::kUnknownMember);
-}
-
 TEST_F(AliasesTest, UpdateAliasInsertsButNeverChangesAStoredName) {
   ZelAlias alias;
   alias.SetAliasName("Bob O'Hara");

@@ -106,18 +106,6 @@ TEST_F(DatabaseTest, ReflectionIsTolerantAndListsReadableProperties) {
   EXPECT_EQ(db_->Owner(), "Reflected");
 }
 
-TEST(ZelInfo, ReflectionIsPlain) {
-  ZelInfo info;
-  WriteProperty(info, "Name", Variant("Color"));
-  EXPECT_EQ(info.Name(), "Color");
-  EXPECT_EQ(ReadProperty(info, "name").ToText(), "Color");
-  EXPECT_ZEL_ERROR_NUMBER(ReadProperty(info, "Unknown"), 438);
-  EXPECT_ZEL_ERROR_NUMBER(WriteProperty(info, "Unknown", Variant(1)), 438);
-  auto names = GetPropertyList(info);
-  ASSERT_EQ(names->Length(), 3u);
-  EXPECT_EQ(names->At(2).ToText(), "InfoType");
-}
-
 TEST(ZelInfos, ExistsAndGetInfoFoldAsciiLettersAsTheKeyDoes) {
   ZelInfos infos;
   infos.Add("Color", "Blue");

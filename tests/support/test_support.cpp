@@ -9,6 +9,9 @@
 #include <random>
 #include <sstream>
 
+#include "frame/text.h"
+#include "store/schema.h"
+
 namespace zel::testing {
 
 TempDir::TempDir() {
@@ -78,6 +81,21 @@ CommandResult RunZel(const std::vector<std::string>& args) {
 }
 std::string BinaryDir() { return ZEL_BINARY_DIR; }
 
+namespace {
+
+// The Profiles table of a file of `schema`: the current one without the columns added since.
+std::string ProfilesOf(int16_t schema) {
+  for (std::string statement : TableStatements()) {
+    if (!statement.starts_with("CREATE TABLE Profiles ")) continue;
+    if (schema < 88) statement = ReplaceAll(statement, ", CountAs integer", "");
+    if (schema < 78) statement = ReplaceAll(statement, ", MD5 varchar", "");
+    return statement;
+  }
+  return {};
+}
+
+}  // namespace
+
 void MakeOlderSchema(ZelDatabase& database, int16_t schema) {
   // The flags of the credit and award tables were texts before 76.
   const std::string flag = schema < 76 ? "varchar" : "yesno";
@@ -105,15 +123,7 @@ void MakeOlderSchema(ZelDatabase& database, int16_t schema) {
           std::string(schema >= 84 ? ", InfoType varchar" : "") +
           ", PRIMARY KEY (ProfileID, "
           "InfoName))",
-      "CREATE TABLE Profiles (ProfileID varchar NOT NULL UNIQUE PRIMARY KEY, Medium varchar, "
-      "Title varchar NOT NULL, OriginalTitle varchar, SortTitle varchar, OriginalSortTitle "
-      "varchar, Description varchar, ColNo varchar, ColType varchar, UPC varchar, "
-      "ProfileTimestamp date, Rating varchar, RatingSystem varchar, RatingDetails varchar, "
-      "ProdYear integer, Released date, Runtime integer, CaseType varchar, Overview memo, Notes "
-      "memo, Eastereggs memo, LastEdited date, WishListPriority integer, DataSource varchar, "
-      "Locality varchar, CountryOfOrigin varchar" +
-          std::string(schema >= 88 ? ", CountAs integer" : "") +
-          (schema >= 78 ? ", MD5 varchar" : "") + ")",
+      ProfilesOf(schema),
   };
   for (const std::string& statement : statements) {
     const std::string table = statement.substr(13, statement.find(' ', 13) - 13);
