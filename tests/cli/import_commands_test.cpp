@@ -47,7 +47,7 @@ TEST_F(ZelImportCli, ImportsTheExampleCollectionThenFindsItUnchanged) {
 
   // Every section of the example arrived.
   auto counts = RunZel({"info", catalogue_, "--json"});
-  const Json tables = Json::parse(counts.out)["tables"];
+  const Json tables = Json::parse(counts.out)["Tables"];
   for (const char* table :
        {"Profiles",    "CastCrew",  "Alias",        "BoxSet",  "Discs",     "Regions",
         "VideoFormat", "Features",  "Studios",      "Genres",  "Subtitles", "AudioFormats",
