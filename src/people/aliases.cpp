@@ -56,7 +56,7 @@ void ZelAlias::SaveTo(ZelDatabase& database) {
                                          QuoteSql(alias_name_) + "'");
   if (stored->RecordCount() != 0) {
     const auto row = AliasFromRow(database, *stored);
-    if (row->AliasName() == alias_name_ && row->CommonName() == common_name_ &&
+    if (EqualsFolded(row->AliasName(), alias_name_) && row->CommonName() == common_name_ &&
         row->Comment() == comment_ && row->BirthYear() == birth_year_) {
       return;  // stored already, as it is
     }
