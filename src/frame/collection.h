@@ -2,9 +2,10 @@
 // key.
 //
 // Keys are unique and compared without regard to the case of ASCII letters (FoldKey, the rule the
-// catalogue file keeps); key lookup takes constant time. A duplicate
-// key on Add fails with error 457, an unknown key with error 5, a position outside 1..Count with
-// error 9; the texts of 5 and 9 name the key or position asked for. Items are values or shared object references (adding an object does not copy it).
+// catalogue file keeps); key lookup takes constant time. A duplicate key on Add fails with error
+// 457, an unknown key with error 5, a position outside 1..Count with error 9; the texts of 5 and 9
+// name the key or position asked for. Items are values or shared object references (adding an
+// object does not copy it).
 #pragma once
 
 #include <memory>
