@@ -51,7 +51,7 @@ demo: build
 	build/bin/zel import $(DEMO) examples/collection.xml
 	build/bin/zel info $(DEMO)
 	build/bin/zel sql $(DEMO) "SELECT p.Title, p.Medium, p.Locality, COUNT(c.Name) AS Credits FROM Profiles AS p LEFT JOIN CastCrew AS c ON c.ProfileID = p.ProfileID GROUP BY p.Title, p.Medium, p.Locality ORDER BY p.Title"
-	@echo "Browse the demo catalogue: build/bin/zel serve $(DEMO)  then open http://127.0.0.1:8080/"
+	@echo "Browse the demo catalogue: build/bin/zel serve $(DEMO) --images examples/images  then open http://127.0.0.1:8080/"
 
 install: build
 	cmake --install build --prefix $(PREFIX) --strip
