@@ -1,14 +1,16 @@
 #include "awards/award_file.h"
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <vector>
 
+#include "awards/awards.h"
 #include "awards/nominees.h"
-#include "frame/library_state.h"
 #include "frame/message.h"
 #include "frame/text.h"
 #include "frame/variant.h"
@@ -60,31 +62,66 @@ std::optional<int16_t> OptionalMovieYear(std::string_view text) {
   return ParseYear(text, "The film year");
 }
 
+// Where a nominee text separates two names, and how long the separator is (0: not here). The
+// separators are those of SplitNominees, ", Jr" and the like excepted.
+size_t SeparatorAt(std::string_view text, size_t i) {
+  const std::string_view rest = text.substr(i);
+  if (rest.starts_with(", ")) {
+    for (std::string_view suffix : {", Jr", ", jr", ", Sr", ", sr"}) {
+      if (!rest.starts_with(suffix)) continue;
+      const bool word_follows = rest.size() > suffix.size() &&
+                                (std::isalpha(static_cast<unsigned char>(rest[suffix.size()])) ||
+                                 static_cast<unsigned char>(rest[suffix.size()]) >= 0x80);
+      if (!word_follows) return 0;
+    }
+    return 2;
+  }
+  if (rest.starts_with("; ")) return 2;
+  if (rest.starts_with(" & ")) return 3;
+  if (rest.starts_with(" and ")) return 5;
+  return 0;
+}
+
 // `nominee` with each of its names that is a stored alias replaced by the alias's common name. A
-// leading "role:" part and a parenthesised note after a name play no part in the lookup.
-std::string WithCommonNames(ZelDatabase& database, std::string nominee) {
+// leading "role:" part and a parenthesised note after a name play no part in the lookup. Only a
+// whole name is replaced: "Tom Hale" as an alias leaves "Tom Haley" and "Tom Hales" alone.
+std::string WithCommonNames(ZelDatabase& database, const std::string& nominee) {
   if (nominee.empty()) return nominee;
-  std::string names = nominee;
-  const size_t colon = names.find(':');
-  if (colon != std::string::npos && colon > 0) names = names.substr(colon + 1);
-  if (!names.empty() && names[0] == ' ') names.erase(0, 1);
-  for (std::string name : SplitNominees(names)) {
+  size_t start = 0;
+  const size_t colon = nominee.find(':');
+  if (colon != std::string::npos && colon > 0) start = colon + 1;
+  if (start < nominee.size() && nominee[start] == ' ') ++start;
+  std::string out = nominee.substr(0, start);
+  size_t name_begin = start;
+  for (size_t i = start; i <= nominee.size(); ++i) {
+    const size_t separator = i < nominee.size() ? SeparatorAt(nominee, i) : 0;
+    if (i < nominee.size() && separator == 0) continue;
+    const std::string piece = nominee.substr(name_begin, i - name_begin);
+    const std::vector<std::string> split = SplitNominees(piece);
+    std::string name = split.empty() ? piece : split.front();
     const size_t paren = name.find('(');
     if (paren != std::string::npos && paren >= 2) name = name.substr(0, paren - 1);
-    auto records = database.DbOpenRecordSet("SELECT CommonName FROM Alias WHERE AliasName = '" +
-                                            QuoteSql(name) + "'");
-    if (records->RecordCount() != 0) {
-      nominee = ReplaceAll(nominee, name, records->Value("CommonName").ToTextOrEmpty());
+    std::string replaced = piece;
+    if (!name.empty() && piece.starts_with(name)) {
+      auto records = database.DbOpenRecordSet("SELECT CommonName FROM Alias WHERE AliasName = '" +
+                                              QuoteSql(name) + "'");
+      if (records->RecordCount() != 0) {
+        replaced = records->Value("CommonName").ToTextOrEmpty() + piece.substr(name.size());
+      }
     }
+    out += replaced;
+    if (i < nominee.size()) out += nominee.substr(i, separator);
+    i += separator == 0 ? 0 : separator - 1;
+    name_begin = i + 1;
   }
-  return nominee;
+  return out;
 }
 
 // Adds rows to the Awards table in the columns the active schema has.
 class RowWriter {
  public:
   explicit RowWriter(ZelDatabase& database)
-      : schema_(State().active_db_schema),
+      : schema_(database.SchemaNumber()),
         records_(database.DbOpenRecordSet("SELECT * FROM Awards")) {}
 
   void Add(const AwardRow& row) {
@@ -159,10 +196,15 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-int32_t ImportTextForm(ZelDatabase& database, const std::string& path) {
+// The awards (and, for the XML form, years) whose rows a file replaced, for bringing a loaded
+// award list in step.
+using ReplacedAwards = std::vector<std::pair<std::string, std::optional<int16_t>>>;
+
+int32_t ImportTextForm(ZelDatabase& database, const std::string& path, ReplacedAwards& replaced) {
   const std::vector<std::string> lines = ReadLines(path);
   store::WriteScope scope(database.connection());
   std::optional<RowWriter> writer;
+  std::set<std::string> seen;
   int32_t line_number = 0;
   try {
     for (const std::string& line : lines) {
@@ -179,12 +221,13 @@ int32_t ImportTextForm(ZelDatabase& database, const std::string& path) {
         Raise(errc::kSubscriptOutOfRange, "The line has no award name (field 6)");
       }
       if (fields[5] == "Award") continue;
-      if (!writer) {
-        // The file holds one award, named by its first line; its stored rows give way to the
-        // file's.
+      // The stored rows of each award the file names give way to the file's, so importing a file
+      // again replaces its rows instead of adding them twice.
+      if (seen.insert(FoldKey(fields[5])).second) {
         database.DbExecute("DELETE FROM Awards WHERE Award = '" + QuoteSql(fields[5]) + "'");
-        writer.emplace(database);
+        replaced.emplace_back(fields[5], std::nullopt);
       }
+      if (!writer) writer.emplace(database);
       if (fields.size() < 9) {
         Raise(errc::kSubscriptOutOfRange, "The line has " + std::to_string(fields.size()) +
                                               " fields; an award line has at least 9");
@@ -219,7 +262,7 @@ std::string RequiredAttribute(const xml::Node& element, std::string_view name) {
   return *value;
 }
 
-int32_t ImportXmlForm(ZelDatabase& database, const std::string& path) {
+int32_t ImportXmlForm(ZelDatabase& database, const std::string& path, ReplacedAwards& replaced) {
   const xml::Document document = xml::Document::Load(path);
   const xml::Node awards = document.Child("Awards");
   if (!awards) {
@@ -233,14 +276,19 @@ int32_t ImportXmlForm(ZelDatabase& database, const std::string& path) {
   store::WriteScope scope(database.connection());
   RowWriter writer(database);
   xml::Node current = awards;
+  std::set<std::pair<std::string, int16_t>> seen;
   try {
     for (const xml::Node& award : awards.Children("Award")) {
       current = award;
       const std::string award_name = RequiredAttribute(award, "Name");
       const std::string year_text = RequiredAttribute(award, "Year");
       const int16_t year = ParseYear(year_text, "The award year");
-      database.DbExecute("DELETE FROM Awards WHERE Award = '" + QuoteSql(award_name) +
-                         "' AND Year = " + std::to_string(year));
+      // An award and year named twice in one file keeps the rows of both elements.
+      if (seen.emplace(FoldKey(award_name), year).second) {
+        database.DbExecute("DELETE FROM Awards WHERE Award = '" + QuoteSql(award_name) +
+                           "' AND Year = " + std::to_string(year));
+        replaced.emplace_back(award_name, year);
+      }
       for (const xml::Node& category : award.Children("Category")) {
         current = category;
         const std::string category_name = RequiredAttribute(category, "Name");
@@ -254,7 +302,7 @@ int32_t ImportXmlForm(ZelDatabase& database, const std::string& path) {
           row.award = award_name;
           row.category = category_name;
           row.won = movie.Attribute("Won").value_or("") == "True";
-          if (State().active_db_schema < 76) {
+          if (database.SchemaNumber() < 76) {
             row.won_mark = row.won ? "X" : "";
           } else {
             row.won_mark = ToUpper(BoolText(row.won));
@@ -284,10 +332,30 @@ AwardFileError::AwardFileError(const Error& cause, std::string path, int32_t lin
       message_title_(std::move(message_title)),
       message_text_(std::move(message_text)) {}
 
+// Brings the award list of `database`, when it is loaded, in step with the rows an import
+// replaced: the members of those rows leave it and the imported rows join it.
+void SyncLoadedAwards(ZelDatabase& database, const ReplacedAwards& replaced) {
+  const std::shared_ptr<ZelAwards>& awards = database.CachedAwards();
+  if (!awards) return;
+  for (const auto& [award, year] : replaced) {
+    awards->Forget([&](const ZelAward& member) {
+      return member.catalogue().Peek() == &database && member.StoredAs(award, year);
+    });
+    std::string sql =
+        "SELECT rowid AS ZelRow, * FROM Awards WHERE Award = '" + QuoteSql(award) + "'";
+    if (year) sql += " AND Year = " + std::to_string(*year);
+    auto records = database.DbOpenRecordSet(sql + " ORDER BY Category");
+    awards->Append(*AwardsFromRecords(database, *records));
+  }
+}
+
 int32_t ImportAwards(ZelDatabase& database, const std::string& path) {
   const std::string extension = ToLower(std::filesystem::path(path).extension().string());
-  if (extension == ".xml") return ImportXmlForm(database, path);
-  return ImportTextForm(database, path);
+  ReplacedAwards replaced;
+  const int32_t added = extension == ".xml" ? ImportXmlForm(database, path, replaced)
+                                            : ImportTextForm(database, path, replaced);
+  SyncLoadedAwards(database, replaced);
+  return added;
 }
 
 int32_t AwardId(std::string_view year_text, std::string_view award, std::string_view movie_title,

@@ -2,8 +2,9 @@
 //
 // Text form, one nomination per line: fields 0 film title, 3 award year, 5 award name, 6 category,
 // 7 "X" for a win, 8 nominee text, 9 (optional) the film's production year; fields 1, 2 and 4 are
-// not read. Empty lines, lines without "|" and header lines (field 5 "Award") are skipped. The file
-// holds one award: its rows are replaced by the file's.
+// not read. Empty lines, lines without "|" and header lines (field 5 "Award") are skipped. The
+// stored rows of every award the file names are replaced by the file's, so importing a file twice
+// leaves its rows once.
 //
 // XML form (extension .xml):
 //   <Awards><Award Name="..." Year="2001"><Category Name="...">
@@ -11,8 +12,9 @@
 //   </Category></Award></Awards>
 // Each Award element replaces the rows of that award and year.
 //
-// In both forms the names in a nominee text are replaced by their common names (the Alias table).
-// A file is imported whole or not at all: any failure leaves the catalogue as it was.
+// In both forms the names in a nominee text are replaced by their common names (the Alias table);
+// only whole names are replaced. A file is imported whole or not at all: any failure leaves the
+// catalogue as it was. An award list of the catalogue that is loaded is brought in step.
 #pragma once
 
 #include <cstdint>
@@ -48,8 +50,8 @@ class AwardFileError : public Error {
   std::string message_text_;
 };
 
-// Imports the award file at `path` into `database` (the active catalogue, whose schema decides the
-// columns) in one write scope, and returns the number of rows added. Throws AwardFileError for a
+// Imports the award file at `path` into `database` (whose schema decides the columns) in one write
+// scope, and returns the number of rows added. Throws AwardFileError for a
 // failure of the file's content (nothing written then), zel::Error 53 when a text file cannot be
 // read. Shows no message; ZelDatabase.ImportAwardFile does that. Library-internal.
 int32_t ImportAwards(ZelDatabase& database, const std::string& path);

@@ -1,9 +1,9 @@
 #include "awards/awards.h"
 
 #include <cmath>
+#include <unordered_map>
 
 #include "awards/award_file.h"
-#include "frame/library_state.h"
 #include "frame/member_table.h"
 #include "frame/text.h"
 #include "store/database.h"
@@ -13,6 +13,9 @@ namespace zel {
 namespace {
 
 constexpr std::string_view kAwardOrder = " ORDER BY Award, Won DESC, Category, Year";
+// Every award query selects the row identifier too, so an award remembers its row: a list of them
+// given to ZelDatabase.Awards and written back does not add its rows a second time.
+constexpr std::string_view kSelectRows = "SELECT rowid AS ZelRow, * ";
 
 // A person's name as a LIKE pattern that matches it literally: the pattern characters a name may
 // hold ("*", "?", "#", "[") stand in brackets, the engine's way of matching one literally.
@@ -48,12 +51,13 @@ int32_t WholeYear(const Variant& year) {
 
 std::shared_ptr<ZelAwards> MovieAwardsOf(ZelDatabase& database, std::string_view title,
                                          int16_t production_year) {
-  std::string sql = "SELECT * FROM Awards WHERE MovieTitle = '" + QuoteSql(title) + "'";
+  std::string sql =
+      std::string(kSelectRows) + "FROM Awards WHERE MovieTitle = '" + QuoteSql(title) + "'";
   if (production_year != 0) {
     const int32_t year = production_year;
     const std::string window =
         "(Year BETWEEN " + std::to_string(year - 1) + " AND " + std::to_string(year + 2) + ")";
-    if (State().active_db_schema < 80) {
+    if (database.SchemaNumber() < 80) {
       sql += " AND (" + window + " OR Year = 0)";
     } else {
       sql += " AND (((MovieYear = " + std::to_string(year) + ") OR (" + window +
@@ -62,7 +66,7 @@ std::shared_ptr<ZelAwards> MovieAwardsOf(ZelDatabase& database, std::string_view
   }
   sql += kAwardOrder;
   auto records = database.DbOpenRecordSet(sql);
-  return AwardsFromRecords(*records);
+  return AwardsFromRecords(database, *records);
 }
 
 }  // namespace
@@ -86,6 +90,23 @@ const ClassInfo& ZelAward::Info() {
 
 void ZelAward::UpdateAward() {
   Raise(errc::kUpdateAwardNotImplemented, "Update Award not implemented");
+}
+
+ZelAward::Values ZelAward::Current() const {
+  return {award_, category_, movie_title_, nominee_, year_, movie_year_, has_won_};
+}
+
+void ZelAward::MarkStored(int64_t row) {
+  stored_row_ = row;
+  stored_ = Current();
+}
+
+bool ZelAward::ChangedSinceStored() const { return !(Current() == stored_); }
+
+bool ZelAward::MatchesStored(const ZelAward& row) const { return row.Current() == stored_; }
+
+bool ZelAward::StoredAs(std::string_view award, std::optional<int16_t> year) const {
+  return stored_row_ != 0 && EqualsFolded(stored_.award, award) && (!year || stored_.year == *year);
 }
 
 const ClassInfo& ZelAwards::Info() {
@@ -126,13 +147,26 @@ std::shared_ptr<ZelAward> ZelAwards::Add(std::string award, std::string category
   return item;
 }
 
+void ZelAwards::Delete(Object& item) {
+  auto award = std::static_pointer_cast<ZelAward>(item.shared_from_this());
+  if (award->StoredRow() != 0) removed_.push_back(std::move(award));
+}
+
 std::shared_ptr<ZelAwards> AwardsFromRecords(store::RecordSet& records) {
-  const int16_t schema = State().active_db_schema;
+  return AwardsFromRecords(RequireActiveDatabase(), records);
+}
+
+std::shared_ptr<ZelAwards> AwardsFromRecords(ZelDatabase& database, store::RecordSet& records) {
+  const int16_t schema = database.SchemaNumber();
+  bool has_row = false;
+  for (int32_t i = 0; i < records.FieldCount(); ++i) {
+    if (records.FieldName(i) == "ZelRow") has_row = true;
+  }
   auto awards = std::make_shared<ZelAwards>();
   for (; !records.Eof(); records.MoveNext()) {
     auto award = std::make_shared<ZelAward>();
     award->SetAward(records.Value("Award").ToTextOrEmpty());
-    award->SetYear(records.Value("Year").ToInteger());
+    award->SetYear(Int16Column(records.Value("Year")));
     award->SetCategory(records.Value("Category").ToTextOrEmpty());
     award->SetMovieTitle(records.Value("MovieTitle").ToTextOrEmpty());
     const Variant won = records.Value("Won");
@@ -144,10 +178,9 @@ std::shared_ptr<ZelAwards> AwardsFromRecords(store::RecordSet& records) {
       award->SetHasWon(!won.IsNull() && won.ToBool());
     }
     award->SetNominee(records.Value("Nominee").ToTextOrEmpty());
-    if (schema >= 80) {
-      const Variant movie_year = records.Value("MovieYear");
-      if (!movie_year.IsNull()) award->SetMovieYear(movie_year.ToInteger());
-    }
+    if (schema >= 80) award->SetMovieYear(Int16Column(records.Value("MovieYear")));
+    award->catalogue().Bind(database);
+    if (has_row) award->MarkStored(records.Value("ZelRow").ToLong());
     awards->AddAward(award);
   }
   return awards;
@@ -157,46 +190,98 @@ std::shared_ptr<ZelAwards> AwardsFromRecords(store::RecordSet& records) {
 
 std::shared_ptr<ZelAwards> ZelDatabase::Awards() {
   if (!awards_) {
-    auto records = DbOpenRecordSet("SELECT * FROM Awards ORDER BY Award, Category");
-    awards_ = AwardsFromRecords(*records);
+    auto records =
+        DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards ORDER BY Award, Category");
+    awards_ = AwardsFromRecords(*this, *records);
   }
   return awards_;
 }
 
 void ZelDatabase::SetAwards(std::shared_ptr<ZelAwards> awards) { awards_ = std::move(awards); }
 
+namespace {
+
+// Assigns the columns of one award row in the form the catalogue's schema keeps them.
+void WriteAwardColumns(store::RecordSet& records, const ZelAward& award, int16_t schema) {
+  records.SetValue("Award", Variant(award.Award()));
+  records.SetValue("Year", Variant(award.Year()));
+  records.SetValue("MovieTitle", Variant(award.MovieTitle()));
+  if (schema >= 80) records.SetValue("MovieYear", Variant(award.MovieYear()));
+  records.SetValue("Category", Variant(award.Category()));
+  records.SetValue("Nominee", Variant(award.Nominee()));
+  // Older files keep the flag as a mark, and the oldest a checksum of the row; both are written
+  // the way the award file import writes them, so a saved row reads back as it was.
+  const std::string won_mark = award.HasWon() ? "X" : "";
+  if (schema < 76) {
+    records.SetValue("Won", Variant(won_mark));
+  } else {
+    records.SetValue("Won", Variant(award.HasWon()));
+  }
+  if (schema < 77) {
+    records.SetValue(
+        "AwardID", Variant(AwardId(std::to_string(award.Year()), award.Award(), award.MovieTitle(),
+                                   award.Category(), won_mark, award.Nominee())));
+  }
+}
+
+}  // namespace
+
 void ZelDatabase::UpdateAwards() {
   if (!awards_) return;
-  const int16_t schema = State().active_db_schema;
-  store::WriteScope scope(*connection_);
-  DbExecute("DELETE FROM Awards");
-  auto records = DbOpenRecordSet("SELECT * FROM Awards");
-  for (const auto& award : awards_->All()) {
-    records->AddNew();
-    records->SetValue("Award", Variant(award->Award()));
-    records->SetValue("Year", Variant(award->Year()));
-    records->SetValue("MovieTitle", Variant(award->MovieTitle()));
-    if (schema >= 80) records->SetValue("MovieYear", Variant(award->MovieYear()));
-    records->SetValue("Category", Variant(award->Category()));
-    records->SetValue("Nominee", Variant(award->Nominee()));
-    // Older files keep the flag as a mark, and the oldest a checksum of the row; both are written
-    // the way the award file import writes them, so a saved row reads back as it was.
-    const std::string won_mark = award->HasWon() ? "X" : "";
-    if (schema < 76) {
-      records->SetValue("Won", Variant(won_mark));
-    } else {
-      records->SetValue("Won", Variant(award->HasWon()));
-    }
-    if (schema < 77) {
-      records->SetValue(
-          "AwardID",
-          Variant(AwardId(
-              std::to_string(award->Year()), award->Award(), award->MovieTitle(), award->Category(),
-              schema < 76 ? won_mark : ToUpper(BoolText(award->HasWon())), award->Nominee())));
-    }
-    records->Update();
+  const int16_t schema = schema_number_;
+  // The rows as they are now: an award counts as stored only while its row still holds what it
+  // was read as. A row another program changed or deleted, or that a rolled-back write never
+  // kept, is neither skipped nor deleted on the award's word.
+  std::unordered_map<int64_t, std::shared_ptr<ZelAward>> rows;
+  {
+    auto records = DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards");
+    for (const auto& row : AwardsFromRecords(*this, *records)->All()) rows[row->StoredRow()] = row;
   }
-  scope.Commit();
+  const auto stored_here = [&](const ZelAward& award) {
+    if (award.StoredRow() == 0 || award.catalogue().Peek() != this) return false;
+    auto row = rows.find(award.StoredRow());
+    return row != rows.end() && award.MatchesStored(*row->second);
+  };
+  auto removed = awards_->TakeRemoved();
+  try {
+    store::WriteScope scope(*connection_);
+    for (const auto& award : removed) {
+      if (stored_here(*award)) {
+        DbExecute("DELETE FROM Awards WHERE rowid = " + std::to_string(award->StoredRow()));
+      }
+    }
+    std::vector<std::pair<std::shared_ptr<ZelAward>, int64_t>> written;
+    for (const auto& award : awards_->All()) {
+      if (stored_here(*award)) {
+        if (!award->ChangedSinceStored()) continue;
+        auto row = DbOpenRecordSet("SELECT * FROM Awards WHERE rowid = " +
+                                   std::to_string(award->StoredRow()));
+        if (row->RecordCount() != 0) {
+          row->Edit();
+          WriteAwardColumns(*row, *award, schema);
+          row->Update();
+          written.emplace_back(award, award->StoredRow());
+          continue;
+        }
+      }
+      auto row = DbOpenRecordSet("SELECT * FROM Awards WHERE rowid = 0");
+      row->AddNew();
+      WriteAwardColumns(*row, *award, schema);
+      row->Update();
+      written.emplace_back(
+          award,
+          DbOpenRecordSet("SELECT max(rowid) AS ZelRow FROM Awards")->Value("ZelRow").ToLong());
+    }
+    scope.Commit();
+    for (const auto& [award, row] : written) {
+      award->catalogue().Bind(*this);
+      award->MarkStored(row);
+    }
+  } catch (...) {
+    // Nothing was written: the removals are still to be made by the next write.
+    for (auto& award : removed) awards_->KeepRemoved(std::move(award));
+    throw;
+  }
 }
 
 std::shared_ptr<ZelAwards> ZelDatabase::GetMovieAwards(std::string_view original_title,
@@ -210,18 +295,19 @@ std::shared_ptr<ZelAwards> ZelDatabase::GetMovieAwards(std::string_view original
 }
 
 std::shared_ptr<ZelAwards> ZelDatabase::GetPersonAwards(std::string_view name) {
-  auto records = DbOpenRecordSet("SELECT * FROM Awards WHERE Nominee LIKE '*" +
+  auto records = DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards WHERE Nominee LIKE '*" +
                                  QuoteSql(LiteralLikeText(name)) + "*'" + std::string(kAwardOrder));
-  return AwardsFromRecords(*records);
+  return AwardsFromRecords(*this, *records);
 }
 
 std::shared_ptr<ZelAwards> ZelDatabase::GetAwardByYear(std::string_view award_name,
                                                        const Variant& year) {
   const int32_t whole_year = WholeYear(year);
-  auto records = DbOpenRecordSet("SELECT * FROM Awards WHERE Award = '" + QuoteSql(award_name) +
-                                 "' AND Year = " + std::to_string(whole_year) +
-                                 " ORDER BY Award, Won DESC, Category, MovieTitle");
-  return AwardsFromRecords(*records);
+  auto records =
+      DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards WHERE Award = '" +
+                      QuoteSql(award_name) + "' AND Year = " + std::to_string(whole_year) +
+                      " ORDER BY Award, Won DESC, Category, MovieTitle");
+  return AwardsFromRecords(*this, *records);
 }
 
 }  // namespace zel

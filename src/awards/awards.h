@@ -5,16 +5,28 @@
 // ZelAward is one row of the Awards table in memory; ZelAwards is an in-memory list of them,
 // without keys. ZelDatabase.Awards, UpdateAwards and the three award queries are defined in
 // awards.cpp; ImportAwardFile in award_file.cpp.
+//
+// An award read from a catalogue remembers its row there. UpdateAwards writes the list of the
+// catalogue back row by row: awards added since are inserted, changed ones rewritten in place,
+// unchanged ones left alone (so their stored values, the old row identifier included, stay), and
+// only the rows of awards removed from that list are deleted. Rows the list never held, such as
+// those an award file import added, stay; the import also brings a loaded list in step.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model/keyed_collection.h"
+#include "store/catalogue_link.h"
 
 namespace zel {
 
+class ZelDatabase;
 namespace store {
 class RecordSet;
 }
@@ -46,7 +58,27 @@ class ZelAward : public Object {
   // with error 30.
   void UpdateAward();
 
+  // Library-internal: the row the award was read from or last written to (0: none) in its
+  // catalogue, and whether its values differ from that row's.
+  CatalogueLink& catalogue() const { return catalogue_; }
+  int64_t StoredRow() const { return stored_row_; }
+  // Whether the stored row was of this award (ASCII letters in either case) and, when given, year.
+  bool StoredAs(std::string_view award, std::optional<int16_t> year) const;
+  void MarkStored(int64_t row);
+  void ForgetStored() { stored_row_ = 0; }
+  bool ChangedSinceStored() const;
+  // Whether `row`, a fresh read of the stored row, still holds what this award was read as.
+  bool MatchesStored(const ZelAward& row) const;
+
  private:
+  struct Values {
+    std::string award, category, movie_title, nominee;
+    int16_t year = 0, movie_year = 0;
+    bool has_won = false;
+    bool operator==(const Values&) const = default;
+  };
+  Values Current() const;
+
   std::string award_;
   int16_t year_ = 0;
   int16_t movie_year_ = 0;
@@ -54,6 +86,9 @@ class ZelAward : public Object {
   std::string movie_title_;
   bool has_won_ = false;
   std::string nominee_;
+  mutable CatalogueLink catalogue_;
+  int64_t stored_row_ = 0;
+  Values stored_;
 };
 
 // Awards addressed by position only.
@@ -66,10 +101,34 @@ class ZelAwards : public TypedCollection<ZelAward> {
   // A new award of these values (MovieYear 0), appended.
   std::shared_ptr<ZelAward> Add(std::string award, std::string category, int16_t year,
                                 std::string movie_title, bool has_won, std::string nominee);
+
+  // Library-internal: the stored awards removed from the list since it was last written, which
+  // the write deletes; and taking members out without counting them as removed.
+  std::vector<std::shared_ptr<ZelAward>> TakeRemoved() { return std::exchange(removed_, {}); }
+  void KeepRemoved(std::shared_ptr<ZelAward> award) { removed_.push_back(std::move(award)); }
+  template <class Pred>
+  void Forget(Pred matches) {
+    for (int32_t position = items_.Count(); position >= 1; --position) {
+      if (matches(*Item(Variant(position)))) items_.Remove(Variant(position));
+    }
+  }
+  void Append(const ZelAwards& other) {
+    for (const auto& award : other.All()) items_.Add(Variant(award));
+  }
+
+ protected:
+  void Delete(Object& item) override;
+
+ private:
+  std::vector<std::shared_ptr<ZelAward>> removed_;
 };
 
-// The rows of an award query, in row order, as a new list. Reads the columns the active schema has:
-// Won as text below 76 ("x" in either case is a win), MovieYear from 80 on. Library-internal.
+// The rows of an award query of `database`, in row order, as a new list. Reads the columns the
+// catalogue's schema has: Won as text below 76 ("x" in either case is a win), MovieYear from 80
+// on. A query that selects the row identifier as ZelRow gives awards that remember their rows.
+// Library-internal.
+std::shared_ptr<ZelAwards> AwardsFromRecords(ZelDatabase& database, store::RecordSet& records);
+// The same for a record set of the active catalogue.
 std::shared_ptr<ZelAwards> AwardsFromRecords(store::RecordSet& records);
 
 }  // namespace zel

@@ -70,8 +70,12 @@ constexpr std::pair<std::string_view, std::string_view> kSummaries[] = {
     {"ZelAward", "One award nomination."},
     {"ZelAwards", "A list of award nominations, by position."},
     {"Collection",
-     "An ordered list addressed by 1-based position or by a text key (letter case ignored)."},
-    {"Dictionary", "A map from text keys (exact letter case) to values, in insertion order."},
+     "An ordered list addressed by 1-based position or by a text key (the case of ASCII letters "
+     "ignored, as in the catalogue file)."},
+    {"Dictionary",
+     "A map from text keys to values, in insertion order. Keys compare exactly (CompareMode 0) "
+     "or, for the translations of a catalogue, as the file does (CompareMode 1: ASCII letters in "
+     "either case)."},
     {"Recordset", "The rows of a query: read the current row through Fields, move with MoveNext."},
     {"TableDefs", "The tables of the catalogue file, by position or name."},
 };

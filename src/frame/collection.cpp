@@ -39,7 +39,7 @@ const ClassInfo& Collection::Info() {
 
 size_t Collection::Locate(const Variant& index) const {
   if (index.IsString()) {
-    auto it = by_key_.find(ToLower(index.ToText()));
+    auto it = by_key_.find(FoldKey(index.ToText()));
     if (it == by_key_.end()) RaiseUnknownKey(index);
     for (size_t i = 0; i < entries_.size(); ++i) {
       if (entries_[i] == it->second) return i;
@@ -59,7 +59,7 @@ void Collection::Add(Variant item, Variant key, Variant before, Variant after) {
   entry->item = std::move(item);
   if (!key.IsEmpty()) {
     if (!key.IsString()) Raise(errc::kTypeMismatch);
-    entry->folded_key = ToLower(key.ToText());
+    entry->folded_key = FoldKey(key.ToText());
     if (by_key_.contains(entry->folded_key)) Raise(errc::kDuplicateKey);
   }
   size_t position = entries_.size();
@@ -71,7 +71,7 @@ void Collection::Add(Variant item, Variant key, Variant before, Variant after) {
 
 Variant Collection::Item(Variant index) const {
   if (index.IsString()) {
-    auto it = by_key_.find(ToLower(index.ToText()));
+    auto it = by_key_.find(FoldKey(index.ToText()));
     if (it == by_key_.end()) RaiseUnknownKey(index);
     return it->second->item;
   }
@@ -86,7 +86,7 @@ void Collection::Remove(Variant index) {
 
 ObjectPtr Collection::NewEnum() const { return std::make_shared<Enumerator>(Items()); }
 
-bool Collection::HasKey(std::string_view key) const { return by_key_.contains(ToLower(key)); }
+bool Collection::HasKey(std::string_view key) const { return by_key_.contains(FoldKey(key)); }
 
 std::vector<Variant> Collection::Items() const {
   std::vector<Variant> items;

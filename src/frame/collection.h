@@ -1,9 +1,11 @@
 // Collection: the platform's ordered list, addressed by 1-based position or by an optional text
 // key.
 //
-// Keys are unique and compared without regard to case; key lookup takes constant time. A duplicate
-// key on Add fails with error 457, an unknown key with error 5, a position outside 1..Count with
-// error 9; the texts of 5 and 9 name the key or position asked for. Items are values or shared object references (adding an object does not copy it).
+// Keys are unique and compared without regard to the case of ASCII letters (FoldKey, the rule the
+// catalogue file keeps); key lookup takes constant time. A duplicate key on Add fails with error
+// 457, an unknown key with error 5, a position outside 1..Count with error 9; the texts of 5 and 9
+// name the key or position asked for. Items are values or shared object references (adding an
+// object does not copy it).
 #pragma once
 
 #include <memory>
@@ -33,6 +35,10 @@ class Collection : public Object {
   void AddText(std::string text) { Add(Variant(std::move(text))); }
   bool HasKey(std::string_view key) const;
   const Variant& At(size_t zero_based) const { return entries_.at(zero_based)->item; }
+  // The key an item was added under, folded (FoldKey); empty when it has none.
+  const std::string& FoldedKeyAt(size_t zero_based) const {
+    return entries_.at(zero_based)->folded_key;
+  }
   std::vector<Variant> Items() const;
   void Clear();
 

@@ -10,9 +10,23 @@
 #include "import/crew_types.h"
 #include "people/name_parsing.h"
 #include "store/database.h"
+#include "store/engine_errors.h"
 #include "store/schema.h"
 
 namespace zel {
+
+namespace {
+
+// Whether two paths name one file, whatever their spelling ("a.zel", "./a.zel", a link).
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// A new catalogue: the learned crew roles of the previous one must not stand in for its own.
+void ForgetCrewMapping() { State().crew_mapping_table.reset(); }
+
+}  // namespace
 
 const ClassInfo& Control::Info() {
   static const ClassInfo info =
@@ -57,18 +71,24 @@ std::shared_ptr<ZelDatabase> Control::OpenDatabase(const std::string& file_path)
   if (!std::filesystem::exists(file_path)) {
     Raise(errc::kDatabaseMissing, "Database " + file_path + " does not exist");
   }
+  ForgetCrewMapping();
   auto database = std::make_shared<ZelDatabase>(store::Connection::Open(file_path, "DbInfo"));
   state.active_database = database;
   state.active_db_schema = database->Schema();
+  database->SetSchemaNumber(state.active_db_schema);
   FillCrewType();
   return database;
 }
 
-void Control::CloseDatabase() { State().active_database.reset(); }
+void Control::CloseDatabase() {
+  State().active_database.reset();
+  ForgetCrewMapping();
+}
 
 void Control::CompactDatabase(const std::string& db_file_path) {
   const LibraryState& state = State();
-  if (state.active_database && state.active_database->FilePath() == db_file_path) {
+  if (state.active_database && (state.active_database->FilePath() == db_file_path ||
+                                SameFile(state.active_database->FilePath(), db_file_path))) {
     Raise(errc::kCloseActiveFirst, "Close Active Database first");
   }
   if (!std::filesystem::exists(db_file_path)) {
@@ -80,7 +100,9 @@ void Control::CompactDatabase(const std::string& db_file_path) {
   std::error_code ignored;
   std::filesystem::remove(compacted, ignored);
   try {
-    store::Connection::Compact(db_file_path, compacted);
+    // Refused while anyone else has the file open: their later writes would go to the file the
+    // compacted copy replaces, and be lost.
+    store::Connection::Compact(db_file_path, compacted, "DbInfo");
     std::filesystem::rename(compacted, db_file_path);
   } catch (...) {
     std::filesystem::remove(compacted, ignored);
@@ -112,7 +134,15 @@ std::shared_ptr<ZelDatabase> Control::CreateDatabase(const std::string& file_pat
   if (std::filesystem::exists(file_path)) {
     Raise(errc::kDatabaseExists, "Database already exists!");
   }
+  // The engine takes these names for a catalogue that lives in memory or in a temporary file and
+  // is gone when closed; a catalogue is a file that stays.
+  if (file_path.empty() || file_path == ":memory:") {
+    Raise(store::engine_errc::kCannotOpen,
+          "Could not create '" + file_path + "': a catalogue must be a file of its own.");
+  }
+  ForgetCrewMapping();
   auto database = std::make_shared<ZelDatabase>(store::Connection::Create(file_path));
+  database->SetSchemaNumber(state.current_db_schema);
   state.active_database = database;
   {
     store::WriteScope scope(database->connection());

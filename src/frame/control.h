@@ -2,7 +2,9 @@
 // files, hands out the one active ZelDatabase, and offers a few stateless helpers.
 //
 // There is at most one active catalogue per thread. Opening or creating releases the previous one
-// before anything is checked, so after a failed open no catalogue is active.
+// before anything is checked, so after a failed open no catalogue is active. Objects read from a
+// catalogue keep reading from and writing to it whichever is active. The learned crew mapping is
+// forgotten whenever another catalogue is opened, created or closed, so each learns its own.
 #pragma once
 
 #include <memory>
@@ -31,7 +33,9 @@ class Control : public Object {
   // number becomes the active schema; it is not checked and no table is changed.
   std::shared_ptr<ZelDatabase> OpenDatabase(const std::string& file_path);
   void CloseDatabase();
-  // Compacts a closed catalogue file in place; error 6 when it is the active one, 7 when missing.
+  // Compacts a closed catalogue file in place; error 6 when it is the active one (under any
+  // spelling of its path), 7 when missing, 3260 while anyone else has it open (a database object
+  // still held, another program), and the errors of OpenDatabase for what is no catalogue.
   void CompactDatabase(const std::string& db_file_path);
   // Crew type of a role in the fixed table ("Director" -> "Direction"); empty when unknown.
   std::string GetProfilerCrewType(std::string_view crew_type) const;
@@ -40,7 +44,7 @@ class Control : public Object {
   void FillCrewType();
   static std::string Version();
   // Creates a new catalogue with every table and index and schema 89, and makes it active; error 10
-  // when a file is already there.
+  // when a file is already there, 3051 for a name that is no file (":memory:", empty).
   std::shared_ptr<ZelDatabase> CreateDatabase(const std::string& file_path);
   static std::shared_ptr<Collection> SplitUpNominees(std::string_view nominee_string);
   // "first|middle|last" of a personal name.

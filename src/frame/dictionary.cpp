@@ -2,6 +2,7 @@
 
 #include "frame/error.h"
 #include "frame/member_table.h"
+#include "frame/text.h"
 
 namespace zel {
 namespace {
@@ -25,26 +26,32 @@ const ClassInfo& Dictionary::Info() {
           .Method("Remove", &Dictionary::Remove, {Param("Key")})
           .Method("RemoveAll", &Dictionary::RemoveAll)
           .Get("Count", &Dictionary::Count)
+          .Get("CompareMode", &Dictionary::GetCompareMode)
           .Build();
   return info;
 }
 
+std::string Dictionary::IndexKey(std::string_view key) const {
+  return mode_ == kTextCompare ? FoldKey(key) : std::string(key);
+}
+
 void Dictionary::Add(std::string key, Variant item) {
-  if (index_.contains(key)) Raise(errc::kDuplicateKey);
-  index_.emplace(key, entries_.size());
+  std::string index_key = IndexKey(key);
+  if (index_.contains(index_key)) Raise(errc::kDuplicateKey);
+  index_.emplace(std::move(index_key), entries_.size());
   entries_.emplace_back(std::move(key), std::move(item));
 }
 
-bool Dictionary::Exists(std::string_view key) const { return index_.contains(std::string(key)); }
+bool Dictionary::Exists(std::string_view key) const { return index_.contains(IndexKey(key)); }
 
 Variant Dictionary::Item(std::string_view key) const {
-  auto it = index_.find(std::string(key));
+  auto it = index_.find(IndexKey(key));
   if (it == index_.end()) RaiseNotFound(key);
   return entries_[it->second].second;
 }
 
 void Dictionary::SetItem(std::string key, Variant item) {
-  auto it = index_.find(key);
+  auto it = index_.find(IndexKey(key));
   if (it == index_.end()) {
     Add(std::move(key), std::move(item));
   } else {
@@ -65,7 +72,7 @@ std::shared_ptr<Array> Dictionary::Items() const {
 }
 
 void Dictionary::Remove(std::string_view key) {
-  auto it = index_.find(std::string(key));
+  auto it = index_.find(IndexKey(key));
   if (it == index_.end()) RaiseNotFound(key);
   const size_t removed = it->second;
   index_.erase(it);
@@ -81,7 +88,7 @@ void Dictionary::RemoveAll() {
 }
 
 std::string Dictionary::TextOr(std::string_view key, std::string_view fallback) const {
-  auto it = index_.find(std::string(key));
+  auto it = index_.find(IndexKey(key));
   return it == index_.end() ? std::string(fallback) : entries_[it->second].second.ToTextOrEmpty();
 }
 

@@ -8,10 +8,18 @@
 namespace zel {
 
 // Lower case of ASCII letters and of the Latin-1 letters (U+00C0..U+00DE); other bytes unchanged.
-// This is the case rule of keys, member names and the platform's LCase.
+// This is the platform's LCase, also used for member names; keys follow FoldKey instead.
 std::string ToLower(std::string_view text);
 std::string ToUpper(std::string_view text);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+// The rule of letter case for keys: ASCII letters fold to lower case, every other character stays
+// as it is. The catalogue file compares its keys with SQLite's NOCASE, which folds exactly these
+// letters, so the keys of collections, Exists, and dictionaries that meet the file follow the same
+// rule: what one side takes as distinct ("Emile" and "Émile", "émile" and "ÉMILE") the other does
+// too, and nothing the library accepts can be merged or refused by the file.
+std::string FoldKey(std::string_view text);
+bool EqualsFolded(std::string_view a, std::string_view b);
 
 // Every occurrence of `from` replaced by `to`, scanning left to right; an empty `from` changes
 // nothing.

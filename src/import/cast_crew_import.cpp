@@ -3,6 +3,7 @@
 #include <string>
 
 #include "frame/dictionary.h"
+#include "frame/error.h"
 #include "frame/text.h"
 #include "frame/variant.h"
 #include "import/crew_types.h"
@@ -125,8 +126,13 @@ class ListImporter {
         ApplyCreditOnlyMarker(credit_);
       }
       ResolveName();
+      // Positions are 16-bit; a longer list would wrap to negative positions and scramble it.
+      if (position < 1) {
+        Raise(errc::kOverflow, std::string("Overflow: the title has more than 32767 ") +
+                                   (is_cast ? "cast" : "crew") + " entries");
+      }
       InsertRow(position);
-      ++position;
+      position = position == INT16_MAX ? int16_t{0} : static_cast<int16_t>(position + 1);
     }
   }
 

@@ -1,12 +1,14 @@
 // The Profiles row of an imported title and its meta entries.
 #include <vector>
 
+#include "frame/error.h"
 #include "frame/text.h"
 #include "frame/variant.h"
 #include "import/import_sections.h"
 #include "import/value_conversions.h"
 #include "store/connection.h"
 #include "store/database.h"
+#include "store/engine_errors.h"
 
 namespace zel {
 
@@ -32,6 +34,19 @@ std::string DescriptionOf(const xml::Node& dvd) {
   const xml::Node trait = dvd.Child("DistTrait");
   if (trait) return trait.Text();
   return ChildText(dvd, "Description", "");
+}
+
+// The text of a number column. A number beyond the catalogue's 16-bit range would be stored, and
+// then make every read of the profile list fail; such a title is refused, naming the element.
+std::string SixteenBitText(const xml::Node& dvd, std::string_view element, std::string fallback) {
+  std::string text = ChildText(dvd, element, fallback);
+  double number = 0;
+  if (ParseNumber(text, number) && (number < INT16_MIN || number > INT16_MAX)) {
+    Raise(store::engine_errc::kNumericOverflow,
+          "Numeric overflow: the title's " + std::string(element) + " '" + text +
+              "' is outside the catalogue's range of -32768 to 32767.");
+  }
+  return text;
 }
 
 // Dates compare as dates; a text the date rules cannot read counts as later, so that it reaches
@@ -103,9 +118,9 @@ void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new
   write("Rating", "Rating", ChildText(dvd, "Rating", ""));
   write("RatingSystem", "Rating", ChildText(dvd, "RatingSystem", ""));
   write("RatingDetails", "Rating", ChildText(dvd, "RatingDetails", ""));
-  write("ProdYear", "ProductionYear", ChildText(dvd, "ProductionYear", "0"));
+  write("ProdYear", "ProductionYear", SixteenBitText(dvd, "ProductionYear", "0"));
   write("Released", "ReleaseDate", ChildText(dvd, "Released", kZeroDate));
-  write("Runtime", "RunningTime", ChildText(dvd, "RunningTime", "0"));
+  write("Runtime", "RunningTime", SixteenBitText(dvd, "RunningTime", "0"));
   write("CaseType", "CaseType", CaseTypeOf(dvd));
   write("Overview", "Overview", WithCrLf(ChildText(dvd, "Overview", "")));
   write("Notes", "Notes", WithCrLf(ChildText(dvd, "Notes", "")));
@@ -116,12 +131,12 @@ void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new
   if (is_new || IsLater(last_edited, records.Value("LastEdited"))) {
     records.SetValue("LastEdited", Variant(last_edited));
   }
-  const std::string wish_priority = ChildText(dvd, "WishPriority", "");
+  const std::string wish_priority = SixteenBitText(dvd, "WishPriority", "");
   if (!wish_priority.empty()) write("WishListPriority", "WishListPriority", wish_priority);
   write("Locality", "Locality", locality);
   write("DataSource", "DataSource", "DVDProfiler");
   if (is_new && title.schema >= 88) {
-    records.SetValue("CountAs", Variant(ChildText(dvd, "CountAs", "1")));
+    records.SetValue("CountAs", Variant(SixteenBitText(dvd, "CountAs", "1")));
   }
   if (title.schema >= 78) records.SetValue("MD5", Variant(fingerprint));
   write("CountryOfOrigin", "CountryOfOrigin", ChildText(dvd, "CountryOfOrigin", ""));

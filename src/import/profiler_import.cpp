@@ -166,7 +166,7 @@ ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd) {
                      .id = id,
                      .profile_id = result.profile_id,
                      .quoted_id = QuoteSql(result.profile_id),
-                     .schema = State().active_db_schema};
+                     .schema = database.SchemaNumber()};
   const bool has_fingerprint = title.schema >= 78;
   const std::string fingerprint = has_fingerprint ? Md5Fingerprint(dvd.Xml()) : std::string();
   const std::string locality = LocalityOfId(id);
@@ -190,13 +190,17 @@ ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd) {
     WriteProfileRow(title, *profile, is_new, fingerprint, locality);
     profile.reset();
     RunSections(title);
+    database.NoteImported(ZelDatabase::ImportedList::kProfiles, result.profile_id);
     scope.Commit();
   } catch (...) {
     // The rollback took back any role learned by this title; forget the loaded mapping too, so
     // that such a role is learned again when it next comes.
     CrewMappingTable().RemoveAll();
+    database.ForgetImported();
     throw;
   }
+  // The lists of the catalogue that are loaded show the title as it now is.
+  database.SyncImported();
   result.outcome = is_new ? ImportOutcome::kNew : ImportOutcome::kChanged;
   return result;
 }

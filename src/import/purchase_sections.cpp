@@ -34,13 +34,30 @@ PriceElement ReadPriceElement(const xml::Node& element) {
   return read;
 }
 
+// Runs an insert into a reference table; a row that is new is noted for the loaded list.
+void InsertReference(TitleContext& title, ZelDatabase::ImportedList list, std::string key,
+                     const std::string& sql) {
+  if (title.database.connection().Execute(sql) > 0) {
+    title.database.NoteImported(list, std::move(key));
+  }
+}
+
 // The first import that names a currency defines it; later ones leave the stored row.
 void InsertCurrency(TitleContext& title, const PriceElement& price) {
   if (price.price.amount.empty() || price.code.empty()) return;
-  title.database.ExecuteSQL(
-      "INSERT INTO Currencies (CurrencyID, CurrencyName, CurrencySymbol) VALUES ('" +
-      QuoteSql(price.code) + "', '" + QuoteSql(price.name) + "', '" + QuoteSql(price.price.symbol) +
-      "')");
+  InsertReference(title, ZelDatabase::ImportedList::kCurrencies, price.code,
+                  "INSERT INTO Currencies (CurrencyID, CurrencyName, CurrencySymbol) VALUES ('" +
+                      QuoteSql(price.code) + "', '" + QuoteSql(price.name) + "', '" +
+                      QuoteSql(price.price.symbol) + "')");
+}
+
+// The first import that names a person defines the user; later ones leave the stored row.
+void InsertUser(TitleContext& title, const xml::Node& user, const std::string& user_name) {
+  InsertReference(title, ZelDatabase::ImportedList::kUsers, user_name,
+                  "INSERT INTO Users (UserID, PhoneNumber, EmailAddress) VALUES ('" +
+                      QuoteSql(user_name) + "', '" +
+                      QuoteSql(AttributeText(user, "PhoneNumber", "")) + "', '" +
+                      QuoteSql(AttributeText(user, "EmailAddress", "")) + "')");
 }
 
 std::string UserName(const xml::Node& user) {
@@ -93,9 +110,9 @@ void ImportPurchase(TitleContext& title) {
   if (!price_node) price_node = purchase.Child("PurchasePrice");
   const PriceElement price = ReadPriceElement(price_node);
   InsertCurrency(title, price);
-  title.database.ExecuteSQL("INSERT INTO Retailers (Name, Type, Website) VALUES ('" +
-                            QuoteSql(place) + "', '" + QuoteSql(shop_type) + "', '" +
-                            QuoteSql(website) + "')");
+  InsertReference(title, ZelDatabase::ImportedList::kRetailers, place,
+                  "INSERT INTO Retailers (Name, Type, Website) VALUES ('" + QuoteSql(place) +
+                      "', '" + QuoteSql(shop_type) + "', '" + QuoteSql(website) + "')");
   if (price.code.empty()) return;
   title.database.ExecuteSQL(
       "INSERT INTO PurchaseInfo (ProfileID, Price, CurrencyID, PurchaseDate, PurchasePlace) "
@@ -114,7 +131,9 @@ void ImportEvents(TitleContext& title) {
     if (!user) continue;
     const std::string user_name = UserName(user);
     const std::string event_type = ChildText(event, "EventType", "");
-    const std::string timestamp = FixTimestamp(ChildText(event, "Timestamp", ""));
+    // An event without a time stamp is stored without one, not at a made-up date.
+    const std::string timestamp_text = ChildText(event, "Timestamp", "");
+    const std::string timestamp = timestamp_text.empty() ? "" : FixTimestamp(timestamp_text);
     int32_t event_id = DrawEventId();
     while (title.database
                .ExecuteSQLWithResult("SELECT * FROM Events WHERE EventID = " +
@@ -122,14 +141,11 @@ void ImportEvents(TitleContext& title) {
                ->RecordCount() != 0) {
       event_id = DrawEventId();
     }
-    title.database.ExecuteSQL("INSERT INTO Users (UserID, PhoneNumber, EmailAddress) VALUES ('" +
-                              QuoteSql(user_name) + "', '" +
-                              QuoteSql(AttributeText(user, "PhoneNumber", "")) + "', '" +
-                              QuoteSql(AttributeText(user, "EmailAddress", "")) + "')");
+    InsertUser(title, user, user_name);
     title.database.ExecuteSQL(
         "INSERT INTO Events (EventID, ProfileID, UserID, EventType, EventTimeStamp) VALUES ('" +
         std::to_string(event_id) + "', '" + title.quoted_id + "', '" + QuoteSql(user_name) +
-        "', '" + QuoteSql(event_type) + "', '" + QuoteSql(timestamp) + "')");
+        "', '" + QuoteSql(event_type) + "', " + QuotedOrNull(timestamp) + ")");
   }
 }
 
@@ -139,13 +155,16 @@ void ImportLoan(TitleContext& title) {
   if (!loan) return;
   std::string user_name;
   std::string due;
+  xml::Node user;
   if (ToLower(ChildText(loan, "Loaned", "")) == "true") {
-    if (const xml::Node user = loan.Child("User")) user_name = UserName(user);
+    user = loan.Child("User");
+    if (user) user_name = UserName(user);
     due = ChildText(loan, "Due", "");
   }
   if (user_name.empty()) return;
-  // No user row is added for a loan: a loan to someone not among the users is skipped by the
-  // table's reference, as it always was.
+  // The borrower is added to the users as an event's user is: without the row the table's
+  // reference would refuse the loan and the title would lose it.
+  InsertUser(title, user, user_name);
   title.database.ExecuteSQL("INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('" +
                             title.quoted_id + "', '" + QuoteSql(user_name) + "', " +
                             QuotedOrNull(due) + ")");

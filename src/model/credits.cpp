@@ -1,7 +1,6 @@
 #include "model/credits.h"
 
 #include "awards/awards.h"
-#include "frame/library_state.h"
 #include "frame/member_table.h"
 #include "store/database.h"
 #include "store/text_helpers.h"
@@ -29,7 +28,7 @@ const ClassInfo& ZelCredit::Info() {
 
 std::shared_ptr<ZelAwards> ZelCredit::Awards() {
   if (awards_) return awards_;
-  ZelDatabase& database = RequireActiveDatabase();
+  ZelDatabase& database = catalogue_.Get();
   // An empty name would match every nominee; a credit made by a script has only its Name.
   const std::string& name = common_name_.empty() ? name_ : common_name_;
   awards_ = name.empty() ? std::make_shared<ZelAwards>() : database.GetPersonAwards(name);
@@ -88,7 +87,7 @@ std::string CastFilter(bool cast, int16_t schema) {
 
 void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
                         ZelCredits& credits) {
-  const int16_t schema = State().active_db_schema;
+  const int16_t schema = database.SchemaNumber();
   const bool has_credit_only = schema >= 88;
   std::string sql =
       cast ? "SELECT Name, Role, Position, CommonName, IsUncredited, IsVoice, c.BirthYear "
@@ -102,7 +101,7 @@ void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool
     auto credit = std::make_shared<ZelCredit>();
     credit->SetName(records->Value("Name").ToTextOrEmpty());
     credit->SetRole(records->Value("Role").ToTextOrEmpty());
-    credit->SetPosition(records->Value("Position").ToInteger());
+    credit->SetPosition(Int16Column(records->Value("Position")));
     const Variant common_name = records->Value("CommonName");
     credit->SetCommonName(common_name.IsNull() ? credit->Name() : common_name.ToText());
     if (schema >= 76) {
@@ -114,15 +113,15 @@ void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool
     }
     // The import stores the mark for cast rows only; a crew row without one is not credit-only.
     if (has_credit_only) credit->SetIsCreditOnly(OldFlag(records->Value("IsCreditOnly")));
-    const Variant birth_year = records->Value("BirthYear");
-    credit->SetBirthYear(birth_year.IsNull() ? int16_t{0} : birth_year.ToInteger());
+    credit->SetBirthYear(Int16Column(records->Value("BirthYear")));
+    credit->catalogue().Bind(database);
     credits.AddCredit(credit);
   }
 }
 
 void SaveProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
                         const ZelCredits& credits) {
-  const int16_t schema = State().active_db_schema;
+  const int16_t schema = database.SchemaNumber();
   const bool old_flags = schema < 76;
   auto flag = [old_flags](bool value) {
     return old_flags ? Variant(BoolText(value)) : Variant(value);
@@ -143,7 +142,19 @@ void SaveProfileCredits(ZelDatabase& database, std::string_view profile_id, bool
     records->SetValue("IsUncredited", flag(credit->IsUncredited()));
     if (schema >= 88) records->SetValue("IsCreditOnly", Variant(credit->IsCreditOnly()));
     records->SetValue("BirthYear", Variant(credit->BirthYear()));
-    records->Update();
+    StoreCreditRow(*records, *credit, cast, profile_id);
+  }
+}
+
+void StoreCreditRow(store::RecordSet& records, const ZelCredit& credit, bool cast,
+                    std::string_view owner_id) {
+  try {
+    records.Update();
+  } catch (const Error& error) {
+    Raise(error.number(), std::string(cast ? "Cast" : "Crew") + " credit '" + credit.Name() +
+                              "' at position " + std::to_string(credit.Position()) + " of '" +
+                              std::string(owner_id) +
+                              "' could not be stored: " + error.description());
   }
 }
 

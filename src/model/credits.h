@@ -11,11 +11,15 @@
 #include <string_view>
 
 #include "model/keyed_collection.h"
+#include "store/catalogue_link.h"
 
 namespace zel {
 
 class ZelAwards;
 class ZelDatabase;
+namespace store {
+class RecordSet;
+}
 
 class ZelCredit : public Object {
  public:
@@ -41,11 +45,12 @@ class ZelCredit : public Object {
   int16_t BirthYear() const { return birth_year_; }
   void SetBirthYear(int16_t birth_year) { birth_year_ = birth_year; }
   // The person's awards, found by CommonName (by Name for a credit not read from the catalogue,
-  // whose CommonName is empty); read once. Needs an active catalogue (error 91).
+  // whose CommonName is empty); read once from the credit's catalogue (error 91 without one).
   std::shared_ptr<ZelAwards> Awards();
 
   // Library-internal.
   void SetCommonName(std::string common_name) { common_name_ = std::move(common_name); }
+  CatalogueLink& catalogue() { return catalogue_; }
 
  private:
   std::string name_;
@@ -58,6 +63,7 @@ class ZelCredit : public Object {
   bool is_credit_only_ = false;
   int16_t birth_year_ = 0;
   std::shared_ptr<ZelAwards> awards_;
+  CatalogueLink catalogue_;
 };
 
 // Credits in list order, without keys: reachable by position only.
@@ -72,15 +78,21 @@ class ZelCredits : public TypedCollection<ZelCredit> {
 };
 
 // Appends the cast (`cast` true) or crew of `profile_id`, ordered by Position, to `credits`.
-// Crew credits never carry IsVoice. A stored Position or BirthYear outside 16 bits fails with
-// Overflow; the credits read before stay in the list.
+// Crew credits never carry IsVoice. A stored Position or BirthYear outside 16 bits reads as the
+// nearest 16-bit value.
 void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
                         ZelCredits& credits);
 
 // Replaces the stored cast (or crew) of `profile_id` by `credits`, in list order. Crew is always
 // stored with IsVoice false. Two credits with one Name at one Position break the table key and fail
-// with the engine's duplicate-key error; callers run this inside their write scope.
+// with the engine's duplicate-key error (3022), naming the credit; callers run this inside their
+// write scope.
 void SaveProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
                         const ZelCredits& credits);
+
+// Stores the credit row being added to `records`; a row the engine refuses fails with its error,
+// naming the credit and its owner. Shared with the episode credits.
+void StoreCreditRow(store::RecordSet& records, const ZelCredit& credit, bool cast,
+                    std::string_view owner_id);
 
 }  // namespace zel

@@ -1,5 +1,7 @@
 #include "model/keyed_collection.h"
 
+#include "frame/text.h"
+
 namespace zel {
 
 int16_t KeyedCollection::Count() const { return Variant(items_.Count()).ToInteger(); }
@@ -23,6 +25,11 @@ ObjectPtr KeyedCollection::ItemObject(const Variant& index) const {
   return items_.Item(index).ToObject();
 }
 
+bool KeyedCollection::KeptItsKey(size_t zero_based) const {
+  const std::string& added = items_.FoldedKeyAt(zero_based);
+  return added.empty() || added == FoldKey(KeyOf(*items_.At(zero_based).ToObject()));
+}
+
 std::string KeyedCollection::KeyOf(const Object&) const { return {}; }
 void KeyedCollection::Save(Object&) {}
 void KeyedCollection::Delete(Object&) {}
@@ -30,7 +37,13 @@ void KeyedCollection::Delete(Object&) {}
 ObjectPtr KeyedCollection::AddExisting(ObjectPtr item) {
   if (!item) Raise(errc::kMissingObject);
   Insert(item, KeyOf(*item));
-  Save(*item);
+  try {
+    Save(*item);
+  } catch (...) {
+    // An unsaved member would make every later save of the whole list fail on it.
+    items_.Remove(Variant(items_.Count()));
+    throw;
+  }
   return item;
 }
 

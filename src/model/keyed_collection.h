@@ -4,7 +4,11 @@
 // adding saves (Save) and what removing deletes (Delete). Everything else (Count, Item by position
 // or key, Remove, RemoveAll from last to first, enumeration, AddLoaded) lives here once. Items are
 // shared references: adding an object does not copy it. A key is taken when the item is added;
-// changing the item's field afterwards does not re-key it.
+// changing the item's field afterwards does not re-key it. Keys ignore the case of ASCII letters,
+// and so do the Exists of every wrapper (FoldKey), as the catalogue file does.
+//
+// A table wrapper belongs to one catalogue (catalogue()), the one it was loaded from or first
+// wrote to, and saves and deletes there. An add whose save fails leaves the wrapper as it was.
 #pragma once
 
 #include <memory>
@@ -14,6 +18,7 @@
 #include "frame/collection.h"
 #include "frame/error.h"
 #include "frame/object.h"
+#include "store/catalogue_link.h"
 
 namespace zel {
 
@@ -36,6 +41,15 @@ class KeyedCollection : public Object {
   ObjectPtr ItemObject(const Variant& index) const;
   bool empty() const { return items_.Count() == 0; }
 
+  // Library-internal: the catalogue a table wrapper belongs to.
+  CatalogueLink& catalogue() { return catalogue_; }
+  // Library-internal: whether the item at a 0-based position is still keyed as it was added: false
+  // when its key rule now gives another key (a renamed member), whose stored row is under the old
+  // one.
+  bool KeptItsKey(size_t zero_based) const;
+  // The key the item at a 0-based position was added under, folded; empty when it has none.
+  const std::string& AddedKeyAt(size_t zero_based) const { return items_.FoldedKeyAt(zero_based); }
+
  protected:
   // Key of an item under the wrapper's rule; empty for wrappers without keys.
   virtual std::string KeyOf(const Object& item) const;
@@ -44,7 +58,8 @@ class KeyedCollection : public Object {
   // Deletes a removed item's rows from the catalogue (table wrappers only).
   virtual void Delete(Object& item);
 
-  // Adds under the key rule, then saves; returns the item. A duplicate key fails before any write.
+  // Adds under the key rule, then saves; returns the item. A duplicate key fails before any write,
+  // and an item whose save fails is taken out again.
   ObjectPtr AddExisting(ObjectPtr item);
   // Adds under an explicit key (empty: none), writing nothing.
   void Insert(ObjectPtr item, const std::string& key);
@@ -59,6 +74,7 @@ class KeyedCollection : public Object {
   }
 
   Collection items_;
+  CatalogueLink catalogue_;
 };
 
 // A wrapper whose items are all of class T.

@@ -1,5 +1,6 @@
 #include "model/media.h"
 
+#include "frame/error.h"
 #include "frame/member_table.h"
 #include "store/database.h"
 #include "store/text_helpers.h"
@@ -192,22 +193,37 @@ struct TextListTable {
   const char* column;
   const char* alias;
   bool keyed;
+  const char* what;  // one item, for messages
 };
+
+// A yes/no column; a row written by another program may leave it empty, which reads as false.
+bool Flag(const Variant& value) { return !value.IsNull() && value.ToBool(); }
+
+std::string Of(std::string_view owner_id) { return " of '" + std::string(owner_id) + "'"; }
+
+// Stores the row being added to `records`; a refused row fails with its error, naming `what`.
+void StoreRow(store::RecordSet& records, const std::string& what) {
+  try {
+    records.Update();
+  } catch (const Error& error) {
+    Raise(error.number(), what + " could not be stored: " + error.description());
+  }
+}
 
 TextListTable TableOf(TextList list) {
   switch (list) {
     case TextList::kRegions:
-      return {"Regions", "Region", "r", false};
+      return {"Regions", "Region", "r", false, "Region"};
     case TextList::kGenres:
-      return {"Genres", "Genre", "g", true};
+      return {"Genres", "Genre", "g", true, "Genre"};
     case TextList::kSubtitles:
-      return {"Subtitles", "Subtitle", "s", true};
+      return {"Subtitles", "Subtitle", "s", true, "Subtitle"};
     case TextList::kFeatures:
-      return {"Features", "Feature", "f", true};
+      return {"Features", "Feature", "f", true, "Feature"};
     case TextList::kLocks:
-      return {"Locks", "LockName", "l", true};
+      return {"Locks", "LockName", "l", true, "Lock"};
   }
-  return {"Regions", "Region", "r", false};
+  return {"Regions", "Region", "r", false, "Region"};
 }
 
 }  // namespace
@@ -220,16 +236,16 @@ void LoadDiscs(ZelDatabase& database, std::string_view owner_id, ZelDiscs& discs
               owner_id, " ORDER BY DiscNo"));
   for (; !records->Eof(); records->MoveNext()) {
     auto disc = std::make_shared<ZelDisc>();
-    disc->SetNumber(records->Value("DiscNo").ToInteger());
+    disc->SetNumber(Int16Column(records->Value("DiscNo")));
     disc->SetDescriptionSideA(records->Value("Description").ToTextOrEmpty());
     disc->SetDiscIDSideA(records->Value("DiscIDSideA").ToTextOrEmpty());
     disc->SetLabelSideA(records->Value("LabelSideA").ToTextOrEmpty());
     disc->SetDiscIDSideB(records->Value("DiscIDSideB").ToTextOrEmpty());
     disc->SetLabelSideB(records->Value("LabelSideB").ToTextOrEmpty());
     disc->SetDescriptionSideB(records->Value("DescriptionSideB").ToTextOrEmpty());
-    disc->SetDualSided(records->Value("DualSided").ToBool());
-    disc->SetDualLayered(records->Value("DualLayered").ToBool());
-    disc->SetFlipper(records->Value("Flipper").ToBool());
+    disc->SetDualSided(Flag(records->Value("DualSided")));
+    disc->SetDualLayered(Flag(records->Value("DualLayered")));
+    disc->SetFlipper(Flag(records->Value("Flipper")));
     disc->SetLocation(records->Value("Location").ToTextOrEmpty());
     disc->SetSlot(records->Value("Slot").ToTextOrEmpty());
     disc->SetStoredDualLayeredSideB(records->Value("DualLayeredSideB"));
@@ -257,7 +273,7 @@ void SaveDiscs(ZelDatabase& database, std::string_view owner_id, const ZelDiscs&
     records->SetValue("Flipper", Variant(disc->Flipper()));
     records->SetValue("Location", Variant(disc->Location()));
     records->SetValue("Slot", Variant(disc->Slot()));
-    records->Update();
+    StoreRow(*records, "Disc " + std::to_string(disc->Number()) + Of(owner_id));
   }
 }
 
@@ -267,10 +283,10 @@ void LoadVideo(ZelDatabase& database, std::string_view owner_id, ZelVideo& video
   if (records->RecordCount() == 0) return;
   video.SetAspectRatio(records->Value("AspectRatio").ToTextOrEmpty());
   video.SetVideoStandard(records->Value("VideoStandard").ToTextOrEmpty());
-  video.SetLetterBox(records->Value("LetterBox").ToBool());
-  video.SetPanAndScan(records->Value("PanAndScan").ToBool());
-  video.SetFullFrame(records->Value("FullFrame").ToBool());
-  video.SetAnamorphic(records->Value("F16X9").ToBool());
+  video.SetLetterBox(Flag(records->Value("LetterBox")));
+  video.SetPanAndScan(Flag(records->Value("PanAndScan")));
+  video.SetFullFrame(Flag(records->Value("FullFrame")));
+  video.SetAnamorphic(Flag(records->Value("F16X9")));
 }
 
 void SaveVideo(ZelDatabase& database, std::string_view owner_id, const ZelVideo& video) {
@@ -285,7 +301,7 @@ void SaveVideo(ZelDatabase& database, std::string_view owner_id, const ZelVideo&
   records->SetValue("PanAndScan", Variant(video.PanAndScan()));
   records->SetValue("FullFrame", Variant(video.FullFrame()));
   records->SetValue("F16X9", Variant(video.Anamorphic()));
-  records->Update();
+  StoreRow(*records, "The video format" + Of(owner_id));
 }
 
 void LoadAudio(ZelDatabase& database, std::string_view owner_id, ZelAudioFormats& formats) {
@@ -295,7 +311,7 @@ void LoadAudio(ZelDatabase& database, std::string_view owner_id, ZelAudioFormats
               owner_id, " ORDER BY OrderPos"));
   for (; !records->Eof(); records->MoveNext()) {
     auto format = std::make_shared<ZelAudioFormat>();
-    format->SetPosition(records->Value("OrderPos").ToInteger());
+    format->SetPosition(Int16Column(records->Value("OrderPos")));
     format->SetLanguage(records->Value("Language").ToTextOrEmpty());
     format->SetCompression(records->Value("Compression").ToTextOrEmpty());
     format->SetChannels(records->Value("Channels").ToTextOrEmpty());
@@ -306,10 +322,14 @@ void LoadAudio(ZelDatabase& database, std::string_view owner_id, ZelAudioFormats
 void SaveAudio(ZelDatabase& database, std::string_view owner_id, const ZelAudioFormats& formats) {
   DeleteProfileRows(database, owner_id, "AudioFormats");
   for (const auto& format : formats.All()) {
-    database.DbExecute(
+    const std::string position = std::to_string(format->Position());
+    InsertSavedRow(
+        database,
         "INSERT INTO AudioFormats (ProfileID, OrderPos, Language, Compression, Channels) VALUES " +
-        Values(owner_id, {std::to_string(format->Position()), format->Language(),
-                          format->Compression(), format->Channels()}));
+            Values(owner_id,
+                   {position, format->Language(), format->Compression(), format->Channels()}),
+        "Audio track '" + format->Language() + "' at position " + position + Of(owner_id) +
+            " could not be stored: another track has that position");
   }
 }
 
@@ -317,18 +337,20 @@ void LoadReview(ZelDatabase& database, std::string_view owner_id, ZelReview& rev
   auto records = database.DbOpenRecordSet(
       OwnedBy("SELECT Film, Video, Audio, Extras FROM Reviews r WHERE r.ProfileID = '", owner_id));
   if (records->RecordCount() == 0) return;
-  review.SetFilm(records->Value("Film").ToInteger());
-  review.SetVideo(records->Value("Video").ToInteger());
-  review.SetAudio(records->Value("Audio").ToInteger());
-  review.SetExtras(records->Value("Extras").ToInteger());
+  review.SetFilm(Int16Column(records->Value("Film")));
+  review.SetVideo(Int16Column(records->Value("Video")));
+  review.SetAudio(Int16Column(records->Value("Audio")));
+  review.SetExtras(Int16Column(records->Value("Extras")));
 }
 
 void SaveReview(ZelDatabase& database, std::string_view owner_id, const ZelReview& review) {
   DeleteProfileRows(database, owner_id, "Reviews");
-  database.DbExecute(
+  InsertSavedRow(
+      database,
       "INSERT INTO Reviews (ProfileID, Film, Video, Audio, Extras) VALUES " +
-      Values(owner_id, {std::to_string(review.Film()), std::to_string(review.Video()),
-                        std::to_string(review.Audio()), std::to_string(review.Extras())}));
+          Values(owner_id, {std::to_string(review.Film()), std::to_string(review.Video()),
+                            std::to_string(review.Audio()), std::to_string(review.Extras())}),
+      "The review" + Of(owner_id) + " could not be stored");
 }
 
 void LoadStudios(ZelDatabase& database, std::string_view owner_id, ZelStudios& studios) {
@@ -337,8 +359,8 @@ void LoadStudios(ZelDatabase& database, std::string_view owner_id, ZelStudios& s
                                        owner_id, " ORDER BY Studio, Type"));
   for (; !records->Eof(); records->MoveNext()) {
     auto studio = std::make_shared<ZelStudio>();
-    studio->SetName(records->Value("Studio").ToText());
-    studio->SetStudioType(records->Value("Type").ToText());
+    studio->SetName(records->Value("Studio").ToTextOrEmpty());
+    studio->SetStudioType(records->Value("Type").ToTextOrEmpty());
     studios.AddStudio(studio);
   }
 }
@@ -346,8 +368,11 @@ void LoadStudios(ZelDatabase& database, std::string_view owner_id, ZelStudios& s
 void SaveStudios(ZelDatabase& database, std::string_view owner_id, const ZelStudios& studios) {
   DeleteProfileRows(database, owner_id, "Studios");
   for (const auto& studio : studios.All()) {
-    database.DbExecute("INSERT INTO Studios (ProfileID, Studio, Type) VALUES " +
-                       Values(owner_id, {studio->Name(), studio->StudioType()}));
+    InsertSavedRow(database,
+                   "INSERT INTO Studios (ProfileID, Studio, Type) VALUES " +
+                       Values(owner_id, {studio->Name(), studio->StudioType()}),
+                   "Studio '" + studio->Name() + "' (type '" + studio->StudioType() + "')" +
+                       Of(owner_id) + " could not be stored: it is listed twice");
   }
 }
 
@@ -361,7 +386,7 @@ void LoadTextList(ZelDatabase& database, std::string_view owner_id, TextList lis
                                            " WHERE " + alias + ".ProfileID = '",
                                        owner_id, " ORDER BY " + column));
   for (; !records->Eof(); records->MoveNext()) {
-    const std::string text = records->ValueAt(0).ToText();
+    const std::string text = records->ValueAt(0).ToTextOrEmpty();
     items.Add(Variant(text), table.keyed ? Variant(text) : Variant());
   }
 }
@@ -371,8 +396,12 @@ void SaveTextList(ZelDatabase& database, std::string_view owner_id, TextList lis
   const TextListTable table = TableOf(list);
   DeleteProfileRows(database, owner_id, table.table);
   for (const Variant& item : items.Items()) {
-    database.DbExecute("INSERT INTO " + std::string(table.table) + " (ProfileID, " + table.column +
-                       ") VALUES " + Values(owner_id, {item.ToText()}));
+    const std::string text = item.ToText();
+    InsertSavedRow(database,
+                   "INSERT INTO " + std::string(table.table) + " (ProfileID, " + table.column +
+                       ") VALUES " + Values(owner_id, {text}),
+                   std::string(table.what) + " '" + text + "'" + Of(owner_id) +
+                       " could not be stored: it is listed twice (the case of letters aside)");
   }
 }
 

@@ -4,8 +4,10 @@
 // Profiles and episodes keep these in the same tables, with their own identifier in the ProfileID
 // column; the Load*/Save* functions therefore take the owner's identifier. Each Save* deletes the
 // owner's rows of its table and writes the object again, so callers run it inside their write
-// scope. Loads append to the object given (already cached by the caller); a row that fails to
-// convert stops the load with the rows before it kept.
+// scope; a row the catalogue refuses (two audio tracks at one position, a genre listed twice) fails
+// the save with an error naming it. Loads append to the object given (already cached by the
+// caller); empty columns read as empty, 0 or false, and numbers beyond 16 bits as the nearest
+// 16-bit value.
 #pragma once
 
 #include <memory>
@@ -173,7 +175,8 @@ class ZelStudios : public TypedCollection<ZelStudio> {
 };
 
 // The plain text lists of an owner. Regions are read without keys; the others key each item by its
-// own text, so two stored texts differing only in case fail the read with the duplicate-key error.
+// own text. Keys and the file ignore the case of the same letters, so every stored list can be
+// read.
 enum class TextList { kRegions, kGenres, kSubtitles, kFeatures, kLocks };
 
 void LoadDiscs(ZelDatabase& database, std::string_view owner_id, ZelDiscs& discs);

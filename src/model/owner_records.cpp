@@ -1,8 +1,8 @@
 #include "model/owner_records.h"
 
-#include "frame/library_state.h"
 #include "frame/member_table.h"
 #include "frame/random_ids.h"
+#include "frame/text.h"
 #include "store/database.h"
 #include "store/engine_errors.h"
 #include "store/text_helpers.h"
@@ -23,15 +23,29 @@ Member LetOnly(std::string name, S setter) {
   return member;
 }
 
-void EnsureCurrency(const std::string& id) {
-  auto currencies = RequireActiveDatabase().Currencies();
+void EnsureCurrency(ZelDatabase& database, const std::string& id) {
+  auto currencies = database.Currencies();
   if (!currencies->Exists(id)) currencies->Add(id, id, id);
 }
 
-void EnsureUser(const std::string& name) {
-  auto users = RequireActiveDatabase().Users();
+void EnsureUser(ZelDatabase& database, const std::string& name) {
+  auto users = database.Users();
   if (!users->Exists(name)) users->Add(name, "", "");
 }
+
+void EnsureRetailer(ZelDatabase& database, const std::string& name) {
+  auto retailers = database.Retailers();
+  if (!retailers->Exists(name)) retailers->Add(name, "", "");
+}
+
+// A key as a statement value: quoted, or NULL for an empty key (a record that names none).
+std::string KeyOrNull(std::string_view key) {
+  return key.empty() ? "NULL" : "'" + QuoteSql(key) + "'";
+}
+
+std::string Of(std::string_view owner_id) { return " of '" + std::string(owner_id) + "'"; }
+
+Date DateOrZero(const Variant& value) { return value.IsNull() ? Date::Zero() : value.ToDate(); }
 
 std::string OwnedBy(std::string_view head, std::string_view owner_id, std::string_view tail = "") {
   return std::string(head) + QuoteSql(owner_id) + "'" + std::string(tail);
@@ -55,11 +69,11 @@ const ClassInfo& ZelSRP::Info() {
 
 void ZelSRP::SetCurrencyID(std::string id) {
   currency_id_ = std::move(id);
-  EnsureCurrency(currency_id_);
+  EnsureCurrency(catalogue_.Get(), currency_id_);
 }
 
 std::shared_ptr<ZelCurrency> ZelSRP::GetCurrency() const {
-  return RequireActiveDatabase().Currencies()->Item(Variant(currency_id_));
+  return catalogue_.Get().Currencies()->Item(Variant(currency_id_));
 }
 
 // --- purchase --------------------------------------------------------------------------------
@@ -83,21 +97,20 @@ const ClassInfo& ZelPurchaseInfo::Info() {
 
 void ZelPurchaseInfo::SetCurrencyID(std::string id) {
   currency_id_ = std::move(id);
-  EnsureCurrency(currency_id_);
+  EnsureCurrency(catalogue_.Get(), currency_id_);
 }
 
 std::shared_ptr<ZelCurrency> ZelPurchaseInfo::GetCurrency() const {
-  return RequireActiveDatabase().Currencies()->Item(Variant(currency_id_));
+  return catalogue_.Get().Currencies()->Item(Variant(currency_id_));
 }
 
 void ZelPurchaseInfo::SetPurchasePlaceName(std::string name) {
   place_name_ = std::move(name);
-  auto retailers = RequireActiveDatabase().Retailers();
-  if (!retailers->Exists(place_name_)) retailers->Add(place_name_, "", "");
+  EnsureRetailer(catalogue_.Get(), place_name_);
 }
 
 std::shared_ptr<ZelRetailer> ZelPurchaseInfo::PurchasePlace() const {
-  return RequireActiveDatabase().Retailers()->Item(Variant(place_name_));
+  return catalogue_.Get().Retailers()->Item(Variant(place_name_));
 }
 
 // --- loan ------------------------------------------------------------------------------------
@@ -116,12 +129,12 @@ const ClassInfo& ZelLoanInfo::Info() {
 
 void ZelLoanInfo::SetUserID(std::string user_id) {
   user_id_ = std::move(user_id);
-  EnsureUser(user_id_);
+  EnsureUser(catalogue_.Get(), user_id_);
 }
 
 std::shared_ptr<ZelUser> ZelLoanInfo::User() const {
   if (user_id_.empty()) return std::make_shared<ZelUser>();
-  return RequireActiveDatabase().Users()->Item(Variant(user_id_));
+  return catalogue_.Get().Users()->Item(Variant(user_id_));
 }
 
 // --- events ----------------------------------------------------------------------------------
@@ -145,11 +158,11 @@ const ClassInfo& ZelEvent::Info() {
 
 void ZelEvent::SetUserID(std::string user_id) {
   user_id_ = std::move(user_id);
-  EnsureUser(user_id_);
+  EnsureUser(catalogue_.Get(), user_id_);
 }
 
 std::shared_ptr<ZelUser> ZelEvent::User() const {
-  return RequireActiveDatabase().Users()->Item(Variant(user_id_));
+  return catalogue_.Get().Users()->Item(Variant(user_id_));
 }
 
 const ClassInfo& ZelEvents::Info() {
@@ -178,6 +191,8 @@ std::shared_ptr<ZelEvent> ZelEvents::AddEvent(std::shared_ptr<ZelEvent> event) {
 std::shared_ptr<ZelEvent> ZelEvents::Add(std::string event_type, std::string user_id,
                                          Date time_stamp, std::string comment) {
   auto event = std::make_shared<ZelEvent>();
+  // The user is looked up in the catalogue of the title the list was read for.
+  event->catalogue().Join(catalogue_);
   event->SetEventType(std::move(event_type));
   event->SetUserID(std::move(user_id));
   event->SetTimeStamp(time_stamp);
@@ -228,7 +243,7 @@ std::shared_ptr<ZelTag> ZelTags::Add(std::string name, std::string long_name) {
 }
 
 bool ZelTags::Exists(std::string_view tag_name) const {
-  return AnyOf<ZelTag>([&](const ZelTag& tag) { return tag.Name() == tag_name; });
+  return AnyOf<ZelTag>([&](const ZelTag& tag) { return EqualsFolded(tag.Name(), tag_name); });
 }
 
 // --- reading and saving ----------------------------------------------------------------------
@@ -237,15 +252,20 @@ void LoadSRP(ZelDatabase& database, std::string_view owner_id, ZelSRP& srp) {
   auto records =
       database.DbOpenRecordSet(OwnedBy("SELECT * FROM SRPInfo s WHERE s.ProfileID = '", owner_id));
   if (records->RecordCount() == 0) return;
-  srp.SetValue(records->ValueAt(1).ToCurrency());
-  srp.SetCurrencyID(records->ValueAt(2).ToTextOrEmpty());
+  const Variant value = records->ValueAt(1);
+  if (!value.IsNull()) srp.SetValue(value.ToCurrency());
+  srp.SetStoredCurrencyID(records->ValueAt(2).ToTextOrEmpty());
 }
 
 void SaveSRP(ZelDatabase& database, std::string_view owner_id, const ZelSRP& srp) {
   DeleteProfileRows(database, owner_id, "SRPInfo");
-  database.DbExecute("INSERT INTO SRPInfo (ProfileID, SRPValue, CurrencyID) VALUES ('" +
-                     QuoteSql(owner_id) + "', '" + QuoteSql(Variant(srp.Value()).ToText()) +
-                     "', '" + QuoteSql(srp.CurrencyID()) + "')");
+  if (srp.Value() == Currency{} && srp.CurrencyID().empty()) return;  // no price at all
+  if (!srp.CurrencyID().empty()) EnsureCurrency(database, srp.CurrencyID());
+  InsertSavedRow(database,
+                 "INSERT INTO SRPInfo (ProfileID, SRPValue, CurrencyID) VALUES ('" +
+                     QuoteSql(owner_id) + "', '" + QuoteSql(Variant(srp.Value()).ToText()) + "', " +
+                     KeyOrNull(srp.CurrencyID()) + ")",
+                 "The suggested price" + Of(owner_id) + " could not be stored");
 }
 
 void LoadPurchaseInfo(ZelDatabase& database, std::string_view owner_id, ZelPurchaseInfo& purchase) {
@@ -254,41 +274,55 @@ void LoadPurchaseInfo(ZelDatabase& database, std::string_view owner_id, ZelPurch
   if (records->RecordCount() == 0) return;
   const Variant price = records->Value("Price");
   if (!price.IsNull()) purchase.SetPrice(price.ToCurrency());
-  purchase.SetCurrencyID(records->Value("CurrencyID").ToTextOrEmpty());
+  purchase.SetStoredCurrencyID(records->Value("CurrencyID").ToTextOrEmpty());
   const Variant date = records->Value("PurchaseDate");
   if (!date.IsNull()) purchase.SetPurchaseDate(date.ToDate());
-  purchase.SetPurchasePlaceName(records->Value("PurchasePlace").ToTextOrEmpty());
+  purchase.SetStoredPlaceName(records->Value("PurchasePlace").ToTextOrEmpty());
 }
 
 void SavePurchaseInfo(ZelDatabase& database, std::string_view owner_id,
                       const ZelPurchaseInfo& purchase) {
   DeleteProfileRows(database, owner_id, "PurchaseInfo");
-  // A purchase without a place is stored without one: looking the empty name up in the retailer
-  // list would fail the whole profile save merely because its purchase was read.
-  const std::string place = purchase.PurchasePlaceName().empty()
-                                ? "NULL"
-                                : "'" + QuoteSql(purchase.PurchasePlace()->Name()) + "'";
-  database.DbExecute(
+  const std::string& currency = purchase.CurrencyID();
+  const std::string& place = purchase.PurchasePlaceName();
+  if (purchase.Price() == Currency{} && currency.empty() && place.empty() &&
+      purchase.PurchaseDate() == Date::Zero()) {
+    return;  // no purchase at all
+  }
+  if (!currency.empty()) EnsureCurrency(database, currency);
+  if (!place.empty()) EnsureRetailer(database, place);
+  InsertSavedRow(
+      database,
       "INSERT INTO PurchaseInfo (ProfileID, Price, CurrencyID, PurchaseDate, PurchasePlace) "
       "VALUES ('" +
-      QuoteSql(owner_id) + "', '" + QuoteSql(Variant(purchase.Price()).ToText()) + "', '" +
-      QuoteSql(purchase.CurrencyID()) + "', '" + QuoteSql(FormatDateTime(purchase.PurchaseDate())) +
-      "', " + place + ")");
+          QuoteSql(owner_id) + "', '" + QuoteSql(Variant(purchase.Price()).ToText()) + "', " +
+          KeyOrNull(currency) + ", '" + QuoteSql(FormatDateTime(purchase.PurchaseDate())) + "', " +
+          KeyOrNull(place) + ")",
+      "The purchase" + Of(owner_id) + " could not be stored");
 }
 
 void LoadLoanInfo(ZelDatabase& database, std::string_view owner_id, ZelLoanInfo& loan) {
   auto records =
       database.DbOpenRecordSet(OwnedBy("SELECT * FROM LoanInfo i WHERE i.ProfileID = '", owner_id));
   if (records->RecordCount() == 0) return;
-  loan.SetUserID(records->Value("UserID").ToTextOrEmpty());
-  loan.SetLoanedDue(records->Value("LoanedDue").ToDate());
+  loan.SetStoredUserID(records->Value("UserID").ToTextOrEmpty());
+  loan.SetLoanedDue(DateOrZero(records->Value("LoanedDue")));
 }
 
 void SaveLoanInfo(ZelDatabase& database, std::string_view owner_id, const ZelLoanInfo& loan) {
   DeleteProfileRows(database, owner_id, "LoanInfo");
-  database.DbExecute("INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('" +
-                     QuoteSql(owner_id) + "', '" + QuoteSql(loan.User()->Name()) + "', '" +
-                     QuoteSql(FormatDateTime(loan.LoanedDue())) + "')");
+  if (loan.UserID().empty()) {
+    if (loan.LoanedDue() == Date::Zero()) return;  // not lent
+    Raise(store::engine_errc::kRequiredValue,
+          "The loan" + Of(owner_id) + " could not be stored: it has a due date (" +
+              FormatDate(loan.LoanedDue()) + ") but no borrower; set its UserID");
+  }
+  EnsureUser(database, loan.UserID());
+  InsertSavedRow(database,
+                 "INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('" +
+                     QuoteSql(owner_id) + "', '" + QuoteSql(loan.UserID()) + "', '" +
+                     QuoteSql(FormatDateTime(loan.LoanedDue())) + "')",
+                 "The loan" + Of(owner_id) + " could not be stored");
 }
 
 void LoadEvents(ZelDatabase& database, std::string_view owner_id, ZelEvents& events) {
@@ -297,10 +331,11 @@ void LoadEvents(ZelDatabase& database, std::string_view owner_id, ZelEvents& eve
   for (; !records->Eof(); records->MoveNext()) {
     auto event = std::make_shared<ZelEvent>();
     event->SetEventID(records->Value("EventID").ToLong());
-    event->SetUserID(records->Value("UserID").ToTextOrEmpty());
+    event->SetStoredUserID(records->Value("UserID").ToTextOrEmpty());
     event->SetEventType(records->Value("EventType").ToTextOrEmpty());
-    event->SetTimeStamp(records->Value("EventTimeStamp").ToDate());
+    event->SetTimeStamp(DateOrZero(records->Value("EventTimeStamp")));
     event->SetComment(records->Value("Comment").ToTextOrEmpty());
+    event->catalogue().Bind(database);
     events.AddEvent(event);
   }
 }
@@ -308,7 +343,13 @@ void LoadEvents(ZelDatabase& database, std::string_view owner_id, ZelEvents& eve
 void SaveEvents(ZelDatabase& database, std::string_view owner_id, const ZelEvents& events) {
   DeleteProfileRows(database, owner_id, "Events");
   for (const auto& event : events.All()) {
-    const std::string user = event->User()->Name();
+    const std::string& user = event->UserID();
+    if (user.empty()) {
+      Raise(store::engine_errc::kRequiredValue,
+            "Event " + std::to_string(event->EventID()) + " ('" + event->EventType() + "')" +
+                Of(owner_id) + " could not be stored: it names no user; set its UserID");
+    }
+    EnsureUser(database, user);
     // Identifiers are drawn at random, so a taken one is redrawn rather than the event lost; a few
     // attempts are plenty for 2^31 identifiers.
     for (int attempt = 0;; ++attempt) {
@@ -324,9 +365,9 @@ void SaveEvents(ZelDatabase& database, std::string_view owner_id, const ZelEvent
           database.DbOpenRecordSet("SELECT EventID FROM Events WHERE EventID = " + id)
               ->RecordCount() > 0;
       if (!taken || attempt == 16) {
-        Raise(store::engine_errc::kRelatedRecordRequired,
-              "Event " + id + " of '" + std::string(owner_id) + "' could not be stored: user '" +
-                  user + "' is not in the Users table");
+        Raise(store::engine_errc::kRelatedRecordRequired, "Event " + id + Of(owner_id) +
+                                                              " could not be stored: user '" +
+                                                              user + "' is not in the Users table");
       }
       event->SetEventID(NextRandomId());
     }
@@ -348,9 +389,13 @@ void LoadTags(ZelDatabase& database, std::string_view owner_id, ZelTags& tags) {
 void SaveTags(ZelDatabase& database, std::string_view owner_id, const ZelTags& tags) {
   DeleteProfileRows(database, owner_id, "Tags");
   for (const auto& tag : tags.All()) {
-    database.DbExecute("INSERT INTO Tags (ProfileID, TagName, FullyQualifiedName) VALUES ('" +
+    InsertSavedRow(database,
+                   "INSERT INTO Tags (ProfileID, TagName, FullyQualifiedName) VALUES ('" +
                        QuoteSql(owner_id) + "', '" + QuoteSql(tag->Name()) + "', '" +
-                       QuoteSql(tag->LongName()) + "')");
+                       QuoteSql(tag->LongName()) + "')",
+                   "Tag '" + tag->Name() + "' ('" + tag->LongName() + "')" + Of(owner_id) +
+                       " could not be stored: another tag has that name (the case of letters "
+                       "aside)");
   }
 }
 
@@ -373,22 +418,28 @@ void LoadNamedValues(ZelDatabase& database, std::string_view table, std::string_
 }  // namespace
 
 void LoadInfos(ZelDatabase& database, std::string_view owner_id, ZelInfos& infos) {
-  LoadNamedValues(database, "AdditionalInfo", owner_id, State().active_db_schema >= 84, infos);
+  LoadNamedValues(database, "AdditionalInfo", owner_id, database.SchemaNumber() >= 84, infos);
 }
 
 void SaveInfos(ZelDatabase& database, std::string_view owner_id, const ZelInfos& infos) {
   DeleteProfileRows(database, owner_id, "AdditionalInfo");
-  const bool with_type = State().active_db_schema >= 84;
+  const bool with_type = database.SchemaNumber() >= 84;
   for (const auto& info : infos.All()) {
     const std::string values = "('" + QuoteSql(owner_id) + "', '" + QuoteSql(info->Name()) +
                                "', '" + QuoteSql(info->Value());
+    const std::string refusal = "Information '" + info->Name() + "'" + Of(owner_id) +
+                                " could not be stored: another entry has that name";
     if (with_type) {
-      database.DbExecute(
-          "INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue, InfoType) VALUES " + values +
-          "', '" + QuoteSql(info->InfoType()) + "')");
+      InsertSavedRow(database,
+                     "INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue, InfoType) "
+                     "VALUES " +
+                         values + "', '" + QuoteSql(info->InfoType()) + "')",
+                     refusal);
     } else {
-      database.DbExecute("INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue) VALUES " +
-                         values + "')");
+      InsertSavedRow(
+          database,
+          "INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue) VALUES " + values + "')",
+          refusal);
     }
   }
 }
@@ -400,9 +451,12 @@ void LoadMetaInfos(ZelDatabase& database, std::string_view owner_id, ZelInfos& i
 void SaveMetaInfos(ZelDatabase& database, std::string_view owner_id, const ZelInfos& infos) {
   DeleteProfileRows(database, owner_id, "MetaInfo");
   for (const auto& info : infos.All()) {
-    database.DbExecute("INSERT INTO MetaInfo (ProfileID, InfoName, InfoValue) VALUES ('" +
+    InsertSavedRow(database,
+                   "INSERT INTO MetaInfo (ProfileID, InfoName, InfoValue) VALUES ('" +
                        QuoteSql(owner_id) + "', '" + QuoteSql(info->Name()) + "', '" +
-                       QuoteSql(info->Value()) + "')");
+                       QuoteSql(info->Value()) + "')",
+                   "Meta information '" + info->Name() + "'" + Of(owner_id) +
+                       " could not be stored: another entry has that name");
   }
 }
 

@@ -1,14 +1,18 @@
 // The owner's side of a title: suggested retail price, purchase, loan, dated events, tags, and the
 // two lists of named values (AdditionalInfo and MetaInfo).
 //
-// Four records name rows of the reference lists by key (currency, retailer, user). Their key
-// setters need an active catalogue: setting a key the list lacks adds it there, which stores it at
-// once, so the referenced row exists when the record is saved. The getters of the referenced
-// objects look the key up in the list and fail with the collection's error when it is not there.
+// Four records name rows of the reference lists by key (currency, retailer, user). They belong to
+// the catalogue of the profile or episode they were read for (a record made by a caller joins the
+// active one). Setting a key the catalogue's list lacks adds it there, which stores it at once; a
+// save adds a missing one to the catalogue it writes to, so the referenced row always exists. The
+// getters of the referenced objects look the key up in the list and fail with the collection's
+// error when it is not there. Reading a record adds nothing: the rows it names are there already.
 //
 // As for the physical records, the Load*/Save* functions take the owner's identifier (a profile or
 // an episode) and Save* replaces the owner's rows of its table; callers run it in their write
-// scope.
+// scope. A save stores everything the record holds or fails naming it: a price or purchase without
+// a currency is stored without one (Null), a record holding nothing at all is not stored, and a
+// loan with a due date but no borrower, or an event without a user, fails with 3314.
 #pragma once
 
 #include <memory>
@@ -16,6 +20,7 @@
 #include <string_view>
 
 #include "model/keyed_collection.h"
+#include "store/catalogue_link.h"
 #include "store/info.h"
 #include "store/reference_lists.h"
 
@@ -35,9 +40,14 @@ class ZelSRP : public Object {
   void SetCurrencyID(std::string id);
   std::shared_ptr<ZelCurrency> GetCurrency() const;
 
+  // Library-internal: the key as stored, without the lookup; and the record's catalogue.
+  void SetStoredCurrencyID(std::string id) { currency_id_ = std::move(id); }
+  CatalogueLink& catalogue() const { return catalogue_; }
+
  private:
   Currency value_;
   std::string currency_id_;
+  mutable CatalogueLink catalogue_;
 };
 
 class ZelPurchaseInfo : public Object {
@@ -56,14 +66,18 @@ class ZelPurchaseInfo : public Object {
   void SetPurchasePlaceName(std::string name);
   std::shared_ptr<ZelRetailer> PurchasePlace() const;
 
-  // Library-internal: the name as set, without a lookup.
+  // Library-internal: the name as set, without a lookup; the keys as stored; the catalogue.
   const std::string& PurchasePlaceName() const { return place_name_; }
+  void SetStoredCurrencyID(std::string id) { currency_id_ = std::move(id); }
+  void SetStoredPlaceName(std::string name) { place_name_ = std::move(name); }
+  CatalogueLink& catalogue() const { return catalogue_; }
 
  private:
   Currency price_;
   std::string currency_id_;
   Date date_;
   std::string place_name_;
+  mutable CatalogueLink catalogue_;
 };
 
 class ZelLoanInfo : public Object {
@@ -79,10 +93,13 @@ class ZelLoanInfo : public Object {
   std::shared_ptr<ZelUser> User() const;
 
   const std::string& UserID() const { return user_id_; }
+  void SetStoredUserID(std::string user_id) { user_id_ = std::move(user_id); }
+  CatalogueLink& catalogue() const { return catalogue_; }
 
  private:
   std::string user_id_;
   Date due_;
+  mutable CatalogueLink catalogue_;
 };
 
 class ZelEvent : public Object {
@@ -105,6 +122,8 @@ class ZelEvent : public Object {
   void SetTimeStamp(Date time_stamp) { time_stamp_ = time_stamp; }
 
   const std::string& UserID() const { return user_id_; }
+  void SetStoredUserID(std::string user_id) { user_id_ = std::move(user_id); }
+  CatalogueLink& catalogue() const { return catalogue_; }
 
  private:
   std::string event_type_;
@@ -112,6 +131,7 @@ class ZelEvent : public Object {
   std::string user_id_;
   int32_t event_id_;
   std::string comment_;
+  mutable CatalogueLink catalogue_;
 };
 
 class ZelEvents : public TypedCollection<ZelEvent> {
@@ -139,7 +159,7 @@ class ZelTag : public Object {
   std::string name_, long_name_;
 };
 
-// Tags by position only (Item and Remove take a 16-bit position); Exists compares Name exactly.
+// Tags by position only (Item and Remove take a 16-bit position); Exists compares Name as keys do.
 class ZelTags : public TypedCollection<ZelTag> {
  public:
   static const ClassInfo& Info();
@@ -152,8 +172,6 @@ class ZelTags : public TypedCollection<ZelTag> {
   bool Exists(std::string_view tag_name) const;
 };
 
-// Reading runs the key setters, so the currency, retailer or user a row names is added to its list
-// when missing.
 void LoadSRP(ZelDatabase& database, std::string_view owner_id, ZelSRP& srp);
 void SaveSRP(ZelDatabase& database, std::string_view owner_id, const ZelSRP& srp);
 void LoadPurchaseInfo(ZelDatabase& database, std::string_view owner_id, ZelPurchaseInfo& purchase);
@@ -164,7 +182,7 @@ void SaveLoanInfo(ZelDatabase& database, std::string_view owner_id, const ZelLoa
 void LoadEvents(ZelDatabase& database, std::string_view owner_id, ZelEvents& events);
 // An event whose EventID another stored event already holds gets a freshly drawn identifier (the
 // object's EventID changes) instead of being skipped. An event the engine refuses for any other
-// reason fails the save with error 3201, naming the event.
+// reason fails the save with error 3201, naming the event; an event without a user with 3314.
 void SaveEvents(ZelDatabase& database, std::string_view owner_id, const ZelEvents& events);
 void LoadTags(ZelDatabase& database, std::string_view owner_id, ZelTags& tags);
 void SaveTags(ZelDatabase& database, std::string_view owner_id, const ZelTags& tags);

@@ -5,15 +5,27 @@
 // by the object: it rewrites the Profiles row and, of the sub-records, exactly those whose cache
 // holds an object; a list never read keeps its stored rows, a list read and emptied clears them.
 // The whole save is one write: an error leaves the stored profile as it was and reaches the caller.
+// A save never stores less than the object holds: a sub-record row the catalogue refuses (two audio
+// tracks at one position, two tags of one name) fails the save with an error naming it.
+//
+// A profile reads from and writes to its own catalogue (the one it was read from or added to;
+// a profile made by a caller joins the active one when it first reads or writes). A profile whose
+// ProfileID was changed since it was read keeps its rows: the save moves them to the new
+// identifier, and refuses (3022) an identifier another stored profile holds.
 //
 // Sub-record getters: a cached object is returned as it is (nothing is read again). Otherwise the
-// empty object is cached and filled from the active catalogue. Without an active catalogue most
-// getters return the empty object, which then stays; Discs, Video, Studios, Subtitles, LoanInfo and
-// Tags fail with error 91 instead (a second read then returns the cached empty object). Setting a
-// sub-record replaces the cache; setting none empties it, so the next read loads again.
+// empty object is cached and filled from the catalogue. Without a catalogue most getters return
+// the empty object, which then stays; Discs, Video, Studios, Subtitles, LoanInfo and Tags fail with
+// error 91 instead (a second read then returns the cached empty object). Setting a sub-record
+// replaces the cache; setting none empties it, so the next read loads again. Reading never writes.
+//
+// Numbers of the Profiles row are 16-bit; a stored number beyond that range (written by another
+// program) reads as the nearest 16-bit value, and a save that leaves the property at that value
+// writes the stored number back unchanged.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +33,7 @@
 #include "model/credits.h"
 #include "model/media.h"
 #include "model/owner_records.h"
+#include "store/catalogue_link.h"
 #include "store/connection.h"
 #include "store/info.h"
 
@@ -149,15 +162,31 @@ class ZelProfile : public Object {
   void SetLocality(std::string text) { locality_ = std::move(text); }
 
   // --- operations ---
-  // Replaces the stored profile by this object (see the file comment). Needs an active catalogue.
+  // Replaces the stored profile by this object (see the file comment). Needs a catalogue.
   void UpdateProfile();
-  // Makes `profile_id` a child of this box set. A profile already in a box set stays where it is.
+  // Makes `profile_id` a child of this box set; assigning a child it already has changes nothing.
+  // A profile that is already a part of another box set fails with 3022 and stays where it is.
   // Neither box-set operation changes a ChildProfiles list already read.
   void AssignBoxsetChild(std::string_view profile_id);
   void RemoveBoxsetChild(std::string_view profile_id);
   // Pairs an episode with this profile; a pair already stored stays as it is.
   void AssignEpisode(std::string_view episode_id);
   void RemoveEpisodeAssignment(std::string_view episode_id);
+
+  // Library-internal.
+  CatalogueLink& catalogue() { return catalogue_; }
+  // The save into a given catalogue (UpdateProfile saves into its own).
+  void SaveTo(ZelDatabase& database);
+  // Marks the identifier as the one the profile's rows are stored under.
+  void MarkStored() { stored_id_ = profile_id_; }
+  // Takes the row fields of `stored` (a fresh read of this profile) and drops every sub-record
+  // cache, so that the next reads show what the catalogue now holds.
+  void TakeStoredRow(const ZelProfile& stored);
+  // Stored numbers beyond 16 bits (see the file comment), as read.
+  struct WideNumbers {
+    std::optional<int32_t> production_year, running_time, wish_list_priority, count_as;
+  };
+  void SetWideNumbers(WideNumbers wide) { wide_ = wide; }
 
  private:
   std::string profile_id_, medium_, title_, data_source_, original_title_, sort_title_,
@@ -172,6 +201,9 @@ class ZelProfile : public Object {
   int16_t wish_list_priority_ = 0;
   std::string locality_, country_of_origin_, md5_;
   int16_t count_as_ = 0;
+  WideNumbers wide_;
+  std::string stored_id_;
+  CatalogueLink catalogue_;
 
   std::shared_ptr<ZelCredits> cast_, crew_;
   std::shared_ptr<ZelDiscs> discs_;
@@ -192,10 +224,13 @@ class ZelProfile : public Object {
   std::shared_ptr<ZelEpisodes> episodes_;
 };
 
-// A profile filled from the current row of a record set that carries the Profiles columns by their
-// plain names (ProfileID included). Null texts read as empty, Null numbers as 0, Null dates as the
-// zero date; MD5 from schema 78 on, CountAs from 88 on (Null: 1). A number outside 16 bits fails
-// with Overflow. Library-internal: shared with the television, people and import code.
+// A profile of `database` filled from the current row of a record set that carries the Profiles
+// columns by their plain names (ProfileID included). Null texts read as empty, Null numbers as 0,
+// Null dates as the zero date; MD5 from schema 78 on, CountAs from 88 on (Null: 1); numbers beyond
+// 16 bits as the file comment says. Library-internal: shared with the television, people and
+// import code.
+std::shared_ptr<ZelProfile> ProfileFromRecord(ZelDatabase& database, store::RecordSet& records);
+// The same for a record set of the active catalogue.
 std::shared_ptr<ZelProfile> ProfileFromRecord(store::RecordSet& records);
 
 }  // namespace zel

@@ -1,8 +1,12 @@
-// ZelProfiles: profiles keyed by ProfileID, standing for the Profiles table.
+// ZelProfiles: profiles keyed by ProfileID, standing for the Profiles table of one catalogue.
 //
-// Adding saves the profile (UpdateProfile); removing deletes every row that belongs to the profile
+// Adding saves the profile; removing deletes every row that belongs to the profile
 // (RemoveProfileRows), as one write, and only then drops it from the list. AddLoaded
-// (library-internal) adds a profile read from the catalogue without writing.
+// (library-internal) adds a profile read from the catalogue without writing. Two kinds of list
+// stand for links instead: the parts of a box set (ZelProfile.ChildProfiles) and the profiles an
+// episode is assigned to (ZelEpisode.AssignedProfiles). Removing from those ends the link and
+// leaves the profile; adding saves the profile and makes the link, failing (3022) when a part
+// already belongs to another box set.
 #pragma once
 
 #include <memory>
@@ -18,6 +22,10 @@ class ZelDatabase;
 
 class ZelProfiles : public TypedCollection<ZelProfile> {
  public:
+  // What the list stands for: the Profiles table, or links of one profile or episode (`owner`).
+  enum class Links { kNone, kBoxSetParts, kEpisodeAssignments };
+  ZelProfiles() = default;
+  ZelProfiles(Links links, std::string owner) : links_(links), owner_(std::move(owner)) {}
   static const ClassInfo& Info();
   const ClassInfo& Class() const override { return Info(); }
 
@@ -30,14 +38,22 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
 
   // Every stored profile, ordered by SortTitle, added without writing.
   static std::shared_ptr<ZelProfiles> Load(ZelDatabase& database);
-  // Replaces the Profiles table by this list (each profile saved as by UpdateProfile), as one
-  // write. Profiles stored but not in the list lose their Profiles row; their other rows stay.
-  void Store(ZelDatabase& database) const;
+  // Saves every profile of the list into `database` (as UpdateProfile does), as one write.
+  // Profiles the list never held stay as they are.
+  void Store(ZelDatabase& database);
+  // Library-internal: brings the member of `profile_id` in step with its stored row (after an
+  // import): a member is refreshed in place (its sub-records read again on demand), a missing one
+  // is added.
+  void SyncStored(ZelDatabase& database, std::string_view profile_id);
 
  protected:
   std::string KeyOf(const Object& item) const override;
   void Save(Object& item) override;
   void Delete(Object& item) override;
+
+ private:
+  Links links_ = Links::kNone;
+  std::string owner_;
 };
 
 // Deletes every row of `database` that belongs to the profile, as one write: its Profiles row, the
@@ -45,5 +61,13 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
 // entries, episode links) and both ends of its box-set links. Episodes, series, aliases and the
 // other profiles stay.
 void RemoveProfileRows(ZelDatabase& database, std::string_view profile_id);
+
+// Moves every row stored under `from` (as RemoveProfileRows names them) to `to`, as one write.
+// Fails with 3022 when a stored profile already holds `to`.
+void MoveProfileRows(ZelDatabase& database, std::string_view from, std::string_view to);
+
+// Makes `part` a part of the box set `box`. A part it already has is left as it is; a profile that
+// is a part of another box set fails with 3022.
+void AssignBoxSetPart(ZelDatabase& database, std::string_view box, std::string_view part);
 
 }  // namespace zel

@@ -1,6 +1,7 @@
 #include "people/alias_registration.h"
 
 #include <string>
+#include <vector>
 
 #include "frame/text.h"
 #include "store/database.h"
@@ -41,9 +42,29 @@ class AliasLookups {
   }
 
   void Insert(std::string_view alias_name, std::string_view common_name) {
-    database_.ExecuteSQL("INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('" +
-                         QuoteSql(alias_name) + "', '" + QuoteSql(common_name) + "', '" + year_ +
-                         "')");
+    const int64_t stored = database_.connection().Execute(
+        "INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('" + QuoteSql(alias_name) +
+        "', '" + QuoteSql(common_name) + "', '" + year_ + "')");
+    if (stored > 0) {
+      database_.NoteImported(ZelDatabase::ImportedList::kAliases, std::string(alias_name));
+    }
+  }
+
+  // Makes every alias of the common name `from` an alias of `to`, so that no alias points at a
+  // name that is itself an alias.
+  void Repoint(std::string_view from, std::string_view to) {
+    auto records = database_.DbOpenRecordSet("SELECT AliasName FROM Alias WHERE CommonName = '" +
+                                             QuoteSql(from) + "' AND BirthYear = " + year_);
+    std::vector<std::string> names;
+    for (; !records->Eof(); records->MoveNext()) {
+      names.push_back(records->Value("AliasName").ToTextOrEmpty());
+    }
+    if (names.empty()) return;
+    database_.ExecuteSQL("UPDATE Alias SET CommonName = '" + QuoteSql(to) +
+                         "' WHERE CommonName = '" + QuoteSql(from) + "' AND BirthYear = " + year_);
+    for (std::string& name : names) {
+      database_.NoteImported(ZelDatabase::ImportedList::kAliases, std::move(name));
+    }
   }
 
  private:
@@ -72,7 +93,9 @@ void RegisterAlias(ZelDatabase& database, std::string_view full_name,
   }
   if (lookups.FindAlias(credited_name)) return;
   if (lookups.FindCommon(credited_name)) {
-    // The full name was looked up above and is no alias: it joins the credited name's group.
+    // The full name was looked up above and is no alias: it joins the credited name's group. When
+    // it is a common name itself, its aliases come along, so none is left pointing at an alias.
+    lookups.Repoint(full_name, credited_name);
     lookups.Insert(full_name, credited_name);
     return;
   }

@@ -2,8 +2,9 @@
 //
 // Each alias row of the catalogue ties one form of a name to the common name under which every
 // form of that person is gathered, for one birth year (0 when unknown). The import calls these
-// routines for every credit it reads; they only add rows and never change or delete one, so a
-// row a person has corrected by hand stays as it is.
+// routines for every credit it reads; they add rows and change one only to keep every alias
+// pointing straight at a common name, never delete one. The rows they add or change are noted for
+// the catalogue's loaded alias list (ZelDatabase::NoteImported).
 #pragma once
 
 #include <cstdint>

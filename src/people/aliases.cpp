@@ -3,6 +3,7 @@
 #include "frame/member_table.h"
 #include "frame/text.h"
 #include "store/database.h"
+#include "store/engine_errors.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -21,12 +22,62 @@ const ClassInfo& ZelAlias::Info() {
   return info;
 }
 
-void ZelAlias::UpdateAlias() {
+void ZelAlias::UpdateAlias() { SaveTo(catalogue_.Get()); }
+
+namespace {
+
+std::string InsertStatement(const ZelAlias& alias) {
   // The year stands quoted like the texts; the engine converts it to the column's number.
-  RequireActiveDatabase().DbExecute(
-      "INSERT INTO Alias (AliasName, CommonName, Comment, BirthYear) VALUES ('" +
-      QuoteSql(alias_name_) + "', '" + QuoteSql(common_name_) + "', '" + QuoteSql(comment_) +
-      "', '" + std::to_string(birth_year_) + "')");
+  return "INSERT INTO Alias (AliasName, CommonName, Comment, BirthYear) VALUES ('" +
+         QuoteSql(alias.AliasName()) + "', '" + QuoteSql(alias.CommonName()) + "', '" +
+         QuoteSql(alias.Comment()) + "', '" + std::to_string(alias.BirthYear()) + "')";
+}
+
+std::shared_ptr<ZelAlias> AliasFromRow(ZelDatabase& database, store::RecordSet& records) {
+  auto alias = std::make_shared<ZelAlias>();
+  alias->SetAliasName(records.Value("AliasName").ToTextOrEmpty());
+  alias->SetCommonName(records.Value("CommonName").ToTextOrEmpty());
+  alias->SetComment(records.Value("Comment").ToTextOrEmpty());
+  alias->SetBirthYear(Int16Column(records.Value("BirthYear")));
+  alias->MarkStored();
+  alias->catalogue().Bind(database);
+  return alias;
+}
+
+}  // namespace
+
+void ZelAlias::SaveTo(ZelDatabase& database) {
+  if (database.connection().Execute(InsertStatement(*this)) > 0) {
+    catalogue_.Join(database);
+    if (catalogue_.Peek() == &database) stored_name_ = alias_name_;
+    return;
+  }
+  auto stored = database.DbOpenRecordSet("SELECT * FROM Alias WHERE AliasName = '" +
+                                         QuoteSql(alias_name_) + "'");
+  if (stored->RecordCount() != 0) {
+    const auto row = AliasFromRow(database, *stored);
+    if (EqualsFolded(row->AliasName(), alias_name_) && row->CommonName() == common_name_ &&
+        row->Comment() == comment_ && row->BirthYear() == birth_year_) {
+      return;  // stored already, as it is
+    }
+  }
+  Raise(store::engine_errc::kDuplicateKey,
+        "Alias '" + alias_name_ +
+            "' could not be stored: the catalogue holds the alias name "
+            "already with another common name, comment or birth year; change that row instead");
+}
+
+void ZelAlias::ReplaceIn(ZelDatabase& database) {
+  if (!stored_name_.empty() && catalogue_.Peek() == &database) {
+    database.DbExecute("DELETE FROM Alias WHERE AliasName = '" + QuoteSql(stored_name_) + "'");
+  }
+  database.DbExecute("DELETE FROM Alias WHERE AliasName = '" + QuoteSql(alias_name_) + "'");
+  InsertSavedRow(database, InsertStatement(*this),
+                 "Alias '" + alias_name_ +
+                     "' could not be stored: another member of the list "
+                     "has that alias name (the case of letters aside)");
+  catalogue_.Join(database);
+  if (catalogue_.Peek() == &database) stored_name_ = alias_name_;
 }
 
 std::string AliasKey(const ZelAlias& alias) {
@@ -60,17 +111,27 @@ std::string ZelAliases::KeyOf(const Object& item) const {
   return AliasKey(static_cast<const ZelAlias&>(item));
 }
 
-void ZelAliases::Save(Object& item) { static_cast<ZelAlias&>(item).UpdateAlias(); }
+void ZelAliases::Save(Object& item) {
+  auto& alias = static_cast<ZelAlias&>(item);
+  ZelDatabase& database = catalogue_.Get();
+  alias.catalogue().Join(database);
+  alias.SaveTo(database);
+}
 
 void ZelAliases::Delete(Object& item) {
-  RequireActiveDatabase().DbExecute("DELETE FROM Alias WHERE AliasName = '" +
-                                    QuoteSql(static_cast<ZelAlias&>(item).AliasName()) + "'");
+  catalogue_.Get().DbExecute("DELETE FROM Alias WHERE AliasName = '" +
+                             QuoteSql(static_cast<ZelAlias&>(item).AliasName()) + "'");
 }
 
 std::shared_ptr<ZelAlias> ZelAliases::AddAlias(std::shared_ptr<ZelAlias> alias) {
   if (!alias) Raise(errc::kMissingObject);
   Insert(alias, alias->AliasName());
-  Save(*alias);
+  try {
+    Save(*alias);
+  } catch (...) {
+    items_.Remove(Variant(items_.Count()));
+    throw;
+  }
   return alias;
 }
 
@@ -87,15 +148,35 @@ std::shared_ptr<ZelAlias> ZelAliases::Add(std::string alias_name, std::string co
 
 bool ZelAliases::Exists(std::string_view alias_name, int16_t birth_year) const {
   return AnyOf<ZelAlias>([&](const ZelAlias& alias) {
-    return alias.BirthYear() == birth_year && EqualsIgnoreCase(alias.AliasName(), alias_name);
+    return alias.BirthYear() == birth_year && EqualsFolded(alias.AliasName(), alias_name);
   });
 }
 
 std::string ZelAliases::GetCommonName(std::string_view alias_name) const {
   for (const auto& alias : All()) {
-    if (EqualsIgnoreCase(alias->AliasName(), alias_name)) return alias->CommonName();
+    if (EqualsFolded(alias->AliasName(), alias_name)) return alias->CommonName();
   }
   return std::string(alias_name);
+}
+
+void ZelAliases::AddLoadedAlias(std::shared_ptr<ZelAlias> alias) {
+  const std::string key = AliasKey(*alias);
+  Insert(alias, items_.HasKey(key) ? std::string() : key);
+}
+
+void ZelAliases::SyncStored(ZelDatabase& database, std::string_view alias_name) {
+  auto records = database.DbOpenRecordSet("SELECT * FROM Alias WHERE AliasName = '" +
+                                          QuoteSql(alias_name) + "'");
+  if (records->RecordCount() == 0) return;
+  auto stored = AliasFromRow(database, *records);
+  for (const auto& alias : All()) {
+    if (!EqualsFolded(alias->AliasName(), stored->AliasName())) continue;
+    alias->SetCommonName(stored->CommonName());
+    alias->SetComment(stored->Comment());
+    alias->SetBirthYear(stored->BirthYear());
+    return;
+  }
+  AddLoadedAlias(stored);
 }
 
 // ZelDatabase's alias members live here, beside the classes they load and save.
@@ -103,15 +184,10 @@ std::string ZelAliases::GetCommonName(std::string_view alias_name) const {
 std::shared_ptr<ZelAliases> ZelDatabase::Aliases() {
   if (aliases_) return aliases_;
   auto aliases = std::make_shared<ZelAliases>();
+  aliases->catalogue().Bind(*this);
   auto records = DbOpenRecordSet("SELECT * FROM Alias ORDER BY AliasName");
-  for (; !records->Eof(); records->MoveNext()) {
-    auto alias = std::make_shared<ZelAlias>();
-    alias->SetAliasName(records->Value("AliasName").ToTextOrEmpty());
-    alias->SetCommonName(records->Value("CommonName").ToTextOrEmpty());
-    alias->SetComment(records->Value("Comment").ToTextOrEmpty());
-    alias->SetBirthYear(records->Value("BirthYear").ToInteger());
-    aliases->AddLoaded(alias);
-  }
+  for (; !records->Eof(); records->MoveNext())
+    aliases->AddLoadedAlias(AliasFromRow(*this, *records));
   // Cached only once complete, so a failed load is tried again by the next read.
   aliases_ = std::move(aliases);
   return aliases_;
@@ -121,9 +197,9 @@ void ZelDatabase::SetAliases(std::shared_ptr<ZelAliases> aliases) { aliases_ = s
 
 void ZelDatabase::UpdateAliases() {
   if (!aliases_) return;
+  // Row by row: removed aliases were deleted when removed, and rows the list never held stay.
   store::WriteScope scope(*connection_);
-  DbExecute("DELETE FROM Alias");
-  for (const auto& alias : aliases_->All()) alias->UpdateAlias();
+  for (const auto& alias : aliases_->All()) alias->ReplaceIn(*this);
   scope.Commit();
 }
 

@@ -1,9 +1,11 @@
 // Aliases: the credited forms of a person's name, each tied to the one common name under which the
 // catalogue gathers them. A name without an alias row is its own common name.
 //
-// ZelAlias is one row of the Alias table in memory; ZelAliases stands for the whole table (adding
-// writes the row at once, removing deletes it). ZelDatabase.Aliases, UpdateAliases and
-// GetCommonName are defined in aliases.cpp beside these classes.
+// ZelAlias is one row of the Alias table in memory; ZelAliases stands for the whole table of one
+// catalogue (adding writes the row at once, removing deletes it). ZelDatabase.Aliases,
+// UpdateAliases and GetCommonName are defined in aliases.cpp beside these classes. UpdateAliases
+// writes every member row by row (a member whose alias name changed gives up its old row); rows the
+// list never held, such as those an import added, stay, and an import brings a loaded list in step.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <string_view>
 
 #include "model/keyed_collection.h"
+#include "store/catalogue_link.h"
 
 namespace zel {
 
@@ -30,16 +33,26 @@ class ZelAlias : public Object {
   const std::string& Comment() const { return comment_; }
   void SetComment(std::string comment) { comment_ = std::move(comment); }
 
-  // Inserts the alias as a new row of the active catalogue. It never changes a stored row: when
-  // the alias name is already stored (under any birth year, since the name alone is the table's
-  // key) the insert is skipped without an error and the stored row stays.
+  // Inserts the alias as a new row of its catalogue. It never changes a stored row: when the alias
+  // name is already stored (under any birth year, since the name alone is the table's key) with
+  // the same common name, comment and year nothing is written, and with others the save fails with
+  // 3022 and the stored row stays.
   void UpdateAlias();
+
+  // Library-internal.
+  CatalogueLink& catalogue() { return catalogue_; }
+  void SaveTo(ZelDatabase& database);
+  // Replaces the stored row of the alias (under the name it was stored under, and its name now).
+  void ReplaceIn(ZelDatabase& database);
+  void MarkStored() { stored_name_ = alias_name_; }
 
  private:
   std::string alias_name_;
   std::string common_name_;
   int16_t birth_year_ = 0;
   std::string comment_;
+  std::string stored_name_;
+  CatalogueLink catalogue_;
 };
 
 // The alias key of `alias`: the alias name, followed by the birth year's digits when the year is
@@ -47,7 +60,9 @@ class ZelAlias : public Object {
 std::string AliasKey(const ZelAlias& alias);
 
 // The Alias table as a list. Members loaded or added with Add carry the alias key; members added
-// with AddAlias are keyed by the alias name alone. Keys ignore letter case.
+// with AddAlias are keyed by the alias name alone. Keys ignore the case of ASCII letters. A loaded
+// row whose alias key another row already gives ('Anna Berg' born 1950 and 'Anna Berg1950') joins
+// the list without a key, so every stored row can be read.
 class ZelAliases : public TypedCollection<ZelAlias> {
  public:
   static const ClassInfo& Info();
@@ -64,6 +79,11 @@ class ZelAliases : public TypedCollection<ZelAlias> {
   // Common name of the first member whose alias name equals `alias_name` (letter case ignored,
   // birth year not considered); `alias_name` itself when there is none.
   std::string GetCommonName(std::string_view alias_name) const;
+
+  // Library-internal: adds a row read from the catalogue (see the class comment); brings the member
+  // of `alias_name` in step with its stored row after an import.
+  void AddLoadedAlias(std::shared_ptr<ZelAlias> alias);
+  void SyncStored(ZelDatabase& database, std::string_view alias_name);
 
  protected:
   std::string KeyOf(const Object& item) const override;

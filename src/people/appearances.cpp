@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "frame/collection.h"
-#include "frame/library_state.h"
 #include "frame/text.h"
 #include "model/profile.h"
 #include "store/database.h"
@@ -44,7 +43,7 @@ void AddEpisodesOf(ZelDatabase& database, const std::string& quoted_name,
   for (; !records->Eof(); records->MoveNext()) {
     const bool cast = IsCastCredit(records->Value("IsCast"), schema);
     if (!Wanted(cast, filter)) continue;
-    found.push_back(Hit(EpisodeFromRecord(*records), true, cast, *records));
+    found.push_back(Hit(EpisodeFromRecord(database, *records), true, cast, *records));
   }
 }
 
@@ -56,7 +55,7 @@ void AddProfilesOf(ZelDatabase& database, const std::string& quoted_name,
   for (; !records->Eof(); records->MoveNext()) {
     const bool cast = IsCastCredit(records->Value("IsCast"), schema);
     if (!Wanted(cast, filter)) continue;
-    found.push_back(Hit(ProfileFromRecord(*records), false, cast, *records));
+    found.push_back(Hit(ProfileFromRecord(database, *records), false, cast, *records));
   }
 }
 
@@ -66,18 +65,18 @@ std::vector<Appearance> SearchAppearances(ZelDatabase& database, std::string_vie
                                           const AppearanceFilter& filter) {
   std::vector<Appearance> found;
   if (!filter.profiles && !filter.episodes) return found;
-  const int16_t schema = State().active_db_schema;
+  const int16_t schema = database.SchemaNumber();
   const std::string common_name = database.GetCommonName(cast_name);
   const std::string quoted_common = QuoteSql(common_name);
 
-  // Every name to search, the common name first; an alias equal to it apart from case is the same
-  // name to the engine and would list its credits twice.
+  // Every name to search, the common name first; an alias equal to it apart from the case of ASCII
+  // letters is the same name to the engine and would list its credits twice.
   std::vector<std::string> names = {quoted_common};
   auto aliases = database.DbOpenRecordSet(
       "SELECT DISTINCT AliasName FROM Alias WHERE CommonName = '" + quoted_common + "'");
   for (; !aliases->Eof(); aliases->MoveNext()) {
     const std::string alias = QuoteSql(aliases->Value("AliasName").ToTextOrEmpty());
-    if (!EqualsIgnoreCase(alias, quoted_common)) names.push_back(alias);
+    if (!EqualsFolded(alias, quoted_common)) names.push_back(alias);
   }
 
   if (filter.episodes) {

@@ -172,9 +172,14 @@ void Name::Clear() {
 }
 
 void Name::BuildFullName() {
+  // Parts are joined by single blanks; a missing first name leaves no blank in front ("Cher", not
+  // " Cher", which no search for the name would find).
   full_name_ = first_name_;
-  if (!middle_name_.empty()) full_name_ += " " + middle_name_;
-  if (!last_name_.empty()) full_name_ += " " + last_name_;
+  for (const std::string* part : {&middle_name_, &last_name_}) {
+    if (part->empty()) continue;
+    if (!full_name_.empty()) full_name_ += " ";
+    full_name_ += *part;
+  }
 }
 
 }  // namespace zel

@@ -388,19 +388,36 @@ std::shared_ptr<Connection> Connection::Create(const std::string& path) {
   return connection;
 }
 
-void Connection::Compact(const std::string& source, const std::string& destination) {
+void Connection::Compact(const std::string& source, const std::string& destination,
+                         std::string_view required_table) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(source, error)) {
     Raise(engine_errc::kFileNotFound, "Could not find file '" + source + "'.");
+  }
+  if (std::filesystem::file_size(source, error) == 0 && !error) {
+    Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + source + "'.");
   }
   if (std::filesystem::exists(destination, error)) {
     Raise(engine_errc::kFileExists,
           "Could not create '" + destination + "': the file already exists.");
   }
-  auto db = OpenHandle(source, SQLITE_OPEN_READONLY);
+  auto db = OpenHandle(source, SQLITE_OPEN_READWRITE);
   sqlite3_extended_result_codes(db.get(), 1);
-  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  // Every connection to a file in write-ahead-log mode holds a shared lock on it while open, so
+  // an exclusive lock proves nobody else has it open. Held until the copy is written.
+  sqlite3_busy_timeout(db.get(), 250);
+  Exec(db.get(), "PRAGMA locking_mode=EXCLUSIVE");
+  const int probe = Exec(db.get(), "SELECT count(*) FROM sqlite_master");
+  if (probe != SQLITE_OK && ((probe & 0xff) == SQLITE_BUSY || (probe & 0xff) == SQLITE_LOCKED)) {
+    Raise(engine_errc::kLocked, "The file '" + source +
+                                    "' is open elsewhere (another catalogue object or another "
+                                    "program); close it before compacting.");
+  }
   VerifyDatabase(db.get(), source);
+  if (!required_table.empty() && !HasTable(db.get(), required_table)) {
+    Raise(engine_errc::kNotADatabase, "The file '" + source + "' is not a catalogue: it has no " +
+                                          std::string(required_table) + " table.");
+  }
   const std::string sql = "VACUUM INTO " + Quote(destination, '\'');
   const int rc = Exec(db.get(), sql.c_str());
   if (rc != SQLITE_OK) {

@@ -66,7 +66,11 @@ class Connection {
   // Creates a new empty file; raises kFileExists when one is already there.
   static std::shared_ptr<Connection> Create(const std::string& path);
   // Writes a compacted copy of the closed file `source` to `destination`, which must not exist.
-  static void Compact(const std::string& source, const std::string& destination);
+  // Refuses (kLocked) a source that any connection, of this process or another, still has open,
+  // since that connection would go on writing to the file the copy replaces; refuses what Open
+  // refuses (an empty file, a file without `required_table`) with the same errors.
+  static void Compact(const std::string& source, const std::string& destination,
+                      std::string_view required_table = {});
 
   ~Connection();
   Connection(const Connection&) = delete;

@@ -1,12 +1,14 @@
 #include "store/database.h"
 
 #include "awards/awards.h"
+#include "frame/dictionary.h"
 #include "frame/library_state.h"
 #include "frame/member_table.h"
+#include "frame/text.h"
+#include "import/profiler_import.h"
 #include "model/profiles.h"
 #include "people/aliases.h"
 #include "store/reference_lists.h"
-#include "import/profiler_import.h"
 #include "store/table_defs.h"
 #include "store/text_helpers.h"
 #include "tv/tv_show.h"
@@ -109,7 +111,8 @@ std::string ZelDatabase::ReadDbInfo(std::string_view name, std::string_view fall
   auto records =
       DbOpenRecordSet("SELECT InfoValue FROM DbInfo WHERE InfoName = '" + QuoteSql(name) + "'");
   if (records->RecordCount() == 0) return std::string(fallback);
-  return records->Value("InfoValue").ToText();
+  // The column may legally be empty; such an entry reads as empty text rather than failing.
+  return records->Value("InfoValue").ToTextOrEmpty();
 }
 
 void ZelDatabase::WriteDbInfo(std::string_view name, std::string_view value) {
@@ -144,7 +147,7 @@ void ZelDatabase::InsertAdditionalInfo(std::string_view profile_id, std::string_
                                        std::string_view value, std::string_view info_type) {
   const std::string key =
       "'" + QuoteSql(profile_id) + "', '" + QuoteSql(name) + "', '" + QuoteSql(value) + "'";
-  if (State().active_db_schema >= 84) {
+  if (schema_number_ >= 84) {
     DbExecute("INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue, infotype) VALUES (" +
               key + ", '" + QuoteSql(info_type) + "')");
   } else {
@@ -187,7 +190,7 @@ std::shared_ptr<ZelInfos> ZelDatabase::ReadAdditionalInfosByProfileID(std::strin
   auto infos = std::make_shared<ZelInfos>();
   auto records = DbOpenRecordSet("SELECT * FROM AdditionalInfo WHERE ProfileID = '" +
                                  QuoteSql(profile_id) + "' ORDER BY InfoName");
-  const bool has_type = State().active_db_schema > 83;
+  const bool has_type = schema_number_ > 83;
   for (; !records->Eof(); records->MoveNext()) {
     auto info = infos->Add(records->Value("InfoName").ToTextOrEmpty(),
                            records->Value("InfoValue").ToTextOrEmpty());
@@ -230,12 +233,29 @@ void ZelDatabase::UpdateCurrencies() {
 }
 
 std::shared_ptr<Dictionary> ZelDatabase::Translations() {
-  if (!translations_) translations_ = LoadTranslations(*this);
+  if (!translations_) {
+    translations_ = LoadTranslations(*this);
+    stored_translation_keys_.clear();
+    for (const auto& [original, user_text] : translations_->entries()) {
+      stored_translation_keys_.push_back(original);
+    }
+  }
   return translations_;
 }
 
+void ZelDatabase::SetTranslations(std::shared_ptr<Dictionary> list) {
+  // A dictionary given by the caller never held the stored rows, so it removes none of them.
+  translations_ = std::move(list);
+  stored_translation_keys_.clear();
+}
+
 void ZelDatabase::UpdateTranslations() {
-  if (translations_) StoreTranslations(*this, *translations_);
+  if (!translations_) return;
+  StoreTranslations(*this, *translations_, stored_translation_keys_);
+  stored_translation_keys_.clear();
+  for (const auto& [original, user_text] : translations_->entries()) {
+    stored_translation_keys_.push_back(original);
+  }
 }
 
 std::shared_ptr<ZelUsers> ZelDatabase::Users() {
@@ -278,6 +298,98 @@ void ZelDatabase::ImportSingleProfilerXMLNode(std::string_view xml_string) {
 ZelDatabase& RequireActiveDatabase() {
   if (!State().active_database) Raise(errc::kMissingObject);
   return *State().active_database;
+}
+
+void ZelDatabase::NoteImported(ImportedList list, std::string key) {
+  bool loaded = false;
+  switch (list) {
+    case ImportedList::kProfiles:
+      loaded = profiles_ != nullptr;
+      break;
+    case ImportedList::kAliases:
+      loaded = aliases_ != nullptr;
+      break;
+    case ImportedList::kCurrencies:
+      loaded = currencies_ != nullptr;
+      break;
+    case ImportedList::kUsers:
+      loaded = users_ != nullptr;
+      break;
+    case ImportedList::kRetailers:
+      loaded = retailers_ != nullptr;
+      break;
+  }
+  if (loaded) imported_.emplace_back(list, std::move(key));
+}
+
+void ZelDatabase::SyncImported() {
+  const auto notes = std::move(imported_);
+  imported_.clear();
+  for (const auto& [list, key] : notes) {
+    switch (list) {
+      case ImportedList::kProfiles:
+        if (profiles_) profiles_->SyncStored(*this, key);
+        break;
+      case ImportedList::kAliases:
+        if (aliases_) aliases_->SyncStored(*this, key);
+        break;
+      case ImportedList::kCurrencies:
+        if (currencies_) currencies_->SyncStored(*this, key);
+        break;
+      case ImportedList::kUsers:
+        if (users_) users_->SyncStored(*this, key);
+        break;
+      case ImportedList::kRetailers:
+        if (retailers_) retailers_->SyncStored(*this, key);
+        break;
+    }
+  }
+}
+
+// --- CatalogueLink ---
+
+namespace {
+
+[[noreturn]] void RaiseReleased() {
+  Raise(errc::kMissingObject,
+        "The catalogue this object belongs to was closed and released; open it again and read "
+        "the object anew");
+}
+
+}  // namespace
+
+ZelDatabase* CatalogueLink::Find() {
+  if (bound_) {
+    std::shared_ptr<ZelDatabase> database = database_.lock();
+    if (!database) RaiseReleased();
+    return database.get();
+  }
+  ZelDatabase* active = State().active_database.get();
+  if (active) Bind(*active);
+  return active;
+}
+
+ZelDatabase& CatalogueLink::Get() {
+  ZelDatabase* database = Find();
+  if (!database) Raise(errc::kMissingObject);
+  return *database;
+}
+
+ZelDatabase* CatalogueLink::Peek() const { return bound_ ? database_.lock().get() : nullptr; }
+
+void CatalogueLink::Join(ZelDatabase& database) {
+  if (!bound_) Bind(database);
+}
+
+void CatalogueLink::Join(const CatalogueLink& other) {
+  if (bound_ || !other.bound_) return;
+  database_ = other.database_;
+  bound_ = true;
+}
+
+void CatalogueLink::Bind(ZelDatabase& database) {
+  database_ = std::static_pointer_cast<ZelDatabase>(database.shared_from_this());
+  bound_ = true;
 }
 
 }  // namespace zel

@@ -5,6 +5,12 @@
 // key/value stores of the file (DbInfo, AdditionalInfo, MetaInfo) and caches the top-level lists,
 // each loaded on first read. Operations that delete and write rows again run in one write scope:
 // an error leaves the file as it was and still reaches the caller.
+//
+// Every object reads from and writes to the catalogue it belongs to (CatalogueLink), never to
+// whichever one happens to be active, and adapts to that catalogue's schema number. A list save
+// deletes only rows removed through that list: rows it never held (written by an import, another
+// object or another process) stay. The imports keep the lists already loaded in step with what they
+// write.
 #pragma once
 
 #include <memory>
@@ -13,6 +19,7 @@
 #include <vector>
 
 #include "frame/object.h"
+#include "store/catalogue_link.h"
 #include "store/connection.h"
 #include "store/info.h"
 
@@ -28,6 +35,8 @@ class ZelRetailers;
 class ZelSQLQueries;
 class ZelTVShows;
 class Collection;
+
+class ZelProfile;
 
 class ZelDatabase : public Object {
  public:
@@ -48,7 +57,7 @@ class ZelDatabase : public Object {
   std::string Owner();
   void SetOwner(std::string owner);
 
-  // DbInfo entry `name`, or `fallback` when absent. A stored Null fails the conversion (94).
+  // DbInfo entry `name`, or `fallback` when absent; a stored Null reads as empty text.
   std::string ReadDbInfo(std::string_view name, std::string_view fallback = {});
   // Replaces DbInfo entry `name` by `value`.
   void WriteDbInfo(std::string_view name, std::string_view value);
@@ -71,20 +80,23 @@ class ZelDatabase : public Object {
   // list (nothing is written until UpdateProfiles).
   std::shared_ptr<ZelProfiles> Profiles();
   void SetProfiles(std::shared_ptr<ZelProfiles> profiles) { profiles_ = std::move(profiles); }
-  // When a list is cached: replaces the Profiles table by it, as one write. Otherwise nothing.
+  // When a list is cached: saves each of its profiles (as UpdateProfile), as one write. Otherwise
+  // nothing. Profiles the list never held stay.
   void UpdateProfiles();
 
   // Writes every top-level list that was loaded or replaced, in the fixed order of list updates.
   void UpdateDatabase();
 
   // The reference lists, each loaded on first read and kept; setting replaces the cached list. The
-  // Update* of a list replaces its table by the cached list, as one write, and does nothing when
-  // the list was never read or set.
+  // Update* of a list writes each member (edits its row or adds one), as one write, and does
+  // nothing when the list was never read or set. Translations compare keys as the file does
+  // (ASCII letters in either case); their update also deletes the keys removed from the loaded
+  // dictionary.
   std::shared_ptr<ZelCurrencies> Currencies();
   void SetCurrencies(std::shared_ptr<ZelCurrencies> list) { currencies_ = std::move(list); }
   void UpdateCurrencies();
   std::shared_ptr<Dictionary> Translations();
-  void SetTranslations(std::shared_ptr<Dictionary> list) { translations_ = std::move(list); }
+  void SetTranslations(std::shared_ptr<Dictionary> list);
   void UpdateTranslations();
   std::shared_ptr<ZelUsers> Users();
   void SetUsers(std::shared_ptr<ZelUsers> list) { users_ = std::move(list); }
@@ -100,23 +112,23 @@ class ZelDatabase : public Object {
   // cached list and writes nothing.
   std::shared_ptr<ZelTVShows> TVShows();
   void SetTVShows(std::shared_ptr<ZelTVShows> shows);
-  // Replaces the TVSeries table by the cached list (each series saved as by UpdateTVShow), as one
-  // write; does nothing when no list was read or set.
+  // Saves each series of the cached list (as UpdateTVShow), as one write; does nothing when no
+  // list was read or set. Series the list never held stay.
   void UpdateTVShows();
 
   // The Alias table, loaded on first read and cached; setting replaces the cached list (nullptr:
   // the next read loads again) and writes nothing.
   std::shared_ptr<ZelAliases> Aliases();
   void SetAliases(std::shared_ptr<ZelAliases> aliases);
-  // Makes the Alias table hold exactly the cached list, in one write scope; does nothing when no
-  // list was read or set.
+  // Writes each alias of the cached list (replacing its row), in one write scope; does nothing
+  // when no list was read or set. Rows the list never held stay.
   void UpdateAliases();
 
   // The Awards table by award and category, loaded on first read and cached; setting replaces it.
   std::shared_ptr<ZelAwards> Awards();
   void SetAwards(std::shared_ptr<ZelAwards> awards);
-  // Makes the Awards table hold exactly the cached list, in one write scope; does nothing when no
-  // list was read or set.
+  // Writes the cached list back row by row (awards/awards.h), in one write scope; does nothing
+  // when no list was read or set. Rows the list never held stay.
   void UpdateAwards();
   // The awards of a film by its title. With a production year Y, award years Y-1 to Y+2 and award
   // year 0 match; from schema 80 a row whose film year is Y matches whatever its award year, and a
@@ -162,6 +174,21 @@ class ZelDatabase : public Object {
 
   // Library-internal.
   store::Connection& connection() { return *connection_; }
+  // The schema number the operations adapt to: the stored one when the file was opened, the one
+  // written when it was created. Set by Control.
+  int16_t SchemaNumber() const { return schema_number_; }
+  void SetSchemaNumber(int16_t schema) { schema_number_ = schema; }
+
+  // Library-internal: keeping loaded lists in step with an import. While an import runs it notes
+  // the rows it wrote (for profiles) or added (for the reference lists and aliases); once its write
+  // scope is committed, SyncImported reads those rows into the lists that are loaded, and after a
+  // failure ForgetImported drops the notes. Notes for a list that is not loaded are not kept.
+  enum class ImportedList { kProfiles, kAliases, kCurrencies, kUsers, kRetailers };
+  void NoteImported(ImportedList list, std::string key);
+  void SyncImported();
+  void ForgetImported() { imported_.clear(); }
+  // The Awards list when it is loaded, without loading it.
+  const std::shared_ptr<ZelAwards>& CachedAwards() const { return awards_; }
 
  private:
   std::string ReadInfoByProfileID(std::string_view table, std::string_view profile_id,
@@ -180,6 +207,11 @@ class ZelDatabase : public Object {
   std::shared_ptr<ZelAliases> aliases_;
   std::shared_ptr<ZelAwards> awards_;
   std::shared_ptr<ZelTVShows> tv_shows_;
+  // The translation keys as loaded or last stored; a key among them and no longer in the
+  // dictionary was removed through it.
+  std::vector<std::string> stored_translation_keys_;
+  int16_t schema_number_ = 0;
+  std::vector<std::pair<ImportedList, std::string>> imported_;
 };
 
 // The active catalogue; raises error 91 (missing object) when none is active. For operations that

@@ -19,6 +19,7 @@ inline constexpr int32_t kDuplicateKey = 3022;  // a record-set Update breaks a 
 inline constexpr int32_t kRequiredValue =
     3314;  // a record-set Update leaves a NOT NULL column empty
 inline constexpr int32_t kRelatedRecordRequired = 3201;  // a record-set Update breaks a reference
+inline constexpr int32_t kRelatedRecordsExist = 3200;    // deleting a row other rows still name
 inline constexpr int32_t kValueTooLong = 3163;           // a text longer than its column allows
 inline constexpr int32_t kDataTypeMismatch =
     3464;  // a value that does not convert to the column's type

@@ -1,6 +1,7 @@
 #include "store/info.h"
 
 #include "frame/member_table.h"
+#include "frame/text.h"
 
 namespace zel {
 
@@ -51,12 +52,12 @@ std::shared_ptr<ZelInfo> ZelInfos::Add(std::string name, std::string value) {
 }
 
 bool ZelInfos::Exists(std::string_view info_name) const {
-  return AnyOf<ZelInfo>([&](const ZelInfo& info) { return info.Name() == info_name; });
+  return AnyOf<ZelInfo>([&](const ZelInfo& info) { return EqualsFolded(info.Name(), info_name); });
 }
 
 std::string ZelInfos::GetInfo(std::string_view info_name) const {
   for (const auto& info : All()) {
-    if (info->Name() == info_name) return info->Value();
+    if (EqualsFolded(info->Name(), info_name)) return info->Value();
   }
   return {};
 }

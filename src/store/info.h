@@ -25,8 +25,8 @@ class ZelInfo : public Object {
   std::string info_type_;
 };
 
-// Keyed by Name (the key ignores case, as every collection key does). Exists and GetInfo compare
-// names exactly, case included, visiting members in order.
+// Keyed by Name. Exists and GetInfo compare names as the key does (ASCII letters in either case),
+// visiting members in order.
 class ZelInfos : public TypedCollection<ZelInfo> {
  public:
   static const ClassInfo& Info();

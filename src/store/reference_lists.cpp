@@ -1,8 +1,11 @@
 #include "store/reference_lists.h"
 
-#include "frame/library_state.h"
+#include <unordered_map>
+
 #include "frame/member_table.h"
+#include "frame/text.h"
 #include "store/database.h"
+#include "store/engine_errors.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -23,14 +26,25 @@ void UpsertRow(ZelDatabase& database, const std::string& select, Fill fill) {
   records->Update();
 }
 
-// Runs `write_each` for every member after emptying `table`, as one write.
-template <class List, class WriteEach>
-void ReplaceTable(ZelDatabase& database, std::string_view table, const List& list,
-                  WriteEach write_each) {
-  store::WriteScope scope(database.connection());
-  database.DbExecute("DELETE FROM " + std::string(table));
-  for (const auto& member : list.All()) write_each(*member);
-  scope.Commit();
+// Deletes the row of `key`. A row that other rows still name is kept by the engine; the removal
+// then fails (3200) rather than dropping a member whose row stays.
+void DeleteKeyedRow(ZelDatabase& database, std::string_view table, std::string_view column,
+                    std::string_view key, std::string_view what, std::string_view named_by) {
+  const std::string where = " WHERE " + std::string(column) + " = '" + QuoteSql(key) + "'";
+  if (database.connection().Execute("DELETE FROM " + std::string(table) + where) > 0) return;
+  auto left = database.DbOpenRecordSet("SELECT " + std::string(column) + " FROM " +
+                                       std::string(table) + where);
+  if (left->RecordCount() == 0) return;
+  Raise(store::engine_errc::kRelatedRecordsExist,
+        std::string(what) + " '" + std::string(key) +
+            "' cannot be removed: " + std::string(named_by) + " still name it");
+}
+
+// The first row of `sql`, or nullptr when there is none.
+std::shared_ptr<store::RecordSet> FirstRow(ZelDatabase& database, const std::string& sql) {
+  auto records = database.DbOpenRecordSet(sql);
+  if (records->RecordCount() == 0) return nullptr;
+  return records;
 }
 
 }  // namespace
@@ -50,9 +64,10 @@ const ClassInfo& ZelCurrency::Info() {
   return info;
 }
 
-void ZelCurrency::UpdateCurrency() {
-  UpsertRow(RequireActiveDatabase(),
-            "SELECT * FROM Currencies WHERE CurrencyID = '" + QuoteSql(id_) + "'",
+void ZelCurrency::UpdateCurrency() { SaveTo(catalogue_.Get()); }
+
+void ZelCurrency::SaveTo(ZelDatabase& database) {
+  UpsertRow(database, "SELECT * FROM Currencies WHERE CurrencyID = '" + QuoteSql(id_) + "'",
             [&](store::RecordSet& row, bool adding) {
               if (adding) row.SetValue("CurrencyID", Variant(id_));
               row.SetValue("CurrencyName", Variant(name_));
@@ -73,13 +88,16 @@ const ClassInfo& ZelUser::Info() {
   return info;
 }
 
-void ZelUser::UpdateUser() {
-  UpsertRow(RequireActiveDatabase(), "SELECT * FROM Users WHERE UserID = '" + QuoteSql(name_) + "'",
+void ZelUser::UpdateUser() { SaveTo(catalogue_.Get()); }
+
+void ZelUser::SaveTo(ZelDatabase& database) {
+  const bool has_active = database.SchemaNumber() >= 88;
+  UpsertRow(database, "SELECT * FROM Users WHERE UserID = '" + QuoteSql(name_) + "'",
             [&](store::RecordSet& row, bool adding) {
               if (adding) row.SetValue("UserID", Variant(name_));
               row.SetValue("PhoneNumber", Variant(phone_));
               row.SetValue("EmailAddress", Variant(email_));
-              if (State().active_db_schema >= 88) row.SetValue("IsActive", Variant(is_active_));
+              if (has_active) row.SetValue("IsActive", Variant(is_active_));
             });
 }
 
@@ -96,9 +114,10 @@ const ClassInfo& ZelRetailer::Info() {
   return info;
 }
 
-void ZelRetailer::UpdateRetailer() {
-  UpsertRow(RequireActiveDatabase(),
-            "SELECT * FROM Retailers WHERE Name = '" + QuoteSql(name_) + "'",
+void ZelRetailer::UpdateRetailer() { SaveTo(catalogue_.Get()); }
+
+void ZelRetailer::SaveTo(ZelDatabase& database) {
+  UpsertRow(database, "SELECT * FROM Retailers WHERE Name = '" + QuoteSql(name_) + "'",
             [&](store::RecordSet& row, bool adding) {
               if (adding) row.SetValue("Name", Variant(name_));
               row.SetValue("Type", Variant(place_type_));
@@ -118,14 +137,17 @@ const ClassInfo& ZelSQLQuery::Info() {
   return info;
 }
 
-void ZelSQLQuery::UpdateSQLQuery() {
+void ZelSQLQuery::UpdateSQLQuery() { SaveTo(catalogue_.Get()); }
+
+void ZelSQLQuery::SaveTo(ZelDatabase& database) {
   // A plain insert would be skipped for a name already stored, leaving the old statement in the
   // file while the object holds the new one; the stored row is replaced instead.
-  ZelDatabase& database = RequireActiveDatabase();
   store::WriteScope scope(database.connection());
   database.DbExecute("DELETE FROM SQLQueries WHERE Name = '" + QuoteSql(name_) + "'");
-  database.DbExecute("INSERT INTO SQLQueries (Name, SQLStatement) VALUES ('" + QuoteSql(name_) +
-                     "', '" + QuoteSql(statement_) + "')");
+  InsertSavedRow(database,
+                 "INSERT INTO SQLQueries (Name, SQLStatement) VALUES ('" + QuoteSql(name_) +
+                     "', '" + QuoteSql(statement_) + "')",
+                 "Query '" + name_ + "' could not be stored");
   scope.Commit();
 }
 
@@ -154,6 +176,47 @@ ClassInfo ReferenceListInfo(std::string name, std::string add_existing_name,
       .Build();
 }
 
+// Saves a member added to a list into the list's catalogue, which the member joins.
+template <class Member>
+void SaveIntoList(CatalogueLink& list, Member& member) {
+  ZelDatabase& database = list.Get();
+  member.catalogue().Join(database);
+  member.SaveTo(database);
+}
+
+// Writes the members of a reference list into `database`, as one write. `table` and `column` name
+// the key column, where a renamed member's old row is given up first (the engine keeps it while
+// other rows name it).
+template <class List>
+void StoreMembers(List& list, ZelDatabase& database, std::string_view table,
+                  std::string_view column) {
+  store::WriteScope scope(database.connection());
+  const auto members = list.All();
+  for (size_t i = 0; i < members.size(); ++i) {
+    if (!list.KeptItsKey(i)) {
+      database.DbExecute("DELETE FROM " + std::string(table) + " WHERE " + std::string(column) +
+                         " = '" + QuoteSql(list.AddedKeyAt(i)) + "'");
+    }
+    members[i]->catalogue().Join(database);
+    members[i]->SaveTo(database);
+  }
+  scope.Commit();
+}
+
+// Reads every row of `sql` into a new list bound to `database`.
+template <class List, class FromRow>
+std::shared_ptr<List> LoadList(ZelDatabase& database, const std::string& sql, FromRow from_row) {
+  auto list = std::make_shared<List>();
+  list->catalogue().Bind(database);
+  auto records = database.DbOpenRecordSet(sql);
+  for (; !records->Eof(); records->MoveNext()) {
+    auto member = from_row(*records);
+    member->catalogue().Bind(database);
+    list->AddLoaded(member);
+  }
+  return list;
+}
+
 }  // namespace
 
 const ClassInfo& ZelCurrencies::Info() {
@@ -179,36 +242,52 @@ std::shared_ptr<ZelCurrency> ZelCurrencies::Add(std::string id, std::string name
 
 bool ZelCurrencies::Exists(std::string_view id) const {
   return AnyOf<ZelCurrency>(
-      [&](const ZelCurrency& currency) { return currency.CurrencyID() == id; });
+      [&](const ZelCurrency& currency) { return EqualsFolded(currency.CurrencyID(), id); });
 }
 
 std::string ZelCurrencies::KeyOf(const Object& item) const {
   return static_cast<const ZelCurrency&>(item).CurrencyID();
 }
 
-void ZelCurrencies::Save(Object& item) { static_cast<ZelCurrency&>(item).UpdateCurrency(); }
+void ZelCurrencies::Save(Object& item) {
+  SaveIntoList(catalogue_, static_cast<ZelCurrency&>(item));
+}
 
 void ZelCurrencies::Delete(Object& item) {
-  RequireActiveDatabase().DbExecute("DELETE FROM Currencies WHERE CurrencyID = '" +
-                                    QuoteSql(static_cast<ZelCurrency&>(item).CurrencyID()) + "'");
+  DeleteKeyedRow(catalogue_.Get(), "Currencies", "CurrencyID",
+                 static_cast<ZelCurrency&>(item).CurrencyID(), "Currency",
+                 "suggested prices or purchases");
 }
+
+namespace {
+
+std::shared_ptr<ZelCurrency> CurrencyFromRow(store::RecordSet& records) {
+  auto currency = std::make_shared<ZelCurrency>();
+  currency->SetCurrencyID(records.ValueAt(0).ToTextOrEmpty());
+  currency->SetCurrencyName(records.ValueAt(1).ToTextOrEmpty());
+  currency->SetCurrencySymbol(records.ValueAt(2).ToTextOrEmpty());
+  return currency;
+}
+
+}  // namespace
 
 std::shared_ptr<ZelCurrencies> ZelCurrencies::Load(ZelDatabase& database) {
-  auto list = std::make_shared<ZelCurrencies>();
-  auto records = database.DbOpenRecordSet("SELECT * FROM Currencies ORDER BY CurrencyID");
-  for (; !records->Eof(); records->MoveNext()) {
-    auto currency = std::make_shared<ZelCurrency>();
-    currency->SetCurrencyID(records->ValueAt(0).ToText());
-    currency->SetCurrencyName(records->ValueAt(1).ToText());
-    currency->SetCurrencySymbol(records->ValueAt(2).ToText());
-    list->AddLoaded(currency);
-  }
-  return list;
+  return LoadList<ZelCurrencies>(database, "SELECT * FROM Currencies ORDER BY CurrencyID",
+                                 CurrencyFromRow);
 }
 
-void ZelCurrencies::Store(ZelDatabase& database) const {
-  ReplaceTable(database, "Currencies", *this,
-               [](ZelCurrency& currency) { currency.UpdateCurrency(); });
+void ZelCurrencies::Store(ZelDatabase& database) {
+  StoreMembers(*this, database, "Currencies", "CurrencyID");
+}
+
+void ZelCurrencies::SyncStored(ZelDatabase& database, std::string_view key) {
+  if (Exists(key)) return;
+  auto row =
+      FirstRow(database, "SELECT * FROM Currencies WHERE CurrencyID = '" + QuoteSql(key) + "'");
+  if (!row) return;
+  auto currency = CurrencyFromRow(*row);
+  currency->catalogue().Bind(database);
+  AddLoaded(currency);
 }
 
 const ClassInfo& ZelUsers::Info() {
@@ -232,41 +311,52 @@ std::shared_ptr<ZelUser> ZelUsers::Add(std::string name, std::string phone, std:
 }
 
 bool ZelUsers::Exists(std::string_view name) const {
-  return AnyOf<ZelUser>([&](const ZelUser& user) { return user.Name() == name; });
+  return AnyOf<ZelUser>([&](const ZelUser& user) { return EqualsFolded(user.Name(), name); });
 }
 
 std::string ZelUsers::KeyOf(const Object& item) const {
   return static_cast<const ZelUser&>(item).Name();
 }
 
-void ZelUsers::Save(Object& item) { static_cast<ZelUser&>(item).UpdateUser(); }
+void ZelUsers::Save(Object& item) { SaveIntoList(catalogue_, static_cast<ZelUser&>(item)); }
 
 void ZelUsers::Delete(Object& item) {
-  RequireActiveDatabase().DbExecute("DELETE FROM Users WHERE UserID = '" +
-                                    QuoteSql(static_cast<ZelUser&>(item).Name()) + "'");
+  DeleteKeyedRow(catalogue_.Get(), "Users", "UserID", static_cast<ZelUser&>(item).Name(), "User",
+                 "loans or events");
 }
+
+namespace {
+
+std::shared_ptr<ZelUser> UserFromRow(store::RecordSet& records, bool has_active) {
+  auto user = std::make_shared<ZelUser>();
+  user->SetName(records.Value("UserID").ToTextOrEmpty());
+  user->SetPhone(records.Value("PhoneNumber").ToTextOrEmpty());
+  user->SetEmail(records.Value("EmailAddress").ToTextOrEmpty());
+  if (has_active) {
+    // Without this a later UpdateUsers would write every user back as active.
+    const Variant active = records.Value("IsActive");
+    user->SetIsActive(active.IsNull() || active.ToBool());
+  }
+  return user;
+}
+
+}  // namespace
 
 std::shared_ptr<ZelUsers> ZelUsers::Load(ZelDatabase& database) {
-  auto list = std::make_shared<ZelUsers>();
-  auto records = database.DbOpenRecordSet("SELECT * FROM Users ORDER BY UserID");
-  const bool has_active = State().active_db_schema >= 88;
-  for (; !records->Eof(); records->MoveNext()) {
-    auto user = std::make_shared<ZelUser>();
-    user->SetName(records->Value("UserID").ToTextOrEmpty());
-    user->SetPhone(records->Value("PhoneNumber").ToTextOrEmpty());
-    user->SetEmail(records->Value("EmailAddress").ToTextOrEmpty());
-    if (has_active) {
-      // Without this a later UpdateUsers would write every user back as active.
-      const Variant active = records->Value("IsActive");
-      user->SetIsActive(active.IsNull() || active.ToBool());
-    }
-    list->AddLoaded(user);
-  }
-  return list;
+  const bool has_active = database.SchemaNumber() >= 88;
+  return LoadList<ZelUsers>(database, "SELECT * FROM Users ORDER BY UserID",
+                            [&](store::RecordSet& row) { return UserFromRow(row, has_active); });
 }
 
-void ZelUsers::Store(ZelDatabase& database) const {
-  ReplaceTable(database, "Users", *this, [](ZelUser& user) { user.UpdateUser(); });
+void ZelUsers::Store(ZelDatabase& database) { StoreMembers(*this, database, "Users", "UserID"); }
+
+void ZelUsers::SyncStored(ZelDatabase& database, std::string_view key) {
+  if (Exists(key)) return;
+  auto row = FirstRow(database, "SELECT * FROM Users WHERE UserID = '" + QuoteSql(key) + "'");
+  if (!row) return;
+  auto user = UserFromRow(*row, database.SchemaNumber() >= 88);
+  user->catalogue().Bind(database);
+  AddLoaded(user);
 }
 
 const ClassInfo& ZelRetailers::Info() {
@@ -291,36 +381,48 @@ std::shared_ptr<ZelRetailer> ZelRetailers::Add(std::string name, std::string typ
 }
 
 bool ZelRetailers::Exists(std::string_view name) const {
-  return AnyOf<ZelRetailer>([&](const ZelRetailer& retailer) { return retailer.Name() == name; });
+  return AnyOf<ZelRetailer>(
+      [&](const ZelRetailer& retailer) { return EqualsFolded(retailer.Name(), name); });
 }
 
 std::string ZelRetailers::KeyOf(const Object& item) const {
   return static_cast<const ZelRetailer&>(item).Name();
 }
 
-void ZelRetailers::Save(Object& item) { static_cast<ZelRetailer&>(item).UpdateRetailer(); }
+void ZelRetailers::Save(Object& item) { SaveIntoList(catalogue_, static_cast<ZelRetailer&>(item)); }
 
 void ZelRetailers::Delete(Object& item) {
-  RequireActiveDatabase().DbExecute("DELETE FROM Retailers WHERE Name = '" +
-                                    QuoteSql(static_cast<ZelRetailer&>(item).Name()) + "'");
+  DeleteKeyedRow(catalogue_.Get(), "Retailers", "Name", static_cast<ZelRetailer&>(item).Name(),
+                 "Retailer", "purchases");
 }
+
+namespace {
+
+std::shared_ptr<ZelRetailer> RetailerFromRow(store::RecordSet& records) {
+  auto retailer = std::make_shared<ZelRetailer>();
+  retailer->SetName(records.ValueAt(0).ToTextOrEmpty());
+  retailer->SetPlaceType(records.ValueAt(1).ToTextOrEmpty());
+  retailer->SetWebsite(records.ValueAt(2).ToTextOrEmpty());
+  return retailer;
+}
+
+}  // namespace
 
 std::shared_ptr<ZelRetailers> ZelRetailers::Load(ZelDatabase& database) {
-  auto list = std::make_shared<ZelRetailers>();
-  auto records = database.DbOpenRecordSet("SELECT * FROM Retailers ORDER BY Name");
-  for (; !records->Eof(); records->MoveNext()) {
-    auto retailer = std::make_shared<ZelRetailer>();
-    retailer->SetName(records->ValueAt(0).ToTextOrEmpty());
-    retailer->SetPlaceType(records->ValueAt(1).ToTextOrEmpty());
-    retailer->SetWebsite(records->ValueAt(2).ToTextOrEmpty());
-    list->AddLoaded(retailer);
-  }
-  return list;
+  return LoadList<ZelRetailers>(database, "SELECT * FROM Retailers ORDER BY Name", RetailerFromRow);
 }
 
-void ZelRetailers::Store(ZelDatabase& database) const {
-  ReplaceTable(database, "Retailers", *this,
-               [](ZelRetailer& retailer) { retailer.UpdateRetailer(); });
+void ZelRetailers::Store(ZelDatabase& database) {
+  StoreMembers(*this, database, "Retailers", "Name");
+}
+
+void ZelRetailers::SyncStored(ZelDatabase& database, std::string_view key) {
+  if (Exists(key)) return;
+  auto row = FirstRow(database, "SELECT * FROM Retailers WHERE Name = '" + QuoteSql(key) + "'");
+  if (!row) return;
+  auto retailer = RetailerFromRow(*row);
+  retailer->catalogue().Bind(database);
+  AddLoaded(retailer);
 }
 
 const ClassInfo& ZelSQLQueries::Info() {
@@ -343,53 +445,76 @@ std::shared_ptr<ZelSQLQuery> ZelSQLQueries::Add(std::string name, std::string st
 }
 
 bool ZelSQLQueries::Exists(std::string_view sql_name) const {
-  return AnyOf<ZelSQLQuery>([&](const ZelSQLQuery& query) { return query.Name() == sql_name; });
+  return AnyOf<ZelSQLQuery>(
+      [&](const ZelSQLQuery& query) { return EqualsFolded(query.Name(), sql_name); });
 }
 
 std::string ZelSQLQueries::KeyOf(const Object& item) const {
   return static_cast<const ZelSQLQuery&>(item).Name();
 }
 
-void ZelSQLQueries::Save(Object& item) { static_cast<ZelSQLQuery&>(item).UpdateSQLQuery(); }
+void ZelSQLQueries::Save(Object& item) {
+  SaveIntoList(catalogue_, static_cast<ZelSQLQuery&>(item));
+}
 
 void ZelSQLQueries::Delete(Object& item) {
-  RequireActiveDatabase().DbExecute("DELETE FROM SQLQueries WHERE Name = '" +
-                                    QuoteSql(static_cast<ZelSQLQuery&>(item).Name()) + "'");
+  catalogue_.Get().DbExecute("DELETE FROM SQLQueries WHERE Name = '" +
+                             QuoteSql(static_cast<ZelSQLQuery&>(item).Name()) + "'");
 }
 
 std::shared_ptr<ZelSQLQueries> ZelSQLQueries::Load(ZelDatabase& database) {
-  auto list = std::make_shared<ZelSQLQueries>();
-  auto records = database.DbOpenRecordSet("SELECT * FROM SQLQueries ORDER BY Name");
-  for (; !records->Eof(); records->MoveNext()) {
-    auto query = std::make_shared<ZelSQLQuery>();
-    query->SetName(records->ValueAt(0).ToText());
-    query->SetSQLStatement(records->ValueAt(1).ToText());
-    list->AddLoaded(query);
-  }
-  return list;
+  return LoadList<ZelSQLQueries>(database, "SELECT * FROM SQLQueries ORDER BY Name",
+                                 [](store::RecordSet& records) {
+                                   auto query = std::make_shared<ZelSQLQuery>();
+                                   query->SetName(records.ValueAt(0).ToTextOrEmpty());
+                                   query->SetSQLStatement(records.ValueAt(1).ToTextOrEmpty());
+                                   return query;
+                                 });
 }
 
-void ZelSQLQueries::Store(ZelDatabase& database) const {
-  ReplaceTable(database, "SQLQueries", *this, [](ZelSQLQuery& query) { query.UpdateSQLQuery(); });
+void ZelSQLQueries::Store(ZelDatabase& database) {
+  StoreMembers(*this, database, "SQLQueries", "Name");
 }
+
+void ZelSQLQueries::SyncStored(ZelDatabase&, std::string_view) {}
 
 // --- translations ----------------------------------------------------------------------------
 
 std::shared_ptr<Dictionary> LoadTranslations(ZelDatabase& database) {
-  auto translations = std::make_shared<Dictionary>();
+  auto translations = std::make_shared<Dictionary>(Dictionary::kTextCompare);
   auto records = database.DbOpenRecordSet("SELECT * FROM Translation ORDER BY OriginalString");
   for (; !records->Eof(); records->MoveNext()) {
-    translations->Add(records->ValueAt(0).ToText(), records->ValueAt(1));
+    translations->Add(records->ValueAt(0).ToTextOrEmpty(), records->ValueAt(1));
   }
   return translations;
 }
 
-void StoreTranslations(ZelDatabase& database, const Dictionary& translations) {
-  store::WriteScope scope(database.connection());
-  database.DbExecute("DELETE FROM Translation");
+void StoreTranslations(ZelDatabase& database, const Dictionary& translations,
+                       const std::vector<std::string>& removed_from) {
+  // The file's key ignores the case of ASCII letters; two such keys would silently become one row.
+  std::unordered_map<std::string, std::string> folded;
   for (const auto& [original, user_text] : translations.entries()) {
-    database.DbExecute("INSERT INTO Translation (OriginalString, UserString) VALUES ('" +
-                       QuoteSql(original) + "', '" + QuoteSql(user_text.ToText()) + "')");
+    auto [it, fresh] = folded.emplace(FoldKey(original), original);
+    if (!fresh) {
+      Raise(store::engine_errc::kDuplicateKey,
+            "The translations of '" + it->second + "' and '" + original +
+                "' cannot both be stored: the catalogue's keys ignore the case of letters");
+    }
+  }
+  store::WriteScope scope(database.connection());
+  for (const std::string& original : removed_from) {
+    if (!translations.Exists(original)) {
+      database.DbExecute("DELETE FROM Translation WHERE OriginalString = '" + QuoteSql(original) +
+                         "'");
+    }
+  }
+  for (const auto& [original, user_text] : translations.entries()) {
+    const std::string quoted = QuoteSql(original);
+    database.DbExecute("DELETE FROM Translation WHERE OriginalString = '" + quoted + "'");
+    InsertSavedRow(database,
+                   "INSERT INTO Translation (OriginalString, UserString) VALUES ('" + quoted +
+                       "', '" + QuoteSql(user_text.ToTextOrEmpty()) + "')",
+                   "The translation of '" + original + "' could not be stored");
   }
   scope.Commit();
 }

@@ -2,15 +2,16 @@
 // SQL queries and translations.
 //
 // Each list is loaded by ZelDatabase on first read and cached there. Unlike the profile lists these
-// collections write at once: adding a member stores it (its Update* operation), removing one
-// deletes its row. A record's Update* inserts its row or edits the stored row of the same key.
-// Exists compares the key exactly (case counts) while the collection key ignores case, so a key
-// that differs only in case is "not there" to Exists yet still refused on add.
+// collections write at once, to the catalogue they belong to: adding a member stores it (its
+// Update* operation), removing one deletes its row. A record's Update* inserts its row or edits the
+// stored row of the same key, in the catalogue the record belongs to. Keys, Exists included, ignore
+// the case of ASCII letters only, as the file's keys do. Null columns read as empty text.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "frame/dictionary.h"
 #include "model/keyed_collection.h"
@@ -30,13 +31,18 @@ class ZelCurrency : public Object {
   void SetCurrencyName(std::string name) { name_ = std::move(name); }
   const std::string& CurrencySymbol() const { return symbol_; }
   void SetCurrencySymbol(std::string symbol) { symbol_ = std::move(symbol); }
-  // Stores the currency in the active catalogue: edits the row of its identifier or adds one.
+  // Stores the currency in its catalogue: edits the row of its identifier or adds one.
   void UpdateCurrency();
+
+  // Library-internal: the catalogue it belongs to, and the save into a given one.
+  CatalogueLink& catalogue() { return catalogue_; }
+  void SaveTo(ZelDatabase& database);
 
   // Library-internal.
   void SetCurrencyID(std::string id) { id_ = std::move(id); }
 
  private:
+  CatalogueLink catalogue_;
   std::string id_;
   std::string name_;
   std::string symbol_;
@@ -55,10 +61,15 @@ class ZelUser : public Object {
   void SetEmail(std::string email) { email_ = std::move(email); }
   bool IsActive() const { return is_active_; }
   void SetIsActive(bool is_active) { is_active_ = is_active; }
-  // Stores the user in the active catalogue (row of UserID = Name); IsActive from schema 88 on.
+  // Stores the user in its catalogue (row of UserID = Name); IsActive from schema 88 on.
   void UpdateUser();
 
+  // Library-internal: the catalogue it belongs to, and the save into a given one.
+  CatalogueLink& catalogue() { return catalogue_; }
+  void SaveTo(ZelDatabase& database);
+
  private:
+  CatalogueLink catalogue_;
   std::string name_;
   std::string phone_;
   std::string email_;
@@ -78,7 +89,12 @@ class ZelRetailer : public Object {
   void SetWebsite(std::string website) { website_ = std::move(website); }
   void UpdateRetailer();
 
+  // Library-internal: the catalogue it belongs to, and the save into a given one.
+  CatalogueLink& catalogue() { return catalogue_; }
+  void SaveTo(ZelDatabase& database);
+
  private:
+  CatalogueLink catalogue_;
   std::string name_;
   std::string place_type_;
   std::string website_;
@@ -96,7 +112,12 @@ class ZelSQLQuery : public Object {
   // Stores the statement under its name, replacing a stored statement of that name.
   void UpdateSQLQuery();
 
+  // Library-internal: the catalogue it belongs to, and the save into a given one.
+  CatalogueLink& catalogue() { return catalogue_; }
+  void SaveTo(ZelDatabase& database);
+
  private:
+  CatalogueLink catalogue_;
   std::string name_;
   std::string statement_;
 };
@@ -110,10 +131,13 @@ class ZelCurrencies : public TypedCollection<ZelCurrency> {
   std::shared_ptr<ZelCurrency> Add(std::string id, std::string name, std::string symbol);
   bool Exists(std::string_view id) const;
 
-  // Every stored currency, by identifier. A Null column fails the load.
+  // Every stored currency, by identifier.
   static std::shared_ptr<ZelCurrencies> Load(ZelDatabase& database);
-  // Replaces the Currencies table by this list, as one write.
-  void Store(ZelDatabase& database) const;
+  // Writes every member to `database` (a member whose key changed since it was added leaves its old
+  // row), as one write. Rows the list never held stay.
+  void Store(ZelDatabase& database);
+  // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
+  void SyncStored(ZelDatabase& database, std::string_view key);
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -132,7 +156,11 @@ class ZelUsers : public TypedCollection<ZelUser> {
 
   // Every stored user, by name. From schema 88 on IsActive is read (a Null counts as active).
   static std::shared_ptr<ZelUsers> Load(ZelDatabase& database);
-  void Store(ZelDatabase& database) const;
+  // Writes every member to `database` (a member whose key changed since it was added leaves its old
+  // row), as one write. Rows the list never held stay.
+  void Store(ZelDatabase& database);
+  // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
+  void SyncStored(ZelDatabase& database, std::string_view key);
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -150,7 +178,11 @@ class ZelRetailers : public TypedCollection<ZelRetailer> {
   bool Exists(std::string_view name) const;
 
   static std::shared_ptr<ZelRetailers> Load(ZelDatabase& database);
-  void Store(ZelDatabase& database) const;
+  // Writes every member to `database` (a member whose key changed since it was added leaves its old
+  // row), as one write. Rows the list never held stay.
+  void Store(ZelDatabase& database);
+  // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
+  void SyncStored(ZelDatabase& database, std::string_view key);
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -168,7 +200,11 @@ class ZelSQLQueries : public TypedCollection<ZelSQLQuery> {
   bool Exists(std::string_view sql_name) const;
 
   static std::shared_ptr<ZelSQLQueries> Load(ZelDatabase& database);
-  void Store(ZelDatabase& database) const;
+  // Writes every member to `database` (a member whose key changed since it was added leaves its old
+  // row), as one write. Rows the list never held stay.
+  void Store(ZelDatabase& database);
+  // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
+  void SyncStored(ZelDatabase& database, std::string_view key);
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -176,9 +212,14 @@ class ZelSQLQueries : public TypedCollection<ZelSQLQuery> {
   void Delete(Object& item) override;
 };
 
-// Translations: original text (exact, case-sensitive key) to the user's text, by original text.
+// Translations: original text to the user's text, by original text. The dictionary compares keys
+// as the file does (text comparison: ASCII letters in either case), so "Hello" and "hello" are one
+// key in both.
 std::shared_ptr<Dictionary> LoadTranslations(ZelDatabase& database);
-// Replaces the Translation table by the dictionary's pairs, in its order, as one write.
-void StoreTranslations(ZelDatabase& database, const Dictionary& translations);
+// Writes the dictionary's pairs, in its order, and deletes the rows of the keys in `removed_from`
+// that the dictionary no longer holds, as one write. Other stored rows stay. A pair the file
+// refuses fails the whole write with an error naming it.
+void StoreTranslations(ZelDatabase& database, const Dictionary& translations,
+                       const std::vector<std::string>& removed_from);
 
 }  // namespace zel

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "awards/awards.h"
-#include "frame/library_state.h"
 #include "frame/member_table.h"
+#include "frame/text.h"
 #include "model/profiles.h"
 #include "store/database.h"
 #include "store/engine_errors.h"
@@ -71,7 +71,7 @@ std::string CastFilter(bool cast, int16_t schema) {
 
 void LoadEpisodeCredits(ZelDatabase& database, std::string_view episode_id, bool cast,
                         ZelCredits& credits) {
-  const int16_t schema = State().active_db_schema;
+  const int16_t schema = database.SchemaNumber();
   std::string sql =
       cast ? "SELECT Name, Role, Position, CommonName, IsUncredited, IsVoice, c.BirthYear"
            : "SELECT Name, Role, Position, CommonName, IsUncredited, c.BirthYear";
@@ -85,7 +85,7 @@ void LoadEpisodeCredits(ZelDatabase& database, std::string_view episode_id, bool
     auto credit = std::make_shared<ZelCredit>();
     credit->SetName(records->Value("Name").ToTextOrEmpty());
     credit->SetRole(records->Value("Role").ToTextOrEmpty());
-    credit->SetPosition(records->Value("Position").ToInteger());
+    credit->SetPosition(Int16Column(records->Value("Position")));
     const Variant common_name = records->Value("CommonName");
     credit->SetCommonName(common_name.IsNull() ? credit->Name() : common_name.ToText());
     if (schema >= 76) {
@@ -97,15 +97,15 @@ void LoadEpisodeCredits(ZelDatabase& database, std::string_view episode_id, bool
     }
     if (schema >= 79) credit->SetIsRegular(Flag(records->Value("IsRegular")));
     if (schema >= 88) credit->SetIsCreditOnly(Flag(records->Value("IsCreditOnly")));
-    const Variant birth_year = records->Value("BirthYear");
-    credit->SetBirthYear(birth_year.IsNull() ? int16_t{0} : birth_year.ToInteger());
+    credit->SetBirthYear(Int16Column(records->Value("BirthYear")));
+    credit->catalogue().Bind(database);
     credits.AddCredit(credit);
   }
 }
 
 void SaveEpisodeCredits(ZelDatabase& database, std::string_view episode_id, bool cast,
                         const ZelCredits& credits) {
-  const int16_t schema = State().active_db_schema;
+  const int16_t schema = database.SchemaNumber();
   const bool old_flags = schema < 76;
   auto flag = [old_flags](bool value) {
     return old_flags ? Variant(BoolText(value)) : Variant(value);
@@ -127,7 +127,7 @@ void SaveEpisodeCredits(ZelDatabase& database, std::string_view episode_id, bool
     if (schema >= 79) records->SetValue("IsRegular", Variant(credit->IsRegular()));
     if (schema >= 88) records->SetValue("IsCreditOnly", Variant(credit->IsCreditOnly()));
     records->SetValue("BirthYear", Variant(credit->BirthYear()));
-    records->Update();
+    StoreCreditRow(*records, *credit, cast, episode_id);
   }
 }
 
@@ -144,91 +144,107 @@ void ZelEpisode::SetEpisodeID(std::string id) {
   episode_id_ = std::move(id);
 }
 
+void ZelEpisode::MarkStored() {
+  owns_id_ = true;
+  stored_id_ = episode_id_;
+}
+
 std::shared_ptr<ZelCredits> ZelEpisode::Cast() {
-  return tv::LoadOnce(cast_, [&](ZelDatabase& db, ZelCredits& list) {
+  return tv::LoadOnce(cast_, catalogue_, [&](ZelDatabase& db, ZelCredits& list) {
     LoadEpisodeCredits(db, episode_id_, true, list);
   });
 }
 
 std::shared_ptr<ZelCredits> ZelEpisode::Crew() {
-  return tv::LoadOnce(crew_, [&](ZelDatabase& db, ZelCredits& list) {
+  return tv::LoadOnce(crew_, catalogue_, [&](ZelDatabase& db, ZelCredits& list) {
     LoadEpisodeCredits(db, episode_id_, false, list);
   });
 }
 
 std::shared_ptr<ZelTags> ZelEpisode::Tags() {
-  return tv::LoadOnce(tags_,
+  return tv::LoadOnce(tags_, catalogue_,
                       [&](ZelDatabase& db, ZelTags& list) { LoadTags(db, episode_id_, list); });
 }
 
 std::shared_ptr<ZelAudioFormats> ZelEpisode::Audio() {
-  return tv::LoadOnce(
-      audio_, [&](ZelDatabase& db, ZelAudioFormats& list) { LoadAudio(db, episode_id_, list); });
+  return tv::LoadOnce(audio_, catalogue_, [&](ZelDatabase& db, ZelAudioFormats& list) {
+    LoadAudio(db, episode_id_, list);
+  });
 }
 
 std::shared_ptr<ZelReview> ZelEpisode::Review() {
-  return tv::LoadOnce(
-      review_, [&](ZelDatabase& db, ZelReview& review) { LoadReview(db, episode_id_, review); });
+  return tv::LoadOnce(review_, catalogue_, [&](ZelDatabase& db, ZelReview& review) {
+    LoadReview(db, episode_id_, review);
+  });
 }
 
 std::shared_ptr<ZelStudios> ZelEpisode::Studios() {
-  return tv::LoadOnce(
-      studios_, [&](ZelDatabase& db, ZelStudios& list) { LoadStudios(db, episode_id_, list); });
+  return tv::LoadOnce(studios_, catalogue_, [&](ZelDatabase& db, ZelStudios& list) {
+    LoadStudios(db, episode_id_, list);
+  });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Genres() {
-  return tv::LoadOnce(genres_, [&](ZelDatabase& db, Collection& list) {
+  return tv::LoadOnce(genres_, catalogue_, [&](ZelDatabase& db, Collection& list) {
     LoadTextList(db, episode_id_, TextList::kGenres, list);
   });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Subtitles() {
-  return tv::LoadOnce(subtitles_, [&](ZelDatabase& db, Collection& list) {
+  return tv::LoadOnce(subtitles_, catalogue_, [&](ZelDatabase& db, Collection& list) {
     LoadTextList(db, episode_id_, TextList::kSubtitles, list);
   });
 }
 
 std::shared_ptr<ZelEvents> ZelEpisode::Events() {
-  return tv::LoadOnce(events_,
+  return tv::LoadOnce(events_, catalogue_,
                       [&](ZelDatabase& db, ZelEvents& list) { LoadEvents(db, episode_id_, list); });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Features() {
-  return tv::LoadOnce(features_, [&](ZelDatabase& db, Collection& list) {
+  return tv::LoadOnce(features_, catalogue_, [&](ZelDatabase& db, Collection& list) {
     LoadTextList(db, episode_id_, TextList::kFeatures, list);
   });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Locks() {
-  return tv::LoadOnce(locks_, [&](ZelDatabase& db, Collection& list) {
+  return tv::LoadOnce(locks_, catalogue_, [&](ZelDatabase& db, Collection& list) {
     LoadTextList(db, episode_id_, TextList::kLocks, list);
   });
 }
 
 std::shared_ptr<ZelInfos> ZelEpisode::Infos() {
-  return tv::LoadOnce(infos_,
+  return tv::LoadOnce(infos_, catalogue_,
                       [&](ZelDatabase& db, ZelInfos& list) { LoadInfos(db, episode_id_, list); });
 }
 
 std::shared_ptr<ZelVideo> ZelEpisode::Video() {
-  return tv::LoadOnce(video_,
+  return tv::LoadOnce(video_, catalogue_,
                       [&](ZelDatabase& db, ZelVideo& video) { LoadVideo(db, episode_id_, video); });
 }
 
 std::shared_ptr<ZelProfiles> ZelEpisode::AssignedProfiles() {
+  if (assigned_profiles_) return assigned_profiles_;
   // Profiles are added as read: an episode's list must not rewrite the profiles it names.
-  return tv::LoadOnce(assigned_profiles_, [&](ZelDatabase& db, ZelProfiles& list) {
-    auto records = db.DbOpenRecordSet(
-        "SELECT * FROM Profiles p INNER JOIN Profile2Episodes pe ON pe.ProfileID = p.ProfileID "
-        "WHERE pe.EpisodeID = '" +
-        QuoteSql(episode_id_) + "' ORDER BY SortTitle");
-    for (; !records->Eof(); records->MoveNext()) list.AddLoaded(ProfileFromRecord(*records));
-  });
+  // Removing one from the list ends its assignment; adding one assigns it.
+  assigned_profiles_ =
+      std::make_shared<ZelProfiles>(ZelProfiles::Links::kEpisodeAssignments, episode_id_);
+  ZelDatabase* database = catalogue_.Find();
+  if (!database) return assigned_profiles_;
+  assigned_profiles_->catalogue().Bind(*database);
+  auto records = database->DbOpenRecordSet(
+      "SELECT * FROM Profiles p INNER JOIN Profile2Episodes pe ON pe.ProfileID = p.ProfileID "
+      "WHERE pe.EpisodeID = '" +
+      QuoteSql(episode_id_) + "' ORDER BY SortTitle");
+  for (; !records->Eof(); records->MoveNext()) {
+    assigned_profiles_->AddLoaded(ProfileFromRecord(*database, *records));
+  }
+  return assigned_profiles_;
 }
 
 std::shared_ptr<ZelAwards> ZelEpisode::Awards() {
   if (awards_) return awards_;
-  ZelDatabase& database = RequireActiveDatabase();
+  ZelDatabase& database = catalogue_.Get();
   // Without an air date there is no year to centre the window on; the zero date's 1899 would
   // hide every award but those without a year.
   const int16_t year = airdate_ == Date::Zero() ? int16_t{0} : YearOf(airdate_);
@@ -252,13 +268,18 @@ void ZelEpisode::CheckIdentifierFree(ZelDatabase& database) const {
   }
 }
 
-void ZelEpisode::UpdateEpisode() {
-  ZelDatabase& database = RequireActiveDatabase();
+void ZelEpisode::UpdateEpisode() { SaveTo(catalogue_.Get()); }
+
+void ZelEpisode::SaveTo(ZelDatabase& database) {
   CheckIdentifierFree(database);
   const std::string id = episode_id_.empty() ? show_id_ + season_ + number_ : episode_id_;
   const std::string quoted_id = QuoteSql(id);
   store::WriteScope scope(database.connection());
 
+  // A changed identifier takes the episode's rows along, so nothing is left behind under the old.
+  if (catalogue_.Peek() == &database && !stored_id_.empty() && !EqualsFolded(stored_id_, id)) {
+    MoveEpisodeRows(database, stored_id_, id);
+  }
   database.DbExecute("DELETE FROM Episodes WHERE EpisodeID = '" + quoted_id + "'");
   const std::vector<std::string> values = {id,
                                            number_,
@@ -277,10 +298,12 @@ void ZelEpisode::UpdateEpisode() {
   for (const std::string& value : values) {
     list += (list.empty() ? "'" : ", '") + QuoteSql(value) + "'";
   }
-  database.DbExecute(
+  InsertSavedRow(
+      database,
       "INSERT INTO Episodes (EpisodeID, EpisodeNo, EpisodeTitle, EpisodeOriginalTitle, Season, "
       "Overview, Runtime, Rating, RatingSystem, RatingDetails, Airdate, Notes, SeriesID) VALUES (" +
-      list + ")");
+          list + ")",
+      "Episode '" + id + "' could not be stored");
 
   if (audio_) SaveAudio(database, id, *audio_);
   if (cast_) SaveEpisodeCredits(database, id, true, *cast_);
@@ -298,9 +321,15 @@ void ZelEpisode::UpdateEpisode() {
   scope.Commit();
   episode_id_ = id;
   owns_id_ = true;
+  catalogue_.Join(database);
+  if (catalogue_.Peek() == &database) stored_id_ = id;
 }
 
 std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::RecordSet& records) {
+  return EpisodeFromRecord(RequireActiveDatabase(), records);
+}
+
+std::shared_ptr<ZelEpisode> EpisodeFromRecord(ZelDatabase& database, store::RecordSet& records) {
   auto episode = std::make_shared<ZelEpisode>();
   auto text = [&](std::string_view name) { return records.Value(name).ToTextOrEmpty(); };
   episode->SetEpisodeID(text("EpisodeID"));
@@ -311,7 +340,7 @@ std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::RecordSet& records) {
   episode->SetOverview(text("Overview"));
   const Variant runtime = records.Value("Runtime");
   const bool no_runtime = runtime.IsNull() || (runtime.IsString() && runtime.ToText().empty());
-  episode->SetRunningTime(no_runtime ? int16_t{0} : runtime.ToInteger());
+  episode->SetRunningTime(no_runtime ? int16_t{0} : Int16Column(runtime));
   episode->SetRating(text("Rating"));
   episode->SetRatingSystem(text("RatingSystem"));
   episode->SetRatingDetails(text("RatingDetails"));
@@ -321,18 +350,40 @@ std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::RecordSet& records) {
   episode->SetNotes(text("Notes"));
   episode->SetShowID(text("SeriesID"));
   episode->MarkStored();
+  episode->catalogue().Bind(database);
   return episode;
 }
 
+namespace {
+
+// The tables that keep an episode's lists under its identifier in the ProfileID column.
+constexpr const char* kEpisodeLists[] = {"VideoFormat",    "Studios", "Reviews",     "Locks",
+                                         "AdditionalInfo", "Genres",  "Features",    "Subtitles",
+                                         "Events",         "Tags",    "AudioFormats"};
+
+}  // namespace
+
 void DeleteEpisodeRows(ZelDatabase& database, std::string_view episode_id) {
-  static constexpr const char* kLists[] = {"VideoFormat",    "Studios", "Reviews",  "Locks",
-                                           "AdditionalInfo", "Genres",  "Features", "Subtitles",
-                                           "Events",         "Tags"};
   const std::string quoted_id = QuoteSql(episode_id);
-  for (const char* table : kLists) DeleteProfileRows(database, episode_id, table);
+  for (const char* table : kEpisodeLists) DeleteProfileRows(database, episode_id, table);
   database.DbExecute("DELETE FROM TVCastCrew WHERE EpisodeID = '" + quoted_id + "'");
-  DeleteProfileRows(database, episode_id, "AudioFormats");
+  // An assignment to a profile means nothing once the episode is gone.
+  database.DbExecute("DELETE FROM Profile2Episodes WHERE EpisodeID = '" + quoted_id + "'");
   database.DbExecute("DELETE FROM Episodes WHERE EpisodeID = '" + quoted_id + "'");
+}
+
+void MoveEpisodeRows(ZelDatabase& database, std::string_view from, std::string_view to) {
+  const std::string old_id = QuoteSql(from);
+  const std::string new_id = QuoteSql(to);
+  for (const char* table : kEpisodeLists) {
+    database.DbExecute("UPDATE " + std::string(table) + " SET ProfileID = '" + new_id +
+                       "' WHERE ProfileID = '" + old_id + "'");
+  }
+  for (const char* table : {"TVCastCrew", "Profile2Episodes"}) {
+    database.DbExecute("UPDATE " + std::string(table) + " SET EpisodeID = '" + new_id +
+                       "' WHERE EpisodeID = '" + old_id + "'");
+  }
+  database.DbExecute("DELETE FROM Episodes WHERE EpisodeID = '" + old_id + "'");
 }
 
 // --- ZelEpisodes ---
@@ -359,9 +410,15 @@ const ClassInfo& ZelEpisodes::Info() {
   return info;
 }
 
+std::shared_ptr<ZelEpisodes> ZelEpisodes::AssignedTo(std::string profile_id) {
+  auto list = std::make_shared<ZelEpisodes>();
+  list->assigned_to_ = std::move(profile_id);
+  return list;
+}
+
 std::shared_ptr<ZelEpisode> ZelEpisodes::AddAndSave(std::shared_ptr<ZelEpisode> episode) {
   if (!episode) Raise(errc::kMissingObject);
-  ZelDatabase& database = RequireActiveDatabase();
+  ZelDatabase& database = catalogue_.Get();
   const std::string old_season = episode->Season();
   const std::string old_show = episode->ShowID();
   if (of_season_) {
@@ -400,7 +457,7 @@ std::shared_ptr<ZelEpisode> ZelEpisodes::Add(std::string title, std::string numb
 
 bool ZelEpisodes::Exists(std::string_view episode_id) const {
   return AnyOf<ZelEpisode>(
-      [&](const ZelEpisode& episode) { return episode.EpisodeID() == episode_id; });
+      [&](const ZelEpisode& episode) { return EqualsFolded(episode.EpisodeID(), episode_id); });
 }
 
 void ZelEpisodes::AddLoadedEpisode(std::shared_ptr<ZelEpisode> episode) {
@@ -415,12 +472,37 @@ std::string ZelEpisodes::KeyOf(const Object& item) const {
   return static_cast<const ZelEpisode&>(item).EpisodeID();
 }
 
-void ZelEpisodes::Save(Object& item) { static_cast<ZelEpisode&>(item).UpdateEpisode(); }
+void ZelEpisodes::Save(Object& item) {
+  auto& episode = static_cast<ZelEpisode&>(item);
+  ZelDatabase& database = catalogue_.Get();
+  store::WriteScope scope(database.connection());
+  episode.catalogue().Join(database);
+  episode.SaveTo(database);
+  if (!assigned_to_.empty()) {
+    const std::string pair = "ProfileID = '" + QuoteSql(assigned_to_) + "' AND EpisodeID = '" +
+                             QuoteSql(episode.EpisodeID()) + "'";
+    if (database.DbOpenRecordSet("SELECT EpisodeID FROM Profile2Episodes WHERE " + pair)
+            ->RecordCount() == 0) {
+      InsertSavedRow(
+          database,
+          "INSERT INTO Profile2Episodes (ProfileID, EpisodeID) VALUES ('" + QuoteSql(assigned_to_) +
+              "', '" + QuoteSql(episode.EpisodeID()) + "')",
+          "Episode '" + episode.EpisodeID() + "' could not be assigned to '" + assigned_to_ + "'");
+    }
+  }
+  scope.Commit();
+}
 
 void ZelEpisodes::Delete(Object& item) {
-  ZelDatabase& database = RequireActiveDatabase();
+  const std::string& id = static_cast<ZelEpisode&>(item).EpisodeID();
+  ZelDatabase& database = catalogue_.Get();
+  if (!assigned_to_.empty()) {
+    database.DbExecute("DELETE FROM Profile2Episodes WHERE ProfileID = '" + QuoteSql(assigned_to_) +
+                       "' AND EpisodeID = '" + QuoteSql(id) + "'");
+    return;
+  }
   store::WriteScope scope(database.connection());
-  DeleteEpisodeRows(database, static_cast<ZelEpisode&>(item).EpisodeID());
+  DeleteEpisodeRows(database, id);
   scope.Commit();
 }
 

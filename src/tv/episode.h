@@ -6,12 +6,14 @@
 // while no catalogue is active keeps the empty list) and UpdateEpisode rewrites the row and exactly
 // the lists that were read or set, as one write.
 //
+// An episode reads from and writes to its own catalogue (the one it was read from or added to).
+//
 // Identifiers. The library joins series identifier, season name and number with nothing between
 // them, so season 2 number 13 and season 21 number 3 of series S1 both give "S1213". An episode
 // that does not yet own its identifier (new, or given another identifier) is refused with error
 // 3022 when a stored row of another series, season or number already holds it; nothing is written.
 // Episodes read from the catalogue or saved once own their identifier, so renumbering them keeps
-// their row.
+// their row; a stored episode given another identifier takes its rows along when saved.
 #pragma once
 
 #include <memory>
@@ -23,6 +25,7 @@
 #include "model/keyed_collection.h"
 #include "model/media.h"
 #include "model/owner_records.h"
+#include "store/catalogue_link.h"
 #include "store/connection.h"
 #include "store/info.h"
 
@@ -96,15 +99,18 @@ class ZelEpisode : public Object {
   std::shared_ptr<ZelAwards> Awards();
 
   // Writes the row and every list read or set, as one write. An empty EpisodeID is first made from
-  // ShowID + Season + Number. Needs an active catalogue (error 91); see the file comment for the
-  // identifier check (error 3022).
+  // ShowID + Season + Number. Needs a catalogue (error 91); see the file comment for the
+  // identifier check (error 3022). A list row the catalogue refuses fails the save, naming it.
   void UpdateEpisode();
 
   // Library-internal.
   void SetSeason(std::string season) { season_ = std::move(season); }
   void SetShowID(std::string show_id) { show_id_ = std::move(show_id); }
   // Marks the identifier as this episode's own row (read from or saved to the catalogue).
-  void MarkStored() { owns_id_ = true; }
+  void MarkStored();
+  CatalogueLink& catalogue() { return catalogue_; }
+  // The save into a given catalogue (UpdateEpisode saves into its own).
+  void SaveTo(ZelDatabase& database);
   // Fails with error 3022 when a stored row of another series, season or number holds the
   // identifier this episode would be saved under and the episode does not own it.
   void CheckIdentifierFree(ZelDatabase& database) const;
@@ -115,6 +121,8 @@ class ZelEpisode : public Object {
   int16_t running_time_ = 0;
   std::string overview_, rating_, rating_system_, rating_details_, notes_;
   bool owns_id_ = false;
+  std::string stored_id_;
+  CatalogueLink catalogue_;
 
   std::shared_ptr<ZelCredits> cast_, crew_;
   std::shared_ptr<ZelTags> tags_;
@@ -129,13 +137,16 @@ class ZelEpisode : public Object {
   std::shared_ptr<ZelAwards> awards_;
 };
 
-// The episodes of one season, keyed by EpisodeID (exact Exists; key lookup ignores case). Adding
-// saves the episode; removing deletes its rows (not its profile assignments) as one write. A list
-// made for a profile's assigned episodes belongs to no season and leaves its members' season alone.
+// The episodes of one season, keyed by EpisodeID. Adding saves the episode; removing deletes its
+// rows, its profile assignments included, as one write. A list made for a profile's assigned
+// episodes (AssignedTo) belongs to no season and leaves its members' season alone: adding to it
+// saves the episode and assigns it to the profile, removing ends the assignment only.
 class ZelEpisodes : public TypedCollection<ZelEpisode> {
  public:
   ZelEpisodes() = default;
   ZelEpisodes(std::string show_id, std::string season);
+  // The list of the episodes assigned to a profile.
+  static std::shared_ptr<ZelEpisodes> AssignedTo(std::string profile_id);
   static const ClassInfo& Info();
   const ClassInfo& Class() const override { return Info(); }
 
@@ -162,15 +173,22 @@ class ZelEpisodes : public TypedCollection<ZelEpisode> {
 
   std::string show_id_, season_;
   bool of_season_ = false;
+  std::string assigned_to_;
 };
 
-// An episode filled from the current row of a record set carrying the Episodes columns by name.
-// Null texts read as empty, an empty Runtime as 0, an empty Airdate as the zero date. Nothing else
-// is loaded. The episode owns its identifier.
+// An episode of `database` filled from the current row of a record set carrying the Episodes
+// columns by name. Null texts read as empty, an empty Runtime as 0, an empty Airdate as the zero
+// date. Nothing else is loaded. The episode owns its identifier.
+std::shared_ptr<ZelEpisode> EpisodeFromRecord(ZelDatabase& database, store::RecordSet& records);
+// The same for a record set of the active catalogue.
 std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::RecordSet& records);
 
-// Deletes an episode's rows: its lists, its credits and its Episodes row, but not its profile
-// assignments. Callers run it in their write scope.
+// Deletes an episode's rows: its lists, its credits, its profile assignments and its Episodes row.
+// Callers run it in their write scope.
 void DeleteEpisodeRows(ZelDatabase& database, std::string_view episode_id);
+
+// Moves an episode's rows (as DeleteEpisodeRows names them) from one identifier to another, for an
+// episode given a new one; its old Episodes row is deleted. Callers run it in their write scope.
+void MoveEpisodeRows(ZelDatabase& database, std::string_view from, std::string_view to);
 
 }  // namespace zel

@@ -1,8 +1,8 @@
 #include "tv/tv_show.h"
 
 #include "awards/awards.h"
-#include "frame/library_state.h"
 #include "frame/member_table.h"
+#include "frame/text.h"
 #include "model/media.h"
 #include "store/database.h"
 #include "store/text_helpers.h"
@@ -36,19 +36,20 @@ const ClassInfo& ZelSeason::Info() {
 std::shared_ptr<ZelEpisodes> ZelSeason::Episodes() {
   if (episodes_) return episodes_;
   episodes_ = std::make_shared<ZelEpisodes>(show_id_, name_);
-  ZelDatabase* database = State().active_database.get();
+  ZelDatabase* database = catalogue_.Find();
   if (!database) return episodes_;
+  episodes_->catalogue().Bind(*database);
   auto records =
       database->DbOpenRecordSet("SELECT * FROM Episodes WHERE SeriesID = '" + QuoteSql(show_id_) +
                                 "' AND Season = '" + QuoteSql(name_) + "' ORDER BY EpisodeNo");
   for (; !records->Eof(); records->MoveNext()) {
-    episodes_->AddLoadedEpisode(EpisodeFromRecord(*records));
+    episodes_->AddLoadedEpisode(EpisodeFromRecord(*database, *records));
   }
   return episodes_;
 }
 
 std::shared_ptr<Collection> ZelSeason::Locks() {
-  return tv::LoadOnce(locks_, [&](ZelDatabase& db, Collection& list) {
+  return tv::LoadOnce(locks_, catalogue_, [&](ZelDatabase& db, Collection& list) {
     LoadTextList(db, SeasonLockKey(show_id_, name_), TextList::kLocks, list);
   });
 }
@@ -56,9 +57,12 @@ std::shared_ptr<Collection> ZelSeason::Locks() {
 void ZelSeason::Store(ZelDatabase& database) {
   if (locks_) SaveTextList(database, SeasonLockKey(show_id_, name_), TextList::kLocks, *locks_);
   if (!episodes_) return;
-  database.DbExecute("DELETE FROM Episodes WHERE SeriesID = '" + QuoteSql(show_id_) +
-                     "' AND Season = '" + QuoteSql(name_) + "'");
-  for (const auto& episode : episodes_->All()) episode->UpdateEpisode();
+  // Each episode replaces its own row; episodes the list never held (written by an import or
+  // another program since it was read) stay. Removed ones were deleted when removed.
+  for (const auto& episode : episodes_->All()) {
+    episode->catalogue().Join(database);
+    episode->SaveTo(database);
+  }
 }
 
 // --- ZelSeasons ---
@@ -99,18 +103,21 @@ std::shared_ptr<ZelSeason> ZelSeasons::AddSeason(std::shared_ptr<ZelSeason> seas
   } else {
     show_id_ = season->ShowID();
   }
+  season->catalogue().Join(catalogue_);
   AddExisting(season);
   return season;
 }
 
 std::shared_ptr<ZelSeason> ZelSeasons::Add(std::string name) {
   auto season = std::make_shared<ZelSeason>(show_id_, std::move(name));
+  season->catalogue().Join(catalogue_);
   AddExisting(season);
   return season;
 }
 
 bool ZelSeasons::Exists(std::string_view season_name) const {
-  return AnyOf<ZelSeason>([&](const ZelSeason& season) { return season.Name() == season_name; });
+  return AnyOf<ZelSeason>(
+      [&](const ZelSeason& season) { return EqualsFolded(season.Name(), season_name); });
 }
 
 std::string ZelSeasons::KeyOf(const Object& item) const {
@@ -118,7 +125,7 @@ std::string ZelSeasons::KeyOf(const Object& item) const {
 }
 
 void ZelSeasons::Delete(Object& item) {
-  ZelDatabase& database = RequireActiveDatabase();
+  ZelDatabase& database = catalogue_.Get();
   auto episodes = static_cast<ZelSeason&>(item).Episodes();
   store::WriteScope scope(database.connection());
   for (const auto& episode : episodes->All()) DeleteEpisodeRows(database, episode->EpisodeID());
@@ -150,46 +157,62 @@ const ClassInfo& ZelTVShow::Info() {
 std::shared_ptr<ZelSeasons> ZelTVShow::Seasons() {
   if (seasons_) return seasons_;
   seasons_ = std::make_shared<ZelSeasons>(show_id_);
-  ZelDatabase* database = State().active_database.get();
+  ZelDatabase* database = catalogue_.Find();
   if (!database) return seasons_;
+  seasons_->catalogue().Bind(*database);
   auto records = database->DbOpenRecordSet(
       "SELECT DISTINCT Season, SeriesID FROM EPISODES WHERE SeriesID = '" + QuoteSql(show_id_) +
       "' ORDER BY Season");
   for (; !records->Eof(); records->MoveNext()) {
-    seasons_->AddSeason(std::make_shared<ZelSeason>(records->Value("SeriesID").ToTextOrEmpty(),
-                                                    records->Value("Season").ToTextOrEmpty()));
+    auto season = std::make_shared<ZelSeason>(records->Value("SeriesID").ToTextOrEmpty(),
+                                              records->Value("Season").ToTextOrEmpty());
+    season->catalogue().Bind(*database);
+    seasons_->AddSeason(season);
   }
   return seasons_;
 }
 
 std::shared_ptr<ZelAwards> ZelTVShow::Awards() {
   if (awards_) return awards_;
-  auto records = RequireActiveDatabase().DbOpenRecordSet(
-      "SELECT * FROM Awards WHERE MovieTitle = '" + QuoteSql(original_title_) + "' ORDER BY Award");
-  awards_ = AwardsFromRecords(*records);
+  ZelDatabase& database = catalogue_.Get();
+  auto records = database.DbOpenRecordSet("SELECT * FROM Awards WHERE MovieTitle = '" +
+                                          QuoteSql(original_title_) + "' ORDER BY Award");
+  awards_ = AwardsFromRecords(database, *records);
   return awards_;
 }
 
 std::shared_ptr<Collection> ZelTVShow::Locks() {
-  return tv::LoadOnce(locks_, [&](ZelDatabase& db, Collection& list) {
+  return tv::LoadOnce(locks_, catalogue_, [&](ZelDatabase& db, Collection& list) {
     LoadTextList(db, show_id_, TextList::kLocks, list);
   });
 }
 
-void ZelTVShow::UpdateTVShow() {
-  ZelDatabase& database = RequireActiveDatabase();
+void ZelTVShow::UpdateTVShow() { SaveTo(catalogue_.Get()); }
+
+void ZelTVShow::SaveTo(ZelDatabase& database) {
   const std::string quoted_id = QuoteSql(show_id_);
+  // The seasons are read before the write begins, from the catalogue the series belongs to.
+  auto seasons = Seasons();
   store::WriteScope scope(database.connection());
+  // A series given another identifier since it was read gives up its old row.
+  if (catalogue_.Peek() == &database && !stored_id_.empty() &&
+      !EqualsFolded(stored_id_, show_id_)) {
+    database.DbExecute("DELETE FROM TVSeries WHERE SeriesID = '" + QuoteSql(stored_id_) + "'");
+  }
   // A stored series is replaced, so saving a changed series is never silently skipped.
   database.DbExecute("DELETE FROM TVSeries WHERE SeriesID = '" + quoted_id + "'");
-  database.DbExecute(
-      "INSERT INTO TVSeries (SeriesID, OriginalTitle, Title, SortTitle, OriginalSortTitle) "
-      "VALUES ('" +
-      quoted_id + "', '" + QuoteSql(original_title_) + "', '" + QuoteSql(title_) + "', '" +
-      QuoteSql(SortTitle()) + "', '" + QuoteSql(original_sort_title_) + "')");
+  InsertSavedRow(database,
+                 "INSERT INTO TVSeries (SeriesID, OriginalTitle, Title, SortTitle, "
+                 "OriginalSortTitle) VALUES ('" +
+                     quoted_id + "', '" + QuoteSql(original_title_) + "', '" + QuoteSql(title_) +
+                     "', '" + QuoteSql(SortTitle()) + "', '" + QuoteSql(original_sort_title_) +
+                     "')",
+                 "Series '" + show_id_ + "' could not be stored");
   if (locks_) SaveTextList(database, show_id_, TextList::kLocks, *locks_);
-  for (const auto& season : Seasons()->All()) season->Store(database);
+  for (const auto& season : seasons->All()) season->Store(database);
   scope.Commit();
+  catalogue_.Join(database);
+  if (catalogue_.Peek() == &database) stored_id_ = show_id_;
 }
 
 // --- ZelTVShows ---
@@ -232,11 +255,13 @@ std::shared_ptr<ZelTVShow> ZelTVShows::Add(std::string show_id, std::string titl
 }
 
 bool ZelTVShows::Exists(std::string_view show_id) const {
-  return AnyOf<ZelTVShow>([&](const ZelTVShow& show) { return show.ShowID() == show_id; });
+  return AnyOf<ZelTVShow>(
+      [&](const ZelTVShow& show) { return EqualsFolded(show.ShowID(), show_id); });
 }
 
 std::shared_ptr<ZelTVShows> ZelTVShows::Load(ZelDatabase& database) {
   auto list = std::make_shared<ZelTVShows>();
+  list->catalogue().Bind(database);
   auto records = database.DbOpenRecordSet("SELECT * FROM TVSeries ORDER BY SeriesID");
   for (; !records->Eof(); records->MoveNext()) {
     auto show = std::make_shared<ZelTVShow>();
@@ -245,6 +270,8 @@ std::shared_ptr<ZelTVShows> ZelTVShows::Load(ZelDatabase& database) {
     show->SetOriginalTitle(records->Value("OriginalTitle").ToTextOrEmpty());
     show->SetSortTitle(records->Value("SortTitle").ToTextOrEmpty());
     show->SetOriginalSortTitle(records->Value("OriginalSortTitle").ToTextOrEmpty());
+    show->MarkStored();
+    show->catalogue().Bind(database);
     list->AddLoaded(show);
   }
   return list;
@@ -254,11 +281,16 @@ std::string ZelTVShows::KeyOf(const Object& item) const {
   return static_cast<const ZelTVShow&>(item).ShowID();
 }
 
-void ZelTVShows::Save(Object& item) { static_cast<ZelTVShow&>(item).UpdateTVShow(); }
+void ZelTVShows::Save(Object& item) {
+  auto& show = static_cast<ZelTVShow&>(item);
+  ZelDatabase& database = catalogue_.Get();
+  show.catalogue().Join(database);
+  show.SaveTo(database);
+}
 
 void ZelTVShows::Delete(Object& item) {
   auto& show = static_cast<ZelTVShow&>(item);
-  ZelDatabase& database = RequireActiveDatabase();
+  ZelDatabase& database = catalogue_.Get();
   auto seasons = show.Seasons();
   std::vector<std::shared_ptr<ZelEpisodes>> episode_lists;
   for (const auto& season : seasons->All()) episode_lists.push_back(season->Episodes());
@@ -283,9 +315,13 @@ void ZelDatabase::SetTVShows(std::shared_ptr<ZelTVShows> shows) { tv_shows_ = st
 
 void ZelDatabase::UpdateTVShows() {
   if (!tv_shows_) return;
+  // Each series replaces its own row; series the list never held stay. Removed ones were deleted
+  // when removed.
   store::WriteScope scope(*connection_);
-  DbExecute("DELETE FROM TVSeries");
-  for (const auto& show : tv_shows_->All()) show->UpdateTVShow();
+  for (const auto& show : tv_shows_->All()) {
+    show->catalogue().Join(*this);
+    show->SaveTo(*this);
+  }
   scope.Commit();
 }
 

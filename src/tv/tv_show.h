@@ -46,6 +46,7 @@ class ZelSeason : public Object {
   const std::string& ShowID() const { return show_id_; }
   void SetShowID(std::string show_id) { show_id_ = std::move(show_id); }
   void SetName(std::string name) { name_ = std::move(name); }
+  CatalogueLink& catalogue() { return catalogue_; }
   // Writes the lock list and the episodes, each only when read or set. The episodes replace the
   // season's stored episode rows. Callers run it in their write scope.
   void Store(ZelDatabase& database);
@@ -56,6 +57,7 @@ class ZelSeason : public Object {
   std::string show_id_, name_;
   std::shared_ptr<ZelEpisodes> episodes_;
   std::shared_ptr<Collection> locks_;
+  CatalogueLink catalogue_;
 };
 
 // Seasons keyed by name; neither form of adding writes. Removing a season deletes its episodes'
@@ -106,17 +108,24 @@ class ZelTVShow : public Object {
 
   // The seasons found among the series' episode rows; read once.
   std::shared_ptr<ZelSeasons> Seasons();
-  // The awards whose film title is OriginalTitle, by award; read once. Needs an active catalogue.
+  // The awards whose film title is OriginalTitle, by award; read once. Needs a catalogue.
   std::shared_ptr<ZelAwards> Awards();
   std::shared_ptr<Collection> Locks();
   void SetLocks(std::shared_ptr<Collection> locks) { locks_ = std::move(locks); }
 
   // Replaces the stored series row by this object and writes its locks and, season by season, the
-  // season locks and episodes that were read or set; as one write. Needs an active catalogue.
+  // season locks and episodes that were read or set; as one write, in the series' catalogue.
   void UpdateTVShow();
+
+  // Library-internal.
+  CatalogueLink& catalogue() { return catalogue_; }
+  void SaveTo(ZelDatabase& database);
+  void MarkStored() { stored_id_ = show_id_; }
 
  private:
   std::string show_id_, title_, original_title_, sort_title_, original_sort_title_;
+  std::string stored_id_;
+  CatalogueLink catalogue_;
   std::shared_ptr<ZelSeasons> seasons_;
   std::shared_ptr<ZelAwards> awards_;
   std::shared_ptr<Collection> locks_;

@@ -99,17 +99,54 @@ TEST_F(AwardFileTest, NomineesAreReplacedByTheirCommonNames) {
   db_->DbExecute(
       "INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('Producers', "
       "'Not A Person', 0)");
+  db_->DbExecute(
+      "INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('Tom Hale', 'Thomas Hale', 0)");
+  db_->DbExecute(
+      "INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('Ann', 'Annabel', 0)");
   const std::string path = Write(
       "names.txt",
       "Chocolat|||2001||Oscar|Best Picture||Producers: David Brown and Kit Golden (as Kitty)\n"
-      "Brazil|||1986||Oscar|Writing||Tom Hale, Jr; Bo Wu\n");
-  EXPECT_EQ(ImportAwards(*db_, path), 2);
+      "Brazil|||1986||Oscar|Writing||Tom Hale, Jr; Bo Wu\n"
+      "Heat|||1996||Oscar|Sound||Tom Hale and Tom Haley & Annika\n");
+  EXPECT_EQ(ImportAwards(*db_, path), 3);
+  // Regression: names were replaced inside other names ("Thomas Haley", "Annabelika").
+  EXPECT_EQ(Text("SELECT Nominee FROM Awards WHERE MovieTitle = 'Heat'"),
+            "Thomas Hale and Tom Haley & Annika");
   // The role before ":" and the note in parentheses play no part in the lookup.
   EXPECT_EQ(Text("SELECT Nominee FROM Awards WHERE MovieTitle = 'Chocolat'"),
             "Producers: David Brown and Katherine Golden (as Kitty)");
   // ", Jr" stays with its name while splitting, so "Tom Hale Jr" is looked up; the nominee text
   // keeps its comma form, which holds no "Tom Hale Jr" to replace.
   EXPECT_EQ(Text("SELECT Nominee FROM Awards WHERE MovieTitle = 'Brazil'"), "Tom Hale, Jr; Bo Wu");
+}
+
+// Regression: only the rows of the first line's award were replaced, so importing a file twice
+// doubled the rows of its other awards; and a loaded award list missed what the file added, and
+// its save deleted it again.
+TEST_F(AwardFileTest, AFileImportedTwiceLeavesItsRowsOnceAndLoadedListsFollow) {
+  Open();
+  const std::string path = Write("two awards.txt",
+                                 "Gladiator|||2001||Oscar|Best Picture|X|Douglas Wick\n"
+                                 "Gladiator|||2001||BAFTA|Best Film||Douglas Wick\n"
+                                 "Chocolat|||2001||bafta|Best Film|X|David Brown\n");
+  auto awards = db_->Awards();
+  ImportAwards(*db_, path);
+  ImportAwards(*db_, path);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Awards"), 3);
+  EXPECT_EQ(awards->Count(), 3);
+  db_->UpdateDatabase();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Awards"), 3);
+}
+
+// Regression: in schema-76 files the row identifier of a text-imported row changed when the award
+// list was saved.
+TEST_F(AwardFileTest, ASavedListKeepsTheRowIdentifiersOfImportedRows) {
+  Open(76);
+  ImportAwards(*db_, Write("oscars.txt", kOscars));
+  const std::string before = Text("SELECT AwardID FROM Awards WHERE MovieTitle = 'Gladiator'");
+  db_->Awards()->Item(Variant(2))->SetCategory("Changed");
+  db_->UpdateAwards();
+  EXPECT_EQ(Text("SELECT AwardID FROM Awards WHERE MovieTitle = 'Gladiator'"), before);
 }
 
 TEST_F(AwardFileTest, TextFormErrorShowsTheLineAndChangesNothing) {

@@ -105,12 +105,40 @@ TEST_F(ControlTest, CompactRefusesTheActiveFileAndLeavesNoBackupBehind) {
   EXPECT_ZEL_ERROR(control_.CompactDatabase(dir_.File("none.zel")), 7, "Database does not exist");
 }
 
-TEST_F(ControlTest, CompactOfANonDatabaseFailsAndKeepsTheFile) {
-  const std::string path = dir_.File("junk.zel");
-  std::ofstream(path) << std::string(4096, 'x');
-  EXPECT_ANY_THROW(control_.CompactDatabase(path));
-  EXPECT_EQ(fs::file_size(path), 4096u);
-  EXPECT_FALSE(fs::exists(path + "_bak"));
+// Regression: the compacted copy replaced a file that was still open, whose later writes then
+// went to the replaced file and were lost without an error.
+TEST_F(ControlTest, CompactRefusesAFileOpenElsewhere) {
+  const std::string path = dir_.File("held.zel");
+  auto held = control_.CreateDatabase(path);
+  EXPECT_ZEL_ERROR(control_.CompactDatabase(dir_.File("./held.zel")), 6,
+                   "Close Active Database first");  // the same file under another spelling
+  control_.CloseDatabase();
+  EXPECT_ZEL_ERROR(control_.CompactDatabase(path), 3260,
+                   "The file '" + path +
+                       "' is open elsewhere (another catalogue object or another program); close "
+                       "it before compacting.");
+  held->SetOwner("written after the refusal");
+  held.reset();
+  control_.CompactDatabase(path);
+  EXPECT_EQ(control_.OpenDatabase(path)->Owner(), "written after the refusal");
+}
+
+// Regression: an empty file became a catalogue by compaction, though opening refuses it; and a
+// catalogue "created" in memory was gone when closed.
+TEST_F(ControlTest, WhatOpenRefusesCannotBeCompactedOrCreated) {
+  const std::string junk = dir_.File("junk.zel");
+  std::ofstream(junk) << std::string(4096, 'x');
+  EXPECT_ANY_THROW(control_.CompactDatabase(junk));
+  EXPECT_EQ(fs::file_size(junk), 4096u);
+  EXPECT_FALSE(fs::exists(junk + "_bak"));
+  const std::string empty = dir_.File("empty.zel");
+  std::ofstream{empty};
+  EXPECT_ZEL_ERROR(control_.CompactDatabase(empty), 3343,
+                   "Unrecognized database format '" + empty + "'.");
+  EXPECT_EQ(fs::file_size(empty), 0u);
+  EXPECT_ZEL_ERROR(control_.CreateDatabase(":memory:"), 3051,
+                   "Could not create ':memory:': a catalogue must be a file of its own.");
+  EXPECT_ZEL_ERROR_NUMBER(control_.CreateDatabase(""), 3051);
 }
 
 TEST_F(ControlTest, ReleasingAnEarlierDatabaseKeepsTheActiveOne) {
@@ -157,14 +185,16 @@ TEST(Control, LateBoundCallsReachEveryMember) {
   control->CloseDatabase();
 }
 
-TEST(Control, DecimalSeparatorComesFromTheLocaleUnlessFixed) {
-  {
-    ScopedDecimalSeparator fixed(";");
-    Control control;
-    EXPECT_EQ(State().decimal_separator, ";");
-  }
-  Control control;
-  EXPECT_EQ(State().decimal_separator, UserDecimalSeparator());
+// Regression: the roles learned in one catalogue stood in for the next one's, which never learned
+// them.
+TEST_F(ControlTest, EveryCatalogueLearnsItsOwnCrewRoles) {
+  const std::string title =
+      "<DVD><ID>1</ID><UPC>1</UPC><Title>T</Title><Credits><Credit FirstName=\"Al\" "
+      "LastName=\"Bo\" CreditType=\"Lighting\" CreditSubtype=\"Gaffer\"/></Credits></DVD>";
+  control_.CreateDatabase(dir_.File("first.zel"))->ImportSingleProfilerXMLNode(title);
+  auto second = control_.CreateDatabase(dir_.File("second.zel"));
+  second->ImportSingleProfilerXMLNode(title);
+  EXPECT_EQ(second->ReadDbInfo("CrewMapping"), "Gaffer=Lighting");
 }
 
 }  // namespace

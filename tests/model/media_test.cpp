@@ -63,14 +63,19 @@ TEST_F(MediaTest, AColumnWithoutAPropertySurvivesAReadAndSave) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Discs WHERE DualLayeredSideB = true AND Slot = 'A3'"), 1);
 }
 
-TEST_F(MediaTest, ANullFlagFailsTheReadKeepingTheDiscsBefore) {
+TEST_F(MediaTest, RegressionEmptyColumnsReadAsFalseAndZero) {
   db_->DbExecute(
       "INSERT INTO Discs (ProfileID, DiscNo, DualSided, DualLayered, Flipper) "
       "VALUES ('P', 1, false, false, false)");
   db_->DbExecute("INSERT INTO Discs (ProfileID, DiscNo) VALUES ('P', 2)");
+  db_->DbExecute("INSERT INTO Reviews (ProfileID, Film) VALUES ('P', 70000)");
+  db_->DbExecute("INSERT INTO VideoFormat (ProfileID) VALUES ('P')");
   auto profile = Fresh();
-  EXPECT_ZEL_ERROR(profile->Discs(), 94, "Invalid use of Null");
-  EXPECT_EQ(profile->Discs()->Count(), 1);
+  ASSERT_EQ(profile->Discs()->Count(), 2);
+  EXPECT_FALSE(profile->Discs()->Item(Variant(2))->DualSided());
+  EXPECT_EQ(profile->Review()->Film(), 32767);
+  EXPECT_EQ(profile->Review()->Extras(), 0);
+  EXPECT_FALSE(profile->Video()->LetterBox());
 }
 
 TEST_F(MediaTest, ReadingMissingSingleRecordsAndSavingStoresDefaults) {

@@ -78,22 +78,58 @@ TEST_F(OwnerRecordsTest, APurchaseReadForAProfileWithoutOneDoesNotBreakTheSave) 
             1);
 }
 
-TEST_F(OwnerRecordsTest, ReadingRowsAddsTheReferencedEntriesTheListsLack) {
+TEST_F(OwnerRecordsTest, RegressionReadingWritesNothingAndNullsReadAsEmpty) {
   db_->DbExecute("INSERT INTO Users (UserID) VALUES ('Ann')");
-  db_->DbExecute(
-      "INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('P', 'Ann', '2024-07-01')");
-  auto users = db_->Users();  // loaded before: Bob is not in it
-  db_->DbExecute("INSERT INTO Users (UserID) VALUES ('Bob')");
-  db_->DbExecute(
-      "INSERT INTO Events (EventID, ProfileID, UserID, EventType, EventTimeStamp) "
-      "VALUES (7, 'P', 'Bob', 'Watched', '2024-01-01 20:00:00')");
+  // What imports store: a loan without a due date, an event without a time stamp, a purchase
+  // without place or currency.
+  db_->DbExecute("INSERT INTO LoanInfo (ProfileID, UserID) VALUES ('P', 'Ann')");
+  db_->DbExecute("INSERT INTO Events (EventID, ProfileID, UserID) VALUES (7, 'P', 'Ann')");
+  db_->DbExecute("INSERT INTO PurchaseInfo (ProfileID, Price) VALUES ('P', 4)");
+  db_->DbExecute("INSERT INTO SRPInfo (ProfileID, SRPValue) VALUES ('P', 9)");
   auto profile = Fresh();
   EXPECT_EQ(profile->LoanInfo()->User()->Name(), "Ann");
-  EXPECT_EQ(profile->LoanInfo()->LoanedDue(), Date::FromParts(2024, 7, 1));
-  auto event = profile->Events()->Item(Variant(1));
-  EXPECT_EQ(event->EventID(), 7);
-  EXPECT_EQ(event->User()->Name(), "Bob");
-  EXPECT_TRUE(users->Exists("Bob"));
+  EXPECT_EQ(profile->LoanInfo()->LoanedDue(), Date::Zero());
+  EXPECT_EQ(profile->Events()->Item(Variant(1))->TimeStamp(), Date::Zero());
+  EXPECT_EQ(profile->PurchaseInfo()->Price(), Currency{40000});
+  EXPECT_EQ(profile->PurchaseInfo()->CurrencyID(), "");
+  EXPECT_EQ(profile->SRP()->Value(), Currency{90000});
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Currencies"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Retailers"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Users"), 1);
+
+  // Saved again, each keeps what it holds, without a currency or place.
+  profile->UpdateProfile();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM PurchaseInfo WHERE Price = 4 AND CurrencyID IS NULL"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM SRPInfo WHERE SRPValue = 9 AND CurrencyID IS NULL"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM LoanInfo"), 1);
+}
+
+TEST_F(OwnerRecordsTest, RegressionSavesStoreWhatTheRecordsHoldOrFailNamingThem) {
+  db_->DbExecute("INSERT INTO Currencies (CurrencyID) VALUES ('EUR')");
+  auto profile = Fresh();
+  // A key in another case is the stored key, not a new one (this used to fail with 457).
+  profile->SRP()->SetCurrencyID("eur");
+  profile->SRP()->SetValue(Currency{10000});
+  profile->PurchaseInfo()->SetPurchaseDate(Date::FromParts(2020, 1, 2));
+  profile->LoanInfo()->SetLoanedDue(Date::FromParts(2024, 6, 1));
+  EXPECT_ZEL_ERROR(profile->UpdateProfile(), 3314,
+                   "The loan of 'P' could not be stored: it has a due date (2024-06-01) but no "
+                   "borrower; set its UserID");
+  db_->DbExecute("INSERT INTO Users (UserID) VALUES ('Ann')");
+  profile->LoanInfo()->SetUserID("ann");
+  profile->Events()->AddEvent(std::make_shared<ZelEvent>())->SetEventType("Watched");
+  const std::string id = std::to_string(profile->Events()->Item(Variant(1))->EventID());
+  EXPECT_ZEL_ERROR(
+      profile->UpdateProfile(), 3314,
+      "Event " + id + " ('Watched') of 'P' could not be stored: it names no user; set its UserID");
+  profile->Events()->RemoveAll();
+  profile->UpdateProfile();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM SRPInfo WHERE CurrencyID = 'eur'"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM PurchaseInfo WHERE CurrencyID IS NULL"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Currencies"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Users"), 1);
+  EXPECT_EQ(Fresh()->LoanInfo()->User()->Name(), "Ann");
+  EXPECT_EQ(Fresh()->SRP()->GetCurrency()->CurrencyID(), "EUR");
 }
 
 TEST_F(OwnerRecordsTest, EventIdentifiersFollowOneSequence) {
@@ -138,39 +174,36 @@ TEST_F(OwnerRecordsTest, AnEventTheEngineRefusesForAnotherReasonFailsTheSave) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Title'"), 1);
 }
 
-TEST_F(OwnerRecordsTest, TagsAreSortedByNameAndFoundExactly) {
+TEST_F(OwnerRecordsTest, TagsAreSortedByNameAndATagListedTwiceFailsTheSave) {
   auto profile = Fresh();
   profile->Tags()->Add("Zombies", "/Genre/Zombies");
   profile->Tags()->Add("Action", "/Genre/Action");
   profile->UpdateProfile();
-  auto tags = Fresh()->Tags();
+  auto read = Fresh();
+  auto tags = read->Tags();
   EXPECT_EQ(tags->ItemAt(1)->Name(), "Action");
-  EXPECT_TRUE(tags->Exists("Zombies"));
-  EXPECT_FALSE(tags->Exists("zombies"));
+  EXPECT_TRUE(tags->Exists("zombies"));
+  // The second tag of one name used to be dropped while the save reported success.
+  tags->Add("action", "/Lists/Action");
+  EXPECT_ZEL_ERROR(read->UpdateProfile(), 3022,
+                   "Tag 'action' ('/Lists/Action') of 'P' could not be stored: another tag has "
+                   "that name (the case of letters aside)");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Tags"), 2);
 }
 
-TEST_F(OwnerRecordsTest, InfosBelowSchemaEightyFourHaveNoType) {
-  auto profile = Fresh();
-  profile->Infos()->Add("Shelf", "Hall")->SetInfoType("Text");
-  profile->MetaInfos()->Add("Source", "Import");
-  profile->UpdateProfile();
-  EXPECT_EQ(Fresh()->Infos()->Item(Variant(1))->InfoType(), "Text");
-
-  db_->DbExecute("DROP TABLE AdditionalInfo");
-  db_->DbExecute(
-      "CREATE TABLE AdditionalInfo (ProfileID varchar NOT NULL, InfoName varchar, InfoValue memo, "
-      "PRIMARY KEY (ProfileID, InfoName))");
-  db_->SetSchema(83);
+TEST_F(OwnerRecordsTest, ASchema83FileKeepsNoInformationTypeAndNoMetaInfo) {
+  testing::MakeOlderSchema(*db_, 83);
   control_.CloseDatabase();
   db_ = control_.OpenDatabase(path_);
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('P', 'Title')");
   auto old = Fresh();
   old->Infos()->Add("Shelf", "Attic")->SetInfoType("Text");
-  old->MetaInfos()->RemoveAll();  // MetaInfo is not written below schema 88
+  old->MetaInfos()->Add("Source", "Import");
   old->UpdateProfile();
   auto read = Fresh()->Infos();
   EXPECT_EQ(read->GetInfo("Shelf"), "Attic");
   EXPECT_EQ(read->Item(Variant(1))->InfoType(), "");
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM MetaInfo"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM MetaInfo"), 0);
 }
 
 }  // namespace

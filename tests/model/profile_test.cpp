@@ -252,9 +252,20 @@ TEST_F(ProfileTest, NullColumnsReadAsEmptyZeroAndTheZeroDate) {
   EXPECT_EQ(profile->CountAs(), 1);  // a Null CountAs counts as one title
 }
 
-TEST_F(ProfileTest, ANumberBeyondSixteenBitsFailsTheReadWithOverflow) {
-  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title, Runtime) VALUES ('P1', 'Long', 40000)");
-  EXPECT_ZEL_ERROR(db_->Profiles(), errc::kOverflow, "Overflow");
+// Regression: one such row, written by another program, made every read of the list fail.
+TEST_F(ProfileTest, ANumberBeyondSixteenBitsReadsAsTheNearestAndIsKeptBySaves) {
+  db_->DbExecute(
+      "INSERT INTO Profiles (ProfileID, Title, Runtime, ProdYear, CountAs) "
+      "VALUES ('P1', 'Long', 70000, -40000, 70000)");
+  auto profile = Stored("P1");
+  EXPECT_EQ(profile->RunningTime(), 32767);
+  EXPECT_EQ(profile->ProductionYear(), -32768);
+  profile->SetTitle("Still long");
+  profile->SetCountAs(2);
+  profile->UpdateProfile();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Runtime = 70000 AND ProdYear = -40000 AND "
+                  "CountAs = 2 AND Title = 'Still long'"),
+            1);
 }
 
 TEST_F(ProfileTest, AFailingSaveLeavesTheStoredProfileAsItWas) {
@@ -275,6 +286,15 @@ TEST_F(ProfileTest, AFailingSaveLeavesTheStoredProfileAsItWas) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Brazil'"), 1);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Genres"), 1);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM CastCrew"), 1);
+
+  // Regression: of two tracks at one position only the first was stored, and the save succeeded.
+  read->Cast()->Remove(Variant(3));
+  read->Audio()->Add("English", "DD", 1, "5.1");
+  read->Audio()->Add("German", "DD", 1, "2.0");
+  EXPECT_ZEL_ERROR(read->UpdateProfile(), store::engine_errc::kDuplicateKey,
+                   "Audio track 'German' at position 1 of '" + id +
+                       "' could not be stored: another track has that position");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM AudioFormats"), 0);
 }
 
 TEST_F(ProfileTest, WithoutACatalogueSomeGettersStayEmptyAndOthersFailOnce) {
@@ -292,36 +312,63 @@ TEST_F(ProfileTest, WithoutACatalogueSomeGettersStayEmptyAndOthersFailOnce) {
 }
 
 TEST_F(ProfileTest, OlderSchemasLeaveOutMD5AndCountAs) {
-  auto profile = std::make_shared<ZelProfile>();
-  profile->SetTitle("Old");
-  profile->SetMD5("digest");
-  profile->SetCountAs(3);
-  // A schema-77 file has neither column; the save must not name them.
-  db_->DbExecute("DROP TABLE Profiles");
-  db_->DbExecute(
-      "CREATE TABLE Profiles (ProfileID varchar NOT NULL UNIQUE PRIMARY KEY, Medium varchar, "
-      "Title varchar NOT NULL, OriginalTitle varchar, SortTitle varchar, OriginalSortTitle "
-      "varchar, Description varchar, ColNo varchar, ColType varchar, UPC varchar, "
-      "ProfileTimestamp date, Rating varchar, RatingSystem varchar, RatingDetails varchar, "
-      "ProdYear integer, Released date, Runtime integer, CaseType varchar, Overview memo, Notes "
-      "memo, Eastereggs memo, LastEdited date, WishListPriority integer, DataSource varchar, "
-      "Locality varchar, CountryOfOrigin varchar)");
-  db_->SetSchema(77);
-  Reopen();
-  EXPECT_EQ(State().active_db_schema, 77);
-  profile->UpdateProfile();
-  auto read = Stored(profile->ProfileID());
-  EXPECT_EQ(read->MD5(), "");
-  EXPECT_EQ(read->CountAs(), 0);
+  // A schema-77 file has neither column; the save must not name them. From 78 to 87 the digest
+  // is stored and CountAs is not.
+  for (const int16_t schema : {int16_t{77}, int16_t{83}}) {
+    testing::MakeOlderSchema(*db_, schema);
+    Reopen();
+    EXPECT_EQ(State().active_db_schema, schema);
+    auto profile = db_->Profiles()->Add("Old", "");
+    profile->SetMD5("digest");
+    profile->SetCountAs(3);
+    profile->UpdateProfile();
+    Reopen();
+    auto read = Stored(profile->ProfileID());
+    EXPECT_EQ(read->MD5(), schema >= 78 ? "digest" : "");
+    EXPECT_EQ(read->CountAs(), 0);
+  }
+}
 
-  // From 78 to 87 the digest is stored and CountAs is not.
-  db_->DbExecute("ALTER TABLE Profiles ADD COLUMN MD5 varchar");
-  db_->SetSchema(83);
-  Reopen();
+// Regression: objects wrote to whichever catalogue was active, not to the one they came from.
+TEST_F(ProfileTest, AProfileReadsAndWritesItsOwnCatalogue) {
+  auto profile = db_->Profiles()->Add("Mine", "");
+  profile->Genres()->Add(Variant("Drama"));
   profile->UpdateProfile();
-  read = Stored(profile->ProfileID());
-  EXPECT_EQ(read->MD5(), "digest");
-  EXPECT_EQ(read->CountAs(), 0);
+  auto first = db_;
+  Control other;
+  auto second = other.CreateDatabase(dir_.File("second.zel"));
+  profile->SetTitle("Changed");
+  profile->Cast()->Add("Ann Lee", "Herself", 1, 0);
+  profile->UpdateProfile();
+  first->UpdateDatabase();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Changed'"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM CastCrew"), 1);
+  EXPECT_EQ(second->DbOpenRecordSet("SELECT COUNT(*) FROM Profiles")->ValueAt(0).ToLong(), 0);
+  // Once its catalogue is released, an object fails instead of turning to another.
+  other.CloseDatabase();
+  control_.CloseDatabase();
+  first.reset();
+  db_.reset();
+  EXPECT_ZEL_ERROR_NUMBER(profile->UpdateProfile(), errc::kMissingObject);
+}
+
+TEST_F(ProfileTest, AChangedIdentifierTakesTheRowsAlong) {
+  auto profile = db_->Profiles()->Add("Renamed", "");
+  profile->Genres()->Add(Variant("Drama"));
+  profile->Cast()->Add("Ann Lee", "Herself", 1, 0);
+  profile->UpdateProfile();
+  auto other = db_->Profiles()->Add("Other", "");
+  Reopen();
+  auto read = Stored(profile->ProfileID());
+  read->SetProfileID(other->ProfileID());
+  EXPECT_ZEL_ERROR(read->UpdateProfile(), store::engine_errc::kDuplicateKey,
+                   "Profile '" + profile->ProfileID() + "' cannot take the identifier '" +
+                       other->ProfileID() + "': another profile holds it");
+  read->SetProfileID("NewID");
+  db_->UpdateProfiles();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 2);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Genres WHERE ProfileID = 'NewID'"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM CastCrew WHERE ProfileID = 'NewID'"), 1);
 }
 
 TEST_F(ProfileTest, BoxSetsListChildrenAndParentWithoutWriting) {
@@ -336,7 +383,12 @@ TEST_F(ProfileTest, BoxSetsListChildrenAndParentWithoutWriting) {
   box->AssignBoxsetChild(second->ProfileID());
   box->AssignBoxsetChild(first->ProfileID());
   auto other = profiles->Add("Other box", "");
-  other->AssignBoxsetChild(first->ProfileID());  // already in a box set: nothing changes
+  // Regression: already in a box set, the part stayed there while the assignment "succeeded".
+  EXPECT_ZEL_ERROR(other->AssignBoxsetChild(first->ProfileID()), store::engine_errc::kDuplicateKey,
+                   "Profile '" + first->ProfileID() + "' cannot join box set '" +
+                       other->ProfileID() + "': it is a part of box set '" + box->ProfileID() +
+                       "'; remove it from there first");
+  box->AssignBoxsetChild(first->ProfileID());  // one it already has: nothing changes
 
   Reopen();
   auto read_box = Stored(box->ProfileID());
@@ -362,6 +414,15 @@ TEST_F(ProfileTest, BoxSetsListChildrenAndParentWithoutWriting) {
   EXPECT_EQ(Stored(box->ProfileID())->ChildProfiles()->CountLong(), 2);  // same object: cached
   Reopen();
   EXPECT_EQ(Stored(box->ProfileID())->ChildProfiles()->CountLong(), 1);
+
+  // Regression: removing a part from the list deleted the whole title; it ends the link only.
+  // Adding one saves it and makes the link.
+  auto parts = Stored(box->ProfileID())->ChildProfiles();
+  parts->Remove(Variant(1));
+  parts->AddProfile(Stored(other->ProfileID()));
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 4);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM BoxSet WHERE ChildID = '" + other->ProfileID() + "'"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM BoxSet"), 1);
 }
 
 TEST_F(ProfileTest, EpisodeAssignmentsArePlainRowsAndTheirPairsAreUnique) {

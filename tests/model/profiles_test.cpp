@@ -28,8 +28,13 @@ TEST_F(ProfilesTest, TheListIsReadOnceInSortTitleOrder) {
   ASSERT_EQ(profiles->CountLong(), 2);
   EXPECT_EQ(profiles->Item(Variant(1))->Title(), "Ant");
   EXPECT_EQ(profiles->Item(Variant("b"))->Title(), "Bee");  // the key ignores case
-  EXPECT_FALSE(profiles->Exists("b"));                      // Exists does not
-  EXPECT_TRUE(profiles->Exists("B"));
+  EXPECT_TRUE(profiles->Exists("b"));                       // and so does Exists
+  // Regression: identifiers that differ in the case of other letters are two to the file, and
+  // two to the list too (they made the read fail with 457).
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('Émile', 'One')");
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('émile', 'Two')");
+  db_->SetProfiles(nullptr);
+  EXPECT_EQ(db_->Profiles()->CountLong(), 4);
 }
 
 TEST_F(ProfilesTest, AddSavesAtOnceAndADuplicateIdentifierWritesNothing) {
@@ -43,6 +48,16 @@ TEST_F(ProfilesTest, AddSavesAtOnceAndADuplicateIdentifierWritesNothing) {
   copy->SetTitle("Copy");
   EXPECT_ZEL_ERROR_NUMBER(profiles->AddProfile(copy), errc::kDuplicateKey);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Copy'"), 0);
+
+  // Regression: a profile whose save failed stayed in the list, and every later save of the list
+  // failed on it.
+  auto broken = std::make_shared<ZelProfile>();
+  broken->Genres()->Add(Variant("Drama"));
+  broken->Genres()->Add(Variant("drama"));
+  EXPECT_ZEL_ERROR_NUMBER(profiles->AddProfile(broken), 3022);
+  EXPECT_EQ(profiles->CountLong(), 1);
+  db_->UpdateProfiles();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 1);
 }
 
 TEST_F(ProfilesTest, RemoveDeletesEveryRowOfTheProfileAndItsLinks) {
@@ -79,20 +94,24 @@ TEST_F(ProfilesTest, RemoveDeletesEveryRowOfTheProfileAndItsLinks) {
   profiles->RemoveAll();
 }
 
-TEST_F(ProfilesTest, UpdateProfilesWritesOnlyACachedListAndDropsRowsNotInIt) {
+// Regression: the list save deleted every Profiles row it did not hold.
+TEST_F(ProfilesTest, UpdateProfilesWritesOnlyACachedListAndKeepsRowsNotInIt) {
   db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('X', 'Stored')");
   db_->UpdateProfiles();  // nothing cached: nothing written
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 1);
+  db_->Profiles()->Item(Variant("X"))->SetTitle("Changed");
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('Y', 'Written later')");
 
   auto replacement = std::make_shared<ZelProfiles>();
   auto profile = std::make_shared<ZelProfile>();
   profile->SetTitle("Replacement");
   replacement->AddLoaded(profile);
+  db_->UpdateDatabase();
   db_->SetProfiles(replacement);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 1);  // setting writes nothing
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 2);  // setting writes nothing
   db_->UpdateDatabase();
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title = 'Replacement'"), 1);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE ProfileID = 'X'"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles WHERE Title IN ('Changed', 'Written later')"), 2);
 }
 
 }  // namespace

@@ -53,6 +53,22 @@ TEST_F(AliasRegistrationTest, AFullNameJoinsACreditedNameThatIsACommonName) {
   EXPECT_EQ(Aliases(), (Rows{{"J. Smith", "John Smith", 0}, {"John A. Smith", "John Smith", 0}}));
 }
 
+// Regression: a common name became an alias of another one ("A. Lee" -> "Ann Lee" -> "Anna Lee"),
+// splitting the person; appearances found only half of the credits.
+TEST_F(AliasRegistrationTest, ACommonNameThatJoinsAnotherBringsItsAliasesAlong) {
+  RegisterAlias(*db_, "Ann Lee", "A. Lee", 0);
+  RegisterAlias(*db_, "Anna Lee", "A. L.", 0);
+  RegisterAlias(*db_, "Ann Lee", "Anna Lee", 0);
+  EXPECT_EQ(
+      Aliases(),
+      (Rows{{"A. L.", "Anna Lee", 0}, {"A. Lee", "Anna Lee", 0}, {"Ann Lee", "Anna Lee", 0}}));
+  db_->DbExecute(
+      "INSERT INTO CastCrew (Name, ProfileID, Position, IsCast) VALUES "
+      "('A. Lee', 'P', 1, true)");
+  db_->DbExecute("INSERT INTO Profiles (ProfileID, Title) VALUES ('P', 'Film')");
+  EXPECT_EQ(db_->FindAppearances("Ann Lee")->Count(), 1);
+}
+
 TEST_F(AliasRegistrationTest, BirthYearsKeepNamesakesApartButTheAliasNameStaysTheKey) {
   RegisterAlias(*db_, "John Smith", "J. Smith", 1950);
   // Another John Smith, born 1970: the lookups do not see the 1950 rows, and the insert of the

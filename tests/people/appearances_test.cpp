@@ -144,22 +144,13 @@ TEST_F(AppearancesTest, NothingIsReadWhenNeitherProfilesNorEpisodesAreWanted) {
 }
 
 TEST_F(AppearancesTest, SchemaSeventyFiveCountsOnlyLowerCaseYesAsCast) {
-  for (const char* table : {"CastCrew", "TVCastCrew"}) {
-    const std::string owner = std::string(table) == "CastCrew" ? "ProfileID" : "EpisodeID";
-    db_->DbExecute(std::string("DROP TABLE ") + table);
-    db_->DbExecute(std::string("CREATE TABLE ") + table +
-                   " (Name varchar NOT NULL, Role varchar, " + owner +
-                   " varchar NOT NULL, Position integer NOT NULL, BirthYear integer, IsUncredited "
-                   "varchar, IsVoice varchar, IsCast varchar)");
-  }
-  db_->SetSchema(75);
-  control_.CloseDatabase();
-  db_ = control_.OpenDatabase(dir_.File("catalogue.zel"));
-  ASSERT_EQ(State().active_db_schema, 75);
+  UseOlderSchema(75);
+  Profile("P1", "Alpha");  // the older file's tables were made anew
+  Profile("P2", "Beta");
   Credit("CastCrew", "P1", "Ann Lee", "Maggie", 1, "'yes'");
   Credit("CastCrew", "P2", "Ann Lee", "Mother", 1, "'Yes'");
   Credit("TVCastCrew", "E1", "Ann Lee", "Nurse", 1, "'yes'");
-  Credit("TVCastCrew", "E2", "Ann Lee", "", 1, "NULL");
+  Credit("TVCastCrew", "E2", "Ann Lee", "", 1, "''");
   EXPECT_EQ(Search("Ann Lee", {.crew = false}), (Hits{"E:Pilot/Nurse", "P:Alpha/Maggie"}));
   EXPECT_EQ(Search("Ann Lee", {.cast = false}), (Hits{"E:Return/", "P:Beta/Mother"}));
 }

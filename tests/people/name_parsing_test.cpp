@@ -102,8 +102,11 @@ TEST(Name, FullNameKeepsItsTextUntilAPartIsSet) {
   EXPECT_EQ(name.FullName(), "Anna Lind");
   name.SetMiddleName("Maria");
   EXPECT_EQ(name.FullName(), "Anna Maria Lind");
+  // Regression: a name without a first name began with a blank (" Cher"), so no search found it.
   name.SetFirstName("");
-  EXPECT_EQ(name.FullName(), " Maria Lind");
+  EXPECT_EQ(name.FullName(), "Maria Lind");
+  name.SetMiddleName("");
+  EXPECT_EQ(name.FullName(), "Lind");
 }
 
 TEST(Name, ClearKeepsTheBirthYear) {

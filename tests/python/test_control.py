@@ -3,6 +3,8 @@
 import datetime
 import os
 import shutil
+import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -80,6 +82,41 @@ class ControlTest(unittest.TestCase):
         row = events.GetRows(1)
         self.assertEqual(row[0][0], 7)
         self.assertEqual(row[1][0], datetime.datetime(2024, 5, 1, 13, 45, 10))
+
+    def test_compact_refuses_a_file_another_program_has_open(self):
+        path = self.path("shared.zel")
+        self.control.CreateDatabase(path).Owner = "Ann"
+        self.control.CloseDatabase()
+        # Another program keeps the catalogue open while it is compacted.
+        with subprocess.Popen(
+                [sys.executable, "-c",
+                 "import sqlite3, sys\n"
+                 "c = sqlite3.connect(sys.argv[1])\n"
+                 "c.execute('SELECT count(*) FROM DbInfo').fetchall()\n"
+                 "print('open', flush=True)\n"
+                 "sys.stdin.read()\n", path],
+                stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True) as holder:
+            self.assertEqual(holder.stdout.readline().strip(), "open")
+            with self.assertRaises(zelcontrol.Error) as raised:
+                self.control.CompactDatabase(path)
+            self.assertEqual(raised.exception.number, 3260)
+            holder.stdin.close()
+        self.control.CompactDatabase(path)
+        self.assertEqual(self.control.OpenDatabase(path).Owner, "Ann")
+        with self.assertRaises(zelcontrol.Error) as raised:
+            self.control.CreateDatabase(":memory:")
+        self.assertEqual(raised.exception.number, 3051)
+
+    def test_an_earlier_catalogue_keeps_writing_its_own_file(self):
+        first = self.control.CreateDatabase(self.path("first.zel"))
+        first.Currencies.Add("EUR", "Euro", "E")
+        first.SQLQueries.Add("Q", "SELECT 1")
+        second = self.control.CreateDatabase(self.path("second.zel"))
+        first.UpdateDatabase()
+        first.Users.Add("Ann")
+        self.assertEqual(second.ExecuteSQLWithResult("SELECT COUNT(*) FROM Users").GetRows(1), [[0]])
+        self.assertEqual(first.ExecuteSQLWithResult(
+            "SELECT COUNT(*) FROM Currencies").GetRows(1), [[1]])
 
     def test_helpers(self):
         self.assertEqual(self.control.SplitUpName("Piet van Dam"), "Piet||van Dam")

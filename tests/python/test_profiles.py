@@ -78,6 +78,51 @@ class ProfilesTest(unittest.TestCase):
             self.db.Users.Add("bob")
         self.assertEqual(raised.exception.number, 457)
 
+    def test_loaded_lists_keep_imported_titles_and_saves_store_everything(self):
+        profiles = self.db.Profiles
+        self.db.ImportSingleProfilerXMLNode(
+            "<DVD><ID>1</ID><UPC>1</UPC><Title>Imported</Title><Actors>"
+            "<Actor FirstName='Ann' LastName='Lee'/></Actors></DVD>")
+        self.assertEqual(profiles["Key_1"].Title, "Imported")
+        self.db.UpdateDatabase()
+        self.assertEqual(self.db.ExecuteSQLWithResult(
+            "SELECT COUNT(*) FROM Profiles").GetRows(1), [[1]])
+        title = profiles["Key_1"]
+        title.Audio.Add("English", "DD", 1, "5.1")
+        title.Audio.Add("German", "DD", 1, "2.0")
+        with self.assertRaises(zelcontrol.Error) as raised:
+            title.UpdateProfile()
+        self.assertEqual(raised.exception.number, 3022)
+        title.Audio = None
+        title.LoanInfo.LoanedDue = datetime.date(2024, 6, 1)
+        with self.assertRaises(zelcontrol.Error) as raised:
+            title.UpdateProfile()
+        self.assertEqual(raised.exception.number, 3314)
+
+    def test_keys_fold_ascii_letters_only_like_the_file(self):
+        self.db.Users.Add("émile")
+        self.db.Users.Add("ÉMILE")
+        self.db.Currencies.Add("EUR", "Euro", "E")
+        profile = self.db.Profiles.Add("Case")
+        profile.SRP.CurrencyID = "eur"
+        profile.SRP.Value = decimal.Decimal("5")
+        profile.UpdateProfile()
+        season = self.db.TVShows.Add("S1", "Show").Seasons.Add("Season A")
+        self.assertIs(self.db.TVShows["S1"].Seasons.Item("season a"), season)
+        self.reopen()
+        self.assertEqual(len(self.db.Users), 2)
+        self.assertEqual(self.db.Profiles[1].SRP.GetCurrency.CurrencyID, "EUR")
+
+    def test_box_set_lists_end_links_without_deleting_titles(self):
+        box = self.db.Profiles.Add("Box")
+        part = self.db.Profiles.Add("Part")
+        box.ChildProfiles.AddProfile(part)
+        box.ChildProfiles.Remove(1)
+        self.assertEqual(self.db.ExecuteSQLWithResult(
+            "SELECT COUNT(*) FROM Profiles").GetRows(1), [[2]])
+        self.assertEqual(self.db.ExecuteSQLWithResult(
+            "SELECT COUNT(*) FROM BoxSet").GetRows(1), [[0]])
+
     def test_zel_show_reads_what_python_wrote(self):
         profile = self.db.Profiles.Add("Heat")
         profile.Cast.Add("Al Pacino", "Hanna", 1, 1940)

@@ -618,11 +618,17 @@ TEST(Files, StoredFormatIsPlainSqlite) {
   EXPECT_EQ(c.Raw("SELECT UserID FROM Users WHERE UserID = 'ANN'"), "ann");
 }
 
-TEST(Files, CompactWritesAReadableCopy) {
+TEST(Files, CompactWritesAReadableCopyOfAFileNobodyHasOpen) {
   Catalogue c;
   c.db().Execute("INSERT INTO Users (UserID) VALUES ('o''brien')");
   testing::TempDir dir;
   const std::string copy = dir.File("it's a copy.zel");
+  // An open connection would go on writing to the file the copy replaces.
+  EXPECT_ZEL_ERROR(Connection::Compact(c.path(), copy), ec::kLocked,
+                   "The file '" + c.path() +
+                       "' is open elsewhere (another catalogue object or another program); close "
+                       "it before compacting.");
+  c.shared().reset();
   Connection::Compact(c.path(), copy);
   EXPECT_EQ(RawQuery(copy, "SELECT UserID FROM Users"), "o'brien");
   EXPECT_ZEL_ERROR_NUMBER(Connection::Compact(c.path(), copy), ec::kFileExists);

@@ -9,6 +9,9 @@
 #include <random>
 #include <sstream>
 
+#include "frame/text.h"
+#include "store/schema.h"
+
 namespace zel::testing {
 
 TempDir::TempDir() {
@@ -77,5 +80,57 @@ CommandResult RunZel(const std::vector<std::string>& args) {
   return result;
 }
 std::string BinaryDir() { return ZEL_BINARY_DIR; }
+
+namespace {
+
+// The Profiles table of a file of `schema`: the current one without the columns added since.
+std::string ProfilesOf(int16_t schema) {
+  for (std::string statement : TableStatements()) {
+    if (!statement.starts_with("CREATE TABLE Profiles ")) continue;
+    if (schema < 88) statement = ReplaceAll(statement, ", CountAs integer", "");
+    if (schema < 78) statement = ReplaceAll(statement, ", MD5 varchar", "");
+    return statement;
+  }
+  return {};
+}
+
+}  // namespace
+
+void MakeOlderSchema(ZelDatabase& database, int16_t schema) {
+  // The flags of the credit and award tables were texts before 76.
+  const std::string flag = schema < 76 ? "varchar" : "yesno";
+  const auto credit_columns = [&](bool tv) {
+    return "Name varchar NOT NULL, Role varchar, " +
+           std::string(tv ? "Position integer NOT NULL, EpisodeID varchar NOT NULL, "
+                          : "ProfileID varchar NOT NULL, Position integer NOT NULL, ") +
+           "BirthYear integer, IsUncredited " + flag + ", IsVoice " + flag + ", IsCast " + flag +
+           (tv && schema >= 79 ? ", IsRegular yesno" : "") +
+           (schema >= 88 ? ", IsCreditOnly yesno" : "");
+  };
+  const std::vector<std::string> statements = {
+      "CREATE TABLE CastCrew (" + credit_columns(false) +
+          ", PRIMARY KEY (ProfileID, Name, Position, IsCast))",
+      "CREATE TABLE TVCastCrew (" + credit_columns(true) +
+          ", PRIMARY KEY (EpisodeID, Name, Position, IsCast))",
+      "CREATE TABLE Awards (Award varchar NOT NULL, Year integer NOT NULL, Category varchar, "
+      "MovieTitle varchar NOT NULL, Won " +
+          flag + ", Nominee varchar" + (schema >= 80 ? ", MovieYear integer" : "") +
+          (schema < 77 ? ", AwardID long" : "") + ")",
+      "CREATE TABLE Users (UserID varchar NOT NULL UNIQUE PRIMARY KEY, PhoneNumber varchar, "
+      "EmailAddress varchar" +
+          std::string(schema >= 88 ? ", IsActive yesno" : "") + ")",
+      "CREATE TABLE AdditionalInfo (ProfileID varchar NOT NULL, InfoName varchar, InfoValue memo" +
+          std::string(schema >= 84 ? ", InfoType varchar" : "") +
+          ", PRIMARY KEY (ProfileID, "
+          "InfoName))",
+      ProfilesOf(schema),
+  };
+  for (const std::string& statement : statements) {
+    const std::string table = statement.substr(13, statement.find(' ', 13) - 13);
+    database.DbExecute("DROP TABLE " + table);
+    database.DbExecute(statement);
+  }
+  database.SetSchema(schema);
+}
 
 }  // namespace zel::testing

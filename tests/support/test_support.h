@@ -35,16 +35,29 @@ std::filesystem::path SharedTestData();
 std::string SourceDir();
 std::string BinaryDir();
 
+// Rebuilds, with real SQL, every table of a new (empty) catalogue whose form changed since
+// `schema` in the form files of that schema have, and stores `schema` as the file's number. The
+// catalogue must then be opened again for the library to take it as a file of that schema.
+void MakeOlderSchema(ZelDatabase& database, int16_t schema);
+
 // A fixture with a new catalogue in its own folder, active for the test and closed after it.
 class CatalogueTest : public ::testing::Test {
  protected:
-  void SetUp() override { db_ = control_.CreateDatabase(dir_.File("catalogue.zel")); }
+  void SetUp() override { db_ = control_.CreateDatabase(path_); }
   void TearDown() override { control_.CloseDatabase(); }
+
+  // The catalogue as a file of an older schema (MakeOlderSchema), opened again.
+  void UseOlderSchema(int16_t schema) {
+    MakeOlderSchema(*db_, schema);
+    control_.CloseDatabase();
+    db_ = control_.OpenDatabase(path_);
+  }
 
   // The first column of the first row of a query, as a number.
   int64_t Count(const std::string& sql) { return db_->DbOpenRecordSet(sql)->ValueAt(0).ToLong(); }
 
   TempDir dir_;
+  std::string path_ = dir_.File("catalogue.zel");
   Control control_;
   std::shared_ptr<ZelDatabase> db_;
 };

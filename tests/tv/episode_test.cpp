@@ -127,20 +127,14 @@ TEST_F(EpisodeTest, CreditsCarryTheCommonNameOrTheirOwnName) {
   EXPECT_TRUE(cast->Item(Variant(2))->IsRegular());
 }
 
-TEST_F(EpisodeTest, SchemaSeventyEightNeitherReadsNorWritesIsRegular) {
+TEST_F(EpisodeTest, ASchema78FileNeitherReadsNorWritesIsRegular) {
+  testing::MakeOlderSchema(*db_, 78);
+  Reopen();
+  season_ = db_->TVShows()->Item(Variant("S1"))->Seasons()->Add("1");
   auto pilot = season_->Episodes()->Add("Pilot", "1", "");
-  db_->DbExecute(
-      "INSERT INTO TVCastCrew (EpisodeID, Name, Position, IsCast, IsVoice, IsUncredited, "
-      "IsRegular) VALUES ('S111', 'Ann', 1, true, false, false, true)");
-  State().active_db_schema = 78;
-  auto read = std::make_shared<ZelEpisode>();
-  read->SetEpisodeID("S111");
-  EXPECT_FALSE(read->Cast()->Item(Variant(1))->IsRegular());
-  read->Cast()->Item(Variant(1))->SetIsRegular(true);
-  read->MarkStored();
-  read->UpdateEpisode();
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM TVCastCrew WHERE IsRegular IS NULL"), 1);
-  State().active_db_schema = 89;
+  pilot->Cast()->Add("Ann", "", 1, 0)->SetIsRegular(true);
+  pilot->UpdateEpisode();
+  EXPECT_FALSE(Stored("1", "S111")->Cast()->Item(Variant(1))->IsRegular());
 }
 
 TEST_F(EpisodeTest, SavingOnlyTheCrewLeavesTheCastRows) {
@@ -155,13 +149,10 @@ TEST_F(EpisodeTest, SavingOnlyTheCrewLeavesTheCastRows) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM TVCastCrew WHERE IsCast = false"), 2);
 }
 
-TEST_F(EpisodeTest, SchemaSeventyFiveStoresTheCastFlagAsText) {
-  db_->DbExecute("DROP TABLE TVCastCrew");
-  db_->DbExecute(
-      "CREATE TABLE TVCastCrew (Name varchar NOT NULL, Role varchar, Position integer NOT NULL, "
-      "EpisodeID varchar NOT NULL, BirthYear integer, IsUncredited varchar, IsVoice varchar, "
-      "IsCast varchar, PRIMARY KEY (EpisodeID, Name, Position, IsCast))");
-  State().active_db_schema = 75;
+TEST_F(EpisodeTest, ASchema75FileStoresTheCastFlagAsText) {
+  testing::MakeOlderSchema(*db_, 75);
+  Reopen();
+  season_ = db_->TVShows()->Item(Variant("S1"))->Seasons()->Add("1");
   auto pilot = season_->Episodes()->Add("Pilot", "1", "");
   pilot->Cast()->Add("Ann Lee", "Maggie", 1, 0)->SetIsUncredited(true);
   pilot->Crew()->Add("Bo Wu", "Director", 1, 0);
@@ -170,14 +161,12 @@ TEST_F(EpisodeTest, SchemaSeventyFiveStoresTheCastFlagAsText) {
                   "'True' AND IsVoice = 'False'"),
             1);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM TVCastCrew WHERE IsCast = 'no'"), 1);
-  auto read = std::make_shared<ZelEpisode>();
-  read->SetEpisodeID("S111");
+  auto read = Stored("1", "S111");
   EXPECT_TRUE(read->Cast()->Item(Variant(1))->IsUncredited());
   EXPECT_EQ(read->Crew()->Count(), 1);
-  State().active_db_schema = 89;
 }
 
-TEST_F(EpisodeTest, RemoveDeletesTheRowsAndTagsButKeepsAssignments) {
+TEST_F(EpisodeTest, RemoveDeletesTheRowsTagsAndAssignments) {
   auto pilot = season_->Episodes()->Add("Pilot", "1", "");
   pilot->Cast()->Add("Ann Lee", "Maggie", 1, 0);
   pilot->Tags()->Add("Favourites", "/Favourites");
@@ -193,7 +182,7 @@ TEST_F(EpisodeTest, RemoveDeletesTheRowsAndTagsButKeepsAssignments) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Tags"), 0);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Genres"), 0);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM AudioFormats"), 0);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profile2Episodes"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profile2Episodes"), 0);  // no link to nothing is left
 }
 
 // Season 2 number 13 and season 21 number 3 join to one identifier; the second used to replace
@@ -267,10 +256,17 @@ TEST_F(EpisodeTest, ProfilesListTheirAssignedEpisodesAndBack) {
   box->RemoveEpisodeAssignment("S111");
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Profile2Episodes"), 1);
   EXPECT_EQ(box->Episodes()->Count(), 2);  // the list read before stays as it was read
-  control_.CloseDatabase();
-  EXPECT_ZEL_ERROR_NUMBER(box->AssignEpisode("S111"), errc::kMissingObject);
-  EXPECT_ZEL_ERROR_NUMBER(box->RemoveEpisodeAssignment("S111"), errc::kMissingObject);
-  db_ = control_.OpenDatabase(path_);
+
+  // Regression: removing from these lists deleted the episode or the whole title; they end the
+  // assignment only. Adding to one assigns.
+  episodes->Remove(Variant("S121"));
+  auto other_box = db_->Profiles()->Add("Other box", "");
+  assigned->AddProfile(other_box);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Episodes"), 2);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profile2Episodes WHERE EpisodeID = 'S121'"), 1);
+  assigned->Remove(Variant(other_box->ProfileID()));
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profile2Episodes"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 2);
 }
 
 TEST_F(EpisodeTest, AwardsAreThoseOfTheOriginalTitleAroundTheAirYear) {

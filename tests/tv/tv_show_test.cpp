@@ -82,6 +82,9 @@ TEST_F(TVShowTest, SeasonItemCreatesUnknownNamesButNotUnknownNumbers) {
   EXPECT_EQ(specials->Episodes()->Count(), 0);
   EXPECT_EQ(seasons->Count(), 1);
   EXPECT_EQ(seasons->ItemOrNew(Variant("Specials")), specials);
+  // Regression: another case of the name failed with 457 instead of finding the season.
+  EXPECT_EQ(seasons->ItemOrNew(Variant("specials")), specials);
+  EXPECT_TRUE(seasons->Exists("SPECIALS"));
   EXPECT_ZEL_ERROR_NUMBER(seasons->ItemOrNew(Variant(4)), errc::kSubscriptOutOfRange);
   EXPECT_ZEL_ERROR_NUMBER(seasons->ItemOrNew(Variant("4")), errc::kInvalidArgument);
   EXPECT_EQ(seasons->Count(), 1);
@@ -98,15 +101,18 @@ TEST_F(TVShowTest, ACallersSeasonJoinsTheSeriesItIsAddedTo) {
   EXPECT_EQ(seasons->Add("2")->Episodes()->Add("Pilot", "1", "")->EpisodeID(), "S121");
 }
 
-TEST_F(TVShowTest, UpdateTVShowsWritesOnlyALoadedList) {
+// Regression: the list save deleted the series and episodes written after it was read.
+TEST_F(TVShowTest, UpdateTVShowsWritesOnlyALoadedListAndKeepsRowsItNeverHeld) {
   db_->DbExecute("INSERT INTO TVSeries (SeriesID, OriginalTitle, Title) VALUES ('A', '', 'A')");
   db_->UpdateTVShows();
   EXPECT_EQ(Count("SELECT COUNT(*) FROM TVSeries"), 1);
-  db_->TVShows();
+  auto season = db_->TVShows()->Item(Variant("A"))->Seasons()->Add("1");
+  season->Episodes()->Add("Mine", "1", "");
   db_->DbExecute("INSERT INTO TVSeries (SeriesID, OriginalTitle, Title) VALUES ('B', '', 'B')");
+  InsertEpisode("later", "A", "1", "2");
   db_->UpdateTVShows();
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM TVSeries"), 1);
-  EXPECT_EQ(Text("SELECT SeriesID FROM TVSeries"), "A");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM TVSeries"), 2);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Episodes"), 2);
 }
 
 TEST_F(TVShowTest, UpdateDatabaseSavesTheSeries) {
