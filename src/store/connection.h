@@ -128,6 +128,20 @@ class WriteScope {
   bool open_ = true;
 };
 
+// Lets the engine keep `kib` KiB of the file's pages in memory while it lives, then restores the
+// size before: a long import of many rows runs faster with more.
+class PageCache {
+ public:
+  PageCache(Connection& connection, int64_t kib);
+  ~PageCache();
+  PageCache(const PageCache&) = delete;
+  PageCache& operator=(const PageCache&) = delete;
+
+ private:
+  Connection& connection_;
+  int64_t before_ = -2000;
+};
+
 class Fields;
 
 // A cursor over the rows of a query, with the engine's record-set members. Values come typed by
