@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "frame/control.h"
 #include "frame/error.h"
+#include "import/profiler_import.h"
 #include "model/profiles.h"
 #include "output.h"
 #include "store/database.h"
@@ -14,15 +15,21 @@ namespace {
 
 std::string YearText(int16_t year) { return year == 0 ? "" : std::to_string(year); }
 
-// The stored profile of that identifier (letter case ignored, as keys are), read on its own rather
-// than through the whole list.
+// The stored profile of that identifier (letter case ignored, as keys are) or of that ID as DVD
+// Profiler shows it, read on its own rather than through the whole list.
 std::shared_ptr<ZelProfile> FindProfile(ZelDatabase& database, const std::string& path,
-                                        const std::string& profile_id) {
+                                        const std::string& text) {
+  const std::string profile_id = FindProfileId(database, text);
+  if (profile_id.empty()) {
+    std::string description = "No profile '" + text + "' in " + path;
+    const std::vector<std::string> similar = SimilarProfileIds(database, text);
+    for (size_t i = 0; i < similar.size(); ++i) {
+      description += (i == 0 ? "; did you mean " : " or ") + similar[i];
+    }
+    Raise(errc::kInvalidArgument, description + (similar.empty() ? "" : "?"));
+  }
   auto records = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
                                           QuoteSql(profile_id) + "'");
-  if (records->Eof()) {
-    Raise(errc::kInvalidArgument, "No profile '" + profile_id + "' in " + path);
-  }
   return ProfileFromRecord(*records);
 }
 

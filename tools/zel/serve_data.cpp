@@ -9,6 +9,7 @@
 #include "frame/control.h"
 #include "frame/library_state.h"
 #include "frame/text.h"
+#include "import/profiler_import.h"
 #include "model/profile.h"
 #include "model/profiles.h"
 #include "store/connection.h"
@@ -394,7 +395,10 @@ Json TitlesData(ZelDatabase& database, const TitleFilter& filter) {
           {"media", Json(std::vector<std::string>(media.begin(), media.end()))}};
 }
 
-std::optional<Json> TitleData(ZelDatabase& database, const std::string& profile_id) {
+std::optional<Json> TitleData(ZelDatabase& database, const std::string& text) {
+  // The stored ProfileID or the ID that DVD Profiler shows.
+  const std::string profile_id = FindProfileId(database, text);
+  if (profile_id.empty()) return std::nullopt;
   auto records = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
                                           QuoteSql(profile_id) + "'");
   if (records->Eof()) return std::nullopt;
