@@ -27,7 +27,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Within the import's bounded memory, and a log of some 40 MB.
 constexpr int64_t kPageCacheKiB = 48 * 1024;
+constexpr int64_t kLogPages = 10000;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -150,18 +152,18 @@ class TitleQueue {
     space_.notify_one();
   }
 
-  // A document the importing thread is done with: the reading thread, which has time to spare
-  // while titles are written, frees it.
-  void Discard(xml::Document&& document) {
+  // A title the importing thread is done with: the reading thread, which made it and has time
+  // to spare while titles are written, frees it.
+  void Discard(PreparedTitle&& title) {
     std::lock_guard lock(mutex_);
-    if (!cancelled_) discarded_.push_back(std::move(document));
+    if (!cancelled_) discarded_.push_back(std::move(title));
   }
-  // Frees the documents discarded so far.
+  // Frees the titles discarded so far.
   void FreeDiscarded() {
-    std::vector<xml::Document> documents;
+    std::vector<PreparedTitle> titles;
     {
       std::lock_guard lock(mutex_);
-      documents.swap(discarded_);
+      titles.swap(discarded_);
     }
   }
 
@@ -179,7 +181,7 @@ class TitleQueue {
   std::condition_variable ready_;
   std::condition_variable space_;
   std::deque<PreparedTitle> items_;
-  std::vector<xml::Document> discarded_;
+  std::vector<PreparedTitle> discarded_;
   size_t bytes_ = 0;
   bool finished_ = false;
   bool cancelled_ = false;
@@ -197,7 +199,7 @@ xml::Document ParseTitle(const CollectionSplitter& splitter, const std::string& 
 // fingerprints of stored titles itself, so that both threads share the work.
 // Touches neither the catalogue nor the library-wide values, which belong to the importing thread.
 void ReadTitles(CollectionSplitter& splitter, const StoredFingerprints* stored, TitleQueue& queue) {
-  constexpr size_t kShareBelow = 4;
+  constexpr size_t kShareBelow = TitleQueue::kMaxTitles / 2;
   try {
     TitleBytes bytes;
     while (splitter.Next(bytes)) {
@@ -300,7 +302,7 @@ class CollectionImport {
           break;
         }
         const bool go_on = Import(*title);
-        if (title->document) queue.Discard(std::move(*title->document));
+        queue.Discard(std::move(*title));
         if (!go_on) break;
       }
       if (batch_) batch_->Commit();
@@ -480,9 +482,9 @@ CollectionSummary ImportCollectionFile(const std::string& path,
                                        const CollectionImportOptions& options) {
   ZelDatabase& database = RequireActiveDatabase();
   if (ImportRefusesSchema()) Raise(errc::kInvalidArgument, "Zel Database Version not supported");
-  // Most of an import's time goes to the indexes of the file; more of them in memory saves
-  // reading and writing pages again, within the import's bounded memory.
-  const store::PageCache cache(database.connection(), kPageCacheKiB);
+  // Most of an import's time goes to the indexes of the file: more of them in memory, and fewer
+  // copies of the log into the file, save reading and writing the same pages again.
+  const store::BulkWriting settings(database.connection(), kPageCacheKiB, kLogPages);
   return CollectionImport(database, path, options).Run();
 }
 

@@ -186,6 +186,7 @@ ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd,
     return result;
   }
 
+  title.stored = !is_new;
   try {
     store::WriteScope scope(database.connection());
     title.medium = MediumOf(dvd);

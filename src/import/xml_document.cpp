@@ -7,6 +7,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <unordered_map>
@@ -48,6 +49,12 @@ void InitOnce() {
 }
 
 xmlNode* AsNode(void* node) { return static_cast<xmlNode*>(node); }
+
+// Whether a name of the tree is `name`, without measuring it first.
+bool SameName(const xmlChar* tree_name, std::string_view name) {
+  const auto* text = reinterpret_cast<const char*>(tree_name);
+  return std::strncmp(text, name.data(), name.size()) == 0 && text[name.size()] == '\0';
+}
 
 const char* NameOf(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
 
@@ -312,7 +319,7 @@ std::string Node::Name() const {
 Node Node::Child(std::string_view name) const {
   const xmlNode* node = Require(node_);
   for (xmlNode* child = node->children; child != nullptr; child = child->next) {
-    if (child->type == XML_ELEMENT_NODE && name == NameOf(child)) return Node(child);
+    if (child->type == XML_ELEMENT_NODE && SameName(child->name, name)) return Node(child);
   }
   return Node();
 }
@@ -321,7 +328,9 @@ std::vector<Node> Node::Children(std::string_view name) const {
   const xmlNode* node = Require(node_);
   std::vector<Node> found;
   for (xmlNode* child = node->children; child != nullptr; child = child->next) {
-    if (child->type == XML_ELEMENT_NODE && name == NameOf(child)) found.push_back(Node(child));
+    if (child->type == XML_ELEMENT_NODE && SameName(child->name, name)) {
+      found.push_back(Node(child));
+    }
   }
   return found;
 }
@@ -353,7 +362,7 @@ std::optional<std::string> Node::Attribute(std::string_view name) const {
   if (node->type != XML_ELEMENT_NODE) return std::nullopt;
   for (const xmlAttr* attribute = node->properties; attribute != nullptr;
        attribute = attribute->next) {
-    if (name == reinterpret_cast<const char*>(attribute->name)) {
+    if (SameName(attribute->name, name)) {
       const xmlNode* value_node = attribute->children;
       if (value_node && !value_node->next && value_node->type == XML_TEXT_NODE &&
           value_node->content) {

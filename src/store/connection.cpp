@@ -609,18 +609,31 @@ void Connection::RollbackScope() noexcept {
 
 int Connection::ScopeDepth() const { return impl_->depth; }
 
-PageCache::PageCache(Connection& connection, int64_t kib) : connection_(connection) {
-  sqlite3* db = connection_.handle();
+namespace {
+
+// The value of a pragma that reads as one number.
+int64_t PragmaValue(sqlite3* db, const char* pragma) {
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, "PRAGMA cache_size", -1, &raw, nullptr) == SQLITE_OK) {
-    StatementPtr statement(raw);
-    if (sqlite3_step(raw) == SQLITE_ROW) before_ = sqlite3_column_int64(raw, 0);
-  }
-  Exec(db, ("PRAGMA cache_size = -" + std::to_string(kib)).c_str());
+  if (sqlite3_prepare_v2(db, pragma, -1, &raw, nullptr) != SQLITE_OK) return 0;
+  StatementPtr statement(raw);
+  return sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_int64(raw, 0) : 0;
 }
 
-PageCache::~PageCache() {
-  Exec(connection_.handle(), ("PRAGMA cache_size = " + std::to_string(before_)).c_str());
+}  // namespace
+
+BulkWriting::BulkWriting(Connection& connection, int64_t cache_kib, int64_t log_pages)
+    : connection_(connection) {
+  sqlite3* db = connection_.handle();
+  cache_before_ = PragmaValue(db, "PRAGMA cache_size");
+  checkpoint_before_ = PragmaValue(db, "PRAGMA wal_autocheckpoint");
+  Exec(db, ("PRAGMA cache_size = -" + std::to_string(cache_kib)).c_str());
+  Exec(db, ("PRAGMA wal_autocheckpoint = " + std::to_string(log_pages)).c_str());
+}
+
+BulkWriting::~BulkWriting() {
+  sqlite3* db = connection_.handle();
+  Exec(db, ("PRAGMA cache_size = " + std::to_string(cache_before_)).c_str());
+  Exec(db, ("PRAGMA wal_autocheckpoint = " + std::to_string(checkpoint_before_)).c_str());
 }
 
 Connection::Stats Connection::stats() const { return impl_->stats; }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -36,8 +37,8 @@ SqlValue ConvertLiteral(const Literal& literal, std::string&& text);
 SqlValue ConvertVariant(const TableDef& table, const ColumnDef& column, const Variant& value);
 // Raises kValueTooLong when a text is longer than the column allows.
 void CheckLength(const TableDef& table, const ColumnDef& column, const SqlValue& value);
-// The value of a result column, typed by the column's declared type (nullptr: by storage class).
-Variant ReadValue(sqlite3_stmt* statement, int column, const char* declared);
+// The value of a result column, typed by the column's declared type (none: by storage class).
+Variant ReadValue(sqlite3_stmt* statement, int column, const std::optional<ColumnType>& declared);
 
 struct StatementDeleter {
   void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }

@@ -68,7 +68,7 @@ struct RecordSet::Impl {
   bool rows_loaded = false;
   bool closed = false;
   std::vector<std::string> names;
-  std::vector<std::optional<std::string>> declared;
+  std::vector<std::optional<ColumnType>> declared;
   std::vector<std::vector<Variant>> rows;
   std::vector<int64_t> rowids;
   size_t position = 0;
@@ -113,7 +113,9 @@ struct RecordSet::Impl {
     for (int c = 0; c < count; ++c) {
       names.emplace_back(sqlite3_column_name(statement, c));
       const char* type = sqlite3_column_decltype(statement, c);
-      declared.push_back(type ? std::optional<std::string>(type) : std::nullopt);
+      int32_t length = 0;
+      declared.push_back(type ? std::optional<ColumnType>(TypeOfDeclared(type, length))
+                              : std::nullopt);
     }
     meta_loaded = true;
   }
@@ -141,8 +143,7 @@ struct RecordSet::Impl {
       std::vector<Variant> row;
       row.reserve(names.size());
       for (int c = 0; c < count; ++c) {
-        const auto& type = declared[static_cast<size_t>(c)];
-        row.push_back(ReadValue(statement.get(), c, type ? type->c_str() : nullptr));
+        row.push_back(ReadValue(statement.get(), c, declared[static_cast<size_t>(c)]));
       }
       rows.push_back(std::move(row));
       if (updatable) rowids.push_back(sqlite3_column_int64(statement.get(), count));

@@ -167,7 +167,7 @@ void CheckLength(const TableDef& table, const ColumnDef& column, const SqlValue&
   }
 }
 
-Variant ReadValue(sqlite3_stmt* statement, int column, const char* declared) {
+Variant ReadValue(sqlite3_stmt* statement, int column, const std::optional<ColumnType>& declared) {
   const int storage = sqlite3_column_type(statement, column);
   if (storage == SQLITE_NULL) return Variant::Null();
   auto text = [&] {
@@ -192,8 +192,7 @@ Variant ReadValue(sqlite3_stmt* statement, int column, const char* declared) {
     }
   };
   if (!declared) return by_storage();
-  int32_t length = 0;
-  switch (TypeOfDeclared(declared, length)) {
+  switch (*declared) {
     case ColumnType::kBoolean:
       if (storage == SQLITE_TEXT) {
         const std::string word = ToLower(Trim(text()));
@@ -212,7 +211,7 @@ Variant ReadValue(sqlite3_stmt* statement, int column, const char* declared) {
     case ColumnType::kLong:
     case ColumnType::kDouble: {
       if (storage == SQLITE_TEXT) return Variant(text());
-      if (TypeOfDeclared(declared, length) == ColumnType::kDouble) {
+      if (*declared == ColumnType::kDouble) {
         return Variant(sqlite3_column_double(statement, column));
       }
       return by_storage();
