@@ -3,6 +3,8 @@
 #   make demo   create a catalogue from the bundled example data and show it
 #   make test   build everything and run every test, also under the sanitizers
 #   make fuzz   run each fuzz target for FUZZ_SECONDS (default 60) on its seed corpus
+#   make install  install zel, the Python module, the library, its headers, CMake and pkg-config
+#                 files under PREFIX (default /usr/local)
 
 PACKAGES := cmake g++ make libsqlite3-dev libxml2-dev libssl-dev pybind11-dev python3-dev \
             libgtest-dev libcli11-dev nlohmann-json3-dev libcpp-httplib-dev sqlite3
@@ -11,10 +13,12 @@ TEST_PACKAGES := chromium
 JOBS ?= $(shell nproc)
 DEMO := build/demo.zel
 
+PREFIX ?= /usr/local
+
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := title_import award_text award_xml sql_dialect value_rules
 
-.PHONY: demo test deps test-deps build build-asan fuzz clean
+.PHONY: demo test deps test-deps build build-asan fuzz clean install
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -47,7 +51,10 @@ demo: build
 	build/bin/zel import $(DEMO) examples/collection.xml
 	build/bin/zel info $(DEMO)
 	build/bin/zel sql $(DEMO) "SELECT p.Title, p.Medium, p.Locality, COUNT(c.Name) AS Credits FROM Profiles AS p LEFT JOIN CastCrew AS c ON c.ProfileID = p.ProfileID GROUP BY p.Title, p.Medium, p.Locality ORDER BY p.Title"
-	@echo "Browse the demo catalogue: build/bin/zel serve $(DEMO)  then open http://127.0.0.1:8080/"
+	@echo "Browse the demo catalogue: build/bin/zel serve $(DEMO) --images examples/images  then open http://127.0.0.1:8080/"
+
+install: build
+	cmake --install build --prefix $(PREFIX) --strip
 
 # Findings (inputs that crash or trip a sanitizer) are written to build/fuzz/findings/TARGET/.
 fuzz: deps

@@ -9,6 +9,7 @@
 
 #include "bindings.h"
 #include "frame/catalog.h"
+#include "frame/class_docs.h"
 #include "frame/collection.h"
 #include "frame/text.h"
 
@@ -36,16 +37,6 @@ struct ClassFactory {
 // The scripting-safety pair every object answers, which lives outside the member tables.
 constexpr const char* kGetSafety = "GetInterfaceSafetyOptions";
 constexpr const char* kSetSafety = "SetInterfaceSafetyOptions";
-
-std::string Signature(const zel::Member& member) {
-  std::string text = member.name + "(";
-  for (size_t i = 0; i < member.params.size(); ++i) {
-    if (i > 0) text += ", ";
-    const zel::Parameter& param = member.params[i];
-    text += param.optional ? "[" + param.name + "]" : param.name;
-  }
-  return text + ")";
-}
 
 bool NeedsArguments(const zel::Member& member) {
   for (const zel::Parameter& param : member.params) {
@@ -129,9 +120,10 @@ void SetAttribute(const ObjectPtr& self, const std::string& name, const py::hand
   zel::InvokeMember(*self, *member, kind, {std::move(converted)});
 }
 
-py::list MemberNames(const zel::Object& object) {
+// What dir() lists for an object of the class, and for the class itself.
+py::list MemberNames(const zel::ClassInfo& info) {
   py::list names;
-  for (const zel::Member& member : object.Class().members()) names.append(member.name);
+  for (const zel::Member& member : info.members()) names.append(member.name);
   names.append(kGetSafety);
   names.append(kSetSafety);
   names.append("class_name");
@@ -164,9 +156,11 @@ void BindObjectType(py::module_& module) {
                                      "case, as the object's class declares them.")
       .def("__getattr__", &GetAttribute)
       .def("__setattr__", &SetAttribute)
-      .def("__dir__", [](const zel::Object& self) { return MemberNames(self); })
+      .def("__dir__", [](const zel::Object& self) { return MemberNames(self.Class()); })
       .def_property_readonly("class_name",
                              [](const zel::Object& self) { return self.Class().name(); })
+      .def_property_readonly("__doc__",
+                             [](const zel::Object& self) { return zel::ClassHelp(self.Class()); })
       .def("__call__",
            [](zel::Object& self, const py::args& args, const py::kwargs& kwargs) {
              return Call(self, DefaultMember(self, "callable"), args, kwargs);
@@ -216,9 +210,15 @@ void BindHelperTypes(py::module_& module) {
              return Call(*self.object, *self.member, args, kwargs);
            })
       .def_property_readonly("name", [](const BoundMember& self) { return self.member->name; })
+      .def_property_readonly("__doc__",
+                             [](const BoundMember& self) {
+                               return zel::MemberSignature(*self.member) + "  -- " +
+                                      zel::MemberKind(*self.member);
+                             })
       .def_property_readonly("__self__", [](const BoundMember& self) { return self.object; })
       .def("__repr__", [](const BoundMember& self) {
-        return "<bound member " + self.object->Class().name() + "." + Signature(*self.member) + ">";
+        return "<bound member " + self.object->Class().name() + "." +
+               zel::MemberSignature(*self.member) + ">";
       });
 
   py::class_<ItemIterator>(module, "_Iterator")
@@ -243,6 +243,10 @@ void BindHelperTypes(py::module_& module) {
       .def_property_readonly("name", [](const ClassFactory& self) { return self.info->name(); })
       .def_property_readonly("creatable",
                              [](const ClassFactory& self) { return self.info->creatable(); })
+      // help() and dir() of a class show what its objects have.
+      .def_property_readonly("__doc__",
+                             [](const ClassFactory& self) { return zel::ClassHelp(*self.info); })
+      .def("__dir__", [](const ClassFactory& self) { return MemberNames(*self.info); })
       .def("__instancecheck__",
            [](const ClassFactory& self, const py::object& candidate) {
              return py::isinstance<zel::Object>(candidate) &&

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bindings.h"
+#include "frame/catalog.h"
 #include "frame/message.h"
 
 namespace zelpy {
@@ -93,7 +94,9 @@ PYBIND11_MODULE(zelcontrol, module) {
       "ZelControl: the disc catalogue library. Each public class is a module attribute; calling it "
       "creates an object (zelcontrol.Collection()). Members are reached by name, ignoring case; "
       "properties read and assign as attributes, methods take positional and keyword arguments by "
-      "parameter name. Library errors raise zelcontrol.Error with .number and .description.";
+      "parameter name. Library errors raise zelcontrol.Error with .number and .description. "
+      "zelcontrol.classes() names the classes; help(zelcontrol.ZelProfile) lists a class's "
+      "members with their parameters.";
   module.attr("__version__") = ZEL_VERSION_TEXT;
 
   zelpy::DefineErrorClasses(module);
@@ -114,9 +117,19 @@ PYBIND11_MODULE(zelcontrol, module) {
       "Shows a message as the library does, through the installed handler (for checking a "
       "handler).");
 
+  module.def(
+      "classes",
+      [] {
+        py::list names;
+        for (const zel::ClassInfo* info : zel::PublicClasses()) names.append(info->name());
+        return names;
+      },
+      "The names of the public classes; each is a module attribute, and help() of it lists its "
+      "members with their parameters.");
+
   py::list names = module.attr("_public_classes");
   for (const char* name :
-       {"Error", "MemberError", "ArgumentError", "Object", "set_message_handler"}) {
+       {"Error", "MemberError", "ArgumentError", "Object", "set_message_handler", "classes"}) {
     names.append(name);
   }
   module.attr("__all__") = names;

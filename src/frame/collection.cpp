@@ -5,6 +5,21 @@
 #include "frame/text.h"
 
 namespace zel {
+namespace {
+
+// The platform's errors, saying which key or position was asked for.
+[[noreturn]] void RaiseUnknownKey(const Variant& key) {
+  Raise(errc::kInvalidArgument,
+        PlatformErrorText(errc::kInvalidArgument) + ": no item has the key '" + key.ToText() + "'");
+}
+
+[[noreturn]] void RaiseNoPosition(int32_t position, size_t count) {
+  Raise(errc::kSubscriptOutOfRange, PlatformErrorText(errc::kSubscriptOutOfRange) +
+                                        ": no item at position " + std::to_string(position) +
+                                        " of " + std::to_string(count));
+}
+
+}  // namespace
 
 const ClassInfo& Collection::Info() {
   static const ClassInfo info =
@@ -25,7 +40,7 @@ const ClassInfo& Collection::Info() {
 size_t Collection::Locate(const Variant& index) const {
   if (index.IsString()) {
     auto it = by_key_.find(ToLower(index.ToText()));
-    if (it == by_key_.end()) Raise(errc::kInvalidArgument);
+    if (it == by_key_.end()) RaiseUnknownKey(index);
     for (size_t i = 0; i < entries_.size(); ++i) {
       if (entries_[i] == it->second) return i;
     }
@@ -33,7 +48,7 @@ size_t Collection::Locate(const Variant& index) const {
   if (!index.IsNumeric() && index.type() != VarType::kDate) Raise(errc::kInvalidArgument);
   const int32_t position = index.ToLong();
   if (position < 1 || static_cast<size_t>(position) > entries_.size()) {
-    Raise(errc::kSubscriptOutOfRange);
+    RaiseNoPosition(position, entries_.size());
   }
   return static_cast<size_t>(position - 1);
 }
@@ -57,7 +72,7 @@ void Collection::Add(Variant item, Variant key, Variant before, Variant after) {
 Variant Collection::Item(Variant index) const {
   if (index.IsString()) {
     auto it = by_key_.find(ToLower(index.ToText()));
-    if (it == by_key_.end()) Raise(errc::kInvalidArgument);
+    if (it == by_key_.end()) RaiseUnknownKey(index);
     return it->second->item;
   }
   return entries_[Locate(index)]->item;

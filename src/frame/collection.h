@@ -3,7 +3,7 @@
 //
 // Keys are unique and compared without regard to case; key lookup takes constant time. A duplicate
 // key on Add fails with error 457, an unknown key with error 5, a position outside 1..Count with
-// error 9. Items are values or shared object references (adding an object does not copy it).
+// error 9; the texts of 5 and 9 name the key or position asked for. Items are values or shared object references (adding an object does not copy it).
 #pragma once
 
 #include <memory>

@@ -1,4 +1,6 @@
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -25,9 +27,9 @@ TEST(ZelCli, CreateInfoAndJson) {
   auto json = RunZel({"info", path, "--json"});
   ASSERT_EQ(json.exit_code, 0) << json.err;
   Json parsed = Json::parse(json.out);
-  EXPECT_EQ(parsed["schema"], 89);
-  EXPECT_EQ(parsed["tables"].size(), 32u);
-  EXPECT_EQ(parsed["tables"]["DbInfo"], 1);
+  EXPECT_EQ(parsed["Schema"], 89);
+  EXPECT_EQ(parsed["Tables"].size(), 32u);
+  EXPECT_EQ(parsed["Tables"]["DbInfo"], 1);
 }
 
 TEST(ZelCli, SqlRunsStatementsAndPrintsQueries) {
@@ -51,6 +53,16 @@ TEST(ZelCli, SqlRunsStatementsAndPrintsQueries) {
   EXPECT_EQ(rows[0]["UserID"], "Ann");
   EXPECT_EQ(rows[0]["IsActive"], true);
   EXPECT_TRUE(rows[0]["EmailAddress"].is_null());
+
+  // Whatever returns rows prints them, not a count of changes.
+  auto pragma = RunZel({"sql", path, "PRAGMA table_info(Users)"});
+  ASSERT_EQ(pragma.exit_code, 0) << pragma.err;
+  EXPECT_NE(pragma.out.find("EmailAddress"), std::string::npos) << pragma.out;
+  EXPECT_NE(pragma.out.find("(4 rows)"), std::string::npos) << pragma.out;
+  auto values = RunZel({"sql", path, "VALUES (7)", "--json"});
+  EXPECT_EQ(Json::parse(values.out).size(), 1u) << values.out;
+  auto deleted = RunZel({"sql", path, "DELETE FROM Users", "--json"});
+  EXPECT_EQ(Json::parse(deleted.out), Json::parse(R"({"RowsChanged": 1})"));
 }
 
 TEST(ZelCli, ErrorsAreOneLineWithNonZeroExit) {
@@ -75,8 +87,60 @@ TEST(ZelCli, ErrorsAreOneLineWithNonZeroExit) {
   EXPECT_EQ(two.exit_code, 1);
   EXPECT_NE(two.err.find("(error 3142)"), std::string::npos) << two.err;
 
-  EXPECT_NE(RunZel({}).exit_code, 0);
-  EXPECT_NE(RunZel({"frobnicate"}).exit_code, 0);
+  auto unknown = RunZel({"frobnicate", path});
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_EQ(unknown.err.rfind("zel: unknown command 'frobnicate'\nThe commands are:\n", 0), 0u)
+      << unknown.err;
+  EXPECT_NE(unknown.err.find("  appearances    List the profiles"), std::string::npos);
+  auto none = RunZel({});
+  EXPECT_EQ(none.exit_code, 1);
+  EXPECT_NE(none.err.find("The commands are:"), std::string::npos);
+}
+
+TEST(ZelCli, ImportOfWhatIsNoCollectionFileSaysWhy) {
+  testing::TempDir dir;
+  const std::string path = dir.File("i.zel");
+  ASSERT_EQ(RunZel({"create", path}).exit_code, 0);
+  std::ofstream(dir.File("notes.txt")) << "Shopping list\n";
+  std::ofstream(dir.File("empty.xml")).flush();
+  std::filesystem::create_directory(dir.File("folder.xml"));
+  for (const auto& [name, why] :
+       {std::pair{"notes.txt",
+                  "it holds no XML markup (it begins with "
+                  "\"Shopping list\")"},
+        std::pair{"empty.xml", "it is empty"}, std::pair{"folder.xml", "it is a folder"}}) {
+    auto result = RunZel({"import", path, dir.File(name)});
+    EXPECT_EQ(result.exit_code, 1) << name;
+    EXPECT_EQ(result.err,
+              "zel: " + dir.File(name) + " is not a collection file: " + why + " (error 5)\n");
+  }
+}
+
+TEST(ZelCli, BackupMakesAWholeCopyAndNeverOverwrites) {
+  testing::TempDir dir;
+  const std::string path = dir.File("b.zel");
+  const std::string copy = dir.File("copy.zel");
+  ASSERT_EQ(RunZel({"create", path}).exit_code, 0);
+  ASSERT_EQ(RunZel({"sql", path, "INSERT INTO Users (UserID) VALUES ('Bo')"}).exit_code, 0);
+  auto backup = RunZel({"backup", path, copy, "--json"});
+  ASSERT_EQ(backup.exit_code, 0) << backup.err;
+  const Json summary = Json::parse(backup.out);
+  EXPECT_EQ(summary["Backup"], copy);
+  EXPECT_EQ(summary["Bytes"], std::filesystem::file_size(copy));
+  EXPECT_EQ(
+      Json::parse(RunZel({"sql", copy, "SELECT UserID FROM Users", "--json"}).out)[0]["UserID"],
+      "Bo");
+
+  auto again = RunZel({"backup", path, copy});
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_EQ(again.err,
+            "zel: Could not create '" + copy + "': the file already exists. (error 3204)\n");
+  std::ofstream(dir.File("plain.txt")) << "not a catalogue";
+  auto plain = RunZel({"backup", dir.File("plain.txt"), dir.File("plain.zel")});
+  EXPECT_EQ(plain.exit_code, 1);
+  EXPECT_NE(plain.err.find("(error 3343)"), std::string::npos) << plain.err;
+  // Nothing is left behind by the failures, not even the temporary copy.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
 }
 
 TEST(ZelCli, CompactKeepsTheContent) {
@@ -92,11 +156,18 @@ TEST(ZelCli, CompactKeepsTheContent) {
 }
 
 TEST(ZelCli, HelpIsAvailableForEveryCommand) {
-  for (const char* command : {"create", "info", "sql", "compact"}) {
+  // The commands as zel itself lists them.
+  std::istringstream listing(RunZel({}).err);
+  int commands = 0;
+  for (std::string line; std::getline(listing, line);) {
+    if (!line.starts_with("  ")) continue;
+    const std::string command = line.substr(2, line.find(' ', 2) - 2);
     auto help = RunZel({command, "--help"});
     EXPECT_EQ(help.exit_code, 0) << command;
-    EXPECT_NE(help.out.find("FILE"), std::string::npos) << command;
+    EXPECT_NE(help.out.find("Usage: zel " + command), std::string::npos) << command;
+    ++commands;
   }
+  EXPECT_GE(commands, 15);
 }
 
 }  // namespace

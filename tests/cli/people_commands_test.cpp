@@ -55,12 +55,19 @@ TEST_F(PeopleCommands, AliasesShowsTheCommonNameAndEveryAlias) {
   auto json = RunZel({"aliases", path_, "Katherine Golden", "--json"});
   ASSERT_EQ(json.exit_code, 0) << json.err;
   Json parsed = Json::parse(json.out);
-  EXPECT_EQ(parsed["common_name"], "Katherine Golden");
-  ASSERT_EQ(parsed["aliases"].size(), 2u);
-  EXPECT_EQ(parsed["aliases"][1]["birth_year"], 1950);
+  EXPECT_EQ(parsed["CommonName"], "Katherine Golden");
+  ASSERT_EQ(parsed["Aliases"].size(), 2u);
+  EXPECT_EQ(parsed["Aliases"][1]["AliasName"], "Kitty Golden");
+  EXPECT_EQ(parsed["Aliases"][1]["BirthYear"], 1950);
 
+  // A credited name without aliases is somebody; a name nothing holds is nobody's.
+  Sql("INSERT INTO CastCrew (ProfileID, Name, Position, IsCast) VALUES ('P1', 'Bo Ek', 1, true)");
+  EXPECT_EQ(RunZel({"aliases", path_, "bo ek"}).out, "Common name: bo ek\n(no aliases)\n");
   auto unknown = RunZel({"aliases", path_, "Nobody"});
-  EXPECT_EQ(unknown.out, "Common name: Nobody\n(no aliases)\n");
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_EQ(unknown.out, "");
+  EXPECT_EQ(unknown.err, "zel: No person named 'Nobody' in " + path_ +
+                             ": no credit or alias has that name (error 5)\n");
 }
 
 TEST_F(PeopleCommands, ImportThenQueryAwardsEachWay) {
@@ -69,9 +76,9 @@ TEST_F(PeopleCommands, ImportThenQueryAwardsEachWay) {
   ASSERT_EQ(movie.exit_code, 0) << movie.err;
   Json rows = Json::parse(movie.out);
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0]["nominee"], "David Brown and Katherine Golden");
-  EXPECT_EQ(rows[0]["movie_year"], 2000);
-  EXPECT_EQ(rows[0]["won"], false);
+  EXPECT_EQ(rows[0], Json::parse(R"({"Award": "Oscar", "Year": 2001, "Category": "Best Picture",
+      "MovieTitle": "Chocolat", "MovieYear": 2000, "Nominee": "David Brown and Katherine Golden",
+      "HasWon": false})"));
 
   auto person = RunZel({"awards", path_, "--person", "douglas"});
   ASSERT_EQ(person.exit_code, 0) << person.err;
@@ -83,7 +90,7 @@ TEST_F(PeopleCommands, ImportThenQueryAwardsEachWay) {
   ASSERT_EQ(year.exit_code, 0) << year.err;
   rows = Json::parse(year.out);
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0]["movie_title"], "Gladiator");  // wins first
+  EXPECT_EQ(rows[0]["MovieTitle"], "Gladiator");  // wins first
 
   auto bad_year = RunZel({"awards", path_, "--award", "Oscar", "--year", "2001 OR 1=1"});
   EXPECT_EQ(bad_year.exit_code, 1);

@@ -14,11 +14,11 @@ class TvCommands : public ::testing::Test {
     ASSERT_EQ(RunZel({"create", path_}).exit_code, 0);
     Sql("INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('Kit Golden', "
         "'Katherine Golden', 0)");
-    Sql("INSERT INTO Profiles (ProfileID, Title) VALUES ('P1', 'Chocolat')");
+    Sql("INSERT INTO Profiles (ProfileID, Title, ProdYear) VALUES ('P1', 'Chocolat', 2000)");
     Sql("INSERT INTO CastCrew (ProfileID, Name, Role, Position, IsCast, IsVoice, IsUncredited) "
         "VALUES ('P1', 'Kit Golden', 'Producer', 1, false, false, false)");
-    Sql("INSERT INTO Episodes (EpisodeID, SeriesID, Season, EpisodeNo, EpisodeTitle) VALUES "
-        "('S111', 'S1', '1', '1', 'Pilot')");
+    Sql("INSERT INTO Episodes (EpisodeID, SeriesID, Season, EpisodeNo, EpisodeTitle, Airdate) "
+        "VALUES ('S111', 'S1', '1', '1', 'Pilot', #1998-03-04#)");
     Sql("INSERT INTO TVCastCrew (EpisodeID, Name, Role, Position, IsCast, IsVoice, "
         "IsUncredited) VALUES ('S111', 'Katherine Golden', 'Vianne', 1, true, false, false)");
   }
@@ -31,44 +31,41 @@ class TvCommands : public ::testing::Test {
   std::string path_ = dir_.File("tv.zel");
 };
 
-TEST_F(TvCommands, AppearancesListEpisodesThenProfilesWithTheirRoles) {
+TEST_F(TvCommands, AppearancesListEpisodesThenProfilesWithIdYearAndRole) {
   auto result = RunZel({"appearances", path_, "Kit Golden"});
   ASSERT_EQ(result.exit_code, 0) << result.err;
-  const size_t episode = result.out.find("episode  Pilot");
-  const size_t profile = result.out.find("profile  Chocolat");
-  ASSERT_NE(episode, std::string::npos) << result.out;
-  ASSERT_NE(profile, std::string::npos) << result.out;
-  EXPECT_LT(episode, profile);
-  EXPECT_NE(result.out.find("Vianne"), std::string::npos);
-  EXPECT_NE(result.out.find("Producer"), std::string::npos);
-  EXPECT_NE(result.out.find("(2 appearances)"), std::string::npos);
+  EXPECT_EQ(result.out,
+            "Kind     ID    Title     Year  Role      Credit  Credited as\n"
+            "-------  ----  --------  ----  --------  ------  ----------------\n"
+            "episode  S111  Pilot     1998  Vianne    cast    Katherine Golden\n"
+            "profile  P1    Chocolat  2000  Producer  crew    Kit Golden\n"
+            "(2 appearances)\n");
+
+  result = RunZel({"appearances", path_, "Nobody"});
+  EXPECT_EQ(result.out, "(no appearances)\n");
 }
 
 TEST_F(TvCommands, AppearanceFiltersAndJson) {
-  auto result = RunZel({"appearances", path_, "Katherine Golden", "--crew-only", "--json"});
+  auto result = RunZel({"appearances", path_, "Kit Golden", "--json"});
   ASSERT_EQ(result.exit_code, 0) << result.err;
-  const Json out = Json::parse(result.out);
-  EXPECT_EQ(out["common_name"], "Katherine Golden");
-  ASSERT_EQ(out["appearances"].size(), 1u);
-  EXPECT_EQ(out["appearances"][0]["kind"], "profile");
-  EXPECT_EQ(out["appearances"][0]["title"], "Chocolat");
-  EXPECT_EQ(out["appearances"][0]["role"], "Producer");
-  EXPECT_EQ(out["appearances"][0]["credited_name"], "Kit Golden");
+  EXPECT_EQ(Json::parse(result.out), Json::parse(R"({
+      "Name": "Kit Golden", "CommonName": "Katherine Golden", "Appearances": [
+        {"Kind": "episode", "EpisodeID": "S111", "ShowID": "S1", "Season": "1", "Number": "1",
+         "Title": "Pilot", "Airdate": "1998-03-04", "IsCast": true,
+         "CreditedAs": "Katherine Golden", "Role": "Vianne"},
+        {"Kind": "profile", "ProfileID": "P1", "Title": "Chocolat", "ProductionYear": 2000,
+         "IsCast": false, "CreditedAs": "Kit Golden", "Role": "Producer"}]})"));
 
-  result = RunZel({"appearances", path_, "Kit Golden", "--episodes-only", "--json"});
+  result = RunZel({"appearances", path_, "Katherine Golden", "--crew-only", "--json"});
   ASSERT_EQ(result.exit_code, 0) << result.err;
-  const Json episodes = Json::parse(result.out)["appearances"];
-  ASSERT_EQ(episodes.size(), 1u);
-  EXPECT_EQ(episodes[0]["id"], "S111");
-  EXPECT_EQ(episodes[0]["season"], "1");
+  const Json crew = Json::parse(result.out)["Appearances"];
+  ASSERT_EQ(crew.size(), 1u);
+  EXPECT_EQ(crew[0]["Kind"], "profile");
 
   result = RunZel({"appearances", path_, "Kit Golden", "--assigned-only"});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(result.out.find("episode"), std::string::npos);  // nothing is assigned
   EXPECT_NE(result.out.find("Chocolat"), std::string::npos);
-
-  result = RunZel({"appearances", path_, "Nobody"});
-  EXPECT_EQ(result.out, "(no appearances)\n");
 }
 
 TEST_F(TvCommands, ContradictoryFiltersAndMissingFilesFail) {

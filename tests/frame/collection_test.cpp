@@ -25,10 +25,13 @@ TEST(Collection, FailsOnDuplicateKeysUnknownKeysAndBadPositions) {
   EXPECT_ZEL_ERROR(items.Add(Variant(2), Variant("K")), 457,
                    "This key is already associated with an element of this collection");
   EXPECT_EQ(items.Count(), 1);
-  EXPECT_ZEL_ERROR(items.Item(Variant("missing")), 5, "Invalid procedure call or argument");
-  EXPECT_ZEL_ERROR(items.Item(Variant(0)), 9, "Subscript out of range");
-  EXPECT_ZEL_ERROR(items.Item(Variant(2)), 9, "Subscript out of range");
-  EXPECT_ZEL_ERROR(items.Remove(Variant(5)), 9, "Subscript out of range");
+  EXPECT_ZEL_ERROR(items.Item(Variant("missing")), 5,
+                   "Invalid procedure call or argument: no item has the key 'missing'");
+  EXPECT_ZEL_ERROR(items.Remove(Variant("gone")), 5,
+                   "Invalid procedure call or argument: no item has the key 'gone'");
+  EXPECT_ZEL_ERROR(items.Item(Variant(0)), 9, "Subscript out of range: no item at position 0 of 1");
+  EXPECT_ZEL_ERROR(items.Remove(Variant(5)), 9,
+                   "Subscript out of range: no item at position 5 of 1");
 }
 
 TEST(Collection, NumericTextIsAKeyNotAPosition) {

@@ -272,8 +272,8 @@ TEST_F(InterruptionTest, QueriesDuringAnImportSeeWholeTitlesAndNoLockError) {
   const auto appearances_by_title = [](const std::string& out) {
     std::map<std::string, int> by_title;
     const nlohmann::json parsed = nlohmann::json::parse(out);
-    for (const auto& hit : parsed["appearances"]) {
-      ++by_title[hit["id"].get<std::string>()];
+    for (const auto& hit : parsed["Appearances"]) {
+      ++by_title[hit["ProfileID"].get<std::string>()];
     }
     return by_title;
   };
@@ -344,6 +344,42 @@ TEST_F(InterruptionTest, QueriesDuringAnImportSeeWholeTitlesAndNoLockError) {
             << " appearances queries while " << kTitles << " titles were imported (up to "
             << most_titles_seen << " seen), " << failures << " failed, longest " << longest
             << " s, mean " << total / (queries + appearance_queries) << " s\n";
+}
+
+TEST_F(InterruptionTest, BackupsDuringAnImportAreWholeCatalogues) {
+  TempDir dir;
+  const std::string catalogue = dir.File("busy.zel");
+  ASSERT_EQ(Process({Bin("zel"), "create", catalogue}).Wait(), 0);
+  Process import({Bin("zel"), "import", catalogue, collection_, "--quiet"});
+  int backups = 0;
+  size_t most_titles = 0;
+  for (bool last = false; !last; ++backups) {
+    last = import.Exited();  // one more copy after the import has ended
+    const std::string copy = dir.File("copy" + std::to_string(backups) + ".zel");
+    const CommandResult result = RunZel({"backup", catalogue, copy});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    std::string integrity;
+    const Content content = ReadContent(copy, &integrity);
+    EXPECT_EQ(integrity, "ok") << "copy " << backups;
+    const std::vector<std::string> ids = ProfileIds(copy);
+    most_titles = std::max(most_titles, ids.size());
+    for (const std::string& id : ids) {
+      const auto found = content.by_profile.find(id);
+      const auto expected = reference_->by_profile.find(id);
+      if (found == content.by_profile.end() || expected == reference_->by_profile.end() ||
+          found->second != expected->second) {
+        ADD_FAILURE() << "title " << id << " is incomplete in copy " << backups;
+      }
+    }
+    if (last) {
+      EXPECT_EQ(content.all, reference_->all) << "the copy after the import differs";
+    }
+    std::filesystem::remove(copy);
+  }
+  EXPECT_EQ(import.Wait(), 0);
+  EXPECT_GE(backups, 3);
+  std::cout << "backup test: " << backups << " copies while " << kTitles
+            << " titles were imported (up to " << most_titles << " in one)\n";
 }
 
 }  // namespace

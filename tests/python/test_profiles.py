@@ -57,6 +57,10 @@ class ProfilesTest(unittest.TestCase):
         self.assertEqual(read.Awards.Count, 0)
         self.assertEqual(read.ReadProperty("NoSuchProperty"), None)
         self.assertEqual(read.GetPropertyList()[:3], ["Cast", "Crew", "Discs"])
+        with self.assertRaises(zelcontrol.Error) as caught:
+            self.db.Profiles.Item("nope")
+        self.assertEqual(caught.exception.number, 5)
+        self.assertIn("'nope'", caught.exception.description)
 
     def test_reference_lists_write_at_once(self):
         self.db.Users.Add("Bob", Phone="555")

@@ -3,6 +3,7 @@
 import datetime
 import gc
 import importlib
+import pydoc
 import sys
 import threading
 import unittest
@@ -29,16 +30,20 @@ def round_trip(value):
 
 
 class ModuleTest(unittest.TestCase):
-    def test_version(self):
+    def test_classes_are_module_attributes_that_describe_themselves(self):
         self.assertEqual(zc.__version__, "0.3.0")
-
-    def test_every_public_class_is_a_module_attribute(self):
-        for name in ("Collection", "Dictionary"):
-            self.assertIn(name, zc.__all__)
-            self.assertTrue(callable(getattr(zc, name)))
-            self.assertEqual(getattr(zc, name)().class_name, name)
-
-    def test_wrapper_type_cannot_be_created_directly(self):
+        self.assertEqual(zc.classes()[:2], ["Control", "ZelDatabase"])
+        self.assertEqual(len(zc.classes()), 43)
+        self.assertTrue(all(name in zc.__all__ for name in zc.classes()))
+        self.assertEqual(zc.Dictionary().class_name, "Dictionary")
+        self.assertEqual(repr(zc.Dictionary), "<zelcontrol class Dictionary>")
+        self.assertRegex(repr(zc.Collection()), r"^<zelcontrol\.Collection object at 0x[0-9a-f]+>$")
+        profile = pydoc.render_doc(zc.ZelProfile)
+        self.assertIn("One disc title", profile)
+        self.assertIn("Title  -- property, read/write", profile)
+        self.assertIn("Cast  -- object property, read/write", profile)
+        self.assertIn("Add(ShowID, Title, SortTitle=\"\"", zc.ZelTVShows.__doc__)
+        self.assertIn("UserID  -- property, write-only", zc.ZelLoanInfo.__doc__)
         with self.assertRaises(TypeError):
             zc.Object()
 
@@ -48,10 +53,7 @@ class ModuleTest(unittest.TestCase):
         self.assertIsInstance(coll, zc.Object)
         self.assertNotIsInstance(coll, zc.Dictionary)
         self.assertNotIsInstance("Collection", zc.Collection)
-
-    def test_repr_names_the_class(self):
-        self.assertRegex(repr(zc.Collection()), r"^<zelcontrol\.Collection object at 0x[0-9a-f]+>$")
-        self.assertEqual(repr(zc.Dictionary), "<zelcontrol class Dictionary>")
+        self.assertTrue(zc.Collection())  # an empty collection is still true
 
 
 class CollectionTest(unittest.TestCase):
@@ -158,15 +160,20 @@ class CollectionTest(unittest.TestCase):
             self.coll.Add = 7
         self.assertEqual(self.coll.Count, 3)
 
-    def test_dir_lists_the_members(self):
+    def test_dir_and_help_list_the_members_with_their_parameters(self):
         names = dir(self.coll)
         for name in ("Add", "Count", "Item", "Remove", "NewEnum", "GetInterfaceSafetyOptions"):
             self.assertIn(name, names)
+        self.assertEqual(dir(zc.Collection), names)
+        for shown in (pydoc.render_doc(zc.Collection), pydoc.render_doc(self.coll)):
+            self.assertIn("Add(Item, Key=None, Before=None, After=None)  -- method", shown)
+            self.assertIn("Item(Index)  -- method, default member", shown)
+            self.assertIn("Count  -- property, read-only", shown)
 
     def test_methods_are_bound_callables(self):
         add = self.coll.Add
         self.assertEqual(add.name, "Add")
-        self.assertIn("Add(Item, [Key], [Before], [After])", repr(add))
+        self.assertIn("Add(Item, Key=None, Before=None, After=None)", repr(add))
         del self.coll
         gc.collect()
         add("four")  # the bound member keeps its object alive
@@ -183,9 +190,6 @@ class CollectionTest(unittest.TestCase):
             enumerator[1]
         with self.assertRaises(TypeError):
             len(enumerator)  # no Count
-
-    def test_an_empty_collection_is_still_true(self):
-        self.assertTrue(zc.Collection())
 
     def test_wrappers_of_one_object_compare_equal(self):
         inner = zc.Collection()

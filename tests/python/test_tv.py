@@ -72,8 +72,10 @@ class TelevisionTest(unittest.TestCase):
             [os.environ.get("ZEL_BIN", "zel"), "appearances", self.file, "Janine Turner", "--json"],
             capture_output=True, text=True, check=True).stdout
         self.db = self.control.OpenDatabase(self.file)
-        kinds = [(hit["kind"], hit["title"], hit["role"]) for hit in json.loads(out)["appearances"]]
+        hits = json.loads(out)["Appearances"]
+        kinds = [(hit["Kind"], hit["Title"], hit["Role"]) for hit in hits]
         self.assertEqual(kinds, [("episode", "Pilot", "Maggie"), ("profile", "Cliffhanger", "Jessie")])
+        self.assertEqual((hits[0]["EpisodeID"], hits[1]["ProfileID"]), ("S111", film.ProfileID))
 
 
 if __name__ == "__main__":

@@ -144,7 +144,8 @@ TEST(ZelInfos, RemoveAllOnEmptyDoesNothingAndRemoveByKeyWorks) {
   EXPECT_EQ(infos.Item(Variant(1))->Name(), "b");
   infos.RemoveAll();
   EXPECT_EQ(infos.Count(), 0);
-  EXPECT_ZEL_ERROR(infos.Item(Variant("b")), 5, "Invalid procedure call or argument");
+  EXPECT_ZEL_ERROR(infos.Item(Variant("b")), 5,
+                   "Invalid procedure call or argument: no item has the key 'b'");
 }
 
 }  // namespace

@@ -1,22 +1,28 @@
 // zel create, info, sql and compact.
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 
 #include "commands.h"
 #include "frame/control.h"
 #include "frame/error.h"
-#include "frame/text.h"
 #include "output.h"
+#include "store/backup.h"
 #include "store/connection.h"
 #include "store/database.h"
+#include "store/sql_translator.h"
 
 namespace zel::cli {
 namespace {
 
-// Whether a statement returns rows: it starts with SELECT (after blanks and opening parentheses).
-bool IsQuery(const std::string& statement) {
-  size_t start = statement.find_first_not_of(" \t\r\n(");
-  return start != std::string::npos && ToLower(statement.substr(start, 6)) == "select";
+// Whether a statement is an action or a definition, which changes rows or tables and returns none.
+// Everything else (queries, PRAGMA, VALUES, WITH, EXPLAIN) is read as rows, as the engine adapter
+// itself tells them apart.
+bool IsAction(store::Connection& connection, const std::string& statement) {
+  const store::StatementKind kind = store::Translate(statement, [&](std::string_view name) {
+                                      return connection.FindTable(name);
+                                    }).kind;
+  return kind != store::StatementKind::kSelect && kind != store::StatementKind::kOther;
 }
 
 void RunCreate(const std::string& path) {
@@ -36,7 +42,7 @@ void RunInfo(const std::string& path, bool json) {
   const int16_t schema = database->Schema();
   const std::string owner = database->Owner();
   if (json) {
-    Json info = {{"file", path}, {"schema", schema}, {"owner", owner}, {"tables", tables}};
+    Json info = {{"File", path}, {"Schema", schema}, {"Owner", owner}, {"Tables", tables}};
     std::cout << info.dump(2) << '\n';
     return;
   }
@@ -51,10 +57,10 @@ void RunInfo(const std::string& path, bool json) {
 void RunSql(const std::string& path, const std::string& statement, bool json) {
   Control control;
   auto database = OpenCatalogue(control, path);
-  if (!IsQuery(statement)) {
+  if (IsAction(database->connection(), statement)) {
     const int64_t changed = database->connection().Execute(statement);
     if (json) {
-      std::cout << Json{{"rows_changed", changed}}.dump() << '\n';
+      std::cout << Json{{"RowsChanged", changed}}.dump() << '\n';
     } else {
       std::cout << changed << (changed == 1 ? " row" : " rows") << " changed\n";
     }
@@ -87,6 +93,11 @@ void RunSql(const std::string& path, const std::string& statement, bool json) {
     std::cout << json_rows.dump(2) << '\n';
     return;
   }
+  // A statement without result columns (PRAGMA optimize) has run and has nothing to show.
+  if (header.empty()) {
+    std::cout << "(no rows)\n";
+    return;
+  }
   PrintTable(std::cout, header, rows);
   std::cout << "(" << rows.size() << (rows.size() == 1 ? " row)\n" : " rows)\n");
 }
@@ -97,6 +108,23 @@ void RunCompact(const std::string& path) {
   control.CompactDatabase(path);
   std::cout << "Compacted " << path << ": " << before << " -> " << std::filesystem::file_size(path)
             << " bytes\n";
+}
+
+void RunBackup(const std::string& path, const std::string& destination, bool json) {
+  const auto start = std::chrono::steady_clock::now();
+  const store::BackupResult result = store::BackupCatalogue(path, destination);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (json) {
+    std::cout << Json{{"File", path},
+                      {"Backup", destination},
+                      {"Bytes", result.bytes},
+                      {"ElapsedSeconds", seconds}}
+                     .dump(2)
+              << '\n';
+    return;
+  }
+  std::cout << "Backed up " << path << " to " << destination << " (" << result.bytes << " bytes)\n";
 }
 
 }  // namespace
@@ -129,6 +157,14 @@ void AddCatalogueCommands(CLI::App& app) {
   auto* compact = app.add_subcommand("compact", "Compact a catalogue file in place");
   compact->add_option("FILE", path, "Catalogue file")->required();
   compact->callback([] { RunCompact(path); });
+
+  static std::string destination;
+  auto* backup = app.add_subcommand(
+      "backup", "Copy a catalogue consistently, also while other processes read or write it");
+  backup->add_option("FILE", path, "Catalogue file")->required();
+  backup->add_option("DEST", destination, "The copy to make; must not exist")->required();
+  backup->add_flag("--json", json, "Print the summary as JSON for scripts");
+  backup->callback([] { RunBackup(path, destination, json); });
 }
 
 }  // namespace zel::cli

@@ -17,11 +17,14 @@ namespace zel::cli {
 // Opens the catalogue at `path` through `control`, as every command that reads one does.
 std::shared_ptr<ZelDatabase> OpenCatalogue(Control& control, const std::string& path);
 
-void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact
+void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact, backup
 void AddProfileCommands(CLI::App& app);    // profiles, show
 void AddPeopleCommands(CLI::App& app);     // aliases, awards, import-awards
 void AddImportCommands(CLI::App& app);     // import
 void AddServeCommands(CLI::App& app);      // serve
 void AddTvCommands(CLI::App& app);         // appearances
+void AddExportCommands(CLI::App& app);     // export, restore
+// Checks input files of the commands registered before (import) before they are read.
+void AddInputChecks(CLI::App& app);
 
 }  // namespace zel::cli

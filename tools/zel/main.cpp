@@ -1,9 +1,31 @@
 // zel: the command line of the ZelControl catalogue library.
+#include <iomanip>
 #include <iostream>
+#include <string_view>
 
 #include "commands.h"
 #include "frame/control.h"
 #include "frame/error.h"
+
+namespace {
+
+// The commands with what each does, for a command line that names none or one that does not exist.
+void PrintCommands(const CLI::App& app) {
+  std::cerr << "The commands are:\n";
+  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+    std::cerr << "  " << std::left << std::setw(15) << command->get_name()
+              << command->get_description() << '\n';
+  }
+  std::cerr << "Run 'zel COMMAND --help' for the arguments of one.\n";
+}
+
+bool IsCommand(const CLI::App& app, std::string_view name) {
+  return !app.get_subcommands(
+                 [&](const CLI::App* command) { return command->check_name(std::string(name)); })
+              .empty();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"zel - the catalogue of a DVD, HD DVD and Blu-ray collection", "zel"};
@@ -15,6 +37,18 @@ int main(int argc, char** argv) {
   zel::cli::AddImportCommands(app);
   zel::cli::AddServeCommands(app);
   zel::cli::AddTvCommands(app);
+  zel::cli::AddExportCommands(app);
+  zel::cli::AddInputChecks(app);
+  if (argc < 2) {
+    std::cerr << "zel: no command given\n";
+    PrintCommands(app);
+    return 1;
+  }
+  if (const std::string_view first = argv[1]; !first.starts_with("-") && !IsCommand(app, first)) {
+    std::cerr << "zel: unknown command '" << first << "'\n";
+    PrintCommands(app);
+    return 1;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -14,10 +14,27 @@
 namespace zel::cli {
 namespace {
 
+// Whether any credit, alias row or award nominee names the person; a name that nothing names is a
+// mistake worth saying so about.
+bool IsSomebody(ZelDatabase& database, const std::string& common_name) {
+  const std::string quoted = QuoteSql(common_name);
+  for (const std::string& sql : {"SELECT COUNT(*) FROM Alias WHERE AliasName = '" + quoted +
+                                     "' OR CommonName = '" + quoted + "'",
+                                 "SELECT COUNT(*) FROM CastCrew WHERE Name = '" + quoted + "'",
+                                 "SELECT COUNT(*) FROM TVCastCrew WHERE Name = '" + quoted + "'"}) {
+    if (database.DbOpenRecordSet(sql)->ValueAt(0).ToLong() > 0) return true;
+  }
+  return false;
+}
+
 void RunAliases(const std::string& path, const std::string& name, bool json) {
   Control control;
   auto database = OpenCatalogue(control, path);
   const std::string common_name = database->GetCommonName(name);
+  if (!IsSomebody(*database, common_name)) {
+    Raise(errc::kInvalidArgument,
+          "No person named '" + name + "' in " + path + ": no credit or alias has that name");
+  }
   auto records = database->DbOpenRecordSet(
       "SELECT AliasName, BirthYear, Comment FROM Alias WHERE CommonName = '" +
       QuoteSql(common_name) + "' ORDER BY AliasName, BirthYear");
@@ -27,13 +44,13 @@ void RunAliases(const std::string& path, const std::string& name, bool json) {
     const Variant alias = records->Value("AliasName");
     const Variant birth_year = records->Value("BirthYear");
     const Variant comment = records->Value("Comment");
-    aliases.push_back({{"alias", ToJson(alias)},
-                       {"birth_year", ToJson(birth_year)},
-                       {"comment", ToJson(comment)}});
+    aliases.push_back({{"AliasName", ToJson(alias)},
+                       {"BirthYear", ToJson(birth_year)},
+                       {"Comment", ToJson(comment)}});
     rows.push_back({CellText(alias), CellText(birth_year), CellText(comment)});
   }
   if (json) {
-    std::cout << Json{{"name", name}, {"common_name", common_name}, {"aliases", aliases}}.dump(2)
+    std::cout << Json{{"Name", name}, {"CommonName", common_name}, {"Aliases", aliases}}.dump(2)
               << '\n';
     return;
   }
@@ -75,13 +92,13 @@ void RunAwards(const std::string& path, const AwardQuery& query, bool json) {
   if (json) {
     Json rows = Json::array();
     for (const auto& award : awards->All()) {
-      rows.push_back({{"award", award->Award()},
-                      {"year", award->Year()},
-                      {"category", award->Category()},
-                      {"movie_title", award->MovieTitle()},
-                      {"movie_year", award->MovieYear()},
-                      {"won", award->HasWon()},
-                      {"nominee", award->Nominee()}});
+      rows.push_back({{"Award", award->Award()},
+                      {"Year", award->Year()},
+                      {"Category", award->Category()},
+                      {"MovieTitle", award->MovieTitle()},
+                      {"MovieYear", award->MovieYear()},
+                      {"Nominee", award->Nominee()},
+                      {"HasWon", award->HasWon()}});
     }
     std::cout << rows.dump(2) << '\n';
     return;

@@ -48,6 +48,11 @@ void AddServeCommands(CLI::App& app) {
   CLI::App* serve = app.add_subcommand(
       "serve", "Browse the catalogue in a web browser (read-only; Ctrl+C stops)");
   serve->add_option("file", options->catalogue, "Catalogue file")->required();
+  serve
+      ->add_option("--images", options->images,
+                   "The desktop program's images folder: covers named ID + f or b (.jpg, .jpeg, "
+                   ".png), smaller copies in its thumbnails folder")
+      ->check(CLI::ExistingDirectory);
   serve->add_option("--port", options->port, "Port to listen on (0: any free port)")
       ->default_val(8080)
       ->check(CLI::Range(0, 65535));

@@ -1,17 +1,19 @@
 #include "serve_data.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <set>
+#include <map>
 #include <vector>
 
 #include "awards/awards.h"
 #include "frame/control.h"
-#include "frame/library_state.h"
 #include "frame/text.h"
 #include "import/profiler_import.h"
 #include "model/profile.h"
 #include "model/profiles.h"
+#include "serve_covers.h"
+#include "serve_fold.h"
+#include "serve_html.h"
+#include "serve_titles.h"
 #include "store/connection.h"
 #include "store/database.h"
 #include "store/text_helpers.h"
@@ -22,92 +24,6 @@ namespace zel::serve {
 namespace {
 
 using store::RecordSet;
-
-std::string Text(RecordSet& records, std::string_view column) {
-  return records.Value(column).ToTextOrEmpty();
-}
-
-int32_t Number(RecordSet& records, std::string_view column) {
-  const Variant value = records.Value(column);
-  return value.IsNull() ? 0 : value.ToLong();
-}
-
-// A yes/no column in either stored form: booleans from schema 76, the texts "True"/"False" before;
-// an empty value is false.
-bool Flag(RecordSet& records, std::string_view column) {
-  const Variant value = records.Value(column);
-  if (value.IsNull()) return false;
-  if (value.IsString() && value.ToText().empty()) return false;
-  return value.ToBool();
-}
-
-int16_t Schema() { return State().active_db_schema; }
-
-// Whether a credit row is cast: a boolean from schema 76, the exact text "yes" before.
-bool IsCastRow(RecordSet& records) {
-  const Variant value = records.Value("IsCast");
-  if (value.IsNull()) return false;
-  if (Schema() >= 76) return value.ToBool();
-  return value.ToText() == "yes";
-}
-
-// ISO date, or null for the zero date that stands for "no date".
-Json DateJson(const Variant& value) {
-  if (value.IsNull() || value.IsEmpty()) return nullptr;
-  const Date date = value.ToDate();
-  if (date == Date::Zero()) return nullptr;
-  return FormatDate(date);
-}
-
-Json DateJson(Date date) { return date == Date::Zero() ? Json(nullptr) : Json(FormatDate(date)); }
-
-Json AmountJson(const Variant& value) {
-  if (value.IsNull() || value.IsEmpty()) return nullptr;
-  return value.ToDouble();
-}
-
-int64_t CountOf(ZelDatabase& database, const std::string& sql) {
-  auto records = database.DbOpenRecordSet(sql);
-  if (records->Eof()) return 0;
-  const Variant value = records->ValueAt(0);
-  return value.IsNull() ? 0 : value.ToLong();
-}
-
-// The kind of a list divider by its marker role, or empty for a real credit.
-std::string DividerKind(std::string_view role) {
-  if (role == "[DivGroup]") return "Group";
-  if (role == "[DivEpisode]") return "Episode";
-  if (role == "[DivTeam]") return "Team";
-  if (role == "[DivEnd]") return "End";
-  if (role == "[Divider]") return "Divider";
-  return {};
-}
-
-constexpr std::string_view kDividerRoles =
-    "('[DivGroup]', '[DivEpisode]', '[DivTeam]', '[DivEnd]', '[Divider]')";
-
-// People are the distinct common names of the credited names. Divider captions are not people:
-// a name counts when it has at least one credit that is not a divider, which the name index finds
-// without reading every credit.
-std::string PeopleCountSql() {
-  const std::string dividers(kDividerRoles);
-  return "SELECT COUNT(*) FROM (SELECT DISTINCT COALESCE(a.CommonName, n.Name) AS Person FROM "
-         "(SELECT Name FROM CastCrew UNION SELECT Name FROM TVCastCrew) n LEFT JOIN Alias a ON "
-         "a.AliasName = n.Name WHERE EXISTS (SELECT 1 FROM CastCrew c WHERE c.Name = n.Name AND "
-         "(c.Role IS NULL OR c.Role NOT IN " +
-         dividers +
-         ")) OR EXISTS (SELECT 1 FROM TVCastCrew t WHERE t.Name = n.Name AND (t.Role IS NULL OR "
-         "t.Role NOT IN " +
-         dividers + "))) people";
-}
-
-std::string InList(const std::vector<std::string>& values) {
-  std::string list = "(";
-  for (size_t i = 0; i < values.size(); ++i) {
-    list += (i ? ", '" : "'") + QuoteSql(values[i]) + "'";
-  }
-  return list + ")";
-}
 
 // `episode`: the credit of an episode, which carries the series-regular mark.
 Json CreditJson(const ZelCredit& credit, bool cast, bool episode) {
@@ -161,13 +77,6 @@ bool NamesPerson(const std::string& nominee, const std::vector<std::string>& nam
   });
 }
 
-Json TitleSummary(RecordSet& records) {
-  return {{"ProfileID", Text(records, "ProfileID")},
-          {"Title", Text(records, "Title")},
-          {"ProductionYear", Number(records, "ProdYear")},
-          {"Medium", Text(records, "Medium")}};
-}
-
 Json ProfileFields(ZelProfile& profile) {
   return {{"ProfileID", profile.ProfileID()},
           {"Title", profile.Title()},
@@ -178,7 +87,7 @@ Json ProfileFields(ZelProfile& profile) {
           {"Medium", profile.Medium()},
           {"DataSource", profile.DataSource()},
           {"CollectionNumber", profile.CollectionNumber()},
-          {"CollectionType", profile.CollectionType()},
+          {"CollectionType", CollectionTypeName(CollectionTypeOf(profile.CollectionType()))},
           {"UPC", profile.UPC()},
           {"ProfileTimeStamp", DateJson(profile.ProfileTimeStamp())},
           {"Rating", profile.Rating()},
@@ -238,7 +147,7 @@ void AddMedia(ZelProfile& profile, Json& json) {
   json["Features"] = TextsJson(*profile.Features());
   Json studios = Json::array();
   for (const auto& studio : profile.Studios()->All()) {
-    studios.push_back({{"Name", studio->Name()}, {"Type", studio->StudioType()}});
+    studios.push_back({{"Name", studio->Name()}, {"StudioType", studio->StudioType()}});
   }
   json["Studios"] = std::move(studios);
   json["Genres"] = TextsJson(*profile.Genres());
@@ -267,7 +176,7 @@ void AddOwnerRecords(ZelDatabase& database, const std::string& id, Json& json) {
                              : Json{{"Price", AmountJson(purchase->Value("Price"))},
                                     {"CurrencyID", Text(*purchase, "CurrencyID")},
                                     {"PurchaseDate", DateJson(purchase->Value("PurchaseDate"))},
-                                    {"PurchasePlace", Text(*purchase, "PurchasePlace")}};
+                                    {"PurchasePlaceName", Text(*purchase, "PurchasePlace")}};
   auto loan =
       database.DbOpenRecordSet("SELECT UserID, LoanedDue FROM LoanInfo WHERE ProfileID = " + owner);
   json["LoanInfo"] = loan->Eof() ? Json(nullptr)
@@ -290,7 +199,7 @@ void AddOwnerRecords(ZelDatabase& database, const std::string& id, Json& json) {
       " ORDER BY TagName");
   for (; !tag_rows->Eof(); tag_rows->MoveNext()) {
     tags.push_back({{"Name", Text(*tag_rows, "TagName")},
-                    {"FullName", Text(*tag_rows, "FullyQualifiedName")}});
+                    {"LongName", Text(*tag_rows, "FullyQualifiedName")}});
   }
   json["Tags"] = std::move(tags);
 }
@@ -309,93 +218,8 @@ constexpr std::string_view kEpisodeColumns =
 
 }  // namespace
 
-std::string LikeLiteral(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '*' || c == '?' || c == '#' || c == '[') {
-      out += '[';
-      out += c;
-      out += ']';
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-Json HomeData(ZelDatabase& database) {
-  Json counts = {{"titles", CountOf(database, "SELECT COUNT(*) FROM Profiles")},
-                 {"people", CountOf(database, PeopleCountSql())},
-                 {"series", CountOf(database, "SELECT COUNT(*) FROM TVSeries")},
-                 {"episodes", CountOf(database, "SELECT COUNT(*) FROM Episodes")},
-                 {"awards", CountOf(database, "SELECT COUNT(*) FROM Awards")}};
-  Json recent = Json::array();
-  auto records = database.DbOpenRecordSet(
-      "SELECT ProfileID, Title, ProdYear, Medium, LastEdited FROM Profiles "
-      "ORDER BY LastEdited DESC, SortTitle LIMIT 10");
-  for (; !records->Eof(); records->MoveNext()) {
-    Json item = TitleSummary(*records);
-    item["LastEdited"] = DateJson(records->Value("LastEdited"));
-    recent.push_back(std::move(item));
-  }
-  return {{"counts", std::move(counts)}, {"recent", std::move(recent)}};
-}
-
-Json TitlesData(ZelDatabase& database, const TitleFilter& filter) {
-  std::string where = " WHERE 1 = 1";
-  if (!filter.text.empty()) {
-    const std::string pattern = "'*" + QuoteSql(LikeLiteral(filter.text)) + "*'";
-    where += " AND (p.Title LIKE " + pattern + " OR p.OriginalTitle LIKE " + pattern + ")";
-  }
-  if (!filter.medium.empty()) {
-    where += " AND p.Medium LIKE '*" + QuoteSql(LikeLiteral(filter.medium)) + "*'";
-  }
-  if (filter.year != 0) where += " AND p.ProdYear = " + std::to_string(filter.year);
-  if (!filter.genre.empty()) {
-    where += " AND EXISTS (SELECT 1 FROM Genres g WHERE g.ProfileID = p.ProfileID AND g.Genre = '" +
-             QuoteSql(filter.genre) + "')";
-  }
-  const int64_t total = CountOf(database, "SELECT COUNT(*) FROM Profiles p" + where);
-  const int32_t per_page = std::clamp(filter.per_page, 1, 500);
-  const int64_t pages = std::max<int64_t>(1, (total + per_page - 1) / per_page);
-  const int64_t page = std::clamp<int64_t>(filter.page, 1, pages);
-  Json titles = Json::array();
-  auto records = database.DbOpenRecordSet(
-      "SELECT p.ProfileID AS ProfileID, p.Title AS Title, p.ProdYear AS ProdYear, p.Medium AS "
-      "Medium FROM Profiles p" +
-      where + " ORDER BY p.SortTitle, p.Title LIMIT " + std::to_string(per_page) + " OFFSET " +
-      std::to_string((page - 1) * per_page));
-  for (; !records->Eof(); records->MoveNext()) titles.push_back(TitleSummary(*records));
-
-  Json genres = Json::array();
-  auto genre_rows = database.DbOpenRecordSet(
-      "SELECT DISTINCT g.Genre AS Genre FROM Genres g INNER JOIN Profiles p ON p.ProfileID = "
-      "g.ProfileID ORDER BY g.Genre");
-  for (; !genre_rows->Eof(); genre_rows->MoveNext()) genres.push_back(Text(*genre_rows, "Genre"));
-  // Media are stored joined ("DVD/Blu-ray"); the choices are the single media.
-  std::set<std::string, bool (*)(const std::string&, const std::string&)> media(
-      [](const std::string& a, const std::string& b) { return ToLower(a) < ToLower(b); });
-  auto medium_rows = database.DbOpenRecordSet("SELECT DISTINCT Medium FROM Profiles");
-  for (; !medium_rows->Eof(); medium_rows->MoveNext()) {
-    for (const std::string& part : Split(Text(*medium_rows, "Medium"), "/")) {
-      if (!part.empty()) media.insert(part);
-    }
-  }
-  return {{"filter",
-           {{"text", filter.text},
-            {"genre", filter.genre},
-            {"medium", filter.medium},
-            {"year", filter.year}}},
-          {"total", total},
-          {"page", page},
-          {"pages", pages},
-          {"per_page", per_page},
-          {"titles", std::move(titles)},
-          {"genres", std::move(genres)},
-          {"media", Json(std::vector<std::string>(media.begin(), media.end()))}};
-}
-
-std::optional<Json> TitleData(ZelDatabase& database, const std::string& text) {
+std::optional<Json> TitleData(ZelDatabase& database, const std::string& text,
+                              CoverFolder* covers) {
   // The stored ProfileID or the ID that DVD Profiler shows.
   const std::string profile_id = FindProfileId(database, text);
   if (profile_id.empty()) return std::nullopt;
@@ -405,6 +229,15 @@ std::optional<Json> TitleData(ZelDatabase& database, const std::string& text) {
   const auto profile = ProfileFromRecord(*records);
   records.reset();
   Json json = ProfileFields(*profile);
+  Json cover_links = Json::object();
+  for (const auto& [side, name] :
+       {std::pair{CoverSide::kFront, "Front"}, std::pair{CoverSide::kBack, "Back"}}) {
+    const bool found = covers && covers->Has(profile->ProfileID(), side);
+    cover_links[name] = found ? Json(Link("/cover/", profile->ProfileID()) +
+                                     (side == CoverSide::kFront ? "/front" : "/back"))
+                              : Json(nullptr);
+  }
+  json["Covers"] = std::move(cover_links);
   json["Cast"] = CreditsJson(*profile->Cast(), true);
   json["Crew"] = CreditsJson(*profile->Crew(), false);
   AddMedia(*profile, json);
@@ -415,6 +248,15 @@ std::optional<Json> TitleData(ZelDatabase& database, const std::string& text) {
   Json children = Json::array();
   for (const auto& child : profile->ChildProfiles()->All()) children.push_back(ProfileRef(*child));
   json["ChildProfiles"] = std::move(children);
+  // Parts of a box set that were never imported, or were removed, are named by their identifier.
+  Json missing = Json::array();
+  auto missing_rows = database.DbOpenRecordSet(
+      "SELECT b.ChildID FROM BoxSet b LEFT JOIN Profiles p ON p.ProfileID = b.ChildID WHERE "
+      "b.BoxSetID = '" +
+      QuoteSql(profile->ProfileID()) + "' AND p.ProfileID IS NULL ORDER BY b.ChildID");
+  for (; !missing_rows->Eof(); missing_rows->MoveNext())
+    missing.push_back(TextAt(*missing_rows, 0));
+  json["MissingChildProfiles"] = std::move(missing);
 
   Json episodes = Json::array();
   auto episode_rows = database.DbOpenRecordSet(
@@ -432,88 +274,214 @@ std::optional<Json> TitleData(ZelDatabase& database, const std::string& text) {
   return json;
 }
 
-std::optional<Json> PersonData(ZelDatabase& database, const std::string& name) {
-  const std::string common_name = database.GetCommonName(name);
-  std::vector<std::string> names{common_name};
-  Json aliases = Json::array();
-  auto alias_rows =
-      database.DbOpenRecordSet("SELECT AliasName, BirthYear FROM Alias WHERE CommonName = '" +
-                               QuoteSql(common_name) + "' ORDER BY AliasName");
-  for (; !alias_rows->Eof(); alias_rows->MoveNext()) {
-    const std::string alias = Text(*alias_rows, "AliasName");
-    aliases.push_back({{"Name", alias}, {"BirthYear", Number(*alias_rows, "BirthYear")}});
-    // An alias equal to its common name but for letter case names the same credits.
-    const bool known = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-      return EqualsIgnoreCase(n, alias);
-    });
-    if (!known) names.push_back(alias);
-  }
-  alias_rows.reset();
-  const std::string in_list = InList(names);
-  const std::string credit_only = Schema() >= 88 ? ", c.IsCreditOnly AS IsCreditOnly" : "";
+namespace {
 
-  Json title_cast = Json::array(), title_crew = Json::array();
-  auto rows = database.DbOpenRecordSet(
-      "SELECT c.Name AS Name, c.Role AS Role, c.Position AS Position, c.IsCast AS IsCast, "
-      "c.IsVoice AS IsVoice, c.IsUncredited AS IsUncredited" +
-      credit_only +
-      ", p.ProfileID AS ProfileID, p.Title AS Title, p.ProdYear AS ProdYear, p.Medium AS Medium "
-      "FROM CastCrew c INNER JOIN Profiles p ON p.ProfileID = c.ProfileID WHERE c.Name IN " +
-      in_list + " ORDER BY p.SortTitle, p.ProfileID, c.Position");
+// One line of a person's titles or episodes: the work and every role of theirs in it. The JSON
+// of the roles is made only for the lines of the page shown.
+struct Line {
+  struct Role {
+    std::string role, credited_as;
+    bool cast = false, voice = false, uncredited = false, credit_only = false;
+  };
+  Json item;                        // the work, unless `title` describes it
+  const TitleRow* title = nullptr;  // the work in the title table
+  std::string title_key;            // folded sort title
+  int32_t year = 0;
+  std::vector<Role> roles;
+};
+
+Json TitleHead(const std::string& id, const std::string& title, int32_t year,
+               const std::string& medium, CollectionType type) {
+  return {{"ProfileID", id},
+          {"Title", title},
+          {"ProductionYear", year},
+          {"Medium", medium},
+          {"CollectionType", CollectionTypeName(type)}};
+}
+
+// Reads credit rows ordered by work into one line per work. `work(rows, line)` describes the work
+// of a new line, or returns false to leave the work out.
+template <class Work>
+std::vector<Line> ReadLines(ZelDatabase& database, const std::string& sql, Work work) {
+  std::vector<Line> lines;
+  std::string last;
+  bool skipping = false;
+  auto rows = database.DbOpenRecordSet(sql);
+  // The rows are many: the credit's columns, first in every statement (Name, Role, IsCast, IsVoice,
+  // IsUncredited, IsCreditOnly), are read by position.
+  const int32_t work_at = rows->Eof() ? -1 : PositionOf(*rows, "WorkID");
+  const bool credit_only = Schema() >= 88;
   for (; !rows->Eof(); rows->MoveNext()) {
-    const std::string role = Text(*rows, "Role");
+    std::string role = TextAt(*rows, 1);
     if (!DividerKind(role).empty()) continue;
-    const bool cast = IsCastRow(*rows);
-    Json item = TitleSummary(*rows);
-    item["CreditedAs"] = Text(*rows, "Name");
-    item["Role"] = role;
-    if (cast) item["IsVoice"] = Flag(*rows, "IsVoice");
-    item["IsUncredited"] = Flag(*rows, "IsUncredited");
-    item["IsCreditOnly"] = Schema() >= 88 && Flag(*rows, "IsCreditOnly");
-    (cast ? title_cast : title_crew).push_back(std::move(item));
+    const std::string key = ToLower(TextAt(*rows, work_at));
+    if (lines.empty() || key != last) {
+      last = key;
+      Line line;
+      skipping = !work(*rows, line);
+      if (!skipping) lines.push_back(std::move(line));
+    }
+    if (skipping) continue;
+    const bool cast = IsCastValue(rows->ValueAt(2));
+    lines.back().roles.push_back({std::move(role), TextAt(*rows, 0), cast, cast && FlagAt(*rows, 3),
+                                  FlagAt(*rows, 4), credit_only && FlagAt(*rows, 5)});
   }
-  rows.reset();
+  return lines;
+}
 
-  Json episode_cast = Json::array(), episode_crew = Json::array();
-  auto episode_rows = database.DbOpenRecordSet(
-      "SELECT c.Name AS Name, c.Role AS Role, c.Position AS Position, c.IsCast AS IsCast, "
-      "c.IsVoice AS IsVoice, c.IsUncredited AS IsUncredited" +
-      credit_only + ", " + std::string(kEpisodeColumns) +
-      " FROM (TVCastCrew c INNER JOIN Episodes e ON e.EpisodeID = c.EpisodeID) LEFT JOIN TVSeries "
-      "s ON s.SeriesID = e.SeriesID WHERE c.Name IN " +
-      in_list + " ORDER BY s.SortTitle, e.SeriesID, e.Season, e.EpisodeNo, c.Position");
-  for (; !episode_rows->Eof(); episode_rows->MoveNext()) {
-    const std::string role = Text(*episode_rows, "Role");
-    if (!DividerKind(role).empty()) continue;
-    const bool cast = IsCastRow(*episode_rows);
-    Json item = EpisodeRef(*episode_rows);
-    item["CreditedAs"] = Text(*episode_rows, "Name");
-    item["Role"] = role;
-    if (cast) item["IsVoice"] = Flag(*episode_rows, "IsVoice");
-    item["IsUncredited"] = Flag(*episode_rows, "IsUncredited");
-    item["IsCreditOnly"] = Schema() >= 88 && Flag(*episode_rows, "IsCreditOnly");
-    (cast ? episode_cast : episode_crew).push_back(std::move(item));
+Json LinePage(const std::vector<Line>& lines, int32_t wanted_page) {
+  const int32_t per_page = kPersonLinesPerPage;
+  const int64_t total = static_cast<int64_t>(lines.size());
+  const int64_t pages = std::max<int64_t>(1, (total + per_page - 1) / per_page);
+  const int64_t page = std::clamp<int64_t>(wanted_page, 1, pages);
+  Json items = Json::array();
+  for (int64_t i = (page - 1) * per_page; i < total && i < page * per_page; ++i) {
+    const Line& line = lines[static_cast<size_t>(i)];
+    Json item = line.title ? TitleHead(line.title->profile_id, line.title->title, line.title->year,
+                                       line.title->medium, line.title->collection)
+                           : line.item;
+    Json roles = Json::array();
+    for (const Line::Role& role : line.roles) {
+      roles.push_back({{"Role", role.role},
+                       {"CreditedAs", role.credited_as},
+                       {"IsCast", role.cast},
+                       {"IsVoice", role.voice},
+                       {"IsUncredited", role.uncredited},
+                       {"IsCreditOnly", role.credit_only}});
+    }
+    item["Roles"] = std::move(roles);
+    items.push_back(std::move(item));
   }
-  episode_rows.reset();
+  return {{"Total", total},
+          {"Page", page},
+          {"Pages", pages},
+          {"PerPage", per_page},
+          {"Items", std::move(items)}};
+}
+
+int32_t YearOf(Date date) {
+  if (date == Date::Zero()) return 0;
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  date.ToParts(year, month, day, hour, minute, second);
+  return year;
+}
+
+}  // namespace
+
+std::optional<Json> PersonData(ZelDatabase& database, const PersonQuery& query,
+                               const TitleTable* table) {
+  const PersonNames person = NamesOfPerson(database, query.name);
+  Json aliases = Json::array();
+  for (const auto& alias : person.aliases) {
+    aliases.push_back({{"AliasName", alias.name}, {"BirthYear", alias.birth_year}});
+  }
+  const std::string in_list = InList(person.names);
+  // First in each statement, in this order: ReadLines reads them by position.
+  const std::string credit_columns =
+      "c.Name AS Name, c.Role AS Role, c.IsCast AS IsCast, c.IsVoice AS IsVoice, c.IsUncredited "
+      "AS IsUncredited" +
+      std::string(Schema() >= 88 ? ", c.IsCreditOnly AS IsCreditOnly" : "");
+
+  // Cast roles before crew jobs within a line, each in credit order. With the title table the
+  // titles are described from it, which spares reading each title's row.
+  std::vector<Line> titles;
+  if (table) {
+    titles = ReadLines(database,
+                       "SELECT " + credit_columns +
+                           ", c.ProfileID AS WorkID FROM CastCrew c WHERE c.Name IN " + in_list +
+                           " ORDER BY c.ProfileID, c.IsCast DESC, c.Position",
+                       [&](RecordSet& rows, Line& line) {
+                         const TitleRow* row = table->Find(Text(rows, "WorkID"));
+                         if (!row) return false;
+                         line.year = row->year;
+                         line.title_key = row->sort_key;
+                         line.title = row;
+                         return true;
+                       });
+  } else {
+    titles = ReadLines(
+        database,
+        "SELECT " + credit_columns +
+            ", p.ProfileID AS WorkID, p.Title AS Title, p.ProdYear AS ProdYear, p.Medium AS "
+            "Medium, p.ColType AS ColType, p.SortTitle AS SortTitle FROM CastCrew c INNER JOIN "
+            "Profiles p ON p.ProfileID = c.ProfileID WHERE c.Name IN " +
+            in_list + " ORDER BY p.ProfileID, c.IsCast DESC, c.Position",
+        [](RecordSet& rows, Line& line) {
+          line.year = Number(rows, "ProdYear");
+          const std::string title = Text(rows, "Title"), sort_title = Text(rows, "SortTitle");
+          line.title_key = Fold(sort_title.empty() ? title : sort_title);
+          line.item = TitleHead(Text(rows, "WorkID"), title, line.year, Text(rows, "Medium"),
+                                CollectionTypeOf(Text(rows, "ColType")));
+          return true;
+        });
+  }
+  std::sort(titles.begin(), titles.end(), [&](const Line& a, const Line& b) {
+    // Titles without a year come last in either direction.
+    if (!query.by_title && (a.year == 0) != (b.year == 0)) return b.year == 0;
+    const bool before = query.by_title
+                            ? std::tie(a.title_key, a.year) < std::tie(b.title_key, b.year)
+                            : std::tie(a.year, a.title_key) < std::tie(b.year, b.title_key);
+    const bool after = query.by_title
+                           ? std::tie(b.title_key, b.year) < std::tie(a.title_key, a.year)
+                           : std::tie(b.year, b.title_key) < std::tie(a.year, a.title_key);
+    return query.descending ? after : before;
+  });
+
+  std::vector<Line> episodes = ReadLines(
+      database,
+      "SELECT " + credit_columns + ", " + std::string(kEpisodeColumns) +
+          ", e.EpisodeID AS WorkID, e.Airdate AS Airdate FROM (TVCastCrew c INNER JOIN Episodes e "
+          "ON e.EpisodeID = c.EpisodeID) LEFT JOIN TVSeries s ON s.SeriesID = e.SeriesID WHERE "
+          "c.Name IN " +
+          in_list +
+          " ORDER BY s.SortTitle, e.SeriesID, e.Season, e.EpisodeNo, e.EpisodeID, c.IsCast DESC, "
+          "c.Position",
+      [](RecordSet& rows, Line& line) {
+        const Date aired = DateOf(rows.Value("Airdate"));
+        line.year = YearOf(aired);
+        line.item = EpisodeRef(rows);
+        line.item["Airdate"] = DateJson(aired);
+        return true;
+      });
 
   // The award query matches any nominee text holding the name, so "Tom" would find "Tom Hale":
   // only nominations naming one of the person's names (a note in brackets aside) are theirs.
   Json awards = Json::array();
-  for (Json& award : AwardsJson(*database.GetPersonAwards(common_name))) {
+  int64_t won = 0;
+  for (Json& award : AwardsJson(*database.GetPersonAwards(person.common_name))) {
     const bool theirs = std::any_of(
         award["Nominees"].begin(), award["Nominees"].end(),
-        [&](const Json& nominee) { return NamesPerson(nominee.get<std::string>(), names); });
-    if (theirs) awards.push_back(std::move(award));
+        [&](const Json& nominee) { return NamesPerson(nominee.get<std::string>(), person.names); });
+    if (!theirs) continue;
+    won += award["HasWon"].get<bool>() ? 1 : 0;
+    awards.push_back(std::move(award));
   }
-  if (aliases.empty() && title_cast.empty() && title_crew.empty() && episode_cast.empty() &&
-      episode_crew.empty() && awards.empty()) {
+  if (aliases.empty() && titles.empty() && episodes.empty() && awards.empty()) {
     return std::nullopt;
   }
-  return Json{{"Name", name},
-              {"CommonName", common_name},
+  int32_t first_year = 0, last_year = 0;
+  for (const auto* lines : {&titles, &episodes}) {
+    for (const Line& line : *lines) {
+      if (line.year == 0) continue;
+      first_year = first_year ? std::min(first_year, line.year) : line.year;
+      last_year = std::max(last_year, line.year);
+    }
+  }
+  const int64_t award_count = static_cast<int64_t>(awards.size());
+  return Json{{"Name", query.name},
+              {"CommonName", person.common_name},
               {"Aliases", std::move(aliases)},
-              {"Titles", {{"Cast", std::move(title_cast)}, {"Crew", std::move(title_crew)}}},
-              {"Episodes", {{"Cast", std::move(episode_cast)}, {"Crew", std::move(episode_crew)}}},
+              {"Summary",
+               {{"Titles", titles.size()},
+                {"Episodes", episodes.size()},
+                {"Awards", award_count},
+                {"Won", won},
+                {"FirstYear", first_year ? Json(first_year) : Json(nullptr)},
+                {"LastYear", last_year ? Json(last_year) : Json(nullptr)}}},
+              {"Sort", query.by_title ? "title" : "year"},
+              {"Order", query.descending ? "desc" : "asc"},
+              {"Titles", LinePage(titles, query.page)},
+              {"Episodes", LinePage(episodes, query.episode_page)},
               {"Awards", std::move(awards)}};
 }
 
@@ -529,7 +497,7 @@ Json SeriesListData(ZelDatabase& database) {
                       {"OriginalTitle", Text(*records, "OriginalTitle")},
                       {"Episodes", Number(*records, "EpisodeCount")}});
   }
-  return {{"series", std::move(series)}};
+  return {{"Series", std::move(series)}};
 }
 
 std::optional<Json> SeriesData(ZelDatabase& database, const std::string& show_id) {
@@ -600,31 +568,7 @@ Json AwardsData(ZelDatabase& database, const std::string& award) {
   Json names = Json::array();
   auto name_rows = database.DbOpenRecordSet("SELECT DISTINCT Award FROM Awards ORDER BY Award");
   for (; !name_rows->Eof(); name_rows->MoveNext()) names.push_back(Text(*name_rows, "Award"));
-  return {{"award", award}, {"names", std::move(names)}, {"awards", std::move(awards)}};
-}
-
-Json SearchData(ZelDatabase& database, const std::string& text, int32_t limit) {
-  Json titles = Json::array(), people = Json::array();
-  if (!text.empty()) {
-    const std::string pattern = "'*" + QuoteSql(LikeLiteral(text)) + "*'";
-    const std::string top = std::to_string(limit);
-    auto records = database.DbOpenRecordSet(
-        "SELECT ProfileID, Title, ProdYear, Medium FROM Profiles WHERE Title LIKE " + pattern +
-        " OR OriginalTitle LIKE " + pattern + " ORDER BY SortTitle, Title LIMIT " + top);
-    for (; !records->Eof(); records->MoveNext()) titles.push_back(TitleSummary(*records));
-    records.reset();
-    auto names = database.DbOpenRecordSet(
-        "SELECT DISTINCT COALESCE(a.CommonName, n.Name) AS Person FROM (SELECT Name FROM CastCrew "
-        "WHERE Name LIKE " +
-        pattern + " AND (Role IS NULL OR Role NOT IN " + std::string(kDividerRoles) +
-        ") UNION SELECT Name FROM TVCastCrew WHERE Name LIKE " + pattern +
-        " AND (Role IS NULL OR Role NOT IN " + std::string(kDividerRoles) +
-        ") UNION SELECT AliasName FROM Alias WHERE AliasName LIKE " + pattern +
-        " UNION SELECT CommonName FROM Alias WHERE CommonName LIKE " + pattern +
-        ") n LEFT JOIN Alias a ON a.AliasName = n.Name ORDER BY Person LIMIT " + top);
-    for (; !names->Eof(); names->MoveNext()) people.push_back(Text(*names, "Person"));
-  }
-  return {{"text", text}, {"titles", std::move(titles)}, {"people", std::move(people)}};
+  return {{"Award", award}, {"Names", std::move(names)}, {"Awards", std::move(awards)}};
 }
 
 }  // namespace zel::serve

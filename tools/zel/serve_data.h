@@ -1,18 +1,22 @@
-// The data of the pages of `zel serve`, read from the catalogue on every request.
+// The data of the pages of `zel serve`, read from the catalogue. Each function reads what one page
+// shows and returns it as JSON in the one key style of the project (PascalCase; a member's or
+// column's own name where there is one); /api/... answers with exactly this value and the HTML page
+// is rendered from it, so both always agree. The shapes are written down in the README.
 //
-// Each function reads what one page shows and returns it as JSON; /api/... answers with exactly
-// this value and the HTML page is rendered from it, so both always agree. The shapes are written
-// down in the README. Nothing here writes to the catalogue: the title's records that would add a
-// missing currency, retailer or user on reading (prices, purchase, loan, events) are read with
-// queries rather than through the model. Every value taken from the address reaches a statement
-// only quoted with QuoteSql, or as a number the code parsed itself.
+// Nothing here writes to the catalogue: the title's records that would add a missing currency,
+// retailer or user on reading (prices, purchase, loan, events) are read with queries rather than
+// through the model. Every value taken from outside reaches a statement only quoted with QuoteSql,
+// or as a number the caller parsed. None of these functions depends on HTTP.
+//
+// The title list, the home page, the search and the statistics have files of their own:
+// serve_titles.h, serve_search.h, serve_stats.h.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
+#include "serve_sql.h"
 
 namespace zel {
 class ZelDatabase;
@@ -20,31 +24,31 @@ class ZelDatabase;
 
 namespace zel::serve {
 
-using Json = nlohmann::ordered_json;
+class CoverFolder;
+struct TitleTable;
 
-// Counts of titles, people, series, episodes and awards, and the titles edited last.
-Json HomeData(ZelDatabase& database);
+// Everything about one title, what a collector reads first (covers, title, year, medium, rating,
+// running time, overview) before the internal fields; box-set parts the catalogue lacks are
+// listed by identifier. nullopt when no profile has that identifier. `covers` may be null.
+std::optional<Json> TitleData(ZelDatabase& database, const std::string& profile_id,
+                              CoverFolder* covers = nullptr);
 
-struct TitleFilter {
-  std::string text;    // part of the title or original title, letter case ignored
-  std::string genre;   // one genre, exactly (letter case ignored)
-  std::string medium;  // part of the medium ("Blu-ray" finds "DVD/Blu-ray")
-  int32_t year = 0;    // production year; 0: any
-  int32_t page = 1;    // 1-based
-  int32_t per_page = 50;
+struct PersonQuery {
+  std::string name;       // any credited name, an alias or a common name
+  bool by_title = false;  // lines in title order rather than by year
+  bool descending = false;
+  int32_t page = 1;          // of the title lines
+  int32_t episode_page = 1;  // of the episode lines
 };
+// Lines listed on one page of a person's titles or episodes.
+inline constexpr int32_t kPersonLinesPerPage = 200;
 
-// The titles that pass `filter`, in sort-title order, one page of them, with the total and the
-// genres and media to choose from.
-Json TitlesData(ZelDatabase& database, const TitleFilter& filter);
-
-// Everything about one title; nullopt when no profile has that identifier.
-std::optional<Json> TitleData(ZelDatabase& database, const std::string& profile_id);
-
-// A person by any of their names: the common name, every alias, the appearances in titles and
-// episodes (cast and crew apart) and the awards; nullopt when the name is credited nowhere, has no
-// alias row and no award.
-std::optional<Json> PersonData(ZelDatabase& database, const std::string& name);
+// A person by any of their names: the common name, every alias, a summary (counts, years active),
+// one line per title and per episode with every role there joined, and the awards; nullopt when
+// the name is credited nowhere, has no alias row and no award. With `titles` (a server keeps one)
+// the titles are described from it rather than read.
+std::optional<Json> PersonData(ZelDatabase& database, const PersonQuery& query,
+                               const TitleTable* titles = nullptr);
 
 // Every series with its number of episodes.
 Json SeriesListData(ZelDatabase& database);
@@ -54,12 +58,5 @@ std::optional<Json> SeriesData(ZelDatabase& database, const std::string& show_id
 
 // The award nominations grouped by award and year (newest year first); `award` narrows to one.
 Json AwardsData(ZelDatabase& database, const std::string& award);
-
-// Titles and people whose names contain `text` (at most `limit` of each).
-Json SearchData(ZelDatabase& database, const std::string& text, int32_t limit = 50);
-
-// `text` made literal inside a LIKE pattern of the catalogue's dialect (*, ?, # and [ bracketed),
-// ready for QuoteSql.
-std::string LikeLiteral(const std::string& text);
 
 }  // namespace zel::serve

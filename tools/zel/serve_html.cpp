@@ -1,5 +1,8 @@
 #include "serve_html.h"
 
+#include <cctype>
+#include <cstdint>
+
 namespace zel::serve {
 
 std::string Escape(std::string_view text) {
@@ -57,6 +60,99 @@ std::string Anchor(std::string_view prefix, std::string_view value, std::string_
   return "<a href=\"" + Escape(Link(prefix, value)) + "\">" + Escape(text) + "</a>";
 }
 
+namespace {
+
+// The allowed formatting tag at text[at] ("<b>", "</I>", "<br/>", ...): its lower-case name and
+// whether it closes, with `length` its length; false for anything else.
+bool AllowedTag(std::string_view text, size_t at, std::string& name, bool& closing,
+                size_t& length) {
+  size_t i = at + 1;
+  closing = i < text.size() && text[i] == '/';
+  if (closing) ++i;
+  name.clear();
+  while (i < text.size() && name.size() < 3 && std::isalpha(static_cast<unsigned char>(text[i]))) {
+    name += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i++])));
+  }
+  if (name != "i" && name != "b" && name != "u" && name != "br" && name != "p") return false;
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i < text.size() && text[i] == '/' && !closing) ++i;
+  if (i >= text.size() || text[i] != '>') return false;
+  length = i + 1 - at;
+  return true;
+}
+
+constexpr std::string_view kKeptReferences[] = {"&amp;", "&lt;",   "&gt;",  "&quot;",
+                                                "&#39;", "&apos;", "&nbsp;"};
+
+}  // namespace
+
+std::string RichText(std::string_view text) {
+  std::string out = "<p>";
+  std::string open;  // inline elements open, innermost last: 'i', 'b', 'u'
+  const auto close_all = [&] {
+    while (!open.empty()) {
+      out += std::string("</") + open.back() + ">";
+      open.pop_back();
+    }
+  };
+  std::string name;
+  bool closing = false;
+  size_t length = 0;
+  for (size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    if (c == '<' && AllowedTag(text, i, name, closing, length)) {
+      i += length;
+      if (name == "br") {
+        out += "<br>";
+      } else if (name == "p") {
+        close_all();
+        if (!out.ends_with("<p>")) out += "</p>\n<p>";
+      } else if (!closing) {
+        open += name[0];
+        out += "<" + name + ">";
+      } else if (const size_t at = open.rfind(name[0]); at != std::string::npos) {
+        // Elements opened inside this one close with it.
+        while (open.size() > at) {
+          out += std::string("</") + open.back() + ">";
+          open.pop_back();
+        }
+      }
+      continue;
+    }
+    if (c == '&') {
+      bool kept = false;
+      for (std::string_view reference : kKeptReferences) {
+        if (text.substr(i, reference.size()) == reference) {
+          out += reference;
+          i += reference.size();
+          kept = true;
+          break;
+        }
+      }
+      if (kept) continue;
+    }
+    if (c == '\n') {
+      out += "<br>";
+    } else if (c != '\r') {
+      out += Escape(std::string_view(&c, 1));
+    }
+    ++i;
+  }
+  close_all();
+  out += "</p>";
+  // A paragraph break at either end leaves an empty paragraph behind.
+  if (out.starts_with("<p></p>\n")) out.erase(0, 8);
+  if (out.ends_with("\n<p></p>")) out.erase(out.size() - 8);
+  return out + "\n";
+}
+
+std::string CoverPlaceholder(std::string_view title, bool small) {
+  uint32_t hash = 2166136261u;
+  for (char c : title) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return "<div class=\"placeholder tint" + std::to_string(hash % 6) + (small ? " small" : "") +
+         "\"><span>" + Escape(title) + "</span></div>";
+}
+
 std::string Page(std::string_view title, std::string_view body) {
   std::string page =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -68,6 +164,7 @@ std::string Page(std::string_view title, std::string_view body) {
       "<header>\n<nav aria-label=\"Site\">\n<ul>\n"
       "<li><a href=\"/\">Catalogue</a></li>\n<li><a href=\"/titles\">Titles</a></li>\n"
       "<li><a href=\"/series\">Series</a></li>\n<li><a href=\"/awards\">Awards</a></li>\n"
+      "<li><a href=\"/stats\">Statistics</a></li>\n<li><a href=\"/search\">Search</a></li>\n"
       "</ul>\n</nav>\n</header>\n<main id=\"content\">\n<h1>";
   page += Escape(title);
   page += "</h1>\n";
@@ -103,7 +200,30 @@ button{background:var(--accent);color:var(--bg);border:0;font-weight:600}
 ul.plain{padding-left:1.2em}
 .pager{display:flex;gap:1em;justify-content:space-between}
 .scroll{overflow-x:auto}
-@media (max-width:40em){dl.fields{grid-template-columns:1fr}dl.fields dd{margin-bottom:.4em}th,td{padding:.25em .3em}}
+.sr{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
+nav.switch,nav.letters,nav.tabs,nav.pages{display:flex;flex-wrap:wrap;gap:.3em .5em;margin:.6em 0}
+nav.switch a,nav.letters a,nav.tabs a,nav.pages a,nav.pages span{padding:.15em .55em;border:1px solid var(--line);border-radius:4px;text-decoration:none}
+nav.switch a[aria-current],nav.letters a[aria-current],nav.tabs a[aria-current],nav.pages [aria-current]{background:var(--accent);color:var(--bg);border-color:var(--accent)}
+nav.pages span.gap{border:0}
+ul.grid{display:grid;grid-template-columns:repeat(auto-fill,minmax(9.5em,1fr));gap:1.2em .9em;list-style:none;padding:0;margin:1em 0}
+ul.grid a{display:block;text-decoration:none;color:var(--fg)}
+ul.grid img,ul.grid .placeholder{width:100%;aspect-ratio:27/38;object-fit:cover;border-radius:4px;box-shadow:0 1px 4px rgba(0,0,0,.3)}ul.grid img{display:block}
+ul.grid .caption{display:block;font-size:.85em;margin-top:.35em;line-height:1.3}
+.placeholder{display:flex;align-items:center;justify-content:center;text-align:center;padding:.8em;aspect-ratio:27/38;border-radius:4px;color:#fff;font-weight:600;overflow:hidden;overflow-wrap:anywhere}
+.placeholder span{display:block;max-height:100%;font-size:1.15em;text-shadow:0 1px 2px rgba(0,0,0,.5)}.placeholder.small span{font-size:.9em}
+.tint0{background:linear-gradient(160deg,#33546e,#13263a)}.tint1{background:linear-gradient(160deg,#6e3346,#3a1322)}.tint2{background:linear-gradient(160deg,#3f6e33,#1c3a13)}
+.tint3{background:linear-gradient(160deg,#6e5a33,#3a2b13)}.tint4{background:linear-gradient(160deg,#4d336e,#25133a)}.tint5{background:linear-gradient(160deg,#336e69,#133a36)}
+.headline{display:flex;flex-wrap:wrap;gap:1.2em;margin:.6em 0 1.2em}
+.covers{display:flex;gap:.6em;flex:0 1 auto}
+.covers img,.covers .placeholder{width:12em;max-width:42vw;aspect-ratio:27/38;object-fit:cover;border-radius:4px;box-shadow:0 1px 5px rgba(0,0,0,.35)}
+.facts{flex:1 1 20em}
+.overview p{margin:.5em 0}
+figure.chart{margin:1em 0 1.6em}figure.chart figcaption{font-weight:600;margin-bottom:.3em}
+svg.chart{max-width:100%;height:auto;display:block}
+svg.chart rect{fill:var(--accent)}svg.chart text{fill:var(--fg);font-size:13px}svg.chart text.value{fill:var(--muted)}
+p.summary{font-size:1.05em;color:var(--muted)}
+.sort{font-size:.9em}.sort a[aria-current]{font-weight:700;text-decoration:none;color:var(--fg)}
+@media (max-width:40em){dl.fields{grid-template-columns:1fr}dl.fields dd{margin-bottom:.4em}th,td{padding:.25em .3em}ul.grid{grid-template-columns:repeat(auto-fill,minmax(7em,1fr))}}
 )css";
 }
 

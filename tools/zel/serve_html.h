@@ -23,6 +23,16 @@ std::string Link(std::string_view prefix, std::string_view value);
 // An <a> element with an escaped text and an encoded address built as by Link.
 std::string Anchor(std::string_view prefix, std::string_view value, std::string_view text);
 
+// The simple formatting of an overview or note rendered: <i>, <b>, <u>, <br> and <p> (any letter
+// case, no attributes) become those elements, kept properly nested and closed; every other tag,
+// every attribute and all other text is escaped. Line breaks become <br>. The character
+// references &amp; &lt; &gt; &quot; &#39; &apos; and &nbsp; stay as they are.
+std::string RichText(std::string_view text);
+
+// The stand-in for a missing cover: a tinted box carrying the title, its tint chosen from the
+// title so that neighbours differ. `small` for grids and lists.
+std::string CoverPlaceholder(std::string_view title, bool small);
+
 // A whole document: doctype, language, viewport, the stylesheet link, the site navigation, the
 // given heading as the page title and `body` (already escaped HTML) inside <main>.
 std::string Page(std::string_view title, std::string_view body);

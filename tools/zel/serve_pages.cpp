@@ -1,7 +1,13 @@
 #include "serve_pages.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
+#include "frame/text.h"
+#include "serve_charts.h"
 #include "serve_html.h"
 
 namespace zel::serve {
@@ -24,9 +30,19 @@ int64_t Int(const Json& json, const char* key) {
   return found != json.end() && found->is_number() ? found->get<int64_t>() : 0;
 }
 
+const Json& Member(const Json& json, const char* key) {
+  static const Json kNull;
+  const auto found = json.find(key);
+  return found == json.end() ? kNull : *found;
+}
+
 std::string YearText(const Json& json, const char* key) {
   const int64_t year = Int(json, key);
   return year == 0 ? std::string() : std::to_string(year);
+}
+
+std::string Plural(int64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
 std::string Mark(std::string_view text) {
@@ -42,6 +58,17 @@ std::string Marks(const Json& credit) {
   return marks;
 }
 
+// The marks of a title that is not simply on the shelf: ordered, wished for, lent out.
+std::string TitleMarks(const Json& title) {
+  const std::string type = Str(title, "CollectionType");
+  std::string marks;
+  if (type == "OnOrder") marks += Mark("on order");
+  if (type == "WishList") marks += Mark("wish list");
+  if (type == "Other") marks += Mark("other");
+  if (Bool(title, "OnLoan")) marks += Mark("on loan");
+  return marks;
+}
+
 std::string TitleLink(const Json& title) {
   std::string link = Anchor("/title/", Str(title, "ProfileID"), Str(title, "Title"));
   const std::string year = YearText(title, "ProductionYear");
@@ -49,7 +76,7 @@ std::string TitleLink(const Json& title) {
   return link;
 }
 
-// "Series title 1x03 Episode title", linked to the episode on its series page.
+// "Series title – 1x03 Episode title", linked to the episode on its series page.
 std::string EpisodeLink(const Json& episode) {
   std::string series = Str(episode, "SeriesTitle");
   if (series.empty()) series = Str(episode, "ShowID");
@@ -70,19 +97,6 @@ std::string TextField(std::string_view label, const std::string& text) {
   return text.empty() ? std::string() : Field(label, Escape(text));
 }
 
-// Multi-line texts keep their line breaks.
-std::string Paragraphs(const std::string& text) {
-  std::string out = "<p>";
-  for (char c : Escape(text)) {
-    if (c == '\n') {
-      out += "<br>";
-    } else if (c != '\r') {
-      out += c;
-    }
-  }
-  return out + "</p>\n";
-}
-
 std::string Section(std::string_view heading, const std::string& body) {
   if (body.empty()) return {};
   return "<section>\n<h2>" + Escape(heading) + "</h2>\n" + body + "</section>\n";
@@ -99,6 +113,42 @@ std::string Amount(const Json& value, const std::string& currency) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.2f", value.get<double>());
   return currency.empty() ? buffer : std::string(buffer) + " " + currency;
+}
+
+// An address with query values, each encoded; empty values are left out.
+std::string Address(std::string_view path,
+                    const std::vector<std::pair<std::string, std::string>>& values) {
+  std::string address(path);
+  char separator = '?';
+  for (const auto& [name, value] : values) {
+    if (value.empty()) continue;
+    address += separator + name + "=" + EncodeSegment(value);
+    separator = '&';
+  }
+  return address;
+}
+
+std::string A(const std::string& href, std::string_view text, bool current = false) {
+  return "<a href=\"" + Escape(href) + "\"" + (current ? " aria-current=\"page\"" : "") + ">" +
+         Escape(text) + "</a>";
+}
+
+// Numbered page links: the first, the last and those near the current one. `href(n)` is the
+// address of page n.
+template <class Href>
+std::string Pager(int64_t page, int64_t pages, Href href) {
+  if (pages <= 1) return {};
+  std::string out = "<nav class=\"pages\" aria-label=\"Pages\">";
+  if (page > 1) out += "<a rel=\"prev\" href=\"" + Escape(href(page - 1)) + "\">Previous</a>";
+  int64_t last_shown = 0;
+  for (int64_t n = 1; n <= pages; ++n) {
+    if (n != 1 && n != pages && (n < page - 2 || n > page + 2)) continue;
+    if (n > last_shown + 1) out += "<span class=\"gap\">\xE2\x80\xA6</span>";
+    out += A(href(n), std::to_string(n), n == page);
+    last_shown = n;
+  }
+  if (page < pages) out += "<a rel=\"next\" href=\"" + Escape(href(page + 1)) + "\">Next</a>";
+  return out + "</nav>\n";
 }
 
 // A credit list in credit order; dividers open a new group with their caption as its heading.
@@ -130,6 +180,15 @@ std::string CreditsTable(const Json& credits, bool cast, std::string_view captio
   return out + "</tbody>\n</table></div>\n";
 }
 
+std::string Nominees(const Json& award) {
+  std::string nominees;
+  for (const Json& nominee : Member(award, "Nominees")) {
+    const std::string name = nominee.get<std::string>();
+    nominees += (nominees.empty() ? "" : ", ") + Anchor("/person/", name, name);
+  }
+  return nominees;
+}
+
 std::string AwardsTable(const Json& awards, bool with_title) {
   if (awards.empty()) return {};
   std::string out =
@@ -145,12 +204,7 @@ std::string AwardsTable(const Json& awards, bool with_title) {
       out += "<td>" + Anchor("/titles?q=", Str(award, "MovieTitle"), Str(award, "MovieTitle")) +
              "</td>";
     }
-    std::string nominees;
-    for (const Json& nominee : award["Nominees"]) {
-      const std::string name = nominee.get<std::string>();
-      nominees += (nominees.empty() ? "" : ", ") + Anchor("/person/", name, name);
-    }
-    out += "<td>" + nominees + "</td><td>" + (Bool(award, "HasWon") ? "Won" : "Nominated") +
+    out += "<td>" + Nominees(award) + "</td><td>" + (Bool(award, "HasWon") ? "Won" : "Nominated") +
            "</td></tr>\n";
   }
   return out + "</tbody>\n</table></div>\n";
@@ -158,166 +212,374 @@ std::string AwardsTable(const Json& awards, bool with_title) {
 
 std::string SearchForm(const std::string& text) {
   return "<form action=\"/search\" method=\"get\" role=\"search\">\n"
-         "<label>Titles and people<input type=\"search\" name=\"q\" maxlength=\"200\" value=\"" +
+         "<label>Titles, people, roles, series, episodes, UPCs<input type=\"search\" name=\"q\" "
+         "maxlength=\"200\" value=\"" +
          Escape(text) + "\"></label>\n<button type=\"submit\">Search</button>\n</form>\n";
 }
 
-std::string TitleList(const Json& titles) {
+std::string TitleItem(const Json& title) {
+  std::string out = "<li>" + TitleLink(title);
+  if (!Str(title, "Medium").empty()) out += Mark(Str(title, "Medium"));
+  return out + TitleMarks(title);
+}
+
+// The small cover of a title, or its placeholder.
+std::string Thumbnail(const Json& title) {
+  const std::string cover = Str(title, "Cover");
+  if (cover.empty()) return CoverPlaceholder(Str(title, "Title"), true);
+  return "<img src=\"" + Escape(cover + "?size=thumb") + "\" alt=\"\" loading=\"lazy\">";
+}
+
+std::string CoverGrid(const Json& titles) {
   if (titles.empty()) return {};
-  std::string out = "<ul class=\"plain\">\n";
+  std::string out = "<ul class=\"grid\">\n";
   for (const Json& title : titles) {
-    out += "<li>" + TitleLink(title);
-    if (!Str(title, "Medium").empty()) {
-      out += " <span class=\"mark\">" + Escape(Str(title, "Medium")) + "</span>";
-    }
-    out += "</li>\n";
+    std::string caption = Escape(Str(title, "Title"));
+    const std::string year = YearText(title, "ProductionYear");
+    if (!year.empty()) caption += " <span class=\"muted\">(" + Escape(year) + ")</span>";
+    out += "<li><a href=\"" + Escape(Link("/title/", Str(title, "ProfileID"))) + "\">" +
+           Thumbnail(title) + "<span class=\"caption\">" + caption + TitleMarks(title) +
+           "</span></a></li>\n";
   }
   return out + "</ul>\n";
 }
 
-std::string Option(const std::string& value, const std::string& selected) {
+std::string Option(const std::string& value, const std::string& selected,
+                   std::string_view label = {}) {
   return "<option value=\"" + Escape(value) + "\"" + (value == selected ? " selected" : "") + ">" +
-         Escape(value) + "</option>";
+         Escape(label.empty() ? value : label) + "</option>";
 }
 
-// Appearances of a person: one row per credit, with the name it was credited under.
-std::string AppearanceTable(const Json& rows, bool episodes, bool cast, std::string_view caption) {
-  if (rows.empty()) return {};
-  std::string out = "<div class=\"scroll\"><table>\n<caption>" + Escape(caption) +
-                    "</caption>\n<thead><tr><th scope=\"col\">" + (episodes ? "Episode" : "Title") +
-                    "</th><th scope=\"col\">" + (cast ? "Role" : "Job") +
-                    "</th><th scope=\"col\">Credited as</th><th scope=\"col\">Notes</th></tr>"
-                    "</thead>\n<tbody>\n";
-  for (const Json& row : rows) {
-    out += "<tr><td>" + (episodes ? EpisodeLink(row) : TitleLink(row)) + "</td><td>" +
-           Escape(Str(row, "Role")) + "</td><td>" + Escape(Str(row, "CreditedAs")) + "</td><td>" +
-           Marks(row) + "</td></tr>\n";
+std::string Select(std::string_view label, std::string_view name, const Json& values,
+                   const std::string& selected) {
+  if (values.empty() && selected.empty()) return {};
+  std::string out = "<label>" + Escape(label) + "<select name=\"" + Escape(name) +
+                    "\"><option value=\"\">any</option>";
+  for (const Json& value : values) out += Option(value.get<std::string>(), selected);
+  return out + "</select></label>\n";
+}
+
+// What the collection switch offers, in address words and labels.
+constexpr std::pair<const char*, const char*> kCollectionLabels[] = {
+    {"owned", "Owned"}, {"onorder", "On order"}, {"wishlist", "Wish list"}, {"other", "Other"}};
+
+// The address word of a collection type given in JSON ("WishList" -> "wishlist", null -> "all").
+std::string CollectionWord(const Json& type) {
+  if (!type.is_string()) return "all";
+  std::string word;
+  for (char c : type.get<std::string>()) word += static_cast<char>(std::tolower(c));
+  return word;
+}
+
+// The collection switch: one link per type that has titles (owned always), and "All".
+template <class Href>
+std::string CollectionSwitch(const Json& counts, const std::string& current, Href href) {
+  std::string out = "<nav class=\"switch\" aria-label=\"Collection\">";
+  int64_t all = 0;
+  for (const auto& [word, label] : kCollectionLabels) {
+    std::string json_name = word == std::string("owned")      ? "Owned"
+                            : word == std::string("onorder")  ? "OnOrder"
+                            : word == std::string("wishlist") ? "WishList"
+                                                              : "Other";
+    const int64_t count = Int(counts, json_name.c_str());
+    all += count;
+    if (count == 0 && word != std::string("owned") && current != word) continue;
+    out += A(href(word), std::string(label) + " (" + std::to_string(count) + ")", current == word);
   }
-  return out + "</tbody>\n</table></div>\n";
+  out += A(href("all"), "All (" + std::to_string(all) + ")", current == "all");
+  return out + "</nav>\n";
+}
+
+// The title list's own address for its current choices with some of them changed.
+class TitlesAddress {
+ public:
+  explicit TitlesAddress(const Json& filter) {
+    const auto set = [&](const char* name, std::string value) {
+      values_.emplace_back(name, value);
+    };
+    set("q", Str(filter, "Text"));
+    set("genre", Str(filter, "Genre"));
+    set("medium", Str(filter, "Medium"));
+    set("year", Int(filter, "ProductionYear") ? Str(filter, "ProductionYear") : "");
+    set("tag", Str(filter, "Tag"));
+    set("location", Str(filter, "Location"));
+    set("studio", Str(filter, "Studio"));
+    set("person", Str(filter, "Person"));
+    const Json& loan = Member(filter, "OnLoan");
+    set("loan", loan.is_boolean() ? (loan.get<bool>() ? "yes" : "no") : "");
+    const std::string collection = CollectionWord(Member(filter, "CollectionType"));
+    set("collection", collection == "owned" ? "" : collection);
+    const std::string sort = Str(filter, "Sort");
+    set("sort", sort == "title" ? "" : sort);
+    const bool natural_descending = sort != "title";
+    const bool descending = Str(filter, "Order") == "desc";
+    set("order", descending == natural_descending ? "" : Str(filter, "Order"));
+    set("view", Str(filter, "View") == "grid" ? "grid" : "");
+  }
+  // With `name` set to `value` (empty: left out) and the page and letter dropped unless given.
+  std::string With(std::vector<std::pair<std::string, std::string>> changes) const {
+    auto values = values_;
+    for (auto& [name, value] : changes) {
+      bool found = false;
+      for (auto& [known, old] : values) {
+        if (known == name) {
+          old = value;
+          found = true;
+        }
+      }
+      if (!found) values.emplace_back(name, value);
+    }
+    return Address("/titles", values);
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> values_;
+};
+
+// A person's lines: the work, its year and every role there.
+std::string LinesTable(std::string_view caption, std::string_view work, const std::string& rows) {
+  return "<div class=\"scroll\"><table>\n<caption class=\"sr\">" + Escape(caption) +
+         "</caption>\n<thead><tr><th scope=\"col\">" + Escape(work) +
+         "</th><th scope=\"col\">Year</th><th scope=\"col\">Roles</th></tr></thead>\n<tbody>\n" +
+         rows + "</tbody>\n</table></div>\n";
+}
+
+std::string RolesText(const Json& line, const std::string& common_name) {
+  std::string out;
+  for (const Json& role : Member(line, "Roles")) {
+    std::string text = Str(role, "Role");
+    if (text.empty()) text = Bool(role, "IsCast") ? "Cast" : "Crew";
+    std::string notes;
+    const std::string as = Str(role, "CreditedAs");
+    if (!as.empty() && as != common_name) notes += "as " + as;
+    for (const auto& [key, label] :
+         {std::pair{"IsVoice", "voice"}, std::pair{"IsUncredited", "uncredited"},
+          std::pair{"IsCreditOnly", "credit only"}}) {
+      if (Bool(role, key)) notes += (notes.empty() ? "" : ", ") + std::string(label);
+    }
+    if (!notes.empty()) text += " (" + notes + ")";
+    out += (out.empty() ? "" : "; ") + text;
+  }
+  return out;
 }
 
 }  // namespace
 
 std::string HomePage(const Json& data) {
-  const Json& counts = data["counts"];
+  const Json& counts = Member(data, "Counts");
   std::string body = SearchForm("");
   body += "<ul class=\"counts\" aria-label=\"The catalogue in numbers\">\n";
-  const std::pair<const char*, const char*> labels[] = {{"titles", "Titles"},
-                                                        {"people", "People"},
-                                                        {"series", "Series"},
-                                                        {"episodes", "Episodes"},
-                                                        {"awards", "Awards"}};
-  for (const auto& [key, label] : labels) {
-    body += "<li><strong>" + std::to_string(Int(counts, key)) + "</strong> " + label + "</li>\n";
-  }
+  const auto count = [&](const char* key, const char* label, const std::string& href) {
+    const int64_t n = Int(counts, key);
+    const std::string figure = "<strong>" + std::to_string(n) + "</strong> " + label;
+    body += "<li>" +
+            (href.empty() ? figure : "<a href=\"" + Escape(href) + "\">" + figure + "</a>") +
+            "</li>\n";
+  };
+  count("Owned", "Owned", "/titles");
+  if (Int(counts, "OnOrder")) count("OnOrder", "On order", "/titles?collection=onorder");
+  count("WishList", "Wish list", "/titles?collection=wishlist");
+  if (Int(counts, "Other")) count("Other", "Other", "/titles?collection=other");
+  count("People", "People", "");
+  count("Series", "Series", "/series");
+  count("Episodes", "Episodes", "");
+  count("Awards", "Awards", "/awards");
   body += "</ul>\n";
   std::string recent;
-  for (const Json& title : data["recent"]) {
-    recent += "<li>" + TitleLink(title);
+  for (const Json& title : Member(data, "Recent")) {
+    recent += "<li>" + TitleLink(title) + TitleMarks(title);
     if (!Str(title, "LastEdited").empty()) {
       recent += " <span class=\"muted\">edited " + Escape(Str(title, "LastEdited")) + "</span>";
     }
     recent += "</li>\n";
   }
   if (!recent.empty()) body += Section("Edited last", "<ol>\n" + recent + "</ol>\n");
+  body += "<p><a href=\"/stats\">Statistics of the collection</a></p>\n";
   return Page("Catalogue", body);
 }
 
 std::string TitlesPage(const Json& data) {
-  const Json& filter = data["filter"];
-  const std::string genre = Str(filter, "genre"), medium = Str(filter, "medium");
-  std::string body =
-      "<form action=\"/titles\" method=\"get\" aria-label=\"Filter titles\">\n"
-      "<label>Title<input type=\"search\" name=\"q\" maxlength=\"200\" value=\"" +
-      Escape(Str(filter, "text")) +
-      "\"></label>\n<label>Genre<select name=\"genre\"><option value=\"\">any</option>";
-  for (const Json& item : data["genres"]) body += Option(item.get<std::string>(), genre);
-  body += "</select></label>\n<label>Medium<select name=\"medium\"><option value=\"\">any</option>";
-  for (const Json& item : data["media"]) body += Option(item.get<std::string>(), medium);
-  const int64_t year = Int(filter, "year");
+  const Json& filter = Member(data, "Filter");
+  const Json& choices = Member(data, "Choices");
+  const TitlesAddress address(filter);
+  const std::string collection = CollectionWord(Member(filter, "CollectionType"));
+  const std::string sort = Str(filter, "Sort"), order = Str(filter, "Order");
+  const bool grid = Str(filter, "View") == "grid";
+
+  std::string body = CollectionSwitch(Member(data, "Counts"), collection, [&](std::string word) {
+    return address.With({{"collection", word == "owned" ? "" : word}});
+  });
+  body += "<nav class=\"switch\" aria-label=\"View\">" +
+          A(address.With({{"view", ""}}), "List", !grid) +
+          A(address.With({{"view", "grid"}}), "Covers", grid) + "</nav>\n";
+
   body +=
-      "</select></label>\n<label>Year<input type=\"number\" name=\"year\" min=\"1\" "
-      "max=\"9999\" value=\"" +
-      (year ? std::to_string(year) : std::string()) +
-      "\"></label>\n<button type=\"submit\">Show</button>\n</form>\n";
-  const int64_t total = Int(data, "total"), page = Int(data, "page"), pages = Int(data, "pages");
-  body += "<p>" + std::to_string(total) + (total == 1 ? " title" : " titles") + ", page " +
-          std::to_string(page) + " of " + std::to_string(pages) + ".</p>\n";
-  body += TitleList(data["titles"]);
-  // The pager keeps the filter in its addresses.
-  std::string query = "/titles?q=" + EncodeSegment(Str(filter, "text")) +
-                      "&genre=" + EncodeSegment(genre) + "&medium=" + EncodeSegment(medium) +
-                      (year ? "&year=" + std::to_string(year) : std::string()) + "&page=";
-  body += "<nav class=\"pager\" aria-label=\"Pages\">";
-  body += page > 1 ? "<a rel=\"prev\" href=\"" + Escape(query + std::to_string(page - 1)) +
-                         "\">Previous page</a>"
-                   : "<span></span>";
-  if (page < pages) {
-    body +=
-        "<a rel=\"next\" href=\"" + Escape(query + std::to_string(page + 1)) + "\">Next page</a>";
+      "<form action=\"/titles\" method=\"get\" aria-label=\"Filter and sort titles\">\n"
+      "<label>Title<input type=\"search\" name=\"q\" maxlength=\"200\" value=\"" +
+      Escape(Str(filter, "Text")) + "\"></label>\n";
+  body += Select("Genre", "genre", Member(choices, "Genres"), Str(filter, "Genre"));
+  body += Select("Medium", "medium", Member(choices, "Media"), Str(filter, "Medium"));
+  const int64_t year = Int(filter, "ProductionYear");
+  body += "<label>Year<input type=\"number\" name=\"year\" min=\"1\" max=\"9999\" value=\"" +
+          (year ? std::to_string(year) : std::string()) + "\"></label>\n";
+  body += Select("Tag", "tag", Member(choices, "Tags"), Str(filter, "Tag"));
+  body += Select("Location", "location", Member(choices, "Locations"), Str(filter, "Location"));
+  body += Select("Studio", "studio", Member(choices, "Studios"), Str(filter, "Studio"));
+  body += "<label>Person<input type=\"search\" name=\"person\" maxlength=\"200\" value=\"" +
+          Escape(Str(filter, "Person")) + "\"></label>\n";
+  const Json& loan = Member(filter, "OnLoan");
+  const std::string loan_word = loan.is_boolean() ? (loan.get<bool>() ? "yes" : "no") : "";
+  body += "<label>Loan<select name=\"loan\">" + Option("", loan_word, "any") +
+          Option("yes", loan_word, "on loan") + Option("no", loan_word, "not on loan") +
+          "</select></label>\n";
+  body += "<label>Sort by<select name=\"sort\">";
+  for (const auto& [word, label] :
+       {std::pair{"title", "title"}, std::pair{"year", "year"}, std::pair{"added", "date added"},
+        std::pair{"edited", "date edited"}, std::pair{"purchased", "purchase date"},
+        std::pair{"runtime", "running time"}, std::pair{"rating", "rating (review)"},
+        std::pair{"price", "price paid"}}) {
+    body += Option(word, sort, label);
   }
-  body += "</nav>\n";
+  body += "</select></label>\n<label>Order<select name=\"order\">" +
+          Option("asc", order, "ascending") + Option("desc", order, "descending") +
+          "</select></label>\n";
+  if (collection != "owned") {
+    body += "<input type=\"hidden\" name=\"collection\" value=\"" + Escape(collection) + "\">\n";
+  }
+  if (grid) body += "<input type=\"hidden\" name=\"view\" value=\"grid\">\n";
+  body += "<button type=\"submit\">Show</button>\n</form>\n";
+
+  const int64_t total = Int(data, "Total"), page = Int(data, "Page"), pages = Int(data, "Pages");
+  body += "<p>" + Plural(total, "title", "titles") + ", page " + std::to_string(page) + " of " +
+          std::to_string(pages) + ".</p>\n";
+  const Json& letters = Member(data, "Letters");
+  if (!letters.empty()) {
+    body += "<nav class=\"letters\" aria-label=\"Jump to a letter\">";
+    for (const Json& letter : letters) {
+      const std::string text = letter.get<std::string>();
+      body += A(address.With({{"letter", text}}), text);
+    }
+    body += "</nav>\n";
+  }
+  const Json& titles = Member(data, "Titles");
+  if (grid) {
+    body += CoverGrid(titles);
+  } else {
+    std::string list = "<ul class=\"plain\">\n";
+    for (const Json& title : titles) {
+      list += TitleItem(title);
+      // The value the list is sorted by, when it is not the title.
+      std::string value;
+      if (sort == "added") value = Str(title, "ProfileTimeStamp");
+      if (sort == "edited") value = Str(title, "LastEdited");
+      if (sort == "purchased") value = Str(title, "PurchaseDate");
+      if (sort == "runtime" && Int(title, "RunningTime")) {
+        value = Str(title, "RunningTime") + " min";
+      }
+      if (sort == "rating" && Member(title, "Review").is_object()) {
+        value = "review " + Str(Member(title, "Review"), "Film") + "/10";
+      }
+      if (sort == "price") value = Amount(Member(title, "Price"), Str(title, "CurrencyID"));
+      if (!value.empty()) list += " <span class=\"muted\">" + Escape(value) + "</span>";
+      list += "</li>\n";
+    }
+    if (!titles.empty()) body += list + "</ul>\n";
+  }
+  if (titles.empty()) body += "<p>No titles match.</p>\n";
+  body += Pager(page, pages, [&](int64_t n) {
+    return address.With({{"page", n == 1 ? "" : std::to_string(n)}});
+  });
   return Page("Titles", body);
 }
 
 std::string TitlePage(const Json& data) {
-  std::string fields;
-  fields += TextField("Original title", Str(data, "OriginalTitle"));
-  fields += TextField("Sort title", Str(data, "SortTitle"));
-  fields += TextField("Original sort title", Str(data, "OriginalSortTitle"));
-  fields += TextField("Edition", Str(data, "Description"));
-  fields += TextField("Medium", Str(data, "Medium"));
-  fields += TextField("Production year", YearText(data, "ProductionYear"));
-  fields += TextField("Country of origin", Str(data, "CountryOfOrigin"));
-  fields += TextField("Released", Str(data, "ReleaseDate"));
-  if (Int(data, "RunningTime")) {
-    fields += TextField("Running time", std::to_string(Int(data, "RunningTime")) + " minutes");
+  // First what a collector reads first: the covers, the facts, the overview.
+  const Json& covers = Member(data, "Covers");
+  std::string cover_html;
+  for (const auto& [side, label] :
+       {std::pair{"Front", "Front cover"}, std::pair{"Back", "Back cover"}}) {
+    const std::string link = Str(covers, side);
+    if (!link.empty()) {
+      cover_html += "<a href=\"" + Escape(link) + "\"><img src=\"" + Escape(link) + "\" alt=\"" +
+                    Escape(label) + "\"></a>";
+    } else if (std::string(side) == "Front") {
+      cover_html += CoverPlaceholder(Str(data, "Title"), false);
+    }
   }
+  std::string facts;
+  facts += TextField("Year", YearText(data, "ProductionYear"));
+  facts += TextField("Medium", Str(data, "Medium"));
   std::string rating = Str(data, "Rating");
-  if (!Str(data, "RatingSystem").empty()) rating += " (" + Str(data, "RatingSystem") + ")";
-  if (!Str(data, "RatingDetails").empty()) rating += ": " + Str(data, "RatingDetails");
-  fields += TextField("Rating", rating);
-  fields += TextField("Case", Str(data, "CaseType"));
-  fields += TextField("Collection", Str(data, "CollectionType"));
-  fields += TextField("Collection number", Str(data, "CollectionNumber"));
-  fields += TextField("UPC", Str(data, "UPC"));
-  fields += TextField("Locality", Str(data, "Locality"));
-  fields += TextField("Counts as", Int(data, "CountAs") > 1 ? Str(data, "CountAs") : "");
-  if (Int(data, "WishListPriority")) {
-    fields += TextField("Wish list priority", Str(data, "WishListPriority"));
+  if (!rating.empty() && !Str(data, "RatingSystem").empty()) {
+    rating += " (" + Str(data, "RatingSystem") + ")";
   }
-  fields += TextField("Data source", Str(data, "DataSource"));
-  fields += TextField("Profile time stamp", Str(data, "ProfileTimeStamp"));
-  fields += TextField("Last edited", Str(data, "LastEdited"));
-  fields += TextField("Profile ID", Str(data, "ProfileID"));
-  if (!data["ParentProfile"].is_null())
-    fields += Field("Part of", TitleLink(data["ParentProfile"]));
+  if (!rating.empty() && !Str(data, "RatingDetails").empty()) {
+    rating += ": " + Str(data, "RatingDetails");
+  }
+  facts += TextField("Rating", rating);
+  if (Int(data, "RunningTime")) {
+    facts += TextField("Running time", std::to_string(Int(data, "RunningTime")) + " minutes");
+  }
   std::string genres;
-  for (const Json& genre : data["Genres"]) {
+  for (const Json& genre : Member(data, "Genres")) {
     const std::string name = genre.get<std::string>();
-    genres += (genres.empty() ? "" : ", ") + Anchor("/titles?genre=", name, name);
+    genres += (genres.empty() ? "" : ", ") + Anchor("/titles?collection=all&genre=", name, name);
   }
-  fields += Field("Genres", genres);
-  fields += TextField("Regions", Joined(data["Regions"]));
-  std::string body = "<dl class=\"fields\">\n" + fields + "</dl>\n";
+  facts += Field("Genres", genres);
+  facts += TextField("Original title", Str(data, "OriginalTitle") != Str(data, "Title")
+                                           ? Str(data, "OriginalTitle")
+                                           : std::string());
+  facts += TextField("Edition", Str(data, "Description"));
+  facts += TextField("Country of origin", Str(data, "CountryOfOrigin"));
+  facts += TextField("Released", Str(data, "ReleaseDate"));
+  std::string regions;
+  for (const Json& region : Member(data, "Regions")) {
+    // Region 0 is the code of discs that play in every region.
+    const std::string text = region.get<std::string>();
+    regions += (regions.empty() ? "" : ", ") + (text == "0" ? std::string("All") : text);
+  }
+  facts += TextField("Regions", regions);
+  if (!Member(data, "ParentProfile").is_null()) {
+    facts += Field("Part of", TitleLink(Member(data, "ParentProfile")));
+  }
+  std::string marks;
+  const std::string type = Str(data, "CollectionType");
+  if (type == "OnOrder") marks += Mark("on order");
+  if (type == "WishList") marks += Mark("wish list");
+  if (type == "Other") marks += Mark("other");
+  if (!Member(data, "LoanInfo").is_null()) marks += Mark("on loan");
+  std::string body = "<div class=\"headline\">\n<div class=\"covers\">" + cover_html + "</div>\n" +
+                     "<div class=\"facts\">\n" +
+                     (marks.empty() ? std::string() : "<p>" + marks + "</p>\n") +
+                     "<dl class=\"fields\">\n" + facts + "</dl>\n";
+  if (!Str(data, "Overview").empty()) {
+    body += "<div class=\"overview\">\n" + RichText(Str(data, "Overview")) + "</div>\n";
+  }
+  body += "</div>\n</div>\n";
 
-  if (!Str(data, "Overview").empty())
-    body += Section("Overview", Paragraphs(Str(data, "Overview")));
-  body += Section("Cast", CreditsTable(data["Cast"], true, "Cast in credit order"));
-  body += Section("Crew", CreditsTable(data["Crew"], false, "Crew in credit order"));
+  body += Section("Cast", CreditsTable(Member(data, "Cast"), true, "Cast in credit order"));
+  body += Section("Crew", CreditsTable(Member(data, "Crew"), false, "Crew in credit order"));
 
   std::string children;
-  for (const Json& child : data["ChildProfiles"]) children += "<li>" + TitleLink(child) + "</li>\n";
+  for (const Json& child : Member(data, "ChildProfiles")) {
+    children += "<li>" + TitleLink(child) + "</li>\n";
+  }
+  for (const Json& missing : Member(data, "MissingChildProfiles")) {
+    std::string id = missing.get<std::string>();
+    if (id.starts_with("Key_")) id.erase(0, 4);
+    children += "<li>" + Escape(id) + Mark("missing from the catalogue") + "</li>\n";
+  }
   if (!children.empty()) body += Section("In this box set", "<ul>\n" + children + "</ul>\n");
   std::string episodes;
-  for (const Json& episode : data["Episodes"]) {
+  for (const Json& episode : Member(data, "Episodes")) {
     episodes += "<li>" + EpisodeLink(episode) + "</li>\n";
   }
-  if (!episodes.empty())
+  if (!episodes.empty()) {
     body += Section("Episodes on these discs", "<ul>\n" + episodes + "</ul>\n");
+  }
 
   std::string discs;
-  for (const Json& disc : data["Discs"]) {
+  for (const Json& disc : Member(data, "Discs")) {
     std::string side_a = Str(disc, "DescriptionSideA");
     if (!Str(disc, "LabelSideA").empty()) side_a += " [" + Str(disc, "LabelSideA") + "]";
     std::string side_b = Str(disc, "DescriptionSideB");
@@ -327,8 +589,9 @@ std::string TitlePage(const Json& data) {
     if (Bool(disc, "DualLayered")) notes += Mark("dual layered");
     if (Bool(disc, "Flipper")) notes += Mark("flipper");
     std::string place = Str(disc, "Location");
-    if (!Str(disc, "Slot").empty())
+    if (!Str(disc, "Slot").empty()) {
       place += (place.empty() ? "slot " : ", slot ") + Str(disc, "Slot");
+    }
     discs += "<tr><td>" + Escape(Str(disc, "Number")) + "</td><td>" + Escape(side_a) + "</td><td>" +
              Escape(side_b) + "</td><td>" + Escape(place) + "</td><td>" + notes + "</td></tr>\n";
   }
@@ -341,7 +604,7 @@ std::string TitlePage(const Json& data) {
                         discs + "</tbody>\n</table></div>\n");
   }
 
-  const Json& video = data["Video"];
+  const Json& video = Member(data, "Video");
   std::string video_text = Str(video, "VideoStandard");
   if (!Str(video, "AspectRatio").empty()) {
     video_text += (video_text.empty() ? "" : ", ") + Str(video, "AspectRatio") + ":1";
@@ -353,7 +616,7 @@ std::string TitlePage(const Json& data) {
   }
   std::string format = TextField("Video", video_text);
   std::string audio;
-  for (const Json& track : data["Audio"]) {
+  for (const Json& track : Member(data, "Audio")) {
     std::string line = Str(track, "Language");
     for (const char* key : {"Compression", "Channels"}) {
       if (!Str(track, key).empty()) line += (line.empty() ? "" : ", ") + Str(track, key);
@@ -361,93 +624,167 @@ std::string TitlePage(const Json& data) {
     audio += "<li>" + Escape(line) + "</li>";
   }
   if (!audio.empty()) format += Field("Audio", "<ul class=\"plain\">" + audio + "</ul>");
-  format += TextField("Subtitles", Joined(data["Subtitles"]));
-  format += TextField("Features", Joined(data["Features"]));
+  format += TextField("Subtitles", Joined(Member(data, "Subtitles")));
+  format += TextField("Features", Joined(Member(data, "Features")));
   std::string studios;
-  for (const Json& studio : data["Studios"]) {
-    studios += "<li>" + Escape(Str(studio, "Name")) +
-               (Str(studio, "Type").empty() ? std::string() : Mark(Str(studio, "Type"))) + "</li>";
+  for (const Json& studio : Member(data, "Studios")) {
+    const std::string name = Str(studio, "Name");
+    studios +=
+        "<li>" + Anchor("/titles?collection=all&studio=", name, name) +
+        (Str(studio, "StudioType").empty() ? std::string() : Mark(Str(studio, "StudioType"))) +
+        "</li>";
   }
   if (!studios.empty()) format += Field("Studios", "<ul class=\"plain\">" + studios + "</ul>");
-  const Json& review = data["Review"];
+  const Json& review = Member(data, "Review");
   if (Int(review, "Film") || Int(review, "Video") || Int(review, "Audio") ||
       Int(review, "Extras")) {
     format += TextField("Review", "film " + Str(review, "Film") + ", video " +
                                       Str(review, "Video") + ", audio " + Str(review, "Audio") +
                                       ", extras " + Str(review, "Extras"));
   }
+  format += TextField("Case", Str(data, "CaseType"));
   if (!format.empty()) body += Section("Formats", "<dl class=\"fields\">\n" + format + "</dl>\n");
 
-  body += Section("Awards", AwardsTable(data["Awards"], false));
+  body += Section("Awards", AwardsTable(Member(data, "Awards"), false));
 
   std::string owner;
-  if (!data["SRP"].is_null()) {
-    owner +=
-        TextField("Retail price", Amount(data["SRP"]["Value"], Str(data["SRP"], "CurrencyID")));
-  }
-  if (!data["PurchaseInfo"].is_null()) {
-    const Json& purchase = data["PurchaseInfo"];
+  const Json& srp = Member(data, "SRP");
+  if (!srp.is_null())
+    owner += TextField("Retail price", Amount(srp["Value"], Str(srp, "CurrencyID")));
+  const Json& purchase = Member(data, "PurchaseInfo");
+  if (!purchase.is_null()) {
     owner += TextField("Price paid", Amount(purchase["Price"], Str(purchase, "CurrencyID")));
     owner += TextField("Purchased", Str(purchase, "PurchaseDate"));
-    owner += TextField("Purchased at", Str(purchase, "PurchasePlace"));
+    owner += TextField("Purchased at", Str(purchase, "PurchasePlaceName"));
   }
-  if (!data["LoanInfo"].is_null()) {
-    const Json& loan = data["LoanInfo"];
+  const Json& loan = Member(data, "LoanInfo");
+  if (!loan.is_null()) {
     std::string text = "to " + Str(loan, "UserID");
     if (!Str(loan, "LoanedDue").empty()) text += ", due " + Str(loan, "LoanedDue");
     owner += TextField("On loan", text);
   }
   std::string tags;
-  for (const Json& tag : data["Tags"]) {
-    tags += "<li>" +
-            Escape(Str(tag, "FullName").empty() ? Str(tag, "Name") : Str(tag, "FullName")) +
-            "</li>";
+  for (const Json& tag : Member(data, "Tags")) {
+    const std::string name = Str(tag, "LongName").empty() ? Str(tag, "Name") : Str(tag, "LongName");
+    tags += "<li>" + Anchor("/titles?collection=all&tag=", name, name) + "</li>";
   }
   if (!tags.empty()) owner += Field("Tags", "<ul class=\"plain\">" + tags + "</ul>");
   std::string events;
-  for (const Json& event : data["Events"]) {
+  for (const Json& event : Member(data, "Events")) {
     std::string line = Str(event, "TimeStamp") + " " + Str(event, "EventType");
     if (!Str(event, "UserID").empty()) line += " (" + Str(event, "UserID") + ")";
     if (!Str(event, "Comment").empty()) line += ": " + Str(event, "Comment");
     events += "<li>" + Escape(line) + "</li>";
   }
   if (!events.empty()) owner += Field("Events", "<ul class=\"plain\">" + events + "</ul>");
-  if (!owner.empty())
-    body += Section("In the collection", "<dl class=\"fields\">\n" + owner + "</dl>\n");
-  if (!Str(data, "Notes").empty()) body += Section("Notes", Paragraphs(Str(data, "Notes")));
-  if (!Str(data, "EasterEggs").empty()) {
-    body += Section("Easter eggs", Paragraphs(Str(data, "EasterEggs")));
+  owner += TextField("Collection number", Str(data, "CollectionNumber"));
+  if (Int(data, "WishListPriority")) {
+    owner += TextField("Wish list priority", Str(data, "WishListPriority"));
   }
+  owner += TextField("Counts as", Int(data, "CountAs") > 1 ? Str(data, "CountAs") : "");
+  if (!owner.empty()) {
+    body += Section("In the collection", "<dl class=\"fields\">\n" + owner + "</dl>\n");
+  }
+  if (!Str(data, "Notes").empty()) body += Section("Notes", RichText(Str(data, "Notes")));
+  if (!Str(data, "EasterEggs").empty()) {
+    body += Section("Easter eggs", RichText(Str(data, "EasterEggs")));
+  }
+
+  // Last, the catalogue's own bookkeeping.
+  std::string details;
+  details += TextField("Sort title", Str(data, "SortTitle"));
+  details += TextField("Original sort title", Str(data, "OriginalSortTitle"));
+  details += TextField("UPC", Str(data, "UPC"));
+  details += TextField("Locality", Str(data, "Locality"));
+  details += TextField("Data source", Str(data, "DataSource"));
+  details += TextField("Profile time stamp", Str(data, "ProfileTimeStamp"));
+  details += TextField("Last edited", Str(data, "LastEdited"));
+  details += TextField("Profile ID", Str(data, "ProfileID"));
+  body += Section("Catalogue details", "<dl class=\"fields\">\n" + details + "</dl>\n");
   return Page(Str(data, "Title"), body);
 }
 
 std::string PersonPage(const Json& data) {
-  std::string body;
-  std::string names = "<li>" + Escape(Str(data, "CommonName")) + Mark("common name") + "</li>\n";
-  for (const Json& alias : data["Aliases"]) {
-    names += "<li>" + Anchor("/person/", Str(alias, "Name"), Str(alias, "Name"));
-    if (Int(alias, "BirthYear"))
+  const std::string common = Str(data, "CommonName");
+  const Json& summary = Member(data, "Summary");
+  std::string line = Plural(Int(summary, "Titles"), "title", "titles") + ", " +
+                     Plural(Int(summary, "Episodes"), "episode", "episodes");
+  if (Int(summary, "Awards")) {
+    line += ", " + Plural(Int(summary, "Awards"), "award nomination", "award nominations") + " (" +
+            std::to_string(Int(summary, "Won")) + " won)";
+  }
+  if (Int(summary, "FirstYear")) {
+    line +=
+        Int(summary, "FirstYear") == Int(summary, "LastYear")
+            ? ", in " + Str(summary, "FirstYear")
+            : ", active " + Str(summary, "FirstYear") + "\xE2\x80\x93" + Str(summary, "LastYear");
+  }
+  std::string body = "<p class=\"summary\">" + Escape(line) + ".</p>\n";
+
+  std::string names = "<li>" + Escape(common) + Mark("common name") + "</li>\n";
+  for (const Json& alias : Member(data, "Aliases")) {
+    names += "<li>" + Anchor("/person/", Str(alias, "AliasName"), Str(alias, "AliasName"));
+    if (Int(alias, "BirthYear")) {
       names += " <span class=\"muted\">born " + Str(alias, "BirthYear") + "</span>";
+    }
     names += "</li>\n";
   }
   body += Section("Names", "<ul>\n" + names + "</ul>\n");
-  const Json& titles = data["Titles"];
-  const Json& episodes = data["Episodes"];
-  std::string appearances = AppearanceTable(titles["Cast"], false, true, "Titles, cast") +
-                            AppearanceTable(titles["Crew"], false, false, "Titles, crew") +
-                            AppearanceTable(episodes["Cast"], true, true, "Episodes, cast") +
-                            AppearanceTable(episodes["Crew"], true, false, "Episodes, crew");
-  body += Section("Appearances", appearances.empty() ? "<p>None.</p>\n" : appearances);
-  body += Section("Awards", AwardsTable(data["Awards"], true));
-  return Page(Str(data, "CommonName"), body);
+
+  // Every address of this page keeps the sort and the other list's page.
+  const std::string base = Link("/person/", Str(data, "Name"));
+  const std::string sort = Str(data, "Sort"), order = Str(data, "Order");
+  const Json& titles = Member(data, "Titles");
+  const Json& episodes = Member(data, "Episodes");
+  const auto href = [&](std::string new_sort, std::string new_order, int64_t page,
+                        int64_t episode_page) {
+    return Address(base, {{"sort", new_sort == "year" ? "" : new_sort},
+                          {"order", new_order == "asc" ? "" : new_order},
+                          {"page", page > 1 ? std::to_string(page) : ""},
+                          {"epage", episode_page > 1 ? std::to_string(episode_page) : ""}});
+  };
+  const int64_t page = Int(titles, "Page"), episode_page = Int(episodes, "Page");
+  std::string title_rows;
+  for (const Json& item : Member(titles, "Items")) {
+    title_rows += "<tr><td>" + Anchor("/title/", Str(item, "ProfileID"), Str(item, "Title")) +
+                  TitleMarks(item) + "</td><td>" + Escape(YearText(item, "ProductionYear")) +
+                  "</td><td>" + Escape(RolesText(item, common)) + "</td></tr>\n";
+  }
+  if (!title_rows.empty()) {
+    std::string sorting =
+        "<p class=\"sort\">Sort: " +
+        A(href("year", "asc", 1, episode_page), "by year", sort == "year") + " \xC2\xB7 " +
+        A(href("title", "asc", 1, episode_page), "by title", sort == "title") + " \xC2\xB7 " +
+        A(href(sort, order == "asc" ? "desc" : "asc", 1, episode_page),
+          order == "asc" ? "descending" : "ascending") +
+        "</p>\n";
+    body += Section("Titles", sorting + LinesTable("Titles", "Title", title_rows) +
+                                  Pager(page, Int(titles, "Pages"), [&](int64_t n) {
+                                    return href(sort, order, n, episode_page);
+                                  }));
+  }
+  std::string episode_rows;
+  for (const Json& item : Member(episodes, "Items")) {
+    episode_rows += "<tr><td>" + EpisodeLink(item) + "</td><td>" +
+                    Escape(Str(item, "Airdate").substr(0, 4)) + "</td><td>" +
+                    Escape(RolesText(item, common)) + "</td></tr>\n";
+  }
+  if (!episode_rows.empty()) {
+    body += Section("Episodes", LinesTable("Episodes", "Episode", episode_rows) +
+                                    Pager(episode_page, Int(episodes, "Pages"),
+                                          [&](int64_t n) { return href(sort, order, page, n); }));
+  }
+  if (title_rows.empty() && episode_rows.empty()) body += Section("Appearances", "<p>None.</p>\n");
+  body += Section("Awards", AwardsTable(Member(data, "Awards"), true));
+  return Page(common, body);
 }
 
 std::string SeriesListPage(const Json& data) {
   std::string items;
-  for (const Json& series : data["series"]) {
+  for (const Json& series : Member(data, "Series")) {
     items += "<li>" + Anchor("/series/", Str(series, "ShowID"), Str(series, "Title")) +
-             " <span class=\"muted\">(" + std::to_string(Int(series, "Episodes")) +
-             " episodes)</span></li>\n";
+             " <span class=\"muted\">(" + Plural(Int(series, "Episodes"), "episode", "episodes") +
+             ")</span></li>\n";
   }
   return Page("Series", items.empty() ? "<p>No series in the catalogue.</p>\n"
                                       : "<ul>\n" + items + "</ul>\n");
@@ -458,9 +795,9 @@ std::string SeriesPage(const Json& data) {
   fields += TextField("Episodes", Str(data, "EpisodeCount"));
   fields += TextField("Series ID", Str(data, "ShowID"));
   std::string body = "<dl class=\"fields\">\n" + fields + "</dl>\n";
-  for (const Json& season : data["Seasons"]) {
+  for (const Json& season : Member(data, "Seasons")) {
     std::string episodes;
-    for (const Json& episode : season["Episodes"]) {
+    for (const Json& episode : Member(season, "Episodes")) {
       episodes += "<article id=\"ep-" + Escape(EncodeSegment(Str(episode, "EpisodeID"))) +
                   "\">\n<h3>" + Escape(Str(episode, "Number") + ". " + Str(episode, "Title")) +
                   "</h3>\n";
@@ -471,37 +808,33 @@ std::string SeriesPage(const Json& data) {
       }
       details += TextField("Rating", Str(episode, "Rating"));
       if (!details.empty()) episodes += "<dl class=\"fields\">\n" + details + "</dl>\n";
-      if (!Str(episode, "Overview").empty()) episodes += Paragraphs(Str(episode, "Overview"));
-      episodes += CreditsTable(episode["Cast"], true, "Cast");
-      episodes += CreditsTable(episode["Crew"], false, "Crew");
+      if (!Str(episode, "Overview").empty()) episodes += RichText(Str(episode, "Overview"));
+      episodes += CreditsTable(Member(episode, "Cast"), true, "Cast");
+      episodes += CreditsTable(Member(episode, "Crew"), false, "Crew");
       episodes += "</article>\n";
     }
     body += Section("Season " + Str(season, "Name"), episodes);
   }
-  body += Section("Awards", AwardsTable(data["Awards"], false));
+  body += Section("Awards", AwardsTable(Member(data, "Awards"), false));
   return Page(Str(data, "Title"), body);
 }
 
 std::string AwardsPage(const Json& data) {
-  const std::string selected = Str(data, "award");
+  const std::string selected = Str(data, "Award");
   std::string body =
       "<form action=\"/awards\" method=\"get\" aria-label=\"Choose an award\">\n"
       "<label>Award<select name=\"award\"><option value=\"\">all</option>";
-  for (const Json& name : data["names"]) body += Option(name.get<std::string>(), selected);
+  for (const Json& name : Member(data, "Names")) body += Option(name.get<std::string>(), selected);
   body += "</select></label>\n<button type=\"submit\">Show</button>\n</form>\n";
-  for (const Json& award : data["awards"]) {
+  for (const Json& award : Member(data, "Awards")) {
     std::string years;
-    for (const Json& year : award["Years"]) {
+    for (const Json& year : Member(award, "Years")) {
       std::string rows;
-      for (const Json& nomination : year["Nominations"]) {
-        std::string nominees;
-        for (const Json& nominee : nomination["Nominees"]) {
-          const std::string name = nominee.get<std::string>();
-          nominees += (nominees.empty() ? "" : ", ") + Anchor("/person/", name, name);
-        }
+      for (const Json& nomination : Member(year, "Nominations")) {
         rows += "<tr><td>" + Escape(Str(nomination, "Category")) + "</td><td>" +
-                Anchor("/titles?q=", Str(nomination, "MovieTitle"), Str(nomination, "MovieTitle")) +
-                "</td><td>" + nominees + "</td><td>" +
+                Anchor("/titles?collection=all&q=", Str(nomination, "MovieTitle"),
+                       Str(nomination, "MovieTitle")) +
+                "</td><td>" + Nominees(nomination) + "</td><td>" +
                 (Bool(nomination, "HasWon") ? "Won" : "Nominated") + "</td></tr>\n";
       }
       const std::string year_text = Int(year, "Year") ? Str(year, "Year") : "No year";
@@ -513,23 +846,185 @@ std::string AwardsPage(const Json& data) {
     }
     body += Section(Str(award, "Award"), years);
   }
-  if (data["awards"].empty()) body += "<p>No awards.</p>\n";
+  if (Member(data, "Awards").empty()) body += "<p>No awards.</p>\n";
   return Page(selected.empty() ? "Awards" : selected, body);
 }
 
 std::string SearchPage(const Json& data) {
-  std::string body = SearchForm(Str(data, "text"));
-  std::string people;
-  for (const Json& person : data["people"]) {
-    const std::string name = person.get<std::string>();
-    people += "<li>" + Anchor("/person/", name, name) + "</li>\n";
+  const std::string text = Str(data, "Text");
+  const std::string kind = Str(data, "Kind");
+  std::string body = SearchForm(text);
+  if (text.empty()) return Page("Search", body);
+  constexpr std::pair<const char*, const char*> kKinds[] = {{"titles", "Titles"},
+                                                            {"people", "People"},
+                                                            {"roles", "Roles"},
+                                                            {"series", "Series"},
+                                                            {"episodes", "Episodes"}};
+  const auto href = [&](const std::string& to_kind, int64_t page) {
+    return Address(
+        "/search",
+        {{"q", text}, {"kind", to_kind}, {"page", page > 1 ? std::to_string(page) : ""}});
+  };
+  int64_t all = 0;
+  body +=
+      "<nav class=\"tabs\" aria-label=\"Kinds of matches\">" + A(href("", 1), "All", kind.empty());
+  for (const auto& [word, label] : kKinds) {
+    const int64_t total = Int(Member(data, label), "Total");
+    all += total;
+    body += A(href(word, 1), std::string(label) + " (" + std::to_string(total) + ")", kind == word);
   }
-  body += Section("Titles", TitleList(data["titles"]));
-  if (!people.empty()) body += Section("People", "<ul>\n" + people + "</ul>\n");
-  if (data["titles"].empty() && data["people"].empty() && !Str(data, "text").empty()) {
-    body += "<p>Nothing found.</p>\n";
+  body += "</nav>\n";
+  for (const auto& [word, label] : kKinds) {
+    const Json& group = Member(data, label);
+    const Json& items = Member(group, "Items");
+    if (items.empty()) continue;
+    std::string list = "<ul class=\"plain\">\n";
+    for (const Json& item : items) {
+      const std::string key = word;
+      if (key == "titles") {
+        list += TitleItem(item);
+        const std::string original = Str(item, "OriginalTitle");
+        if (!original.empty() && original != Str(item, "Title")) {
+          list += " <span class=\"muted\">" + Escape(original) + "</span>";
+        }
+        list += " <span class=\"muted\">UPC " + Escape(Str(item, "UPC")) + "</span>";
+      } else if (key == "people") {
+        const std::string name = Str(item, "CommonName");
+        list += "<li>" + Anchor("/person/", name, name);
+        if (Str(item, "MatchedName") != name) {
+          list +=
+              " <span class=\"muted\">credited as " + Escape(Str(item, "MatchedName")) + "</span>";
+        }
+      } else if (key == "roles") {
+        const std::string name = Str(item, "Name");
+        list += "<li>" + Escape(Str(item, "Role")) + " \xE2\x80\x93 " +
+                Anchor("/person/", name, name) + " in " +
+                (item.contains("EpisodeID") ? EpisodeLink(item) : TitleLink(item));
+      } else if (key == "series") {
+        list += "<li>" + Anchor("/series/", Str(item, "ShowID"), Str(item, "Title"));
+      } else {
+        list += "<li>" + EpisodeLink(item);
+      }
+      list += "</li>\n";
+    }
+    list += "</ul>\n";
+    const int64_t total = Int(group, "Total");
+    if (kind.empty()) {
+      if (total > static_cast<int64_t>(items.size())) {
+        list += "<p>" + A(href(word, 1), "All " + std::to_string(total) + " " + ToLower(label)) +
+                "</p>\n";
+      }
+    } else {
+      list +=
+          Pager(Int(group, "Page"), Int(group, "Pages"), [&](int64_t n) { return href(word, n); });
+    }
+    body += Section(std::string(label) + " (" + std::to_string(total) + ")", list);
   }
+  if (all == 0) body += "<p>Nothing found.</p>\n";
   return Page("Search", body);
+}
+
+std::string StatsPage(const Json& data) {
+  const std::string collection = CollectionWord(Member(data, "CollectionType"));
+  std::string body = CollectionSwitch(Member(data, "Counts"), collection, [](std::string word) {
+    return word == "owned" ? std::string("/stats") : "/stats?collection=" + word;
+  });
+  body += "<p class=\"summary\">" + Plural(Int(data, "Titles"), "title", "titles") + ".</p>\n";
+  const std::string scope = collection == "all" ? "" : "collection=" + collection + "&";
+  const auto bars = [&](const char* list, const char* key, const char* filter, size_t limit) {
+    std::vector<Bar> out;
+    int64_t rest = 0;
+    for (const Json& item : Member(data, list)) {
+      const int64_t titles = Int(item, "Titles");
+      if (out.size() == limit) {
+        rest += titles;
+        continue;
+      }
+      std::string label = Str(item, key);
+      std::string link;
+      if (filter && !label.empty()) link = "/titles?" + scope + filter + "=" + EncodeSegment(label);
+      if (label.empty()) label = "(none)";
+      out.push_back({label, static_cast<double>(titles), std::to_string(titles), link});
+    }
+    if (rest) out.push_back({"Others", static_cast<double>(rest), std::to_string(rest), ""});
+    return out;
+  };
+  std::vector<Bar> decades;
+  for (const Json& item : Member(data, "Decades")) {
+    const Json& decade = Member(item, "Decade");
+    decades.push_back({decade.is_number() ? Str(item, "Decade") + "s" : "No year",
+                       static_cast<double>(Int(item, "Titles")), Str(item, "Titles"), ""});
+  }
+  body += Section(
+      "The collection",
+      BarChart("Titles by medium", "Medium", "Titles", bars("Media", "Medium", nullptr, 12)) +
+          BarChart("Titles by genre", "Genre", "Titles", bars("Genres", "Genre", "genre", 20)) +
+          BarChart("Titles by decade of production", "Decade", "Titles", decades) +
+          BarChart("Titles by studio", "Studio", "Titles",
+                   bars("Studios", "Studio", "studio", 15)) +
+          BarChart("Titles by country of origin", "Country", "Titles",
+                   bars("Countries", "CountryOfOrigin", nullptr, 15)));
+  // One chart per currency: amounts in different currencies do not add up.
+  std::vector<std::string> currencies;
+  for (const Json& item : Member(data, "Spending")) {
+    const std::string currency = Str(item, "CurrencyID");
+    if (std::find(currencies.begin(), currencies.end(), currency) == currencies.end()) {
+      currencies.push_back(currency);
+    }
+  }
+  std::string spending;
+  for (const std::string& currency : currencies) {
+    std::vector<Bar> years;
+    for (const Json& item : Member(data, "Spending")) {
+      if (Str(item, "CurrencyID") != currency) continue;
+      const std::string year = Int(item, "Year") ? Str(item, "Year") : "No date";
+      years.push_back({year, Member(item, "Spent").get<double>(),
+                       Amount(Member(item, "Spent"), currency) + " (" +
+                           Plural(Int(item, "Titles"), "title", "titles") + ")",
+                       ""});
+    }
+    spending += BarChart("Spent in " + (currency.empty() ? std::string("no currency") : currency) +
+                             " per year of purchase",
+                         "Year", "Spent", years);
+  }
+  body += Section("Spending", spending);
+  std::vector<Bar> people;
+  for (const Json& person : Member(data, "People")) {
+    const std::string name = Str(person, "CommonName");
+    const int64_t titles = Int(person, "Titles"), episodes = Int(person, "Episodes");
+    std::string text = Plural(titles, "title", "titles");
+    if (episodes) text += ", " + Plural(episodes, "episode", "episodes");
+    people.push_back({name, static_cast<double>(titles + episodes), text, Link("/person/", name)});
+  }
+  body += Section("Most credited people",
+                  BarChart("People by titles and episodes, across all their names", "Person",
+                           "Credited in", people));
+  const Json& loans = Member(data, "Loans");
+  std::string loan_html;
+  for (const auto& [list, caption] :
+       {std::pair{"Overdue", "Overdue"}, std::pair{"Due", "On loan"}}) {
+    std::string rows;
+    for (const Json& loan : Member(loans, list)) {
+      const Json& days = Member(loan, "Days");
+      std::string when = Str(loan, "LoanedDue");
+      if (days.is_number()) {
+        const int64_t n = days.get<int64_t>();
+        when += n < 0    ? " (" + Plural(-n, "day", "days") + " late)"
+                : n == 0 ? " (today)"
+                         : " (in " + Plural(n, "day", "days") + ")";
+      }
+      rows += "<tr><td>" + Anchor("/title/", Str(loan, "ProfileID"), Str(loan, "Title")) +
+              "</td><td>" + Escape(Str(loan, "UserID")) + "</td><td>" + Escape(when) +
+              "</td></tr>\n";
+    }
+    if (rows.empty()) continue;
+    loan_html += "<div class=\"scroll\"><table>\n<caption>" + Escape(caption) +
+                 "</caption>\n<thead><tr><th scope=\"col\">Title</th><th scope=\"col\">Lent to"
+                 "</th><th scope=\"col\">Due</th></tr></thead>\n<tbody>\n" +
+                 rows + "</tbody>\n</table></div>\n";
+  }
+  body += Section("Loans", loan_html.empty() ? "<p>Nothing is on loan.</p>\n" : loan_html);
+  return Page("Statistics", body);
 }
 
 std::string MessagePage(const std::string& title, const std::string& message) {

@@ -16,6 +16,7 @@ std::string SeriesListPage(const Json& data);
 std::string SeriesPage(const Json& data);
 std::string AwardsPage(const Json& data);
 std::string SearchPage(const Json& data);
+std::string StatsPage(const Json& data);
 // A page with a heading and one paragraph (not found, bad request, server error).
 std::string MessagePage(const std::string& title, const std::string& message);
 

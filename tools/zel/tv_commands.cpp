@@ -40,9 +40,48 @@ AppearanceFilter FilterOf(const AppearanceOptions& options) {
   return filter;
 }
 
-std::string TitleOf(const Appearance& hit) {
-  if (hit.episode) return std::static_pointer_cast<ZelEpisode>(hit.item)->Title();
-  return std::static_pointer_cast<ZelProfile>(hit.item)->Title();
+// What a row of the answer shows of the profile or episode a credit was found in.
+struct Found {
+  const char* kind;
+  std::string id;
+  std::string title;
+  int year = 0;  // production year of a profile, year of an episode's air date; 0 when unknown
+};
+
+Found FoundOf(const Appearance& hit) {
+  if (hit.episode) {
+    const auto& episode = static_cast<const ZelEpisode&>(*hit.item);
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (episode.Airdate() != Date::Zero()) {
+      episode.Airdate().ToParts(year, month, day, hour, minute, second);
+    }
+    return {"episode", episode.EpisodeID(), episode.Title(), year};
+  }
+  const auto& profile = static_cast<const ZelProfile&>(*hit.item);
+  return {"profile", profile.ProfileID(), profile.Title(), profile.ProductionYear()};
+}
+
+Json AppearanceJson(const Appearance& hit) {
+  const Found found = FoundOf(hit);
+  Json row = {{"Kind", found.kind}};
+  if (hit.episode) {
+    const auto& episode = static_cast<const ZelEpisode&>(*hit.item);
+    row["EpisodeID"] = found.id;
+    row["ShowID"] = episode.ShowID();
+    row["Season"] = episode.Season();
+    row["Number"] = episode.Number();
+    row["Title"] = found.title;
+    row["Airdate"] =
+        episode.Airdate() == Date::Zero() ? Json(nullptr) : Json(FormatDate(episode.Airdate()));
+  } else {
+    row["ProfileID"] = found.id;
+    row["Title"] = found.title;
+    row["ProductionYear"] = found.year;
+  }
+  row["IsCast"] = hit.cast;
+  row["CreditedAs"] = hit.credited_name;
+  row["Role"] = hit.role;
+  return row;
 }
 
 void RunAppearances(const std::string& path, const std::string& name,
@@ -53,39 +92,26 @@ void RunAppearances(const std::string& path, const std::string& name,
   const std::vector<Appearance> hits = SearchAppearances(*database, name, filter);
   if (options.json) {
     Json rows = Json::array();
-    for (const Appearance& hit : hits) {
-      Json row = {{"kind", hit.episode ? "episode" : "profile"}, {"title", TitleOf(hit)}};
-      if (hit.episode) {
-        auto episode = std::static_pointer_cast<ZelEpisode>(hit.item);
-        row["id"] = episode->EpisodeID();
-        row["series"] = episode->ShowID();
-        row["season"] = episode->Season();
-        row["number"] = episode->Number();
-      } else {
-        row["id"] = std::static_pointer_cast<ZelProfile>(hit.item)->ProfileID();
-      }
-      row["credit"] = hit.cast ? "cast" : "crew";
-      row["credited_name"] = hit.credited_name;
-      row["role"] = hit.role;
-      rows.push_back(row);
-    }
-    std::cout << Json{{"name", name},
-                      {"common_name", database->GetCommonName(name)},
-                      {"appearances", rows}}
+    for (const Appearance& hit : hits) rows.push_back(AppearanceJson(hit));
+    std::cout << Json{{"Name", name},
+                      {"CommonName", database->GetCommonName(name)},
+                      {"Appearances", rows}}
                      .dump(2)
               << '\n';
     return;
   }
   std::vector<std::vector<std::string>> rows;
   for (const Appearance& hit : hits) {
-    rows.push_back({hit.episode ? "episode" : "profile", TitleOf(hit), hit.role,
+    const Found found = FoundOf(hit);
+    rows.push_back({found.kind, found.id, found.title,
+                    found.year == 0 ? "" : std::to_string(found.year), hit.role,
                     hit.cast ? "cast" : "crew", hit.credited_name});
   }
   if (rows.empty()) {
     std::cout << "(no appearances)\n";
     return;
   }
-  PrintTable(std::cout, {"Kind", "Title", "Role", "Credit", "Credited as"}, rows);
+  PrintTable(std::cout, {"Kind", "ID", "Title", "Year", "Role", "Credit", "Credited as"}, rows);
   std::cout << "(" << rows.size() << (rows.size() == 1 ? " appearance)\n" : " appearances)\n");
 }
 

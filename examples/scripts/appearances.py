@@ -1,0 +1,50 @@
+#!/usr/bin/env python3
+"""Every title and episode a person appears in, under any of the names they were credited by.
+
+    python3 appearances.py CATALOGUE NAME
+
+NAME may be any credited form of the name: the catalogue's aliases gather them under one common
+name, and the search covers all of them.
+"""
+
+import sys
+
+import zelcontrol
+
+
+def credits_of(item, common_name):
+    """(credited name, role, cast or crew) of each credit of the person in a title or episode."""
+    found = []
+    for kind in ("Cast", "Crew"):
+        for credit in getattr(item, kind):
+            if credit.CommonName.lower() == common_name.lower():
+                found.append((credit.Name, credit.Role, kind.lower()))
+    return found
+
+
+def main(catalogue, name):
+    control = zelcontrol.Control()
+    db = control.OpenDatabase(catalogue)
+    common_name = db.GetCommonName(name)
+    print(f"{common_name}" + (f" (credited also as {name})" if name != common_name else ""))
+    seen = set()
+    for item in db.FindAppearances(name):  # episodes first, then titles; one per credit
+        if item.class_name == "ZelEpisode":
+            key, line = item.EpisodeID, f"episode {item.EpisodeID}: {item.Title}"
+        else:
+            year = f" ({item.ProductionYear})" if item.ProductionYear else ""
+            key, line = item.ProfileID, f"title   {item.ProfileID}: {item.Title}{year}"
+        if key in seen:
+            continue
+        seen.add(key)
+        roles = "; ".join(f"{role or kind} as {credited}"
+                          for credited, role, kind in credits_of(item, common_name))
+        print(f"  {line}  -- {roles}")
+    print(f"{len(seen)} titles and episodes")
+    control.CloseDatabase()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3:
+        sys.exit(__doc__.strip().splitlines()[2].strip())
+    main(sys.argv[1], sys.argv[2])

@@ -1,0 +1,219 @@
+"""zel serve in a real browser: headless Chromium renders the example catalogue served with the
+example covers (examples/images). The person page lists a person's titles and episodes under both
+of their names; the cover grid shows one image per title with a cover and the placeholder
+elsewhere; the statistics page draws its charts with their figures in tables. Screenshots of the
+grid, a title page, the statistics and the person page are saved under the build folder."""
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import urllib.request
+from html.parser import HTMLParser
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+IMAGES = os.path.join(SOURCE, "examples", "images")
+ZEL = os.environ.get("ZEL_BIN", os.path.join(SOURCE, "build", "bin", "zel"))
+SCREENSHOT_DIR = os.environ.get("ZEL_SCREENSHOT_DIR", os.path.join(SOURCE, "build"))
+BROWSER_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                 "--disable-background-networking", "--virtual-time-budget=5000"]
+
+
+def find_chromium():
+    for name in ("chromium", "chromium-browser", "google-chrome"):
+        path = shutil.which(name)
+        if path:
+            return path
+    return None
+
+
+def zel(*args):
+    result = subprocess.run([ZEL, *args], capture_output=True, text=True, timeout=120)
+    if result.returncode != 0:
+        raise AssertionError(f"zel {' '.join(args)} failed: {result.stderr}")
+    return result.stdout
+
+
+class Page(HTMLParser):
+    """What the tests read of a rendered page: table rows with their table's caption, the items of
+    the cover grid, and the charts."""
+
+    def __init__(self):
+        super().__init__()
+        self.rows = []  # (caption, [cell texts])
+        self.grid = []  # per item: {"href", "img" (src or None), "placeholder" (text or None)}
+        self.charts = 0
+        self.caption = ""
+        self._in_caption = False
+        self._cells = None
+        self._cell = None
+        self._in_grid = False
+        self._placeholder = None
+
+    def handle_starttag(self, tag, attrs):
+        attrs = dict(attrs)
+        classes = (attrs.get("class") or "").split()
+        if tag == "caption":
+            self._in_caption, self.caption = True, ""
+        elif tag == "tr":
+            self._cells = []
+        elif tag in ("td", "th") and self._cells is not None:
+            self._cell = ""
+        elif tag == "ul" and "grid" in classes:
+            self._in_grid = True
+        elif self._in_grid and tag == "a":
+            self.grid.append({"href": attrs.get("href"), "img": None, "placeholder": None})
+        elif self._in_grid and tag == "img" and self.grid:
+            self.grid[-1]["img"] = attrs.get("src")
+        elif self._in_grid and tag == "div" and "placeholder" in classes and self.grid:
+            self._placeholder = ""
+        elif tag == "svg" and "chart" in classes:
+            self.charts += 1
+
+    def handle_endtag(self, tag):
+        if tag == "caption":
+            self._in_caption = False
+        elif tag in ("td", "th") and self._cell is not None:
+            self._cells.append(" ".join(self._cell.split()))
+            self._cell = None
+        elif tag == "tr" and self._cells is not None:
+            self.rows.append((self.caption, self._cells))
+            self._cells = None
+        elif tag == "ul" and self._in_grid:
+            self._in_grid = False
+        elif tag == "div" and self._placeholder is not None:
+            self.grid[-1]["placeholder"] = " ".join(self._placeholder.split())
+            self._placeholder = None
+
+    def handle_data(self, data):
+        if self._in_caption:
+            self.caption += data
+        if self._cell is not None:
+            self._cell += data
+        if self._placeholder is not None:
+            self._placeholder += data
+
+
+class ServePagesInBrowser(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.chromium = find_chromium()
+        if not cls.chromium:
+            raise unittest.SkipTest("no Chromium installed (make test installs it)")
+        cls.folder = tempfile.mkdtemp(prefix="zel-browser-")
+        cls.catalogue = os.path.join(cls.folder, "example.zel")
+        zel("create", cls.catalogue)
+        zel("import", cls.catalogue, os.path.join(SOURCE, "examples", "collection.xml"))
+        with open(os.path.join(HERE, "example_series.sql"), encoding="utf-8") as statements:
+            for line in statements:
+                if line.strip():
+                    zel("sql", cls.catalogue, line.strip())
+        cls.server = subprocess.Popen(
+            [ZEL, "serve", cls.catalogue, "--port", "0", "--bind", "127.0.0.1",
+             "--images", IMAGES],
+            stdout=subprocess.PIPE, text=True)
+        first = cls.server.stdout.readline()
+        marker = "http://127.0.0.1:"
+        if marker not in first:
+            cls.server.kill()
+            raise AssertionError(f"zel serve did not start: {first!r}")
+        port = int(first.split(marker, 1)[1].split("/", 1)[0])
+        cls.base = f"http://127.0.0.1:{port}"
+
+    @classmethod
+    def tearDownClass(cls):
+        if getattr(cls, "server", None):
+            cls.server.terminate()
+            cls.server.wait(timeout=30)
+        if getattr(cls, "folder", None):
+            shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def browse(self, path, *extra):
+        # A new, empty profile folder for every run: nothing from an earlier session leaks in.
+        with tempfile.TemporaryDirectory(prefix="zel-chromium-") as profile:
+            result = subprocess.run(
+                [self.chromium, *BROWSER_FLAGS, f"--user-data-dir={profile}", *extra,
+                 self.base + path],
+                capture_output=True, text=True, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stderr[-2000:])
+        return result.stdout
+
+    def rendered(self, path):
+        page = Page()
+        page.feed(self.browse(path, "--dump-dom"))
+        return page
+
+    def api(self, path):
+        with urllib.request.urlopen(self.base + "/api" + path, timeout=30) as answer:
+            return json.load(answer)
+
+    def screenshot(self, path, name, height):
+        os.makedirs(SCREENSHOT_DIR, exist_ok=True)
+        target = os.path.join(SCREENSHOT_DIR, name)
+        if os.path.exists(target):
+            os.remove(target)
+        self.browse(path, f"--screenshot={target}", f"--window-size=1000,{height}",
+                    "--hide-scrollbars")
+        with open(target, "rb") as image:
+            self.assertEqual(image.read(8), b"\x89PNG\r\n\x1a\n")
+
+    def test_person_page_lists_titles_and_episodes_under_both_names(self):
+        page = self.rendered("/person/T.%20Keller")
+        lines = {}
+        for caption, cells in page.rows:
+            if caption in ("Titles", "Episodes") and len(cells) == 3:
+                lines.setdefault(caption, []).append(cells)
+        titles = {cells[0]: cells[2] for cells in lines["Titles"]}
+        self.assertEqual(titles["Harbour Trilogy (Box Set)"],
+                         "River Captain (as T. Keller); Screenwriter")
+        self.assertTrue(any("as T. Keller" not in roles for roles in titles.values()))
+        episodes = {cells[0]: cells[2] for cells in lines["Episodes"]}
+        self.assertEqual(episodes["Harbour Lights \u2013 1x1 The Lighthouse"], "Lighthouse Keeper")
+        self.assertEqual(episodes["Harbour Lights \u2013 1x2 Low Tide"],
+                         "Lighthouse Keeper (as T. Keller)")
+
+    def test_cover_grid_shows_covers_and_placeholders(self):
+        page = self.rendered("/titles?view=grid&collection=all")
+        titles = self.api("/titles?view=grid&collection=all")["Titles"]
+        self.assertEqual(len(page.grid), len(titles))
+        fronts = {name[:-len("f.png")] for name in os.listdir(IMAGES) if name.endswith("f.png")}
+        with_cover = 0
+        for item, title in zip(page.grid, titles):
+            self.assertEqual(item["href"], "/title/" + title["ProfileID"].replace(" ", "%20"))
+            cover_id = title["ProfileID"].removeprefix("Key_")
+            if cover_id in fronts:
+                with_cover += 1
+                self.assertEqual(item["img"], f"/cover/{title['ProfileID']}/front?size=thumb")
+                self.assertIsNone(item["placeholder"])
+                with urllib.request.urlopen(self.base + item["img"], timeout=30) as image:
+                    self.assertEqual(image.headers["Content-Type"], "image/png")
+                    self.assertEqual(image.read(8), b"\x89PNG\r\n\x1a\n")
+            else:
+                self.assertIsNone(item["img"], title["Title"])
+                self.assertEqual(item["placeholder"], title["Title"])
+        self.assertGreater(with_cover, 3)
+        self.assertGreater(len(titles) - with_cover, 3)
+
+    def test_statistics_page_draws_charts_with_their_figures(self):
+        page = self.rendered("/stats")
+        stats = self.api("/stats")
+        self.assertGreaterEqual(page.charts, 6)
+        genres = {cells[0]: int(cells[1]) for caption, cells in page.rows
+                  if caption == "Titles by genre" and cells[0] != "Genre"}
+        self.assertEqual(genres, {item["Genre"]: item["Titles"] for item in stats["Genres"]})
+        people = [cells for caption, cells in page.rows if caption.startswith("People by")]
+        self.assertIn(["Tomas Keller", "13 titles, 3 episodes"], people)
+
+    def test_screenshots(self):
+        self.screenshot("/titles?view=grid&collection=all", "serve-cover-grid.png", 1300)
+        self.screenshot("/title/Key_800004711000", "serve-title-page.png", 1500)
+        self.screenshot("/stats", "serve-statistics.png", 2200)
+        self.screenshot("/person/T.%20Keller", "serve-person-page.png", 1400)
+
+
+if __name__ == "__main__":
+    sys.exit(unittest.main())

@@ -1,0 +1,242 @@
+#include "catalogue_dump.h"
+
+#include <istream>
+#include <limits>
+#include <map>
+#include <optional>
+#include <ostream>
+
+#include "catalogue_tables.h"
+#include "frame/error.h"
+#include "frame/text.h"
+#include "output.h"
+#include "store/connection.h"
+#include "store/database.h"
+
+namespace zel::cli {
+namespace {
+
+constexpr std::string_view kFormat = "ZelControl catalogue";
+constexpr int kFormatVersion = 1;
+
+[[noreturn]] void NotADump(const std::string& source, const std::string& why) {
+  Raise(errc::kInvalidArgument, source + " is not a catalogue dump: " + why);
+}
+
+// A value of the dump as the column's value.
+Variant ColumnValue(const store::ColumnDef& column, const Json& value) {
+  switch (value.type()) {
+    case Json::value_t::null:
+      return Variant::Null();
+    case Json::value_t::boolean:
+      return Variant(value.get<bool>());
+    case Json::value_t::number_integer:
+    case Json::value_t::number_unsigned: {
+      const int64_t number = value.get<int64_t>();
+      if (number < std::numeric_limits<int32_t>::min() ||
+          number > std::numeric_limits<int32_t>::max()) {
+        Raise(errc::kOverflow,
+              "the number " + value.dump() + " of " + column.name + " is out of range");
+      }
+      return Variant(static_cast<int32_t>(number));
+    }
+    case Json::value_t::number_float:
+      return Variant(value.get<double>());
+    case Json::value_t::string: {
+      const std::string& text = value.get_ref<const std::string&>();
+      if (column.type != store::ColumnType::kDate) return Variant(text);
+      Date date;
+      if (!ParseDate(text, date)) {
+        Raise(errc::kTypeMismatch, "'" + text + "' of " + column.name + " is not a date");
+      }
+      return Variant(date);
+    }
+    default:
+      Raise(errc::kTypeMismatch, column.name + " holds " + value.dump() + ", not a value");
+  }
+}
+
+// Reads the dump event by event, storing each row as soon as it is complete and then dropping it,
+// so memory holds one row at a time.
+class Restorer {
+ public:
+  Restorer(ZelDatabase& database, std::string source, const std::function<void(int64_t)>& progress)
+      : database_(database), source_(std::move(source)), progress_(progress) {}
+
+  bool Event(int depth, Json::parse_event_t event, Json& parsed) {
+    using E = Json::parse_event_t;
+    if (depth == 1 && event == E::key) {
+      top_key_ = parsed.get<std::string>();
+      if (top_key_ == "Tables") CheckHeader();
+    } else if (depth == 1 && event == E::value) {
+      header_[top_key_] = parsed;
+    } else if (depth == 2 && top_key_ == "Tables") {
+      if (event == E::key) {
+        StartTable(parsed.get<std::string>());
+      } else if (event == E::value || event == E::object_start) {
+        NotADump(source_, "the rows of table " + table_ + " are not a list");
+      }
+    } else if (depth == 3 && top_key_ == "Tables") {
+      if (event == E::object_end) {
+        Store(parsed);
+        return false;  // stored: not kept in the parsed document
+      }
+      if (event == E::value || event == E::array_start) {
+        NotADump(source_, "a row of table " + table_ + " is not an object");
+      }
+    }
+    return true;
+  }
+
+  // After the whole document: the header was there, and every table holds what the dump gave.
+  DumpCounts Finish() {
+    if (!header_checked_) NotADump(source_, "it has no Tables");
+    DumpCounts counts;
+    for (const std::string& table : order_) {
+      const int64_t rows = rows_.at(table);
+      const int64_t stored =
+          database_.DbOpenRecordSet("SELECT COUNT(*) FROM [" + table + "]")->ValueAt(0).ToLong();
+      if (stored != rows) {
+        Raise(errc::kInvalidArgument, "table " + table + " holds " + std::to_string(stored) +
+                                          " rows after the restore, the dump " +
+                                          std::to_string(rows));
+      }
+      counts.tables.emplace_back(table, rows);
+      counts.rows += rows;
+    }
+    return counts;
+  }
+
+ private:
+  void CheckHeader() {
+    const auto text = [&](const char* key) {
+      const auto found = header_.find(key);
+      return found == header_.end() ? Json() : found->second;
+    };
+    if (text("Format") != Json(kFormat)) {
+      NotADump(source_, "its Format is not \"" + std::string(kFormat) + "\"");
+    }
+    if (text("FormatVersion") != Json(kFormatVersion)) {
+      NotADump(source_, "its FormatVersion is " + text("FormatVersion").dump() + ", not " +
+                            std::to_string(kFormatVersion));
+    }
+    const int16_t schema = database_.Schema();
+    if (text("Schema") != Json(schema)) {
+      Raise(errc::kInvalidArgument, source_ + " is a dump of schema " + text("Schema").dump() +
+                                        "; this catalogue has schema " + std::to_string(schema));
+    }
+    header_checked_ = true;
+  }
+
+  void StartTable(const std::string& name) {
+    const store::TableDef* table = database_.connection().FindTable(name);
+    if (!table) Raise(errc::kInvalidArgument, source_ + ": the catalogue has no table " + name);
+    table_ = table->name;
+    definition_ = table;
+    if (rows_.find(table_) == rows_.end()) {
+      // The new catalogue's own entries give way to the dump's.
+      if (EqualsIgnoreCase(table_, "DbInfo")) database_.ClearTable("DbInfo");
+      rows_[table_] = 0;
+      order_.push_back(table_);
+    }
+    records_ = database_.DbOpenRecordSet("SELECT * FROM [" + table_ + "]");
+  }
+
+  void Store(const Json& row) {
+    const int64_t number = ++rows_[table_];
+    try {
+      records_->AddNew();
+      for (const auto& [name, value] : row.items()) {
+        const store::ColumnDef* column = nullptr;
+        for (const store::ColumnDef& candidate : definition_->columns) {
+          if (EqualsIgnoreCase(candidate.name, name)) column = &candidate;
+        }
+        if (!column) Raise(errc::kInvalidArgument, "the table has no column " + name);
+        records_->SetValue(column->name, ColumnValue(*column, value));
+      }
+      records_->Update();
+    } catch (const Error& error) {
+      throw Error(error.number(), source_ + ": table " + table_ + ", row " +
+                                      std::to_string(number) + ": " + error.description());
+    }
+    if (progress_ && ++stored_ % 10000 == 0) progress_(stored_);
+  }
+
+  ZelDatabase& database_;
+  std::string source_;
+  const std::function<void(int64_t)>& progress_;
+  std::string top_key_;
+  std::map<std::string, Json> header_;
+  bool header_checked_ = false;
+  std::string table_;
+  const store::TableDef* definition_ = nullptr;
+  std::shared_ptr<store::RecordSet> records_;
+  std::map<std::string, int64_t> rows_;
+  std::vector<std::string> order_;
+  int64_t stored_ = 0;
+};
+
+}  // namespace
+
+DumpCounts WriteDump(ZelDatabase& database, std::ostream& out,
+                     const std::function<void(int64_t)>& progress) {
+  Json header = {{"Format", kFormat},
+                 {"FormatVersion", kFormatVersion},
+                 {"Schema", database.Schema()},
+                 {"Owner", database.Owner()}};
+  std::string opening = header.dump(2);
+  opening.resize(opening.size() - 2);  // the line with the closing brace: the tables follow
+  out << opening << ",\n  \"Tables\": {";
+  DumpCounts counts;
+  for (const store::TableDef& table : database.connection().TableDefs()) {
+    out << (counts.tables.empty() ? "\n    " : ",\n    ") << Json(table.name).dump() << ": [";
+    counts.tables.emplace_back(table.name, 0);
+    bool first = true;
+    ForEachPage(database, "*", "[" + table.name + "]", "", "rowid", [&](const Row& values) {
+      Json row = Json::object();
+      for (size_t c = 0; c < values.size(); ++c) row[table.columns[c].name] = ToJson(values[c]);
+      try {
+        out << (first ? "\n      " : ",\n      ") << row.dump();
+      } catch (const Json::exception& error) {
+        Raise(errc::kInvalidArgument,
+              "table " + table.name + " holds a text that is not UTF-8 (" + error.what() + ")");
+      }
+      first = false;
+      ++counts.tables.back().second;
+      ++counts.rows;
+      if (progress && counts.rows % 10000 == 0) progress(counts.rows);
+    });
+    out << (first ? "]" : "\n    ]");
+  }
+  out << "\n  }\n}\n";
+  out.flush();
+  if (!out) Raise(errc::kInvalidArgument, "the dump could not be written");
+  return counts;
+}
+
+DumpCounts RestoreDump(ZelDatabase& database, std::istream& in, const std::string& source,
+                       const std::function<void(int64_t)>& progress) {
+  for (const store::TableDef& table : database.connection().TableDefs()) {
+    if (EqualsIgnoreCase(table.name, "DbInfo")) continue;
+    if (database.DbOpenRecordSet("SELECT COUNT(*) FROM [" + table.name + "]")->ValueAt(0).ToLong() >
+        0) {
+      Raise(errc::kInvalidArgument, database.FilePath() + " is not empty (table " + table.name +
+                                        " has rows): restore into a new or empty catalogue");
+    }
+  }
+  store::WriteScope scope(database.connection());
+  Restorer restorer(database, source, progress);
+  try {
+    const Json rest = Json::parse(in, [&](int depth, Json::parse_event_t event, Json& parsed) {
+      return restorer.Event(depth, event, parsed);
+    });
+    if (!rest.is_object()) NotADump(source, "it is not a JSON object");
+  } catch (const Json::parse_error& error) {
+    NotADump(source, std::string("it is not JSON (") + error.what() + ")");
+  }
+  const DumpCounts counts = restorer.Finish();
+  scope.Commit();
+  return counts;
+}
+
+}  // namespace zel::cli
