@@ -8,6 +8,23 @@
 
 namespace zel {
 
+namespace {
+
+EVP_MD_CTX* Context(void* context) { return static_cast<EVP_MD_CTX*>(context); }
+
+std::string Hex(const unsigned char* digest, unsigned int length) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(2 * length);
+  for (unsigned int i = 0; i < length; ++i) {
+    text += kHex[digest[i] >> 4];
+    text += kHex[digest[i] & 0x0F];
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string Md5Fingerprint(std::string_view utf8_text) {
   // ASCII is its own byte sequence: runs of it are copied whole, other characters decoded.
   std::string bytes;
@@ -32,14 +49,28 @@ std::string Md5Fingerprint(std::string_view utf8_text) {
   if (EVP_Digest(message.data(), message.size(), digest, &length, EVP_md5(), nullptr) != 1) {
     Raise(errc::kInvalidArgument, "MD5 digest is not available");
   }
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(2 * length);
-  for (unsigned int i = 0; i < length; ++i) {
-    text += kHex[digest[i] >> 4];
-    text += kHex[digest[i] & 0x0F];
+  return Hex(digest, length);
+}
+
+Md5Stream::Md5Stream() : context_(EVP_MD_CTX_new()) {
+  if (!context_ || EVP_DigestInit_ex(Context(context_), EVP_md5(), nullptr) != 1) {
+    EVP_MD_CTX_free(Context(context_));
+    Raise(errc::kInvalidArgument, "MD5 digest is not available");
   }
-  return text;
+}
+
+Md5Stream::~Md5Stream() { EVP_MD_CTX_free(Context(context_)); }
+
+void Md5Stream::Update(std::string_view bytes) {
+  EVP_DigestUpdate(Context(context_), bytes.data(), bytes.size());
+}
+
+std::string Md5Stream::HexDigest() {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_DigestFinal_ex(Context(context_), digest, &length);
+  EVP_DigestInit_ex(Context(context_), EVP_md5(), nullptr);
+  return Hex(digest, length);
 }
 
 const ClassInfo& CMD5::Info() {

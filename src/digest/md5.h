@@ -19,6 +19,24 @@ namespace zel {
 // all.
 std::string Md5Fingerprint(std::string_view utf8_text);
 
+// An MD5 digest fed in pieces, for a message too large or too scattered to hold as one text. The
+// bytes are digested as given (no byte rule).
+class Md5Stream {
+ public:
+  Md5Stream();
+  ~Md5Stream();
+  Md5Stream(const Md5Stream&) = delete;
+  Md5Stream& operator=(const Md5Stream&) = delete;
+
+  void Update(std::string_view bytes);
+  // The digest of everything given so far as 32 lower-case hexadecimal digits; the stream then
+  // starts over.
+  std::string HexDigest();
+
+ private:
+  void* context_;  // EVP_MD_CTX
+};
+
 // The digest as a scriptable object with the one method MD5(Text). Private to the library: callers
 // cannot create it by name; the import makes one per title. Keeps no state.
 class CMD5 : public Object {

@@ -1,6 +1,8 @@
 // Cast and crew of an imported title: one CastCrew row per child of Actors or Credits, dividers
 // included, in document order.
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "frame/dictionary.h"
 #include "frame/error.h"
@@ -92,16 +94,43 @@ class ListImporter {
   ListImporter(TitleContext& title, List list) : title_(title), list_(list) {}
 
   void Run(const xml::Node& list_node) {
-    const bool is_cast = list_ == List::kCast;
     // Files before schema 76 keep the cast flag as the texts "yes" and "no".
     text_flags_ = title_.schema < 76;
-    const std::string cast_flag =
-        text_flags_ ? (is_cast ? "'yes'" : "'no'") : (is_cast ? "true" : "false");
+    // A changed title's list is written again only when its rows change: deleting and writing
+    // the same rows anew would be most of the cost of a changed title.
+    keep_if_same_ = title_.stored && !text_flags_;
+    if (!keep_if_same_) DeleteRows();
+    if (list_node) ReadList(list_node);
+    if (keep_if_same_ && !SameAsStored()) {
+      DeleteRows();
+      for (const Row& row : read_) Write(row);
+    }
+  }
+
+ private:
+  // One row of the list as the import writes it.
+  struct Row {
+    std::string name;
+    std::string role;
+    int16_t position = 0;
+    bool voice = false;
+    bool uncredited = false;
+    std::optional<bool> credit_only;  // written for the cast of schema 88 on
+    int16_t birth_year = 0;
+  };
+
+  std::string CastFlag() const {
+    const bool is_cast = list_ == List::kCast;
+    return text_flags_ ? (is_cast ? "'yes'" : "'no'") : (is_cast ? "true" : "false");
+  }
+
+  void DeleteRows() {
     title_.database.ExecuteSQL("DELETE FROM CastCrew WHERE ProfileID = '" + title_.quoted_id +
-                               "' AND IsCast = " + cast_flag);
-    if (!list_node) return;
-    rows_ = title_.database.DbOpenRecordSet("SELECT * FROM CastCrew WHERE ProfileID = '" +
-                                            title_.quoted_id + "'");
+                               "' AND IsCast = " + CastFlag());
+  }
+
+  void ReadList(const xml::Node& list_node) {
+    const bool is_cast = list_ == List::kCast;
     int16_t position = 1;
     for (const xml::Node& child : list_node.ChildNodes()) {
       credit_.Reset();
@@ -134,6 +163,34 @@ class ListImporter {
       InsertRow(position);
       position = position == INT16_MAX ? int16_t{0} : static_cast<int16_t>(position + 1);
     }
+  }
+
+  // Whether the stored rows of the list are the rows just read, value for value.
+  bool SameAsStored() {
+    auto stored = title_.database.DbOpenRecordSet(
+        "SELECT Name, Role, Position, IsVoice, IsUncredited, IsCreditOnly, BirthYear FROM CastCrew "
+        "WHERE ProfileID = '" +
+        title_.quoted_id + "' AND IsCast = " + CastFlag() + " ORDER BY Position");
+    const auto same_flag = [](const Variant& value, std::optional<bool> flag) {
+      return flag ? value.type() == VarType::kBoolean && value.ToBool() == *flag : value.IsNull();
+    };
+    size_t i = 0;
+    for (; !stored->Eof(); stored->MoveNext(), ++i) {
+      if (i == read_.size()) return false;
+      const Row& row = read_[i];
+      const Variant name = stored->ValueAt(0);
+      const Variant role = stored->ValueAt(1);
+      const Variant birth_year = stored->ValueAt(6);
+      if (!name.IsString() || name.ToText() != row.name || !role.IsString() ||
+          role.ToText() != row.role || stored->ValueAt(2).ToLong() != row.position ||
+          !same_flag(stored->ValueAt(3), row.voice) ||
+          !same_flag(stored->ValueAt(4), row.uncredited) ||
+          !same_flag(stored->ValueAt(5), row.credit_only) || birth_year.IsNull() ||
+          birth_year.ToLong() != row.birth_year) {
+        return false;
+      }
+    }
+    return i == read_.size();
   }
 
  private:
@@ -247,18 +304,37 @@ class ListImporter {
 
   void InsertRow(int16_t position) {
     const bool is_cast = list_ == List::kCast;
+    Row row;
+    row.name = credit_.name.FullName();
+    row.role = credit_.role;
+    row.position = position;
+    row.voice = is_cast && FlagValue(credit_.voice);
+    row.uncredited = FlagValue(credit_.uncredited);
+    if (is_cast && title_.schema >= 88) row.credit_only = FlagValue(credit_.credit_only);
+    row.birth_year = credit_.birth_year;
+    if (keep_if_same_) {
+      read_.push_back(std::move(row));
+    } else {
+      Write(row);
+    }
+  }
+
+  void Write(const Row& row) {
+    const bool is_cast = list_ == List::kCast;
+    if (!rows_) {
+      rows_ = title_.database.DbOpenRecordSet("SELECT * FROM CastCrew WHERE ProfileID = '" +
+                                              title_.quoted_id + "'");
+    }
     store::RecordSet& rows = *rows_;
     rows.AddNew();
-    rows.SetValue("Name", Variant(credit_.name.FullName()));
-    rows.SetValue("Role", Variant(credit_.role));
-    rows.SetValue("Position", Variant(position));
+    rows.SetValue("Name", Variant(row.name));
+    rows.SetValue("Role", Variant(row.role));
+    rows.SetValue("Position", Variant(row.position));
     rows.SetValue("IsCast", text_flags_ ? Variant(is_cast ? "yes" : "no") : Variant(is_cast));
-    rows.SetValue("IsVoice", Variant(is_cast && FlagValue(credit_.voice)));
-    rows.SetValue("IsUncredited", Variant(FlagValue(credit_.uncredited)));
-    if (is_cast && title_.schema >= 88) {
-      rows.SetValue("IsCreditOnly", Variant(FlagValue(credit_.credit_only)));
-    }
-    rows.SetValue("BirthYear", Variant(credit_.birth_year));
+    rows.SetValue("IsVoice", Variant(row.voice));
+    rows.SetValue("IsUncredited", Variant(row.uncredited));
+    if (row.credit_only) rows.SetValue("IsCreditOnly", Variant(*row.credit_only));
+    rows.SetValue("BirthYear", Variant(row.birth_year));
     rows.SetValue("ProfileID", Variant(title_.profile_id));
     rows.Update();
   }
@@ -268,6 +344,8 @@ class ListImporter {
   Credit credit_;
   std::string group_caption_;
   bool text_flags_ = false;
+  bool keep_if_same_ = false;
+  std::vector<Row> read_;  // the rows read, while they may still be the stored ones
   std::shared_ptr<store::RecordSet> rows_;
 };
 

@@ -1,14 +1,20 @@
 // Import of a whole DVD Profiler collection file (document element Collection, one DVD element per
 // title) into the active catalogue.
 //
-// The file is read as a stream, so memory does not grow with it, in whatever encoding it declares.
-// Each title is imported on its own (ImportDvdElement): a title that fails is left as it was and
-// the import goes on with the next. Titles are committed in batches, at least every
-// `commit_every_titles` titles or `commit_every` of time, whichever comes first, so an interrupted
-// import loses at most the last uncommitted titles and can simply be run again (the titles already
-// stored are then recognised as unchanged).
+// The file is cut into titles as bytes (CollectionSplitter) and each title is parsed as a document
+// of its own, in the encoding the file declares, so a title that is not well-formed fails alone.
+// A title whose fingerprint (TitleFingerprint) matches the stored one is unchanged and is not even
+// parsed. Cutting, fingerprinting and parsing run on a second thread ahead of the importing one,
+// which writes; memory holds a few titles, not the file.
+//
+// Each title is imported on its own: a title that fails is left as it was and the import goes on
+// with the next. Titles are committed in batches, at least every `commit_every_titles` titles or
+// `commit_every` of time, whichever comes first, so an interrupted import loses at most the last
+// uncommitted titles and can simply be run again (the titles already stored are then recognised as
+// unchanged).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -19,7 +25,7 @@ namespace zel {
 
 struct CollectionProgress {
   uint64_t titles_read = 0;
-  uint64_t bytes_read = 0;
+  uint64_t bytes_read = 0;   // bytes of the file up to the end of the last title imported
   uint64_t bytes_total = 0;  // size of the file
   double seconds = 0;        // since the import began
 };
@@ -29,12 +35,20 @@ struct CollectionImportOptions {
   std::chrono::milliseconds commit_every{1000};
   // Called after every title, on the importing thread.
   std::function<void(const CollectionProgress&)> on_progress;
+  // Looked at between titles: once it is true, the import commits the titles it has imported and
+  // returns (CollectionSummary::interrupted). May be set from a signal handler.
+  const std::atomic<bool>* stop = nullptr;
+  // Removes, once the whole file was read without a failed title, every imported profile of the
+  // catalogue ("Key_" + ID) whose title the file does not hold (RemoveProfileRows), all in one
+  // write; profiles locked "Entire" stay.
+  bool remove_missing = false;
 };
 
 struct TitleFailure {
   uint64_t position = 0;  // 1 for the first title of the file
-  std::string id;         // text of the title's ID element, empty when it has none
-  std::string title;      // text of its Title element, empty when it has none
+  uint64_t line = 0;      // line of the file where the title starts
+  std::string id;         // text of the title's ID element, empty when none can be found
+  std::string title;      // text of its Title element, empty when none can be found
   int32_t number = 0;     // the error
   std::string description;
 };
@@ -48,17 +62,29 @@ struct CollectionSummary {
   uint64_t failed = 0;
   double seconds = 0;
   std::vector<TitleFailure> failures;
-  // Set when the file stops being well-formed after its first titles: the titles before that
-  // point are imported and committed (but for one or two just before it, which the parser reads
-  // ahead of and cannot deliver), the rest of the file is not read.
+  // Set when the file cannot be cut any further (cut off inside a title, markup after the end of
+  // the collection, a title whose markup is refused as unsafe): where and why. The titles before
+  // that point are imported and committed; the rest of the file is not read.
   std::string stream_error;
+  // Set when the import stopped because `stop` turned true; the titles read are committed.
+  bool interrupted = false;
+  // Once the whole file was read: the imported profiles ("Key_" + ID) of the catalogue whose title
+  // the file does not hold, in ProfileID order, with their titles.
+  bool complete = false;
+  std::vector<std::pair<std::string, std::string>> missing;
+  // With remove_missing: the profiles removed, those kept for their "Entire" lock, and why nothing
+  // was removed (a broken or stopped file, failed titles), if so.
+  uint64_t removed = 0;
+  std::vector<std::string> kept_locked;
+  std::string removal_refused;
 };
 
-// Imports every DVD element of the collection file at `path` into the active catalogue. Raises 91
-// when no catalogue is active, 53 when the file cannot be opened, 5 when it is not well-formed
-// before its first title or its document element is not Collection, and refuses (after the
-// warning of the title import) with error 5 "Zel Database Version not supported" a catalogue the
-// title import refuses. Titles that fail are counted and described in the summary.
+// Imports every title of the collection file at `path` into the active catalogue. Raises 91 when
+// no catalogue is active, 53 when the file cannot be opened, 5 when it holds no document element,
+// its document element is not Collection, its DOCTYPE names anything outside the file, or it
+// cannot be cut before its first title; and refuses (after the warning of the title import) with
+// error 5 "Zel Database Version not supported" a catalogue the title import refuses. Titles that
+// fail are counted and described in the summary.
 CollectionSummary ImportCollectionFile(const std::string& path,
                                        const CollectionImportOptions& options = {});
 

@@ -46,6 +46,7 @@ struct TitleContext {
   std::string medium;      // the medium of the profile row ("DVD", "Blu-ray Disc/UMD", ...)
   std::vector<std::string> locks;
   int16_t schema = 0;       // the active schema number
+  bool stored = false;      // the profile was stored before: a changed title
   uint64_t event_seed = 0;  // state of the event identifier generator
 };
 

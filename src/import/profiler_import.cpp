@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "digest/md5.h"
 #include "frame/dictionary.h"
 #include "frame/error.h"
 #include "frame/library_state.h"
@@ -11,6 +10,8 @@
 #include "frame/variant.h"
 #include "import/crew_types.h"
 #include "import/import_sections.h"
+#include "import/title_fingerprint.h"
+#include "import/title_splitter.h"
 #include "import/value_conversions.h"
 #include "import/xml_document.h"
 #include "store/database.h"
@@ -151,7 +152,8 @@ bool RefuseNewerSchema(ZelDatabase& database) {
   return true;
 }
 
-ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd) {
+ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd,
+                         const std::string& markup_fingerprint) {
   ImportResult result;
   if (!dvd || !dvd.IsElement() || dvd.Name() != "DVD") {
     RaiseMissing("The title markup has no DVD element");
@@ -168,7 +170,7 @@ ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd) {
                      .quoted_id = QuoteSql(result.profile_id),
                      .schema = database.SchemaNumber()};
   const bool has_fingerprint = title.schema >= 78;
-  const std::string fingerprint = has_fingerprint ? Md5Fingerprint(dvd.Xml()) : std::string();
+  const std::string fingerprint = has_fingerprint ? markup_fingerprint : std::string();
   const std::string locality = LocalityOfId(id);
 
   auto profile = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
@@ -184,6 +186,7 @@ ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd) {
     return result;
   }
 
+  title.stored = !is_new;
   try {
     store::WriteScope scope(database.connection());
     title.medium = MediumOf(dvd);
@@ -207,12 +210,16 @@ ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd) {
 
 }  // namespace
 
-ImportResult ImportDvdElement(const xml::Node& dvd, SchemaCheck check) {
+bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint) {
   ZelDatabase& database = RequireActiveDatabase();
-  if (check == SchemaCheck::kRun && RefuseNewerSchema(database)) {
-    return ImportResult{.outcome = ImportOutcome::kSchemaRefused};
-  }
-  return ImportTitle(database, dvd);
+  if (State().active_db_schema < 78) return false;
+  auto profile = database.DbOpenRecordSet("SELECT MD5 FROM Profiles WHERE ProfileID = '" +
+                                          QuoteSql(profile_id) + "'");
+  return !profile->Eof() && profile->ValueAt(0).ToTextOrEmpty() == fingerprint;
+}
+
+ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint) {
+  return ImportTitle(RequireActiveDatabase(), dvd, fingerprint);
 }
 
 bool ImportRefusesSchema() { return RefuseNewerSchema(RequireActiveDatabase()); }
@@ -234,7 +241,33 @@ ImportResult ImportProfilerXml(std::string_view markup) {
     RaiseMissing("The title markup has " + document.Root().Name() +
                  " as its document element instead of DVD");
   }
-  return ImportTitle(database, dvd);
+  // The markup parsed, so its document element (the DVD element) can be found as bytes.
+  return ImportTitle(database, dvd, TitleFingerprint(DocumentElement(markup)));
+}
+
+std::string FindProfileId(ZelDatabase& database, std::string_view text) {
+  if (text.empty()) return {};
+  for (const std::string& candidate : {std::string(text), "Key_" + std::string(text)}) {
+    auto records = database.DbOpenRecordSet("SELECT ProfileID FROM Profiles WHERE ProfileID = '" +
+                                            QuoteSql(candidate) + "'");
+    if (!records->Eof()) return records->ValueAt(0).ToTextOrEmpty();
+  }
+  return {};
+}
+
+std::vector<std::string> SimilarProfileIds(ZelDatabase& database, std::string_view text,
+                                           int limit) {
+  std::vector<std::string> found;
+  // Wildcards of the dialect in the text would make a pattern of it.
+  if (text.empty() || text.find_first_of("*?#[") != std::string_view::npos) return found;
+  const std::string quoted = QuoteSql(text);
+  auto records =
+      database.DbOpenRecordSet("SELECT ProfileID FROM Profiles WHERE ProfileID LIKE '" + quoted +
+                               "*' OR ProfileID LIKE 'Key_" + quoted + "*' ORDER BY ProfileID");
+  for (; !records->Eof() && static_cast<int>(found.size()) < limit; records->MoveNext()) {
+    found.push_back(records->ValueAt(0).ToTextOrEmpty());
+  }
+  return found;
 }
 
 std::string_view OutcomeName(ImportOutcome outcome) {

@@ -4,8 +4,9 @@
 // crew, box set, discs, regions, video format, features, studios, genres, subtitles, audio tracks,
 // price, review, purchase, events, loan and tags, each section replacing what the catalogue held
 // for the title. The profile is "Key_" + the title's ID. A stored fingerprint of the element's
-// markup recognises an unchanged title, which is left alone without a single write; the profile's
-// lock rows protect the whole title ("Entire") or single sections and columns of a changed one.
+// markup (TitleFingerprint) recognises an unchanged title, which is left alone without a single
+// write; the profile's lock rows protect the whole title ("Entire") or single sections and columns
+// of a changed one.
 //
 // One title's import is all or nothing: any error leaves the catalogue as it was before the call
 // (a new title absent, a changed one in its previous version) and reaches the caller. Shared
@@ -14,9 +15,11 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zel {
 
+class ZelDatabase;
 namespace xml {
 class Node;
 }
@@ -45,19 +48,31 @@ struct ImportResult {
 // whose locality is not a number raises the conversion's error; engine errors pass unchanged.
 ImportResult ImportProfilerXml(std::string_view markup);
 
-enum class SchemaCheck { kRun, kSkip };
+// For importers of many titles, such as the collection import: they check the schema once
+// (ImportRefusesSchema) and take each title's fingerprint of its bytes (TitleFingerprint).
 
-// The same for a DVD element that is already parsed, such as one element of a collection file that
-// is read as a stream. The element must not contain whitespace-only text between its children (as
-// xml::Document and xml::ElementStream deliver it), so that its fingerprint matches the one taken
-// of its markup. A caller importing many titles may check the schema once (ImportRefusesSchema)
-// and skip the check for each title.
-ImportResult ImportDvdElement(const xml::Node& dvd, SchemaCheck check = SchemaCheck::kRun);
+// Whether the stored profile `profile_id` carries `fingerprint`, so that its title is unchanged
+// and needs no import (not even a parse). False when the catalogue keeps no fingerprints.
+bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint);
+
+// Imports a DVD element that is already parsed, whose fingerprint was taken of its markup. Its
+// parse must not keep whitespace-only text between its children (as xml::Document does not).
+ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint);
 
 // Whether the import refuses the active catalogue because its stored schema number is above the
 // one recorded when it was opened; shows the warning when it does. Raises 91 when no catalogue is
 // active.
 bool ImportRefusesSchema();
+
+// The stored profile that `text` names: its ProfileID as stored ("Key_123", letter case ignored as
+// keys are), or the ID of an imported title as DVD Profiler shows it ("123" for "Key_123"). Empty
+// when the catalogue holds neither.
+std::string FindProfileId(ZelDatabase& database, std::string_view text);
+
+// For an error about a title that FindProfileId did not find: stored ProfileIDs that begin with
+// either form of `text` (an ID without its locality, say), at most `limit`, in ProfileID order.
+std::vector<std::string> SimilarProfileIds(ZelDatabase& database, std::string_view text,
+                                           int limit = 3);
 
 // Text of an outcome for people and scripts: "new", "changed", "unchanged", "locked", "refused".
 std::string_view OutcomeName(ImportOutcome outcome);

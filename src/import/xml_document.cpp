@@ -6,8 +6,8 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
-#include <libxml/xmlreader.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <unordered_map>
@@ -49,6 +49,12 @@ void InitOnce() {
 }
 
 xmlNode* AsNode(void* node) { return static_cast<xmlNode*>(node); }
+
+// Whether a name of the tree is `name`, without measuring it first.
+bool SameName(const xmlChar* tree_name, std::string_view name) {
+  const auto* text = reinterpret_cast<const char*>(tree_name);
+  return std::strncmp(text, name.data(), name.size()) == 0 && text[name.size()] == '\0';
+}
 
 const char* NameOf(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
 
@@ -313,7 +319,7 @@ std::string Node::Name() const {
 Node Node::Child(std::string_view name) const {
   const xmlNode* node = Require(node_);
   for (xmlNode* child = node->children; child != nullptr; child = child->next) {
-    if (child->type == XML_ELEMENT_NODE && name == NameOf(child)) return Node(child);
+    if (child->type == XML_ELEMENT_NODE && SameName(child->name, name)) return Node(child);
   }
   return Node();
 }
@@ -322,7 +328,9 @@ std::vector<Node> Node::Children(std::string_view name) const {
   const xmlNode* node = Require(node_);
   std::vector<Node> found;
   for (xmlNode* child = node->children; child != nullptr; child = child->next) {
-    if (child->type == XML_ELEMENT_NODE && name == NameOf(child)) found.push_back(Node(child));
+    if (child->type == XML_ELEMENT_NODE && SameName(child->name, name)) {
+      found.push_back(Node(child));
+    }
   }
   return found;
 }
@@ -354,9 +362,14 @@ std::optional<std::string> Node::Attribute(std::string_view name) const {
   if (node->type != XML_ELEMENT_NODE) return std::nullopt;
   for (const xmlAttr* attribute = node->properties; attribute != nullptr;
        attribute = attribute->next) {
-    if (name == reinterpret_cast<const char*>(attribute->name)) {
+    if (SameName(attribute->name, name)) {
+      const xmlNode* value_node = attribute->children;
+      if (value_node && !value_node->next && value_node->type == XML_TEXT_NODE &&
+          value_node->content) {
+        return std::string(reinterpret_cast<const char*>(value_node->content));
+      }
       std::string value;
-      AppendText(attribute->children, value, 0);
+      AppendText(value_node, value, 0);
       return value;
     }
   }
@@ -470,6 +483,13 @@ Document Document::Parse(std::string_view markup) {
   return document;
 }
 
+Document Document::ParseBytes(std::string_view markup, const char* encoding) {
+  RegisterWindows1252Decoder();
+  Document document;
+  document.impl_->doc = ParseSource(markup, nullptr, encoding, document.error_);
+  return document;
+}
+
 Document Document::Load(const std::string& path) {
   RegisterWindows1252Decoder();
   Document document;
@@ -494,152 +514,6 @@ Node Document::Child(std::string_view name) const {
   Node root = Root();
   if (root && name == NameOf(AsNode(root.node_))) return root;
   return Node();
-}
-
-// --- ElementStream ----------------------------------------------------------------------------
-
-namespace {
-
-struct ReaderFree {
-  void operator()(xmlTextReader* reader) const noexcept { xmlFreeTextReader(reader); }
-};
-using ReaderPtr = std::unique_ptr<xmlTextReader, ReaderFree>;
-
-constexpr int kFileNotFound = 53;
-
-}  // namespace
-
-struct ElementStream::Impl {
-  ReaderPtr reader;
-  std::string path;
-  std::string root_name;
-  bool root_seen = false;
-  bool finished = false;
-  bool positioned = false;  // the reader stands on the start of the current element
-  xmlNode* current = nullptr;
-  // The first error the parser reported, with its line.
-  std::string error;
-  int error_line = 0;
-
-  static void OnError(void* self, xmlError* error) {
-    auto* impl = static_cast<Impl*>(self);
-    if (error == nullptr || error->level < XML_ERR_ERROR || !impl->error.empty()) return;
-    impl->error = error->message != nullptr ? error->message : "";
-    while (!impl->error.empty() && (impl->error.back() == '\n' || impl->error.back() == '\r')) {
-      impl->error.pop_back();
-    }
-    if (impl->error.empty()) impl->error = "The document is not well-formed XML";
-    impl->error_line = error->line;
-  }
-
-  [[noreturn]] void RaiseParseError() {
-    std::string description = path;
-    if (error_line > 0) description += " line " + std::to_string(error_line);
-    description +=
-        ": " + (error.empty() ? std::string("The document is not well-formed XML") : error);
-    Raise(errc::kInvalidArgument, std::move(description));
-  }
-
-  [[noreturn]] void RaiseRefused(const std::string& reason) {
-    Raise(errc::kInvalidArgument, path + ": The document is refused: " + reason);
-  }
-
-  // Advances the reader by one node; false at the end of the document.
-  bool Read() {
-    // The parser reads ahead, so an error it reports may lie beyond nodes still to be delivered;
-    // the reader fails only when it reaches it.
-    const int status = xmlTextReaderRead(reader.get());
-    if (status < 0) RaiseParseError();
-    return status == 1;
-  }
-
-  void ReachRoot() {
-    if (root_seen) return;
-    while (Read()) {
-      if (xmlTextReaderNodeType(reader.get()) == XML_READER_TYPE_ELEMENT) {
-        root_seen = true;
-        const xmlChar* name = xmlTextReaderConstName(reader.get());
-        root_name = name != nullptr ? reinterpret_cast<const char*>(name) : "";
-        // Every declaration comes before the document element: check them before any title.
-        // The document is reached through the node, not xmlTextReaderCurrentDoc, which would make
-        // the reader keep every node it has read (and never free the document).
-        const xmlNode* node = xmlTextReaderCurrentNode(reader.get());
-        if (xmlDoc* doc = node != nullptr ? node->doc : nullptr) {
-          const std::string refused = EntityCheck(doc).CheckDeclarations();
-          if (!refused.empty()) RaiseRefused(refused);
-        }
-        // An empty document element (<Collection/>) has no children to stream.
-        if (xmlTextReaderIsEmptyElement(reader.get()) == 1) finished = true;
-        return;
-      }
-    }
-    error = "The file has no document element";
-    RaiseParseError();
-  }
-};
-
-ElementStream::ElementStream(const std::string& path) : impl_(std::make_unique<Impl>()) {
-  RegisterWindows1252Decoder();
-  InitOnce();
-  impl_->path = path;
-  std::ifstream probe(path, std::ios::binary);
-  if (!probe) Raise(kFileNotFound, "File not found: " + path);
-  impl_->reader.reset(xmlReaderForFile(path.c_str(), nullptr, kParseOptions));
-  if (!impl_->reader) Raise(kFileNotFound, "File not found: " + path);
-  xmlTextReaderSetStructuredErrorHandler(impl_->reader.get(), &Impl::OnError, impl_.get());
-}
-
-ElementStream::~ElementStream() = default;
-
-std::string ElementStream::RootName() {
-  impl_->ReachRoot();
-  return impl_->root_name;
-}
-
-bool ElementStream::Next() {
-  Impl& impl = *impl_;
-  impl.ReachRoot();
-  impl.current = nullptr;
-  if (impl.finished) return false;
-  xmlTextReader* reader = impl.reader.get();
-  // Leave the element handed out last, with everything inside it, before looking further.
-  bool more = true;
-  if (impl.positioned) {
-    impl.positioned = false;
-    const int status = xmlTextReaderNext(reader);
-    if (status < 0) impl.RaiseParseError();
-    more = status == 1;
-  } else {
-    more = impl.Read();
-  }
-  for (; more; more = impl.Read()) {
-    const int depth = xmlTextReaderDepth(reader);
-    const int type = xmlTextReaderNodeType(reader);
-    if (depth == 0 && type == XML_READER_TYPE_END_ELEMENT) break;
-    if (depth != 1 || type != XML_READER_TYPE_ELEMENT) continue;
-    xmlNode* node = xmlTextReaderExpand(reader);
-    if (node == nullptr) impl.RaiseParseError();
-    if (xmlDoc* doc = node->doc) {
-      const std::string refused = EntityCheck(doc).CheckReferences(node);
-      if (!refused.empty()) impl.RaiseRefused(refused);
-    }
-    DropBlankText(node);
-    impl.current = node;
-    impl.positioned = true;
-    return true;
-  }
-  // The rest of the file must still be well-formed (a second document element is an error).
-  while (impl.Read()) {
-  }
-  impl.finished = true;
-  return false;
-}
-
-Node ElementStream::Current() const { return Node(impl_->current); }
-
-uint64_t ElementStream::BytesRead() const {
-  const long consumed = xmlTextReaderByteConsumed(impl_->reader.get());
-  return consumed > 0 ? static_cast<uint64_t>(consumed) : 0;
 }
 
 }  // namespace zel::xml

@@ -55,7 +55,6 @@ class Node {
 
  private:
   friend class Document;
-  friend class ElementStream;
   explicit Node(void* node) : node_(node) {}
   void* node_ = nullptr;  // xmlNode*
 };
@@ -75,6 +74,10 @@ class Document {
   // Parses markup that is already text (UTF-8); an encoding named in its declaration is ignored.
   // A failed parse gives a document with no element and parse_error() set; it does not throw.
   static Document Parse(std::string_view markup);
+  // Parses markup written in `encoding` (a name libxml2 knows, such as "windows-1252"); an
+  // encoding named in its declaration is ignored. Safe to call on any thread; the document may be
+  // handed to another thread, which must then be the only one to use it.
+  static Document ParseBytes(std::string_view markup, const char* encoding);
   // Reads and parses a file in whatever encoding it declares (UTF-8 when it declares none).
   static Document Load(const std::string& path);
 
@@ -93,35 +96,6 @@ class Document {
   struct Impl;
   std::unique_ptr<Impl> impl_;
   ParseError error_;
-};
-
-// Reads a document too large to hold whole, such as a collection of thousands of titles, one child
-// element of its document element at a time: memory holds one such element, not the file. The
-// file is read in the encoding it declares (or its byte order mark gives); parsing follows the
-// rules of Document (no network, no external entities or DTD, no whitespace-only text between
-// elements).
-class ElementStream {
- public:
-  // Opens the file; raises zel::Error 53 "File not found: <path>" when it cannot be opened.
-  explicit ElementStream(const std::string& path);
-  ~ElementStream();
-  ElementStream(const ElementStream&) = delete;
-  ElementStream& operator=(const ElementStream&) = delete;
-
-  // The name of the document element, reading up to it when needed.
-  std::string RootName();
-  // Moves to the next child element of the document element; false after the last. Raises
-  // zel::Error 5 with the parser's reason and line when the markup is not well-formed, and a file
-  // with no document element at all.
-  bool Next();
-  // The element Next moved to; valid until the next call of Next.
-  Node Current() const;
-  // Bytes of the file consumed so far, for progress reports.
-  uint64_t BytesRead() const;
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace zel::xml

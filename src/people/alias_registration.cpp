@@ -103,6 +103,8 @@ void RegisterAlias(ZelDatabase& database, std::string_view full_name,
 }
 
 void RegisterSuffixVariant(ZelDatabase& database, std::string_view name, int16_t birth_year) {
+  // Only a name ending in "r" or "." can end in a suffix; the import asks for every credit.
+  if (name.empty() || (name.back() != 'r' && name.back() != 'R' && name.back() != '.')) return;
   if (Utf8ToUtf16(name).size() <= 4) return;
   const std::string lower = ToLower(name);
   if (EndsWithBareSuffix(lower, "jr")) {

@@ -79,33 +79,58 @@ bool HasTable(sqlite3* db, std::string_view name) {
 // ---- statement cache ----
 
 StatementLease::~StatementLease() {
-  if (!statement_) return;
-  sqlite3_reset(statement_.get());
-  sqlite3_clear_bindings(statement_.get());
-  if (cache_ && cache_->enabled) cache_->Give(std::move(key_), std::move(statement_));
+  sqlite3_stmt* statement = get();
+  if (!statement) return;
+  sqlite3_reset(statement);
+  sqlite3_clear_bindings(statement);
+  if (entry_) cache_->Return(entry_);
 }
 
-StatementPtr StatementCache::Take(const std::string& key) {
-  auto found = index_.find(key);
-  if (found == index_.end()) return nullptr;
-  StatementPtr statement = std::move(found->second->second);
-  entries_.erase(found->second);
-  index_.erase(found);
-  return statement;
+StatementCache::Entry* StatementCache::Borrow(const std::string& key) {
+  auto found = entries_.find(key);
+  if (found == entries_.end() || found->second->lent) return nullptr;
+  Entry* entry = found->second.get();
+  entry->lent = true;
+  entry->last_use = ++clock_;
+  return entry;
 }
 
-void StatementCache::Give(std::string key, StatementPtr statement) {
-  if (index_.contains(key)) return;  // a second lease of the same text: keep one
-  entries_.emplace_front(key, std::move(statement));
-  index_[std::move(key)] = entries_.begin();
-  if (entries_.size() > kCapacity) {
-    index_.erase(entries_.back().first);
-    entries_.pop_back();
+StatementCache::Entry* StatementCache::Add(const std::string& key, StatementPtr statement) {
+  if (entries_.contains(key)) return nullptr;
+  if (entries_.size() >= kCapacity) {
+    auto oldest = entries_.end();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if (!it->second->lent &&
+          (oldest == entries_.end() || it->second->last_use < oldest->second->last_use)) {
+        oldest = it;
+      }
+    }
+    if (oldest != entries_.end()) entries_.erase(oldest);
+  }
+  auto entry = std::make_unique<Entry>();
+  entry->statement = std::move(statement);
+  entry->lent = true;
+  entry->last_use = ++clock_;
+  Entry* raw = entry.get();
+  entries_.emplace(key, std::move(entry));
+  return raw;
+}
+
+void StatementCache::Return(Entry* entry) {
+  entry->lent = false;
+  if (dropped_.empty()) return;
+  for (auto it = dropped_.begin(); it != dropped_.end(); ++it) {
+    if (it->get() == entry) {
+      dropped_.erase(it);
+      return;
+    }
   }
 }
 
 void StatementCache::Clear() {
-  index_.clear();
+  for (auto& [key, entry] : entries_) {
+    if (entry->lent) dropped_.push_back(std::move(entry));
+  }
   entries_.clear();
 }
 
@@ -118,8 +143,11 @@ bool IsRefusedRow(int extended_code) {
 // ---- connection internals ----
 
 void Connection::Impl::ForgetSchema() {
+  // Cached translations point into the table definitions.
+  translations.Clear();
   tables.clear();
   tables_loaded = false;
+  ++schema_generation;
 }
 
 const TableDef* Connection::Impl::FindTable(std::string_view name) {
@@ -164,9 +192,9 @@ const TableDef* Connection::Impl::FindTable(std::string_view name) {
 
 StatementLease Connection::Impl::Prepare(const std::string& sql, std::string_view original) {
   if (cache.enabled) {
-    if (StatementPtr cached = cache.Take(sql)) {
+    if (StatementCache::Entry* cached = cache.Borrow(sql)) {
       ++stats.cache_hits;
-      return StatementLease(&cache, sql, std::move(cached));
+      return StatementLease(&cache, cached);
     }
   }
   sqlite3_stmt* raw = nullptr;
@@ -176,31 +204,41 @@ StatementLease Connection::Impl::Prepare(const std::string& sql, std::string_vie
   if (rc != SQLITE_OK) Fail(rc, original);
   if (!statement) Raise(engine_errc::kSyntax, "Empty statement '" + std::string(original) + "'.");
   ++stats.cache_misses;
-  return StatementLease(&cache, sql, std::move(statement));
+  if (cache.enabled) {
+    if (StatementCache::Entry* entry = cache.Add(sql, std::move(statement))) {
+      return StatementLease(&cache, entry);
+    }
+  }
+  return StatementLease(std::move(statement));
+}
+
+void Connection::Impl::BindValue(sqlite3_stmt* statement, int slot, const SqlValue& value,
+                                 std::string_view original) {
+  int rc = SQLITE_OK;
+  switch (value.kind) {
+    case SqlValue::Kind::kNull:
+      rc = sqlite3_bind_null(statement, slot);
+      break;
+    case SqlValue::Kind::kInteger:
+      rc = sqlite3_bind_int64(statement, slot, value.integer);
+      break;
+    case SqlValue::Kind::kReal:
+      rc = sqlite3_bind_double(statement, slot, value.real);
+      break;
+    case SqlValue::Kind::kText:
+      // The value outlives the step, and the statement is reset and unbound before it goes back
+      // to the cache.
+      rc = sqlite3_bind_text(statement, slot, value.text.data(),
+                             static_cast<int>(value.text.size()), SQLITE_STATIC);
+      break;
+  }
+  if (rc != SQLITE_OK) Fail(rc, original);
 }
 
 void Connection::Impl::Bind(sqlite3_stmt* statement, const std::vector<SqlValue>& values,
                             size_t first, size_t count, std::string_view original) {
   for (size_t i = 0; i < count; ++i) {
-    const SqlValue& value = values.at(first + i);
-    const int slot = static_cast<int>(i + 1);
-    int rc = SQLITE_OK;
-    switch (value.kind) {
-      case SqlValue::Kind::kNull:
-        rc = sqlite3_bind_null(statement, slot);
-        break;
-      case SqlValue::Kind::kInteger:
-        rc = sqlite3_bind_int64(statement, slot, value.integer);
-        break;
-      case SqlValue::Kind::kReal:
-        rc = sqlite3_bind_double(statement, slot, value.real);
-        break;
-      case SqlValue::Kind::kText:
-        rc = sqlite3_bind_text(statement, slot, value.text.data(),
-                               static_cast<int>(value.text.size()), SQLITE_TRANSIENT);
-        break;
-    }
-    if (rc != SQLITE_OK) Fail(rc, original);
+    BindValue(statement, static_cast<int>(i + 1), values.at(first + i), original);
   }
 }
 
@@ -279,15 +317,16 @@ void Connection::Impl::Fail(int code, std::string_view original) {
   }
 }
 
-Translation Connection::Impl::TranslateStatement(std::string_view sql) {
-  return Translate(sql, [this](std::string_view name) { return FindTable(name); });
+const Translation& Connection::Impl::TranslateStatement(std::string_view sql) {
+  return translations.Get(sql, finder, texts, scratch);
 }
 
 std::vector<SqlValue> Connection::Impl::Convert(const Translation& translation) {
   std::vector<SqlValue> values;
   values.reserve(translation.params.size());
-  for (const Literal& literal : translation.params) {
-    values.push_back(ConvertLiteral(literal));
+  for (size_t i = 0; i < translation.params.size(); ++i) {
+    const Literal& literal = translation.params[i];
+    values.push_back(ConvertLiteral(literal, std::move(texts.at(i))));
     if (literal.stored && literal.column && literal.table) {
       CheckLength(*literal.table, *literal.column, values.back());
     }
@@ -306,8 +345,8 @@ void SetUp(sqlite3* db, const std::string& path) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   // Durable commits that readers do not block; the rules of references hold on every write.
-  for (const char* pragma :
-       {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
+  for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL",
+                             "PRAGMA foreign_keys=ON", "PRAGMA temp_store=MEMORY"}) {
     const int rc = Exec(db, pragma);
     if (rc == SQLITE_BUSY || (rc & 0xff) == SQLITE_BUSY) {
       Raise(engine_errc::kLocked, "The file '" + path + "' is locked by another process.");
@@ -435,7 +474,7 @@ const std::string& Connection::Name() const { return impl_->path; }
 
 int64_t Connection::Execute(std::string_view sql) {
   Impl& impl = *impl_;
-  Translation translation = impl.TranslateStatement(sql);
+  const Translation& translation = impl.TranslateStatement(sql);
   ++impl.stats.statements;
   sqlite3* db = impl.db.get();
 
@@ -552,12 +591,12 @@ std::vector<TableDef> Connection::TableDefs() {
 
 const TableDef* Connection::FindTable(std::string_view name) { return impl_->FindTable(name); }
 
+// Scopes begin and end once per imported title: their statements are prepared once, too.
 void Connection::BeginScope() {
   Impl& impl = *impl_;
   const std::string sql =
       impl.depth == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT sp_" + std::to_string(impl.depth);
-  const int rc = Exec(impl.db.get(), sql.c_str());
-  if (rc != SQLITE_OK) impl.Fail(sqlite3_extended_errcode(impl.db.get()), sql);
+  impl.Run(sql, sql);
   ++impl.depth;
 }
 
@@ -566,8 +605,7 @@ void Connection::CommitScope() {
   if (impl.depth == 0) return;
   const std::string sql =
       impl.depth == 1 ? "COMMIT" : "RELEASE sp_" + std::to_string(impl.depth - 1);
-  const int rc = Exec(impl.db.get(), sql.c_str());
-  if (rc != SQLITE_OK) impl.Fail(sqlite3_extended_errcode(impl.db.get()), sql);
+  impl.Run(sql, sql);
   --impl.depth;
 }
 
@@ -587,6 +625,33 @@ void Connection::RollbackScope() noexcept {
 }
 
 int Connection::ScopeDepth() const { return impl_->depth; }
+
+namespace {
+
+// The value of a pragma that reads as one number.
+int64_t PragmaValue(sqlite3* db, const char* pragma) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, pragma, -1, &raw, nullptr) != SQLITE_OK) return 0;
+  StatementPtr statement(raw);
+  return sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_int64(raw, 0) : 0;
+}
+
+}  // namespace
+
+BulkWriting::BulkWriting(Connection& connection, int64_t cache_kib, int64_t log_pages)
+    : connection_(connection) {
+  sqlite3* db = connection_.handle();
+  cache_before_ = PragmaValue(db, "PRAGMA cache_size");
+  checkpoint_before_ = PragmaValue(db, "PRAGMA wal_autocheckpoint");
+  Exec(db, ("PRAGMA cache_size = -" + std::to_string(cache_kib)).c_str());
+  Exec(db, ("PRAGMA wal_autocheckpoint = " + std::to_string(log_pages)).c_str());
+}
+
+BulkWriting::~BulkWriting() {
+  sqlite3* db = connection_.handle();
+  Exec(db, ("PRAGMA cache_size = " + std::to_string(cache_before_)).c_str());
+  Exec(db, ("PRAGMA wal_autocheckpoint = " + std::to_string(checkpoint_before_)).c_str());
+}
 
 Connection::Stats Connection::stats() const { return impl_->stats; }
 

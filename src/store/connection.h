@@ -132,6 +132,23 @@ class WriteScope {
   bool open_ = true;
 };
 
+// Settings for writing many rows, while it lives: the engine keeps up to `cache_kib` KiB of the
+// file's pages in memory and copies its write-ahead log into the file once the log holds
+// `log_pages` pages, so that a page changed again and again is read and written fewer times.
+// The settings before come back when it ends.
+class BulkWriting {
+ public:
+  BulkWriting(Connection& connection, int64_t cache_kib, int64_t log_pages);
+  ~BulkWriting();
+  BulkWriting(const BulkWriting&) = delete;
+  BulkWriting& operator=(const BulkWriting&) = delete;
+
+ private:
+  Connection& connection_;
+  int64_t cache_before_ = -2000;
+  int64_t checkpoint_before_ = 1000;
+};
+
 class Fields;
 
 // A cursor over the rows of a query, with the engine's record-set members. Values come typed by

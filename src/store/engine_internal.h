@@ -4,8 +4,8 @@
 #include <sqlite3.h>
 
 #include <cstdint>
-#include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,55 +29,72 @@ struct SqlValue {
   static SqlValue Text(std::string value) { return {Kind::kText, 0, 0, std::move(value)}; }
 };
 
-// The stored form of a literal of the statement: converted to the type of the column it meets, or
-// as written when the column is unknown. Raises kDataTypeMismatch, kNumericOverflow.
-SqlValue ConvertLiteral(const Literal& literal);
+// The stored form of a literal of the statement, whose text is `text`: converted to the type of
+// the column it meets, or as written when the column is unknown. Raises kDataTypeMismatch,
+// kNumericOverflow.
+SqlValue ConvertLiteral(const Literal& literal, std::string&& text);
 // The stored form of a value assigned to a column through a record set.
 SqlValue ConvertVariant(const TableDef& table, const ColumnDef& column, const Variant& value);
 // Raises kValueTooLong when a text is longer than the column allows.
 void CheckLength(const TableDef& table, const ColumnDef& column, const SqlValue& value);
-// The value of a result column, typed by the column's declared type (nullptr: by storage class).
-Variant ReadValue(sqlite3_stmt* statement, int column, const char* declared);
+// The value of a result column, typed by the column's declared type (none: by storage class).
+Variant ReadValue(sqlite3_stmt* statement, int column, const std::optional<ColumnType>& declared);
 
 struct StatementDeleter {
   void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
 };
 using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
-class StatementCache;
-
-// A prepared statement lent by the cache; it goes back, reset and unbound, when the lease ends, so
-// no statement stays active between calls.
-class StatementLease {
- public:
-  StatementLease(StatementCache* cache, std::string key, StatementPtr statement)
-      : cache_(cache), key_(std::move(key)), statement_(std::move(statement)) {}
-  StatementLease(StatementLease&&) = default;
-  StatementLease& operator=(StatementLease&&) = delete;
-  ~StatementLease();
-
-  sqlite3_stmt* get() const { return statement_.get(); }
-
- private:
-  StatementCache* cache_;
-  std::string key_;
-  StatementPtr statement_;
-};
-
-// Least-recently-used prepared statements, keyed by their SQLite text.
+// Prepared statements kept by their SQLite text, least recently used ones dropped beyond
+// kCapacity. A statement is lent to one caller at a time; it stays in the cache meanwhile, so
+// lending and returning allocate nothing.
 class StatementCache {
  public:
   static constexpr size_t kCapacity = 300;
 
-  // The cached statement of that text, taken out of the cache while lent; nullptr when none.
-  StatementPtr Take(const std::string& key);
-  void Give(std::string key, StatementPtr statement);
+  struct Entry {
+    StatementPtr statement;
+    bool lent = false;
+    uint64_t last_use = 0;
+  };
+
+  // The cached statement of that text, now lent; nullptr when there is none or it is lent already.
+  Entry* Borrow(const std::string& key);
+  // Keeps a statement prepared anew and lends it at once; nullptr (the caller keeps it) when the
+  // text is cached already, being lent to another caller.
+  Entry* Add(const std::string& key, StatementPtr statement);
+  void Return(Entry* entry);
+  // Finalizes every statement that is not lent; a lent one is finalized when it comes back.
   void Clear();
+  size_t size() const { return entries_.size(); }
   bool enabled = true;
 
  private:
-  std::list<std::pair<std::string, StatementPtr>> entries_;  // most recent first
-  std::unordered_map<std::string, std::list<std::pair<std::string, StatementPtr>>::iterator> index_;
+  std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
+  std::vector<std::unique_ptr<Entry>> dropped_;  // cleared while lent
+  uint64_t clock_ = 0;
+};
+
+// A prepared statement lent by the cache (or owned, when it could not be cached); reset and
+// unbound when the lease ends, so no statement stays active between calls.
+class StatementLease {
+ public:
+  StatementLease(StatementCache* cache, StatementCache::Entry* entry)
+      : cache_(cache), entry_(entry) {}
+  explicit StatementLease(StatementPtr statement) : owned_(std::move(statement)) {}
+  StatementLease(StatementLease&& other) noexcept
+      : cache_(other.cache_), entry_(other.entry_), owned_(std::move(other.owned_)) {
+    other.entry_ = nullptr;
+  }
+  StatementLease& operator=(StatementLease&&) = delete;
+  ~StatementLease();
+
+  sqlite3_stmt* get() const { return entry_ ? entry_->statement.get() : owned_.get(); }
+
+ private:
+  StatementCache* cache_ = nullptr;
+  StatementCache::Entry* entry_ = nullptr;
+  StatementPtr owned_;
 };
 
 struct DatabaseCloser {
@@ -89,10 +106,15 @@ struct Connection::Impl {
   std::string path;
   std::weak_ptr<Connection> self;
   StatementCache cache;
+  TranslationCache translations;
+  Translation scratch;             // the last statement translated outside the cache
+  std::vector<std::string> texts;  // the literal texts of the last statement translated
   Stats stats;
   int depth = 0;
   std::vector<TableDef> tables;
   bool tables_loaded = false;
+  uint64_t schema_generation = 0;  // counts the times the remembered schema was dropped
+  const TableFinder finder = [this](std::string_view name) { return FindTable(name); };
 
   ~Impl() { cache.Clear(); }
 
@@ -100,6 +122,10 @@ struct Connection::Impl {
   void ForgetSchema();
   // A prepared statement for `sql`; errors name the statement as the caller wrote it.
   StatementLease Prepare(const std::string& sql, std::string_view original);
+  // Binds one value to the placeholder `slot` (1 for the first). The value must outlive the
+  // statement's use.
+  void BindValue(sqlite3_stmt* statement, int slot, const SqlValue& value,
+                 std::string_view original);
   // Binds `count` values starting at `first` to the placeholders 1, 2, ...
   void Bind(sqlite3_stmt* statement, const std::vector<SqlValue>& values, size_t first,
             size_t count, std::string_view original);
@@ -109,8 +135,10 @@ struct Connection::Impl {
   void Run(const std::string& sql, std::string_view original);
   // Raises the engine error for a SQLite failure.
   [[noreturn]] void Fail(int code, std::string_view original);
+  // The stored values of the literals of the statement translated last (texts), consumed.
   std::vector<SqlValue> Convert(const Translation& translation);
-  Translation TranslateStatement(std::string_view sql);
+  // The translation of `sql`, its literal texts in `texts`; valid until the next translation.
+  const Translation& TranslateStatement(std::string_view sql);
 };
 
 // True for the failures the engine answers by skipping a row: key, uniqueness, required value and

@@ -20,6 +20,10 @@ std::string QuoteName(std::string_view name) {
 [[noreturn]] void NoCurrentRecord() { Raise(engine_errc::kNoCurrentRecord, "No current record."); }
 
 const ColumnDef* FindColumn(const TableDef& table, std::string_view name) {
+  // Callers mostly spell names as the table does: try that first.
+  for (const ColumnDef& column : table.columns) {
+    if (column.name == name) return &column;
+  }
   for (const ColumnDef& column : table.columns) {
     if (EqualsIgnoreCase(column.name, name)) return &column;
   }
@@ -64,13 +68,37 @@ struct RecordSet::Impl {
   bool rows_loaded = false;
   bool closed = false;
   std::vector<std::string> names;
-  std::vector<std::optional<std::string>> declared;
+  std::vector<std::optional<ColumnType>> declared;
   std::vector<std::vector<Variant>> rows;
   std::vector<int64_t> rowids;
   size_t position = 0;
 
   Mode mode = Mode::kNone;
-  std::vector<std::pair<std::string, SqlValue>> pending;  // table column name, stored value
+  // The values assigned since AddNew or Edit: the table's column (valid while the schema read at
+  // `pending_generation` is), its name, the stored value.
+  struct PendingValue {
+    const ColumnDef* column;
+    std::string name;
+    SqlValue value;
+  };
+  std::vector<PendingValue> pending;
+  uint64_t pending_generation = 0;
+
+  // The definition of `table`, looked up again only after the schema was read anew.
+  const TableDef* table_def = nullptr;
+  uint64_t table_generation = 0;
+  // The INSERT of the last AddNew and the columns it names, for the next row of the same columns.
+  std::vector<const ColumnDef*> insert_columns;
+  uint64_t insert_generation = 0;
+  std::string insert_sql;
+
+  const TableDef* Table(Connection::Impl& engine) {
+    if (!table_def || table_generation != engine.schema_generation) {
+      table_def = engine.FindTable(table);
+      table_generation = engine.schema_generation;
+    }
+    return table_def;
+  }
 
   Connection::Impl& Engine(std::shared_ptr<Connection>& hold) {
     if (closed) Raise(engine_errc::kEngine, "The record set is closed.");
@@ -85,7 +113,9 @@ struct RecordSet::Impl {
     for (int c = 0; c < count; ++c) {
       names.emplace_back(sqlite3_column_name(statement, c));
       const char* type = sqlite3_column_decltype(statement, c);
-      declared.push_back(type ? std::optional<std::string>(type) : std::nullopt);
+      int32_t length = 0;
+      declared.push_back(type ? std::optional<ColumnType>(TypeOfDeclared(type, length))
+                              : std::nullopt);
     }
     meta_loaded = true;
   }
@@ -113,8 +143,7 @@ struct RecordSet::Impl {
       std::vector<Variant> row;
       row.reserve(names.size());
       for (int c = 0; c < count; ++c) {
-        const auto& type = declared[static_cast<size_t>(c)];
-        row.push_back(ReadValue(statement.get(), c, type ? type->c_str() : nullptr));
+        row.push_back(ReadValue(statement.get(), c, declared[static_cast<size_t>(c)]));
       }
       rows.push_back(std::move(row));
       if (updatable) rowids.push_back(sqlite3_column_int64(statement.get(), count));
@@ -141,10 +170,34 @@ struct RecordSet::Impl {
   }
 
   const SqlValue* Pending(std::string_view column) const {
-    for (const auto& [name, value] : pending) {
-      if (EqualsIgnoreCase(name, column)) return &value;
+    for (const PendingValue& entry : pending) {
+      if (entry.name == column) return &entry.value;
+    }
+    for (const PendingValue& entry : pending) {
+      if (EqualsIgnoreCase(entry.name, column)) return &entry.value;
     }
     return nullptr;
+  }
+
+  // "INSERT INTO table (pending columns) VALUES (?, ...)"; `current` tells whether the pending
+  // columns point into the table definitions as they are now.
+  const std::string& InsertSql(bool current) {
+    bool same = current && insert_generation == pending_generation && !insert_sql.empty() &&
+                insert_columns.size() == pending.size();
+    for (size_t i = 0; same && i < pending.size(); ++i) {
+      same = insert_columns[i] == pending[i].column;
+    }
+    if (same) return insert_sql;
+    insert_columns.clear();
+    std::string columns, marks;
+    for (const PendingValue& entry : pending) {
+      columns += (columns.empty() ? "" : ", ") + QuoteName(entry.name);
+      marks += marks.empty() ? "?" : ", ?";
+      insert_columns.push_back(current ? entry.column : nullptr);
+    }
+    insert_generation = pending_generation;
+    insert_sql = "INSERT INTO " + QuoteName(table) + " (" + columns + ") VALUES (" + marks + ")";
+    return insert_sql;
   }
 
   // The value a failed reference check must look at: the new one or, when editing, the stored one.
@@ -195,7 +248,7 @@ struct RecordSet::Impl {
 };
 
 std::shared_ptr<RecordSet> Connection::OpenRecordSet(std::string_view sql) {
-  Translation translation = impl_->TranslateStatement(sql);
+  const Translation& translation = impl_->TranslateStatement(sql);
   if (translation.kind != StatementKind::kSelect && translation.kind != StatementKind::kOther) {
     // Running an action through a record set would change the file as a side effect of reading.
     Raise(engine_errc::kEngine, "Cannot open a record set on an action or definition statement: '" +
@@ -214,7 +267,7 @@ std::shared_ptr<RecordSet> Connection::OpenRecordSet(std::string_view sql) {
                 QuoteName(translation.table_ref) + ".rowid AS " + std::string(kRowidColumn) +
                 translation.sql.substr(translation.from_pos);
   } else {
-    impl->sql = std::move(translation.sql);
+    impl->sql = translation.sql;
   }
   return std::make_shared<RecordSet>(std::move(impl));
 }
@@ -297,25 +350,20 @@ void RecordSet::Update() {
   }
   std::shared_ptr<Connection> hold;
   Connection::Impl& engine = impl.Engine(hold);
-  const TableDef* table = engine.FindTable(impl.table);
+  const TableDef* table = impl.Table(engine);
   if (!table) Raise(engine_errc::kUnknownTable, "The table '" + impl.table + "' does not exist.");
-  for (const auto& [name, value] : impl.pending) {
-    if (const ColumnDef* column = FindColumn(*table, name)) CheckLength(*table, *column, value);
+  const bool current = impl.pending_generation == engine.schema_generation;
+  for (const Impl::PendingValue& entry : impl.pending) {
+    const ColumnDef* column = current ? entry.column : FindColumn(*table, entry.name);
+    if (column) CheckLength(*table, *column, entry.value);
   }
 
   std::string sql;
-  std::vector<SqlValue> bound;
   if (impl.mode == Impl::Mode::kAdd) {
     if (impl.pending.empty()) {
       sql = "INSERT INTO " + QuoteName(impl.table) + " DEFAULT VALUES";
     } else {
-      std::string columns, marks;
-      for (const auto& [name, value] : impl.pending) {
-        columns += (columns.empty() ? "" : ", ") + QuoteName(name);
-        marks += marks.empty() ? "?" : ", ?";
-        bound.push_back(value);
-      }
-      sql = "INSERT INTO " + QuoteName(impl.table) + " (" + columns + ") VALUES (" + marks + ")";
+      sql = impl.InsertSql(current);
     }
   } else {
     if (impl.pending.empty()) {
@@ -323,18 +371,23 @@ void RecordSet::Update() {
       return;
     }
     std::string assignments;
-    for (const auto& [name, value] : impl.pending) {
-      assignments += (assignments.empty() ? "" : ", ") + QuoteName(name) + " = ?";
-      bound.push_back(value);
+    for (const Impl::PendingValue& entry : impl.pending) {
+      assignments += (assignments.empty() ? "" : ", ") + QuoteName(entry.name) + " = ?";
     }
     sql = "UPDATE " + QuoteName(impl.table) + " SET " + assignments + " WHERE rowid = ?";
-    bound.push_back(SqlValue::Integer(impl.rowids.at(impl.position)));
   }
 
   int rc;
   {
     StatementLease statement = engine.Prepare(sql, sql);
-    engine.Bind(statement.get(), bound, 0, bound.size(), sql);
+    int slot = 0;
+    for (const Impl::PendingValue& entry : impl.pending) {
+      engine.BindValue(statement.get(), ++slot, entry.value, sql);
+    }
+    if (impl.mode == Impl::Mode::kEdit) {
+      engine.BindValue(statement.get(), ++slot, SqlValue::Integer(impl.rowids.at(impl.position)),
+                       sql);
+    }
     rc = engine.StepAll(statement.get());
   }
   ++engine.stats.statements;
@@ -415,7 +468,7 @@ Variant RecordSet::ValueAt(int32_t position) {
   if (impl.mode != Impl::Mode::kNone) {
     if (const SqlValue* value = impl.Pending(impl.names[index])) {
       std::shared_ptr<Connection> hold;
-      const TableDef* table = impl.Engine(hold).FindTable(impl.table);
+      const TableDef* table = impl.Table(impl.Engine(hold));
       const ColumnDef* column = table ? FindColumn(*table, impl.names[index]) : nullptr;
       if (column) return TypedValue(*column, *value);
     }
@@ -432,20 +485,21 @@ void RecordSet::SetValue(std::string_view name, const Variant& value) {
     Raise(engine_errc::kUpdateWithoutEdit, "Update or assignment without AddNew or Edit.");
   }
   std::shared_ptr<Connection> hold;
-  const TableDef* table = impl.Engine(hold).FindTable(impl.table);
+  const TableDef* table = impl.Table(impl.Engine(hold));
   const ColumnDef* column = table ? FindColumn(*table, name) : nullptr;
   if (!column) {
     Raise(engine_errc::kUnknownField,
           "Item not found in this collection: '" + std::string(name) + "'.");
   }
   SqlValue stored = ConvertVariant(*table, *column, value);
-  for (auto& [pending_name, pending_value] : impl.pending) {
-    if (EqualsIgnoreCase(pending_name, column->name)) {
-      pending_value = std::move(stored);
+  if (impl.pending.empty()) impl.pending_generation = impl.table_generation;
+  for (Impl::PendingValue& entry : impl.pending) {
+    if (entry.column == column || entry.name == column->name) {
+      entry.value = std::move(stored);
       return;
     }
   }
-  impl.pending.emplace_back(column->name, std::move(stored));
+  impl.pending.push_back({column, column->name, std::move(stored)});
 }
 
 const ClassInfo& RecordSet::Info() {

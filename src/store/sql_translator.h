@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "store/connection.h"
@@ -70,6 +71,43 @@ using TableFinder = std::function<const TableDef*(std::string_view)>;
 // Translates one statement. Raises kTextAfterStatement when anything but blanks and comments
 // follows a `;`, and kSyntax for an unterminated literal or name.
 Translation Translate(std::string_view sql, const TableFinder& find_table);
+
+// A statement split into its shape (its text with a mark in place of each text and number literal)
+// and its literals in order. Statements of one shape translate alike but for the literal texts.
+struct StatementShape {
+  std::string key;
+  std::vector<std::string> literals;
+  std::vector<Literal::Kind> kinds;
+};
+
+// Splits `sql` the way Translate reads it. False when the quick scan cannot vouch for that: dates,
+// a sign before a number, LIKE (whose pattern is rewritten), comments, `;`, and literals or names
+// left open. Such statements are simply translated each time.
+bool ShapeOf(std::string_view sql, StatementShape& shape);
+
+// Translations by statement shape, so that a statement is translated once per shape rather than
+// on every call. Cached translations point into the table definitions they were made with: clear
+// the cache whenever those change.
+class TranslationCache {
+ public:
+  static constexpr size_t kCapacity = 1000;
+
+  // The translation of `sql` with its literal texts in `texts` (in the order of its params): the
+  // cached one of its shape, or `scratch` freshly translated. The result stays valid until the next
+  // call or Clear. Raises what Translate raises.
+  const Translation& Get(std::string_view sql, const TableFinder& find_table,
+                         std::vector<std::string>& texts, Translation& scratch);
+  void Clear() { entries_.clear(); }
+  size_t size() const { return entries_.size(); }
+
+ private:
+  struct Entry {
+    bool cacheable = false;
+    Translation translation;
+  };
+  std::unordered_map<std::string, Entry> entries_;
+  StatementShape shape_;
+};
 
 // The SQLite LIKE pattern (escape character `\`) of a pattern of the dialect, or false when the
 // pattern needs a character class or a digit wildcard, which LIKE cannot express.

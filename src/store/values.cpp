@@ -87,15 +87,15 @@ size_t CharacterCount(std::string_view text) {
 
 }  // namespace
 
-SqlValue ConvertLiteral(const Literal& literal) {
+SqlValue ConvertLiteral(const Literal& literal, std::string&& text) {
   if (literal.column) {
     if (literal.kind == Literal::Kind::kNumber && literal.column->type != ColumnType::kText &&
         literal.column->type != ColumnType::kMemo) {
       // Numbers of the statement are written with a point whatever the user's separator.
-      const double number = std::strtod(literal.text.c_str(), nullptr);
+      const double number = std::strtod(text.c_str(), nullptr);
       switch (literal.column->type) {
         case ColumnType::kLong:
-          return ToLongValue(literal.table, *literal.column, number, literal.text);
+          return ToLongValue(literal.table, *literal.column, number, text);
         case ColumnType::kBoolean:
           return SqlValue::Integer(number != 0 ? 1 : 0);
         case ColumnType::kDate:
@@ -104,18 +104,21 @@ SqlValue ConvertLiteral(const Literal& literal) {
           return SqlValue::Real(number);
       }
     }
-    return FromText(literal.table, *literal.column, literal.text);
+    if (literal.column->type == ColumnType::kText || literal.column->type == ColumnType::kMemo) {
+      return SqlValue::Text(std::move(text));
+    }
+    return FromText(literal.table, *literal.column, text);
   }
   if (literal.kind == Literal::Kind::kNumber) {
-    const bool integral = literal.text.find_first_of(".eE") == std::string::npos;
+    const bool integral = text.find_first_of(".eE") == std::string::npos;
     if (integral) {
       errno = 0;
-      const long long value = std::strtoll(literal.text.c_str(), nullptr, 10);
+      const long long value = std::strtoll(text.c_str(), nullptr, 10);
       if (errno == 0) return SqlValue::Integer(value);
     }
-    return SqlValue::Real(std::strtod(literal.text.c_str(), nullptr));
+    return SqlValue::Real(std::strtod(text.c_str(), nullptr));
   }
-  return SqlValue::Text(literal.text);
+  return SqlValue::Text(std::move(text));
 }
 
 SqlValue ConvertVariant(const TableDef& table, const ColumnDef& column, const Variant& value) {
@@ -164,7 +167,7 @@ void CheckLength(const TableDef& table, const ColumnDef& column, const SqlValue&
   }
 }
 
-Variant ReadValue(sqlite3_stmt* statement, int column, const char* declared) {
+Variant ReadValue(sqlite3_stmt* statement, int column, const std::optional<ColumnType>& declared) {
   const int storage = sqlite3_column_type(statement, column);
   if (storage == SQLITE_NULL) return Variant::Null();
   auto text = [&] {
@@ -189,8 +192,7 @@ Variant ReadValue(sqlite3_stmt* statement, int column, const char* declared) {
     }
   };
   if (!declared) return by_storage();
-  int32_t length = 0;
-  switch (TypeOfDeclared(declared, length)) {
+  switch (*declared) {
     case ColumnType::kBoolean:
       if (storage == SQLITE_TEXT) {
         const std::string word = ToLower(Trim(text()));
@@ -209,7 +211,7 @@ Variant ReadValue(sqlite3_stmt* statement, int column, const char* declared) {
     case ColumnType::kLong:
     case ColumnType::kDouble: {
       if (storage == SQLITE_TEXT) return Variant(text());
-      if (TypeOfDeclared(declared, length) == ColumnType::kDouble) {
+      if (*declared == ColumnType::kDouble) {
         return Variant(sqlite3_column_double(statement, column));
       }
       return by_storage();

@@ -1,8 +1,20 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <sstream>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "support/test_support.h"
+
+extern char** environ;
 
 namespace zel {
 namespace {
@@ -20,73 +32,100 @@ class ZelImportCli : public ::testing::Test {
     return path;
   }
 
+  Json Sql(const std::string& query) {
+    return Json::parse(RunZel({"sql", catalogue_, query, "--json"}).out);
+  }
+
   testing::TempDir dir_;
   std::string catalogue_ = dir_.File("cli.zel");
   std::string example_ = testing::SourceDir() + "/examples/collection.xml";
 };
 
+std::string Title(const std::string& id, const std::string& title) {
+  return "<DVD><ID>" + id + "</ID><UPC>" + id + "</UPC><Title>" + title + "</Title></DVD>";
+}
+
 TEST_F(ZelImportCli, ImportsTheExampleCollectionThenFindsItUnchanged) {
   auto first = RunZel({"import", catalogue_, example_});
   ASSERT_EQ(first.exit_code, 0) << first.err << first.out;
-  EXPECT_NE(first.out.find("Imported " + example_ + " into " + catalogue_), std::string::npos);
+  EXPECT_NE(first.out.find("Imported " + example_ + " into " + catalogue_ + "\n"),
+            std::string::npos);
   EXPECT_NE(first.out.find("  titles read       30\n  new               30\n"), std::string::npos)
       << first.out;
   EXPECT_NE(first.out.find("  failed             0\n"), std::string::npos);
   EXPECT_NE(first.out.find("  elapsed "), std::string::npos);
+  EXPECT_NE(first.out.find("in the catalogue but not in this file: 0\n"), std::string::npos);
 
   auto again = RunZel({"import", catalogue_, example_, "--json", "--quiet"});
   ASSERT_EQ(again.exit_code, 0) << again.err;
   EXPECT_EQ(again.err, "");
   const Json summary = Json::parse(again.out);
-  EXPECT_EQ(summary["titles_read"], 30);
-  EXPECT_EQ(summary["new"], 0);
-  EXPECT_EQ(summary["unchanged"], 30);
-  EXPECT_EQ(summary["failed"], 0);
-  EXPECT_TRUE(summary["failures"].empty());
-  EXPECT_TRUE(summary["stream_error"].is_null());
+  EXPECT_EQ(summary["File"], catalogue_);
+  EXPECT_EQ(summary["Collection"], example_);
+  EXPECT_EQ(summary["TitlesRead"], 30);
+  EXPECT_EQ(summary["New"], 0);
+  EXPECT_EQ(summary["Unchanged"], 30);
+  EXPECT_EQ(summary["Failed"], 0);
+  EXPECT_TRUE(summary["ElapsedSeconds"].is_number());
+  EXPECT_TRUE(summary["Failures"].empty());
+  EXPECT_TRUE(summary["Stopped"].is_null());
+  EXPECT_TRUE(summary["Missing"].empty());
 
   // Every section of the example arrived.
-  auto counts = RunZel({"info", catalogue_, "--json"});
-  const Json tables = Json::parse(counts.out)["Tables"];
   for (const char* table :
        {"Profiles",    "CastCrew",  "Alias",        "BoxSet",  "Discs",     "Regions",
         "VideoFormat", "Features",  "Studios",      "Genres",  "Subtitles", "AudioFormats",
         "Reviews",     "SRPInfo",   "PurchaseInfo", "Events",  "LoanInfo",  "Tags",
         "Currencies",  "Retailers", "Users",        "MetaInfo"}) {
-    EXPECT_GT(tables[table].get<int>(), 0) << table;
+    EXPECT_GT(Sql(std::string("SELECT COUNT(*) AS N FROM ") + table)[0]["N"].get<int>(), 0)
+        << table;
   }
 }
 
-TEST_F(ZelImportCli, ATitleThatFailsIsNamedAndTheExitCodeSaysSo) {
+TEST_F(ZelImportCli, FailedTitlesAreNamedAndTheSummarySaysSoFirst) {
   const std::string collection =
-      Write("c.xml",
-            "<Collection><DVD><ID>1</ID><UPC>1</UPC><Title>Fine</Title></DVD>"
-            "<DVD><UPC>2</UPC><Title>No Identity</Title></DVD>"
-            "<DVD><ID>3</ID><UPC>3</UPC><Title>Also Fine</Title></DVD></Collection>");
+      Write("c.xml", "<Collection>\n" + Title("1", "Fine") +
+                         "\n<DVD><UPC>2</UPC><Title>No Identity</Title></DVD>\n" +
+                         Title("3", "Control \x01 character") + "\n" + Title("4", "Also Fine") +
+                         "\n</Collection>");
   auto result = RunZel({"import", catalogue_, collection});
   EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out.substr(0, result.out.find('\n')),
+            "Imported " + collection + " into " + catalogue_ + " but for 2 titles that failed");
   EXPECT_NE(result.out.find("  new                2\n"), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("  failed             1\n"), std::string::npos);
-  EXPECT_NE(result.out.find("failed: title 2, ID \"\", \"No Identity\": The DVD element has no "
-                            "ID element (error 91)"),
+  EXPECT_NE(result.out.find("failed: title 2 on line 3, ID \"\", \"No Identity\": The DVD element "
+                            "has no ID element (error 91)\n"),
             std::string::npos)
       << result.out;
+  EXPECT_NE(
+      result.out.find("failed: title 3 on line 4, ID \"3\", \"Control \uFFFD character\": The "
+                      "title markup is not "
+                      "well-formed XML: PCDATA invalid Char value 1 (line 4) (error 91)\n"),
+      std::string::npos)
+      << result.out;
 
-  auto json = RunZel({"import", catalogue_, collection, "--json"});
+  auto json = RunZel({"import", catalogue_, collection, "--json", "--remove-missing"});
   EXPECT_EQ(json.exit_code, 1);
   const Json summary = Json::parse(json.out);
-  EXPECT_EQ(summary["unchanged"], 2);
-  ASSERT_EQ(summary["failures"].size(), 1u);
-  EXPECT_EQ(summary["failures"][0]["title"], "No Identity");
-  EXPECT_EQ(summary["failures"][0]["error"], 91);
+  EXPECT_EQ(summary["Unchanged"], 2);
+  ASSERT_EQ(summary["Failures"].size(), 2u);
+  EXPECT_EQ(summary["Failures"][0], (Json{{"Position", 2},
+                                          {"Line", 3},
+                                          {"ID", nullptr},
+                                          {"Title", "No Identity"},
+                                          {"Error", 91},
+                                          {"Description", "The DVD element has no ID element"}}));
+  EXPECT_EQ(summary["RemovalRefused"], "2 of its titles failed");
 }
 
-TEST_F(ZelImportCli, BrokenFilesEndWithOneLineAndNoImport) {
-  const std::string garbage = Write("garbage.xml", "<Collection><DVD></Collection>");
+TEST_F(ZelImportCli, BrokenFilesEndWithOneLineOrSayWhereTheyStopped) {
+  const std::string garbage = Write("garbage.xml", "no markup at all");
   auto broken = RunZel({"import", catalogue_, garbage});
   EXPECT_EQ(broken.exit_code, 1);
-  EXPECT_NE(broken.err.find("zel: " + garbage + " line 1: "), std::string::npos) << broken.err;
-  EXPECT_NE(broken.err.find("(error 5)\n"), std::string::npos) << broken.err;
+  EXPECT_EQ(broken.err,
+            "zel: " + garbage +
+                " is not a collection file: it holds no XML markup (it begins with \"no markup at "
+                "all\") (error 5)\n");
 
   const std::string wrong = Write("wrong.xml", "<Titles><DVD><ID>1</ID></DVD></Titles>");
   auto wrong_root = RunZel({"import", catalogue_, wrong});
@@ -97,9 +136,127 @@ TEST_F(ZelImportCli, BrokenFilesEndWithOneLineAndNoImport) {
   auto missing = RunZel({"import", catalogue_, dir_.File("none.xml")});
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_EQ(missing.err, "zel: File not found: " + dir_.File("none.xml") + " (error 53)\n");
+  EXPECT_EQ(Sql("SELECT COUNT(*) AS N FROM Profiles")[0]["N"], 0);
 
-  auto count = RunZel({"sql", catalogue_, "SELECT COUNT(*) AS N FROM Profiles", "--json"});
-  EXPECT_EQ(Json::parse(count.out)[0]["N"], 0);
+  const std::string cut =
+      Write("cut.xml", "<Collection>\n" + Title("1", "One") + "\n<DVD><ID>2</ID><Title>Tw");
+  auto stopped = RunZel({"import", catalogue_, cut, "--remove-missing"});
+  EXPECT_EQ(stopped.exit_code, 1);
+  EXPECT_EQ(stopped.out.substr(0, stopped.out.find('\n')),
+            "Imported only the first 1 titles of " + cut + " into " + catalogue_ +
+                ": the rest of the file cannot be read");
+  EXPECT_NE(stopped.out.find("stopped: " + cut +
+                             " line 3: title 2, which starts on line 3, is cut off: the file ends "
+                             "inside it\n"),
+            std::string::npos)
+      << stopped.out;
+  EXPECT_NE(stopped.out.find("removed nothing: the file could not be read to its end\n"),
+            std::string::npos);
+  EXPECT_EQ(stopped.out.find("not in this file"), std::string::npos);
+}
+
+TEST_F(ZelImportCli, RemoveMissingAndRemoveTakeTitlesOut) {
+  ASSERT_EQ(RunZel({"import", catalogue_, example_, "--quiet"}).exit_code, 0);
+  const Json titles = Sql("SELECT ProfileID, Title FROM Profiles ORDER BY ProfileID");
+  const std::string first = titles[0]["ProfileID"];
+  const std::string second = titles[1]["ProfileID"];
+
+  // zel remove takes the ID DVD Profiler shows as well as the stored one.
+  auto removed = RunZel({"remove", catalogue_, first.substr(4), second});
+  ASSERT_EQ(removed.exit_code, 0) << removed.err;
+  EXPECT_EQ(removed.out, "Removed " + first + " \"" + titles[0]["Title"].get<std::string>() +
+                             "\" from " + catalogue_ + "\nRemoved " + second + " \"" +
+                             titles[1]["Title"].get<std::string>() + "\" from " + catalogue_ +
+                             "\n");
+  EXPECT_EQ(Sql("SELECT COUNT(*) AS N FROM CastCrew WHERE ProfileID IN ('" + first + "', '" +
+                second + "')")[0]["N"],
+            0);
+  // An unknown title removes nothing and points to the forms that would have matched.
+  const std::string third = titles[2]["ProfileID"];
+  auto unknown = RunZel({"remove", catalogue_, third, third.substr(4, 5)});
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_EQ(unknown.err.find("zel: No title '" + third.substr(4, 5) + "' in " + catalogue_ +
+                             "; did you mean Key_" + third.substr(4, 5)),
+            0u)
+      << unknown.err;
+  EXPECT_EQ(Sql("SELECT COUNT(*) AS N FROM Profiles")[0]["N"], 28);
+  // zel show takes both forms too.
+  EXPECT_EQ(RunZel({"show", catalogue_, third.substr(4)}).exit_code, 0);
+
+  // The removed titles are in the file, the file's titles are all stored again; then a file
+  // without two of them removes those.
+  auto missing = RunZel({"import", catalogue_, example_, "--json"});
+  EXPECT_EQ(Json::parse(missing.out)["New"], 2);
+  std::ifstream in(example_, std::ios::binary);
+  std::string collection((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const std::string& id : {first, second}) {
+    const size_t at = collection.find("<ID>" + id.substr(4) + "</ID>");
+    ASSERT_NE(at, std::string::npos) << id;
+    // (The title's own element, not the DVD flag of its media types.)
+    const size_t start = collection.rfind("  <DVD>\r\n", at);
+    collection.erase(start, collection.find("\n  </DVD>", at) + 9 - start);
+  }
+  const std::string smaller = Write("smaller.xml", collection);
+  auto listed = RunZel({"import", catalogue_, smaller});
+  EXPECT_NE(listed.out.find("in the catalogue but not in this file: 2 (zel import "
+                            "--remove-missing removes them)\n"),
+            std::string::npos)
+      << listed.out;
+  auto json = RunZel({"import", catalogue_, smaller, "--json", "--remove-missing"});
+  ASSERT_EQ(json.exit_code, 0) << json.err;
+  const Json summary = Json::parse(json.out);
+  EXPECT_EQ(summary["Missing"][0]["ProfileID"], first);
+  EXPECT_EQ(summary["Missing"][1]["ProfileID"], second);
+  EXPECT_EQ(summary["Removed"], 2);
+  EXPECT_EQ(Sql("SELECT COUNT(*) AS N FROM Profiles")[0]["N"], 28);
+}
+
+TEST_F(ZelImportCli, CtrlCSaysWhatIsCommittedAndHowToGoOn) {
+  const std::string collection = dir_.File("big.xml");
+  ASSERT_EQ(std::system((testing::BinaryDir() + "/bin/generate_collection 3000 " + collection +
+                         " 3 > /dev/null")
+                            .c_str()),
+            0);
+  const std::string err_path = dir_.File("err.txt");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT, 0644);
+  const std::string zel = testing::BinaryDir() + "/bin/zel";
+  std::vector<std::string> args = {zel, "import", catalogue_, collection, "--quiet"};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, zel.c_str(), &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  // Once titles are being written, Ctrl+C.
+  for (int i = 0; i < 200; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (std::ifstream(catalogue_ + "-wal").good()) break;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  std::ifstream err_file(err_path);
+  std::stringstream err;
+  err << err_file.rdbuf();
+  const std::string line = err.str();
+  // One line, and what it says is committed is what the catalogue holds.
+  ASSERT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+  const std::string prefix = "zel: interrupted: the first ";
+  ASSERT_EQ(line.substr(0, prefix.size()), prefix) << line;
+  const int committed = std::stoi(line.substr(prefix.size()));
+  EXPECT_GT(committed, 0);
+  EXPECT_LT(committed, 3000);
+  EXPECT_EQ(line.substr(line.find(" titles of ")),
+            " titles of " + collection + " are committed to " + catalogue_ +
+                "; run the same command again to go on (titles already imported are unchanged "
+                "and pass quickly)\n");
+  EXPECT_EQ(Sql("SELECT COUNT(*) AS N FROM Profiles")[0]["N"], committed);
 }
 
 }  // namespace

@@ -36,6 +36,17 @@ TEST(Md5Fingerprint, CharactersDifferingOnlyInTheHighByteCollide) {
   EXPECT_NE(Md5Fingerprint("€"), Md5Fingerprint("a"));
 }
 
+TEST(Md5Stream, PiecesDigestAsTheWholeAndTheStreamStartsOver) {
+  Md5Stream stream;
+  EXPECT_EQ(stream.HexDigest(), "d41d8cd98f00b204e9800998ecf8427e");
+  stream.Update("a");
+  stream.Update("");
+  stream.Update("bc");
+  EXPECT_EQ(stream.HexDigest(), "900150983cd24fb0d6963f7d28e17f72");
+  stream.Update("abc");
+  EXPECT_EQ(stream.HexDigest(), "900150983cd24fb0d6963f7d28e17f72");
+}
+
 TEST(CMD5, IsAPrivateScriptableDigest) {
   const ClassInfo& info = CMD5::Info();
   EXPECT_FALSE(info.creatable());

@@ -39,6 +39,31 @@ TEST_F(CastCrewImportTest, GroupDividersGiveTheirCaptionToActorsWithoutRole) {
                            {"8", "Odd", "Chapter", "False", "False", "False", "0"}}));
 }
 
+// A changed title keeps the rows of a list that did not change; a list that changed, or a row
+// edited in the catalogue since, is written anew from the export.
+TEST_F(CastCrewImportTest, AChangedTitleWritesItsListsAgainOnlyWhereTheyDiffer) {
+  const std::string actors =
+      R"x(<Actors><Actor FirstName="Anna" LastName="Berg" Role="Eva" BirthYear="1950"/>
+      <Actor FirstName="Tom" LastName="Hale" Role="Max (voice)"/></Actors>)x";
+  const std::string crew = R"x(<Credits><Credit FirstName="Ida" LastName="Quist"
+      CreditType="Direction" CreditSubtype="Director"/></Credits>)x";
+  Import(Dvd(actors + crew, "1", "First"));
+  const auto rowids = [&] { return Rows("SELECT rowid FROM CastCrew ORDER BY IsCast, Position"); };
+  const Table before = rowids();
+  ASSERT_EQ(Import(Dvd(actors + crew, "1", "Second")).outcome, ImportOutcome::kChanged);
+  EXPECT_EQ(rowids(), before);
+
+  db_->ExecuteSQL("UPDATE CastCrew SET Role = 'edited' WHERE Name = 'Anna Berg'");
+  Import(Dvd(actors + crew, "1", "Third"));
+  EXPECT_EQ(Cast(), (Table{{"1", "Anna Berg", "Eva", "False", "False", "False", "1950"},
+                           {"2", "Tom Hale", "Max", "True", "False", "False", "0"}}));
+  EXPECT_EQ(Rows("SELECT rowid FROM CastCrew WHERE IsCast = false"), (Table{before[0]}));
+
+  Import(Dvd(actors + "<Credits/>", "1", "Fourth"));
+  EXPECT_EQ(Crew(), Table{});
+  EXPECT_EQ(Cast().size(), 2u);
+}
+
 TEST_F(CastCrewImportTest, RoleMarkersSetTheFlags) {
   Import(Dvd(R"x(<Actors>
     <Actor FirstName="A" LastName="One" Role="Bob (voice) (uncredited)"/>

@@ -1,8 +1,10 @@
 #include "import/collection_import.h"
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 
+#include "import/title_splitter.h"
 #include "import/xml_document.h"
 #include "import_fixture.h"
 
@@ -27,11 +29,58 @@ class CollectionImportTest : public ImportTest {
     std::sort(files.begin(), files.end());
     return files;
   }
+
+  // Every ProfileID of every table that holds one (BoxSet by both ends), with its table.
+  std::vector<std::string> RowsOf(const std::string& profile_id) {
+    std::vector<std::string> found;
+    for (const store::TableDef& table : db_->connection().TableDefs()) {
+      for (const store::ColumnDef& column : table.columns) {
+        if (column.name != "ProfileID" && column.name != "BoxSetID" && column.name != "ChildID") {
+          continue;
+        }
+        const auto count = Count("SELECT COUNT(*) FROM [" + table.name + "] WHERE [" + column.name +
+                                 "] = '" + profile_id + "'");
+        if (count > 0) found.push_back(table.name + "." + column.name);
+      }
+    }
+    return found;
+  }
 };
+
+// A title with a row in every table that holds a title's rows: the complete title of the
+// hardening corpus, lent a loan and a tag.
+std::string FullTitle(const std::string& id, const std::string& box_contents = "<Contents/>") {
+  std::ifstream in(SourceDir() + "/tests/hardening/corpus/base_title.xml", std::ios::binary);
+  std::string markup((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  markup.erase(0, markup.find("<DVD>"));
+  const auto replace = [&](const std::string& from, const std::string& to) {
+    const size_t at = markup.find(from);
+    if (at == std::string::npos) {
+      ADD_FAILURE() << "the corpus title has no " << from;
+    } else {
+      markup.replace(at, from.size(), to);
+    }
+  };
+  replace("<ID>800004711037</ID>", "<ID>" + id + "</ID>");
+  replace("<Contents/>", box_contents);
+  replace("<Loaned>false</Loaned>",
+          "<Loaned>true</Loaned><User FirstName=\"Lena\" LastName=\"Berg\"/><Due>2013-03-01</Due>");
+  replace("<Tags/>", "<Tags><Tag Name=\"Shelf\" FullName=\"Shelf\"/></Tags>");
+  return markup;
+}
 
 std::string Collection(const std::string& titles,
                        const std::string& declaration = "<?xml version=\"1.0\"?>") {
   return declaration + "\n<Collection>\n" + titles + "\n</Collection>\n";
+}
+
+// Titles 1..count, one line each.
+std::string Titles(int count, int from = 1) {
+  std::string titles;
+  for (int i = from; i < from + count; ++i) {
+    titles += Dvd("", std::to_string(i), "Title " + std::to_string(i)) + "\n";
+  }
+  return titles;
 }
 
 TEST_F(CollectionImportTest, EveryRealExportImportsAndThenReadsAsUnchanged) {
@@ -57,17 +106,26 @@ TEST_F(CollectionImportTest, EveryRealExportImportsAndThenReadsAsUnchanged) {
   EXPECT_GT(titles, 45u);
 }
 
-TEST_F(CollectionImportTest, TheSingleTitleImportAndTheStreamAgreeOnFingerprints) {
+TEST_F(CollectionImportTest, TheSingleTitleImportAndTheCollectionImportAgreeOnFingerprints) {
   const std::vector<std::filesystem::path> files = RealExports();
   if (files.empty()) GTEST_SKIP() << "no shared test data in this checkout";
   for (const auto& file : files) {
-    // The host's way: parse the file, hand each DVD element's markup over on its own.
+    // The host's way: parse the file, hand each DVD element's markup, as the parser writes it,
+    // over on its own.
     const xml::Document document = xml::Document::Load(file.string());
     for (const xml::Node& dvd : document.Root().Children("DVD")) {
       EXPECT_NO_THROW(ImportProfilerXml(dvd.Xml())) << file;
     }
     const CollectionSummary summary = ImportCollectionFile(file.string());
     EXPECT_EQ(summary.unchanged, summary.titles_read) << file;
+    // And the other way round, with the titles' markup cut from the file as it stands.
+    db_->ExecuteSQL("UPDATE Profiles SET MD5 = 'x'");
+    ImportCollectionFile(file.string());
+    CollectionSplitter splitter(file.string());
+    TitleBytes title;
+    while (splitter.Next(title)) {
+      EXPECT_EQ(ImportProfilerXml(title.markup).outcome, ImportOutcome::kUnchanged) << file;
+    }
   }
 }
 
@@ -86,27 +144,88 @@ TEST_F(CollectionImportTest, ReadsTheEncodingTheFileDeclares) {
     utf16 += static_cast<char>(unit >> 8);
   }
   ImportCollectionFile(Write("utf16.xml", utf16));
+  ImportCollectionFile(
+      Write("latin9.xml", Collection(Dvd("", "4", "Caf\xe9 \xa4"),
+                                     "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>")));
   EXPECT_EQ(Rows("SELECT ProfileID, Title FROM Profiles ORDER BY ProfileID"),
             (Table{{"Key_1", "Caf\u00e9 \u20ac"},
                    {"Key_2", "Caf\u00e9 \u20ac"},
-                   {"Key_3", "Caf\u00e9 \u20ac"}}));
+                   {"Key_3", "Caf\u00e9 \u20ac"},
+                   {"Key_4", "Caf\u00e9 \u20ac"}}));
 }
 
-TEST_F(CollectionImportTest, AFailingTitleIsReportedAndTheNextOnesStillImport) {
+// A control character, a byte that is not UTF-8, an entity nobody declared, a title that lost its
+// end tag and one whose inner element is never closed: each costs its own title only, and is named
+// with its position, line, ID and the parser's reason.
+TEST_F(CollectionImportTest, BrokenTitlesInTheMiddleFailAloneAndEachIsNamed) {
+  std::string titles = Titles(9);
+  titles += Dvd("", "10", "Control \x01 character") + "\n";
+  titles += Titles(1, 11);
+  titles += Dvd("", "12", "Bad \xff byte") + "\n";
+  titles += Dvd("", "13", "&defined; entity") + "\n";
+  titles += Dvd("", "14", "&nbsp; entity") + "\n";
+  titles += "<DVD><ID>15</ID><UPC>1</UPC><Title>No end tag</Title>\n";
+  titles += "<DVD><ID>16</ID><UPC>1</UPC><Title>Open <Notes>element</Title></DVD>\n";
+  titles += Titles(14, 17);
   std::vector<CollectionProgress> progress;
   CollectionImportOptions options;
   options.on_progress = [&](const CollectionProgress& p) { progress.push_back(p); };
   const CollectionSummary summary = ImportCollectionFile(
-      Write("c.xml", Collection(Dvd("", "1") + "<DVD><Title>No Identity</Title><UPC>2</UPC></DVD>" +
-                                Dvd("<Discs><Disc><DualSided>x</DualSided></Disc></Discs>", "3",
-                                    "Bad Disc") +
-                                Dvd("", "4"))),
+      Write("c.xml", Collection(titles,
+                                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<!DOCTYPE Collection [<!ENTITY defined \"Declared\">]>")),
       options);
+  EXPECT_EQ(summary.titles_read, 30u);
+  EXPECT_EQ(summary.new_titles, 25u);
+  EXPECT_TRUE(summary.stream_error.empty()) << summary.stream_error;
+  ASSERT_EQ(summary.failures.size(), 5u);
+  const auto expect_failure = [&](size_t index, uint64_t position, uint64_t line,
+                                  const std::string& id, const std::string& reason) {
+    const TitleFailure& failure = summary.failures[index];
+    EXPECT_EQ(failure.position, position);
+    EXPECT_EQ(failure.line, line) << failure.description;
+    EXPECT_EQ(failure.id, id);
+    EXPECT_EQ(failure.number, 91);
+    EXPECT_EQ(failure.description.substr(0, 41 + reason.size()),
+              "The title markup is not well-formed XML: " + reason);
+  };
+  expect_failure(0, 10, 13, "10", "PCDATA invalid Char value 1");
+  expect_failure(1, 12, 15, "12", "Input is not proper UTF-8");
+  expect_failure(2, 14, 17, "14", "Entity 'nbsp' not defined");
+  expect_failure(3, 15, 18, "15", "Premature end of data");
+  expect_failure(4, 16, 19, "16", "Premature end of data in tag DVD");
+  EXPECT_EQ(summary.failures[0].description.substr(summary.failures[0].description.size() - 9),
+            "(line 13)");
+  EXPECT_EQ(Value("SELECT Title FROM Profiles WHERE ProfileID = 'Key_13'"), "Declared entity");
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM Profiles WHERE ProfileID = 'Key_30'"), "1");
+  ASSERT_EQ(progress.size(), 30u);
+  EXPECT_EQ(progress.back().titles_read, 30u);
+}
+
+TEST_F(CollectionImportTest, CommentsCDataAndInstructionsHoldingTheEndTagDoNotEndATitle) {
+  const CollectionSummary summary = ImportCollectionFile(Write(
+      "c.xml", Collection("<!-- </DVD> between titles -->" +
+                          Dvd("<!-- a comment with </DVD> --><Notes><![CDATA[</DVD> & <DVD>]]>"
+                              "</Notes><?note </DVD>?>",
+                              "1") +
+                          Dvd("", "2"))));
+  EXPECT_EQ(summary.titles_read, 2u);
+  EXPECT_EQ(summary.new_titles, 2u);
+  EXPECT_EQ(Value("SELECT Notes FROM Profiles WHERE ProfileID = 'Key_1'"), "</DVD> & <DVD>");
+}
+
+TEST_F(CollectionImportTest, AFailingTitleIsReportedAndTheNextOnesStillImport) {
+  const CollectionSummary summary = ImportCollectionFile(Write(
+      "c.xml",
+      Collection(Dvd("", "1") + "<DVD><Title>No Identity</Title><UPC>2</UPC></DVD>" +
+                 Dvd("<Discs><Disc><DualSided>x</DualSided></Disc></Discs>", "3", "Bad Disc") +
+                 Dvd("", "4"))));
   EXPECT_EQ(summary.titles_read, 4u);
   EXPECT_EQ(summary.new_titles, 2u);
   EXPECT_EQ(summary.failed, 2u);
   ASSERT_EQ(summary.failures.size(), 2u);
   EXPECT_EQ(summary.failures[0].position, 2u);
+  EXPECT_EQ(summary.failures[0].line, 3u);
   EXPECT_EQ(summary.failures[0].id, "");
   EXPECT_EQ(summary.failures[0].title, "No Identity");
   EXPECT_EQ(summary.failures[0].number, 91);
@@ -117,9 +236,6 @@ TEST_F(CollectionImportTest, AFailingTitleIsReportedAndTheNextOnesStillImport) {
   EXPECT_EQ(Rows("SELECT ProfileID FROM Profiles ORDER BY ProfileID"),
             (Table{{"Key_1"}, {"Key_4"}}));
   EXPECT_EQ(Value("SELECT COUNT(*) FROM Discs"), "0");
-  ASSERT_EQ(progress.size(), 4u);
-  EXPECT_EQ(progress.back().titles_read, 4u);
-  EXPECT_GT(progress.back().bytes_total, 0u);
 }
 
 TEST_F(CollectionImportTest, BrokenFiles) {
@@ -129,32 +245,113 @@ TEST_F(CollectionImportTest, BrokenFiles) {
   EXPECT_ZEL_ERROR(ImportCollectionFile(wrong_root), 5,
                    wrong_root + ": the document element is Titles, not Collection");
   const std::string garbage = Write("garbage.xml", "this is no XML");
-  EXPECT_ZEL_ERROR_NUMBER(ImportCollectionFile(garbage), 5);
+  EXPECT_ZEL_ERROR(ImportCollectionFile(garbage), 5,
+                   garbage + " line 1: Start tag expected, '<' not found");
   EXPECT_EQ(Value("SELECT COUNT(*) FROM Profiles"), "0");
 
-  // Broken after two titles: the titles before are imported and kept, and the summary says where
-  // it broke.
-  // (Titles of some size, so that the parser's read-ahead does not reach the break at once.)
-  const std::string overview = "<Overview>" + std::string(20000, 'x') + "</Overview>";
+  // Cut off inside the third title: the two before it are imported, and the summary says where.
   CollectionImportOptions options;
-  options.commit_every_titles = 1;
-  const CollectionSummary summary =
-      ImportCollectionFile(Write("cut.xml", "<Collection>\n" + Dvd(overview, "1") + "\n" +
-                                                Dvd(overview, "2") + "\n<DVD><ID>3</Title>"),
-                           options);
-  // The parser reads ahead of the titles it delivers, so the one just before the break may be lost.
-  EXPECT_GE(summary.titles_read, 1u);
-  EXPECT_EQ(summary.new_titles, summary.titles_read);
-  EXPECT_NE(summary.stream_error.find("cut.xml line 4: Opening and ending tag mismatch"),
-            std::string::npos)
-      << summary.stream_error;
-  EXPECT_EQ(Value("SELECT COUNT(*) FROM Profiles"), std::to_string(summary.titles_read));
+  options.remove_missing = true;
+  const std::string cut = Write("cut.xml", "<Collection>\n" + Dvd("", "1") + "\n" + Dvd("", "2") +
+                                               "\n<DVD><ID>3</ID><Title>Cut");
+  const CollectionSummary summary = ImportCollectionFile(cut, options);
+  EXPECT_EQ(summary.new_titles, 2u);
+  EXPECT_EQ(summary.stream_error,
+            cut + " line 4: title 3, which starts on line 4, is cut off: the file ends inside it");
+  EXPECT_FALSE(summary.complete);
+  EXPECT_EQ(summary.removal_refused, "the file could not be read to its end");
+  EXPECT_ZEL_ERROR(ImportCollectionFile(Write("first.xml", "<Collection><DVD><ID>1</ID>")), 5,
+                   dir_.File("first.xml") +
+                       " line 1: title 1, which starts on line 1, is cut off: the file ends "
+                       "inside it");
+  const CollectionSummary after =
+      ImportCollectionFile(Write("after.xml", Collection(Dvd("", "5")) + "<Extra/>"));
+  EXPECT_EQ(after.new_titles, 1u);
+  EXPECT_EQ(after.stream_error,
+            dir_.File("after.xml") + " line 5: Extra content at the end of the document");
+  EXPECT_EQ(ImportCollectionFile(Write("empty.xml", "<Collection/>")).titles_read, 0u);
 }
 
-TEST_F(CollectionImportTest, AnEmptyCollectionImportsNothing) {
-  const CollectionSummary summary = ImportCollectionFile(Write("empty.xml", "<Collection/>"));
-  EXPECT_EQ(summary.titles_read, 0u);
-  EXPECT_TRUE(summary.stream_error.empty());
+TEST_F(CollectionImportTest, ProgressFollowsTheBytesOfAWindows1252File) {
+  std::string titles;
+  for (int i = 1; i <= 20; ++i) {
+    // Some titles straddle the chunks the file is read in.
+    titles += Dvd("<Overview>Caf\xe9 \x80 " + std::string(static_cast<size_t>(i) * 6000, '\xe9') +
+                      "</Overview>",
+                  std::to_string(i)) +
+              "\r\n";
+  }
+  const std::string bytes = Collection(titles, "<?xml version=\"1.0\" encoding=\"windows-1252\"?>");
+  std::vector<CollectionProgress> progress;
+  CollectionImportOptions options;
+  options.on_progress = [&](const CollectionProgress& p) { progress.push_back(p); };
+  ImportCollectionFile(Write("c.xml", bytes), options);
+  ASSERT_EQ(progress.size(), 20u);
+  // After each title, exactly the bytes of the file up to its end tag.
+  size_t end = 0;
+  for (const CollectionProgress& step : progress) {
+    end = bytes.find("</DVD>", end) + 6;
+    EXPECT_EQ(step.bytes_read, end);
+    EXPECT_EQ(step.bytes_total, bytes.size());
+  }
+}
+
+TEST_F(CollectionImportTest, RemoveMissingRemovesEveryRowOfTheTitlesTheFileNoLongerHolds) {
+  const std::string box_set =
+      FullTitle("1", "<Contents><Content>2</Content><Content>3</Content></Contents>");
+  ImportCollectionFile(
+      Write("all.xml", Collection(box_set + FullTitle("2") + FullTitle("3") + Dvd("", "4"))));
+  db_->ExecuteSQL("INSERT INTO Locks (ProfileID, LockName) VALUES ('Key_4', 'entire')");
+  db_->ExecuteSQL("INSERT INTO Locks (ProfileID, LockName) VALUES ('Key_2', 'Notes')");
+  db_->ExecuteSQL("INSERT INTO Profile2Episodes (ProfileID, EpisodeID) VALUES ('Key_2', 'E1')");
+  db_->ExecuteSQL(
+      "INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue) VALUES ('Key_2', 'Shelf', 'A')");
+  // A profile made in the catalogue is not the export's to remove.
+  db_->ExecuteSQL("INSERT INTO Profiles (ProfileID, Title) VALUES ('77Zel', 'Home video')");
+  const std::vector<std::string> every_table = RowsOf("Key_2");
+  ASSERT_EQ(every_table.size(), 21u) << ::testing::PrintToString(every_table);
+
+  const std::string smaller = Write("smaller.xml", Collection(box_set));
+  const CollectionSummary listed = ImportCollectionFile(smaller);
+  ASSERT_TRUE(listed.complete);
+  EXPECT_EQ(listed.missing,
+            (std::vector<std::pair<std::string, std::string>>{
+                {"Key_2", "River Echo"}, {"Key_3", "River Echo"}, {"Key_4", "Night River"}}));
+  EXPECT_EQ(RowsOf("Key_2"), every_table);
+
+  // A file with a failed title removes nothing.
+  CollectionImportOptions options;
+  options.remove_missing = true;
+  const CollectionSummary broken = ImportCollectionFile(
+      Write("broken.xml", Collection(box_set + "<DVD><ID>5</ID></DVD>")), options);
+  EXPECT_EQ(broken.removal_refused, "1 of its titles failed");
+  EXPECT_EQ(broken.removed, 0u);
+  EXPECT_EQ(RowsOf("Key_3").size(), 18u);
+
+  const CollectionSummary removed = ImportCollectionFile(smaller, options);
+  EXPECT_EQ(removed.removed, 2u);
+  EXPECT_EQ(removed.kept_locked, std::vector<std::string>{"Key_4"});
+  EXPECT_EQ(RowsOf("Key_2"), std::vector<std::string>{});
+  EXPECT_EQ(RowsOf("Key_3"), std::vector<std::string>{});
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM Profiles WHERE ProfileID IN ('Key_1', 'Key_4', '77Zel')"),
+            "3");
+}
+
+TEST_F(CollectionImportTest, StoppingCommitsTheTitlesImportedSoFar) {
+  std::atomic<bool> stop{false};
+  CollectionImportOptions options;
+  options.stop = &stop;
+  options.remove_missing = true;
+  options.on_progress = [&](const CollectionProgress& p) {
+    if (p.titles_read == 7) stop = true;
+  };
+  const CollectionSummary summary =
+      ImportCollectionFile(Write("c.xml", Collection(Titles(40))), options);
+  EXPECT_TRUE(summary.interrupted);
+  EXPECT_EQ(summary.titles_read, 7u);
+  EXPECT_EQ(summary.removal_refused, "the import was interrupted");
+  EXPECT_EQ(db_->connection().ScopeDepth(), 0);
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM Profiles"), "7");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
-// zel import: a whole DVD Profiler collection file into a catalogue.
+// zel import: a whole DVD Profiler collection file into a catalogue; zel remove: titles out of it.
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <iomanip>
@@ -9,8 +11,14 @@
 
 #include "commands.h"
 #include "frame/control.h"
+#include "frame/error.h"
 #include "import/collection_import.h"
+#include "import/profiler_import.h"
+#include "model/profiles.h"
 #include "output.h"
+#include "store/connection.h"
+#include "store/database.h"
+#include "store/text_helpers.h"
 
 namespace zel::cli {
 namespace {
@@ -71,33 +79,52 @@ class ProgressReport {
   Clock::time_point last_;
 };
 
+Json NullOr(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
+
 Json SummaryJson(const std::string& catalogue, const std::string& collection,
                  const CollectionSummary& summary) {
   Json failures = Json::array();
   for (const TitleFailure& failure : summary.failures) {
-    failures.push_back({{"position", failure.position},
-                        {"id", failure.id},
-                        {"title", failure.title},
-                        {"error", failure.number},
-                        {"description", failure.description}});
+    failures.push_back({{"Position", failure.position},
+                        {"Line", failure.line},
+                        {"ID", NullOr(failure.id)},
+                        {"Title", failure.title},
+                        {"Error", failure.number},
+                        {"Description", failure.description}});
   }
-  return Json{
-      {"catalogue", catalogue},
-      {"collection", collection},
-      {"titles_read", summary.titles_read},
-      {"new", summary.new_titles},
-      {"changed", summary.changed},
-      {"unchanged", summary.unchanged},
-      {"locked", summary.locked},
-      {"failed", summary.failed},
-      {"elapsed_seconds", summary.seconds},
-      {"failures", failures},
-      {"stream_error", summary.stream_error.empty() ? Json(nullptr) : Json(summary.stream_error)}};
+  Json missing = Json::array();
+  for (const auto& [profile_id, title] : summary.missing) {
+    missing.push_back({{"ProfileID", profile_id}, {"Title", title}});
+  }
+  return Json{{"File", catalogue},
+              {"Collection", collection},
+              {"TitlesRead", summary.titles_read},
+              {"New", summary.new_titles},
+              {"Changed", summary.changed},
+              {"Unchanged", summary.unchanged},
+              {"Locked", summary.locked},
+              {"Failed", summary.failed},
+              {"ElapsedSeconds", summary.seconds},
+              {"Failures", std::move(failures)},
+              {"Stopped", NullOr(summary.stream_error)},
+              // Only a file read to its end tells which titles it does not hold.
+              {"Missing", summary.complete ? std::move(missing) : Json(nullptr)},
+              {"Removed", summary.removed},
+              {"KeptLocked", summary.kept_locked},
+              {"RemovalRefused", NullOr(summary.removal_refused)}};
 }
 
 void PrintSummary(const std::string& catalogue, const std::string& collection,
-                  const CollectionSummary& summary) {
-  std::cout << "Imported " << collection << " into " << catalogue << "\n";
+                  const CollectionSummary& summary, bool remove_missing) {
+  if (!summary.stream_error.empty()) {
+    std::cout << "Imported only the first " << summary.titles_read << " titles of " << collection
+              << " into " << catalogue << ": the rest of the file cannot be read\n";
+  } else if (summary.failed != 0) {
+    std::cout << "Imported " << collection << " into " << catalogue << " but for " << summary.failed
+              << (summary.failed == 1 ? " title" : " titles") << " that failed\n";
+  } else {
+    std::cout << "Imported " << collection << " into " << catalogue << "\n";
+  }
   const std::vector<std::vector<std::string>> rows = {
       {"titles read", std::to_string(summary.titles_read)},
       {"new", std::to_string(summary.new_titles)},
@@ -119,50 +146,168 @@ void PrintSummary(const std::string& catalogue, const std::string& collection,
   std::cout << "  " << std::left << std::setw(12) << "elapsed" << std::right << " " << elapsed.str()
             << "\n";
   for (const TitleFailure& failure : summary.failures) {
-    std::cout << "failed: title " << failure.position << ", ID \"" << failure.id << "\", \""
-              << failure.title << "\": " << failure.description << " (error " << failure.number
-              << ")\n";
+    std::cout << "failed: title " << failure.position << " on line " << failure.line << ", ID \""
+              << failure.id << "\", \"" << failure.title << "\": " << failure.description
+              << " (error " << failure.number << ")\n";
   }
   if (!summary.stream_error.empty()) {
     std::cout << "stopped: " << summary.stream_error << "\n";
   }
+  if (summary.complete) {
+    std::cout << "in the catalogue but not in this file: " << summary.missing.size();
+    if (!summary.missing.empty() && !remove_missing) {
+      std::cout << " (zel import --remove-missing removes them)";
+    }
+    std::cout << "\n";
+  }
+  if (remove_missing) {
+    if (!summary.removal_refused.empty()) {
+      std::cout << "removed nothing: " << summary.removal_refused << "\n";
+    } else {
+      std::cout << "removed " << summary.removed << (summary.removed == 1 ? " title" : " titles")
+                << "\n";
+      for (const std::string& kept : summary.kept_locked) {
+        std::cout << "kept " << kept << ": locked as a whole\n";
+      }
+    }
+  }
 }
 
-void RunImport(const std::string& catalogue, const std::string& collection, bool json, bool quiet) {
+// Ctrl+C asks the import to stop after the title it is writing; a second one ends the process.
+std::atomic<bool> g_stop{false};
+
+extern "C" void OnInterrupt(int) { g_stop.store(true); }
+
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+constexpr int kInterruptedExit = 130;
+
+struct ImportArguments {
+  std::string catalogue;
+  std::string collection;
+  bool json = false;
+  bool quiet = false;
+  bool remove_missing = false;
+};
+
+void RunImport(const ImportArguments& arguments) {
   Control control;
-  OpenCatalogue(control, catalogue);
+  OpenCatalogue(control, arguments.catalogue);
   ProgressReport progress(isatty(STDERR_FILENO) == 1);
   CollectionImportOptions options;
-  if (!quiet) options.on_progress = [&](const CollectionProgress& p) { progress.Update(p); };
-  const CollectionSummary summary = ImportCollectionFile(collection, options);
+  if (!arguments.quiet)
+    options.on_progress = [&](const CollectionProgress& p) { progress.Update(p); };
+  options.stop = &g_stop;
+  options.remove_missing = arguments.remove_missing;
+  CollectionSummary summary;
+  {
+    const InterruptGuard guard;
+    summary = ImportCollectionFile(arguments.collection, options);
+  }
   progress.Finish();
   control.CloseDatabase();
-  if (json) {
-    std::cout << SummaryJson(catalogue, collection, summary).dump(2) << '\n';
+  if (summary.interrupted) {
+    std::cerr << "zel: interrupted: the first " << summary.titles_read << " titles of "
+              << arguments.collection << " are committed to " << arguments.catalogue
+              << "; run the same command again to go on (titles already imported are unchanged "
+                 "and pass quickly)\n";
+    throw CLI::RuntimeError(kInterruptedExit);
+  }
+  if (arguments.json) {
+    std::cout << SummaryJson(arguments.catalogue, arguments.collection, summary).dump(2) << '\n';
   } else {
-    PrintSummary(catalogue, collection, summary);
+    PrintSummary(arguments.catalogue, arguments.collection, summary, arguments.remove_missing);
   }
   // The summary says what went wrong; the exit code only tells scripts that something did.
-  if (summary.failed != 0 || !summary.stream_error.empty()) throw CLI::RuntimeError(1);
+  if (summary.failed != 0 || !summary.stream_error.empty() || !summary.removal_refused.empty()) {
+    throw CLI::RuntimeError(1);
+  }
+}
+
+// The error for a title that is not in the catalogue, with the forms that would have matched.
+[[noreturn]] void RaiseUnknownTitle(ZelDatabase& database, const std::string& path,
+                                    const std::string& text) {
+  std::string description = "No title '" + text + "' in " + path;
+  const std::vector<std::string> similar = SimilarProfileIds(database, text);
+  for (size_t i = 0; i < similar.size(); ++i) {
+    description += (i == 0 ? "; did you mean " : " or ") + similar[i];
+  }
+  if (!similar.empty()) description += "?";
+  Raise(errc::kInvalidArgument, description);
+}
+
+void RunRemove(const std::string& catalogue, const std::vector<std::string>& ids, bool json) {
+  Control control;
+  auto database = OpenCatalogue(control, catalogue);
+  // Every title is found before any is removed: a typing error removes nothing.
+  std::vector<std::pair<std::string, std::string>> found;  // ProfileID, Title
+  for (const std::string& text : ids) {
+    const std::string profile_id = FindProfileId(*database, text);
+    if (profile_id.empty()) RaiseUnknownTitle(*database, catalogue, text);
+    auto records = database->DbOpenRecordSet("SELECT Title FROM Profiles WHERE ProfileID = '" +
+                                             QuoteSql(profile_id) + "'");
+    found.emplace_back(profile_id, records->ValueAt(0).ToTextOrEmpty());
+  }
+  {
+    store::WriteScope scope(database->connection());
+    for (const auto& [profile_id, title] : found) RemoveProfileRows(*database, profile_id);
+    scope.Commit();
+  }
+  if (json) {
+    Json removed = Json::array();
+    for (const auto& [profile_id, title] : found) {
+      removed.push_back({{"ProfileID", profile_id}, {"Title", title}});
+    }
+    std::cout << Json{{"File", catalogue}, {"Removed", std::move(removed)}}.dump(2) << '\n';
+    return;
+  }
+  for (const auto& [profile_id, title] : found) {
+    std::cout << "Removed " << profile_id << " \"" << title << "\" from " << catalogue << "\n";
+  }
 }
 
 }  // namespace
 
 void AddImportCommands(CLI::App& app) {
-  static std::string catalogue;
-  static std::string collection;
-  static bool json = false;
-  static bool quiet = false;
-
+  static ImportArguments arguments;
   auto* import = app.add_subcommand(
       "import", "Import a DVD Profiler collection file (Collection.xml) into a catalogue");
-  import->add_option("FILE", catalogue, "Catalogue file")->required();
-  import->add_option("COLLECTION", collection, "Collection XML exported by DVD Profiler")
+  import->add_option("FILE", arguments.catalogue, "Catalogue file")->required();
+  import->add_option("COLLECTION", arguments.collection, "Collection XML exported by DVD Profiler")
       ->required();
-  import->add_flag("--json", json, "Print the summary as JSON for scripts");
-  import->add_flag("--quiet", quiet, "Show no progress");
-  import->callback([] { RunImport(catalogue, collection, json, quiet);
+  import->add_flag("--json", arguments.json, "Print the summary as JSON for scripts");
+  import->add_flag("--quiet", arguments.quiet, "Show no progress");
+  import->add_flag("--remove-missing", arguments.remove_missing,
+                   "Remove the imported titles of the catalogue that the file no longer holds "
+                   "(only when the whole file imports without a failure)");
+  import->callback([] { RunImport(arguments);
 });
+
+static std::string catalogue;
+static std::vector<std::string> ids;
+static bool json = false;
+auto* remove = app.add_subcommand(
+    "remove", "Remove titles from a catalogue with everything that belongs to them");
+remove->add_option("FILE", catalogue, "Catalogue file")->required();
+remove->add_option("ID", ids, "The ID DVD Profiler shows (123) or the stored ProfileID (Key_123)")
+    ->required();
+remove->add_flag("--json", json, "Print what was removed as JSON for scripts");
+remove->callback([] { RunRemove(catalogue, ids, json); });
 }  // namespace zel::cli
 
 }  // namespace zel::cli

@@ -7,6 +7,7 @@
 #include "frame/control.h"
 #include "frame/error.h"
 #include "frame/text.h"
+#include "import/profiler_import.h"
 #include "model/profiles.h"
 #include "output.h"
 #include "serve_data.h"
@@ -19,11 +20,19 @@ namespace {
 
 std::string YearText(int16_t year) { return year == 0 ? "" : std::to_string(year); }
 
-// The title page's data of the title with that identifier: the one place `zel show` looks an
-// identifier up, and says so when the catalogue has no such title.
-Json FindTitle(ZelDatabase& database, const std::string& path, const std::string& profile_id) {
-  std::optional<Json> title = serve::TitleData(database, profile_id);
-  if (!title) Raise(errc::kInvalidArgument, "No profile '" + profile_id + "' in " + path);
+// The title page's data of the title with that identifier (the stored ProfileID or the ID DVD
+// Profiler shows): the one place `zel show` looks an identifier up, and says so, with near
+// identifiers, when the catalogue has no such title.
+Json FindTitle(ZelDatabase& database, const std::string& path, const std::string& text) {
+  std::optional<Json> title = serve::TitleData(database, text);
+  if (!title) {
+    std::string description = "No profile '" + text + "' in " + path;
+    const std::vector<std::string> similar = SimilarProfileIds(database, text);
+    for (size_t i = 0; i < similar.size(); ++i) {
+      description += (i == 0 ? "; did you mean " : " or ") + similar[i];
+    }
+    Raise(errc::kInvalidArgument, description + (similar.empty() ? "" : "?"));
+  }
   return std::move(*title);
 }
 

@@ -7,6 +7,7 @@
 #include "awards/awards.h"
 #include "frame/control.h"
 #include "frame/text.h"
+#include "import/profiler_import.h"
 #include "model/profile.h"
 #include "model/profiles.h"
 #include "serve_covers.h"
@@ -217,8 +218,11 @@ constexpr std::string_view kEpisodeColumns =
 
 }  // namespace
 
-std::optional<Json> TitleData(ZelDatabase& database, const std::string& profile_id,
+std::optional<Json> TitleData(ZelDatabase& database, const std::string& text,
                               CoverFolder* covers) {
+  // The stored ProfileID or the ID that DVD Profiler shows.
+  const std::string profile_id = FindProfileId(database, text);
+  if (profile_id.empty()) return std::nullopt;
   auto records = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
                                           QuoteSql(profile_id) + "'");
   if (records->Eof()) return std::nullopt;
