@@ -337,7 +337,10 @@ AwardFileError::AwardFileError(const Error& cause, std::string path, int32_t lin
 void SyncLoadedAwards(ZelDatabase& database, const ReplacedAwards& replaced) {
   const std::shared_ptr<ZelAwards>& awards = database.CachedAwards();
   if (!awards) return;
-  for (const auto& [award, year] : replaced) {
+  // Named references rather than a structured binding: lambdas capture those only from clang 16.
+  for (const auto& entry : replaced) {
+    const std::string& award = entry.first;
+    const auto& year = entry.second;
     awards->Forget([&](const ZelAward& member) {
       return member.catalogue().Peek() == &database && member.StoredAs(award, year);
     });

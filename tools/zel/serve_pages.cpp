@@ -766,7 +766,10 @@ std::string SearchPage(const Json& data) {
     body += A(href(word, 1), std::string(label) + " (" + std::to_string(total) + ")", kind == word);
   }
   body += "</nav>\n";
-  for (const auto& [word, label] : kKinds) {
+  for (const auto& entry : kKinds) {
+    // Named, not bound: lambdas capture structured bindings only from clang 16.
+    const auto& word = entry.first;
+    const auto& label = entry.second;
     const Json& group = Member(data, label);
     const Json& items = Member(group, "Items");
     if (items.empty()) continue;
