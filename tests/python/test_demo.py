@@ -10,7 +10,8 @@ import sys
 import tempfile
 import unittest
 
-ZEL = os.environ.get("ZEL_BIN", "zel")
+from zel_tool import run_zel
+
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SCRIPTS = os.path.join(SOURCE, "examples", "scripts")
 DIVIDERS = "('[DivGroup]', '[DivEpisode]', '[DivTeam]', '[DivEnd]', '[Divider]')"
@@ -23,7 +24,7 @@ catalogue = None
 
 
 def zel(*args, check=True):
-    result = subprocess.run([ZEL, *args], capture_output=True, text=True)
+    result = run_zel(*args)
     if check and result.returncode != 0:
         raise AssertionError(f"zel {args} failed: {result.stderr}")
     return result

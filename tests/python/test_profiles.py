@@ -4,11 +4,11 @@ import datetime
 import decimal
 import os
 import shutil
-import subprocess
 import tempfile
 import unittest
 
 import zelcontrol
+from zel_tool import run_zel
 
 
 class ProfilesTest(unittest.TestCase):
@@ -129,9 +129,7 @@ class ProfilesTest(unittest.TestCase):
         profile.UpdateProfile()
         profile_id = profile.ProfileID
         self.control.CloseDatabase()
-        zel = os.environ.get("ZEL_BIN", "zel")
-        shown = subprocess.run([zel, "show", self.path, profile_id, "--json"],
-                               capture_output=True, text=True, check=True)
+        shown = run_zel("show", self.path, profile_id, "--json", check=True)
         self.assertIn('"Al Pacino"', shown.stdout)
         self.db = self.control.OpenDatabase(self.path)
 

@@ -3,11 +3,11 @@
 import json
 import os
 import shutil
-import subprocess
 import tempfile
 import unittest
 
 import zelcontrol
+from zel_tool import run_zel
 
 
 class TelevisionTest(unittest.TestCase):
@@ -68,9 +68,7 @@ class TelevisionTest(unittest.TestCase):
         self.assertEqual(len(list(self.db.FindAppearances("Janine Turner", IncludeCast=False))), 0)
 
         self.control.CloseDatabase()
-        out = subprocess.run(
-            [os.environ.get("ZEL_BIN", "zel"), "appearances", self.file, "Janine Turner", "--json"],
-            capture_output=True, text=True, check=True).stdout
+        out = run_zel("appearances", self.file, "Janine Turner", "--json", check=True).stdout
         self.db = self.control.OpenDatabase(self.file)
         hits = json.loads(out)["Appearances"]
         kinds = [(hit["Kind"], hit["Title"], hit["Role"]) for hit in hits]
