@@ -55,6 +55,26 @@ bool HasTable(sqlite3* db, std::string_view name) {
   return sqlite3_step(raw) == SQLITE_ROW;
 }
 
+// Raises kNotADatabase when the file lacks `required_table` (when given).
+void RequireTable(sqlite3* db, const std::string& path, std::string_view required_table) {
+  if (!required_table.empty() && !HasTable(db, required_table)) {
+    Raise(engine_errc::kNotADatabase, "The file '" + path + "' is not a catalogue: it has no " +
+                                          std::string(required_table) + " table.");
+  }
+}
+
+// Raises kFileNotFound unless `path` is a file, and kNotADatabase when it is empty: SQLite would
+// silently make an empty file a database, and it is not a catalogue.
+void RequireDatabaseFile(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    Raise(engine_errc::kFileNotFound, "Could not find file '" + path + "'.");
+  }
+  if (std::filesystem::file_size(path, error) == 0 && !error) {
+    Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + path + "'.");
+  }
+}
+
 void SetUp(sqlite3* db, const std::string& path) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
@@ -84,14 +104,8 @@ int64_t PragmaValue(sqlite3* db, const char* pragma) {
 
 std::shared_ptr<Connection> Connection::Open(const std::string& path,
                                              std::string_view required_table) {
+  RequireDatabaseFile(path);
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
-    Raise(engine_errc::kFileNotFound, "Could not find file '" + path + "'.");
-  }
-  // An empty file would silently become a database; it is not a catalogue.
-  if (std::filesystem::file_size(path, error) == 0 && !error) {
-    Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + path + "'.");
-  }
   // The engine would open such a file read-only and leave its own files behind; the catalogue
   // is opened for writing or not at all.
   if (access(path.c_str(), R_OK | W_OK) != 0) {
@@ -114,10 +128,7 @@ std::shared_ptr<Connection> Connection::Open(const std::string& path,
     Raise(engine_errc::kCannotOpen, "Could not open the file '" + path + "' for writing.");
   }
   // Checked before SetUp, whose switch to the write-ahead log would change the file.
-  if (!required_table.empty() && !HasTable(impl->db.get(), required_table)) {
-    Raise(engine_errc::kNotADatabase, "The file '" + path + "' is not a catalogue: it has no " +
-                                          std::string(required_table) + " table.");
-  }
+  RequireTable(impl->db.get(), path, required_table);
   SetUp(impl->db.get(), path);
   Impl* raw = impl.get();
   std::shared_ptr<Connection> connection(new Connection(std::move(impl)));
@@ -151,13 +162,8 @@ std::shared_ptr<Connection> Connection::Create(const std::string& path) {
 
 void Connection::Compact(const std::string& source, const std::string& destination,
                          std::string_view required_table) {
+  RequireDatabaseFile(source);
   std::error_code error;
-  if (!std::filesystem::is_regular_file(source, error)) {
-    Raise(engine_errc::kFileNotFound, "Could not find file '" + source + "'.");
-  }
-  if (std::filesystem::file_size(source, error) == 0 && !error) {
-    Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + source + "'.");
-  }
   if (std::filesystem::exists(destination, error)) {
     Raise(engine_errc::kFileExists,
           "Could not create '" + destination + "': the file already exists.");
@@ -175,10 +181,7 @@ void Connection::Compact(const std::string& source, const std::string& destinati
                                     "program); close it before compacting.");
   }
   VerifyDatabase(db.get(), source);
-  if (!required_table.empty() && !HasTable(db.get(), required_table)) {
-    Raise(engine_errc::kNotADatabase, "The file '" + source + "' is not a catalogue: it has no " +
-                                          std::string(required_table) + " table.");
-  }
+  RequireTable(db.get(), source, required_table);
   const std::string sql = "VACUUM INTO " + QuoteText(destination);
   const int rc = Exec(db.get(), sql.c_str());
   if (rc != SQLITE_OK) {
