@@ -218,8 +218,7 @@ constexpr std::string_view kEpisodeColumns =
 
 }  // namespace
 
-std::optional<Json> TitleData(ZelDatabase& database, const std::string& text,
-                              CoverFolder* covers) {
+std::optional<Json> TitleData(ZelDatabase& database, const std::string& text, CoverFolder* covers) {
   // The stored ProfileID or the ID that DVD Profiler shows.
   const std::string profile_id = FindProfileId(database, text);
   if (profile_id.empty()) return std::nullopt;
