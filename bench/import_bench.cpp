@@ -32,7 +32,7 @@
 #include <nlohmann/json.hpp>
 
 #include "collection_generator.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 
 namespace {
 

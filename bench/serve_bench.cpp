@@ -22,13 +22,13 @@
 #include <httplib.h>
 
 #include "collection_generator.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "import/collection_import.h"
 #include "serve.h"
 #include "serve_covers.h"
 #include "serve_html.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "frame/collection.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "frame/error.h"
 #include "model/profile.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "tv/episode.h"
 
 int main(int argc, char** argv) {

@@ -15,7 +15,7 @@
 #include "frame/text.h"
 #include "frame/variant.h"
 #include "import/xml_document.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {

@@ -6,7 +6,7 @@
 #include "awards/award_file.h"
 #include "frame/member_table.h"
 #include "frame/text.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {

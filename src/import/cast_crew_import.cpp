@@ -13,7 +13,7 @@
 #include "people/alias_registration.h"
 #include "people/name_parsing.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {

@@ -18,7 +18,7 @@
 #include "import/xml_document.h"
 #include "model/profiles.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {

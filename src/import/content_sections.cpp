@@ -8,7 +8,7 @@
 #include "frame/text.h"
 #include "import/import_sections.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {

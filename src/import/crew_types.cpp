@@ -7,7 +7,7 @@
 #include "frame/dictionary.h"
 #include "frame/library_state.h"
 #include "frame/text.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 
 namespace zel {
 

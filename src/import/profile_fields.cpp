@@ -7,7 +7,7 @@
 #include "import/import_sections.h"
 #include "import/value_conversions.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/engine_errors.h"
 
 namespace zel {

@@ -14,7 +14,7 @@
 #include "import/title_splitter.h"
 #include "import/value_conversions.h"
 #include "import/xml_document.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {

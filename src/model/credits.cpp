@@ -2,7 +2,7 @@
 
 #include "awards/awards.h"
 #include "frame/member_table.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {

@@ -8,7 +8,7 @@
 #include "frame/random_ids.h"
 #include "frame/text.h"
 #include "model/profiles.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/engine_errors.h"
 #include "store/text_helpers.h"
 #include "tv/episode.h"

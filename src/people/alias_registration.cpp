@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "frame/text.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {

@@ -2,7 +2,7 @@
 
 #include "frame/member_table.h"
 #include "frame/text.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/engine_errors.h"
 #include "store/text_helpers.h"
 

@@ -6,7 +6,7 @@
 #include "frame/collection.h"
 #include "frame/text.h"
 #include "model/profile.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 #include "tv/episode.h"
 

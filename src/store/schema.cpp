@@ -1,6 +1,6 @@
 #include "store/schema.h"
 
-#include "store/database.h"
+#include "catalogue/database.h"
 
 namespace zel {
 

@@ -3,7 +3,7 @@
 #include "frame/error.h"
 #include "frame/text.h"
 #include "frame/variant.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/engine_errors.h"
 
 namespace zel {

@@ -7,7 +7,7 @@
 #include "frame/member_table.h"
 #include "frame/text.h"
 #include "model/profiles.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/engine_errors.h"
 #include "store/text_helpers.h"
 #include "tv/lazy_list.h"

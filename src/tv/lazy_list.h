@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "store/catalogue_link.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 
 namespace zel::tv {
 

@@ -5,9 +5,9 @@
 #include "award_catalogues.h"
 #include "awards/awards.h"
 #include "awards/nominees.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "frame/message.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -3,10 +3,10 @@
 #include <set>
 
 #include "award_catalogues.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "frame/library_state.h"
 #include "frame/reflection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "support/test_support.h"
 
 namespace zel::testing {

@@ -10,7 +10,7 @@
 #include "frame/library_state.h"
 #include "import/crew_types.h"
 #include "import/profiler_import.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "support/test_support.h"
 
 namespace zel::testing {

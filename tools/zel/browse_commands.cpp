@@ -5,14 +5,14 @@
 #include <optional>
 
 #include "commands.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "frame/text.h"
 #include "output.h"
 #include "serve_fold.h"
 #include "serve_search.h"
 #include "serve_stats.h"
 #include "serve_text.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 
 namespace zel::cli {
 namespace {

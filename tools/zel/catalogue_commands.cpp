@@ -4,12 +4,12 @@
 #include <iostream>
 
 #include "commands.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "frame/error.h"
 #include "output.h"
 #include "store/backup.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/sql_translator.h"
 
 namespace zel::cli {

@@ -11,7 +11,7 @@
 #include "frame/text.h"
 #include "output.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 
 namespace zel::cli {
 namespace {

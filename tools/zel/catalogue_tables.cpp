@@ -9,7 +9,7 @@
 #include "output.h"
 #include "serve_sql.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 
 namespace zel::cli {
 namespace {

@@ -12,10 +12,10 @@
 #include "catalogue_dump.h"
 #include "catalogue_tables.h"
 #include "commands.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "frame/error.h"
 #include "output.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 
 namespace zel::cli {
 namespace {

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "commands.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "frame/error.h"
 
 namespace {

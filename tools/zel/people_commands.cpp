@@ -5,10 +5,10 @@
 #include "awards/award_file.h"
 #include "awards/awards.h"
 #include "commands.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "frame/error.h"
 #include "output.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel::cli {

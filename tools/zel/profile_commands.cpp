@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "commands.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "frame/error.h"
 #include "frame/text.h"
 #include "import/profiler_import.h"
@@ -13,7 +13,7 @@
 #include "serve_data.h"
 #include "serve_html.h"
 #include "serve_text.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 
 namespace zel::cli {
 namespace {

@@ -7,7 +7,7 @@
 #include "frame/text.h"
 #include "serve_fold.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel::serve {

@@ -6,7 +6,7 @@
 #include "frame/library_state.h"
 #include "frame/text.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel::serve {

@@ -10,7 +10,7 @@
 #include "serve_fold.h"
 #include "serve_html.h"
 #include "store/connection.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/text_helpers.h"
 
 namespace zel::serve {

@@ -2,11 +2,11 @@
 #include <iostream>
 
 #include "commands.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "model/profile.h"
 #include "output.h"
 #include "people/appearances.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "tv/episode.h"
 
 namespace zel::cli {

@@ -1,4 +1,4 @@
-#include "store/database.h"
+#include "catalogue/database.h"
 
 #include "awards/awards.h"
 #include "frame/dictionary.h"

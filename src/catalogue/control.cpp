@@ -1,4 +1,4 @@
-#include "frame/control.h"
+#include "catalogue/control.h"
 
 #include <filesystem>
 
@@ -9,7 +9,7 @@
 #include "frame/text.h"
 #include "import/crew_types.h"
 #include "people/name_parsing.h"
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "store/engine_errors.h"
 #include "store/schema.h"
 
