@@ -16,12 +16,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "frame/object.h"
-#include "store/catalogue_link.h"
-#include "store/connection.h"
-#include "store/info.h"
+#include "store/catalogue_file.h"
 
 namespace zel {
 
@@ -36,9 +33,7 @@ class ZelSQLQueries;
 class ZelTVShows;
 class Collection;
 
-class ZelProfile;
-
-class ZelDatabase : public Object {
+class ZelDatabase : public store::CatalogueFile {
  public:
   explicit ZelDatabase(std::shared_ptr<store::Connection> connection);
   ~ZelDatabase() override;
@@ -46,40 +41,14 @@ class ZelDatabase : public Object {
   static const ClassInfo& Info();
   const ClassInfo& Class() const override { return Info(); }
 
-  // Deletes every row of a table.
-  void ClearTable(std::string_view table_name);
-  // Read-only view of the file's tables and columns.
-  ObjectPtr TableDefs();
-  // The "Schema" DbInfo entry as a number; a missing or non-numeric entry fails the conversion.
-  int16_t Schema();
-  void SetSchema(int16_t schema);
-  const std::string& FilePath() const;
-  std::string Owner();
-  void SetOwner(std::string owner);
-
-  // DbInfo entry `name`, or `fallback` when absent; a stored Null reads as empty text.
-  std::string ReadDbInfo(std::string_view name, std::string_view fallback = {});
-  // Replaces DbInfo entry `name` by `value`.
-  void WriteDbInfo(std::string_view name, std::string_view value);
-
-  std::string ReadAdditionalInfoByProfileID(std::string_view profile_id, std::string_view name,
-                                            std::string_view fallback = {});
-  std::string ReadMetaInfoByProfileID(std::string_view profile_id, std::string_view name,
-                                      std::string_view fallback = {});
-  // Replaces one information entry of a profile; the type is kept from schema 84 on.
-  void WriteAdditionalInfoByProfileID(std::string_view profile_id, std::string_view name,
-                                      std::string_view value, std::string_view info_type = {});
-  void WriteMetaInfoByProfileID(std::string_view profile_id, std::string_view name,
-                                std::string_view value);
-  // Replaces all information entries of a profile by `infos`, in their order.
-  void WriteAdditionalInfosByProfileID(std::string_view profile_id,
-                                       const std::shared_ptr<ZelInfos>& infos);
-  std::shared_ptr<ZelInfos> ReadAdditionalInfosByProfileID(std::string_view profile_id);
+  // SQL, the key/value stores, the schema number and the import notes are those of
+  // store::CatalogueFile. The typed lists below live in its slots and are loaded and written by
+  // the layer that owns each type; these members delegate to it.
 
   // Every profile, ordered by SortTitle; loaded on first read and kept. Setting replaces the cached
   // list (nothing is written until UpdateProfiles).
   std::shared_ptr<ZelProfiles> Profiles();
-  void SetProfiles(std::shared_ptr<ZelProfiles> profiles) { profiles_ = std::move(profiles); }
+  void SetProfiles(std::shared_ptr<ZelProfiles> profiles);
   // When a list is cached: saves each of its profiles (as UpdateProfile), as one write. Otherwise
   // nothing. Profiles the list never held stay.
   void UpdateProfiles();
@@ -93,19 +62,19 @@ class ZelDatabase : public Object {
   // (ASCII letters in either case); their update also deletes the keys removed from the loaded
   // dictionary.
   std::shared_ptr<ZelCurrencies> Currencies();
-  void SetCurrencies(std::shared_ptr<ZelCurrencies> list) { currencies_ = std::move(list); }
+  void SetCurrencies(std::shared_ptr<ZelCurrencies> list);
   void UpdateCurrencies();
   std::shared_ptr<Dictionary> Translations();
   void SetTranslations(std::shared_ptr<Dictionary> list);
   void UpdateTranslations();
   std::shared_ptr<ZelUsers> Users();
-  void SetUsers(std::shared_ptr<ZelUsers> list) { users_ = std::move(list); }
+  void SetUsers(std::shared_ptr<ZelUsers> list);
   void UpdateUsers();
   std::shared_ptr<ZelRetailers> Retailers();
-  void SetRetailers(std::shared_ptr<ZelRetailers> list) { retailers_ = std::move(list); }
+  void SetRetailers(std::shared_ptr<ZelRetailers> list);
   void UpdateRetailers();
   std::shared_ptr<ZelSQLQueries> SQLQueries();
-  void SetSQLQueries(std::shared_ptr<ZelSQLQueries> list) { sql_queries_ = std::move(list); }
+  void SetSQLQueries(std::shared_ptr<ZelSQLQueries> list);
   void UpdateSQLQueries();
 
   // The television series by SeriesID, loaded on first read and cached; setting replaces the
@@ -130,25 +99,11 @@ class ZelDatabase : public Object {
   // Writes the cached list back row by row (awards/awards.h), in one write scope; does nothing
   // when no list was read or set. Rows the list never held stay.
   void UpdateAwards();
-  // The awards of a film by its title. With a production year Y, award years Y-1 to Y+2 and award
-  // year 0 match; from schema 80 a row whose film year is Y matches whatever its award year, and a
-  // row naming another film year only when that is its award year. A title with no awards is tried
-  // again cut before its last ":" ("Alien: Director's Cut" finds "Alien").
+  // The award queries of awards/awards.h.
   std::shared_ptr<ZelAwards> GetMovieAwards(std::string_view original_title,
                                             int16_t production_year = 0);
-  // The awards whose nominee text contains `name` anywhere, letter case ignored.
   std::shared_ptr<ZelAwards> GetPersonAwards(std::string_view name);
-  // The nominations of one award in one year. `year` must be a whole number, as a number or as
-  // its decimal text; anything else fails with a type mismatch (13).
   std::shared_ptr<ZelAwards> GetAwardByYear(std::string_view award_name, const Variant& year);
-
-  void ExecuteSQL(std::string_view sql) { DbExecute(sql); }
-  std::shared_ptr<store::RecordSet> ExecuteSQLWithResult(std::string_view sql) {
-    return DbOpenRecordSet(sql);
-  }
-  // Runs an action statement; rows refused by keys or constraints are skipped without error.
-  void DbExecute(std::string_view sql);
-  std::shared_ptr<store::RecordSet> DbOpenRecordSet(std::string_view sql);
 
   // Every profile and episode crediting the person `cast_name` names, under the common name or any
   // alias of it (people/appearances.h). Episodes come first, then profiles; within each, the
@@ -162,60 +117,15 @@ class ZelDatabase : public Object {
   // The common name stored for `name` in the Alias table; `name` itself when it has no alias row.
   std::string GetCommonName(std::string_view name);
 
-  // Imports an award file (award_file.h): the text form, or the XML form for the extension .xml.
-  // A file is imported whole or not at all. A faulty text file, or an XML file without an Awards
-  // element, is reported by a message (ShowMessage) naming the file and line and returns normally;
-  // other failures of the XML form reach the caller.
+  // Imports an award file (import/award_file.h): the text form, or the XML form for the extension
+  // .xml. A file is imported whole or not at all. A faulty text file, or an XML file without an
+  // Awards element, is reported by a message (ShowMessage) naming the file and line and returns
+  // normally; other failures of the XML form reach the caller.
   void ImportAwardFile(std::string_view file_path);
   // Imports one DVD element of DVD Profiler's collection XML into the active catalogue (whichever
   // database object it is called on). See import/profiler_import.h, which also reports what
   // happened to the title.
   void ImportSingleProfilerXMLNode(std::string_view xml_string);
-
-  // Library-internal.
-  store::Connection& connection() { return *connection_; }
-  // The schema number the operations adapt to: the stored one when the file was opened, the one
-  // written when it was created. Set by Control.
-  int16_t SchemaNumber() const { return schema_number_; }
-  void SetSchemaNumber(int16_t schema) { schema_number_ = schema; }
-
-  // Library-internal: keeping loaded lists in step with an import. While an import runs it notes
-  // the rows it wrote (for profiles) or added (for the reference lists and aliases); once its write
-  // scope is committed, SyncImported reads those rows into the lists that are loaded, and after a
-  // failure ForgetImported drops the notes. Notes for a list that is not loaded are not kept.
-  enum class ImportedList { kProfiles, kAliases, kCurrencies, kUsers, kRetailers };
-  void NoteImported(ImportedList list, std::string key);
-  void SyncImported();
-  void ForgetImported() { imported_.clear(); }
-  // The Awards list when it is loaded, without loading it.
-  const std::shared_ptr<ZelAwards>& CachedAwards() const { return awards_; }
-
- private:
-  std::string ReadInfoByProfileID(std::string_view table, std::string_view profile_id,
-                                  std::string_view name, std::string_view fallback);
-  void InsertAdditionalInfo(std::string_view profile_id, std::string_view name,
-                            std::string_view value, std::string_view info_type);
-
-  std::shared_ptr<store::Connection> connection_;
-  std::string file_path_;
-  std::shared_ptr<ZelProfiles> profiles_;
-  std::shared_ptr<ZelCurrencies> currencies_;
-  std::shared_ptr<Dictionary> translations_;
-  std::shared_ptr<ZelUsers> users_;
-  std::shared_ptr<ZelRetailers> retailers_;
-  std::shared_ptr<ZelSQLQueries> sql_queries_;
-  std::shared_ptr<ZelAliases> aliases_;
-  std::shared_ptr<ZelAwards> awards_;
-  std::shared_ptr<ZelTVShows> tv_shows_;
-  // The translation keys as loaded or last stored; a key among them and no longer in the
-  // dictionary was removed through it.
-  std::vector<std::string> stored_translation_keys_;
-  int16_t schema_number_ = 0;
-  std::vector<std::pair<ImportedList, std::string>> imported_;
 };
-
-// The active catalogue; raises error 91 (missing object) when none is active. For operations that
-// need a catalogue and have no error of their own for its absence.
-ZelDatabase& RequireActiveDatabase();
 
 }  // namespace zel

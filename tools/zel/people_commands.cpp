@@ -2,13 +2,13 @@
 #include <iostream>
 #include <optional>
 
-#include "awards/award_file.h"
 #include "awards/awards.h"
-#include "commands.h"
 #include "catalogue/control.h"
-#include "frame/error.h"
-#include "output.h"
 #include "catalogue/database.h"
+#include "commands.h"
+#include "frame/error.h"
+#include "import/award_file.h"
+#include "output.h"
 #include "store/text_helpers.h"
 
 namespace zel::cli {

@@ -1,8 +1,8 @@
-#include "store/reference_lists.h"
+#include "model/reference_lists.h"
 
 #include "catalogue/control.h"
-#include "frame/dictionary.h"
 #include "catalogue/database.h"
+#include "frame/dictionary.h"
 #include "support/test_support.h"
 
 namespace zel {
