@@ -31,8 +31,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "collection_generator.h"
 #include "catalogue/control.h"
+#include "collection_generator.h"
 
 namespace {
 

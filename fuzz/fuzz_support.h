@@ -10,9 +10,9 @@
 #include <string>
 
 #include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "store/connection.h"
-#include "catalogue/database.h"
 
 namespace zel::fuzz {
 

@@ -219,17 +219,15 @@ namespace awards {
 using List = store::CatalogueFile::List;
 
 std::shared_ptr<ZelAwards> Awards(store::CatalogueFile& database) {
-  ObjectPtr& slot = database.Loaded(List::kAwards);
-  if (!slot) {
+  return database.LoadList<ZelAwards>(List::kAwards, [](store::CatalogueFile& file) {
     auto records =
-        database.DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards ORDER BY Award, Category");
-    slot = AwardsFromRecords(database, *records);
-  }
-  return std::static_pointer_cast<ZelAwards>(slot);
+        file.DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards ORDER BY Award, Category");
+    return AwardsFromRecords(file, *records);
+  });
 }
 
 std::shared_ptr<ZelAwards> CachedAwards(store::CatalogueFile& database) {
-  return std::static_pointer_cast<ZelAwards>(database.Loaded(List::kAwards));
+  return database.LoadedAs<ZelAwards>(List::kAwards);
 }
 
 void UpdateAwards(store::CatalogueFile& database) {

@@ -168,15 +168,14 @@ void ZelProfiles::SyncStored(store::CatalogueFile& database, std::string_view pr
 
 namespace model {
 
+using List = store::CatalogueFile::List;
+
 std::shared_ptr<ZelProfiles> Profiles(store::CatalogueFile& database) {
-  ObjectPtr& slot = database.Loaded(store::CatalogueFile::List::kProfiles);
-  if (!slot) slot = ZelProfiles::Load(database);
-  return std::static_pointer_cast<ZelProfiles>(slot);
+  return database.LoadList<ZelProfiles>(List::kProfiles, ZelProfiles::Load);
 }
 
 void UpdateProfiles(store::CatalogueFile& database) {
-  ObjectPtr& slot = database.Loaded(store::CatalogueFile::List::kProfiles);
-  if (slot) std::static_pointer_cast<ZelProfiles>(slot)->Store(database);
+  if (auto profiles = database.LoadedAs<ZelProfiles>(List::kProfiles)) profiles->Store(database);
 }
 
 }  // namespace model

@@ -526,18 +526,15 @@ namespace model {
 
 namespace {
 
-// The list in `slot`, loaded by T::Load when the slot is empty.
+// The list of type T in its slot, loaded by T::Load on first read; and its write, when loaded.
 template <class T>
 std::shared_ptr<T> LoadedList(store::CatalogueFile& database, store::CatalogueFile::List list) {
-  ObjectPtr& slot = database.Loaded(list);
-  if (!slot) slot = T::Load(database);
-  return std::static_pointer_cast<T>(slot);
+  return database.LoadList<T>(list, T::Load);
 }
 
 template <class T>
 void StoreLoadedList(store::CatalogueFile& database, store::CatalogueFile::List list) {
-  ObjectPtr& slot = database.Loaded(list);
-  if (slot) std::static_pointer_cast<T>(slot)->Store(database);
+  if (auto loaded = database.LoadedAs<T>(list)) loaded->Store(database);
 }
 
 using List = store::CatalogueFile::List;
@@ -583,13 +580,11 @@ void UpdateSQLQueries(store::CatalogueFile& database) {
 }
 
 std::shared_ptr<Dictionary> Translations(store::CatalogueFile& database) {
-  ObjectPtr& slot = database.Loaded(List::kTranslations);
-  if (!slot) {
-    auto translations = LoadTranslations(database);
-    RememberStoredKeys(database, *translations);
-    slot = translations;
-  }
-  return std::static_pointer_cast<Dictionary>(slot);
+  return database.LoadList<Dictionary>(List::kTranslations, [](store::CatalogueFile& file) {
+    auto translations = LoadTranslations(file);
+    RememberStoredKeys(file, *translations);
+    return translations;
+  });
 }
 
 void SetTranslations(store::CatalogueFile& database, std::shared_ptr<Dictionary> list) {
@@ -598,11 +593,10 @@ void SetTranslations(store::CatalogueFile& database, std::shared_ptr<Dictionary>
 }
 
 void UpdateTranslations(store::CatalogueFile& database) {
-  ObjectPtr& slot = database.Loaded(List::kTranslations);
-  if (!slot) return;
-  const auto& translations = static_cast<const Dictionary&>(*slot);
-  StoreTranslations(database, translations, database.StoredTranslationKeys());
-  RememberStoredKeys(database, translations);
+  const auto translations = database.LoadedAs<Dictionary>(List::kTranslations);
+  if (!translations) return;
+  StoreTranslations(database, *translations, database.StoredTranslationKeys());
+  RememberStoredKeys(database, *translations);
 }
 
 }  // namespace model

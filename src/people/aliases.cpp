@@ -182,22 +182,22 @@ void ZelAliases::SyncStored(store::CatalogueFile& database, std::string_view ali
 namespace people {
 
 std::shared_ptr<ZelAliases> Aliases(store::CatalogueFile& database) {
-  ObjectPtr& slot = database.Loaded(store::CatalogueFile::List::kAliases);
-  if (slot) return std::static_pointer_cast<ZelAliases>(slot);
-  auto aliases = std::make_shared<ZelAliases>();
-  aliases->catalogue().Bind(database);
-  auto records = database.DbOpenRecordSet("SELECT * FROM Alias ORDER BY AliasName");
-  for (; !records->Eof(); records->MoveNext())
-    aliases->AddLoadedAlias(AliasFromRow(database, *records));
-  // Cached only once complete, so a failed load is tried again by the next read.
-  slot = aliases;
-  return aliases;
+  // Cached only once complete (LoadList), so a failed load is tried again by the next read.
+  return database.LoadList<ZelAliases>(
+      store::CatalogueFile::List::kAliases, [](store::CatalogueFile& file) {
+        auto aliases = std::make_shared<ZelAliases>();
+        aliases->catalogue().Bind(file);
+        auto records = file.DbOpenRecordSet("SELECT * FROM Alias ORDER BY AliasName");
+        for (; !records->Eof(); records->MoveNext()) {
+          aliases->AddLoadedAlias(AliasFromRow(file, *records));
+        }
+        return aliases;
+      });
 }
 
 void UpdateAliases(store::CatalogueFile& database) {
-  ObjectPtr& slot = database.Loaded(store::CatalogueFile::List::kAliases);
-  if (!slot) return;
-  const auto aliases = std::static_pointer_cast<ZelAliases>(slot);
+  const auto aliases = database.LoadedAs<ZelAliases>(store::CatalogueFile::List::kAliases);
+  if (!aliases) return;
   // Row by row: removed aliases were deleted when removed, and rows the list never held stay.
   store::WriteScope scope(database.connection());
   for (const auto& alias : aliases->All()) alias->ReplaceIn(database);

@@ -91,6 +91,19 @@ class CatalogueFile : public Object {
   // The cached list, nullptr while it is not loaded. Assigning replaces the cache; resetting makes
   // the next read load again.
   ObjectPtr& Loaded(List list) { return loaded_[static_cast<size_t>(list)]; }
+  // The cached list as the type its layer keeps there; nullptr while it is not loaded.
+  template <class T>
+  std::shared_ptr<T> LoadedAs(List list) {
+    return std::static_pointer_cast<T>(Loaded(list));
+  }
+  // The cached list, first filled by `load(*this)` when the slot is empty. A load that fails
+  // leaves the slot empty, so the next read tries again.
+  template <class T, class Load>
+  std::shared_ptr<T> LoadList(List list, Load load) {
+    ObjectPtr& slot = Loaded(list);
+    if (!slot) slot = load(*this);
+    return std::static_pointer_cast<T>(slot);
+  }
   // The translation keys as loaded or last stored; a key among them and no longer in the
   // dictionary was removed through it.
   std::vector<std::string>& StoredTranslationKeys() { return stored_translation_keys_; }

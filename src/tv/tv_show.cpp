@@ -309,15 +309,12 @@ void ZelTVShows::Delete(Object& item) {
 namespace tv {
 
 std::shared_ptr<ZelTVShows> TVShows(store::CatalogueFile& database) {
-  ObjectPtr& slot = database.Loaded(store::CatalogueFile::List::kTVShows);
-  if (!slot) slot = ZelTVShows::Load(database);
-  return std::static_pointer_cast<ZelTVShows>(slot);
+  return database.LoadList<ZelTVShows>(store::CatalogueFile::List::kTVShows, ZelTVShows::Load);
 }
 
 void UpdateTVShows(store::CatalogueFile& database) {
-  ObjectPtr& slot = database.Loaded(store::CatalogueFile::List::kTVShows);
-  if (!slot) return;
-  const auto shows = std::static_pointer_cast<ZelTVShows>(slot);
+  const auto shows = database.LoadedAs<ZelTVShows>(store::CatalogueFile::List::kTVShows);
+  if (!shows) return;
   // Each series replaces its own row; series the list never held stay. Removed ones were deleted
   // when removed.
   store::WriteScope scope(database.connection());

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "frame/reflection.h"
-#include "catalogue/database.h"
 #include "support/test_support.h"
 
 namespace zel {

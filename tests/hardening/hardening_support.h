@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "store/connection.h"
 #include "catalogue/database.h"
+#include "store/connection.h"
 #include "support/test_support.h"
 
 namespace zel::testing {

@@ -2,10 +2,10 @@
 
 #include "awards/awards.h"
 #include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "frame/reflection.h"
 #include "model/profiles.h"
-#include "catalogue/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -1,8 +1,8 @@
 #include "model/media.h"
 
 #include "catalogue/control.h"
-#include "model/profiles.h"
 #include "catalogue/database.h"
+#include "model/profiles.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -2,11 +2,11 @@
 
 #include "awards/awards.h"
 #include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "frame/random_ids.h"
 #include "frame/reflection.h"
 #include "model/profiles.h"
-#include "catalogue/database.h"
 #include "store/engine_errors.h"
 #include "support/test_support.h"
 #include "tv/episode.h"

@@ -1,8 +1,8 @@
 #include "people/aliases.h"
 
 #include "catalogue/control.h"
-#include "frame/reflection.h"
 #include "catalogue/database.h"
+#include "frame/reflection.h"
 #include "support/test_support.h"
 
 namespace zel {

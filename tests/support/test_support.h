@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/control.h"
-#include "frame/error.h"
 #include "catalogue/database.h"
+#include "frame/error.h"
 
 namespace zel::testing {
 

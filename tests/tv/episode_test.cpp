@@ -2,10 +2,10 @@
 
 #include "awards/awards.h"
 #include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "model/profiles.h"
 #include "people/aliases.h"
-#include "catalogue/database.h"
 #include "store/engine_errors.h"
 #include "support/test_support.h"
 #include "tv/tv_show.h"

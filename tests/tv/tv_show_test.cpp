@@ -2,8 +2,8 @@
 
 #include "awards/awards.h"
 #include "catalogue/control.h"
-#include "frame/reflection.h"
 #include "catalogue/database.h"
+#include "frame/reflection.h"
 #include "store/engine_errors.h"
 #include "support/test_support.h"
 

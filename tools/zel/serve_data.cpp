@@ -6,6 +6,7 @@
 
 #include "awards/awards.h"
 #include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/text.h"
 #include "import/profiler_import.h"
 #include "model/profile.h"
@@ -15,7 +16,6 @@
 #include "serve_html.h"
 #include "serve_titles.h"
 #include "store/connection.h"
-#include "catalogue/database.h"
 #include "store/text_helpers.h"
 #include "tv/episode.h"
 #include "tv/tv_show.h"
@@ -218,8 +218,7 @@ constexpr std::string_view kEpisodeColumns =
 
 }  // namespace
 
-std::optional<Json> TitleData(ZelDatabase& database, const std::string& text,
-                              CoverFolder* covers) {
+std::optional<Json> TitleData(ZelDatabase& database, const std::string& text, CoverFolder* covers) {
   // The stored ProfileID or the ID that DVD Profiler shows.
   const std::string profile_id = FindProfileId(database, text);
   if (profile_id.empty()) return std::nullopt;
