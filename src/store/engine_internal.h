@@ -13,6 +13,7 @@
 
 #include "store/connection.h"
 #include "store/sql_translator.h"
+#include "store/sql_translator_internal.h"
 
 namespace zel::store {
 
@@ -140,6 +141,11 @@ struct Connection::Impl {
   // The translation of `sql`, its literal texts in `texts`; valid until the next translation.
   const Translation& TranslateStatement(std::string_view sql);
 };
+
+// Runs a statement that needs no parameters nor cache (pragmas, transaction control).
+inline int Exec(sqlite3* db, const char* sql) {
+  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
 
 // True for the failures the engine answers by skipping a row: key, uniqueness, required value and
 // reference rules.

@@ -13,10 +13,6 @@ namespace {
 // Name of the hidden column that carries each row's rowid in an updatable set.
 constexpr std::string_view kRowidColumn = "zel_rowid";
 
-std::string QuoteName(std::string_view name) {
-  return "\"" + ReplaceAll(name, "\"", "\"\"") + "\"";
-}
-
 [[noreturn]] void NoCurrentRecord() { Raise(engine_errc::kNoCurrentRecord, "No current record."); }
 
 const ColumnDef* FindColumn(const TableDef& table, std::string_view name) {

@@ -8,22 +8,7 @@
 namespace zel {
 namespace {
 
-class ReferenceListsTest : public ::testing::Test {
- protected:
-  void SetUp() override { db_ = control_.CreateDatabase(path_); }
-  void TearDown() override { control_.CloseDatabase(); }
-
-  void Reopen() {
-    control_.CloseDatabase();
-    db_ = control_.OpenDatabase(path_);
-  }
-  int64_t Count(const std::string& sql) { return db_->DbOpenRecordSet(sql)->ValueAt(0).ToLong(); }
-
-  testing::TempDir dir_;
-  std::string path_ = dir_.File("lists.zel");
-  Control control_;
-  std::shared_ptr<ZelDatabase> db_;
-};
+using ReferenceListsTest = testing::CatalogueTest;
 
 TEST_F(ReferenceListsTest, AddingAndRemovingWriteAtOnce) {
   auto currencies = db_->Currencies();
@@ -100,8 +85,7 @@ TEST_F(ReferenceListsTest, UsersKeepWhetherTheyAreActive) {
 }
 
 TEST_F(ReferenceListsTest, ASchema87FileNeitherReadsNorWritesIsActive) {
-  testing::MakeOlderSchema(*db_, 87);
-  Reopen();
+  UseOlderSchema(87);
   db_->DbExecute("INSERT INTO Users (UserID) VALUES ('Gone')");
   auto user = db_->Users()->Item(Variant("Gone"));
   EXPECT_TRUE(user->IsActive());

@@ -46,11 +46,15 @@ class CatalogueTest : public ::testing::Test {
   void SetUp() override { db_ = control_.CreateDatabase(path_); }
   void TearDown() override { control_.CloseDatabase(); }
 
+  // Closes the catalogue and opens it again, so nothing cached survives.
+  void Reopen() {
+    control_.CloseDatabase();
+    db_ = control_.OpenDatabase(path_);
+  }
   // The catalogue as a file of an older schema (MakeOlderSchema), opened again.
   void UseOlderSchema(int16_t schema) {
     MakeOlderSchema(*db_, schema);
-    control_.CloseDatabase();
-    db_ = control_.OpenDatabase(path_);
+    Reopen();
   }
 
   // The first column of the first row of a query, as a number.

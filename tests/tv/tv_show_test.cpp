@@ -10,17 +10,8 @@
 namespace zel {
 namespace {
 
-class TVShowTest : public ::testing::Test {
+class TVShowTest : public testing::CatalogueTest {
  protected:
-  void SetUp() override { db_ = control_.CreateDatabase(path_); }
-  void TearDown() override { control_.CloseDatabase(); }
-
-  // Closes the catalogue and opens it again, so nothing cached survives.
-  void Reopen() {
-    control_.CloseDatabase();
-    db_ = control_.OpenDatabase(path_);
-  }
-  int64_t Count(const std::string& sql) { return db_->DbOpenRecordSet(sql)->ValueAt(0).ToLong(); }
   std::string Text(const std::string& sql) {
     return db_->DbOpenRecordSet(sql)->ValueAt(0).ToTextOrEmpty();
   }
@@ -35,11 +26,6 @@ class TVShowTest : public ::testing::Test {
     for (const Variant& item : list.Items()) names.push_back(item.ToText());
     return names;
   }
-
-  testing::TempDir dir_;
-  std::string path_ = dir_.File("tv.zel");
-  Control control_;
-  std::shared_ptr<ZelDatabase> db_;
 };
 
 TEST(ZelTVShow, ReflectionListsTheValuePropertiesInInterfaceOrder) {
