@@ -31,8 +31,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "catalogue/control.h"
 #include "collection_generator.h"
-#include "frame/control.h"
 
 namespace {
 

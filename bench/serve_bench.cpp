@@ -21,14 +21,14 @@
 
 #include <httplib.h>
 
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "collection_generator.h"
-#include "frame/control.h"
 #include "import/collection_import.h"
 #include "serve.h"
 #include "serve_covers.h"
 #include "serve_html.h"
 #include "store/connection.h"
-#include "store/database.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "awards/award_file.h"
 #include "fuzz_support.h"
+#include "import/award_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zel::fuzz::Catalogue& catalogue = zel::fuzz::Shared();

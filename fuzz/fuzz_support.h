@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "store/connection.h"
-#include "store/database.h"
 
 namespace zel::fuzz {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bindings.h"
-#include "frame/catalog.h"
+#include "catalogue/catalog.h"
 #include "frame/class_docs.h"
 #include "frame/collection.h"
 #include "frame/text.h"

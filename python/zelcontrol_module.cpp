@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bindings.h"
-#include "frame/catalog.h"
+#include "catalogue/catalog.h"
 #include "frame/message.h"
 
 namespace zelpy {

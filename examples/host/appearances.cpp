@@ -4,11 +4,11 @@
 #include <iostream>
 #include <memory>
 
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/collection.h"
-#include "frame/control.h"
 #include "frame/error.h"
 #include "model/profile.h"
-#include "store/database.h"
 #include "tv/episode.h"
 
 int main(int argc, char** argv) {

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <unordered_map>
 
-#include "awards/award_file.h"
+#include "awards/nominees.h"
 #include "frame/member_table.h"
 #include "frame/text.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -49,7 +49,7 @@ int32_t WholeYear(const Variant& year) {
   return year.ToLong();
 }
 
-std::shared_ptr<ZelAwards> MovieAwardsOf(ZelDatabase& database, std::string_view title,
+std::shared_ptr<ZelAwards> MovieAwardsOf(store::CatalogueFile& database, std::string_view title,
                                          int16_t production_year) {
   std::string sql =
       std::string(kSelectRows) + "FROM Awards WHERE MovieTitle = '" + QuoteSql(title) + "'";
@@ -153,10 +153,11 @@ void ZelAwards::Delete(Object& item) {
 }
 
 std::shared_ptr<ZelAwards> AwardsFromRecords(store::RecordSet& records) {
-  return AwardsFromRecords(RequireActiveDatabase(), records);
+  return AwardsFromRecords(store::RequireActiveCatalogue(), records);
 }
 
-std::shared_ptr<ZelAwards> AwardsFromRecords(ZelDatabase& database, store::RecordSet& records) {
+std::shared_ptr<ZelAwards> AwardsFromRecords(store::CatalogueFile& database,
+                                             store::RecordSet& records) {
   const int16_t schema = database.SchemaNumber();
   bool has_row = false;
   for (int32_t i = 0; i < records.FieldCount(); ++i) {
@@ -186,19 +187,6 @@ std::shared_ptr<ZelAwards> AwardsFromRecords(ZelDatabase& database, store::Recor
   return awards;
 }
 
-// ZelDatabase's award members live here, beside the classes they load and save.
-
-std::shared_ptr<ZelAwards> ZelDatabase::Awards() {
-  if (!awards_) {
-    auto records =
-        DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards ORDER BY Award, Category");
-    awards_ = AwardsFromRecords(*this, *records);
-  }
-  return awards_;
-}
-
-void ZelDatabase::SetAwards(std::shared_ptr<ZelAwards> awards) { awards_ = std::move(awards); }
-
 namespace {
 
 // Assigns the columns of one award row in the form the catalogue's schema keeps them.
@@ -226,36 +214,55 @@ void WriteAwardColumns(store::RecordSet& records, const ZelAward& award, int16_t
 
 }  // namespace
 
-void ZelDatabase::UpdateAwards() {
-  if (!awards_) return;
-  const int16_t schema = schema_number_;
+namespace awards {
+
+using List = store::CatalogueFile::List;
+
+std::shared_ptr<ZelAwards> Awards(store::CatalogueFile& database) {
+  return database.LoadList<ZelAwards>(List::kAwards, [](store::CatalogueFile& file) {
+    auto records =
+        file.DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards ORDER BY Award, Category");
+    return AwardsFromRecords(file, *records);
+  });
+}
+
+std::shared_ptr<ZelAwards> CachedAwards(store::CatalogueFile& database) {
+  return database.LoadedAs<ZelAwards>(List::kAwards);
+}
+
+void UpdateAwards(store::CatalogueFile& database) {
+  const std::shared_ptr<ZelAwards> awards = CachedAwards(database);
+  if (!awards) return;
+  const int16_t schema = database.SchemaNumber();
   // The rows as they are now: an award counts as stored only while its row still holds what it
   // was read as. A row another program changed or deleted, or that a rolled-back write never
   // kept, is neither skipped nor deleted on the award's word.
   std::unordered_map<int64_t, std::shared_ptr<ZelAward>> rows;
   {
-    auto records = DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards");
-    for (const auto& row : AwardsFromRecords(*this, *records)->All()) rows[row->StoredRow()] = row;
+    auto records = database.DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards");
+    for (const auto& row : AwardsFromRecords(database, *records)->All())
+      rows[row->StoredRow()] = row;
   }
   const auto stored_here = [&](const ZelAward& award) {
-    if (award.StoredRow() == 0 || award.catalogue().Peek() != this) return false;
+    if (award.StoredRow() == 0 || award.catalogue().Peek() != &database) return false;
     auto row = rows.find(award.StoredRow());
     return row != rows.end() && award.MatchesStored(*row->second);
   };
-  auto removed = awards_->TakeRemoved();
+  auto removed = awards->TakeRemoved();
   try {
-    store::WriteScope scope(*connection_);
+    store::WriteScope scope(database.connection());
     for (const auto& award : removed) {
       if (stored_here(*award)) {
-        DbExecute("DELETE FROM Awards WHERE rowid = " + std::to_string(award->StoredRow()));
+        database.DbExecute("DELETE FROM Awards WHERE rowid = " +
+                           std::to_string(award->StoredRow()));
       }
     }
     std::vector<std::pair<std::shared_ptr<ZelAward>, int64_t>> written;
-    for (const auto& award : awards_->All()) {
+    for (const auto& award : awards->All()) {
       if (stored_here(*award)) {
         if (!award->ChangedSinceStored()) continue;
-        auto row = DbOpenRecordSet("SELECT * FROM Awards WHERE rowid = " +
-                                   std::to_string(award->StoredRow()));
+        auto row = database.DbOpenRecordSet("SELECT * FROM Awards WHERE rowid = " +
+                                            std::to_string(award->StoredRow()));
         if (row->RecordCount() != 0) {
           row->Edit();
           WriteAwardColumns(*row, *award, schema);
@@ -264,50 +271,55 @@ void ZelDatabase::UpdateAwards() {
           continue;
         }
       }
-      auto row = DbOpenRecordSet("SELECT * FROM Awards WHERE rowid = 0");
+      auto row = database.DbOpenRecordSet("SELECT * FROM Awards WHERE rowid = 0");
       row->AddNew();
       WriteAwardColumns(*row, *award, schema);
       row->Update();
-      written.emplace_back(
-          award,
-          DbOpenRecordSet("SELECT max(rowid) AS ZelRow FROM Awards")->Value("ZelRow").ToLong());
+      written.emplace_back(award,
+                           database.DbOpenRecordSet("SELECT max(rowid) AS ZelRow FROM Awards")
+                               ->Value("ZelRow")
+                               .ToLong());
     }
     scope.Commit();
     for (const auto& [award, row] : written) {
-      award->catalogue().Bind(*this);
+      award->catalogue().Bind(database);
       award->MarkStored(row);
     }
   } catch (...) {
     // Nothing was written: the removals are still to be made by the next write.
-    for (auto& award : removed) awards_->KeepRemoved(std::move(award));
+    for (auto& award : removed) awards->KeepRemoved(std::move(award));
     throw;
   }
 }
 
-std::shared_ptr<ZelAwards> ZelDatabase::GetMovieAwards(std::string_view original_title,
-                                                       int16_t production_year) {
-  auto awards = MovieAwardsOf(*this, original_title, production_year);
+std::shared_ptr<ZelAwards> GetMovieAwards(store::CatalogueFile& database,
+                                          std::string_view original_title,
+                                          int16_t production_year) {
+  auto awards = MovieAwardsOf(database, original_title, production_year);
   const size_t colon = original_title.rfind(':');
   if (awards->empty() && colon != std::string_view::npos) {
-    awards = MovieAwardsOf(*this, Trim(original_title.substr(0, colon)), production_year);
+    awards = MovieAwardsOf(database, Trim(original_title.substr(0, colon)), production_year);
   }
   return awards;
 }
 
-std::shared_ptr<ZelAwards> ZelDatabase::GetPersonAwards(std::string_view name) {
-  auto records = DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards WHERE Nominee LIKE '*" +
-                                 QuoteSql(LiteralLikeText(name)) + "*'" + std::string(kAwardOrder));
-  return AwardsFromRecords(*this, *records);
+std::shared_ptr<ZelAwards> GetPersonAwards(store::CatalogueFile& database, std::string_view name) {
+  auto records =
+      database.DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards WHERE Nominee LIKE '*" +
+                               QuoteSql(LiteralLikeText(name)) + "*'" + std::string(kAwardOrder));
+  return AwardsFromRecords(database, *records);
 }
 
-std::shared_ptr<ZelAwards> ZelDatabase::GetAwardByYear(std::string_view award_name,
-                                                       const Variant& year) {
+std::shared_ptr<ZelAwards> GetAwardByYear(store::CatalogueFile& database,
+                                          std::string_view award_name, const Variant& year) {
   const int32_t whole_year = WholeYear(year);
   auto records =
-      DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards WHERE Award = '" +
-                      QuoteSql(award_name) + "' AND Year = " + std::to_string(whole_year) +
-                      " ORDER BY Award, Won DESC, Category, MovieTitle");
-  return AwardsFromRecords(*this, *records);
+      database.DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards WHERE Award = '" +
+                               QuoteSql(award_name) + "' AND Year = " + std::to_string(whole_year) +
+                               " ORDER BY Award, Won DESC, Category, MovieTitle");
+  return AwardsFromRecords(database, *records);
 }
+
+}  // namespace awards
 
 }  // namespace zel

@@ -3,8 +3,8 @@
 // title and year and to people by the nominee text.
 //
 // ZelAward is one row of the Awards table in memory; ZelAwards is an in-memory list of them,
-// without keys. ZelDatabase.Awards, UpdateAwards and the three award queries are defined in
-// awards.cpp; ImportAwardFile in award_file.cpp.
+// without keys. The catalogue's list and the three award queries are the functions at the end
+// (ZelDatabase delegates to them); the award file import is in import/award_file.h.
 //
 // An award read from a catalogue remembers its row there. UpdateAwards writes the list of the
 // catalogue back row by row: awards added since are inserted, changed ones rewritten in place,
@@ -21,15 +21,15 @@
 #include <utility>
 #include <vector>
 
-#include "model/keyed_collection.h"
 #include "store/catalogue_link.h"
+#include "store/keyed_collection.h"
 
 namespace zel {
 
-class ZelDatabase;
 namespace store {
+class CatalogueFile;
 class RecordSet;
-}
+}  // namespace store
 
 class ZelAward : public Object {
  public:
@@ -127,8 +127,37 @@ class ZelAwards : public TypedCollection<ZelAward> {
 // catalogue's schema has: Won as text below 76 ("x" in either case is a win), MovieYear from 80
 // on. A query that selects the row identifier as ZelRow gives awards that remember their rows.
 // Library-internal.
-std::shared_ptr<ZelAwards> AwardsFromRecords(ZelDatabase& database, store::RecordSet& records);
+std::shared_ptr<ZelAwards> AwardsFromRecords(store::CatalogueFile& database,
+                                             store::RecordSet& records);
 // The same for a record set of the active catalogue.
 std::shared_ptr<ZelAwards> AwardsFromRecords(store::RecordSet& records);
+
+namespace awards {
+
+// The catalogue's Awards list by award and category (ZelDatabase.Awards): loaded on first read and
+// kept in the catalogue's slot.
+std::shared_ptr<ZelAwards> Awards(store::CatalogueFile& database);
+// The list when it is loaded, without loading it; nullptr otherwise.
+std::shared_ptr<ZelAwards> CachedAwards(store::CatalogueFile& database);
+// Writes the loaded list back row by row, in one write scope: edited rows in place, new members
+// as new rows, and deletes the rows of members removed through the list. Nothing when the list is
+// not loaded. Rows the list never held stay.
+void UpdateAwards(store::CatalogueFile& database);
+
+// The awards of a film by its title. With a production year Y, award years Y-1 to Y+2 and award
+// year 0 match; from schema 80 a row whose film year is Y matches whatever its award year, and a
+// row naming another film year only when that is its award year. A title with no awards is tried
+// again cut before its last ":" ("Alien: Director's Cut" finds "Alien").
+std::shared_ptr<ZelAwards> GetMovieAwards(store::CatalogueFile& database,
+                                          std::string_view original_title,
+                                          int16_t production_year = 0);
+// The awards whose nominee text contains `name` anywhere, letter case ignored.
+std::shared_ptr<ZelAwards> GetPersonAwards(store::CatalogueFile& database, std::string_view name);
+// The nominations of one award in one year. `year` must be a whole number, as a number or as
+// its decimal text; anything else fails with a type mismatch (13).
+std::shared_ptr<ZelAwards> GetAwardByYear(store::CatalogueFile& database,
+                                          std::string_view award_name, const Variant& year);
+
+}  // namespace awards
 
 }  // namespace zel

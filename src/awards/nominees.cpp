@@ -92,4 +92,14 @@ int32_t AwardTextChecksum(std::string_view text) {
   return static_cast<int32_t>(sum);
 }
 
+int32_t AwardId(std::string_view year_text, std::string_view award, std::string_view movie_title,
+                std::string_view category, std::string_view won_mark, std::string_view nominee) {
+  const int64_t id =
+      int64_t{89} * AwardTextChecksum(year_text) + int64_t{123} * AwardTextChecksum(award) +
+      int64_t{678} * AwardTextChecksum(movie_title) + int64_t{456} * AwardTextChecksum(category) +
+      AwardTextChecksum(ToUpper(won_mark)) + int64_t{123} * AwardTextChecksum(nominee);
+  if (id > std::numeric_limits<int32_t>::max()) Raise(errc::kOverflow);
+  return static_cast<int32_t>(id);
+}
+
 }  // namespace zel

@@ -33,4 +33,10 @@ std::shared_ptr<Collection> SplitNomineesToCollection(std::string_view nominees)
 // row's import.
 int32_t AwardTextChecksum(std::string_view text);
 
+// The row identifier that files below schema 77 keep in Awards.AwardID: a weighted sum of the text
+// checksums (AwardTextChecksum) of the award year's text, award name, film title, category, the won
+// mark in capitals and the nominee text. Fails with errc::kOverflow outside 32-bit range.
+int32_t AwardId(std::string_view year_text, std::string_view award, std::string_view movie_title,
+                std::string_view category, std::string_view won_mark, std::string_view nominee);
+
 }  // namespace zel

@@ -8,12 +8,15 @@
 
 namespace zel {
 
-class ZelDatabase;
 class Dictionary;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 
 struct LibraryState {
-  // The one open catalogue, set by open and create, cleared by close.
-  std::shared_ptr<ZelDatabase> active_database;
+  // The one open catalogue, set by open and create, cleared by close. Always the catalogue object
+  // Control made (ZelDatabase); held by its base so that every layer can reach it.
+  std::shared_ptr<store::CatalogueFile> active_database;
   // Schema number of the active catalogue; written only when a catalogue is opened or created.
   int16_t active_db_schema = 0;
   // Schema number this library writes.

@@ -12,8 +12,8 @@
 #include "import/import_sections.h"
 #include "people/alias_registration.h"
 #include "people/name_parsing.h"
+#include "store/catalogue_file.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {

@@ -17,8 +17,8 @@
 #include "import/title_splitter.h"
 #include "import/xml_document.h"
 #include "model/profiles.h"
+#include "store/catalogue_file.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -71,7 +71,7 @@ class StoredFingerprints {
 
 // Calls `each` with the values of `columns` (the first is ProfileID) of every stored profile in
 // ProfileID order, a page at a time, so that a large catalogue is never held whole.
-void ForEachProfile(ZelDatabase& database, const std::string& columns,
+void ForEachProfile(store::CatalogueFile& database, const std::string& columns,
                     const std::function<void(store::RecordSet&)>& each) {
   constexpr int kPage = 5000;
   std::string last;
@@ -262,7 +262,7 @@ void CheckDeclarations(const CollectionSplitter& splitter, const std::string& pa
         path + (error.line > 0 ? " line " + std::to_string(error.line) : "") + ": " + error.reason);
 }
 
-bool LockedAsAWhole(ZelDatabase& database, const std::string& profile_id) {
+bool LockedAsAWhole(store::CatalogueFile& database, const std::string& profile_id) {
   auto records = database.DbOpenRecordSet("SELECT LockName FROM Locks WHERE ProfileID = '" +
                                           QuoteSql(profile_id) + "'");
   for (; !records->Eof(); records->MoveNext()) {
@@ -273,7 +273,7 @@ bool LockedAsAWhole(ZelDatabase& database, const std::string& profile_id) {
 
 class CollectionImport {
  public:
-  CollectionImport(ZelDatabase& database, const std::string& path,
+  CollectionImport(store::CatalogueFile& database, const std::string& path,
                    const CollectionImportOptions& options)
       : database_(database), path_(path), options_(options), splitter_(path) {}
 
@@ -462,7 +462,7 @@ class CollectionImport {
     scope.Commit();
   }
 
-  ZelDatabase& database_;
+  store::CatalogueFile& database_;
   const std::string& path_;
   const CollectionImportOptions& options_;
   CollectionSplitter splitter_;
@@ -480,7 +480,7 @@ class CollectionImport {
 
 CollectionSummary ImportCollectionFile(const std::string& path,
                                        const CollectionImportOptions& options) {
-  ZelDatabase& database = RequireActiveDatabase();
+  store::CatalogueFile& database = store::RequireActiveCatalogue();
   if (ImportRefusesSchema()) Raise(errc::kInvalidArgument, "Zel Database Version not supported");
   // Most of an import's time goes to the indexes of the file: more of them in memory, and fewer
   // copies of the log into the file, save reading and writing the same pages again.

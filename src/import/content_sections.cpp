@@ -7,8 +7,8 @@
 
 #include "frame/text.h"
 #include "import/import_sections.h"
+#include "store/catalogue_file.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {

@@ -7,7 +7,7 @@
 #include "frame/dictionary.h"
 #include "frame/library_state.h"
 #include "frame/text.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 
 namespace zel {
 
@@ -62,7 +62,8 @@ bool IsLearnableCrewText(std::string_view text) {
   return text.find_first_of("|=") == std::string_view::npos;
 }
 
-void LearnCrewType(ZelDatabase& database, std::string_view role, std::string_view crew_type) {
+void LearnCrewType(store::CatalogueFile& database, std::string_view role,
+                   std::string_view crew_type) {
   if (!IsLearnableCrewText(role) || !IsLearnableCrewText(crew_type)) return;
   std::string mapping = database.ReadDbInfo("CrewMapping", "");
   // The table in memory may lag behind the stored mapping (a rolled-back import forgets it), so

@@ -12,7 +12,9 @@
 namespace zel {
 
 class Dictionary;
-class ZelDatabase;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 
 // Puts the 19 well-known role/crew-type pairs into `table`, in their fixed order, when `table` is
 // empty; a table holding any pair is left alone, so calling this again never duplicates or
@@ -41,6 +43,7 @@ bool IsLearnableCrewText(std::string_view text);
 // it for a role that CrewMappingTable() lacks, so the first new role a process meets may repeat an
 // entry already stored; the reload keeps the first one. A role or crew type that is not learnable
 // (IsLearnableCrewText) is not recorded. Database errors reach the caller.
-void LearnCrewType(ZelDatabase& database, std::string_view role, std::string_view crew_type);
+void LearnCrewType(store::CatalogueFile& database, std::string_view role,
+                   std::string_view crew_type);
 
 }  // namespace zel

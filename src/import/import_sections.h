@@ -10,10 +10,10 @@
 
 namespace zel {
 
-class ZelDatabase;
 namespace store {
+class CatalogueFile;
 class RecordSet;
-}
+}  // namespace store
 
 // The text of the first child element `name` of `node`; `fallback` when there is none or its text
 // is empty. Raises 91 when `node` is no node.
@@ -38,7 +38,7 @@ std::string QuotedOrNull(std::string_view text);
 
 // What every section needs to know of the title being imported.
 struct TitleContext {
-  ZelDatabase& database;
+  store::CatalogueFile& database;
   xml::Node dvd;
   std::string id;          // the ID text
   std::string profile_id;  // "Key_" + id

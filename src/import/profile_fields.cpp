@@ -6,8 +6,8 @@
 #include "frame/variant.h"
 #include "import/import_sections.h"
 #include "import/value_conversions.h"
+#include "store/catalogue_file.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/engine_errors.h"
 
 namespace zel {

@@ -14,7 +14,7 @@
 #include "import/title_splitter.h"
 #include "import/value_conversions.h"
 #include "import/xml_document.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -96,7 +96,7 @@ xml::Node RequireChild(const xml::Node& dvd, std::string_view name) {
   return child;
 }
 
-std::vector<std::string> LockNames(ZelDatabase& database, const std::string& quoted_id) {
+std::vector<std::string> LockNames(store::CatalogueFile& database, const std::string& quoted_id) {
   std::vector<std::string> names;
   auto records =
       database.DbOpenRecordSet("SELECT LockName FROM Locks WHERE ProfileID = '" + quoted_id + "'");
@@ -146,13 +146,13 @@ namespace {
 
 // Refuses a catalogue whose stored schema is above the one recorded when it was opened: it was
 // written by a newer program, whose tables the import might damage.
-bool RefuseNewerSchema(ZelDatabase& database) {
+bool RefuseNewerSchema(store::CatalogueFile& database) {
   if (State().active_db_schema >= database.Schema()) return false;
   ShowMessage(MessageIcon::kWarning, kMessageTitle, "Zel Database Version not supported");
   return true;
 }
 
-ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd,
+ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
                          const std::string& markup_fingerprint) {
   ImportResult result;
   if (!dvd || !dvd.IsElement() || dvd.Name() != "DVD") {
@@ -193,7 +193,7 @@ ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd,
     WriteProfileRow(title, *profile, is_new, fingerprint, locality);
     profile.reset();
     RunSections(title);
-    database.NoteImported(ZelDatabase::ImportedList::kProfiles, result.profile_id);
+    database.NoteImported(store::CatalogueFile::List::kProfiles, result.profile_id);
     scope.Commit();
   } catch (...) {
     // The rollback took back any role learned by this title; forget the loaded mapping too, so
@@ -211,7 +211,7 @@ ImportResult ImportTitle(ZelDatabase& database, const xml::Node& dvd,
 }  // namespace
 
 bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint) {
-  ZelDatabase& database = RequireActiveDatabase();
+  store::CatalogueFile& database = store::RequireActiveCatalogue();
   if (State().active_db_schema < 78) return false;
   auto profile = database.DbOpenRecordSet("SELECT MD5 FROM Profiles WHERE ProfileID = '" +
                                           QuoteSql(profile_id) + "'");
@@ -219,13 +219,13 @@ bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint
 }
 
 ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint) {
-  return ImportTitle(RequireActiveDatabase(), dvd, fingerprint);
+  return ImportTitle(store::RequireActiveCatalogue(), dvd, fingerprint);
 }
 
-bool ImportRefusesSchema() { return RefuseNewerSchema(RequireActiveDatabase()); }
+bool ImportRefusesSchema() { return RefuseNewerSchema(store::RequireActiveCatalogue()); }
 
 ImportResult ImportProfilerXml(std::string_view markup) {
-  ZelDatabase& database = RequireActiveDatabase();
+  store::CatalogueFile& database = store::RequireActiveCatalogue();
   if (RefuseNewerSchema(database)) return ImportResult{.outcome = ImportOutcome::kSchemaRefused};
   const xml::Document document = xml::Document::Parse(markup);
   if (document.parse_error().failed) {
@@ -245,7 +245,7 @@ ImportResult ImportProfilerXml(std::string_view markup) {
   return ImportTitle(database, dvd, TitleFingerprint(DocumentElement(markup)));
 }
 
-std::string FindProfileId(ZelDatabase& database, std::string_view text) {
+std::string FindProfileId(store::CatalogueFile& database, std::string_view text) {
   if (text.empty()) return {};
   for (const std::string& candidate : {std::string(text), "Key_" + std::string(text)}) {
     auto records = database.DbOpenRecordSet("SELECT ProfileID FROM Profiles WHERE ProfileID = '" +
@@ -255,7 +255,7 @@ std::string FindProfileId(ZelDatabase& database, std::string_view text) {
   return {};
 }
 
-std::vector<std::string> SimilarProfileIds(ZelDatabase& database, std::string_view text,
+std::vector<std::string> SimilarProfileIds(store::CatalogueFile& database, std::string_view text,
                                            int limit) {
   std::vector<std::string> found;
   // Wildcards of the dialect in the text would make a pattern of it.

@@ -19,7 +19,9 @@
 
 namespace zel {
 
-class ZelDatabase;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 namespace xml {
 class Node;
 }
@@ -67,11 +69,11 @@ bool ImportRefusesSchema();
 // The stored profile that `text` names: its ProfileID as stored ("Key_123", letter case ignored as
 // keys are), or the ID of an imported title as DVD Profiler shows it ("123" for "Key_123"). Empty
 // when the catalogue holds neither.
-std::string FindProfileId(ZelDatabase& database, std::string_view text);
+std::string FindProfileId(store::CatalogueFile& database, std::string_view text);
 
 // For an error about a title that FindProfileId did not find: stored ProfileIDs that begin with
 // either form of `text` (an ID without its locality, say), at most `limit`, in ProfileID order.
-std::vector<std::string> SimilarProfileIds(ZelDatabase& database, std::string_view text,
+std::vector<std::string> SimilarProfileIds(store::CatalogueFile& database, std::string_view text,
                                            int limit = 3);
 
 // Text of an outcome for people and scripts: "new", "changed", "unchanged", "locked", "refused".

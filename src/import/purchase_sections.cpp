@@ -6,8 +6,8 @@
 #include "frame/text.h"
 #include "import/import_sections.h"
 #include "import/value_conversions.h"
+#include "store/catalogue_file.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -35,7 +35,7 @@ PriceElement ReadPriceElement(const xml::Node& element) {
 }
 
 // Runs an insert into a reference table; a row that is new is noted for the loaded list.
-void InsertReference(TitleContext& title, ZelDatabase::ImportedList list, std::string key,
+void InsertReference(TitleContext& title, store::CatalogueFile::List list, std::string key,
                      const std::string& sql) {
   if (title.database.connection().Execute(sql) > 0) {
     title.database.NoteImported(list, std::move(key));
@@ -45,7 +45,7 @@ void InsertReference(TitleContext& title, ZelDatabase::ImportedList list, std::s
 // The first import that names a currency defines it; later ones leave the stored row.
 void InsertCurrency(TitleContext& title, const PriceElement& price) {
   if (price.price.amount.empty() || price.code.empty()) return;
-  InsertReference(title, ZelDatabase::ImportedList::kCurrencies, price.code,
+  InsertReference(title, store::CatalogueFile::List::kCurrencies, price.code,
                   "INSERT INTO Currencies (CurrencyID, CurrencyName, CurrencySymbol) VALUES ('" +
                       QuoteSql(price.code) + "', '" + QuoteSql(price.name) + "', '" +
                       QuoteSql(price.price.symbol) + "')");
@@ -53,7 +53,7 @@ void InsertCurrency(TitleContext& title, const PriceElement& price) {
 
 // The first import that names a person defines the user; later ones leave the stored row.
 void InsertUser(TitleContext& title, const xml::Node& user, const std::string& user_name) {
-  InsertReference(title, ZelDatabase::ImportedList::kUsers, user_name,
+  InsertReference(title, store::CatalogueFile::List::kUsers, user_name,
                   "INSERT INTO Users (UserID, PhoneNumber, EmailAddress) VALUES ('" +
                       QuoteSql(user_name) + "', '" +
                       QuoteSql(AttributeText(user, "PhoneNumber", "")) + "', '" +
@@ -110,7 +110,7 @@ void ImportPurchase(TitleContext& title) {
   if (!price_node) price_node = purchase.Child("PurchasePrice");
   const PriceElement price = ReadPriceElement(price_node);
   InsertCurrency(title, price);
-  InsertReference(title, ZelDatabase::ImportedList::kRetailers, place,
+  InsertReference(title, store::CatalogueFile::List::kRetailers, place,
                   "INSERT INTO Retailers (Name, Type, Website) VALUES ('" + QuoteSql(place) +
                       "', '" + QuoteSql(shop_type) + "', '" + QuoteSql(website) + "')");
   if (price.code.empty()) return;

@@ -2,7 +2,7 @@
 
 #include "awards/awards.h"
 #include "frame/member_table.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -28,10 +28,10 @@ const ClassInfo& ZelCredit::Info() {
 
 std::shared_ptr<ZelAwards> ZelCredit::Awards() {
   if (awards_) return awards_;
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   // An empty name would match every nominee; a credit made by a script has only its Name.
   const std::string& name = common_name_.empty() ? name_ : common_name_;
-  awards_ = name.empty() ? std::make_shared<ZelAwards>() : database.GetPersonAwards(name);
+  awards_ = name.empty() ? std::make_shared<ZelAwards>() : awards::GetPersonAwards(database, name);
   return awards_;
 }
 
@@ -83,18 +83,35 @@ std::string CastFilter(bool cast, int16_t schema) {
   return cast ? "'yes'" : "'no'";
 }
 
+// Stores the credit row being added to `records`; a row the engine refuses fails with its error,
+// naming the credit and its owner.
+void StoreCreditRow(store::RecordSet& records, const ZelCredit& credit, bool cast,
+                    std::string_view owner_id) {
+  try {
+    records.Update();
+  } catch (const Error& error) {
+    Raise(error.number(), std::string(cast ? "Cast" : "Crew") + " credit '" + credit.Name() +
+                              "' at position " + std::to_string(credit.Position()) + " of '" +
+                              std::string(owner_id) +
+                              "' could not be stored: " + error.description());
+  }
+}
+
 }  // namespace
 
-void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
-                        ZelCredits& credits) {
+void LoadCredits(store::CatalogueFile& database, const CreditTable& table,
+                 std::string_view owner_id, bool cast, ZelCredits& credits) {
   const int16_t schema = database.SchemaNumber();
+  const bool has_regular = table.has_regular && schema >= 79;
   const bool has_credit_only = schema >= 88;
   std::string sql =
-      cast ? "SELECT Name, Role, Position, CommonName, IsUncredited, IsVoice, c.BirthYear "
-           : "SELECT Name, Role, Position, CommonName, IsUncredited, c.BirthYear ";
-  if (has_credit_only) sql += ", IsCreditOnly ";
-  sql += "FROM CastCrew c LEFT JOIN Alias a ON a.AliasName = c.Name WHERE c.ProfileID = '" +
-         QuoteSql(profile_id) + "' AND c.IsCast = " + CastFilter(cast, schema) +
+      cast ? "SELECT Name, Role, Position, CommonName, IsUncredited, IsVoice, c.BirthYear"
+           : "SELECT Name, Role, Position, CommonName, IsUncredited, c.BirthYear";
+  if (has_regular) sql += ", IsRegular";
+  if (has_credit_only) sql += ", IsCreditOnly";
+  sql += " FROM " + std::string(table.table) +
+         " c LEFT JOIN Alias a ON a.AliasName = c.Name WHERE c." + std::string(table.owner_column) +
+         " = '" + QuoteSql(owner_id) + "' AND c.IsCast = " + CastFilter(cast, schema) +
          " ORDER BY Position";
   auto records = database.DbOpenRecordSet(sql);
   for (; !records->Eof(); records->MoveNext()) {
@@ -111,6 +128,7 @@ void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool
       credit->SetIsUncredited(OldFlag(records->Value("IsUncredited")));
       if (cast) credit->SetIsVoice(OldFlag(records->Value("IsVoice")));
     }
+    if (has_regular) credit->SetIsRegular(OldFlag(records->Value("IsRegular")));
     // The import stores the mark for cast rows only; a crew row without one is not credit-only.
     if (has_credit_only) credit->SetIsCreditOnly(OldFlag(records->Value("IsCreditOnly")));
     credit->SetBirthYear(Int16Column(records->Value("BirthYear")));
@@ -119,42 +137,34 @@ void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool
   }
 }
 
-void SaveProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
-                        const ZelCredits& credits) {
+void SaveCredits(store::CatalogueFile& database, const CreditTable& table,
+                 std::string_view owner_id, bool cast, const ZelCredits& credits) {
   const int16_t schema = database.SchemaNumber();
   const bool old_flags = schema < 76;
   auto flag = [old_flags](bool value) {
     return old_flags ? Variant(BoolText(value)) : Variant(value);
   };
-  const std::string quoted_id = QuoteSql(profile_id);
-  database.DbExecute("DELETE FROM CastCrew WHERE ProfileID = '" + quoted_id +
-                     "' AND IsCast = " + CastFilter(cast, schema));
+  const std::string owner_filter =
+      " WHERE " + std::string(table.owner_column) + " = '" + QuoteSql(owner_id) + "'";
+  database.DbExecute("DELETE FROM " + std::string(table.table) + owner_filter +
+                     " AND IsCast = " + CastFilter(cast, schema));
   auto records =
-      database.DbOpenRecordSet("SELECT * FROM CastCrew WHERE ProfileID = '" + quoted_id + "'");
+      database.DbOpenRecordSet("SELECT * FROM " + std::string(table.table) + owner_filter);
   for (const auto& credit : credits.All()) {
     records->AddNew();
-    records->SetValue("ProfileID", Variant(std::string(profile_id)));
+    records->SetValue(table.owner_column, Variant(std::string(owner_id)));
     records->SetValue("Name", Variant(credit->Name()));
     records->SetValue("Role", Variant(credit->Role()));
     records->SetValue("Position", Variant(credit->Position()));
     records->SetValue("IsCast", old_flags ? Variant(cast ? "yes" : "no") : Variant(cast));
     records->SetValue("IsVoice", flag(cast && credit->IsVoice()));
     records->SetValue("IsUncredited", flag(credit->IsUncredited()));
+    if (table.has_regular && schema >= 79) {
+      records->SetValue("IsRegular", Variant(credit->IsRegular()));
+    }
     if (schema >= 88) records->SetValue("IsCreditOnly", Variant(credit->IsCreditOnly()));
     records->SetValue("BirthYear", Variant(credit->BirthYear()));
-    StoreCreditRow(*records, *credit, cast, profile_id);
-  }
-}
-
-void StoreCreditRow(store::RecordSet& records, const ZelCredit& credit, bool cast,
-                    std::string_view owner_id) {
-  try {
-    records.Update();
-  } catch (const Error& error) {
-    Raise(error.number(), std::string(cast ? "Cast" : "Crew") + " credit '" + credit.Name() +
-                              "' at position " + std::to_string(credit.Position()) + " of '" +
-                              std::string(owner_id) +
-                              "' could not be stored: " + error.description());
+    StoreCreditRow(*records, *credit, cast, owner_id);
   }
 }
 

@@ -10,16 +10,16 @@
 #include <string>
 #include <string_view>
 
-#include "model/keyed_collection.h"
 #include "store/catalogue_link.h"
+#include "store/keyed_collection.h"
 
 namespace zel {
 
 class ZelAwards;
-class ZelDatabase;
 namespace store {
+class CatalogueFile;
 class RecordSet;
-}
+}  // namespace store
 
 class ZelCredit : public Object {
  public:
@@ -77,22 +77,27 @@ class ZelCredits : public TypedCollection<ZelCredit> {
                                  int16_t birth_year);
 };
 
-// Appends the cast (`cast` true) or crew of `profile_id`, ordered by Position, to `credits`.
-// Crew credits never carry IsVoice. A stored Position or BirthYear outside 16 bits reads as the
-// nearest 16-bit value.
-void LoadProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
-                        ZelCredits& credits);
+// Where an owner's credits are stored: a profile's in CastCrew under its ProfileID, an episode's
+// in TVCastCrew under its EpisodeID, whose rows also carry IsRegular (from schema 79).
+struct CreditTable {
+  std::string_view table;
+  std::string_view owner_column;
+  bool has_regular;
+};
+inline constexpr CreditTable kProfileCredits{"CastCrew", "ProfileID", false};
+inline constexpr CreditTable kEpisodeCredits{"TVCastCrew", "EpisodeID", true};
 
-// Replaces the stored cast (or crew) of `profile_id` by `credits`, in list order. Crew is always
+// Appends the cast (`cast` true) or crew of `owner_id`, ordered by Position, to `credits`. Crew
+// credits never carry IsVoice. A stored Position or BirthYear outside 16 bits reads as the nearest
+// 16-bit value.
+void LoadCredits(store::CatalogueFile& database, const CreditTable& table,
+                 std::string_view owner_id, bool cast, ZelCredits& credits);
+
+// Replaces the stored cast (or crew) of `owner_id` by `credits`, in list order. Crew is always
 // stored with IsVoice false. Two credits with one Name at one Position break the table key and fail
 // with the engine's duplicate-key error (3022), naming the credit; callers run this inside their
 // write scope.
-void SaveProfileCredits(ZelDatabase& database, std::string_view profile_id, bool cast,
-                        const ZelCredits& credits);
-
-// Stores the credit row being added to `records`; a row the engine refuses fails with its error,
-// naming the credit and its owner. Shared with the episode credits.
-void StoreCreditRow(store::RecordSet& records, const ZelCredit& credit, bool cast,
-                    std::string_view owner_id);
+void SaveCredits(store::CatalogueFile& database, const CreditTable& table,
+                 std::string_view owner_id, bool cast, const ZelCredits& credits);
 
 }  // namespace zel

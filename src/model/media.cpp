@@ -2,7 +2,7 @@
 
 #include "frame/error.h"
 #include "frame/member_table.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -228,7 +228,7 @@ TextListTable TableOf(TextList list) {
 
 }  // namespace
 
-void LoadDiscs(ZelDatabase& database, std::string_view owner_id, ZelDiscs& discs) {
+void LoadDiscs(store::CatalogueFile& database, std::string_view owner_id, ZelDiscs& discs) {
   auto records = database.DbOpenRecordSet(
       OwnedBy("SELECT DiscNo, Description, DiscIDSideA, LabelSideA, DiscIDSideB, LabelSideB, "
               "DualSided, DualLayered, Flipper, Location, Slot, DescriptionSideB, DualLayeredSideB "
@@ -253,7 +253,7 @@ void LoadDiscs(ZelDatabase& database, std::string_view owner_id, ZelDiscs& discs
   }
 }
 
-void SaveDiscs(ZelDatabase& database, std::string_view owner_id, const ZelDiscs& discs) {
+void SaveDiscs(store::CatalogueFile& database, std::string_view owner_id, const ZelDiscs& discs) {
   DeleteProfileRows(database, owner_id, "Discs");
   auto records =
       database.DbOpenRecordSet(OwnedBy("SELECT * FROM Discs WHERE ProfileID = '", owner_id));
@@ -277,7 +277,7 @@ void SaveDiscs(ZelDatabase& database, std::string_view owner_id, const ZelDiscs&
   }
 }
 
-void LoadVideo(ZelDatabase& database, std::string_view owner_id, ZelVideo& video) {
+void LoadVideo(store::CatalogueFile& database, std::string_view owner_id, ZelVideo& video) {
   auto records = database.DbOpenRecordSet(
       OwnedBy("SELECT * FROM VideoFormat v WHERE v.ProfileID = '", owner_id));
   if (records->RecordCount() == 0) return;
@@ -289,7 +289,7 @@ void LoadVideo(ZelDatabase& database, std::string_view owner_id, ZelVideo& video
   video.SetAnamorphic(Flag(records->Value("F16X9")));
 }
 
-void SaveVideo(ZelDatabase& database, std::string_view owner_id, const ZelVideo& video) {
+void SaveVideo(store::CatalogueFile& database, std::string_view owner_id, const ZelVideo& video) {
   DeleteProfileRows(database, owner_id, "VideoFormat");
   auto records =
       database.DbOpenRecordSet(OwnedBy("SELECT * FROM VideoFormat WHERE ProfileID = '", owner_id));
@@ -304,7 +304,8 @@ void SaveVideo(ZelDatabase& database, std::string_view owner_id, const ZelVideo&
   StoreRow(*records, "The video format" + Of(owner_id));
 }
 
-void LoadAudio(ZelDatabase& database, std::string_view owner_id, ZelAudioFormats& formats) {
+void LoadAudio(store::CatalogueFile& database, std::string_view owner_id,
+               ZelAudioFormats& formats) {
   auto records = database.DbOpenRecordSet(
       OwnedBy("SELECT OrderPos, Language, Compression, Channels FROM AudioFormats a "
               "WHERE a.ProfileID = '",
@@ -319,7 +320,8 @@ void LoadAudio(ZelDatabase& database, std::string_view owner_id, ZelAudioFormats
   }
 }
 
-void SaveAudio(ZelDatabase& database, std::string_view owner_id, const ZelAudioFormats& formats) {
+void SaveAudio(store::CatalogueFile& database, std::string_view owner_id,
+               const ZelAudioFormats& formats) {
   DeleteProfileRows(database, owner_id, "AudioFormats");
   for (const auto& format : formats.All()) {
     const std::string position = std::to_string(format->Position());
@@ -333,7 +335,7 @@ void SaveAudio(ZelDatabase& database, std::string_view owner_id, const ZelAudioF
   }
 }
 
-void LoadReview(ZelDatabase& database, std::string_view owner_id, ZelReview& review) {
+void LoadReview(store::CatalogueFile& database, std::string_view owner_id, ZelReview& review) {
   auto records = database.DbOpenRecordSet(
       OwnedBy("SELECT Film, Video, Audio, Extras FROM Reviews r WHERE r.ProfileID = '", owner_id));
   if (records->RecordCount() == 0) return;
@@ -343,7 +345,8 @@ void LoadReview(ZelDatabase& database, std::string_view owner_id, ZelReview& rev
   review.SetExtras(Int16Column(records->Value("Extras")));
 }
 
-void SaveReview(ZelDatabase& database, std::string_view owner_id, const ZelReview& review) {
+void SaveReview(store::CatalogueFile& database, std::string_view owner_id,
+                const ZelReview& review) {
   DeleteProfileRows(database, owner_id, "Reviews");
   InsertSavedRow(
       database,
@@ -353,7 +356,7 @@ void SaveReview(ZelDatabase& database, std::string_view owner_id, const ZelRevie
       "The review" + Of(owner_id) + " could not be stored");
 }
 
-void LoadStudios(ZelDatabase& database, std::string_view owner_id, ZelStudios& studios) {
+void LoadStudios(store::CatalogueFile& database, std::string_view owner_id, ZelStudios& studios) {
   auto records =
       database.DbOpenRecordSet(OwnedBy("SELECT Studio, Type FROM Studios s WHERE s.ProfileID = '",
                                        owner_id, " ORDER BY Studio, Type"));
@@ -365,7 +368,8 @@ void LoadStudios(ZelDatabase& database, std::string_view owner_id, ZelStudios& s
   }
 }
 
-void SaveStudios(ZelDatabase& database, std::string_view owner_id, const ZelStudios& studios) {
+void SaveStudios(store::CatalogueFile& database, std::string_view owner_id,
+                 const ZelStudios& studios) {
   DeleteProfileRows(database, owner_id, "Studios");
   for (const auto& studio : studios.All()) {
     InsertSavedRow(database,
@@ -376,7 +380,7 @@ void SaveStudios(ZelDatabase& database, std::string_view owner_id, const ZelStud
   }
 }
 
-void LoadTextList(ZelDatabase& database, std::string_view owner_id, TextList list,
+void LoadTextList(store::CatalogueFile& database, std::string_view owner_id, TextList list,
                   Collection& items) {
   const TextListTable table = TableOf(list);
   const std::string column = table.column;
@@ -391,7 +395,7 @@ void LoadTextList(ZelDatabase& database, std::string_view owner_id, TextList lis
   }
 }
 
-void SaveTextList(ZelDatabase& database, std::string_view owner_id, TextList list,
+void SaveTextList(store::CatalogueFile& database, std::string_view owner_id, TextList list,
                   const Collection& items) {
   const TextListTable table = TableOf(list);
   DeleteProfileRows(database, owner_id, table.table);

@@ -15,11 +15,13 @@
 #include <string_view>
 
 #include "frame/collection.h"
-#include "model/keyed_collection.h"
+#include "store/keyed_collection.h"
 
 namespace zel {
 
-class ZelDatabase;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 
 class ZelDisc : public Object {
  public:
@@ -179,21 +181,23 @@ class ZelStudios : public TypedCollection<ZelStudio> {
 // read.
 enum class TextList { kRegions, kGenres, kSubtitles, kFeatures, kLocks };
 
-void LoadDiscs(ZelDatabase& database, std::string_view owner_id, ZelDiscs& discs);
-void SaveDiscs(ZelDatabase& database, std::string_view owner_id, const ZelDiscs& discs);
+void LoadDiscs(store::CatalogueFile& database, std::string_view owner_id, ZelDiscs& discs);
+void SaveDiscs(store::CatalogueFile& database, std::string_view owner_id, const ZelDiscs& discs);
 // Leaves `video` as it is when the owner has no VideoFormat row.
-void LoadVideo(ZelDatabase& database, std::string_view owner_id, ZelVideo& video);
-void SaveVideo(ZelDatabase& database, std::string_view owner_id, const ZelVideo& video);
-void LoadAudio(ZelDatabase& database, std::string_view owner_id, ZelAudioFormats& formats);
-void SaveAudio(ZelDatabase& database, std::string_view owner_id, const ZelAudioFormats& formats);
+void LoadVideo(store::CatalogueFile& database, std::string_view owner_id, ZelVideo& video);
+void SaveVideo(store::CatalogueFile& database, std::string_view owner_id, const ZelVideo& video);
+void LoadAudio(store::CatalogueFile& database, std::string_view owner_id, ZelAudioFormats& formats);
+void SaveAudio(store::CatalogueFile& database, std::string_view owner_id,
+               const ZelAudioFormats& formats);
 // Leaves `review` as it is when the owner has no Reviews row.
-void LoadReview(ZelDatabase& database, std::string_view owner_id, ZelReview& review);
-void SaveReview(ZelDatabase& database, std::string_view owner_id, const ZelReview& review);
-void LoadStudios(ZelDatabase& database, std::string_view owner_id, ZelStudios& studios);
-void SaveStudios(ZelDatabase& database, std::string_view owner_id, const ZelStudios& studios);
-void LoadTextList(ZelDatabase& database, std::string_view owner_id, TextList list,
+void LoadReview(store::CatalogueFile& database, std::string_view owner_id, ZelReview& review);
+void SaveReview(store::CatalogueFile& database, std::string_view owner_id, const ZelReview& review);
+void LoadStudios(store::CatalogueFile& database, std::string_view owner_id, ZelStudios& studios);
+void SaveStudios(store::CatalogueFile& database, std::string_view owner_id,
+                 const ZelStudios& studios);
+void LoadTextList(store::CatalogueFile& database, std::string_view owner_id, TextList list,
                   Collection& items);
-void SaveTextList(ZelDatabase& database, std::string_view owner_id, TextList list,
+void SaveTextList(store::CatalogueFile& database, std::string_view owner_id, TextList list,
                   const Collection& items);
 
 }  // namespace zel

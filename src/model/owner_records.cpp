@@ -3,7 +3,7 @@
 #include "frame/member_table.h"
 #include "frame/random_ids.h"
 #include "frame/text.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/engine_errors.h"
 #include "store/text_helpers.h"
 
@@ -23,18 +23,18 @@ Member LetOnly(std::string name, S setter) {
   return member;
 }
 
-void EnsureCurrency(ZelDatabase& database, const std::string& id) {
-  auto currencies = database.Currencies();
+void EnsureCurrency(store::CatalogueFile& database, const std::string& id) {
+  auto currencies = model::Currencies(database);
   if (!currencies->Exists(id)) currencies->Add(id, id, id);
 }
 
-void EnsureUser(ZelDatabase& database, const std::string& name) {
-  auto users = database.Users();
+void EnsureUser(store::CatalogueFile& database, const std::string& name) {
+  auto users = model::Users(database);
   if (!users->Exists(name)) users->Add(name, "", "");
 }
 
-void EnsureRetailer(ZelDatabase& database, const std::string& name) {
-  auto retailers = database.Retailers();
+void EnsureRetailer(store::CatalogueFile& database, const std::string& name) {
+  auto retailers = model::Retailers(database);
   if (!retailers->Exists(name)) retailers->Add(name, "", "");
 }
 
@@ -73,7 +73,7 @@ void ZelSRP::SetCurrencyID(std::string id) {
 }
 
 std::shared_ptr<ZelCurrency> ZelSRP::GetCurrency() const {
-  return catalogue_.Get().Currencies()->Item(Variant(currency_id_));
+  return model::Currencies(catalogue_.Get())->Item(Variant(currency_id_));
 }
 
 // --- purchase --------------------------------------------------------------------------------
@@ -101,7 +101,7 @@ void ZelPurchaseInfo::SetCurrencyID(std::string id) {
 }
 
 std::shared_ptr<ZelCurrency> ZelPurchaseInfo::GetCurrency() const {
-  return catalogue_.Get().Currencies()->Item(Variant(currency_id_));
+  return model::Currencies(catalogue_.Get())->Item(Variant(currency_id_));
 }
 
 void ZelPurchaseInfo::SetPurchasePlaceName(std::string name) {
@@ -110,7 +110,7 @@ void ZelPurchaseInfo::SetPurchasePlaceName(std::string name) {
 }
 
 std::shared_ptr<ZelRetailer> ZelPurchaseInfo::PurchasePlace() const {
-  return catalogue_.Get().Retailers()->Item(Variant(place_name_));
+  return model::Retailers(catalogue_.Get())->Item(Variant(place_name_));
 }
 
 // --- loan ------------------------------------------------------------------------------------
@@ -134,7 +134,7 @@ void ZelLoanInfo::SetUserID(std::string user_id) {
 
 std::shared_ptr<ZelUser> ZelLoanInfo::User() const {
   if (user_id_.empty()) return std::make_shared<ZelUser>();
-  return catalogue_.Get().Users()->Item(Variant(user_id_));
+  return model::Users(catalogue_.Get())->Item(Variant(user_id_));
 }
 
 // --- events ----------------------------------------------------------------------------------
@@ -162,7 +162,7 @@ void ZelEvent::SetUserID(std::string user_id) {
 }
 
 std::shared_ptr<ZelUser> ZelEvent::User() const {
-  return catalogue_.Get().Users()->Item(Variant(user_id_));
+  return model::Users(catalogue_.Get())->Item(Variant(user_id_));
 }
 
 const ClassInfo& ZelEvents::Info() {
@@ -248,7 +248,7 @@ bool ZelTags::Exists(std::string_view tag_name) const {
 
 // --- reading and saving ----------------------------------------------------------------------
 
-void LoadSRP(ZelDatabase& database, std::string_view owner_id, ZelSRP& srp) {
+void LoadSRP(store::CatalogueFile& database, std::string_view owner_id, ZelSRP& srp) {
   auto records =
       database.DbOpenRecordSet(OwnedBy("SELECT * FROM SRPInfo s WHERE s.ProfileID = '", owner_id));
   if (records->RecordCount() == 0) return;
@@ -257,7 +257,7 @@ void LoadSRP(ZelDatabase& database, std::string_view owner_id, ZelSRP& srp) {
   srp.SetStoredCurrencyID(records->ValueAt(2).ToTextOrEmpty());
 }
 
-void SaveSRP(ZelDatabase& database, std::string_view owner_id, const ZelSRP& srp) {
+void SaveSRP(store::CatalogueFile& database, std::string_view owner_id, const ZelSRP& srp) {
   DeleteProfileRows(database, owner_id, "SRPInfo");
   if (srp.Value() == Currency{} && srp.CurrencyID().empty()) return;  // no price at all
   if (!srp.CurrencyID().empty()) EnsureCurrency(database, srp.CurrencyID());
@@ -268,7 +268,8 @@ void SaveSRP(ZelDatabase& database, std::string_view owner_id, const ZelSRP& srp
                  "The suggested price" + Of(owner_id) + " could not be stored");
 }
 
-void LoadPurchaseInfo(ZelDatabase& database, std::string_view owner_id, ZelPurchaseInfo& purchase) {
+void LoadPurchaseInfo(store::CatalogueFile& database, std::string_view owner_id,
+                      ZelPurchaseInfo& purchase) {
   auto records = database.DbOpenRecordSet(
       OwnedBy("SELECT * FROM PurchaseInfo p WHERE p.ProfileID = '", owner_id));
   if (records->RecordCount() == 0) return;
@@ -280,7 +281,7 @@ void LoadPurchaseInfo(ZelDatabase& database, std::string_view owner_id, ZelPurch
   purchase.SetStoredPlaceName(records->Value("PurchasePlace").ToTextOrEmpty());
 }
 
-void SavePurchaseInfo(ZelDatabase& database, std::string_view owner_id,
+void SavePurchaseInfo(store::CatalogueFile& database, std::string_view owner_id,
                       const ZelPurchaseInfo& purchase) {
   DeleteProfileRows(database, owner_id, "PurchaseInfo");
   const std::string& currency = purchase.CurrencyID();
@@ -301,7 +302,7 @@ void SavePurchaseInfo(ZelDatabase& database, std::string_view owner_id,
       "The purchase" + Of(owner_id) + " could not be stored");
 }
 
-void LoadLoanInfo(ZelDatabase& database, std::string_view owner_id, ZelLoanInfo& loan) {
+void LoadLoanInfo(store::CatalogueFile& database, std::string_view owner_id, ZelLoanInfo& loan) {
   auto records =
       database.DbOpenRecordSet(OwnedBy("SELECT * FROM LoanInfo i WHERE i.ProfileID = '", owner_id));
   if (records->RecordCount() == 0) return;
@@ -309,7 +310,8 @@ void LoadLoanInfo(ZelDatabase& database, std::string_view owner_id, ZelLoanInfo&
   loan.SetLoanedDue(DateOrZero(records->Value("LoanedDue")));
 }
 
-void SaveLoanInfo(ZelDatabase& database, std::string_view owner_id, const ZelLoanInfo& loan) {
+void SaveLoanInfo(store::CatalogueFile& database, std::string_view owner_id,
+                  const ZelLoanInfo& loan) {
   DeleteProfileRows(database, owner_id, "LoanInfo");
   if (loan.UserID().empty()) {
     if (loan.LoanedDue() == Date::Zero()) return;  // not lent
@@ -325,7 +327,7 @@ void SaveLoanInfo(ZelDatabase& database, std::string_view owner_id, const ZelLoa
                  "The loan" + Of(owner_id) + " could not be stored");
 }
 
-void LoadEvents(ZelDatabase& database, std::string_view owner_id, ZelEvents& events) {
+void LoadEvents(store::CatalogueFile& database, std::string_view owner_id, ZelEvents& events) {
   auto records =
       database.DbOpenRecordSet(OwnedBy("SELECT * FROM Events e WHERE e.ProfileID = '", owner_id));
   for (; !records->Eof(); records->MoveNext()) {
@@ -340,7 +342,8 @@ void LoadEvents(ZelDatabase& database, std::string_view owner_id, ZelEvents& eve
   }
 }
 
-void SaveEvents(ZelDatabase& database, std::string_view owner_id, const ZelEvents& events) {
+void SaveEvents(store::CatalogueFile& database, std::string_view owner_id,
+                const ZelEvents& events) {
   DeleteProfileRows(database, owner_id, "Events");
   for (const auto& event : events.All()) {
     const std::string& user = event->UserID();
@@ -374,7 +377,7 @@ void SaveEvents(ZelDatabase& database, std::string_view owner_id, const ZelEvent
   }
 }
 
-void LoadTags(ZelDatabase& database, std::string_view owner_id, ZelTags& tags) {
+void LoadTags(store::CatalogueFile& database, std::string_view owner_id, ZelTags& tags) {
   auto records = database.DbOpenRecordSet(
       OwnedBy("SELECT TagName, FullyQualifiedName FROM Tags t WHERE t.ProfileID = '", owner_id,
               " ORDER BY TagName"));
@@ -386,7 +389,7 @@ void LoadTags(ZelDatabase& database, std::string_view owner_id, ZelTags& tags) {
   }
 }
 
-void SaveTags(ZelDatabase& database, std::string_view owner_id, const ZelTags& tags) {
+void SaveTags(store::CatalogueFile& database, std::string_view owner_id, const ZelTags& tags) {
   DeleteProfileRows(database, owner_id, "Tags");
   for (const auto& tag : tags.All()) {
     InsertSavedRow(database,
@@ -401,8 +404,8 @@ void SaveTags(ZelDatabase& database, std::string_view owner_id, const ZelTags& t
 
 namespace {
 
-void LoadNamedValues(ZelDatabase& database, std::string_view table, std::string_view owner_id,
-                     bool with_type, ZelInfos& infos) {
+void LoadNamedValues(store::CatalogueFile& database, std::string_view table,
+                     std::string_view owner_id, bool with_type, ZelInfos& infos) {
   auto records = database.DbOpenRecordSet(
       OwnedBy("SELECT * FROM " + std::string(table) + " i WHERE i.ProfileID = '", owner_id,
               " ORDER BY InfoName"));
@@ -417,11 +420,11 @@ void LoadNamedValues(ZelDatabase& database, std::string_view table, std::string_
 
 }  // namespace
 
-void LoadInfos(ZelDatabase& database, std::string_view owner_id, ZelInfos& infos) {
+void LoadInfos(store::CatalogueFile& database, std::string_view owner_id, ZelInfos& infos) {
   LoadNamedValues(database, "AdditionalInfo", owner_id, database.SchemaNumber() >= 84, infos);
 }
 
-void SaveInfos(ZelDatabase& database, std::string_view owner_id, const ZelInfos& infos) {
+void SaveInfos(store::CatalogueFile& database, std::string_view owner_id, const ZelInfos& infos) {
   DeleteProfileRows(database, owner_id, "AdditionalInfo");
   const bool with_type = database.SchemaNumber() >= 84;
   for (const auto& info : infos.All()) {
@@ -444,11 +447,12 @@ void SaveInfos(ZelDatabase& database, std::string_view owner_id, const ZelInfos&
   }
 }
 
-void LoadMetaInfos(ZelDatabase& database, std::string_view owner_id, ZelInfos& infos) {
+void LoadMetaInfos(store::CatalogueFile& database, std::string_view owner_id, ZelInfos& infos) {
   LoadNamedValues(database, "MetaInfo", owner_id, false, infos);
 }
 
-void SaveMetaInfos(ZelDatabase& database, std::string_view owner_id, const ZelInfos& infos) {
+void SaveMetaInfos(store::CatalogueFile& database, std::string_view owner_id,
+                   const ZelInfos& infos) {
   DeleteProfileRows(database, owner_id, "MetaInfo");
   for (const auto& info : infos.All()) {
     InsertSavedRow(database,

@@ -19,14 +19,16 @@
 #include <string>
 #include <string_view>
 
-#include "model/keyed_collection.h"
+#include "model/reference_lists.h"
 #include "store/catalogue_link.h"
 #include "store/info.h"
-#include "store/reference_lists.h"
+#include "store/keyed_collection.h"
 
 namespace zel {
 
-class ZelDatabase;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 
 class ZelSRP : public Object {
  public:
@@ -172,25 +174,28 @@ class ZelTags : public TypedCollection<ZelTag> {
   bool Exists(std::string_view tag_name) const;
 };
 
-void LoadSRP(ZelDatabase& database, std::string_view owner_id, ZelSRP& srp);
-void SaveSRP(ZelDatabase& database, std::string_view owner_id, const ZelSRP& srp);
-void LoadPurchaseInfo(ZelDatabase& database, std::string_view owner_id, ZelPurchaseInfo& purchase);
-void SavePurchaseInfo(ZelDatabase& database, std::string_view owner_id,
+void LoadSRP(store::CatalogueFile& database, std::string_view owner_id, ZelSRP& srp);
+void SaveSRP(store::CatalogueFile& database, std::string_view owner_id, const ZelSRP& srp);
+void LoadPurchaseInfo(store::CatalogueFile& database, std::string_view owner_id,
+                      ZelPurchaseInfo& purchase);
+void SavePurchaseInfo(store::CatalogueFile& database, std::string_view owner_id,
                       const ZelPurchaseInfo& purchase);
-void LoadLoanInfo(ZelDatabase& database, std::string_view owner_id, ZelLoanInfo& loan);
-void SaveLoanInfo(ZelDatabase& database, std::string_view owner_id, const ZelLoanInfo& loan);
-void LoadEvents(ZelDatabase& database, std::string_view owner_id, ZelEvents& events);
+void LoadLoanInfo(store::CatalogueFile& database, std::string_view owner_id, ZelLoanInfo& loan);
+void SaveLoanInfo(store::CatalogueFile& database, std::string_view owner_id,
+                  const ZelLoanInfo& loan);
+void LoadEvents(store::CatalogueFile& database, std::string_view owner_id, ZelEvents& events);
 // An event whose EventID another stored event already holds gets a freshly drawn identifier (the
 // object's EventID changes) instead of being skipped. An event the engine refuses for any other
 // reason fails the save with error 3201, naming the event; an event without a user with 3314.
-void SaveEvents(ZelDatabase& database, std::string_view owner_id, const ZelEvents& events);
-void LoadTags(ZelDatabase& database, std::string_view owner_id, ZelTags& tags);
-void SaveTags(ZelDatabase& database, std::string_view owner_id, const ZelTags& tags);
+void SaveEvents(store::CatalogueFile& database, std::string_view owner_id, const ZelEvents& events);
+void LoadTags(store::CatalogueFile& database, std::string_view owner_id, ZelTags& tags);
+void SaveTags(store::CatalogueFile& database, std::string_view owner_id, const ZelTags& tags);
 // AdditionalInfo; InfoType is read and written from schema 84 on.
-void LoadInfos(ZelDatabase& database, std::string_view owner_id, ZelInfos& infos);
-void SaveInfos(ZelDatabase& database, std::string_view owner_id, const ZelInfos& infos);
+void LoadInfos(store::CatalogueFile& database, std::string_view owner_id, ZelInfos& infos);
+void SaveInfos(store::CatalogueFile& database, std::string_view owner_id, const ZelInfos& infos);
 // MetaInfo; the info type is not stored.
-void LoadMetaInfos(ZelDatabase& database, std::string_view owner_id, ZelInfos& infos);
-void SaveMetaInfos(ZelDatabase& database, std::string_view owner_id, const ZelInfos& infos);
+void LoadMetaInfos(store::CatalogueFile& database, std::string_view owner_id, ZelInfos& infos);
+void SaveMetaInfos(store::CatalogueFile& database, std::string_view owner_id,
+                   const ZelInfos& infos);
 
 }  // namespace zel

@@ -7,11 +7,11 @@
 #include "frame/member_table.h"
 #include "frame/random_ids.h"
 #include "frame/text.h"
+#include "model/load_once.h"
 #include "model/profiles.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/engine_errors.h"
 #include "store/text_helpers.h"
-#include "tv/episode.h"
 
 namespace zel {
 
@@ -72,7 +72,7 @@ const ClassInfo& ZelProfile::Info() {
           .Property("Infos", &P::Infos, &P::SetInfos)
           .Property("MetaInfos", &P::MetaInfos, &P::SetMetaInfos)
           .Get("Awards", &P::Awards)
-          .Get("Episodes", &P::Episodes)
+          .Get("Episodes", &P::EpisodesObject)
           .Method("UpdateProfile", &P::UpdateProfile)
           .Method("AssignBoxsetChild", &P::AssignBoxsetChild, {Param("ProfileID")})
           .Method("RemoveBoxsetChild", &P::RemoveBoxsetChild, {Param("ProfileID")})
@@ -85,27 +85,6 @@ const ClassInfo& ZelProfile::Info() {
 ZelProfile::ZelProfile() : profile_id_(NewProfileId()) {}
 
 namespace {
-
-// Whether a getter without an active catalogue keeps its empty object or fails after caching it.
-enum class WithoutCatalogue { kStayEmpty, kFail };
-
-// The lazy rule of every sub-record: a cached object is returned as it is; otherwise the empty
-// object is cached first and then filled from the owner's catalogue, so a failed fill leaves what
-// was read so far. A record that names rows of the reference lists belongs to that catalogue.
-template <class T, class Fill>
-std::shared_ptr<T> LoadOnce(std::shared_ptr<T>& cache, CatalogueLink& owner,
-                            WithoutCatalogue absent, Fill fill) {
-  if (cache) return cache;
-  cache = std::make_shared<T>();
-  ZelDatabase* database = owner.Find();
-  if (!database) {
-    if (absent == WithoutCatalogue::kFail) Raise(errc::kMissingObject);
-    return cache;
-  }
-  if constexpr (requires { cache->catalogue(); }) cache->catalogue().Bind(*database);
-  fill(*database, *cache);
-  return cache;
-}
 
 // A stored number as a 16-bit property: out-of-range values take the nearest 16-bit value, and
 // `wide` keeps the stored one so that a save can write it back.
@@ -130,108 +109,119 @@ constexpr auto kFail = WithoutCatalogue::kFail;
 }  // namespace
 
 std::shared_ptr<ZelCredits> ZelProfile::Cast() {
-  return LoadOnce(cast_, catalogue_, kStayEmpty, [&](ZelDatabase& db, ZelCredits& list) {
-    LoadProfileCredits(db, profile_id_, true, list);
+  return LoadOnce(cast_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelCredits& list) {
+    LoadCredits(db, kProfileCredits, profile_id_, true, list);
   });
 }
 
 std::shared_ptr<ZelCredits> ZelProfile::Crew() {
-  return LoadOnce(crew_, catalogue_, kStayEmpty, [&](ZelDatabase& db, ZelCredits& list) {
-    LoadProfileCredits(db, profile_id_, false, list);
+  return LoadOnce(crew_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelCredits& list) {
+    LoadCredits(db, kProfileCredits, profile_id_, false, list);
   });
 }
 
 std::shared_ptr<ZelDiscs> ZelProfile::Discs() {
-  return LoadOnce(discs_, catalogue_, kFail,
-                  [&](ZelDatabase& db, ZelDiscs& list) { LoadDiscs(db, profile_id_, list); });
+  return LoadOnce(discs_, catalogue_, kFail, [&](store::CatalogueFile& db, ZelDiscs& list) {
+    LoadDiscs(db, profile_id_, list);
+  });
 }
 
 std::shared_ptr<ZelAudioFormats> ZelProfile::Audio() {
-  return LoadOnce(audio_, catalogue_, kStayEmpty, [&](ZelDatabase& db, ZelAudioFormats& list) {
-    LoadAudio(db, profile_id_, list);
-  });
+  return LoadOnce(
+      audio_, catalogue_, kStayEmpty,
+      [&](store::CatalogueFile& db, ZelAudioFormats& list) { LoadAudio(db, profile_id_, list); });
 }
 
 std::shared_ptr<ZelReview> ZelProfile::Review() {
-  return LoadOnce(review_, catalogue_, kStayEmpty,
-                  [&](ZelDatabase& db, ZelReview& review) { LoadReview(db, profile_id_, review); });
+  return LoadOnce(
+      review_, catalogue_, kStayEmpty,
+      [&](store::CatalogueFile& db, ZelReview& review) { LoadReview(db, profile_id_, review); });
 }
 
 std::shared_ptr<Collection> ZelProfile::Regions() {
-  return LoadOnce(regions_, catalogue_, kStayEmpty, [&](ZelDatabase& db, Collection& list) {
-    LoadTextList(db, profile_id_, TextList::kRegions, list);
-  });
+  return LoadOnce(regions_, catalogue_, kStayEmpty,
+                  [&](store::CatalogueFile& db, Collection& list) {
+                    LoadTextList(db, profile_id_, TextList::kRegions, list);
+                  });
 }
 
 std::shared_ptr<ZelStudios> ZelProfile::Studios() {
-  return LoadOnce(studios_, catalogue_, kFail,
-                  [&](ZelDatabase& db, ZelStudios& list) { LoadStudios(db, profile_id_, list); });
+  return LoadOnce(studios_, catalogue_, kFail, [&](store::CatalogueFile& db, ZelStudios& list) {
+    LoadStudios(db, profile_id_, list);
+  });
 }
 
 std::shared_ptr<Collection> ZelProfile::Genres() {
-  return LoadOnce(genres_, catalogue_, kStayEmpty, [&](ZelDatabase& db, Collection& list) {
+  return LoadOnce(genres_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, Collection& list) {
     LoadTextList(db, profile_id_, TextList::kGenres, list);
   });
 }
 
 std::shared_ptr<Collection> ZelProfile::Subtitles() {
-  return LoadOnce(subtitles_, catalogue_, kFail, [&](ZelDatabase& db, Collection& list) {
+  return LoadOnce(subtitles_, catalogue_, kFail, [&](store::CatalogueFile& db, Collection& list) {
     LoadTextList(db, profile_id_, TextList::kSubtitles, list);
   });
 }
 
 std::shared_ptr<Collection> ZelProfile::Features() {
-  return LoadOnce(features_, catalogue_, kStayEmpty, [&](ZelDatabase& db, Collection& list) {
-    LoadTextList(db, profile_id_, TextList::kFeatures, list);
-  });
+  return LoadOnce(features_, catalogue_, kStayEmpty,
+                  [&](store::CatalogueFile& db, Collection& list) {
+                    LoadTextList(db, profile_id_, TextList::kFeatures, list);
+                  });
 }
 
 std::shared_ptr<Collection> ZelProfile::Locks() {
-  return LoadOnce(locks_, catalogue_, kStayEmpty, [&](ZelDatabase& db, Collection& list) {
+  return LoadOnce(locks_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, Collection& list) {
     LoadTextList(db, profile_id_, TextList::kLocks, list);
   });
 }
 
 std::shared_ptr<ZelVideo> ZelProfile::Video() {
-  return LoadOnce(video_, catalogue_, kFail,
-                  [&](ZelDatabase& db, ZelVideo& video) { LoadVideo(db, profile_id_, video); });
+  return LoadOnce(video_, catalogue_, kFail, [&](store::CatalogueFile& db, ZelVideo& video) {
+    LoadVideo(db, profile_id_, video);
+  });
 }
 
 std::shared_ptr<ZelSRP> ZelProfile::SRP() {
   return LoadOnce(srp_, catalogue_, kStayEmpty,
-                  [&](ZelDatabase& db, ZelSRP& srp) { LoadSRP(db, profile_id_, srp); });
+                  [&](store::CatalogueFile& db, ZelSRP& srp) { LoadSRP(db, profile_id_, srp); });
 }
 
 std::shared_ptr<ZelPurchaseInfo> ZelProfile::PurchaseInfo() {
   return LoadOnce(purchase_, catalogue_, kStayEmpty,
-                  [&](ZelDatabase& db, ZelPurchaseInfo& purchase) {
+                  [&](store::CatalogueFile& db, ZelPurchaseInfo& purchase) {
                     LoadPurchaseInfo(db, profile_id_, purchase);
                   });
 }
 
 std::shared_ptr<ZelEvents> ZelProfile::Events() {
-  return LoadOnce(events_, catalogue_, kStayEmpty,
-                  [&](ZelDatabase& db, ZelEvents& list) { LoadEvents(db, profile_id_, list); });
+  return LoadOnce(events_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelEvents& list) {
+    LoadEvents(db, profile_id_, list);
+  });
 }
 
 std::shared_ptr<ZelLoanInfo> ZelProfile::LoanInfo() {
-  return LoadOnce(loan_, catalogue_, kFail,
-                  [&](ZelDatabase& db, ZelLoanInfo& loan) { LoadLoanInfo(db, profile_id_, loan); });
+  return LoadOnce(loan_, catalogue_, kFail, [&](store::CatalogueFile& db, ZelLoanInfo& loan) {
+    LoadLoanInfo(db, profile_id_, loan);
+  });
 }
 
 std::shared_ptr<ZelTags> ZelProfile::Tags() {
-  return LoadOnce(tags_, catalogue_, kFail,
-                  [&](ZelDatabase& db, ZelTags& list) { LoadTags(db, profile_id_, list); });
+  return LoadOnce(tags_, catalogue_, kFail, [&](store::CatalogueFile& db, ZelTags& list) {
+    LoadTags(db, profile_id_, list);
+  });
 }
 
 std::shared_ptr<ZelInfos> ZelProfile::Infos() {
-  return LoadOnce(infos_, catalogue_, kStayEmpty,
-                  [&](ZelDatabase& db, ZelInfos& list) { LoadInfos(db, profile_id_, list); });
+  return LoadOnce(infos_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelInfos& list) {
+    LoadInfos(db, profile_id_, list);
+  });
 }
 
 std::shared_ptr<ZelInfos> ZelProfile::MetaInfos() {
-  return LoadOnce(meta_infos_, catalogue_, kStayEmpty,
-                  [&](ZelDatabase& db, ZelInfos& list) { LoadMetaInfos(db, profile_id_, list); });
+  return LoadOnce(
+      meta_infos_, catalogue_, kStayEmpty,
+      [&](store::CatalogueFile& db, ZelInfos& list) { LoadMetaInfos(db, profile_id_, list); });
 }
 
 std::shared_ptr<ZelProfiles> ZelProfile::ChildProfiles() {
@@ -239,7 +229,7 @@ std::shared_ptr<ZelProfiles> ZelProfile::ChildProfiles() {
   // Children are added as read: saving them here would rewrite their stored rows on every read.
   // Removing one from the list takes it out of the box set; adding one puts it in.
   child_profiles_ = std::make_shared<ZelProfiles>(ZelProfiles::Links::kBoxSetParts, profile_id_);
-  ZelDatabase* database = catalogue_.Find();
+  store::CatalogueFile* database = catalogue_.Find();
   if (!database) return child_profiles_;
   child_profiles_->catalogue().Bind(*database);
   auto records = database->DbOpenRecordSet(
@@ -255,7 +245,7 @@ std::shared_ptr<ZelProfiles> ZelProfile::ChildProfiles() {
 std::shared_ptr<ZelProfile> ZelProfile::ParentProfile() {
   if (parent_profile_) return parent_profile_;
   parent_profile_ = std::make_shared<ZelProfile>();
-  ZelDatabase* database = catalogue_.Find();
+  store::CatalogueFile* database = catalogue_.Find();
   if (!database) return parent_profile_;
   auto records = database->DbOpenRecordSet(
       "SELECT * FROM Profiles WHERE ProfileID IN "
@@ -268,36 +258,18 @@ std::shared_ptr<ZelProfile> ZelProfile::ParentProfile() {
 bool ZelProfile::HasParentProfile() { return !ParentProfile()->Title().empty(); }
 
 std::shared_ptr<ZelAwards> ZelProfile::Awards() {
-  ZelDatabase* database = catalogue_.Find();
+  store::CatalogueFile* database = catalogue_.Find();
   if (!database) return nullptr;
   if (!awards_) {
     const std::string& title = original_title_.empty() ? title_ : original_title_;
-    awards_ = database->GetMovieAwards(title, production_year_);
+    awards_ = awards::GetMovieAwards(*database, title, production_year_);
   }
   return awards_;
 }
 
-std::shared_ptr<ZelEpisodes> ZelProfile::Episodes() {
-  if (episodes_) return episodes_;
-  // Removing an episode from this list ends its assignment; adding one assigns it.
-  episodes_ = ZelEpisodes::AssignedTo(profile_id_);
-  ZelDatabase* database = catalogue_.Find();
-  if (!database) return episodes_;
-  episodes_->catalogue().Bind(*database);
-  auto records = database->DbOpenRecordSet(
-      "SELECT e.EpisodeID , EpisodeNo, EpisodeTitle, EpisodeOriginalTitle, Season, Overview, "
-      "RunTime, Rating, RatingDetails, RatingSystem, Airdate, Notes, SeriesID  FROM Episodes e "
-      "INNER JOIN Profile2Episodes p ON e.EpisodeID = p.EpisodeID WHERE ProfileID = '" +
-      QuoteSql(profile_id_) + "'");
-  for (; !records->Eof(); records->MoveNext()) {
-    episodes_->AddLoadedEpisode(EpisodeFromRecord(*database, *records));
-  }
-  return episodes_;
-}
-
 void ZelProfile::UpdateProfile() { SaveTo(catalogue_.Get()); }
 
-void ZelProfile::SaveTo(ZelDatabase& database) {
+void ZelProfile::SaveTo(store::CatalogueFile& database) {
   const int16_t schema = database.SchemaNumber();
   const std::string quoted_id = QuoteSql(profile_id_);
   store::WriteScope scope(database.connection());
@@ -349,8 +321,8 @@ void ZelProfile::SaveTo(ZelDatabase& database) {
 
   const std::string& id = profile_id_;
   if (audio_) SaveAudio(database, id, *audio_);
-  if (cast_) SaveProfileCredits(database, id, true, *cast_);
-  if (crew_) SaveProfileCredits(database, id, false, *crew_);
+  if (cast_) SaveCredits(database, kProfileCredits, id, true, *cast_);
+  if (crew_) SaveCredits(database, kProfileCredits, id, false, *crew_);
   if (discs_) SaveDiscs(database, id, *discs_);
   if (events_) SaveEvents(database, id, *events_);
   if (features_) SaveTextList(database, id, TextList::kFeatures, *features_);
@@ -461,7 +433,8 @@ Date DateColumn(store::RecordSet& records, std::string_view name) {
 
 }  // namespace
 
-std::shared_ptr<ZelProfile> ProfileFromRecord(ZelDatabase& database, store::RecordSet& records) {
+std::shared_ptr<ZelProfile> ProfileFromRecord(store::CatalogueFile& database,
+                                              store::RecordSet& records) {
   auto profile = std::make_shared<ZelProfile>();
   profile->SetProfileID(TextColumn(records, "ProfileID"));
   profile->SetMedium(TextColumn(records, "Medium"));
@@ -503,7 +476,7 @@ std::shared_ptr<ZelProfile> ProfileFromRecord(ZelDatabase& database, store::Reco
 }
 
 std::shared_ptr<ZelProfile> ProfileFromRecord(store::RecordSet& records) {
-  return ProfileFromRecord(RequireActiveDatabase(), records);
+  return ProfileFromRecord(store::RequireActiveCatalogue(), records);
 }
 
 }  // namespace zel

@@ -100,7 +100,8 @@ class ZelProfile : public Object {
   // while no catalogue is active.
   std::shared_ptr<ZelAwards> Awards();
   // The television episodes assigned to the profile, in the engine's order, read once. Each keeps
-  // its own season and series; the list belongs to no season.
+  // its own season and series; the list belongs to no season. Defined beside the episodes
+  // (tv/profile_episodes.cpp), whose layer sits above this one.
   std::shared_ptr<ZelEpisodes> Episodes();
 
   // --- fields of the Profiles row ---
@@ -175,8 +176,10 @@ class ZelProfile : public Object {
 
   // Library-internal.
   CatalogueLink& catalogue() { return catalogue_; }
+  // Episodes as the member table hands it out (also defined beside the episodes).
+  ObjectPtr EpisodesObject();
   // The save into a given catalogue (UpdateProfile saves into its own).
-  void SaveTo(ZelDatabase& database);
+  void SaveTo(store::CatalogueFile& database);
   // Marks the identifier as the one the profile's rows are stored under.
   void MarkStored() { stored_id_ = profile_id_; }
   // Takes the row fields of `stored` (a fresh read of this profile) and drops every sub-record
@@ -229,7 +232,8 @@ class ZelProfile : public Object {
 // Null dates as the zero date; MD5 from schema 78 on, CountAs from 88 on (Null: 1); numbers beyond
 // 16 bits as the file comment says. Library-internal: shared with the television, people and
 // import code.
-std::shared_ptr<ZelProfile> ProfileFromRecord(ZelDatabase& database, store::RecordSet& records);
+std::shared_ptr<ZelProfile> ProfileFromRecord(store::CatalogueFile& database,
+                                              store::RecordSet& records);
 // The same for a record set of the active catalogue.
 std::shared_ptr<ZelProfile> ProfileFromRecord(store::RecordSet& records);
 

@@ -2,7 +2,7 @@
 
 #include "frame/member_table.h"
 #include "frame/text.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/engine_errors.h"
 #include "store/text_helpers.h"
 
@@ -49,7 +49,7 @@ std::string ZelProfiles::KeyOf(const Object& item) const {
 
 void ZelProfiles::Save(Object& item) {
   auto& profile = static_cast<ZelProfile&>(item);
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   store::WriteScope scope(database.connection());
   profile.catalogue().Join(database);
   profile.SaveTo(database);
@@ -89,7 +89,7 @@ constexpr const char* kProfileTables[] = {
 
 }  // namespace
 
-void RemoveProfileRows(ZelDatabase& database, std::string_view profile_id) {
+void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_id) {
   const std::string id = QuoteSql(profile_id);
   store::WriteScope scope(database.connection());
   for (const char* table : kProfileTables) DeleteProfileRows(database, profile_id, table);
@@ -99,7 +99,7 @@ void RemoveProfileRows(ZelDatabase& database, std::string_view profile_id) {
   scope.Commit();
 }
 
-void MoveProfileRows(ZelDatabase& database, std::string_view from, std::string_view to) {
+void MoveProfileRows(store::CatalogueFile& database, std::string_view from, std::string_view to) {
   const std::string old_id = QuoteSql(from);
   const std::string new_id = QuoteSql(to);
   if (database.DbOpenRecordSet("SELECT ProfileID FROM Profiles WHERE ProfileID = '" + new_id + "'")
@@ -121,7 +121,7 @@ void MoveProfileRows(ZelDatabase& database, std::string_view from, std::string_v
   scope.Commit();
 }
 
-void AssignBoxSetPart(ZelDatabase& database, std::string_view box, std::string_view part) {
+void AssignBoxSetPart(store::CatalogueFile& database, std::string_view box, std::string_view part) {
   auto records = database.DbOpenRecordSet("SELECT BoxSetID FROM BoxSet WHERE ChildID = '" +
                                           QuoteSql(part) + "'");
   if (records->RecordCount() != 0) {
@@ -135,7 +135,7 @@ void AssignBoxSetPart(ZelDatabase& database, std::string_view box, std::string_v
                      QuoteSql(part) + "')");
 }
 
-std::shared_ptr<ZelProfiles> ZelProfiles::Load(ZelDatabase& database) {
+std::shared_ptr<ZelProfiles> ZelProfiles::Load(store::CatalogueFile& database) {
   auto list = std::make_shared<ZelProfiles>();
   list->catalogue().Bind(database);
   auto records = database.DbOpenRecordSet("SELECT * FROM Profiles ORDER BY SortTitle");
@@ -145,7 +145,7 @@ std::shared_ptr<ZelProfiles> ZelProfiles::Load(ZelDatabase& database) {
   return list;
 }
 
-void ZelProfiles::Store(ZelDatabase& database) {
+void ZelProfiles::Store(store::CatalogueFile& database) {
   store::WriteScope scope(database.connection());
   for (const auto& profile : All()) {
     profile->catalogue().Join(database);
@@ -154,7 +154,7 @@ void ZelProfiles::Store(ZelDatabase& database) {
   scope.Commit();
 }
 
-void ZelProfiles::SyncStored(ZelDatabase& database, std::string_view profile_id) {
+void ZelProfiles::SyncStored(store::CatalogueFile& database, std::string_view profile_id) {
   auto records = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
                                           QuoteSql(profile_id) + "'");
   if (records->RecordCount() == 0) return;
@@ -165,5 +165,19 @@ void ZelProfiles::SyncStored(ZelDatabase& database, std::string_view profile_id)
     AddLoaded(stored);
   }
 }
+
+namespace model {
+
+using List = store::CatalogueFile::List;
+
+std::shared_ptr<ZelProfiles> Profiles(store::CatalogueFile& database) {
+  return database.LoadList<ZelProfiles>(List::kProfiles, ZelProfiles::Load);
+}
+
+void UpdateProfiles(store::CatalogueFile& database) {
+  if (auto profiles = database.LoadedAs<ZelProfiles>(List::kProfiles)) profiles->Store(database);
+}
+
+}  // namespace model
 
 }  // namespace zel

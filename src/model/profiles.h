@@ -13,12 +13,14 @@
 #include <string>
 #include <string_view>
 
-#include "model/keyed_collection.h"
 #include "model/profile.h"
+#include "store/keyed_collection.h"
 
 namespace zel {
 
-class ZelDatabase;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 
 class ZelProfiles : public TypedCollection<ZelProfile> {
  public:
@@ -37,14 +39,14 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
   bool Exists(std::string_view profile_id) const;
 
   // Every stored profile, ordered by SortTitle, added without writing.
-  static std::shared_ptr<ZelProfiles> Load(ZelDatabase& database);
+  static std::shared_ptr<ZelProfiles> Load(store::CatalogueFile& database);
   // Saves every profile of the list into `database` (as UpdateProfile does), as one write.
   // Profiles the list never held stay as they are.
-  void Store(ZelDatabase& database);
+  void Store(store::CatalogueFile& database);
   // Library-internal: brings the member of `profile_id` in step with its stored row (after an
   // import): a member is refreshed in place (its sub-records read again on demand), a missing one
   // is added.
-  void SyncStored(ZelDatabase& database, std::string_view profile_id);
+  void SyncStored(store::CatalogueFile& database, std::string_view profile_id) override;
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -60,14 +62,25 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
 // rows of every table keyed by its ProfileID (sub-records, credits, locks, information and meta
 // entries, episode links) and both ends of its box-set links. Episodes, series, aliases and the
 // other profiles stay.
-void RemoveProfileRows(ZelDatabase& database, std::string_view profile_id);
+void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_id);
 
 // Moves every row stored under `from` (as RemoveProfileRows names them) to `to`, as one write.
 // Fails with 3022 when a stored profile already holds `to`.
-void MoveProfileRows(ZelDatabase& database, std::string_view from, std::string_view to);
+void MoveProfileRows(store::CatalogueFile& database, std::string_view from, std::string_view to);
 
 // Makes `part` a part of the box set `box`. A part it already has is left as it is; a profile that
 // is a part of another box set fails with 3022.
-void AssignBoxSetPart(ZelDatabase& database, std::string_view box, std::string_view part);
+void AssignBoxSetPart(store::CatalogueFile& database, std::string_view box, std::string_view part);
+
+namespace model {
+
+// The catalogue's list of every profile, ordered by SortTitle (ZelDatabase.Profiles): loaded on
+// first read and kept in the catalogue's slot.
+std::shared_ptr<ZelProfiles> Profiles(store::CatalogueFile& database);
+// Saves each profile of the loaded list (as UpdateProfile), as one write; nothing when the list
+// is not loaded. Profiles the list never held stay.
+void UpdateProfiles(store::CatalogueFile& database);
+
+}  // namespace model
 
 }  // namespace zel

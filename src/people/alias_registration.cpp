@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "frame/text.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -13,7 +13,7 @@ namespace {
 
 class AliasLookups {
  public:
-  AliasLookups(ZelDatabase& database, int16_t birth_year)
+  AliasLookups(store::CatalogueFile& database, int16_t birth_year)
       : database_(database), year_(std::to_string(birth_year)) {}
 
   // The common name of the first alias row of `name` (empty text when null), if there is one.
@@ -46,7 +46,7 @@ class AliasLookups {
         "INSERT INTO Alias (AliasName, CommonName, BirthYear) VALUES ('" + QuoteSql(alias_name) +
         "', '" + QuoteSql(common_name) + "', '" + year_ + "')");
     if (stored > 0) {
-      database_.NoteImported(ZelDatabase::ImportedList::kAliases, std::string(alias_name));
+      database_.NoteImported(store::CatalogueFile::List::kAliases, std::string(alias_name));
     }
   }
 
@@ -63,12 +63,12 @@ class AliasLookups {
     database_.ExecuteSQL("UPDATE Alias SET CommonName = '" + QuoteSql(to) +
                          "' WHERE CommonName = '" + QuoteSql(from) + "' AND BirthYear = " + year_);
     for (std::string& name : names) {
-      database_.NoteImported(ZelDatabase::ImportedList::kAliases, std::move(name));
+      database_.NoteImported(store::CatalogueFile::List::kAliases, std::move(name));
     }
   }
 
  private:
-  ZelDatabase& database_;
+  store::CatalogueFile& database_;
   std::string year_;
 };
 
@@ -82,7 +82,7 @@ bool EndsWithBareSuffix(std::string_view lower, std::string_view suffix) {
 
 }  // namespace
 
-void RegisterAlias(ZelDatabase& database, std::string_view full_name,
+void RegisterAlias(store::CatalogueFile& database, std::string_view full_name,
                    std::string_view credited_name, int16_t birth_year) {
   if (full_name == credited_name || full_name.empty() || credited_name.empty()) return;
   AliasLookups lookups(database, birth_year);
@@ -102,7 +102,8 @@ void RegisterAlias(ZelDatabase& database, std::string_view full_name,
   lookups.Insert(credited_name, full_name);
 }
 
-void RegisterSuffixVariant(ZelDatabase& database, std::string_view name, int16_t birth_year) {
+void RegisterSuffixVariant(store::CatalogueFile& database, std::string_view name,
+                           int16_t birth_year) {
   // Only a name ending in "r" or "." can end in a suffix; the import asks for every credit.
   if (name.empty() || (name.back() != 'r' && name.back() != 'R' && name.back() != '.')) return;
   if (Utf8ToUtf16(name).size() <= 4) return;

@@ -2,7 +2,7 @@
 
 #include "frame/member_table.h"
 #include "frame/text.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/engine_errors.h"
 #include "store/text_helpers.h"
 
@@ -33,7 +33,7 @@ std::string InsertStatement(const ZelAlias& alias) {
          QuoteSql(alias.Comment()) + "', '" + std::to_string(alias.BirthYear()) + "')";
 }
 
-std::shared_ptr<ZelAlias> AliasFromRow(ZelDatabase& database, store::RecordSet& records) {
+std::shared_ptr<ZelAlias> AliasFromRow(store::CatalogueFile& database, store::RecordSet& records) {
   auto alias = std::make_shared<ZelAlias>();
   alias->SetAliasName(records.Value("AliasName").ToTextOrEmpty());
   alias->SetCommonName(records.Value("CommonName").ToTextOrEmpty());
@@ -46,7 +46,7 @@ std::shared_ptr<ZelAlias> AliasFromRow(ZelDatabase& database, store::RecordSet& 
 
 }  // namespace
 
-void ZelAlias::SaveTo(ZelDatabase& database) {
+void ZelAlias::SaveTo(store::CatalogueFile& database) {
   if (database.connection().Execute(InsertStatement(*this)) > 0) {
     catalogue_.Join(database);
     if (catalogue_.Peek() == &database) stored_name_ = alias_name_;
@@ -67,7 +67,7 @@ void ZelAlias::SaveTo(ZelDatabase& database) {
             "already with another common name, comment or birth year; change that row instead");
 }
 
-void ZelAlias::ReplaceIn(ZelDatabase& database) {
+void ZelAlias::ReplaceIn(store::CatalogueFile& database) {
   if (!stored_name_.empty() && catalogue_.Peek() == &database) {
     database.DbExecute("DELETE FROM Alias WHERE AliasName = '" + QuoteSql(stored_name_) + "'");
   }
@@ -113,7 +113,7 @@ std::string ZelAliases::KeyOf(const Object& item) const {
 
 void ZelAliases::Save(Object& item) {
   auto& alias = static_cast<ZelAlias&>(item);
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   alias.catalogue().Join(database);
   alias.SaveTo(database);
 }
@@ -164,7 +164,7 @@ void ZelAliases::AddLoadedAlias(std::shared_ptr<ZelAlias> alias) {
   Insert(alias, items_.HasKey(key) ? std::string() : key);
 }
 
-void ZelAliases::SyncStored(ZelDatabase& database, std::string_view alias_name) {
+void ZelAliases::SyncStored(store::CatalogueFile& database, std::string_view alias_name) {
   auto records = database.DbOpenRecordSet("SELECT * FROM Alias WHERE AliasName = '" +
                                           QuoteSql(alias_name) + "'");
   if (records->RecordCount() == 0) return;
@@ -179,35 +179,38 @@ void ZelAliases::SyncStored(ZelDatabase& database, std::string_view alias_name) 
   AddLoadedAlias(stored);
 }
 
-// ZelDatabase's alias members live here, beside the classes they load and save.
+namespace people {
 
-std::shared_ptr<ZelAliases> ZelDatabase::Aliases() {
-  if (aliases_) return aliases_;
-  auto aliases = std::make_shared<ZelAliases>();
-  aliases->catalogue().Bind(*this);
-  auto records = DbOpenRecordSet("SELECT * FROM Alias ORDER BY AliasName");
-  for (; !records->Eof(); records->MoveNext())
-    aliases->AddLoadedAlias(AliasFromRow(*this, *records));
-  // Cached only once complete, so a failed load is tried again by the next read.
-  aliases_ = std::move(aliases);
-  return aliases_;
+std::shared_ptr<ZelAliases> Aliases(store::CatalogueFile& database) {
+  // Cached only once complete (LoadList), so a failed load is tried again by the next read.
+  return database.LoadList<ZelAliases>(
+      store::CatalogueFile::List::kAliases, [](store::CatalogueFile& file) {
+        auto aliases = std::make_shared<ZelAliases>();
+        aliases->catalogue().Bind(file);
+        auto records = file.DbOpenRecordSet("SELECT * FROM Alias ORDER BY AliasName");
+        for (; !records->Eof(); records->MoveNext()) {
+          aliases->AddLoadedAlias(AliasFromRow(file, *records));
+        }
+        return aliases;
+      });
 }
 
-void ZelDatabase::SetAliases(std::shared_ptr<ZelAliases> aliases) { aliases_ = std::move(aliases); }
-
-void ZelDatabase::UpdateAliases() {
-  if (!aliases_) return;
+void UpdateAliases(store::CatalogueFile& database) {
+  const auto aliases = database.LoadedAs<ZelAliases>(store::CatalogueFile::List::kAliases);
+  if (!aliases) return;
   // Row by row: removed aliases were deleted when removed, and rows the list never held stay.
-  store::WriteScope scope(*connection_);
-  for (const auto& alias : aliases_->All()) alias->ReplaceIn(*this);
+  store::WriteScope scope(database.connection());
+  for (const auto& alias : aliases->All()) alias->ReplaceIn(database);
   scope.Commit();
 }
 
-std::string ZelDatabase::GetCommonName(std::string_view name) {
-  auto records =
-      DbOpenRecordSet("SELECT CommonName FROM Alias WHERE AliasName = '" + QuoteSql(name) + "'");
+std::string GetCommonName(store::CatalogueFile& database, std::string_view name) {
+  auto records = database.DbOpenRecordSet("SELECT CommonName FROM Alias WHERE AliasName = '" +
+                                          QuoteSql(name) + "'");
   if (records->RecordCount() == 0) return std::string(name);
   return records->Value("CommonName").ToTextOrEmpty();
 }
+
+}  // namespace people
 
 }  // namespace zel

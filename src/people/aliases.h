@@ -2,10 +2,11 @@
 // catalogue gathers them. A name without an alias row is its own common name.
 //
 // ZelAlias is one row of the Alias table in memory; ZelAliases stands for the whole table of one
-// catalogue (adding writes the row at once, removing deletes it). ZelDatabase.Aliases,
-// UpdateAliases and GetCommonName are defined in aliases.cpp beside these classes. UpdateAliases
-// writes every member row by row (a member whose alias name changed gives up its old row); rows the
-// list never held, such as those an import added, stay, and an import brings a loaded list in step.
+// catalogue (adding writes the row at once, removing deletes it). The catalogue's list
+// (ZelDatabase.Aliases), UpdateAliases and GetCommonName are the functions at the end.
+// UpdateAliases writes every member row by row (a member whose alias name changed gives up its old
+// row); rows the list never held, such as those an import added, stay, and an import brings a
+// loaded list in step.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "model/keyed_collection.h"
 #include "store/catalogue_link.h"
+#include "store/keyed_collection.h"
 
 namespace zel {
 
@@ -41,9 +42,9 @@ class ZelAlias : public Object {
 
   // Library-internal.
   CatalogueLink& catalogue() { return catalogue_; }
-  void SaveTo(ZelDatabase& database);
+  void SaveTo(store::CatalogueFile& database);
   // Replaces the stored row of the alias (under the name it was stored under, and its name now).
-  void ReplaceIn(ZelDatabase& database);
+  void ReplaceIn(store::CatalogueFile& database);
   void MarkStored() { stored_name_ = alias_name_; }
 
  private:
@@ -83,7 +84,7 @@ class ZelAliases : public TypedCollection<ZelAlias> {
   // Library-internal: adds a row read from the catalogue (see the class comment); brings the member
   // of `alias_name` in step with its stored row after an import.
   void AddLoadedAlias(std::shared_ptr<ZelAlias> alias);
-  void SyncStored(ZelDatabase& database, std::string_view alias_name);
+  void SyncStored(store::CatalogueFile& database, std::string_view alias_name) override;
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -91,5 +92,18 @@ class ZelAliases : public TypedCollection<ZelAlias> {
   // Deletes the member's row by its alias name alone, whatever its birth year.
   void Delete(Object& item) override;
 };
+
+namespace people {
+
+// The catalogue's Alias list (ZelDatabase.Aliases): loaded on first read and kept in the
+// catalogue's slot; a load that fails keeps nothing, so the next read tries again.
+std::shared_ptr<ZelAliases> Aliases(store::CatalogueFile& database);
+// Writes each alias of the loaded list (replacing its row), in one write scope; nothing when the
+// list is not loaded. Rows the list never held stay.
+void UpdateAliases(store::CatalogueFile& database);
+// The common name stored for `name` in the Alias table; `name` itself when it has no alias row.
+std::string GetCommonName(store::CatalogueFile& database, std::string_view name);
+
+}  // namespace people
 
 }  // namespace zel

@@ -6,7 +6,8 @@
 #include "frame/collection.h"
 #include "frame/text.h"
 #include "model/profile.h"
-#include "store/database.h"
+#include "people/aliases.h"
+#include "store/catalogue_file.h"
 #include "store/text_helpers.h"
 #include "tv/episode.h"
 
@@ -25,7 +26,7 @@ Appearance Hit(ObjectPtr item, bool episode, bool cast, store::RecordSet& record
           records.Value("Role").ToTextOrEmpty()};
 }
 
-void AddEpisodesOf(ZelDatabase& database, const std::string& quoted_name,
+void AddEpisodesOf(store::CatalogueFile& database, const std::string& quoted_name,
                    const AppearanceFilter& filter, int16_t schema, std::vector<Appearance>& found) {
   // The credit's name and role come along for callers that show them; the episode ignores them.
   std::string sql =
@@ -47,7 +48,7 @@ void AddEpisodesOf(ZelDatabase& database, const std::string& quoted_name,
   }
 }
 
-void AddProfilesOf(ZelDatabase& database, const std::string& quoted_name,
+void AddProfilesOf(store::CatalogueFile& database, const std::string& quoted_name,
                    const AppearanceFilter& filter, int16_t schema, std::vector<Appearance>& found) {
   auto records = database.DbOpenRecordSet(
       "SELECT c.ProfileID as [ProfileID], * FROM Profiles m, CastCrew c WHERE c.Name = '" +
@@ -61,12 +62,13 @@ void AddProfilesOf(ZelDatabase& database, const std::string& quoted_name,
 
 }  // namespace
 
-std::vector<Appearance> SearchAppearances(ZelDatabase& database, std::string_view cast_name,
+std::vector<Appearance> SearchAppearances(store::CatalogueFile& database,
+                                          std::string_view cast_name,
                                           const AppearanceFilter& filter) {
   std::vector<Appearance> found;
   if (!filter.profiles && !filter.episodes) return found;
   const int16_t schema = database.SchemaNumber();
-  const std::string common_name = database.GetCommonName(cast_name);
+  const std::string common_name = people::GetCommonName(database, cast_name);
   const std::string quoted_common = QuoteSql(common_name);
 
   // Every name to search, the common name first; an alias equal to it apart from the case of ASCII
@@ -88,15 +90,15 @@ std::vector<Appearance> SearchAppearances(ZelDatabase& database, std::string_vie
   return found;
 }
 
-std::shared_ptr<Collection> ZelDatabase::FindAppearances(std::string_view cast_name,
-                                                         bool include_profiles,
-                                                         bool include_episodes,
-                                                         bool only_assigned_episodes,
-                                                         bool include_cast, bool include_crew) {
+std::shared_ptr<Collection> people::FindAppearances(store::CatalogueFile& database,
+                                                    std::string_view cast_name,
+                                                    bool include_profiles, bool include_episodes,
+                                                    bool only_assigned_episodes, bool include_cast,
+                                                    bool include_crew) {
   auto found = std::make_shared<Collection>();
   const AppearanceFilter filter{include_profiles, include_episodes, only_assigned_episodes,
                                 include_cast, include_crew};
-  for (Appearance& hit : SearchAppearances(*this, cast_name, filter)) {
+  for (Appearance& hit : SearchAppearances(database, cast_name, filter)) {
     found->Add(Variant(std::move(hit.item)));
   }
   return found;

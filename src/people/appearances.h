@@ -1,5 +1,6 @@
 // Where a person appears: every profile and television episode that credits the person under the
-// common name or under any alias of it (ZelDatabase.FindAppearances, defined in appearances.cpp).
+// common name or under any alias of it (ZelDatabase.FindAppearances, which delegates to
+// people::FindAppearances).
 //
 // The answer is a Collection without keys holding new ZelEpisode and ZelProfile objects built from
 // the rows that found them (not the cached ones of Profiles or TVShows): all episodes first, then
@@ -23,7 +24,9 @@
 namespace zel {
 
 class Collection;
-class ZelDatabase;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 
 // Which credits a search lists. With neither profiles nor episodes nothing is read at all; with
 // neither cast nor crew the statements run and the answer is empty.
@@ -47,7 +50,21 @@ struct Appearance {
 
 // The search behind ZelDatabase.FindAppearances, on `database`, with each hit's credit (for
 // callers that show the role). Same members in the same order as FindAppearances.
-std::vector<Appearance> SearchAppearances(ZelDatabase& database, std::string_view cast_name,
+std::vector<Appearance> SearchAppearances(store::CatalogueFile& database,
+                                          std::string_view cast_name,
                                           const AppearanceFilter& filter);
+
+namespace people {
+
+// ZelDatabase.FindAppearances: the hits of SearchAppearances as a collection of profiles and
+// episodes.
+std::shared_ptr<Collection> FindAppearances(store::CatalogueFile& database,
+                                            std::string_view cast_name,
+                                            bool include_profiles = true,
+                                            bool include_episodes = true,
+                                            bool only_assigned_episodes = false,
+                                            bool include_cast = true, bool include_crew = true);
+
+}  // namespace people
 
 }  // namespace zel

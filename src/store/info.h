@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "model/keyed_collection.h"
+#include "store/keyed_collection.h"
 
 namespace zel {
 

@@ -1,6 +1,6 @@
 #include "store/schema.h"
 
-#include "store/database.h"
+#include "store/catalogue_file.h"
 
 namespace zel {
 
@@ -142,7 +142,7 @@ const std::vector<std::string>& IndexStatements() {
   return statements;
 }
 
-void BuildSchema(ZelDatabase& database) {
+void BuildSchema(store::CatalogueFile& database) {
   for (const std::string& statement : TableStatements()) database.DbExecute(statement);
   for (const std::string& statement : IndexStatements()) database.DbExecute(statement);
   // The column display properties of the original engine have no meaning in this file format.

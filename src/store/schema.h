@@ -6,7 +6,9 @@
 
 namespace zel {
 
-class ZelDatabase;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 
 // The definition statements of every table, in creation order (referenced tables first).
 const std::vector<std::string>& TableStatements();
@@ -14,6 +16,6 @@ const std::vector<std::string>& TableStatements();
 const std::vector<std::string>& IndexStatements();
 
 // Builds every table, then every index, in `database`, which must be new and empty.
-void BuildSchema(ZelDatabase& database);
+void BuildSchema(store::CatalogueFile& database);
 
 }  // namespace zel

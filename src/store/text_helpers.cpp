@@ -3,7 +3,7 @@
 #include "frame/error.h"
 #include "frame/text.h"
 #include "frame/variant.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/engine_errors.h"
 
 namespace zel {
@@ -12,7 +12,8 @@ std::string QuoteSql(std::string_view text) { return ReplaceAll(text, "'", "''")
 
 std::string BoolText(bool flag) { return flag ? "True" : "False"; }
 
-void DeleteProfileRows(ZelDatabase& database, std::string_view profile_id, std::string_view table) {
+void DeleteProfileRows(store::CatalogueFile& database, std::string_view profile_id,
+                       std::string_view table) {
   database.DbExecute("DELETE FROM " + std::string(table) + " WHERE ProfileID = '" +
                      QuoteSql(profile_id) + "'");
 }
@@ -25,7 +26,8 @@ int16_t Int16Column(const Variant& value) {
   return value.ToInteger();
 }
 
-void InsertSavedRow(ZelDatabase& database, std::string_view sql, std::string_view refusal) {
+void InsertSavedRow(store::CatalogueFile& database, std::string_view sql,
+                    std::string_view refusal) {
   if (database.connection().Execute(sql) > 0) return;
   Raise(store::engine_errc::kDuplicateKey, std::string(refusal));
 }

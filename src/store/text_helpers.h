@@ -8,7 +8,9 @@
 namespace zel {
 
 class Variant;
-class ZelDatabase;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 
 // `text` with every single quote doubled, for placing between single quotes in a statement.
 std::string QuoteSql(std::string_view text);
@@ -18,7 +20,8 @@ std::string BoolText(bool flag);
 
 // Deletes one owner's rows from one table of `database` ("DELETE FROM table WHERE ProfileID =
 // ...").
-void DeleteProfileRows(ZelDatabase& database, std::string_view profile_id, std::string_view table);
+void DeleteProfileRows(store::CatalogueFile& database, std::string_view profile_id,
+                       std::string_view table);
 
 // A stored number read into a 16-bit property: Null gives 0, and a number beyond the 16-bit range
 // (which the file's 32-bit columns may hold) the nearest 16-bit value, so that one such row never
@@ -29,6 +32,6 @@ int16_t Int16Column(const Variant& value);
 // the engine refuses the row, this fails with error 3022 and `refusal`, which names the record and
 // says why ("Audio track 2 of 'P1' could not be stored: ..."). Callers run it in their write scope,
 // so the failed save writes nothing.
-void InsertSavedRow(ZelDatabase& database, std::string_view sql, std::string_view refusal);
+void InsertSavedRow(store::CatalogueFile& database, std::string_view sql, std::string_view refusal);
 
 }  // namespace zel

@@ -6,11 +6,11 @@
 #include "awards/awards.h"
 #include "frame/member_table.h"
 #include "frame/text.h"
+#include "model/load_once.h"
 #include "model/profiles.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/engine_errors.h"
 #include "store/text_helpers.h"
-#include "tv/lazy_list.h"
 
 namespace zel {
 
@@ -55,82 +55,6 @@ const ClassInfo& ZelEpisode::Info() {
 
 namespace {
 
-// Older files keep the flags as texts, where an empty text stands for false.
-bool OldFlag(const Variant& value) {
-  if (value.IsNull()) return false;
-  if (value.IsString() && value.ToText().empty()) return false;
-  return value.ToBool();
-}
-
-bool Flag(const Variant& value) { return !value.IsNull() && value.ToBool(); }
-
-std::string CastFilter(bool cast, int16_t schema) {
-  if (schema >= 76) return cast ? "true" : "false";
-  return cast ? "'yes'" : "'no'";
-}
-
-void LoadEpisodeCredits(ZelDatabase& database, std::string_view episode_id, bool cast,
-                        ZelCredits& credits) {
-  const int16_t schema = database.SchemaNumber();
-  std::string sql =
-      cast ? "SELECT Name, Role, Position, CommonName, IsUncredited, IsVoice, c.BirthYear"
-           : "SELECT Name, Role, Position, CommonName, IsUncredited, c.BirthYear";
-  if (schema >= 79) sql += ", IsRegular";
-  if (schema >= 88) sql += ", IsCreditOnly ";
-  sql += " FROM TVCastCrew c LEFT JOIN Alias a ON a.AliasName = c.Name WHERE c.EpisodeID = '" +
-         QuoteSql(episode_id) + "' AND c.IsCast = " + CastFilter(cast, schema) +
-         " ORDER BY Position";
-  auto records = database.DbOpenRecordSet(sql);
-  for (; !records->Eof(); records->MoveNext()) {
-    auto credit = std::make_shared<ZelCredit>();
-    credit->SetName(records->Value("Name").ToTextOrEmpty());
-    credit->SetRole(records->Value("Role").ToTextOrEmpty());
-    credit->SetPosition(Int16Column(records->Value("Position")));
-    const Variant common_name = records->Value("CommonName");
-    credit->SetCommonName(common_name.IsNull() ? credit->Name() : common_name.ToText());
-    if (schema >= 76) {
-      credit->SetIsUncredited(records->Value("IsUncredited").ToBool());
-      if (cast) credit->SetIsVoice(records->Value("IsVoice").ToBool());
-    } else {
-      credit->SetIsUncredited(OldFlag(records->Value("IsUncredited")));
-      if (cast) credit->SetIsVoice(OldFlag(records->Value("IsVoice")));
-    }
-    if (schema >= 79) credit->SetIsRegular(Flag(records->Value("IsRegular")));
-    if (schema >= 88) credit->SetIsCreditOnly(Flag(records->Value("IsCreditOnly")));
-    credit->SetBirthYear(Int16Column(records->Value("BirthYear")));
-    credit->catalogue().Bind(database);
-    credits.AddCredit(credit);
-  }
-}
-
-void SaveEpisodeCredits(ZelDatabase& database, std::string_view episode_id, bool cast,
-                        const ZelCredits& credits) {
-  const int16_t schema = database.SchemaNumber();
-  const bool old_flags = schema < 76;
-  auto flag = [old_flags](bool value) {
-    return old_flags ? Variant(BoolText(value)) : Variant(value);
-  };
-  const std::string quoted_id = QuoteSql(episode_id);
-  database.DbExecute("DELETE FROM TVCastCrew WHERE EpisodeID = '" + quoted_id +
-                     "' AND IsCast = " + CastFilter(cast, schema));
-  auto records =
-      database.DbOpenRecordSet("SELECT * FROM TVCastCrew WHERE EpisodeID = '" + quoted_id + "'");
-  for (const auto& credit : credits.All()) {
-    records->AddNew();
-    records->SetValue("EpisodeID", Variant(std::string(episode_id)));
-    records->SetValue("Name", Variant(credit->Name()));
-    records->SetValue("Role", Variant(credit->Role()));
-    records->SetValue("Position", Variant(credit->Position()));
-    records->SetValue("IsCast", old_flags ? Variant(cast ? "yes" : "no") : Variant(cast));
-    records->SetValue("IsVoice", flag(cast && credit->IsVoice()));
-    records->SetValue("IsUncredited", flag(credit->IsUncredited()));
-    if (schema >= 79) records->SetValue("IsRegular", Variant(credit->IsRegular()));
-    if (schema >= 88) records->SetValue("IsCreditOnly", Variant(credit->IsCreditOnly()));
-    records->SetValue("BirthYear", Variant(credit->BirthYear()));
-    StoreCreditRow(*records, *credit, cast, episode_id);
-  }
-}
-
 int16_t YearOf(Date date) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   date.ToParts(year, month, day, hour, minute, second);
@@ -150,77 +74,87 @@ void ZelEpisode::MarkStored() {
 }
 
 std::shared_ptr<ZelCredits> ZelEpisode::Cast() {
-  return tv::LoadOnce(cast_, catalogue_, [&](ZelDatabase& db, ZelCredits& list) {
-    LoadEpisodeCredits(db, episode_id_, true, list);
-  });
+  return LoadOnce(cast_, catalogue_, WithoutCatalogue::kStayEmpty,
+                  [&](store::CatalogueFile& db, ZelCredits& list) {
+                    LoadCredits(db, kEpisodeCredits, episode_id_, true, list);
+                  });
 }
 
 std::shared_ptr<ZelCredits> ZelEpisode::Crew() {
-  return tv::LoadOnce(crew_, catalogue_, [&](ZelDatabase& db, ZelCredits& list) {
-    LoadEpisodeCredits(db, episode_id_, false, list);
-  });
+  return LoadOnce(crew_, catalogue_, WithoutCatalogue::kStayEmpty,
+                  [&](store::CatalogueFile& db, ZelCredits& list) {
+                    LoadCredits(db, kEpisodeCredits, episode_id_, false, list);
+                  });
 }
 
 std::shared_ptr<ZelTags> ZelEpisode::Tags() {
-  return tv::LoadOnce(tags_, catalogue_,
-                      [&](ZelDatabase& db, ZelTags& list) { LoadTags(db, episode_id_, list); });
+  return LoadOnce(
+      tags_, catalogue_, WithoutCatalogue::kStayEmpty,
+      [&](store::CatalogueFile& db, ZelTags& list) { LoadTags(db, episode_id_, list); });
 }
 
 std::shared_ptr<ZelAudioFormats> ZelEpisode::Audio() {
-  return tv::LoadOnce(audio_, catalogue_, [&](ZelDatabase& db, ZelAudioFormats& list) {
-    LoadAudio(db, episode_id_, list);
-  });
+  return LoadOnce(
+      audio_, catalogue_, WithoutCatalogue::kStayEmpty,
+      [&](store::CatalogueFile& db, ZelAudioFormats& list) { LoadAudio(db, episode_id_, list); });
 }
 
 std::shared_ptr<ZelReview> ZelEpisode::Review() {
-  return tv::LoadOnce(review_, catalogue_, [&](ZelDatabase& db, ZelReview& review) {
-    LoadReview(db, episode_id_, review);
-  });
+  return LoadOnce(
+      review_, catalogue_, WithoutCatalogue::kStayEmpty,
+      [&](store::CatalogueFile& db, ZelReview& review) { LoadReview(db, episode_id_, review); });
 }
 
 std::shared_ptr<ZelStudios> ZelEpisode::Studios() {
-  return tv::LoadOnce(studios_, catalogue_, [&](ZelDatabase& db, ZelStudios& list) {
-    LoadStudios(db, episode_id_, list);
-  });
+  return LoadOnce(
+      studios_, catalogue_, WithoutCatalogue::kStayEmpty,
+      [&](store::CatalogueFile& db, ZelStudios& list) { LoadStudios(db, episode_id_, list); });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Genres() {
-  return tv::LoadOnce(genres_, catalogue_, [&](ZelDatabase& db, Collection& list) {
-    LoadTextList(db, episode_id_, TextList::kGenres, list);
-  });
+  return LoadOnce(genres_, catalogue_, WithoutCatalogue::kStayEmpty,
+                  [&](store::CatalogueFile& db, Collection& list) {
+                    LoadTextList(db, episode_id_, TextList::kGenres, list);
+                  });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Subtitles() {
-  return tv::LoadOnce(subtitles_, catalogue_, [&](ZelDatabase& db, Collection& list) {
-    LoadTextList(db, episode_id_, TextList::kSubtitles, list);
-  });
+  return LoadOnce(subtitles_, catalogue_, WithoutCatalogue::kStayEmpty,
+                  [&](store::CatalogueFile& db, Collection& list) {
+                    LoadTextList(db, episode_id_, TextList::kSubtitles, list);
+                  });
 }
 
 std::shared_ptr<ZelEvents> ZelEpisode::Events() {
-  return tv::LoadOnce(events_, catalogue_,
-                      [&](ZelDatabase& db, ZelEvents& list) { LoadEvents(db, episode_id_, list); });
+  return LoadOnce(
+      events_, catalogue_, WithoutCatalogue::kStayEmpty,
+      [&](store::CatalogueFile& db, ZelEvents& list) { LoadEvents(db, episode_id_, list); });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Features() {
-  return tv::LoadOnce(features_, catalogue_, [&](ZelDatabase& db, Collection& list) {
-    LoadTextList(db, episode_id_, TextList::kFeatures, list);
-  });
+  return LoadOnce(features_, catalogue_, WithoutCatalogue::kStayEmpty,
+                  [&](store::CatalogueFile& db, Collection& list) {
+                    LoadTextList(db, episode_id_, TextList::kFeatures, list);
+                  });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Locks() {
-  return tv::LoadOnce(locks_, catalogue_, [&](ZelDatabase& db, Collection& list) {
-    LoadTextList(db, episode_id_, TextList::kLocks, list);
-  });
+  return LoadOnce(locks_, catalogue_, WithoutCatalogue::kStayEmpty,
+                  [&](store::CatalogueFile& db, Collection& list) {
+                    LoadTextList(db, episode_id_, TextList::kLocks, list);
+                  });
 }
 
 std::shared_ptr<ZelInfos> ZelEpisode::Infos() {
-  return tv::LoadOnce(infos_, catalogue_,
-                      [&](ZelDatabase& db, ZelInfos& list) { LoadInfos(db, episode_id_, list); });
+  return LoadOnce(
+      infos_, catalogue_, WithoutCatalogue::kStayEmpty,
+      [&](store::CatalogueFile& db, ZelInfos& list) { LoadInfos(db, episode_id_, list); });
 }
 
 std::shared_ptr<ZelVideo> ZelEpisode::Video() {
-  return tv::LoadOnce(video_, catalogue_,
-                      [&](ZelDatabase& db, ZelVideo& video) { LoadVideo(db, episode_id_, video); });
+  return LoadOnce(
+      video_, catalogue_, WithoutCatalogue::kStayEmpty,
+      [&](store::CatalogueFile& db, ZelVideo& video) { LoadVideo(db, episode_id_, video); });
 }
 
 std::shared_ptr<ZelProfiles> ZelEpisode::AssignedProfiles() {
@@ -229,7 +163,7 @@ std::shared_ptr<ZelProfiles> ZelEpisode::AssignedProfiles() {
   // Removing one from the list ends its assignment; adding one assigns it.
   assigned_profiles_ =
       std::make_shared<ZelProfiles>(ZelProfiles::Links::kEpisodeAssignments, episode_id_);
-  ZelDatabase* database = catalogue_.Find();
+  store::CatalogueFile* database = catalogue_.Find();
   if (!database) return assigned_profiles_;
   assigned_profiles_->catalogue().Bind(*database);
   auto records = database->DbOpenRecordSet(
@@ -244,15 +178,15 @@ std::shared_ptr<ZelProfiles> ZelEpisode::AssignedProfiles() {
 
 std::shared_ptr<ZelAwards> ZelEpisode::Awards() {
   if (awards_) return awards_;
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   // Without an air date there is no year to centre the window on; the zero date's 1899 would
   // hide every award but those without a year.
   const int16_t year = airdate_ == Date::Zero() ? int16_t{0} : YearOf(airdate_);
-  awards_ = database.GetMovieAwards(original_title_, year);
+  awards_ = awards::GetMovieAwards(database, original_title_, year);
   return awards_;
 }
 
-void ZelEpisode::CheckIdentifierFree(ZelDatabase& database) const {
+void ZelEpisode::CheckIdentifierFree(store::CatalogueFile& database) const {
   if (owns_id_) return;
   const std::string id = episode_id_.empty() ? show_id_ + season_ + number_ : episode_id_;
   auto records = database.DbOpenRecordSet(
@@ -270,7 +204,7 @@ void ZelEpisode::CheckIdentifierFree(ZelDatabase& database) const {
 
 void ZelEpisode::UpdateEpisode() { SaveTo(catalogue_.Get()); }
 
-void ZelEpisode::SaveTo(ZelDatabase& database) {
+void ZelEpisode::SaveTo(store::CatalogueFile& database) {
   CheckIdentifierFree(database);
   const std::string id = episode_id_.empty() ? show_id_ + season_ + number_ : episode_id_;
   const std::string quoted_id = QuoteSql(id);
@@ -306,8 +240,8 @@ void ZelEpisode::SaveTo(ZelDatabase& database) {
       "Episode '" + id + "' could not be stored");
 
   if (audio_) SaveAudio(database, id, *audio_);
-  if (cast_) SaveEpisodeCredits(database, id, true, *cast_);
-  if (crew_) SaveEpisodeCredits(database, id, false, *crew_);
+  if (cast_) SaveCredits(database, kEpisodeCredits, id, true, *cast_);
+  if (crew_) SaveCredits(database, kEpisodeCredits, id, false, *crew_);
   if (events_) SaveEvents(database, id, *events_);
   if (features_) SaveTextList(database, id, TextList::kFeatures, *features_);
   if (genres_) SaveTextList(database, id, TextList::kGenres, *genres_);
@@ -326,10 +260,11 @@ void ZelEpisode::SaveTo(ZelDatabase& database) {
 }
 
 std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::RecordSet& records) {
-  return EpisodeFromRecord(RequireActiveDatabase(), records);
+  return EpisodeFromRecord(store::RequireActiveCatalogue(), records);
 }
 
-std::shared_ptr<ZelEpisode> EpisodeFromRecord(ZelDatabase& database, store::RecordSet& records) {
+std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::CatalogueFile& database,
+                                              store::RecordSet& records) {
   auto episode = std::make_shared<ZelEpisode>();
   auto text = [&](std::string_view name) { return records.Value(name).ToTextOrEmpty(); };
   episode->SetEpisodeID(text("EpisodeID"));
@@ -363,7 +298,7 @@ constexpr const char* kEpisodeLists[] = {"VideoFormat",    "Studios", "Reviews",
 
 }  // namespace
 
-void DeleteEpisodeRows(ZelDatabase& database, std::string_view episode_id) {
+void DeleteEpisodeRows(store::CatalogueFile& database, std::string_view episode_id) {
   const std::string quoted_id = QuoteSql(episode_id);
   for (const char* table : kEpisodeLists) DeleteProfileRows(database, episode_id, table);
   database.DbExecute("DELETE FROM TVCastCrew WHERE EpisodeID = '" + quoted_id + "'");
@@ -372,7 +307,7 @@ void DeleteEpisodeRows(ZelDatabase& database, std::string_view episode_id) {
   database.DbExecute("DELETE FROM Episodes WHERE EpisodeID = '" + quoted_id + "'");
 }
 
-void MoveEpisodeRows(ZelDatabase& database, std::string_view from, std::string_view to) {
+void MoveEpisodeRows(store::CatalogueFile& database, std::string_view from, std::string_view to) {
   const std::string old_id = QuoteSql(from);
   const std::string new_id = QuoteSql(to);
   for (const char* table : kEpisodeLists) {
@@ -418,7 +353,7 @@ std::shared_ptr<ZelEpisodes> ZelEpisodes::AssignedTo(std::string profile_id) {
 
 std::shared_ptr<ZelEpisode> ZelEpisodes::AddAndSave(std::shared_ptr<ZelEpisode> episode) {
   if (!episode) Raise(errc::kMissingObject);
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   const std::string old_season = episode->Season();
   const std::string old_show = episode->ShowID();
   if (of_season_) {
@@ -474,7 +409,7 @@ std::string ZelEpisodes::KeyOf(const Object& item) const {
 
 void ZelEpisodes::Save(Object& item) {
   auto& episode = static_cast<ZelEpisode&>(item);
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   store::WriteScope scope(database.connection());
   episode.catalogue().Join(database);
   episode.SaveTo(database);
@@ -495,7 +430,7 @@ void ZelEpisodes::Save(Object& item) {
 
 void ZelEpisodes::Delete(Object& item) {
   const std::string& id = static_cast<ZelEpisode&>(item).EpisodeID();
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   if (!assigned_to_.empty()) {
     database.DbExecute("DELETE FROM Profile2Episodes WHERE ProfileID = '" + QuoteSql(assigned_to_) +
                        "' AND EpisodeID = '" + QuoteSql(id) + "'");

@@ -22,12 +22,12 @@
 
 #include "frame/collection.h"
 #include "model/credits.h"
-#include "model/keyed_collection.h"
 #include "model/media.h"
 #include "model/owner_records.h"
 #include "store/catalogue_link.h"
 #include "store/connection.h"
 #include "store/info.h"
+#include "store/keyed_collection.h"
 
 namespace zel {
 
@@ -110,10 +110,10 @@ class ZelEpisode : public Object {
   void MarkStored();
   CatalogueLink& catalogue() { return catalogue_; }
   // The save into a given catalogue (UpdateEpisode saves into its own).
-  void SaveTo(ZelDatabase& database);
+  void SaveTo(store::CatalogueFile& database);
   // Fails with error 3022 when a stored row of another series, season or number holds the
   // identifier this episode would be saved under and the episode does not own it.
-  void CheckIdentifierFree(ZelDatabase& database) const;
+  void CheckIdentifierFree(store::CatalogueFile& database) const;
 
  private:
   std::string episode_id_, season_, show_id_, number_, title_, original_title_;
@@ -179,16 +179,17 @@ class ZelEpisodes : public TypedCollection<ZelEpisode> {
 // An episode of `database` filled from the current row of a record set carrying the Episodes
 // columns by name. Null texts read as empty, an empty Runtime as 0, an empty Airdate as the zero
 // date. Nothing else is loaded. The episode owns its identifier.
-std::shared_ptr<ZelEpisode> EpisodeFromRecord(ZelDatabase& database, store::RecordSet& records);
+std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::CatalogueFile& database,
+                                              store::RecordSet& records);
 // The same for a record set of the active catalogue.
 std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::RecordSet& records);
 
 // Deletes an episode's rows: its lists, its credits, its profile assignments and its Episodes row.
 // Callers run it in their write scope.
-void DeleteEpisodeRows(ZelDatabase& database, std::string_view episode_id);
+void DeleteEpisodeRows(store::CatalogueFile& database, std::string_view episode_id);
 
 // Moves an episode's rows (as DeleteEpisodeRows names them) from one identifier to another, for an
 // episode given a new one; its old Episodes row is deleted. Callers run it in their write scope.
-void MoveEpisodeRows(ZelDatabase& database, std::string_view from, std::string_view to);
+void MoveEpisodeRows(store::CatalogueFile& database, std::string_view from, std::string_view to);
 
 }  // namespace zel

@@ -3,10 +3,10 @@
 #include "awards/awards.h"
 #include "frame/member_table.h"
 #include "frame/text.h"
+#include "model/load_once.h"
 #include "model/media.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/text_helpers.h"
-#include "tv/lazy_list.h"
 
 namespace zel {
 
@@ -36,7 +36,7 @@ const ClassInfo& ZelSeason::Info() {
 std::shared_ptr<ZelEpisodes> ZelSeason::Episodes() {
   if (episodes_) return episodes_;
   episodes_ = std::make_shared<ZelEpisodes>(show_id_, name_);
-  ZelDatabase* database = catalogue_.Find();
+  store::CatalogueFile* database = catalogue_.Find();
   if (!database) return episodes_;
   episodes_->catalogue().Bind(*database);
   auto records =
@@ -49,12 +49,13 @@ std::shared_ptr<ZelEpisodes> ZelSeason::Episodes() {
 }
 
 std::shared_ptr<Collection> ZelSeason::Locks() {
-  return tv::LoadOnce(locks_, catalogue_, [&](ZelDatabase& db, Collection& list) {
-    LoadTextList(db, SeasonLockKey(show_id_, name_), TextList::kLocks, list);
-  });
+  return LoadOnce(locks_, catalogue_, WithoutCatalogue::kStayEmpty,
+                  [&](store::CatalogueFile& db, Collection& list) {
+                    LoadTextList(db, SeasonLockKey(show_id_, name_), TextList::kLocks, list);
+                  });
 }
 
-void ZelSeason::Store(ZelDatabase& database) {
+void ZelSeason::Store(store::CatalogueFile& database) {
   if (locks_) SaveTextList(database, SeasonLockKey(show_id_, name_), TextList::kLocks, *locks_);
   if (!episodes_) return;
   // Each episode replaces its own row; episodes the list never held (written by an import or
@@ -125,7 +126,7 @@ std::string ZelSeasons::KeyOf(const Object& item) const {
 }
 
 void ZelSeasons::Delete(Object& item) {
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   auto episodes = static_cast<ZelSeason&>(item).Episodes();
   store::WriteScope scope(database.connection());
   for (const auto& episode : episodes->All()) DeleteEpisodeRows(database, episode->EpisodeID());
@@ -157,7 +158,7 @@ const ClassInfo& ZelTVShow::Info() {
 std::shared_ptr<ZelSeasons> ZelTVShow::Seasons() {
   if (seasons_) return seasons_;
   seasons_ = std::make_shared<ZelSeasons>(show_id_);
-  ZelDatabase* database = catalogue_.Find();
+  store::CatalogueFile* database = catalogue_.Find();
   if (!database) return seasons_;
   seasons_->catalogue().Bind(*database);
   auto records = database->DbOpenRecordSet(
@@ -174,7 +175,7 @@ std::shared_ptr<ZelSeasons> ZelTVShow::Seasons() {
 
 std::shared_ptr<ZelAwards> ZelTVShow::Awards() {
   if (awards_) return awards_;
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   auto records = database.DbOpenRecordSet("SELECT * FROM Awards WHERE MovieTitle = '" +
                                           QuoteSql(original_title_) + "' ORDER BY Award");
   awards_ = AwardsFromRecords(database, *records);
@@ -182,14 +183,15 @@ std::shared_ptr<ZelAwards> ZelTVShow::Awards() {
 }
 
 std::shared_ptr<Collection> ZelTVShow::Locks() {
-  return tv::LoadOnce(locks_, catalogue_, [&](ZelDatabase& db, Collection& list) {
-    LoadTextList(db, show_id_, TextList::kLocks, list);
-  });
+  return LoadOnce(locks_, catalogue_, WithoutCatalogue::kStayEmpty,
+                  [&](store::CatalogueFile& db, Collection& list) {
+                    LoadTextList(db, show_id_, TextList::kLocks, list);
+                  });
 }
 
 void ZelTVShow::UpdateTVShow() { SaveTo(catalogue_.Get()); }
 
-void ZelTVShow::SaveTo(ZelDatabase& database) {
+void ZelTVShow::SaveTo(store::CatalogueFile& database) {
   const std::string quoted_id = QuoteSql(show_id_);
   // The seasons are read before the write begins, from the catalogue the series belongs to.
   auto seasons = Seasons();
@@ -259,7 +261,7 @@ bool ZelTVShows::Exists(std::string_view show_id) const {
       [&](const ZelTVShow& show) { return EqualsFolded(show.ShowID(), show_id); });
 }
 
-std::shared_ptr<ZelTVShows> ZelTVShows::Load(ZelDatabase& database) {
+std::shared_ptr<ZelTVShows> ZelTVShows::Load(store::CatalogueFile& database) {
   auto list = std::make_shared<ZelTVShows>();
   list->catalogue().Bind(database);
   auto records = database.DbOpenRecordSet("SELECT * FROM TVSeries ORDER BY SeriesID");
@@ -283,14 +285,14 @@ std::string ZelTVShows::KeyOf(const Object& item) const {
 
 void ZelTVShows::Save(Object& item) {
   auto& show = static_cast<ZelTVShow&>(item);
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   show.catalogue().Join(database);
   show.SaveTo(database);
 }
 
 void ZelTVShows::Delete(Object& item) {
   auto& show = static_cast<ZelTVShow&>(item);
-  ZelDatabase& database = catalogue_.Get();
+  store::CatalogueFile& database = catalogue_.Get();
   auto seasons = show.Seasons();
   std::vector<std::shared_ptr<ZelEpisodes>> episode_lists;
   for (const auto& season : seasons->All()) episode_lists.push_back(season->Episodes());
@@ -304,25 +306,25 @@ void ZelTVShows::Delete(Object& item) {
   seasons->Forget();
 }
 
-// ZelDatabase's series members live here, beside the classes they load and save.
+namespace tv {
 
-std::shared_ptr<ZelTVShows> ZelDatabase::TVShows() {
-  if (!tv_shows_) tv_shows_ = ZelTVShows::Load(*this);
-  return tv_shows_;
+std::shared_ptr<ZelTVShows> TVShows(store::CatalogueFile& database) {
+  return database.LoadList<ZelTVShows>(store::CatalogueFile::List::kTVShows, ZelTVShows::Load);
 }
 
-void ZelDatabase::SetTVShows(std::shared_ptr<ZelTVShows> shows) { tv_shows_ = std::move(shows); }
-
-void ZelDatabase::UpdateTVShows() {
-  if (!tv_shows_) return;
+void UpdateTVShows(store::CatalogueFile& database) {
+  const auto shows = database.LoadedAs<ZelTVShows>(store::CatalogueFile::List::kTVShows);
+  if (!shows) return;
   // Each series replaces its own row; series the list never held stay. Removed ones were deleted
   // when removed.
-  store::WriteScope scope(*connection_);
-  for (const auto& show : tv_shows_->All()) {
-    show->catalogue().Join(*this);
-    show->SaveTo(*this);
+  store::WriteScope scope(database.connection());
+  for (const auto& show : shows->All()) {
+    show->catalogue().Join(database);
+    show->SaveTo(database);
   }
   scope.Commit();
 }
+
+}  // namespace tv
 
 }  // namespace zel

@@ -9,7 +9,8 @@
 // begins with a control character that no profile, episode or series identifier the library makes
 // or imports contains, so seasons of one name in different series keep separate lists.
 //
-// ZelDatabase.TVShows, SetTVShows and UpdateTVShows are defined in tv_show.cpp.
+// The catalogue's series list (ZelDatabase.TVShows, UpdateTVShows) is the pair of functions at
+// the end.
 #pragma once
 
 #include <memory>
@@ -17,7 +18,7 @@
 #include <string_view>
 
 #include "frame/collection.h"
-#include "model/keyed_collection.h"
+#include "store/keyed_collection.h"
 #include "tv/episode.h"
 
 namespace zel {
@@ -49,7 +50,7 @@ class ZelSeason : public Object {
   CatalogueLink& catalogue() { return catalogue_; }
   // Writes the lock list and the episodes, each only when read or set. The episodes replace the
   // season's stored episode rows. Callers run it in their write scope.
-  void Store(ZelDatabase& database);
+  void Store(store::CatalogueFile& database);
   // The cached episode list, without loading.
   const std::shared_ptr<ZelEpisodes>& CachedEpisodes() const { return episodes_; }
 
@@ -119,7 +120,7 @@ class ZelTVShow : public Object {
 
   // Library-internal.
   CatalogueLink& catalogue() { return catalogue_; }
-  void SaveTo(ZelDatabase& database);
+  void SaveTo(store::CatalogueFile& database);
   void MarkStored() { stored_id_ = show_id_; }
 
  private:
@@ -144,12 +145,23 @@ class ZelTVShows : public TypedCollection<ZelTVShow> {
   bool Exists(std::string_view show_id) const;
 
   // Every stored series by SeriesID, added without writing.
-  static std::shared_ptr<ZelTVShows> Load(ZelDatabase& database);
+  static std::shared_ptr<ZelTVShows> Load(store::CatalogueFile& database);
 
  protected:
   std::string KeyOf(const Object& item) const override;
   void Save(Object& item) override;
   void Delete(Object& item) override;
 };
+
+namespace tv {
+
+// The catalogue's series by SeriesID (ZelDatabase.TVShows): loaded on first read and kept in the
+// catalogue's slot.
+std::shared_ptr<ZelTVShows> TVShows(store::CatalogueFile& database);
+// Saves each series of the loaded list (as UpdateTVShow), as one write; nothing when the list is
+// not loaded. Series the list never held stay.
+void UpdateTVShows(store::CatalogueFile& database);
+
+}  // namespace tv
 
 }  // namespace zel

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "frame/control.h"
-#include "store/database.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 
 namespace zel::testing {
 

@@ -2,11 +2,11 @@
 
 #include <set>
 
-#include "award_catalogues.h"
-#include "frame/control.h"
+#include "awards/award_catalogues.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "frame/reflection.h"
-#include "store/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <regex>
 
-#include "awards/award_file.h"
 #include "frame/library_state.h"
 #include "hardening/hardening_support.h"
+#include "import/award_file.h"
 #include "import/profiler_import.h"
 
 namespace zel::testing {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/database.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "support/test_support.h"
 
 namespace zel::testing {

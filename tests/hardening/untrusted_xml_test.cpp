@@ -6,8 +6,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include "awards/award_file.h"
 #include "hardening/hardening_support.h"
+#include "import/award_file.h"
 #include "import/collection_import.h"
 #include "import/profiler_import.h"
 

@@ -6,11 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/database.h"
 #include "frame/dictionary.h"
 #include "frame/library_state.h"
 #include "import/crew_types.h"
 #include "import/profiler_import.h"
-#include "store/database.h"
 #include "support/test_support.h"
 
 namespace zel::testing {

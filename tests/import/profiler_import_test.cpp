@@ -5,9 +5,9 @@
 #include "frame/text.h"
 #include "import_fixture.h"
 #include "model/profiles.h"
+#include "model/reference_lists.h"
 #include "people/aliases.h"
 #include "store/engine_errors.h"
-#include "store/reference_lists.h"
 
 namespace zel::testing {
 namespace {

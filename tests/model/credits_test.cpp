@@ -1,11 +1,11 @@
 #include "model/credits.h"
 
 #include "awards/awards.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "frame/reflection.h"
 #include "model/profiles.h"
-#include "store/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -1,8 +1,8 @@
 #include "model/media.h"
 
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "model/profiles.h"
-#include "store/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -1,10 +1,10 @@
 #include "model/owner_records.h"
 
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "frame/random_ids.h"
 #include "model/profiles.h"
-#include "store/database.h"
 #include "store/engine_errors.h"
 #include "support/test_support.h"
 

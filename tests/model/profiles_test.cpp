@@ -1,7 +1,7 @@
 #include "model/profiles.h"
 
-#include "frame/control.h"
-#include "store/database.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -1,6 +1,6 @@
 #include "people/alias_registration.h"
 
-#include "store/database.h"
+#include "catalogue/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -1,8 +1,8 @@
 #include "people/aliases.h"
 
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/reflection.h"
-#include "store/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -1,11 +1,11 @@
 #include "people/appearances.h"
 
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/collection.h"
-#include "frame/control.h"
 #include "frame/library_state.h"
 #include "model/profile.h"
 #include "model/profiles.h"
-#include "store/database.h"
 #include "store/engine_errors.h"
 #include "support/test_support.h"
 #include "tv/episode.h"

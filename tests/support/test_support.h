@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/error.h"
-#include "store/database.h"
 
 namespace zel::testing {
 

@@ -1,11 +1,11 @@
 #include "tv/episode.h"
 
 #include "awards/awards.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "model/profiles.h"
 #include "people/aliases.h"
-#include "store/database.h"
 #include "store/engine_errors.h"
 #include "support/test_support.h"
 #include "tv/tv_show.h"

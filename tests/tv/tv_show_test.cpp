@@ -1,9 +1,9 @@
 #include "tv/tv_show.h"
 
 #include "awards/awards.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/reflection.h"
-#include "store/database.h"
 #include "store/engine_errors.h"
 #include "support/test_support.h"
 

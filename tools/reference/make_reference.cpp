@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame/catalog.h"
+#include "catalogue/catalog.h"
 #include "frame/class_docs.h"
 #include "frame/object.h"
 #include "store/connection.h"

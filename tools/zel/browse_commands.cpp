@@ -4,15 +4,15 @@
 #include <iostream>
 #include <optional>
 
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "commands.h"
-#include "frame/control.h"
 #include "frame/text.h"
 #include "output.h"
 #include "serve_fold.h"
 #include "serve_search.h"
 #include "serve_stats.h"
 #include "serve_text.h"
-#include "store/database.h"
 
 namespace zel::cli {
 namespace {

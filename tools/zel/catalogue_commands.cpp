@@ -3,13 +3,13 @@
 #include <filesystem>
 #include <iostream>
 
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "commands.h"
-#include "frame/control.h"
 #include "frame/error.h"
 #include "output.h"
 #include "store/backup.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/sql_translator.h"
 
 namespace zel::cli {

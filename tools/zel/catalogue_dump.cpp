@@ -6,12 +6,12 @@
 #include <optional>
 #include <ostream>
 
+#include "catalogue/database.h"
 #include "catalogue_tables.h"
 #include "frame/error.h"
 #include "frame/text.h"
 #include "output.h"
 #include "store/connection.h"
-#include "store/database.h"
 
 namespace zel::cli {
 namespace {

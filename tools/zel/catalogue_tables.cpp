@@ -5,11 +5,11 @@
 #include <ostream>
 #include <set>
 
+#include "catalogue/database.h"
 #include "frame/text.h"
 #include "output.h"
 #include "serve_sql.h"
 #include "store/connection.h"
-#include "store/database.h"
 
 namespace zel::cli {
 namespace {

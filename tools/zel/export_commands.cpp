@@ -9,13 +9,13 @@
 #include <iostream>
 #include <optional>
 
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "catalogue_dump.h"
 #include "catalogue_tables.h"
 #include "commands.h"
-#include "frame/control.h"
 #include "frame/error.h"
 #include "output.h"
-#include "store/database.h"
 
 namespace zel::cli {
 namespace {

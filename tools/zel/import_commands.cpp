@@ -9,15 +9,15 @@
 #include <iostream>
 #include <sstream>
 
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "commands.h"
-#include "frame/control.h"
 #include "frame/error.h"
 #include "import/collection_import.h"
 #include "import/profiler_import.h"
 #include "model/profiles.h"
 #include "output.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 
 namespace zel::cli {

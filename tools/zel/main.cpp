@@ -3,8 +3,8 @@
 #include <iostream>
 #include <string_view>
 
+#include "catalogue/control.h"
 #include "commands.h"
-#include "frame/control.h"
 #include "frame/error.h"
 
 namespace {

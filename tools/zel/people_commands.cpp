@@ -2,13 +2,13 @@
 #include <iostream>
 #include <optional>
 
-#include "awards/award_file.h"
 #include "awards/awards.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "commands.h"
-#include "frame/control.h"
 #include "frame/error.h"
+#include "import/award_file.h"
 #include "output.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 
 namespace zel::cli {

@@ -3,8 +3,9 @@
 #include <iostream>
 #include <optional>
 
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "commands.h"
-#include "frame/control.h"
 #include "frame/error.h"
 #include "frame/text.h"
 #include "import/profiler_import.h"
@@ -13,7 +14,6 @@
 #include "serve_data.h"
 #include "serve_html.h"
 #include "serve_text.h"
-#include "store/database.h"
 
 namespace zel::cli {
 namespace {

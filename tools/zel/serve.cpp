@@ -13,7 +13,8 @@
 
 #include <httplib.h>
 
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/error.h"
 #include "frame/library_state.h"
 #include "frame/text.h"
@@ -25,7 +26,6 @@
 #include "serve_search.h"
 #include "serve_stats.h"
 #include "serve_titles.h"
-#include "store/database.h"
 
 namespace zel::serve {
 namespace {

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "awards/awards.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/text.h"
 #include "import/profiler_import.h"
 #include "model/profile.h"
@@ -15,7 +16,6 @@
 #include "serve_html.h"
 #include "serve_titles.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 #include "tv/episode.h"
 #include "tv/tv_show.h"

@@ -4,10 +4,10 @@
 #include <set>
 #include <tuple>
 
+#include "catalogue/database.h"
 #include "frame/text.h"
 #include "serve_fold.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 
 namespace zel::serve {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "frame/text.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 
 namespace zel::serve {

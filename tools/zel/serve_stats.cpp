@@ -6,9 +6,9 @@
 #include <map>
 #include <unordered_map>
 
+#include "catalogue/database.h"
 #include "frame/text.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 
 namespace zel::serve {

@@ -5,12 +5,12 @@
 #include <map>
 #include <set>
 
+#include "catalogue/database.h"
 #include "frame/text.h"
 #include "serve_covers.h"
 #include "serve_fold.h"
 #include "serve_html.h"
 #include "store/connection.h"
-#include "store/database.h"
 #include "store/text_helpers.h"
 
 namespace zel::serve {

@@ -1,12 +1,12 @@
 // zel appearances: where a person appears, under any of their names.
 #include <iostream>
 
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "commands.h"
-#include "frame/control.h"
 #include "model/profile.h"
 #include "output.h"
 #include "people/appearances.h"
-#include "store/database.h"
 #include "tv/episode.h"
 
 namespace zel::cli {

@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frame/collection.h"
@@ -43,6 +44,9 @@ class KeyedCollection : public Object {
 
   // Library-internal: the catalogue a table wrapper belongs to.
   CatalogueLink& catalogue() { return catalogue_; }
+  // Library-internal: reads the row stored under `key`, which an import wrote, into this list
+  // (store::CatalogueFile::SyncImported). Lists that take no imported rows leave it empty.
+  virtual void SyncStored(store::CatalogueFile& database, std::string_view key);
   // Library-internal: whether the item at a 0-based position is still keyed as it was added: false
   // when its key rule now gives another key (a renamed member), whose stored row is under the old
   // one.

@@ -1,8 +1,8 @@
-#include "store/reference_lists.h"
+#include "model/reference_lists.h"
 
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/dictionary.h"
-#include "store/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -1,15 +1,15 @@
-#include "frame/control.h"
+#include "catalogue/control.h"
 
 #include <filesystem>
 
 #include "awards/nominees.h"
+#include "catalogue/database.h"
 #include "frame/error.h"
 #include "frame/library_state.h"
 #include "frame/member_table.h"
 #include "frame/text.h"
 #include "import/crew_types.h"
 #include "people/name_parsing.h"
-#include "store/database.h"
 #include "store/engine_errors.h"
 #include "store/schema.h"
 
@@ -62,7 +62,8 @@ int16_t Control::CurrentDbSchema() const { return State().current_db_schema; }
 
 std::shared_ptr<ZelDatabase> Control::ActiveDb() const {
   if (!State().active_database) Raise(errc::kNoActiveDatabase, "No active Zel database");
-  return State().active_database;
+  // Only Control makes catalogues active, and each is a ZelDatabase.
+  return std::static_pointer_cast<ZelDatabase>(State().active_database);
 }
 
 std::shared_ptr<ZelDatabase> Control::OpenDatabase(const std::string& file_path) {

@@ -1,10 +1,10 @@
-#include "store/reference_lists.h"
+#include "model/reference_lists.h"
 
 #include <unordered_map>
 
 #include "frame/member_table.h"
 #include "frame/text.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/engine_errors.h"
 #include "store/text_helpers.h"
 
@@ -14,7 +14,7 @@ namespace {
 // Edits the one row that `select` finds, or adds one when it finds none; `fill` assigns the columns
 // (`adding` tells it to set the key column as well). The row is stored at the end.
 template <class Fill>
-void UpsertRow(ZelDatabase& database, const std::string& select, Fill fill) {
+void UpsertRow(store::CatalogueFile& database, const std::string& select, Fill fill) {
   auto records = database.DbOpenRecordSet(select);
   const bool adding = records->RecordCount() == 0;
   if (adding) {
@@ -28,7 +28,7 @@ void UpsertRow(ZelDatabase& database, const std::string& select, Fill fill) {
 
 // Deletes the row of `key`. A row that other rows still name is kept by the engine; the removal
 // then fails (3200) rather than dropping a member whose row stays.
-void DeleteKeyedRow(ZelDatabase& database, std::string_view table, std::string_view column,
+void DeleteKeyedRow(store::CatalogueFile& database, std::string_view table, std::string_view column,
                     std::string_view key, std::string_view what, std::string_view named_by) {
   const std::string where = " WHERE " + std::string(column) + " = '" + QuoteSql(key) + "'";
   if (database.connection().Execute("DELETE FROM " + std::string(table) + where) > 0) return;
@@ -41,7 +41,7 @@ void DeleteKeyedRow(ZelDatabase& database, std::string_view table, std::string_v
 }
 
 // The first row of `sql`, or nullptr when there is none.
-std::shared_ptr<store::RecordSet> FirstRow(ZelDatabase& database, const std::string& sql) {
+std::shared_ptr<store::RecordSet> FirstRow(store::CatalogueFile& database, const std::string& sql) {
   auto records = database.DbOpenRecordSet(sql);
   if (records->RecordCount() == 0) return nullptr;
   return records;
@@ -66,7 +66,7 @@ const ClassInfo& ZelCurrency::Info() {
 
 void ZelCurrency::UpdateCurrency() { SaveTo(catalogue_.Get()); }
 
-void ZelCurrency::SaveTo(ZelDatabase& database) {
+void ZelCurrency::SaveTo(store::CatalogueFile& database) {
   UpsertRow(database, "SELECT * FROM Currencies WHERE CurrencyID = '" + QuoteSql(id_) + "'",
             [&](store::RecordSet& row, bool adding) {
               if (adding) row.SetValue("CurrencyID", Variant(id_));
@@ -90,7 +90,7 @@ const ClassInfo& ZelUser::Info() {
 
 void ZelUser::UpdateUser() { SaveTo(catalogue_.Get()); }
 
-void ZelUser::SaveTo(ZelDatabase& database) {
+void ZelUser::SaveTo(store::CatalogueFile& database) {
   const bool has_active = database.SchemaNumber() >= 88;
   UpsertRow(database, "SELECT * FROM Users WHERE UserID = '" + QuoteSql(name_) + "'",
             [&](store::RecordSet& row, bool adding) {
@@ -116,7 +116,7 @@ const ClassInfo& ZelRetailer::Info() {
 
 void ZelRetailer::UpdateRetailer() { SaveTo(catalogue_.Get()); }
 
-void ZelRetailer::SaveTo(ZelDatabase& database) {
+void ZelRetailer::SaveTo(store::CatalogueFile& database) {
   UpsertRow(database, "SELECT * FROM Retailers WHERE Name = '" + QuoteSql(name_) + "'",
             [&](store::RecordSet& row, bool adding) {
               if (adding) row.SetValue("Name", Variant(name_));
@@ -139,7 +139,7 @@ const ClassInfo& ZelSQLQuery::Info() {
 
 void ZelSQLQuery::UpdateSQLQuery() { SaveTo(catalogue_.Get()); }
 
-void ZelSQLQuery::SaveTo(ZelDatabase& database) {
+void ZelSQLQuery::SaveTo(store::CatalogueFile& database) {
   // A plain insert would be skipped for a name already stored, leaving the old statement in the
   // file while the object holds the new one; the stored row is replaced instead.
   store::WriteScope scope(database.connection());
@@ -179,7 +179,7 @@ ClassInfo ReferenceListInfo(std::string name, std::string add_existing_name,
 // Saves a member added to a list into the list's catalogue, which the member joins.
 template <class Member>
 void SaveIntoList(CatalogueLink& list, Member& member) {
-  ZelDatabase& database = list.Get();
+  store::CatalogueFile& database = list.Get();
   member.catalogue().Join(database);
   member.SaveTo(database);
 }
@@ -188,7 +188,7 @@ void SaveIntoList(CatalogueLink& list, Member& member) {
 // the key column, where a renamed member's old row is given up first (the engine keeps it while
 // other rows name it).
 template <class List>
-void StoreMembers(List& list, ZelDatabase& database, std::string_view table,
+void StoreMembers(List& list, store::CatalogueFile& database, std::string_view table,
                   std::string_view column) {
   store::WriteScope scope(database.connection());
   const auto members = list.All();
@@ -205,7 +205,8 @@ void StoreMembers(List& list, ZelDatabase& database, std::string_view table,
 
 // Reads every row of `sql` into a new list bound to `database`.
 template <class List, class FromRow>
-std::shared_ptr<List> LoadList(ZelDatabase& database, const std::string& sql, FromRow from_row) {
+std::shared_ptr<List> LoadList(store::CatalogueFile& database, const std::string& sql,
+                               FromRow from_row) {
   auto list = std::make_shared<List>();
   list->catalogue().Bind(database);
   auto records = database.DbOpenRecordSet(sql);
@@ -271,16 +272,16 @@ std::shared_ptr<ZelCurrency> CurrencyFromRow(store::RecordSet& records) {
 
 }  // namespace
 
-std::shared_ptr<ZelCurrencies> ZelCurrencies::Load(ZelDatabase& database) {
+std::shared_ptr<ZelCurrencies> ZelCurrencies::Load(store::CatalogueFile& database) {
   return LoadList<ZelCurrencies>(database, "SELECT * FROM Currencies ORDER BY CurrencyID",
                                  CurrencyFromRow);
 }
 
-void ZelCurrencies::Store(ZelDatabase& database) {
+void ZelCurrencies::Store(store::CatalogueFile& database) {
   StoreMembers(*this, database, "Currencies", "CurrencyID");
 }
 
-void ZelCurrencies::SyncStored(ZelDatabase& database, std::string_view key) {
+void ZelCurrencies::SyncStored(store::CatalogueFile& database, std::string_view key) {
   if (Exists(key)) return;
   auto row =
       FirstRow(database, "SELECT * FROM Currencies WHERE CurrencyID = '" + QuoteSql(key) + "'");
@@ -342,15 +343,17 @@ std::shared_ptr<ZelUser> UserFromRow(store::RecordSet& records, bool has_active)
 
 }  // namespace
 
-std::shared_ptr<ZelUsers> ZelUsers::Load(ZelDatabase& database) {
+std::shared_ptr<ZelUsers> ZelUsers::Load(store::CatalogueFile& database) {
   const bool has_active = database.SchemaNumber() >= 88;
   return LoadList<ZelUsers>(database, "SELECT * FROM Users ORDER BY UserID",
                             [&](store::RecordSet& row) { return UserFromRow(row, has_active); });
 }
 
-void ZelUsers::Store(ZelDatabase& database) { StoreMembers(*this, database, "Users", "UserID"); }
+void ZelUsers::Store(store::CatalogueFile& database) {
+  StoreMembers(*this, database, "Users", "UserID");
+}
 
-void ZelUsers::SyncStored(ZelDatabase& database, std::string_view key) {
+void ZelUsers::SyncStored(store::CatalogueFile& database, std::string_view key) {
   if (Exists(key)) return;
   auto row = FirstRow(database, "SELECT * FROM Users WHERE UserID = '" + QuoteSql(key) + "'");
   if (!row) return;
@@ -408,15 +411,15 @@ std::shared_ptr<ZelRetailer> RetailerFromRow(store::RecordSet& records) {
 
 }  // namespace
 
-std::shared_ptr<ZelRetailers> ZelRetailers::Load(ZelDatabase& database) {
+std::shared_ptr<ZelRetailers> ZelRetailers::Load(store::CatalogueFile& database) {
   return LoadList<ZelRetailers>(database, "SELECT * FROM Retailers ORDER BY Name", RetailerFromRow);
 }
 
-void ZelRetailers::Store(ZelDatabase& database) {
+void ZelRetailers::Store(store::CatalogueFile& database) {
   StoreMembers(*this, database, "Retailers", "Name");
 }
 
-void ZelRetailers::SyncStored(ZelDatabase& database, std::string_view key) {
+void ZelRetailers::SyncStored(store::CatalogueFile& database, std::string_view key) {
   if (Exists(key)) return;
   auto row = FirstRow(database, "SELECT * FROM Retailers WHERE Name = '" + QuoteSql(key) + "'");
   if (!row) return;
@@ -462,7 +465,7 @@ void ZelSQLQueries::Delete(Object& item) {
                              QuoteSql(static_cast<ZelSQLQuery&>(item).Name()) + "'");
 }
 
-std::shared_ptr<ZelSQLQueries> ZelSQLQueries::Load(ZelDatabase& database) {
+std::shared_ptr<ZelSQLQueries> ZelSQLQueries::Load(store::CatalogueFile& database) {
   return LoadList<ZelSQLQueries>(database, "SELECT * FROM SQLQueries ORDER BY Name",
                                  [](store::RecordSet& records) {
                                    auto query = std::make_shared<ZelSQLQuery>();
@@ -472,15 +475,15 @@ std::shared_ptr<ZelSQLQueries> ZelSQLQueries::Load(ZelDatabase& database) {
                                  });
 }
 
-void ZelSQLQueries::Store(ZelDatabase& database) {
+void ZelSQLQueries::Store(store::CatalogueFile& database) {
   StoreMembers(*this, database, "SQLQueries", "Name");
 }
 
-void ZelSQLQueries::SyncStored(ZelDatabase&, std::string_view) {}
+void ZelSQLQueries::SyncStored(store::CatalogueFile&, std::string_view) {}
 
 // --- translations ----------------------------------------------------------------------------
 
-std::shared_ptr<Dictionary> LoadTranslations(ZelDatabase& database) {
+std::shared_ptr<Dictionary> LoadTranslations(store::CatalogueFile& database) {
   auto translations = std::make_shared<Dictionary>(Dictionary::kTextCompare);
   auto records = database.DbOpenRecordSet("SELECT * FROM Translation ORDER BY OriginalString");
   for (; !records->Eof(); records->MoveNext()) {
@@ -489,7 +492,7 @@ std::shared_ptr<Dictionary> LoadTranslations(ZelDatabase& database) {
   return translations;
 }
 
-void StoreTranslations(ZelDatabase& database, const Dictionary& translations,
+void StoreTranslations(store::CatalogueFile& database, const Dictionary& translations,
                        const std::vector<std::string>& removed_from) {
   // The file's key ignores the case of ASCII letters; two such keys would silently become one row.
   std::unordered_map<std::string, std::string> folded;
@@ -518,5 +521,84 @@ void StoreTranslations(ZelDatabase& database, const Dictionary& translations,
   }
   scope.Commit();
 }
+
+namespace model {
+
+namespace {
+
+// The list of type T in its slot, loaded by T::Load on first read; and its write, when loaded.
+template <class T>
+std::shared_ptr<T> LoadedList(store::CatalogueFile& database, store::CatalogueFile::List list) {
+  return database.LoadList<T>(list, T::Load);
+}
+
+template <class T>
+void StoreLoadedList(store::CatalogueFile& database, store::CatalogueFile::List list) {
+  if (auto loaded = database.LoadedAs<T>(list)) loaded->Store(database);
+}
+
+using List = store::CatalogueFile::List;
+
+void RememberStoredKeys(store::CatalogueFile& database, const Dictionary& translations) {
+  std::vector<std::string>& keys = database.StoredTranslationKeys();
+  keys.clear();
+  for (const auto& [original, user_text] : translations.entries()) keys.push_back(original);
+}
+
+}  // namespace
+
+std::shared_ptr<ZelCurrencies> Currencies(store::CatalogueFile& database) {
+  return LoadedList<ZelCurrencies>(database, List::kCurrencies);
+}
+
+void UpdateCurrencies(store::CatalogueFile& database) {
+  StoreLoadedList<ZelCurrencies>(database, List::kCurrencies);
+}
+
+std::shared_ptr<ZelUsers> Users(store::CatalogueFile& database) {
+  return LoadedList<ZelUsers>(database, List::kUsers);
+}
+
+void UpdateUsers(store::CatalogueFile& database) {
+  StoreLoadedList<ZelUsers>(database, List::kUsers);
+}
+
+std::shared_ptr<ZelRetailers> Retailers(store::CatalogueFile& database) {
+  return LoadedList<ZelRetailers>(database, List::kRetailers);
+}
+
+void UpdateRetailers(store::CatalogueFile& database) {
+  StoreLoadedList<ZelRetailers>(database, List::kRetailers);
+}
+
+std::shared_ptr<ZelSQLQueries> SQLQueries(store::CatalogueFile& database) {
+  return LoadedList<ZelSQLQueries>(database, List::kSQLQueries);
+}
+
+void UpdateSQLQueries(store::CatalogueFile& database) {
+  StoreLoadedList<ZelSQLQueries>(database, List::kSQLQueries);
+}
+
+std::shared_ptr<Dictionary> Translations(store::CatalogueFile& database) {
+  return database.LoadList<Dictionary>(List::kTranslations, [](store::CatalogueFile& file) {
+    auto translations = LoadTranslations(file);
+    RememberStoredKeys(file, *translations);
+    return translations;
+  });
+}
+
+void SetTranslations(store::CatalogueFile& database, std::shared_ptr<Dictionary> list) {
+  database.Loaded(List::kTranslations) = std::move(list);
+  database.StoredTranslationKeys().clear();
+}
+
+void UpdateTranslations(store::CatalogueFile& database) {
+  const auto translations = database.LoadedAs<Dictionary>(List::kTranslations);
+  if (!translations) return;
+  StoreTranslations(database, *translations, database.StoredTranslationKeys());
+  RememberStoredKeys(database, *translations);
+}
+
+}  // namespace model
 
 }  // namespace zel

@@ -1,4 +1,4 @@
-#include "model/keyed_collection.h"
+#include "store/keyed_collection.h"
 
 #include "frame/text.h"
 
@@ -50,5 +50,7 @@ ObjectPtr KeyedCollection::AddExisting(ObjectPtr item) {
 void KeyedCollection::Insert(ObjectPtr item, const std::string& key) {
   items_.Add(Variant(std::move(item)), key.empty() ? Variant() : Variant(key));
 }
+
+void KeyedCollection::SyncStored(store::CatalogueFile&, std::string_view) {}
 
 }  // namespace zel

@@ -1,18 +1,18 @@
-#include "frame/catalog.h"
+#include "catalogue/catalog.h"
 
 #include "awards/awards.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/collection.h"
-#include "frame/control.h"
 #include "frame/dictionary.h"
 #include "frame/text.h"
 #include "model/credits.h"
 #include "model/media.h"
 #include "model/owner_records.h"
 #include "model/profiles.h"
+#include "model/reference_lists.h"
 #include "people/aliases.h"
-#include "store/database.h"
 #include "store/info.h"
-#include "store/reference_lists.h"
 #include "tv/tv_show.h"
 
 namespace zel {

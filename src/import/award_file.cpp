@@ -1,4 +1,4 @@
-#include "awards/award_file.h"
+#include "import/award_file.h"
 
 #include <cctype>
 #include <filesystem>
@@ -15,7 +15,7 @@
 #include "frame/text.h"
 #include "frame/variant.h"
 #include "import/xml_document.h"
-#include "store/database.h"
+#include "store/catalogue_file.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -85,7 +85,7 @@ size_t SeparatorAt(std::string_view text, size_t i) {
 // `nominee` with each of its names that is a stored alias replaced by the alias's common name. A
 // leading "role:" part and a parenthesised note after a name play no part in the lookup. Only a
 // whole name is replaced: "Tom Hale" as an alias leaves "Tom Haley" and "Tom Hales" alone.
-std::string WithCommonNames(ZelDatabase& database, const std::string& nominee) {
+std::string WithCommonNames(store::CatalogueFile& database, const std::string& nominee) {
   if (nominee.empty()) return nominee;
   size_t start = 0;
   const size_t colon = nominee.find(':');
@@ -120,7 +120,7 @@ std::string WithCommonNames(ZelDatabase& database, const std::string& nominee) {
 // Adds rows to the Awards table in the columns the active schema has.
 class RowWriter {
  public:
-  explicit RowWriter(ZelDatabase& database)
+  explicit RowWriter(store::CatalogueFile& database)
       : schema_(database.SchemaNumber()),
         records_(database.DbOpenRecordSet("SELECT * FROM Awards")) {}
 
@@ -200,7 +200,8 @@ std::vector<std::string> ReadLines(const std::string& path) {
 // award list in step.
 using ReplacedAwards = std::vector<std::pair<std::string, std::optional<int16_t>>>;
 
-int32_t ImportTextForm(ZelDatabase& database, const std::string& path, ReplacedAwards& replaced) {
+int32_t ImportTextForm(store::CatalogueFile& database, const std::string& path,
+                       ReplacedAwards& replaced) {
   const std::vector<std::string> lines = ReadLines(path);
   store::WriteScope scope(database.connection());
   std::optional<RowWriter> writer;
@@ -262,7 +263,8 @@ std::string RequiredAttribute(const xml::Node& element, std::string_view name) {
   return *value;
 }
 
-int32_t ImportXmlForm(ZelDatabase& database, const std::string& path, ReplacedAwards& replaced) {
+int32_t ImportXmlForm(store::CatalogueFile& database, const std::string& path,
+                      ReplacedAwards& replaced) {
   const xml::Document document = xml::Document::Load(path);
   const xml::Node awards = document.Child("Awards");
   if (!awards) {
@@ -334,8 +336,8 @@ AwardFileError::AwardFileError(const Error& cause, std::string path, int32_t lin
 
 // Brings the award list of `database`, when it is loaded, in step with the rows an import
 // replaced: the members of those rows leave it and the imported rows join it.
-void SyncLoadedAwards(ZelDatabase& database, const ReplacedAwards& replaced) {
-  const std::shared_ptr<ZelAwards>& awards = database.CachedAwards();
+void SyncLoadedAwards(store::CatalogueFile& database, const ReplacedAwards& replaced) {
+  const std::shared_ptr<ZelAwards> awards = awards::CachedAwards(database);
   if (!awards) return;
   // Named references rather than a structured binding: lambdas capture those only from clang 16.
   for (const auto& entry : replaced) {
@@ -352,7 +354,7 @@ void SyncLoadedAwards(ZelDatabase& database, const ReplacedAwards& replaced) {
   }
 }
 
-int32_t ImportAwards(ZelDatabase& database, const std::string& path) {
+int32_t ImportAwards(store::CatalogueFile& database, const std::string& path) {
   const std::string extension = ToLower(std::filesystem::path(path).extension().string());
   ReplacedAwards replaced;
   const int32_t added = extension == ".xml" ? ImportXmlForm(database, path, replaced)
@@ -361,19 +363,9 @@ int32_t ImportAwards(ZelDatabase& database, const std::string& path) {
   return added;
 }
 
-int32_t AwardId(std::string_view year_text, std::string_view award, std::string_view movie_title,
-                std::string_view category, std::string_view won_mark, std::string_view nominee) {
-  const int64_t id =
-      int64_t{89} * AwardTextChecksum(year_text) + int64_t{123} * AwardTextChecksum(award) +
-      int64_t{678} * AwardTextChecksum(movie_title) + int64_t{456} * AwardTextChecksum(category) +
-      AwardTextChecksum(ToUpper(won_mark)) + int64_t{123} * AwardTextChecksum(nominee);
-  if (id > std::numeric_limits<int32_t>::max()) Raise(errc::kOverflow);
-  return static_cast<int32_t>(id);
-}
-
-void ZelDatabase::ImportAwardFile(std::string_view file_path) {
+void ImportAwardFile(store::CatalogueFile& database, std::string_view file_path) {
   try {
-    ImportAwards(*this, std::string(file_path));
+    ImportAwards(database, std::string(file_path));
   } catch (const AwardFileError& failure) {
     if (!failure.reported_as_message()) throw;
     ShowMessage(MessageIcon::kWarning, failure.message_title(), failure.message_text());

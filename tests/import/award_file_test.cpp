@@ -1,13 +1,13 @@
-#include "awards/award_file.h"
+#include "import/award_file.h"
 
 #include <fstream>
 
-#include "award_catalogues.h"
+#include "awards/award_catalogues.h"
 #include "awards/awards.h"
 #include "awards/nominees.h"
-#include "frame/control.h"
+#include "catalogue/control.h"
+#include "catalogue/database.h"
 #include "frame/message.h"
-#include "store/database.h"
 #include "support/test_support.h"
 
 namespace zel {

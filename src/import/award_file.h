@@ -25,7 +25,9 @@
 
 namespace zel {
 
-class ZelDatabase;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 
 // Why an award file was not imported: the error that stopped it (its number and description), the
 // file and the line. When the failure is one the import reports to a person rather than to its
@@ -53,13 +55,11 @@ class AwardFileError : public Error {
 // Imports the award file at `path` into `database` (whose schema decides the columns) in one write
 // scope, and returns the number of rows added. Throws AwardFileError for a
 // failure of the file's content (nothing written then), zel::Error 53 when a text file cannot be
-// read. Shows no message; ZelDatabase.ImportAwardFile does that. Library-internal.
-int32_t ImportAwards(ZelDatabase& database, const std::string& path);
+// read. Shows no message; ImportAwardFile does that. Library-internal.
+int32_t ImportAwards(store::CatalogueFile& database, const std::string& path);
 
-// The row identifier that files below schema 77 keep in Awards.AwardID: a weighted sum of the text
-// checksums (AwardTextChecksum) of the award year's text, award name, film title, category, the won
-// mark in capitals and the nominee text. Fails with errc::kOverflow outside 32-bit range.
-int32_t AwardId(std::string_view year_text, std::string_view award, std::string_view movie_title,
-                std::string_view category, std::string_view won_mark, std::string_view nominee);
+// ZelDatabase.ImportAwardFile: ImportAwards, with a faulty text file (or an XML file without an
+// Awards element) reported by a message naming the file and line instead of an error.
+void ImportAwardFile(store::CatalogueFile& database, std::string_view file_path);
 
 }  // namespace zel

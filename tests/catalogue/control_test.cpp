@@ -1,11 +1,11 @@
-#include "frame/control.h"
+#include "catalogue/control.h"
 
 #include <filesystem>
 #include <fstream>
 
+#include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "frame/reflection.h"
-#include "store/database.h"
 #include "support/test_support.h"
 
 namespace zel {

@@ -1,6 +1,6 @@
-#include "store/database.h"
+#include "catalogue/database.h"
 
-#include "frame/control.h"
+#include "catalogue/control.h"
 #include "frame/library_state.h"
 #include "frame/reflection.h"
 #include "store/info.h"

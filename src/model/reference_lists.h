@@ -1,7 +1,8 @@
 // The reference lists kept beside the catalogue: currencies, users (borrowers), retailers, stored
 // SQL queries and translations.
 //
-// Each list is loaded by ZelDatabase on first read and cached there. Unlike the profile lists these
+// Each list is loaded on first read and cached in the catalogue's slot (the model:: functions at
+// the end, behind ZelDatabase.Currencies and its siblings). Unlike the profile lists these
 // collections write at once, to the catalogue they belong to: adding a member stores it (its
 // Update* operation), removing one deletes its row. A record's Update* inserts its row or edits the
 // stored row of the same key, in the catalogue the record belongs to. Keys, Exists included, ignore
@@ -14,11 +15,13 @@
 #include <vector>
 
 #include "frame/dictionary.h"
-#include "model/keyed_collection.h"
+#include "store/keyed_collection.h"
 
 namespace zel {
 
-class ZelDatabase;
+namespace store {
+class CatalogueFile;
+}  // namespace store
 
 class ZelCurrency : public Object {
  public:
@@ -36,7 +39,7 @@ class ZelCurrency : public Object {
 
   // Library-internal: the catalogue it belongs to, and the save into a given one.
   CatalogueLink& catalogue() { return catalogue_; }
-  void SaveTo(ZelDatabase& database);
+  void SaveTo(store::CatalogueFile& database);
 
   // Library-internal.
   void SetCurrencyID(std::string id) { id_ = std::move(id); }
@@ -66,7 +69,7 @@ class ZelUser : public Object {
 
   // Library-internal: the catalogue it belongs to, and the save into a given one.
   CatalogueLink& catalogue() { return catalogue_; }
-  void SaveTo(ZelDatabase& database);
+  void SaveTo(store::CatalogueFile& database);
 
  private:
   CatalogueLink catalogue_;
@@ -91,7 +94,7 @@ class ZelRetailer : public Object {
 
   // Library-internal: the catalogue it belongs to, and the save into a given one.
   CatalogueLink& catalogue() { return catalogue_; }
-  void SaveTo(ZelDatabase& database);
+  void SaveTo(store::CatalogueFile& database);
 
  private:
   CatalogueLink catalogue_;
@@ -114,7 +117,7 @@ class ZelSQLQuery : public Object {
 
   // Library-internal: the catalogue it belongs to, and the save into a given one.
   CatalogueLink& catalogue() { return catalogue_; }
-  void SaveTo(ZelDatabase& database);
+  void SaveTo(store::CatalogueFile& database);
 
  private:
   CatalogueLink catalogue_;
@@ -132,12 +135,12 @@ class ZelCurrencies : public TypedCollection<ZelCurrency> {
   bool Exists(std::string_view id) const;
 
   // Every stored currency, by identifier.
-  static std::shared_ptr<ZelCurrencies> Load(ZelDatabase& database);
+  static std::shared_ptr<ZelCurrencies> Load(store::CatalogueFile& database);
   // Writes every member to `database` (a member whose key changed since it was added leaves its old
   // row), as one write. Rows the list never held stay.
-  void Store(ZelDatabase& database);
+  void Store(store::CatalogueFile& database);
   // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
-  void SyncStored(ZelDatabase& database, std::string_view key);
+  void SyncStored(store::CatalogueFile& database, std::string_view key) override;
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -155,12 +158,12 @@ class ZelUsers : public TypedCollection<ZelUser> {
   bool Exists(std::string_view name) const;
 
   // Every stored user, by name. From schema 88 on IsActive is read (a Null counts as active).
-  static std::shared_ptr<ZelUsers> Load(ZelDatabase& database);
+  static std::shared_ptr<ZelUsers> Load(store::CatalogueFile& database);
   // Writes every member to `database` (a member whose key changed since it was added leaves its old
   // row), as one write. Rows the list never held stay.
-  void Store(ZelDatabase& database);
+  void Store(store::CatalogueFile& database);
   // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
-  void SyncStored(ZelDatabase& database, std::string_view key);
+  void SyncStored(store::CatalogueFile& database, std::string_view key) override;
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -177,12 +180,12 @@ class ZelRetailers : public TypedCollection<ZelRetailer> {
   std::shared_ptr<ZelRetailer> Add(std::string name, std::string type, std::string website);
   bool Exists(std::string_view name) const;
 
-  static std::shared_ptr<ZelRetailers> Load(ZelDatabase& database);
+  static std::shared_ptr<ZelRetailers> Load(store::CatalogueFile& database);
   // Writes every member to `database` (a member whose key changed since it was added leaves its old
   // row), as one write. Rows the list never held stay.
-  void Store(ZelDatabase& database);
+  void Store(store::CatalogueFile& database);
   // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
-  void SyncStored(ZelDatabase& database, std::string_view key);
+  void SyncStored(store::CatalogueFile& database, std::string_view key) override;
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -199,12 +202,12 @@ class ZelSQLQueries : public TypedCollection<ZelSQLQuery> {
   std::shared_ptr<ZelSQLQuery> Add(std::string name, std::string statement);
   bool Exists(std::string_view sql_name) const;
 
-  static std::shared_ptr<ZelSQLQueries> Load(ZelDatabase& database);
+  static std::shared_ptr<ZelSQLQueries> Load(store::CatalogueFile& database);
   // Writes every member to `database` (a member whose key changed since it was added leaves its old
   // row), as one write. Rows the list never held stay.
-  void Store(ZelDatabase& database);
+  void Store(store::CatalogueFile& database);
   // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
-  void SyncStored(ZelDatabase& database, std::string_view key);
+  void SyncStored(store::CatalogueFile& database, std::string_view key) override;
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -215,11 +218,33 @@ class ZelSQLQueries : public TypedCollection<ZelSQLQuery> {
 // Translations: original text to the user's text, by original text. The dictionary compares keys
 // as the file does (text comparison: ASCII letters in either case), so "Hello" and "hello" are one
 // key in both.
-std::shared_ptr<Dictionary> LoadTranslations(ZelDatabase& database);
+std::shared_ptr<Dictionary> LoadTranslations(store::CatalogueFile& database);
 // Writes the dictionary's pairs, in its order, and deletes the rows of the keys in `removed_from`
 // that the dictionary no longer holds, as one write. Other stored rows stay. A pair the file
 // refuses fails the whole write with an error naming it.
-void StoreTranslations(ZelDatabase& database, const Dictionary& translations,
+void StoreTranslations(store::CatalogueFile& database, const Dictionary& translations,
                        const std::vector<std::string>& removed_from);
+
+namespace model {
+
+// The reference lists of a catalogue (ZelDatabase.Currencies, Users, Retailers, SQLQueries,
+// Translations), each loaded on first read and kept in the catalogue's slot. The Update* of a list
+// writes each member (edits its row or adds one), as one write, and does nothing when the list is
+// not loaded.
+std::shared_ptr<ZelCurrencies> Currencies(store::CatalogueFile& database);
+void UpdateCurrencies(store::CatalogueFile& database);
+std::shared_ptr<ZelUsers> Users(store::CatalogueFile& database);
+void UpdateUsers(store::CatalogueFile& database);
+std::shared_ptr<ZelRetailers> Retailers(store::CatalogueFile& database);
+void UpdateRetailers(store::CatalogueFile& database);
+std::shared_ptr<ZelSQLQueries> SQLQueries(store::CatalogueFile& database);
+void UpdateSQLQueries(store::CatalogueFile& database);
+// Translations also delete, when written, the keys removed from the loaded dictionary; a
+// dictionary set by the caller never held the stored rows, so it removes none of them.
+std::shared_ptr<Dictionary> Translations(store::CatalogueFile& database);
+void SetTranslations(store::CatalogueFile& database, std::shared_ptr<Dictionary> list);
+void UpdateTranslations(store::CatalogueFile& database);
+
+}  // namespace model
 
 }  // namespace zel
