@@ -1,3 +1,6 @@
+// Longer than most files on purpose: the reference lists (currencies, users, retailers, stored
+// queries) and the translations are one shape repeated, and keeping them together lets the row
+// rules at the top serve every one of them.
 #include "model/reference_lists.h"
 
 #include <unordered_map>
