@@ -11,9 +11,9 @@
 
 PACKAGES := cmake g++ make libsqlite3-dev libxml2-dev libssl-dev pybind11-dev python3-dev \
             libgtest-dev libcli11-dev nlohmann-json3-dev libcpp-httplib-dev sqlite3
-# The test build uses clang (libFuzzer needs it) and lld; the browser test of zel serve needs a
-# headless Chromium. Only `make test` and `make fuzz` install them.
-TEST_PACKAGES := clang lld chromium
+# The test build uses clang (libFuzzer needs it) with its sanitizer runtimes, and lld; the browser
+# test of zel serve needs a headless Chromium. Only `make test` and `make fuzz` install them.
+TEST_PACKAGES := clang libclang-rt-dev lld chromium
 JOBS ?= $(shell nproc)
 DEMO := build/demo.zel
 
