@@ -76,7 +76,12 @@ TEST(ZelCli, ShowPrintsOneTitleAndNamesAnUnknownOne) {
 
   auto missing = RunZel({"show", path, "nope"});
   EXPECT_EQ(missing.exit_code, 1);
-  EXPECT_EQ(missing.err, "zel: No profile 'nope' in " + path + " (error 5)\n");
+  EXPECT_EQ(missing.err, "zel: No title 'nope' in " + path + " (error 5)\n");
+  // The start of a stored identifier names the titles it would have matched.
+  auto near = RunZel({"show", path, id.substr(0, 6)});
+  EXPECT_EQ(near.exit_code, 1);
+  EXPECT_EQ(near.err, "zel: No title '" + id.substr(0, 6) + "' in " + path + "; did you mean " +
+                          id + "? (error 5)\n");
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <vector>
 
 #include "catalogue/control.h"
 #include "catalogue/database.h"
 #include "commands.h"
 #include "frame/error.h"
+#include "import/profiler_import.h"
 #include "output.h"
 #include "store/backup.h"
 #include "store/connection.h"
@@ -131,6 +133,16 @@ void RunBackup(const std::string& path, const std::string& destination, bool jso
 
 std::shared_ptr<ZelDatabase> OpenCatalogue(Control& control, const std::string& path) {
   return control.OpenDatabase(path);
+}
+
+void RaiseUnknownTitle(ZelDatabase& database, const std::string& path, const std::string& text) {
+  std::string description = "No title '" + text + "' in " + path;
+  const std::vector<std::string> similar = SimilarProfileIds(database, text);
+  for (size_t i = 0; i < similar.size(); ++i) {
+    description += (i == 0 ? "; did you mean " : " or ") + similar[i];
+  }
+  if (!similar.empty()) description += "?";
+  Raise(errc::kInvalidArgument, description);
 }
 
 void AddCatalogueCommands(CLI::App& app) {

@@ -16,6 +16,10 @@ namespace zel::cli {
 
 // Opens the catalogue at `path` through `control`, as every command that reads one does.
 std::shared_ptr<ZelDatabase> OpenCatalogue(Control& control, const std::string& path);
+// The error (5) for a title `text` names that is not in the catalogue at `path`, with the stored
+// identifiers that would have matched.
+[[noreturn]] void RaiseUnknownTitle(ZelDatabase& database, const std::string& path,
+                                    const std::string& text);
 
 void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact, backup
 void AddProfileCommands(CLI::App& app);    // profiles, show

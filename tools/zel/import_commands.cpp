@@ -239,18 +239,6 @@ void RunImport(const ImportArguments& arguments) {
   }
 }
 
-// The error for a title that is not in the catalogue, with the forms that would have matched.
-[[noreturn]] void RaiseUnknownTitle(ZelDatabase& database, const std::string& path,
-                                    const std::string& text) {
-  std::string description = "No title '" + text + "' in " + path;
-  const std::vector<std::string> similar = SimilarProfileIds(database, text);
-  for (size_t i = 0; i < similar.size(); ++i) {
-    description += (i == 0 ? "; did you mean " : " or ") + similar[i];
-  }
-  if (!similar.empty()) description += "?";
-  Raise(errc::kInvalidArgument, description);
-}
-
 void RunRemove(const std::string& catalogue, const std::vector<std::string>& ids, bool json) {
   Control control;
   auto database = OpenCatalogue(control, catalogue);

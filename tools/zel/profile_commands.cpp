@@ -8,7 +8,6 @@
 #include "commands.h"
 #include "frame/error.h"
 #include "frame/text.h"
-#include "import/profiler_import.h"
 #include "model/profiles.h"
 #include "output.h"
 #include "serve_data.h"
@@ -21,18 +20,10 @@ namespace {
 std::string YearText(int16_t year) { return year == 0 ? "" : std::to_string(year); }
 
 // The title page's data of the title with that identifier (the stored ProfileID or the ID DVD
-// Profiler shows): the one place `zel show` looks an identifier up, and says so, with near
-// identifiers, when the catalogue has no such title.
+// Profiler shows): the one place `zel show` looks an identifier up.
 Json FindTitle(ZelDatabase& database, const std::string& path, const std::string& text) {
   std::optional<Json> title = serve::TitleData(database, text);
-  if (!title) {
-    std::string description = "No profile '" + text + "' in " + path;
-    const std::vector<std::string> similar = SimilarProfileIds(database, text);
-    for (size_t i = 0; i < similar.size(); ++i) {
-      description += (i == 0 ? "; did you mean " : " or ") + similar[i];
-    }
-    Raise(errc::kInvalidArgument, description + (similar.empty() ? "" : "?"));
-  }
+  if (!title) RaiseUnknownTitle(database, path, text);
   return std::move(*title);
 }
 
