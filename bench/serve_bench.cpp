@@ -25,10 +25,10 @@
 #include "catalogue/database.h"
 #include "collection_generator.h"
 #include "import/collection_import.h"
-#include "serve.h"
-#include "serve_covers.h"
-#include "serve_html.h"
 #include "store/connection.h"
+#include "web/covers.h"
+#include "web/html.h"
+#include "web/server.h"
 
 namespace {
 
@@ -94,8 +94,8 @@ Targets PickTargets(const std::string& catalogue, const std::filesystem::path& i
     const std::string id = ids->Value("ProfileID").ToText();
     if (i % 50 == 0) targets.titles.push_back(id);
     if (i % 2 == 0) {
-      for (const auto& file : {images / (zel::serve::CoverId(id) + "f.jpg"),
-                               images / "thumbnails" / (zel::serve::CoverId(id) + "f.jpg")}) {
+      for (const auto& file : {images / (zel::web::CoverId(id) + "f.jpg"),
+                               images / "thumbnails" / (zel::web::CoverId(id) + "f.jpg")}) {
         if (!std::filesystem::exists(file)) std::ofstream(file) << std::string(2000, 'x');
       }
     }
@@ -161,24 +161,24 @@ int main(int argc, char** argv) {
   Prepare(folder, catalogue, titles);
   const Targets targets = PickTargets(catalogue, folder / "images");
 
-  zel::serve::ServerOptions options;
+  zel::web::ServerOptions options;
   options.catalogue = catalogue;
   options.images = (folder / "images").string();
   options.port = 0;
-  zel::serve::Server server(options);
+  zel::web::Server server(options);
   const int port = server.Bind();
   std::thread runner([&server] { server.Run(); });
   while (!server.IsRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 
   std::vector<std::string> title_paths, person_paths, cover_paths;
   for (const auto& id : targets.titles) {
-    title_paths.push_back(zel::serve::Link("/title/", id));
-    cover_paths.push_back(zel::serve::Link("/cover/", id) + "/front?size=thumb");
+    title_paths.push_back(zel::web::Link("/title/", id));
+    cover_paths.push_back(zel::web::Link("/cover/", id) + "/front?size=thumb");
   }
   for (const auto& name : targets.people) {
-    person_paths.push_back(zel::serve::Link("/person/", name));
+    person_paths.push_back(zel::web::Link("/person/", name));
   }
-  const std::string top_person = zel::serve::EncodeSegment(targets.people.front());
+  const std::string top_person = zel::web::EncodeSegment(targets.people.front());
   const std::vector<std::string> list_paths = {
       "/titles",
       "/titles?page=100",

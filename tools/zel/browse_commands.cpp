@@ -9,37 +9,37 @@
 #include "commands.h"
 #include "frame/text.h"
 #include "output.h"
-#include "serve_fold.h"
-#include "serve_search.h"
-#include "serve_stats.h"
-#include "serve_text.h"
+#include "web/fold.h"
+#include "web/search.h"
+#include "web/stats.h"
+#include "web/text.h"
 
 namespace zel::cli {
 namespace {
 
-using serve::Int;
-using serve::Member;
-using serve::Str;
+using web::Int;
+using web::Member;
+using web::Str;
 using Rows = std::vector<std::vector<std::string>>;
 
 // The kinds as a person names one, with the names of the web addresses also taken.
-const std::vector<serve::NamedValue> kKinds = {
-    {"title", static_cast<int>(serve::SearchKind::kTitles)},
-    {"person", static_cast<int>(serve::SearchKind::kPeople)},
-    {"role", static_cast<int>(serve::SearchKind::kRoles)},
-    {"series", static_cast<int>(serve::SearchKind::kSeries)},
-    {"episode", static_cast<int>(serve::SearchKind::kEpisodes)}};
+const std::vector<web::NamedValue> kKinds = {
+    {"title", static_cast<int>(web::SearchKind::kTitles)},
+    {"person", static_cast<int>(web::SearchKind::kPeople)},
+    {"role", static_cast<int>(web::SearchKind::kRoles)},
+    {"series", static_cast<int>(web::SearchKind::kSeries)},
+    {"episode", static_cast<int>(web::SearchKind::kEpisodes)}};
 
 // A named choice of an option; a bad one fails as a usage error naming the choices there are.
 int Choice(const std::string& option, std::string_view what, const std::string& text,
-           const std::vector<serve::NamedValue>& choices,
-           const std::vector<serve::NamedValue>& also = {}) {
-  for (const serve::NamedValue& choice : also) {
+           const std::vector<web::NamedValue>& choices,
+           const std::vector<web::NamedValue>& also = {}) {
+  for (const web::NamedValue& choice : also) {
     if (EqualsIgnoreCase(choice.name, text)) return choice.value;
   }
   try {
-    return serve::ChoiceOf(what, text, choices);
-  } catch (const serve::QueryError& bad) {
+    return web::ChoiceOf(what, text, choices);
+  } catch (const web::QueryError& bad) {
     throw CLI::ValidationError(option, bad.what());
   }
 }
@@ -53,7 +53,7 @@ std::string Joined(const std::vector<std::string>& texts) {
 }
 
 std::string TitleYear(const Json& item) {
-  const std::string year = serve::YearText(item, "ProductionYear");
+  const std::string year = web::YearText(item, "ProductionYear");
   return Str(item, "Title") + (year.empty() ? "" : " (" + year + ")");
 }
 
@@ -77,12 +77,12 @@ const KindView kKindViews[] = {
        std::string original = IfOther(Str(item, "OriginalTitle"), Str(item, "Title"));
        return {Str(item, "ProfileID"),
                Str(item, "Title"),
-               serve::YearText(item, "ProductionYear"),
+               web::YearText(item, "ProductionYear"),
                Str(item, "Medium"),
                Str(item, "UPC"),
                Joined({original.empty() ? "" : "original title " + original,
-                       serve::CollectionMark(Str(item, "CollectionType")),
-                       serve::Bool(item, "OnLoan") ? "on loan" : ""})};
+                       web::CollectionMark(Str(item, "CollectionType")),
+                       web::Bool(item, "OnLoan") ? "on loan" : ""})};
      }},
     {"People",
      "person",
@@ -98,7 +98,7 @@ const KindView kKindViews[] = {
        return {Str(item, "Role"), Str(item, "Name"),
                IfOther(Str(item, "CommonName"), Str(item, "Name")),
                Str(item, episode ? "EpisodeID" : "ProfileID"),
-               episode ? serve::EpisodeLabel(item) : TitleYear(item)};
+               episode ? web::EpisodeLabel(item) : TitleYear(item)};
      }},
     {"Series",
      "series",
@@ -111,7 +111,7 @@ const KindView kKindViews[] = {
      "episode",
      {"EpisodeID", "Episode", "Original title"},
      [](const Json& item) -> std::vector<std::string> {
-       return {Str(item, "EpisodeID"), serve::EpisodeLabel(item),
+       return {Str(item, "EpisodeID"), web::EpisodeLabel(item),
                IfOther(Str(item, "OriginalTitle"), Str(item, "Title"))};
      }},
 };
@@ -159,19 +159,19 @@ void PrintSearch(const Json& found, const SearchOptions& options) {
 }
 
 void RunSearch(const std::string& path, const SearchOptions& options) {
-  serve::SearchQuery query;
+  web::SearchQuery query;
   query.text = options.text;
-  if (serve::FoldedWords(options.text).empty()) {
+  if (web::FoldedWords(options.text).empty()) {
     throw CLI::ValidationError("TEXT", "give at least one word to search for");
   }
   if (!options.kind.empty()) {
-    query.kind = static_cast<serve::SearchKind>(
-        Choice("--kind", "kind", options.kind, kKinds, serve::kSearchKinds));
+    query.kind = static_cast<web::SearchKind>(
+        Choice("--kind", "kind", options.kind, kKinds, web::kSearchKinds));
   }
   query.page = options.page;
   Control control;
   auto database = OpenCatalogue(control, path);
-  const Json found = serve::SearchData(*database, query);
+  const Json found = web::SearchData(*database, query);
   if (options.json) {
     PrintJson(std::cout, found);
   } else {
@@ -183,7 +183,7 @@ void RunSearch(const std::string& path, const SearchOptions& options) {
 void PrintCounts(const std::string& heading, const Json& stats, const char* list, const char* key,
                  const std::string& column, size_t limit) {
   Rows rows;
-  for (const serve::ShownCount& count : serve::ShownCounts(Member(stats, list), key, limit)) {
+  for (const web::ShownCount& count : web::ShownCounts(Member(stats, list), key, limit)) {
     rows.push_back({count.name.empty() ? "(none)" : count.name, std::to_string(count.titles)});
   }
   if (rows.empty()) return;
@@ -194,30 +194,30 @@ void PrintCounts(const std::string& heading, const Json& stats, const char* list
 void PrintStats(const Json& stats) {
   const Json& counts = Member(stats, "Counts");
   const Json& type = Member(stats, "CollectionType");
-  const std::string word = type.is_string() ? serve::CollectionMark(type.get<std::string>()) : "";
+  const std::string word = type.is_string() ? web::CollectionMark(type.get<std::string>()) : "";
   std::cout << "Statistics of "
             << (type.is_null() ? "every title"
                                : "the " + (word.empty() ? "owned" : word) + " titles")
-            << ": " << serve::Plural(Int(stats, "Titles"), "title", "titles") << '\n';
+            << ": " << web::Plural(Int(stats, "Titles"), "title", "titles") << '\n';
   int64_t all = 0;
   for (const auto& [name, count] : counts.items()) all += count.get<int64_t>();
   std::cout << "Owned " << Int(counts, "Owned") << ", on order " << Int(counts, "OnOrder")
             << ", wish list " << Int(counts, "WishList") << ", other " << Int(counts, "Other")
             << ", all " << all << " (--collection chooses)\n";
 
-  PrintCounts("Titles by medium", stats, "Media", "Medium", "Medium", serve::kShownMedia);
-  PrintCounts("Titles by genre", stats, "Genres", "Genre", "Genre", serve::kShownGenres);
+  PrintCounts("Titles by medium", stats, "Media", "Medium", "Medium", web::kShownMedia);
+  PrintCounts("Titles by genre", stats, "Genres", "Genre", "Genre", web::kShownGenres);
   Rows decades;
   for (const Json& decade : Member(stats, "Decades")) {
-    decades.push_back({serve::DecadeText(decade), Str(decade, "Titles")});
+    decades.push_back({web::DecadeText(decade), Str(decade, "Titles")});
   }
   if (!decades.empty()) {
     std::cout << "\nTitles by decade of production\n";
     PrintTable(std::cout, {"Decade", "Titles"}, decades);
   }
-  PrintCounts("Titles by studio", stats, "Studios", "Studio", "Studio", serve::kShownStudios);
+  PrintCounts("Titles by studio", stats, "Studios", "Studio", "Studio", web::kShownStudios);
   PrintCounts("Titles by country of origin", stats, "Countries", "CountryOfOrigin", "Country",
-              serve::kShownCountries);
+              web::kShownCountries);
 
   // One table per currency: amounts in different currencies do not add up.
   std::vector<std::string> currencies;
@@ -232,7 +232,7 @@ void PrintStats(const Json& stats) {
     for (const Json& item : Member(stats, "Spending")) {
       if (Str(item, "CurrencyID") != currency) continue;
       years.push_back({Int(item, "Year") ? Str(item, "Year") : "No date", Str(item, "Titles"),
-                       serve::Amount(Member(item, "Spent"), currency)});
+                       web::Amount(Member(item, "Spent"), currency)});
     }
     std::cout << "\nSpent in " << (currency.empty() ? "no currency" : currency)
               << " per year of purchase\n";
@@ -255,7 +255,7 @@ void PrintStats(const Json& stats) {
     Rows rows;
     for (const Json& loan : Member(loans, list)) {
       rows.push_back(
-          {Str(loan, "Title"), Str(loan, "ProfileID"), Str(loan, "UserID"), serve::DueText(loan)});
+          {Str(loan, "Title"), Str(loan, "ProfileID"), Str(loan, "UserID"), web::DueText(loan)});
     }
     if (rows.empty()) continue;
     lent = true;
@@ -266,13 +266,13 @@ void PrintStats(const Json& stats) {
 }
 
 void RunStats(const std::string& path, const std::string& collection, bool json) {
-  serve::StatsQuery query;
-  const int type = Choice("--collection", "collection", collection, serve::kCollectionChoices);
+  web::StatsQuery query;
+  const int type = Choice("--collection", "collection", collection, web::kCollectionChoices);
   query.collection =
-      type < 0 ? std::nullopt : std::optional(static_cast<serve::CollectionType>(type));
+      type < 0 ? std::nullopt : std::optional(static_cast<web::CollectionType>(type));
   Control control;
   auto database = OpenCatalogue(control, path);
-  const Json stats = serve::StatsData(*database, query, serve::Today());
+  const Json stats = web::StatsData(*database, query, web::Today());
   if (json) {
     PrintJson(std::cout, stats);
   } else {

@@ -8,8 +8,8 @@
 #include "catalogue/database.h"
 #include "frame/text.h"
 #include "output.h"
-#include "serve_sql.h"
 #include "store/connection.h"
+#include "web/sql.h"
 
 namespace zel::cli {
 namespace {
@@ -205,7 +205,7 @@ void WriteCredits(ZelDatabase& database, TableSink& sink) {
                   ColumnOrNull(database, "CastCrew", "c", "IsCreditOnly"),
               "CastCrew AS c LEFT JOIN Profiles AS p ON p.ProfileID = c.ProfileID LEFT JOIN "
               "Alias AS a ON a.AliasName = c.Name",
-              serve::NotDivider("c"), "c.rowid", [&](const Row& credit) {
+              web::NotDivider("c"), "c.rowid", [&](const Row& credit) {
                 Row row = credit;
                 for (size_t flag : {3, 9, 10, 11}) row[flag] = Flag(row[flag]);
                 sink.Add(row);
@@ -235,9 +235,9 @@ void WritePeople(ZelDatabase& database, TableSink& sink) {
     ++(Flag(credit[2]).ToBool() ? person.cast : person.crew);
   };
   // List headings are stored as credits and are nobody's.
-  ForEachPage(database, "c.Name, c.ProfileID, c.IsCast", "CastCrew AS c", serve::NotDivider("c"),
+  ForEachPage(database, "c.Name, c.ProfileID, c.IsCast", "CastCrew AS c", web::NotDivider("c"),
               "c.rowid", [&](const Row& credit) { count(credit, false); });
-  ForEachPage(database, "c.Name, c.EpisodeID, c.IsCast", "TVCastCrew AS c", serve::NotDivider("c"),
+  ForEachPage(database, "c.Name, c.EpisodeID, c.IsCast", "TVCastCrew AS c", web::NotDivider("c"),
               "c.rowid", [&](const Row& credit) { count(credit, true); });
   sink.Begin({"CommonName", "Names", "Titles", "Episodes", "CastCredits", "CrewCredits"});
   for (const auto& [key, person] : people) {

@@ -10,9 +10,9 @@
 #include "frame/text.h"
 #include "model/profiles.h"
 #include "output.h"
-#include "serve_data.h"
-#include "serve_html.h"
-#include "serve_text.h"
+#include "web/data.h"
+#include "web/html.h"
+#include "web/text.h"
 
 namespace zel::cli {
 namespace {
@@ -22,7 +22,7 @@ std::string YearText(int16_t year) { return year == 0 ? "" : std::to_string(year
 // The title page's data of the title with that identifier (the stored ProfileID or the ID DVD
 // Profiler shows): the one place `zel show` looks an identifier up.
 Json FindTitle(ZelDatabase& database, const std::string& path, const std::string& text) {
-  std::optional<Json> title = serve::TitleData(database, text);
+  std::optional<Json> title = web::TitleData(database, text);
   if (!title) RaiseUnknownTitle(database, path, text);
   return std::move(*title);
 }
@@ -69,7 +69,7 @@ void PrintFields(const std::string& heading, const Fields& fields) {
 }
 
 void PrintText(const std::string& heading, const std::string& rich_text) {
-  const std::string text = serve::PlainText(rich_text);
+  const std::string text = web::PlainText(rich_text);
   if (text.empty()) return;
   Heading(heading);
   std::cout << text << '\n';
@@ -85,8 +85,8 @@ void PrintCredits(const std::string& heading, const Json& credits, bool cast) {
   };
   for (const Json& credit : credits) {
     if (credit.contains("Divider")) {
-      const std::string kind = serve::Str(credit, "Divider");
-      const std::string caption = serve::Str(credit, "Caption");
+      const std::string kind = web::Str(credit, "Divider");
+      const std::string caption = web::Str(credit, "Caption");
       break_group();
       if (kind != "End" && !caption.empty()) {
         rows.push_back({caption + (kind == "Divider" ? "" : " (" + ToLower(kind) + ")")});
@@ -94,10 +94,10 @@ void PrintCredits(const std::string& heading, const Json& credits, bool cast) {
       continue;
     }
     ++count;
-    const std::string name = serve::Str(credit, "Name");
-    const std::string common = serve::Str(credit, "CommonName");
-    rows.push_back({name, common == name ? "" : common, serve::Str(credit, "Role"),
-                    serve::YearText(credit, "BirthYear"), Joined(serve::CreditMarks(credit))});
+    const std::string name = web::Str(credit, "Name");
+    const std::string common = web::Str(credit, "CommonName");
+    rows.push_back({name, common == name ? "" : common, web::Str(credit, "Role"),
+                    web::YearText(credit, "BirthYear"), Joined(web::CreditMarks(credit))});
   }
   while (!rows.empty() && rows.back().empty()) rows.pop_back();
   if (rows.empty()) return;
@@ -116,36 +116,36 @@ void PrintTableSection(const std::string& heading, size_t count,
 // Everything the title page shows, in its order: what a collector reads first, then the lists,
 // the formats, the awards, what the collection knows of its copy, and the catalogue's own fields.
 void PrintTitle(const Json& title) {
-  using serve::Member;
-  using serve::Str;
+  using web::Member;
+  using web::Str;
   std::cout << Str(title, "Title");
-  if (!serve::YearText(title, "ProductionYear").empty()) {
-    std::cout << " (" << serve::YearText(title, "ProductionYear") << ")";
+  if (!web::YearText(title, "ProductionYear").empty()) {
+    std::cout << " (" << web::YearText(title, "ProductionYear") << ")";
   }
   std::cout << '\n';
   std::vector<std::string> marks;
-  if (const std::string type = serve::CollectionMark(Str(title, "CollectionType")); !type.empty()) {
+  if (const std::string type = web::CollectionMark(Str(title, "CollectionType")); !type.empty()) {
     marks.push_back(type);
   }
   if (!Member(title, "LoanInfo").is_null()) marks.emplace_back("on loan");
   if (!marks.empty()) std::cout << "  (" << Joined(marks) << ")\n";
   Fields facts;
   facts.Add("Medium", Str(title, "Medium"));
-  facts.Add("Rating", serve::RatingText(title));
-  if (serve::Int(title, "RunningTime")) {
+  facts.Add("Rating", web::RatingText(title));
+  if (web::Int(title, "RunningTime")) {
     facts.Add("Running time", Str(title, "RunningTime") + " minutes");
   }
-  facts.Add("Genres", serve::Joined(Member(title, "Genres")));
+  facts.Add("Genres", web::Joined(Member(title, "Genres")));
   if (Str(title, "OriginalTitle") != Str(title, "Title")) {
     facts.Add("Original title", Str(title, "OriginalTitle"));
   }
   facts.Add("Edition", Str(title, "Description"));
   facts.Add("Country of origin", Str(title, "CountryOfOrigin"));
   facts.Add("Released", Str(title, "ReleaseDate"));
-  facts.Add("Regions", serve::RegionsText(Member(title, "Regions")));
+  facts.Add("Regions", web::RegionsText(Member(title, "Regions")));
   if (const Json& parent = Member(title, "ParentProfile"); !parent.is_null()) {
     std::string part_of = Str(parent, "Title");
-    if (serve::Int(parent, "ProductionYear")) part_of += " (" + Str(parent, "ProductionYear") + ")";
+    if (web::Int(parent, "ProductionYear")) part_of += " (" + Str(parent, "ProductionYear") + ")";
     facts.Add("Part of", part_of + ", " + Str(parent, "ProfileID"));
   }
   facts.Print(std::cout);
@@ -157,74 +157,73 @@ void PrintTitle(const Json& title) {
   std::vector<std::vector<std::string>> parts;
   for (const Json& child : Member(title, "ChildProfiles")) {
     parts.push_back(
-        {Str(child, "ProfileID"), Str(child, "Title"), serve::YearText(child, "ProductionYear")});
+        {Str(child, "ProfileID"), Str(child, "Title"), web::YearText(child, "ProductionYear")});
   }
   for (const Json& missing : Member(title, "MissingChildProfiles")) {
-    parts.push_back(
-        {serve::ShownId(missing.get<std::string>()), "(missing from the catalogue)", ""});
+    parts.push_back({web::ShownId(missing.get<std::string>()), "(missing from the catalogue)", ""});
   }
   PrintTableSection("In this box set", parts.size(), {"ProfileID", "Title", "Year"}, parts);
   std::vector<std::vector<std::string>> episodes;
   for (const Json& episode : Member(title, "Episodes")) {
-    episodes.push_back({Str(episode, "EpisodeID"), serve::EpisodeLabel(episode)});
+    episodes.push_back({Str(episode, "EpisodeID"), web::EpisodeLabel(episode)});
   }
   PrintTableSection("Episodes on these discs", episodes.size(), {"EpisodeID", "Episode"}, episodes);
 
   std::vector<std::vector<std::string>> discs;
   for (const Json& disc : Member(title, "Discs")) {
-    discs.push_back({Str(disc, "Number"), serve::DiscSideText(disc, false),
-                     serve::DiscSideText(disc, true), serve::DiscPlaceText(disc),
-                     Joined(serve::DiscMarks(disc))});
+    discs.push_back({Str(disc, "Number"), web::DiscSideText(disc, false),
+                     web::DiscSideText(disc, true), web::DiscPlaceText(disc),
+                     Joined(web::DiscMarks(disc))});
   }
   PrintTableSection("Discs", discs.size(), {"No", "Side A", "Side B", "Location", "Notes"}, discs);
 
   Fields formats;
-  formats.Add("Video", serve::VideoText(Member(title, "Video")));
+  formats.Add("Video", web::VideoText(Member(title, "Video")));
   std::vector<std::string> audio, studios;
-  for (const Json& track : Member(title, "Audio")) audio.push_back(serve::AudioText(track));
+  for (const Json& track : Member(title, "Audio")) audio.push_back(web::AudioText(track));
   formats.Add("Audio", audio);
-  formats.Add("Subtitles", serve::Joined(Member(title, "Subtitles")));
-  formats.Add("Features", serve::Joined(Member(title, "Features")));
+  formats.Add("Subtitles", web::Joined(Member(title, "Subtitles")));
+  formats.Add("Features", web::Joined(Member(title, "Features")));
   for (const Json& studio : Member(title, "Studios")) {
     const std::string type = Str(studio, "StudioType");
     studios.push_back(Str(studio, "Name") + (type.empty() ? "" : " (" + type + ")"));
   }
   formats.Add("Studios", studios);
-  formats.Add("Review", serve::ReviewText(Member(title, "Review")));
+  formats.Add("Review", web::ReviewText(Member(title, "Review")));
   formats.Add("Case", Str(title, "CaseType"));
   PrintFields("Formats", formats);
 
   std::vector<std::vector<std::string>> awards;
   for (const Json& award : Member(title, "Awards")) {
-    awards.push_back({Str(award, "Award"), serve::YearText(award, "Year"), Str(award, "Category"),
-                      serve::Joined(Member(award, "Nominees")),
-                      serve::Bool(award, "HasWon") ? "Won" : "Nominated"});
+    awards.push_back({Str(award, "Award"), web::YearText(award, "Year"), Str(award, "Category"),
+                      web::Joined(Member(award, "Nominees")),
+                      web::Bool(award, "HasWon") ? "Won" : "Nominated"});
   }
   PrintTableSection("Awards", awards.size(), {"Award", "Year", "Category", "Nominee", "Result"},
                     awards);
 
   Fields owner;
   if (const Json& srp = Member(title, "SRP"); !srp.is_null()) {
-    owner.Add("Retail price", serve::Amount(Member(srp, "Value"), Str(srp, "CurrencyID")));
+    owner.Add("Retail price", web::Amount(Member(srp, "Value"), Str(srp, "CurrencyID")));
   }
   if (const Json& purchase = Member(title, "PurchaseInfo"); !purchase.is_null()) {
-    owner.Add("Price paid", serve::Amount(Member(purchase, "Price"), Str(purchase, "CurrencyID")));
+    owner.Add("Price paid", web::Amount(Member(purchase, "Price"), Str(purchase, "CurrencyID")));
     owner.Add("Purchased", Str(purchase, "PurchaseDate"));
     owner.Add("Purchased at", Str(purchase, "PurchasePlaceName"));
   }
   if (const Json& loan = Member(title, "LoanInfo"); !loan.is_null()) {
-    owner.Add("On loan", serve::LoanText(loan));
+    owner.Add("On loan", web::LoanText(loan));
   }
   std::vector<std::string> tags, events;
-  for (const Json& tag : Member(title, "Tags")) tags.push_back(serve::TagText(tag));
+  for (const Json& tag : Member(title, "Tags")) tags.push_back(web::TagText(tag));
   owner.Add("Tags", tags);
-  for (const Json& event : Member(title, "Events")) events.push_back(serve::EventText(event));
+  for (const Json& event : Member(title, "Events")) events.push_back(web::EventText(event));
   owner.Add("Events", events);
   owner.Add("Collection number", Str(title, "CollectionNumber"));
-  if (serve::Int(title, "WishListPriority")) {
+  if (web::Int(title, "WishListPriority")) {
     owner.Add("Wish list priority", Str(title, "WishListPriority"));
   }
-  if (serve::Int(title, "CountAs") > 1) owner.Add("Counts as", Str(title, "CountAs"));
+  if (web::Int(title, "CountAs") > 1) owner.Add("Counts as", Str(title, "CountAs"));
   PrintFields("In the collection", owner);
   PrintText("Notes", Str(title, "Notes"));
   PrintText("Easter eggs", Str(title, "EasterEggs"));

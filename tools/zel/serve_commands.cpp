@@ -7,12 +7,12 @@
 #include <thread>
 
 #include "commands.h"
-#include "serve.h"
+#include "web/server.h"
 
 namespace zel::cli {
 namespace {
 
-void RunServe(const serve::ServerOptions& options) {
+void RunServe(const web::ServerOptions& options) {
   // SIGINT and SIGTERM are taken by one waiting thread, which stops the server so that it ends
   // normally; every other thread (the workers included) inherits the blocked mask.
   sigset_t stop_signals;
@@ -22,7 +22,7 @@ void RunServe(const serve::ServerOptions& options) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
-  serve::Server server(options);
+  web::Server server(options);
   const int port = server.Bind();
   const std::string host =
       options.bind.find(':') != std::string::npos ? "[" + options.bind + "]" : options.bind;
@@ -44,7 +44,7 @@ void RunServe(const serve::ServerOptions& options) {
 }  // namespace
 
 void AddServeCommands(CLI::App& app) {
-  auto options = std::make_shared<serve::ServerOptions>();
+  auto options = std::make_shared<web::ServerOptions>();
   CLI::App* serve = app.add_subcommand(
       "serve", "Browse the catalogue in a web browser (read-only; Ctrl+C stops)");
   serve->add_option("file", options->catalogue, "Catalogue file")->required();

@@ -1,0 +1,81 @@
+// The server the zel serve tests talk to: a real `zel serve` process on a loopback port, serving
+// the example catalogue (examples/collection.xml imported with zel import, plus a series and awards
+// from tests/browser/example_series.sql, a title full of markup characters and kExtraTitles plain
+// titles that credit one person, for paging) and an images folder made for the test. Defined in
+// server_test.cpp.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include "support/test_support.h"
+
+namespace zel::testing {
+
+using Json = nlohmann::json;
+
+inline constexpr int kExtraTitles = 210;
+
+std::string ReadFile(const std::string& path);
+
+inline bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The example catalogue with a series, awards, a hostile title and plain titles for paging.
+void BuildCatalogue(const std::string& catalogue);
+
+// A zel serve process on a free loopback port, stopped with SIGTERM at the end.
+class ServerProcess {
+ public:
+  ServerProcess(const std::string& catalogue, std::vector<std::string> extra = {},
+                const std::string& err_path = {});
+  ~ServerProcess() { Stop(); }
+
+  // Stops the server; its exit code (0 for a clean stop).
+  int Stop();
+  // Waits up to `seconds` for the process to end by itself (then kills it); its exit code.
+  int Wait(int seconds);
+  bool Alive() const;
+  int port() const { return port_; }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+  int exit_code_ = -1;
+};
+
+// Sends raw bytes and returns whatever the server answers before closing (or a timeout).
+std::string RawExchange(int port, const std::string& bytes, bool half_close = true);
+
+// One server for the tests of a process, on the example catalogue, with covers.
+class ServeTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override { ASSERT_GT(server_->port(), 0) << "the server did not start"; }
+
+  httplib::Result Get(const std::string& path, const httplib::Headers& headers = {});
+  // The page at `path`, which must answer 200 with HTML.
+  std::string Html(const std::string& path);
+  Json GetJson(const std::string& path, int expected_status = 200);
+  // A bad value: 400 with a message naming what is allowed, for people and for scripts.
+  void ExpectRefused(const std::string& path, const std::string& named);
+  // The first column of the first row of a query on the catalogue, read in this process.
+  int64_t Sql(const std::string& sql);
+  // Every title of every page of a title list.
+  std::vector<Json> AllTitles(const std::string& query);
+
+  static TempDir* dir_;
+  static std::string catalogue_;
+  static ServerProcess* server_;
+};
+
+}  // namespace zel::testing

@@ -1,0 +1,365 @@
+// The pages of people, series, awards, search and statistics, and the message page.
+#include "web/pages.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "frame/text.h"
+#include "web/charts.h"
+#include "web/html.h"
+#include "web/page_parts.h"
+#include "web/text.h"
+
+namespace zel::web {
+namespace {
+
+// A person's lines: the work, its year and every role there.
+std::string LinesTable(std::string_view caption, std::string_view work, const std::string& rows) {
+  return "<div class=\"scroll\"><table>\n<caption class=\"sr\">" + Escape(caption) +
+         "</caption>\n<thead><tr><th scope=\"col\">" + Escape(work) +
+         "</th><th scope=\"col\">Year</th><th scope=\"col\">Roles</th></tr></thead>\n<tbody>\n" +
+         rows + "</tbody>\n</table></div>\n";
+}
+
+std::string RolesText(const Json& line, const std::string& common_name) {
+  std::string out;
+  for (const Json& role : Member(line, "Roles")) {
+    std::string text = Str(role, "Role");
+    if (text.empty()) text = Bool(role, "IsCast") ? "Cast" : "Crew";
+    std::string notes;
+    const std::string as = Str(role, "CreditedAs");
+    if (!as.empty() && as != common_name) notes += "as " + as;
+    for (const auto& [key, label] :
+         {std::pair{"IsVoice", "voice"}, std::pair{"IsUncredited", "uncredited"},
+          std::pair{"IsCreditOnly", "credit only"}}) {
+      if (Bool(role, key)) notes += (notes.empty() ? "" : ", ") + std::string(label);
+    }
+    if (!notes.empty()) text += " (" + notes + ")";
+    out += (out.empty() ? "" : "; ") + text;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string PersonPage(const Json& data) {
+  const std::string common = Str(data, "CommonName");
+  const Json& summary = Member(data, "Summary");
+  std::string line = Plural(Int(summary, "Titles"), "title", "titles") + ", " +
+                     Plural(Int(summary, "Episodes"), "episode", "episodes");
+  if (Int(summary, "Awards")) {
+    line += ", " + Plural(Int(summary, "Awards"), "award nomination", "award nominations") + " (" +
+            std::to_string(Int(summary, "Won")) + " won)";
+  }
+  if (Int(summary, "FirstYear")) {
+    line +=
+        Int(summary, "FirstYear") == Int(summary, "LastYear")
+            ? ", in " + Str(summary, "FirstYear")
+            : ", active " + Str(summary, "FirstYear") + "\xE2\x80\x93" + Str(summary, "LastYear");
+  }
+  std::string body = "<p class=\"summary\">" + Escape(line) + ".</p>\n";
+
+  std::string names = "<li>" + Escape(common) + Mark("common name") + "</li>\n";
+  for (const Json& alias : Member(data, "Aliases")) {
+    names += "<li>" + Anchor("/person/", Str(alias, "AliasName"), Str(alias, "AliasName"));
+    if (Int(alias, "BirthYear")) {
+      names += " <span class=\"muted\">born " + Str(alias, "BirthYear") + "</span>";
+    }
+    names += "</li>\n";
+  }
+  body += Section("Names", "<ul>\n" + names + "</ul>\n");
+
+  // Every address of this page keeps the sort and the other list's page.
+  const std::string base = Link("/person/", Str(data, "Name"));
+  const std::string sort = Str(data, "Sort"), order = Str(data, "Order");
+  const Json& titles = Member(data, "Titles");
+  const Json& episodes = Member(data, "Episodes");
+  const auto href = [&](std::string new_sort, std::string new_order, int64_t page,
+                        int64_t episode_page) {
+    return Address(base, {{"sort", new_sort == "year" ? "" : new_sort},
+                          {"order", new_order == "asc" ? "" : new_order},
+                          {"page", page > 1 ? std::to_string(page) : ""},
+                          {"epage", episode_page > 1 ? std::to_string(episode_page) : ""}});
+  };
+  const int64_t page = Int(titles, "Page"), episode_page = Int(episodes, "Page");
+  std::string title_rows;
+  for (const Json& item : Member(titles, "Items")) {
+    title_rows += "<tr><td>" + Anchor("/title/", Str(item, "ProfileID"), Str(item, "Title")) +
+                  TitleMarks(item) + "</td><td>" + Escape(YearText(item, "ProductionYear")) +
+                  "</td><td>" + Escape(RolesText(item, common)) + "</td></tr>\n";
+  }
+  if (!title_rows.empty()) {
+    std::string sorting =
+        "<p class=\"sort\">Sort: " +
+        A(href("year", "asc", 1, episode_page), "by year", sort == "year") + " \xC2\xB7 " +
+        A(href("title", "asc", 1, episode_page), "by title", sort == "title") + " \xC2\xB7 " +
+        A(href(sort, order == "asc" ? "desc" : "asc", 1, episode_page),
+          order == "asc" ? "descending" : "ascending") +
+        "</p>\n";
+    body += Section("Titles", sorting + LinesTable("Titles", "Title", title_rows) +
+                                  Pager(page, Int(titles, "Pages"), [&](int64_t n) {
+                                    return href(sort, order, n, episode_page);
+                                  }));
+  }
+  std::string episode_rows;
+  for (const Json& item : Member(episodes, "Items")) {
+    episode_rows += "<tr><td>" + EpisodeLink(item) + "</td><td>" +
+                    Escape(Str(item, "Airdate").substr(0, 4)) + "</td><td>" +
+                    Escape(RolesText(item, common)) + "</td></tr>\n";
+  }
+  if (!episode_rows.empty()) {
+    body += Section("Episodes", LinesTable("Episodes", "Episode", episode_rows) +
+                                    Pager(episode_page, Int(episodes, "Pages"),
+                                          [&](int64_t n) { return href(sort, order, page, n); }));
+  }
+  if (title_rows.empty() && episode_rows.empty()) body += Section("Appearances", "<p>None.</p>\n");
+  body += Section("Awards", AwardsTable(Member(data, "Awards"), true));
+  return Page(common, body);
+}
+
+std::string SeriesListPage(const Json& data) {
+  std::string items;
+  for (const Json& series : Member(data, "Series")) {
+    items += "<li>" + Anchor("/series/", Str(series, "ShowID"), Str(series, "Title")) +
+             " <span class=\"muted\">(" + Plural(Int(series, "Episodes"), "episode", "episodes") +
+             ")</span></li>\n";
+  }
+  return Page("Series", items.empty() ? "<p>No series in the catalogue.</p>\n"
+                                      : "<ul>\n" + items + "</ul>\n");
+}
+
+std::string SeriesPage(const Json& data) {
+  std::string fields = TextField("Original title", Str(data, "OriginalTitle"));
+  fields += TextField("Episodes", Str(data, "EpisodeCount"));
+  fields += TextField("Series ID", Str(data, "ShowID"));
+  std::string body = "<dl class=\"fields\">\n" + fields + "</dl>\n";
+  for (const Json& season : Member(data, "Seasons")) {
+    std::string episodes;
+    for (const Json& episode : Member(season, "Episodes")) {
+      episodes += "<article id=\"ep-" + Escape(EncodeSegment(Str(episode, "EpisodeID"))) +
+                  "\">\n<h3>" + Escape(Str(episode, "Number") + ". " + Str(episode, "Title")) +
+                  "</h3>\n";
+      std::string details = TextField("Original title", Str(episode, "OriginalTitle"));
+      details += TextField("Aired", Str(episode, "Airdate"));
+      if (Int(episode, "RunningTime")) {
+        details += TextField("Running time", Str(episode, "RunningTime") + " minutes");
+      }
+      details += TextField("Rating", Str(episode, "Rating"));
+      if (!details.empty()) episodes += "<dl class=\"fields\">\n" + details + "</dl>\n";
+      if (!Str(episode, "Overview").empty()) episodes += RichText(Str(episode, "Overview"));
+      episodes += CreditsTable(Member(episode, "Cast"), true, "Cast");
+      episodes += CreditsTable(Member(episode, "Crew"), false, "Crew");
+      episodes += "</article>\n";
+    }
+    body += Section("Season " + Str(season, "Name"), episodes);
+  }
+  body += Section("Awards", AwardsTable(Member(data, "Awards"), false));
+  return Page(Str(data, "Title"), body);
+}
+
+std::string AwardsPage(const Json& data) {
+  const std::string selected = Str(data, "Award");
+  std::string body =
+      "<form action=\"/awards\" method=\"get\" aria-label=\"Choose an award\">\n"
+      "<label>Award<select name=\"award\"><option value=\"\">all</option>";
+  for (const Json& name : Member(data, "Names")) body += Option(name.get<std::string>(), selected);
+  body += "</select></label>\n<button type=\"submit\">Show</button>\n</form>\n";
+  for (const Json& award : Member(data, "Awards")) {
+    std::string years;
+    for (const Json& year : Member(award, "Years")) {
+      std::string rows;
+      for (const Json& nomination : Member(year, "Nominations")) {
+        rows += "<tr><td>" + Escape(Str(nomination, "Category")) + "</td><td>" +
+                Anchor("/titles?collection=all&q=", Str(nomination, "MovieTitle"),
+                       Str(nomination, "MovieTitle")) +
+                "</td><td>" + Nominees(nomination) + "</td><td>" +
+                (Bool(nomination, "HasWon") ? "Won" : "Nominated") + "</td></tr>\n";
+      }
+      const std::string year_text = Int(year, "Year") ? Str(year, "Year") : "No year";
+      years += "<div class=\"scroll\"><table>\n<caption>" + Escape(year_text) +
+               "</caption>\n<thead><tr><th scope=\"col\">Category</th><th scope=\"col\">Film</th>"
+               "<th scope=\"col\">Nominee</th><th scope=\"col\">Result</th></tr></thead>\n"
+               "<tbody>\n" +
+               rows + "</tbody>\n</table></div>\n";
+    }
+    body += Section(Str(award, "Award"), years);
+  }
+  if (Member(data, "Awards").empty()) body += "<p>No awards.</p>\n";
+  return Page(selected.empty() ? "Awards" : selected, body);
+}
+
+std::string SearchPage(const Json& data) {
+  const std::string text = Str(data, "Text");
+  const std::string kind = Str(data, "Kind");
+  std::string body = SearchForm(text);
+  if (text.empty()) return Page("Search", body);
+  constexpr std::pair<const char*, const char*> kKinds[] = {{"titles", "Titles"},
+                                                            {"people", "People"},
+                                                            {"roles", "Roles"},
+                                                            {"series", "Series"},
+                                                            {"episodes", "Episodes"}};
+  const auto href = [&](const std::string& to_kind, int64_t page) {
+    return Address(
+        "/search",
+        {{"q", text}, {"kind", to_kind}, {"page", page > 1 ? std::to_string(page) : ""}});
+  };
+  int64_t all = 0;
+  body +=
+      "<nav class=\"tabs\" aria-label=\"Kinds of matches\">" + A(href("", 1), "All", kind.empty());
+  for (const auto& [word, label] : kKinds) {
+    const int64_t total = Int(Member(data, label), "Total");
+    all += total;
+    body += A(href(word, 1), std::string(label) + " (" + std::to_string(total) + ")", kind == word);
+  }
+  body += "</nav>\n";
+  for (const auto& entry : kKinds) {
+    // Named, not bound: lambdas capture structured bindings only from clang 16.
+    const auto& word = entry.first;
+    const auto& label = entry.second;
+    const Json& group = Member(data, label);
+    const Json& items = Member(group, "Items");
+    if (items.empty()) continue;
+    std::string list = "<ul class=\"plain\">\n";
+    for (const Json& item : items) {
+      const std::string key = word;
+      if (key == "titles") {
+        list += TitleItem(item);
+        const std::string original = Str(item, "OriginalTitle");
+        if (!original.empty() && original != Str(item, "Title")) {
+          list += " <span class=\"muted\">" + Escape(original) + "</span>";
+        }
+        list += " <span class=\"muted\">UPC " + Escape(Str(item, "UPC")) + "</span>";
+      } else if (key == "people") {
+        const std::string name = Str(item, "CommonName");
+        list += "<li>" + Anchor("/person/", name, name);
+        if (Str(item, "MatchedName") != name) {
+          list +=
+              " <span class=\"muted\">credited as " + Escape(Str(item, "MatchedName")) + "</span>";
+        }
+      } else if (key == "roles") {
+        const std::string name = Str(item, "Name");
+        list += "<li>" + Escape(Str(item, "Role")) + " \xE2\x80\x93 " +
+                Anchor("/person/", name, name) + " in " +
+                (item.contains("EpisodeID") ? EpisodeLink(item) : TitleLink(item));
+      } else if (key == "series") {
+        list += "<li>" + Anchor("/series/", Str(item, "ShowID"), Str(item, "Title"));
+      } else {
+        list += "<li>" + EpisodeLink(item);
+      }
+      list += "</li>\n";
+    }
+    list += "</ul>\n";
+    const int64_t total = Int(group, "Total");
+    if (kind.empty()) {
+      if (total > static_cast<int64_t>(items.size())) {
+        list += "<p>" + A(href(word, 1), "All " + std::to_string(total) + " " + ToLower(label)) +
+                "</p>\n";
+      }
+    } else {
+      list +=
+          Pager(Int(group, "Page"), Int(group, "Pages"), [&](int64_t n) { return href(word, n); });
+    }
+    body += Section(std::string(label) + " (" + std::to_string(total) + ")", list);
+  }
+  if (all == 0) body += "<p>Nothing found.</p>\n";
+  return Page("Search", body);
+}
+
+std::string StatsPage(const Json& data) {
+  const std::string collection = CollectionWord(Member(data, "CollectionType"));
+  std::string body =
+      CollectionSwitch(Member(data, "Counts"), collection, [](const std::string& word) {
+        return word == "owned" ? std::string("/stats") : "/stats?collection=" + word;
+      });
+  body += "<p class=\"summary\">" + Plural(Int(data, "Titles"), "title", "titles") + ".</p>\n";
+  const std::string scope = collection == "all" ? "" : "collection=" + collection + "&";
+  const auto bars = [&](const char* list, const char* key, const char* filter, size_t limit) {
+    std::vector<Bar> out;
+    for (const ShownCount& count : ShownCounts(Member(data, list), key, limit)) {
+      std::string link;
+      if (filter && !count.others && !count.name.empty()) {
+        link = "/titles?" + scope + filter + "=" + EncodeSegment(count.name);
+      }
+      out.push_back({count.name.empty() ? "(none)" : count.name, static_cast<double>(count.titles),
+                     std::to_string(count.titles), link});
+    }
+    return out;
+  };
+  std::vector<Bar> decades;
+  for (const Json& item : Member(data, "Decades")) {
+    decades.push_back(
+        {DecadeText(item), static_cast<double>(Int(item, "Titles")), Str(item, "Titles"), ""});
+  }
+  body += Section("The collection",
+                  BarChart("Titles by medium", "Medium", "Titles",
+                           bars("Media", "Medium", nullptr, kShownMedia)) +
+                      BarChart("Titles by genre", "Genre", "Titles",
+                               bars("Genres", "Genre", "genre", kShownGenres)) +
+                      BarChart("Titles by decade of production", "Decade", "Titles", decades) +
+                      BarChart("Titles by studio", "Studio", "Titles",
+                               bars("Studios", "Studio", "studio", kShownStudios)) +
+                      BarChart("Titles by country of origin", "Country", "Titles",
+                               bars("Countries", "CountryOfOrigin", nullptr, kShownCountries)));
+  // One chart per currency: amounts in different currencies do not add up.
+  std::vector<std::string> currencies;
+  for (const Json& item : Member(data, "Spending")) {
+    const std::string currency = Str(item, "CurrencyID");
+    if (std::find(currencies.begin(), currencies.end(), currency) == currencies.end()) {
+      currencies.push_back(currency);
+    }
+  }
+  std::string spending;
+  for (const std::string& currency : currencies) {
+    std::vector<Bar> years;
+    for (const Json& item : Member(data, "Spending")) {
+      if (Str(item, "CurrencyID") != currency) continue;
+      const std::string year = Int(item, "Year") ? Str(item, "Year") : "No date";
+      years.push_back({year, Member(item, "Spent").get<double>(),
+                       Amount(Member(item, "Spent"), currency) + " (" +
+                           Plural(Int(item, "Titles"), "title", "titles") + ")",
+                       ""});
+    }
+    spending += BarChart("Spent in " + (currency.empty() ? std::string("no currency") : currency) +
+                             " per year of purchase",
+                         "Year", "Spent", years);
+  }
+  body += Section("Spending", spending);
+  std::vector<Bar> people;
+  for (const Json& person : Member(data, "People")) {
+    const std::string name = Str(person, "CommonName");
+    const int64_t titles = Int(person, "Titles"), episodes = Int(person, "Episodes");
+    std::string text = Plural(titles, "title", "titles");
+    if (episodes) text += ", " + Plural(episodes, "episode", "episodes");
+    people.push_back({name, static_cast<double>(titles + episodes), text, Link("/person/", name)});
+  }
+  body += Section("Most credited people",
+                  BarChart("People by titles and episodes, across all their names", "Person",
+                           "Credited in", people));
+  const Json& loans = Member(data, "Loans");
+  std::string loan_html;
+  for (const auto& [list, caption] :
+       {std::pair{"Overdue", "Overdue"}, std::pair{"Due", "On loan"}}) {
+    std::string rows;
+    for (const Json& loan : Member(loans, list)) {
+      const std::string when = DueText(loan);
+      rows += "<tr><td>" + Anchor("/title/", Str(loan, "ProfileID"), Str(loan, "Title")) +
+              "</td><td>" + Escape(Str(loan, "UserID")) + "</td><td>" + Escape(when) +
+              "</td></tr>\n";
+    }
+    if (rows.empty()) continue;
+    loan_html += "<div class=\"scroll\"><table>\n<caption>" + Escape(caption) +
+                 "</caption>\n<thead><tr><th scope=\"col\">Title</th><th scope=\"col\">Lent to"
+                 "</th><th scope=\"col\">Due</th></tr></thead>\n<tbody>\n" +
+                 rows + "</tbody>\n</table></div>\n";
+  }
+  body += Section("Loans", loan_html.empty() ? "<p>Nothing is on loan.</p>\n" : loan_html);
+  return Page("Statistics", body);
+}
+
+std::string MessagePage(const std::string& title, const std::string& message) {
+  return Page(title,
+              "<p>" + Escape(message) + "</p>\n<p><a href=\"/\">Back to the catalogue</a></p>\n");
+}
+
+}  // namespace zel::web
