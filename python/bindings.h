@@ -21,11 +21,13 @@ namespace py = pybind11;
 py::object ToPython(const zel::Variant& value);
 
 // A Python object as a library value. Raises TypeError for objects the library cannot hold,
-// OverflowError for numbers that would lose digits, ValueError for non-finite decimals.
+// OverflowError for numbers beyond 64 bits and decimals beyond a Currency, ValueError for
+// non-finite decimals and for texts with a lone surrogate.
 zel::Variant FromPython(py::handle value);
 
-// A library text as a Python str. Texts are UTF-8; bytes that are not valid UTF-8 become lone
-// surrogates (surrogateescape), so the same text goes back to the library unchanged.
+// A library text as a Python str. Texts are UTF-8; bytes that are not (written by another program)
+// become lone surrogates (surrogateescape), so reading never fails. A str holding a lone surrogate
+// is not Unicode text and is refused on its way into the library (ValueError).
 py::str TextToPython(std::string_view text);
 
 // Creates zelcontrol.Error and its two subclasses in `module` (once, at import).

@@ -1,6 +1,7 @@
 // Values and errors crossing between the library and Python.
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -52,15 +53,8 @@ constexpr double kFirstDatetimeSerial = -693593;
 constexpr double kLastDatetimeSerial = 2958465;
 
 py::object CurrencyToPython(zel::Currency amount) {
-  // Built from the digits of the scaled integer, so no amount passes through a binary fraction.
-  const bool negative = amount.scaled < 0;
-  const uint64_t magnitude = negative ? uint64_t{0} - static_cast<uint64_t>(amount.scaled)
-                                      : static_cast<uint64_t>(amount.scaled);
-  std::string digits = std::to_string(magnitude);
-  if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
-  digits.insert(digits.size() - 4, ".");
-  if (negative) digits.insert(0, "-");
-  return Types().decimal_class(digits);
+  // From the digits of the scaled integer, so no amount passes through a binary fraction.
+  return Types().decimal_class(amount.DecimalText());
 }
 
 py::object DateToPython(zel::Date date) {
@@ -102,23 +96,17 @@ zel::Variant IntegerFromPython(py::handle value) {
   int overflow = 0;
   const long long number = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
   if (number == -1 && PyErr_Occurred()) throw py::error_already_set();
-  if (overflow == 0 && number >= std::numeric_limits<int32_t>::min() &&
-      number <= std::numeric_limits<int32_t>::max()) {
-    return zel::Variant(static_cast<int32_t>(number));
+  if (overflow == 0) {
+    if (number >= std::numeric_limits<int32_t>::min() &&
+        number <= std::numeric_limits<int32_t>::max()) {
+      return zel::Variant(static_cast<int32_t>(number));
+    }
+    return zel::Variant(static_cast<int64_t>(number));
   }
-  // Beyond 32 bits the platform holds whole numbers as Double; a number a Double cannot hold
-  // exactly is refused rather than silently changed.
-  const double approximate = PyLong_AsDouble(value.ptr());
-  if (approximate == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-  const int exact = PyObject_RichCompareBool(py::float_(approximate).ptr(), value.ptr(), Py_EQ);
-  if (exact < 0) throw py::error_already_set();
-  if (!exact) {
-    const std::string message = "integer " + py::str(value).cast<std::string>() +
-                                " has more digits than the library can hold exactly";
-    PyErr_SetString(PyExc_OverflowError, message.c_str());
-    throw py::error_already_set();
-  }
-  return zel::Variant(approximate);
+  const std::string message = "integer " + py::str(value).cast<std::string>() +
+                              " is outside the 64-bit range the library holds";
+  PyErr_SetString(PyExc_OverflowError, message.c_str());
+  throw py::error_already_set();
 }
 
 zel::Variant DecimalFromPython(py::handle value) {
@@ -161,13 +149,24 @@ zel::Variant DatetimeFromPython(py::handle value) {
 }
 
 std::string TextFromPython(py::handle value) {
-  py::object encoded = py::reinterpret_steal<py::object>(
-      PyUnicode_AsEncodedString(value.ptr(), "utf-8", "surrogateescape"));
-  if (!encoded) throw py::error_already_set();
-  char* data = nullptr;
   Py_ssize_t size = 0;
-  if (PyBytes_AsStringAndSize(encoded.ptr(), &data, &size) != 0) throw py::error_already_set();
-  return std::string(data, static_cast<size_t>(size));
+  const char* data = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
+  if (data) return std::string(data, static_cast<size_t>(size));
+  // Only a lone surrogate keeps a str from being UTF-8; the catalogue keeps texts as UTF-8, so such
+  // a text is refused rather than stored as bytes no other program reads as text.
+  PyErr_Clear();
+  const Py_ssize_t length = PyUnicode_GetLength(value.ptr());
+  Py_ssize_t position = 0;
+  Py_UCS4 code = 0;
+  for (; position < length; ++position) {
+    code = PyUnicode_ReadChar(value.ptr(), position);
+    if (code >= 0xD800 && code <= 0xDFFF) break;
+  }
+  char described[64];
+  std::snprintf(described, sizeof described, "U+%04X at position %zd", static_cast<unsigned>(code),
+                position);
+  throw py::value_error(std::string("text holds a lone surrogate (") + described +
+                        ") and is not valid Unicode; the catalogue stores only Unicode text");
 }
 
 }  // namespace
@@ -189,6 +188,8 @@ py::object ToPython(const zel::Variant& value) {
     case zel::VarType::kInteger:
     case zel::VarType::kLong:
       return py::int_(value.ToLong());
+    case zel::VarType::kLongLong:
+      return py::reinterpret_steal<py::object>(PyLong_FromLongLong(value.ToLongLong()));
     case zel::VarType::kDouble:
       return py::float_(value.ToDouble());
     case zel::VarType::kCurrency:

@@ -7,66 +7,72 @@
 #include "frame/member_table.h"
 #include "frame/text.h"
 #include "store/catalogue_file.h"
-#include "store/text_helpers.h"
+#include "store/tables.h"
 
 namespace zel {
+
 namespace {
 
-constexpr std::string_view kAwardOrder = " ORDER BY Award, Won DESC, Category, Year";
-// Every award query selects the row identifier too, so an award remembers its row: a list of them
-// given to ZelDatabase.Awards and written back does not add its rows a second time.
-constexpr std::string_view kSelectRows = "SELECT rowid AS ZelRow, * ";
+constexpr std::string_view kAwardOrder = "t.\"Award\", t.\"Won\" DESC, t.\"Category\", t.\"Year\"";
 
-// A person's name as a LIKE pattern that matches it literally: the pattern characters a name may
-// hold ("*", "?", "#", "[") stand in brackets, the engine's way of matching one literally.
-std::string LiteralLikeText(std::string_view name) {
-  std::string out;
+std::vector<store::StoredValue> Params(std::initializer_list<store::StoredValue> values) {
+  return values;
+}
+
+store::StoredValue Text(std::string_view text) {
+  return store::StoredValue::Text(std::string(text));
+}
+store::StoredValue Number(int64_t value) { return store::StoredValue::Integer(value); }
+
+// A person's name as a LIKE pattern that matches it literally anywhere in a text.
+std::string ContainsPattern(std::string_view name) {
+  std::string out = "%";
   for (char c : name) {
-    if (c == '*' || c == '?' || c == '#' || c == '[') {
-      out += '[';
-      out += c;
-      out += ']';
-    } else {
-      out += c;
-    }
+    if (c == '%' || c == '_' || c == '\\') out += '\\';
+    out += c;
   }
-  return out;
+  return out + "%";
 }
 
 // The award year of a query as a number: a whole number given as a number or as its decimal text.
 // Anything else is a type mismatch, so no text of the caller ever reaches the statement.
-int32_t WholeYear(const Variant& year) {
+int64_t WholeYear(const Variant& year) {
   if (year.IsString()) {
     const std::string text = Trim(year.ToText());
     const std::string_view digits =
         !text.empty() && text[0] == '-' ? std::string_view(text).substr(1) : std::string_view(text);
     if (!IsAsciiDigits(digits)) Raise(errc::kTypeMismatch);
-    return Variant(text).ToLong();
+    return Variant(text).ToLongLong();
   }
   if (!year.IsNumeric() || year.type() == VarType::kBoolean) Raise(errc::kTypeMismatch);
   const double value = year.ToDouble();
   if (value != std::floor(value)) Raise(errc::kTypeMismatch);
-  return year.ToLong();
+  return year.ToLongLong();
 }
 
 std::shared_ptr<ZelAwards> MovieAwardsOf(store::CatalogueFile& database, std::string_view title,
-                                         int16_t production_year) {
-  std::string sql =
-      std::string(kSelectRows) + "FROM Awards WHERE MovieTitle = '" + QuoteSql(title) + "'";
-  if (production_year != 0) {
-    const int32_t year = production_year;
-    const std::string window =
-        "(Year BETWEEN " + std::to_string(year - 1) + " AND " + std::to_string(year + 2) + ")";
-    if (database.SchemaNumber() < 80) {
-      sql += " AND (" + window + " OR Year = 0)";
+                                         int64_t year) {
+  std::string where = "t.\"MovieTitle\" = ?";
+  std::vector<store::StoredValue> params = {Text(title)};
+  if (year != 0) {
+    const std::string window = "(t.\"Year\" BETWEEN ? AND ?)";
+    if (database.SchemaNumber() < store::schema::kAwardFilmYear) {
+      where += " AND (" + window + " OR t.\"Year\" = 0)";
+      params.insert(params.end(), {Number(year - 1), Number(year + 2)});
     } else {
-      sql += " AND (((MovieYear = " + std::to_string(year) + ") OR (" + window +
-             " AND (MovieYear IS NULL OR MovieYear = 0 OR Year = MovieYear)) OR Year = 0))";
+      where += " AND ((t.\"MovieYear\" = ?) OR (" + window +
+               " AND (t.\"MovieYear\" IS NULL OR t.\"MovieYear\" = 0 OR t.\"Year\" = "
+               "t.\"MovieYear\")) OR t.\"Year\" = 0)";
+      params.insert(params.end(), {Number(year), Number(year - 1), Number(year + 2)});
     }
   }
-  sql += kAwardOrder;
-  auto records = database.DbOpenRecordSet(sql);
-  return AwardsFromRecords(database, *records);
+  return LoadAwards(database, where, params, kAwardOrder);
+}
+
+// The checksum column of files before schema 77, as the award file import writes it.
+store::StoredValue AwardChecksum(const ZelAward& award) {
+  return Number(AwardId(std::to_string(award.Year()), award.Award(), award.MovieTitle(),
+                        award.Category(), award.HasWon() ? "X" : "", award.Nominee()));
 }
 
 }  // namespace
@@ -92,21 +98,34 @@ void ZelAward::UpdateAward() {
   Raise(errc::kUpdateAwardNotImplemented, "Update Award not implemented");
 }
 
-ZelAward::Values ZelAward::Current() const {
-  return {award_, category_, movie_title_, nominee_, year_, movie_year_, has_won_};
+const store::RecordShape<ZelAward>& ZelAward::Shape() {
+  using A = ZelAward;
+  static const store::RecordShape<A> shape(
+      store::Table::kAwards,
+      {store::FieldOf("Award", &A::award_), store::FieldOf("Year", &A::year_),
+       store::FieldOf("Category", &A::category_), store::FieldOf("MovieTitle", &A::movie_title_),
+       store::FieldOf("HasWon", &A::has_won_), store::FieldOf("Nominee", &A::nominee_),
+       store::FieldOf("MovieYear", &A::movie_year_)});
+  return shape;
 }
 
-void ZelAward::MarkStored(int64_t row) {
-  stored_row_ = row;
-  stored_ = Current();
+void ZelAward::ReadRow(store::CatalogueFile& database, store::RowImage image) {
+  Shape().Read(*this, image, database.SchemaNumber());
+  row_ = std::move(image);
+  catalogue_.Bind(database);
 }
 
-bool ZelAward::ChangedSinceStored() const { return !(Current() == stored_); }
-
-bool ZelAward::MatchesStored(const ZelAward& row) const { return row.Current() == stored_; }
-
-bool ZelAward::StoredAs(std::string_view award, std::optional<int16_t> year) const {
-  return stored_row_ != 0 && EqualsFolded(stored_.award, award) && (!year || stored_.year == *year);
+bool ZelAward::StoredAs(std::string_view award, std::optional<int64_t> year) const {
+  if (!row_.Stored()) return false;
+  const store::TableSpec& spec = Shape().spec();
+  const size_t award_column = spec.IndexOf("Award");
+  const size_t year_column = spec.IndexOf("Year");
+  return EqualsFolded(
+             store::ReadColumn(spec.columns[award_column], row_.values[award_column]).ToText(),
+             award) &&
+         (!year ||
+          store::ReadColumn(spec.columns[year_column], row_.values[year_column]).ToLongLong() ==
+              *year);
 }
 
 const ClassInfo& ZelAwards::Info() {
@@ -133,7 +152,7 @@ std::shared_ptr<ZelAward> ZelAwards::AddAward(std::shared_ptr<ZelAward> award) {
   return award;
 }
 
-std::shared_ptr<ZelAward> ZelAwards::Add(std::string award, std::string category, int16_t year,
+std::shared_ptr<ZelAward> ZelAwards::Add(std::string award, std::string category, int64_t year,
                                          std::string movie_title, bool has_won,
                                          std::string nominee) {
   auto item = std::make_shared<ZelAward>();
@@ -149,7 +168,18 @@ std::shared_ptr<ZelAward> ZelAwards::Add(std::string award, std::string category
 
 void ZelAwards::Delete(Object& item) {
   auto award = std::static_pointer_cast<ZelAward>(item.shared_from_this());
-  if (award->StoredRow() != 0) removed_.push_back(std::move(award));
+  if (award->row().Stored()) removed_.push_back(std::move(award));
+}
+
+std::shared_ptr<ZelAwards> LoadAwards(store::CatalogueFile& database, std::string_view where,
+                                      const std::vector<store::StoredValue>& params,
+                                      std::string_view order) {
+  auto awards = std::make_shared<ZelAwards>();
+  for (auto& award :
+       store::LoadRecords<ZelAward>(database, store::Table::kAwards, where, params, order)) {
+    awards->AddAward(award);
+  }
+  return awards;
 }
 
 std::shared_ptr<ZelAwards> AwardsFromRecords(store::RecordSet& records) {
@@ -158,61 +188,38 @@ std::shared_ptr<ZelAwards> AwardsFromRecords(store::RecordSet& records) {
 
 std::shared_ptr<ZelAwards> AwardsFromRecords(store::CatalogueFile& database,
                                              store::RecordSet& records) {
-  const int16_t schema = database.SchemaNumber();
   bool has_row = false;
   for (int32_t i = 0; i < records.FieldCount(); ++i) {
     if (records.FieldName(i) == "ZelRow") has_row = true;
   }
+  const store::TableSpec& spec = ZelAward::Shape().spec();
+  const int16_t schema = database.SchemaNumber();
   auto awards = std::make_shared<ZelAwards>();
   for (; !records.Eof(); records.MoveNext()) {
-    auto award = std::make_shared<ZelAward>();
-    award->SetAward(records.Value("Award").ToTextOrEmpty());
-    award->SetYear(Int16Column(records.Value("Year")));
-    award->SetCategory(records.Value("Category").ToTextOrEmpty());
-    award->SetMovieTitle(records.Value("MovieTitle").ToTextOrEmpty());
-    const Variant won = records.Value("Won");
-    if (schema < 76) {
-      award->SetHasWon(ToLower(won.ToTextOrEmpty()) == "x");
-    } else {
-      // A yes/no column is never empty in the engine's own files; a row written by another tool
-      // without the flag reads as not won.
-      award->SetHasWon(!won.IsNull() && won.ToBool());
+    if (has_row) {
+      for (const auto& award :
+           LoadAwards(database, "t.rowid = ?",
+                      Params({Number(records.Value("ZelRow").ToLongLong())}), "")
+               ->All()) {
+        awards->AddAward(award);
+      }
+      continue;
     }
-    award->SetNominee(records.Value("Nominee").ToTextOrEmpty());
-    if (schema >= 80) award->SetMovieYear(Int16Column(records.Value("MovieYear")));
+    // Values without their row: a new award of them.
+    store::RowImage image;
+    image.values.resize(spec.columns.size());
+    for (size_t i = 0; i < spec.columns.size(); ++i) {
+      if (!spec.columns[i].In(schema)) continue;
+      const Variant value = records.Value(spec.columns[i].name);
+      if (!value.IsNull()) image.values[i] = store::WriteColumn(spec.columns[i], value, schema);
+    }
+    auto award = std::make_shared<ZelAward>();
+    ZelAward::Shape().Read(*award, image, schema);
     award->catalogue().Bind(database);
-    if (has_row) award->MarkStored(records.Value("ZelRow").ToLong());
     awards->AddAward(award);
   }
   return awards;
 }
-
-namespace {
-
-// Assigns the columns of one award row in the form the catalogue's schema keeps them.
-void WriteAwardColumns(store::RecordSet& records, const ZelAward& award, int16_t schema) {
-  records.SetValue("Award", Variant(award.Award()));
-  records.SetValue("Year", Variant(award.Year()));
-  records.SetValue("MovieTitle", Variant(award.MovieTitle()));
-  if (schema >= 80) records.SetValue("MovieYear", Variant(award.MovieYear()));
-  records.SetValue("Category", Variant(award.Category()));
-  records.SetValue("Nominee", Variant(award.Nominee()));
-  // Older files keep the flag as a mark, and the oldest a checksum of the row; both are written
-  // the way the award file import writes them, so a saved row reads back as it was.
-  const std::string won_mark = award.HasWon() ? "X" : "";
-  if (schema < 76) {
-    records.SetValue("Won", Variant(won_mark));
-  } else {
-    records.SetValue("Won", Variant(award.HasWon()));
-  }
-  if (schema < 77) {
-    records.SetValue(
-        "AwardID", Variant(AwardId(std::to_string(award.Year()), award.Award(), award.MovieTitle(),
-                                   award.Category(), won_mark, award.Nominee())));
-  }
-}
-
-}  // namespace
 
 namespace awards {
 
@@ -220,9 +227,7 @@ using List = store::CatalogueFile::List;
 
 std::shared_ptr<ZelAwards> Awards(store::CatalogueFile& database) {
   return database.LoadList<ZelAwards>(List::kAwards, [](store::CatalogueFile& file) {
-    auto records =
-        file.DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards ORDER BY Award, Category");
-    return AwardsFromRecords(file, *records);
+    return LoadAwards(file, "", {}, "t.\"Award\", t.\"Category\"");
   });
 }
 
@@ -234,57 +239,38 @@ void UpdateAwards(store::CatalogueFile& database) {
   const std::shared_ptr<ZelAwards> awards = CachedAwards(database);
   if (!awards) return;
   const int16_t schema = database.SchemaNumber();
-  // The rows as they are now: an award counts as stored only while its row still holds what it
-  // was read as. A row another program changed or deleted, or that a rolled-back write never
-  // kept, is neither skipped nor deleted on the award's word.
-  std::unordered_map<int64_t, std::shared_ptr<ZelAward>> rows;
-  {
-    auto records = database.DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards");
-    for (const auto& row : AwardsFromRecords(database, *records)->All())
-      rows[row->StoredRow()] = row;
-  }
-  const auto stored_here = [&](const ZelAward& award) {
-    if (award.StoredRow() == 0 || award.catalogue().Peek() != &database) return false;
-    auto row = rows.find(award.StoredRow());
-    return row != rows.end() && award.MatchesStored(*row->second);
-  };
+  const bool checksums = schema < store::schema::kAwardsWithoutId;
+  const size_t checksum_column = ZelAward::Shape().spec().IndexOf("AwardID");
+  store::RowWriter writer(database, store::Table::kAwards);
   auto removed = awards->TakeRemoved();
   try {
     store::WriteScope scope(database.connection());
     for (const auto& award : removed) {
-      if (stored_here(*award)) {
-        database.DbExecute("DELETE FROM Awards WHERE rowid = " +
-                           std::to_string(award->StoredRow()));
-      }
+      if (award->catalogue().Peek() != &database) continue;
+      writer.Delete(award->row(), "Award '" + award->Award() + "' of " +
+                                      std::to_string(award->Year()) + " for '" +
+                                      award->MovieTitle() + "'");
+      store::UndoOnRollback(database, award->row(), award);
+      award->row() = {};
     }
-    std::vector<std::pair<std::shared_ptr<ZelAward>, int64_t>> written;
     for (const auto& award : awards->All()) {
-      if (stored_here(*award)) {
-        if (!award->ChangedSinceStored()) continue;
-        auto row = database.DbOpenRecordSet("SELECT * FROM Awards WHERE rowid = " +
-                                            std::to_string(award->StoredRow()));
-        if (row->RecordCount() != 0) {
-          row->Edit();
-          WriteAwardColumns(*row, *award, schema);
-          row->Update();
-          written.emplace_back(award, award->StoredRow());
-          continue;
-        }
-      }
-      auto row = database.DbOpenRecordSet("SELECT * FROM Awards WHERE rowid = 0");
-      row->AddNew();
-      WriteAwardColumns(*row, *award, schema);
-      row->Update();
-      written.emplace_back(award,
-                           database.DbOpenRecordSet("SELECT max(rowid) AS ZelRow FROM Awards")
-                               ->Value("ZelRow")
-                               .ToLong());
+      const std::string what = "Award '" + award->Award() + "' of " +
+                               std::to_string(award->Year()) + " for '" + award->MovieTitle() + "'";
+      // An award read from another catalogue is new to this one.
+      const bool here = award->row().Stored() && award->catalogue().Peek() == &database;
+      store::ColumnValues changes =
+          ZelAward::Shape().Changes(*award, here ? &award->row() : nullptr, schema);
+      if (here && changes.empty()) continue;
+      if (checksums) changes.emplace_back(checksum_column, AwardChecksum(*award));
+      store::RowImage next = here ? (writer.Update(award->row(), changes, what),
+                                     store::RowWriter::Applied(award->row(), changes))
+                                  : writer.Insert(changes, what);
+      store::UndoOnRollback(database, award->row(), award);
+      store::UndoOnRollback(database, award->catalogue(), award);
+      award->row() = std::move(next);
+      award->catalogue().Bind(database);
     }
     scope.Commit();
-    for (const auto& [award, row] : written) {
-      award->catalogue().Bind(database);
-      award->MarkStored(row);
-    }
   } catch (...) {
     // Nothing was written: the removals are still to be made by the next write.
     for (auto& award : removed) awards->KeepRemoved(std::move(award));
@@ -294,7 +280,7 @@ void UpdateAwards(store::CatalogueFile& database) {
 
 std::shared_ptr<ZelAwards> GetMovieAwards(store::CatalogueFile& database,
                                           std::string_view original_title,
-                                          int16_t production_year) {
+                                          int64_t production_year) {
   auto awards = MovieAwardsOf(database, original_title, production_year);
   const size_t colon = original_title.rfind(':');
   if (awards->empty() && colon != std::string_view::npos) {
@@ -304,20 +290,15 @@ std::shared_ptr<ZelAwards> GetMovieAwards(store::CatalogueFile& database,
 }
 
 std::shared_ptr<ZelAwards> GetPersonAwards(store::CatalogueFile& database, std::string_view name) {
-  auto records =
-      database.DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards WHERE Nominee LIKE '*" +
-                               QuoteSql(LiteralLikeText(name)) + "*'" + std::string(kAwardOrder));
-  return AwardsFromRecords(database, *records);
+  return LoadAwards(database, "t.\"Nominee\" LIKE ? ESCAPE '\\'",
+                    Params({Text(ContainsPattern(name))}), kAwardOrder);
 }
 
 std::shared_ptr<ZelAwards> GetAwardByYear(store::CatalogueFile& database,
                                           std::string_view award_name, const Variant& year) {
-  const int32_t whole_year = WholeYear(year);
-  auto records =
-      database.DbOpenRecordSet(std::string(kSelectRows) + "FROM Awards WHERE Award = '" +
-                               QuoteSql(award_name) + "' AND Year = " + std::to_string(whole_year) +
-                               " ORDER BY Award, Won DESC, Category, MovieTitle");
-  return AwardsFromRecords(database, *records);
+  return LoadAwards(database, "t.\"Award\" = ? AND t.\"Year\" = ?",
+                    Params({Text(award_name), Number(WholeYear(year))}),
+                    "t.\"Award\", t.\"Won\" DESC, t.\"Category\", t.\"MovieTitle\"");
 }
 
 }  // namespace awards

@@ -6,11 +6,13 @@
 // without keys. The catalogue's list and the three award queries are the functions at the end
 // (ZelDatabase delegates to them); the award file import is in import/award_file.h.
 //
-// An award read from a catalogue remembers its row there. UpdateAwards writes the list of the
-// catalogue back row by row: awards added since are inserted, changed ones rewritten in place,
-// unchanged ones left alone (so their stored values, the old row identifier included, stay), and
-// only the rows of awards removed from that list are deleted. Rows the list never held, such as
-// those an award file import added, stay; the import also brings a loaded list in step.
+// An award read from a catalogue remembers its row there as it was read (store/row_images.h).
+// UpdateAwards writes the list of the catalogue back row by row: awards added since are inserted,
+// the changed columns of changed ones written into their rows, unchanged ones left alone (so their
+// stored values, the old row checksum included, stay), and only the rows of awards removed from
+// that list are deleted. A row changed or deleted elsewhere since it was read fails the write
+// (3197) and nothing is written. Rows the list never held, such as those an award file import
+// added, stay; the import also brings a loaded list in step.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,7 @@
 
 #include "store/catalogue_link.h"
 #include "store/keyed_collection.h"
+#include "store/row_images.h"
 
 namespace zel {
 
@@ -39,11 +42,11 @@ class ZelAward : public Object {
   const std::string& Award() const { return award_; }
   void SetAward(std::string award) { award_ = std::move(award); }
   // The award year; 0 means none.
-  int16_t Year() const { return year_; }
-  void SetYear(int16_t year) { year_ = year; }
+  int64_t Year() const { return year_; }
+  void SetYear(int64_t year) { year_ = year; }
   // The film's production year; 0 when not known. Stored from schema 80 on.
-  int16_t MovieYear() const { return movie_year_; }
-  void SetMovieYear(int16_t year) { movie_year_ = year; }
+  int64_t MovieYear() const { return movie_year_; }
+  void SetMovieYear(int64_t year) { movie_year_ = year; }
   const std::string& Category() const { return category_; }
   void SetCategory(std::string category) { category_ = std::move(category); }
   const std::string& MovieTitle() const { return movie_title_; }
@@ -58,37 +61,24 @@ class ZelAward : public Object {
   // with error 30.
   void UpdateAward();
 
-  // Library-internal: the row the award was read from or last written to (0: none) in its
-  // catalogue, and whether its values differ from that row's.
+  // Library-internal: the catalogue it belongs to and its row there as read or last written.
   CatalogueLink& catalogue() const { return catalogue_; }
-  int64_t StoredRow() const { return stored_row_; }
+  store::RowImage& row() { return row_; }
+  void ReadRow(store::CatalogueFile& database, store::RowImage image);
   // Whether the stored row was of this award (ASCII letters in either case) and, when given, year.
-  bool StoredAs(std::string_view award, std::optional<int16_t> year) const;
-  void MarkStored(int64_t row);
-  void ForgetStored() { stored_row_ = 0; }
-  bool ChangedSinceStored() const;
-  // Whether `row`, a fresh read of the stored row, still holds what this award was read as.
-  bool MatchesStored(const ZelAward& row) const;
+  bool StoredAs(std::string_view award, std::optional<int64_t> year) const;
+  static const store::RecordShape<ZelAward>& Shape();
 
  private:
-  struct Values {
-    std::string award, category, movie_title, nominee;
-    int16_t year = 0, movie_year = 0;
-    bool has_won = false;
-    bool operator==(const Values&) const = default;
-  };
-  Values Current() const;
-
   std::string award_;
-  int16_t year_ = 0;
-  int16_t movie_year_ = 0;
+  int64_t year_ = 0;
+  int64_t movie_year_ = 0;
   std::string category_;
   std::string movie_title_;
   bool has_won_ = false;
   std::string nominee_;
   mutable CatalogueLink catalogue_;
-  int64_t stored_row_ = 0;
-  Values stored_;
+  store::RowImage row_;
 };
 
 // Awards addressed by position only.
@@ -99,7 +89,7 @@ class ZelAwards : public TypedCollection<ZelAward> {
 
   std::shared_ptr<ZelAward> AddAward(std::shared_ptr<ZelAward> award);
   // A new award of these values (MovieYear 0), appended.
-  std::shared_ptr<ZelAward> Add(std::string award, std::string category, int16_t year,
+  std::shared_ptr<ZelAward> Add(std::string award, std::string category, int64_t year,
                                 std::string movie_title, bool has_won, std::string nominee);
 
   // Library-internal: the stored awards removed from the list since it was last written, which
@@ -123,10 +113,14 @@ class ZelAwards : public TypedCollection<ZelAward> {
   std::vector<std::shared_ptr<ZelAward>> removed_;
 };
 
-// The rows of an award query of `database`, in row order, as a new list. Reads the columns the
-// catalogue's schema has: Won as text below 76 ("x" in either case is a win), MovieYear from 80
-// on. A query that selects the row identifier as ZelRow gives awards that remember their rows.
-// Library-internal.
+// The stored awards of `database` that `where` selects (the Awards table called t, `params` bound),
+// in `order`, each with its row, as a new list. Reads the columns the catalogue's schema has: Won
+// as text below 76 ("x" in either case is a win), MovieYear from 80 on. Library-internal.
+std::shared_ptr<ZelAwards> LoadAwards(store::CatalogueFile& database, std::string_view where,
+                                      const std::vector<store::StoredValue>& params,
+                                      std::string_view order);
+// The awards of the rows of a record set of `database`: those it selects the row identifier of
+// (as ZelRow) read with their rows, the others as new awards of the record's values.
 std::shared_ptr<ZelAwards> AwardsFromRecords(store::CatalogueFile& database,
                                              store::RecordSet& records);
 // The same for a record set of the active catalogue.
@@ -150,7 +144,7 @@ void UpdateAwards(store::CatalogueFile& database);
 // again cut before its last ":" ("Alien: Director's Cut" finds "Alien").
 std::shared_ptr<ZelAwards> GetMovieAwards(store::CatalogueFile& database,
                                           std::string_view original_title,
-                                          int16_t production_year = 0);
+                                          int64_t production_year = 0);
 // The awards whose nominee text contains `name` anywhere, letter case ignored.
 std::shared_ptr<ZelAwards> GetPersonAwards(store::CatalogueFile& database, std::string_view name);
 // The nominations of one award in one year. `year` must be a whole number, as a number or as

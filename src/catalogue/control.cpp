@@ -12,6 +12,7 @@
 #include "people/name_parsing.h"
 #include "store/engine_errors.h"
 #include "store/schema.h"
+#include "store/tables.h"
 
 namespace zel {
 
@@ -53,7 +54,7 @@ const ClassInfo& Control::Info() {
 
 Control::Control() : crew_types_(std::make_shared<Dictionary>()) {
   LibraryState& state = State();
-  state.current_db_schema = 89;
+  state.current_db_schema = store::schema::kCurrent;
   FillCrewType();
   if (!state.decimal_separator_overridden) state.decimal_separator = UserDecimalSeparator();
 }
@@ -82,6 +83,9 @@ std::shared_ptr<ZelDatabase> Control::OpenDatabase(const std::string& file_path)
 }
 
 void Control::CloseDatabase() {
+  // Closed, not only let go: a script may still hold the database, its lists or record sets, and
+  // the file must be free for compacting.
+  if (State().active_database) State().active_database->Close();
   State().active_database.reset();
   ForgetCrewMapping();
 }

@@ -32,6 +32,8 @@ class Control : public Object {
   // Opens an existing file and makes it active; error 1 when no file is there. The file's schema
   // number becomes the active schema; it is not checked and no table is changed.
   std::shared_ptr<ZelDatabase> OpenDatabase(const std::string& file_path);
+  // Closes the active catalogue's file: later use of that database object, its lists, objects read
+  // from it and its record sets fails with 3420, so it can be compacted at once.
   void CloseDatabase();
   // Compacts a closed catalogue file in place; error 6 when it is the active one (under any
   // spelling of its path), 7 when missing, 3260 while anyone else has it open (a database object

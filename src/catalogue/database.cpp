@@ -188,7 +188,7 @@ void ZelDatabase::SetAwards(std::shared_ptr<ZelAwards> awards) {
 void ZelDatabase::UpdateAwards() { awards::UpdateAwards(*this); }
 
 std::shared_ptr<ZelAwards> ZelDatabase::GetMovieAwards(std::string_view original_title,
-                                                       int16_t production_year) {
+                                                       int64_t production_year) {
   return awards::GetMovieAwards(*this, original_title, production_year);
 }
 
@@ -206,7 +206,7 @@ void ZelDatabase::ImportAwardFile(std::string_view file_path) {
 }
 
 void ZelDatabase::ImportSingleProfilerXMLNode(std::string_view xml_string) {
-  ImportProfilerXml(xml_string);
+  ImportProfilerXml(*this, xml_string);
 }
 
 }  // namespace zel

@@ -7,10 +7,10 @@
 // an error leaves the file as it was and still reaches the caller.
 //
 // Every object reads from and writes to the catalogue it belongs to (CatalogueLink), never to
-// whichever one happens to be active, and adapts to that catalogue's schema number. A list save
-// deletes only rows removed through that list: rows it never held (written by an import, another
-// object or another process) stay. The imports keep the lists already loaded in step with what they
-// write.
+// whichever one happens to be active, and adapts to that catalogue's schema number. Saves write
+// what changed since the objects were read and fail (3197) on rows changed elsewhere since
+// (store/row_images.h): rows a list never held (written by an import, another object or another
+// process) stay. The imports keep the lists already loaded in step with what they write.
 #pragma once
 
 #include <memory>
@@ -101,7 +101,7 @@ class ZelDatabase : public store::CatalogueFile {
   void UpdateAwards();
   // The award queries of awards/awards.h.
   std::shared_ptr<ZelAwards> GetMovieAwards(std::string_view original_title,
-                                            int16_t production_year = 0);
+                                            int64_t production_year = 0);
   std::shared_ptr<ZelAwards> GetPersonAwards(std::string_view name);
   std::shared_ptr<ZelAwards> GetAwardByYear(std::string_view award_name, const Variant& year);
 
@@ -122,9 +122,8 @@ class ZelDatabase : public store::CatalogueFile {
   // Awards element, is reported by a message (ShowMessage) naming the file and line and returns
   // normally; other failures of the XML form reach the caller.
   void ImportAwardFile(std::string_view file_path);
-  // Imports one DVD element of DVD Profiler's collection XML into the active catalogue (whichever
-  // database object it is called on). See import/profiler_import.h, which also reports what
-  // happened to the title.
+  // Imports one DVD element of DVD Profiler's collection XML into this catalogue, whichever is
+  // active. See import/profiler_import.h, which also reports what happened to the title.
   void ImportSingleProfilerXMLNode(std::string_view xml_string);
 };
 

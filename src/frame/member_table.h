@@ -44,6 +44,8 @@ T FromVariant(const Variant& value) {
     return value.ToInteger();
   } else if constexpr (std::is_same_v<T, int32_t>) {
     return value.ToLong();
+  } else if constexpr (std::is_same_v<T, int64_t>) {
+    return value.ToLongLong();
   } else if constexpr (std::is_same_v<T, double>) {
     return value.ToDouble();
   } else if constexpr (std::is_same_v<T, Currency>) {

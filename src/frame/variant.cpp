@@ -109,6 +109,16 @@ std::string_view TrimBlanks(std::string_view text) {
 
 }  // namespace
 
+std::string Currency::DecimalText() const {
+  const bool negative = scaled < 0;
+  const uint64_t magnitude =
+      negative ? uint64_t{0} - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+  std::string digits = std::to_string(magnitude);
+  if (digits.size() < 5) digits.insert(0, 5 - digits.size(), '0');
+  digits.insert(digits.size() - 4, ".");
+  return negative ? "-" + digits : digits;
+}
+
 Currency Currency::FromDouble(double value) {
   const double scaled = RoundHalfEven(value * 10000.0);
   if (!(std::fabs(scaled) < 9.2e18)) Raise(errc::kOverflow);
@@ -160,6 +170,7 @@ bool Variant::IsNumeric() const {
     case VarType::kBoolean:
     case VarType::kInteger:
     case VarType::kLong:
+    case VarType::kLongLong:
     case VarType::kDouble:
     case VarType::kCurrency:
       return true;
@@ -176,6 +187,8 @@ bool Variant::ToBool() const {
       RaiseNull();
     case VarType::kBoolean:
       return std::get<bool>(value_);
+    case VarType::kLongLong:
+      return std::get<int64_t>(value_) != 0;
     case VarType::kInteger:
     case VarType::kLong:
     case VarType::kDouble:
@@ -207,6 +220,8 @@ double Variant::ToDouble() const {
       return std::get<int16_t>(value_);
     case VarType::kLong:
       return std::get<int32_t>(value_);
+    case VarType::kLongLong:
+      return static_cast<double>(std::get<int64_t>(value_));
     case VarType::kDouble:
       return std::get<double>(value_);
     case VarType::kCurrency:
@@ -225,11 +240,21 @@ double Variant::ToDouble() const {
 
 int16_t Variant::ToInteger() const {
   if (type() == VarType::kInteger) return std::get<int16_t>(value_);
+  if (type() == VarType::kLongLong) {
+    const int64_t value = std::get<int64_t>(value_);
+    if (value < INT16_MIN || value > INT16_MAX) Raise(errc::kOverflow);
+    return static_cast<int16_t>(value);
+  }
   return static_cast<int16_t>(CheckedRange(RoundHalfEven(ToDouble()), INT16_MIN, INT16_MAX));
 }
 
 int32_t Variant::ToLong() const {
   if (type() == VarType::kLong) return std::get<int32_t>(value_);
+  if (type() == VarType::kLongLong) {
+    const int64_t value = std::get<int64_t>(value_);
+    if (value < INT32_MIN || value > INT32_MAX) Raise(errc::kOverflow);
+    return static_cast<int32_t>(value);
+  }
   if (type() == VarType::kCurrency) {
     const int64_t scaled = std::get<Currency>(value_).scaled;
     return static_cast<int32_t>(
@@ -238,8 +263,41 @@ int32_t Variant::ToLong() const {
   return static_cast<int32_t>(CheckedRange(RoundHalfEven(ToDouble()), INT32_MIN, INT32_MAX));
 }
 
+int64_t Variant::ToLongLong() const {
+  switch (type()) {
+    case VarType::kInteger:
+      return std::get<int16_t>(value_);
+    case VarType::kLong:
+      return std::get<int32_t>(value_);
+    case VarType::kLongLong:
+      return std::get<int64_t>(value_);
+    case VarType::kCurrency: {
+      // Whole units, rounded half to even, without passing through a binary fraction.
+      const int64_t scaled = std::get<Currency>(value_).scaled;
+      int64_t whole = scaled / 10000;
+      const int64_t rest = scaled % 10000;
+      if (rest > 5000 || (rest == 5000 && whole % 2 != 0)) ++whole;
+      if (rest < -5000 || (rest == -5000 && whole % 2 != 0)) --whole;
+      return whole;
+    }
+    default: {
+      // 2^63 is the first double beyond the range; every double below it converts exactly.
+      const double rounded = RoundHalfEven(ToDouble());
+      if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0)) {
+        Raise(errc::kOverflow);
+      }
+      return static_cast<int64_t>(rounded);
+    }
+  }
+}
+
 Currency Variant::ToCurrency() const {
   if (type() == VarType::kCurrency) return std::get<Currency>(value_);
+  if (type() == VarType::kLongLong || type() == VarType::kInteger || type() == VarType::kLong) {
+    const int64_t whole = ToLongLong();
+    if (whole > INT64_MAX / 10000 || whole < INT64_MIN / 10000) Raise(errc::kOverflow);
+    return Currency{whole * 10000};
+  }
   return Currency::FromDouble(ToDouble());
 }
 
@@ -276,6 +334,8 @@ std::string Variant::ToText() const {
       return std::to_string(std::get<int16_t>(value_));
     case VarType::kLong:
       return std::to_string(std::get<int32_t>(value_));
+    case VarType::kLongLong:
+      return std::to_string(std::get<int64_t>(value_));
     case VarType::kDouble:
       return FormatDouble(std::get<double>(value_));
     case VarType::kCurrency: {
@@ -329,6 +389,8 @@ std::string Variant::TypeName() const {
       return "Integer";
     case VarType::kLong:
       return "Long";
+    case VarType::kLongLong:
+      return "LongLong";
     case VarType::kDouble:
       return "Double";
     case VarType::kCurrency:

@@ -1,11 +1,12 @@
 // Variant: the value type that crosses every scriptable interface of the library.
 //
 // A Variant holds one of: Empty (never assigned), Null (no value, as read from a database),
-// Boolean, Integer (16-bit), Long (32-bit), Double, Currency (64-bit fixed point with four
-// decimals), Date (days since 1899-12-30, time of day as the fraction), String (UTF-8), an Object
-// reference or an array. The To* conversions follow the rules of the scripting platform and are the
-// only place where those rules live: out-of-range numbers raise Overflow, texts that are not
-// numbers, booleans or dates raise Type mismatch, and Null raises Invalid use of Null.
+// Boolean, Integer (16-bit), Long (32-bit), LongLong (64-bit, the whole numbers a catalogue's
+// integer columns may hold), Double, Currency (64-bit fixed point with four decimals), Date (days
+// since 1899-12-30, time of day as the fraction), String (UTF-8), an Object reference or an array.
+// The To* conversions follow the rules of the scripting platform and are the only place where those
+// rules live: out-of-range numbers raise Overflow, texts that are not numbers, booleans or dates
+// raise Type mismatch, and Null raises Invalid use of Null.
 #pragma once
 
 #include <compare>
@@ -29,6 +30,8 @@ struct Currency {
 
   static Currency FromDouble(double value);  // rounds half to even; Overflow when out of range
   double ToDouble() const { return static_cast<double>(scaled) / 10000.0; }
+  // "-12.3400": every digit, four decimals, a point whatever the locale; never a binary fraction.
+  std::string DecimalText() const;
   auto operator<=>(const Currency&) const = default;
 };
 
@@ -52,6 +55,7 @@ enum class VarType : uint8_t {
   kBoolean,
   kInteger,
   kLong,
+  kLongLong,
   kDouble,
   kCurrency,
   kDate,
@@ -70,6 +74,7 @@ class Variant {
   requires std::same_as<T, bool> Variant(T value) : value_(value) {}
   Variant(int16_t value) : value_(value) {}
   Variant(int32_t value) : value_(value) {}
+  Variant(int64_t value) : value_(value) {}
   Variant(double value) : value_(value) {}
   Variant(Currency value) : value_(value) {}
   Variant(Date value) : value_(value) {}
@@ -88,12 +93,13 @@ class Variant {
   bool IsString() const { return type() == VarType::kString; }
   bool IsObject() const { return type() == VarType::kObject; }
   bool IsArray() const { return type() == VarType::kArray; }
-  bool IsNumeric() const;  // Boolean, Integer, Long, Double or Currency
+  bool IsNumeric() const;  // Boolean, Integer, Long, LongLong, Double or Currency
 
   // Conversions with the platform's rules (see the file comment).
   bool ToBool() const;
   int16_t ToInteger() const;
   int32_t ToLong() const;
+  int64_t ToLongLong() const;
   double ToDouble() const;
   Currency ToCurrency() const;
   Date ToDate() const;
@@ -115,8 +121,8 @@ class Variant {
   struct NullTag {
     bool operator==(const NullTag&) const = default;
   };
-  std::variant<std::monostate, NullTag, bool, int16_t, int32_t, double, Currency, Date, std::string,
-               ObjectPtr, std::shared_ptr<Array>>
+  std::variant<std::monostate, NullTag, bool, int16_t, int32_t, int64_t, double, Currency, Date,
+               std::string, ObjectPtr, std::shared_ptr<Array>>
       value_;
 };
 

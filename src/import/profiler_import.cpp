@@ -147,7 +147,7 @@ namespace {
 // Refuses a catalogue whose stored schema is above the one recorded when it was opened: it was
 // written by a newer program, whose tables the import might damage.
 bool RefuseNewerSchema(store::CatalogueFile& database) {
-  if (State().active_db_schema >= database.Schema()) return false;
+  if (database.SchemaNumber() >= database.Schema()) return false;
   ShowMessage(MessageIcon::kWarning, kMessageTitle, "Zel Database Version not supported");
   return true;
 }
@@ -225,7 +225,10 @@ ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerpr
 bool ImportRefusesSchema() { return RefuseNewerSchema(store::RequireActiveCatalogue()); }
 
 ImportResult ImportProfilerXml(std::string_view markup) {
-  store::CatalogueFile& database = store::RequireActiveCatalogue();
+  return ImportProfilerXml(store::RequireActiveCatalogue(), markup);
+}
+
+ImportResult ImportProfilerXml(store::CatalogueFile& database, std::string_view markup) {
   if (RefuseNewerSchema(database)) return ImportResult{.outcome = ImportOutcome::kSchemaRefused};
   const xml::Document document = xml::Document::Parse(markup);
   if (document.parse_error().failed) {

@@ -49,6 +49,9 @@ struct ImportResult {
 // than DVD and a DVD without ID, Title or UPC raise 91 with a description of what is missing; an ID
 // whose locality is not a number raises the conversion's error; engine errors pass unchanged.
 ImportResult ImportProfilerXml(std::string_view markup);
+// The same into `database`, whichever catalogue is active (ZelDatabase.ImportSingleProfilerXMLNode
+// of that catalogue).
+ImportResult ImportProfilerXml(store::CatalogueFile& database, std::string_view markup);
 
 // For importers of many titles, such as the collection import: they check the schema once
 // (ImportRefusesSchema) and take each title's fingerprint of its bytes (TitleFingerprint).

@@ -2,8 +2,8 @@
 
 #include "awards/awards.h"
 #include "frame/member_table.h"
+#include "model/load_once.h"
 #include "store/catalogue_file.h"
-#include "store/text_helpers.h"
 
 namespace zel {
 
@@ -58,8 +58,8 @@ std::shared_ptr<ZelCredit> ZelCredits::AddCredit(std::shared_ptr<ZelCredit> cred
   return credit;
 }
 
-std::shared_ptr<ZelCredit> ZelCredits::Add(std::string name, std::string role, int16_t position,
-                                           int16_t birth_year) {
+std::shared_ptr<ZelCredit> ZelCredits::Add(std::string name, std::string role, int64_t position,
+                                           int64_t birth_year) {
   auto credit = std::make_shared<ZelCredit>();
   credit->SetName(std::move(name));
   credit->SetRole(std::move(role));
@@ -68,104 +68,81 @@ std::shared_ptr<ZelCredit> ZelCredits::Add(std::string name, std::string role, i
   return AddCredit(credit);
 }
 
+const store::RecordShape<ZelCredit>& ZelCredit::Shape(store::Table table, bool cast) {
+  using C = ZelCredit;
+  using Shape = store::RecordShape<C>;
+  const auto build = [](store::Table of, bool with_voice) {
+    std::vector<Shape::Field> fields = {
+        store::FieldOf("Name", &C::name_),
+        store::FieldOf("Role", &C::role_),
+        store::FieldOf("Position", &C::position_),
+        store::FieldOf("BirthYear", &C::birth_year_),
+        store::FieldOf("IsUncredited", &C::is_uncredited_),
+        store::FieldOf("IsCreditOnly", &C::is_credit_only_),
+    };
+    if (with_voice) {
+      fields.push_back(store::FieldOf("IsVoice", &C::is_voice_));
+    } else {
+      // The crew is stored without the flag, whatever a script set.
+      fields.push_back(
+          {"IsVoice", [](const C&) { return Variant(false); }, [](C&, const Variant&) {}, {}});
+    }
+    if (of == kEpisodeCredits) fields.push_back(store::FieldOf("IsRegular", &C::is_regular_));
+    return Shape(of, std::move(fields));
+  };
+  static const Shape profile_cast = build(kProfileCredits, true);
+  static const Shape profile_crew = build(kProfileCredits, false);
+  static const Shape episode_cast = build(kEpisodeCredits, true);
+  static const Shape episode_crew = build(kEpisodeCredits, false);
+  if (table == kEpisodeCredits) return cast ? episode_cast : episode_crew;
+  return cast ? profile_cast : profile_crew;
+}
+
 namespace {
 
-// Older files keep the flags as texts, where an empty text stands for false.
-bool OldFlag(const Variant& value) {
-  if (value.IsNull()) return false;
-  if (value.IsString() && value.ToText().empty()) return false;
-  return value.ToBool();
-}
-
-// The IsCast filter value of a list in this file's form.
-std::string CastFilter(bool cast, int16_t schema) {
-  if (schema >= 76) return cast ? "true" : "false";
-  return cast ? "'yes'" : "'no'";
-}
-
-// Stores the credit row being added to `records`; a row the engine refuses fails with its error,
-// naming the credit and its owner.
-void StoreCreditRow(store::RecordSet& records, const ZelCredit& credit, bool cast,
-                    std::string_view owner_id) {
-  try {
-    records.Update();
-  } catch (const Error& error) {
-    Raise(error.number(), std::string(cast ? "Cast" : "Crew") + " credit '" + credit.Name() +
-                              "' at position " + std::to_string(credit.Position()) + " of '" +
-                              std::string(owner_id) +
-                              "' could not be stored: " + error.description());
-  }
+// The stored IsCast value of a list in this file's form.
+store::StoredValue CastFlag(CreditTable table, bool cast, int16_t schema) {
+  return store::WriteColumn(store::Describe(table).Column("IsCast"), Variant(cast), schema);
 }
 
 }  // namespace
 
-void LoadCredits(store::CatalogueFile& database, const CreditTable& table,
-                 std::string_view owner_id, bool cast, ZelCredits& credits) {
+CreditsImage LoadCredits(store::CatalogueFile& database, CreditTable table,
+                         std::string_view owner_id, bool cast, ZelCredits& credits) {
   const int16_t schema = database.SchemaNumber();
-  const bool has_regular = table.has_regular && schema >= 79;
-  const bool has_credit_only = schema >= 88;
-  std::string sql =
-      cast ? "SELECT Name, Role, Position, CommonName, IsUncredited, IsVoice, c.BirthYear"
-           : "SELECT Name, Role, Position, CommonName, IsUncredited, c.BirthYear";
-  if (has_regular) sql += ", IsRegular";
-  if (has_credit_only) sql += ", IsCreditOnly";
-  sql += " FROM " + std::string(table.table) +
-         " c LEFT JOIN Alias a ON a.AliasName = c.Name WHERE c." + std::string(table.owner_column) +
-         " = '" + QuoteSql(owner_id) + "' AND c.IsCast = " + CastFilter(cast, schema) +
-         " ORDER BY Position";
-  auto records = database.DbOpenRecordSet(sql);
-  for (; !records->Eof(); records->MoveNext()) {
+  const store::TableSpec& spec = store::Describe(table);
+  const std::string owner = "t.\"" + std::string(spec.owner) + "\"";
+  const auto& shape = ZelCredit::Shape(table, cast);
+  CreditsImage image;
+  for (store::LoadedRow& row : store::LoadRows(
+           database, table, owner + " = ? AND t.\"IsCast\" = ?",
+           {store::StoredValue::Text(std::string(owner_id)), CastFlag(table, cast, schema)},
+           "t.\"Position\"",
+           "\"" + std::string(spec.name) +
+               "\" t LEFT JOIN \"Alias\" a ON a.\"AliasName\" = t.\"Name\"",
+           {"a.\"CommonName\""})) {
     auto credit = std::make_shared<ZelCredit>();
-    credit->SetName(records->Value("Name").ToTextOrEmpty());
-    credit->SetRole(records->Value("Role").ToTextOrEmpty());
-    credit->SetPosition(Int16Column(records->Value("Position")));
-    const Variant common_name = records->Value("CommonName");
-    credit->SetCommonName(common_name.IsNull() ? credit->Name() : common_name.ToText());
-    if (schema >= 76) {
-      credit->SetIsUncredited(records->Value("IsUncredited").ToBool());
-      if (cast) credit->SetIsVoice(records->Value("IsVoice").ToBool());
-    } else {
-      credit->SetIsUncredited(OldFlag(records->Value("IsUncredited")));
-      if (cast) credit->SetIsVoice(OldFlag(records->Value("IsVoice")));
-    }
-    if (has_regular) credit->SetIsRegular(OldFlag(records->Value("IsRegular")));
-    // The import stores the mark for cast rows only; a crew row without one is not credit-only.
-    if (has_credit_only) credit->SetIsCreditOnly(OldFlag(records->Value("IsCreditOnly")));
-    credit->SetBirthYear(Int16Column(records->Value("BirthYear")));
+    shape.Read(*credit, row.image, schema);
+    const store::StoredValue& common_name = row.extra[0];
+    credit->SetCommonName(common_name.IsNull()
+                              ? credit->Name()
+                              : store::ReadColumn(spec.Column("Name"), common_name).ToText());
     credit->catalogue().Bind(database);
     credits.AddCredit(credit);
+    image.rows.push_back({credit, std::move(row.image)});
   }
+  return image;
 }
 
-void SaveCredits(store::CatalogueFile& database, const CreditTable& table,
-                 std::string_view owner_id, bool cast, const ZelCredits& credits) {
-  const int16_t schema = database.SchemaNumber();
-  const bool old_flags = schema < 76;
-  auto flag = [old_flags](bool value) {
-    return old_flags ? Variant(BoolText(value)) : Variant(value);
-  };
-  const std::string owner_filter =
-      " WHERE " + std::string(table.owner_column) + " = '" + QuoteSql(owner_id) + "'";
-  database.DbExecute("DELETE FROM " + std::string(table.table) + owner_filter +
-                     " AND IsCast = " + CastFilter(cast, schema));
-  auto records =
-      database.DbOpenRecordSet("SELECT * FROM " + std::string(table.table) + owner_filter);
-  for (const auto& credit : credits.All()) {
-    records->AddNew();
-    records->SetValue(table.owner_column, Variant(std::string(owner_id)));
-    records->SetValue("Name", Variant(credit->Name()));
-    records->SetValue("Role", Variant(credit->Role()));
-    records->SetValue("Position", Variant(credit->Position()));
-    records->SetValue("IsCast", old_flags ? Variant(cast ? "yes" : "no") : Variant(cast));
-    records->SetValue("IsVoice", flag(cast && credit->IsVoice()));
-    records->SetValue("IsUncredited", flag(credit->IsUncredited()));
-    if (table.has_regular && schema >= 79) {
-      records->SetValue("IsRegular", Variant(credit->IsRegular()));
-    }
-    if (schema >= 88) records->SetValue("IsCreditOnly", Variant(credit->IsCreditOnly()));
-    records->SetValue("BirthYear", Variant(credit->BirthYear()));
-    StoreCreditRow(*records, *credit, cast, owner_id);
-  }
+void SaveCredits(store::CatalogueFile& database, CreditTable table, const Owner& owner, bool cast,
+                 const ZelCredits& credits, CreditsImage& image) {
+  auto context = owner.Context<ZelCredit>(table, [&](const ZelCredit& credit) {
+    return std::string(cast ? "Cast" : "Crew") + " credit '" + credit.Name() + "' at position " +
+           std::to_string(credit.Position()) + owner.Of();
+  });
+  context.fixed.emplace_back(store::Describe(table).IndexOf("IsCast"),
+                             CastFlag(table, cast, database.SchemaNumber()));
+  store::SaveList(database, ZelCredit::Shape(table, cast), credits.All(), image, context);
 }
 
 }  // namespace zel

@@ -4,6 +4,8 @@
 // A profile's cast and crew share the table and are told apart by IsCast. Reading joins the Alias
 // table so that each credit carries the person's common name. Files below schema 76 keep IsCast as
 // the texts 'yes'/'no' and the other flags as "True"/"False"; IsCreditOnly exists from schema 88.
+// Positions and birth years are read whole (a stored number beyond 16 bits stays what it is), and
+// an empty flag reads as false.
 #pragma once
 
 #include <memory>
@@ -12,6 +14,7 @@
 
 #include "store/catalogue_link.h"
 #include "store/keyed_collection.h"
+#include "store/row_images.h"
 
 namespace zel {
 
@@ -32,8 +35,8 @@ class ZelCredit : public Object {
   const std::string& CommonName() const { return common_name_; }
   const std::string& Role() const { return role_; }
   void SetRole(std::string role) { role_ = std::move(role); }
-  int16_t Position() const { return position_; }
-  void SetPosition(int16_t position) { position_ = position; }
+  int64_t Position() const { return position_; }
+  void SetPosition(int64_t position) { position_ = position; }
   bool IsVoice() const { return is_voice_; }
   void SetIsVoice(bool is_voice) { is_voice_ = is_voice; }
   bool IsUncredited() const { return is_uncredited_; }
@@ -42,8 +45,8 @@ class ZelCredit : public Object {
   void SetIsRegular(bool is_regular) { is_regular_ = is_regular; }
   bool IsCreditOnly() const { return is_credit_only_; }
   void SetIsCreditOnly(bool is_credit_only) { is_credit_only_ = is_credit_only; }
-  int16_t BirthYear() const { return birth_year_; }
-  void SetBirthYear(int16_t birth_year) { birth_year_ = birth_year; }
+  int64_t BirthYear() const { return birth_year_; }
+  void SetBirthYear(int64_t birth_year) { birth_year_ = birth_year; }
   // The person's awards, found by CommonName (by Name for a credit not read from the catalogue,
   // whose CommonName is empty); read once from the credit's catalogue (error 91 without one).
   std::shared_ptr<ZelAwards> Awards();
@@ -51,17 +54,20 @@ class ZelCredit : public Object {
   // Library-internal.
   void SetCommonName(std::string common_name) { common_name_ = std::move(common_name); }
   CatalogueLink& catalogue() { return catalogue_; }
+  // How a credit meets the rows of `table` (CastCrew or TVCastCrew); a crew credit is always
+  // stored without IsVoice.
+  static const store::RecordShape<ZelCredit>& Shape(store::Table table, bool cast);
 
  private:
   std::string name_;
   std::string common_name_;
   std::string role_;
-  int16_t position_ = 0;
+  int64_t position_ = 0;
   bool is_voice_ = false;
   bool is_uncredited_ = false;
   bool is_regular_ = false;
   bool is_credit_only_ = false;
-  int16_t birth_year_ = 0;
+  int64_t birth_year_ = 0;
   std::shared_ptr<ZelAwards> awards_;
   CatalogueLink catalogue_;
 };
@@ -73,31 +79,39 @@ class ZelCredits : public TypedCollection<ZelCredit> {
   const ClassInfo& Class() const override { return Info(); }
 
   std::shared_ptr<ZelCredit> AddCredit(std::shared_ptr<ZelCredit> credit);
-  std::shared_ptr<ZelCredit> Add(std::string name, std::string role, int16_t position,
-                                 int16_t birth_year);
+  std::shared_ptr<ZelCredit> Add(std::string name, std::string role, int64_t position,
+                                 int64_t birth_year);
 };
+
+struct Owner;
 
 // Where an owner's credits are stored: a profile's in CastCrew under its ProfileID, an episode's
 // in TVCastCrew under its EpisodeID, whose rows also carry IsRegular (from schema 79).
-struct CreditTable {
-  std::string_view table;
-  std::string_view owner_column;
-  bool has_regular;
-};
-inline constexpr CreditTable kProfileCredits{"CastCrew", "ProfileID", false};
-inline constexpr CreditTable kEpisodeCredits{"TVCastCrew", "EpisodeID", true};
+using CreditTable = store::Table;
+inline constexpr CreditTable kProfileCredits = store::Table::kCastCrew;
+inline constexpr CreditTable kEpisodeCredits = store::Table::kTVCastCrew;
+using CreditsImage = store::ListImage<ZelCredit>;
 
-// Appends the cast (`cast` true) or crew of `owner_id`, ordered by Position, to `credits`. Crew
-// credits never carry IsVoice. A stored Position or BirthYear outside 16 bits reads as the nearest
-// 16-bit value.
-void LoadCredits(store::CatalogueFile& database, const CreditTable& table,
-                 std::string_view owner_id, bool cast, ZelCredits& credits);
+// Appends the cast (`cast` true) or crew of `owner_id`, ordered by Position, to `credits`, and
+// returns their rows. Crew credits never carry IsVoice.
+CreditsImage LoadCredits(store::CatalogueFile& database, CreditTable table,
+                         std::string_view owner_id, bool cast, ZelCredits& credits);
 
-// Replaces the stored cast (or crew) of `owner_id` by `credits`, in list order. Crew is always
-// stored with IsVoice false. Two credits with one Name at one Position break the table key and fail
-// with the engine's duplicate-key error (3022), naming the credit; callers run this inside their
-// write scope.
-void SaveCredits(store::CatalogueFile& database, const CreditTable& table,
-                 std::string_view owner_id, bool cast, const ZelCredits& credits);
+// Saves the cast (or crew) of `owner` against the rows it was read from (store/row_images.h).
+// Two credits with one Name at one Position break the table key and fail with the engine's
+// duplicate-key error (3022), naming the credit. Callers run it inside their write scope.
+void SaveCredits(store::CatalogueFile& database, CreditTable table, const Owner& owner, bool cast,
+                 const ZelCredits& credits, CreditsImage& image);
+
+// The load and save of one list, for the owners' tables of lists (model/load_once.h).
+inline auto CreditsLoader(CreditTable table, bool cast) {
+  return [=](store::CatalogueFile& database, std::string_view owner_id, ZelCredits& credits) {
+    return LoadCredits(database, table, owner_id, cast, credits);
+  };
+}
+inline auto CreditsSaver(CreditTable table, bool cast) {
+  return [=](store::CatalogueFile& database, const Owner& owner, const ZelCredits& credits,
+             CreditsImage& image) { SaveCredits(database, table, owner, cast, credits, image); };
+}
 
 }  // namespace zel

@@ -2,8 +2,8 @@
 
 #include "frame/error.h"
 #include "frame/member_table.h"
+#include "model/load_once.h"
 #include "store/catalogue_file.h"
-#include "store/text_helpers.h"
 
 namespace zel {
 
@@ -52,7 +52,7 @@ std::shared_ptr<ZelDisc> ZelDiscs::AddDisc(std::shared_ptr<ZelDisc> disc) {
 
 std::shared_ptr<ZelDisc> ZelDiscs::Add(std::string disc_no, std::string description) {
   auto disc = std::make_shared<ZelDisc>();
-  disc->SetNumber(Variant(disc_no).ToInteger());
+  disc->SetNumber(Variant(disc_no).ToLongLong());
   disc->SetDescriptionSideA(std::move(description));
   Insert(disc, disc_no);
   return disc;
@@ -111,7 +111,7 @@ std::shared_ptr<ZelAudioFormat> ZelAudioFormats::AddAudioFormat(
 }
 
 std::shared_ptr<ZelAudioFormat> ZelAudioFormats::Add(std::string language, std::string compression,
-                                                     int16_t position, std::string channels) {
+                                                     int64_t position, std::string channels) {
   auto format = std::make_shared<ZelAudioFormat>();
   format->SetLanguage(std::move(language));
   format->SetCompression(std::move(compression));
@@ -172,241 +172,180 @@ std::shared_ptr<ZelStudio> ZelStudios::Add(std::string name, std::string type) {
   return AddStudio(studio);
 }
 
-// --- reading and saving ----------------------------------------------------------------------
+// --- rows --------------------------------------------------------------------------------------
+
+const store::RecordShape<ZelDisc>& ZelDisc::Shape() {
+  using D = ZelDisc;
+  static const store::RecordShape<D> shape(
+      store::Table::kDiscs,
+      {store::FieldOf("Number", &D::number_),
+       store::FieldOf("DescriptionSideA", &D::description_a_),
+       store::FieldOf("DiscIDSideA", &D::disc_id_a_), store::FieldOf("LabelSideA", &D::label_a_),
+       store::FieldOf("DescriptionSideB", &D::description_b_),
+       store::FieldOf("DiscIDSideB", &D::disc_id_b_), store::FieldOf("LabelSideB", &D::label_b_),
+       store::FieldOf("DualSided", &D::dual_sided_),
+       store::FieldOf("DualLayered", &D::dual_layered_), store::FieldOf("Flipper", &D::flipper_),
+       store::FieldOf("Location", &D::location_), store::FieldOf("Slot", &D::slot_)});
+  return shape;
+}
+
+const store::RecordShape<ZelVideo>& ZelVideo::Shape() {
+  using V = ZelVideo;
+  static const store::RecordShape<V> shape(store::Table::kVideoFormat,
+                                           {store::FieldOf("AspectRatio", &V::aspect_ratio_),
+                                            store::FieldOf("VideoStandard", &V::video_standard_),
+                                            store::FieldOf("LetterBox", &V::letter_box_),
+                                            store::FieldOf("PanAndScan", &V::pan_and_scan_),
+                                            store::FieldOf("FullFrame", &V::full_frame_),
+                                            store::FieldOf("Anamorphic", &V::anamorphic_)});
+  return shape;
+}
+
+bool ZelVideo::HoldsNothing() const {
+  return aspect_ratio_.empty() && video_standard_.empty() && !letter_box_ && !pan_and_scan_ &&
+         !full_frame_ && !anamorphic_;
+}
+
+const store::RecordShape<ZelAudioFormat>& ZelAudioFormat::Shape() {
+  using A = ZelAudioFormat;
+  static const store::RecordShape<A> shape(
+      store::Table::kAudioFormats,
+      {store::FieldOf("Position", &A::position_), store::FieldOf("Language", &A::language_),
+       store::FieldOf("Compression", &A::compression_), store::FieldOf("Channels", &A::channels_)});
+  return shape;
+}
+
+const store::RecordShape<ZelReview>& ZelReview::Shape() {
+  using R = ZelReview;
+  static const store::RecordShape<R> shape(
+      store::Table::kReviews,
+      {store::FieldOf("Film", &R::film_), store::FieldOf("Video", &R::video_),
+       store::FieldOf("Audio", &R::audio_), store::FieldOf("Extras", &R::extras_)});
+  return shape;
+}
+
+const store::RecordShape<ZelStudio>& ZelStudio::Shape() {
+  static const store::RecordShape<ZelStudio> shape(
+      store::Table::kStudios,
+      {store::FieldOf("Name", &ZelStudio::name_), store::FieldOf("StudioType", &ZelStudio::type_)});
+  return shape;
+}
 
 namespace {
 
-// "... WHERE x.ProfileID = '<quoted owner>'" completed with `tail`.
-std::string OwnedBy(std::string_view head, std::string_view owner_id, std::string_view tail = "") {
-  return std::string(head) + QuoteSql(owner_id) + "'" + std::string(tail);
-}
-
-// "('<owner>', '<a>', '<b>', ...)" with every value quoted.
-std::string Values(std::string_view owner_id, std::initializer_list<std::string> values) {
-  std::string text = "('" + QuoteSql(owner_id) + "'";
-  for (const std::string& value : values) text += ", '" + QuoteSql(value) + "'";
-  return text + ")";
-}
-
 struct TextListTable {
-  const char* table;
-  const char* column;
-  const char* alias;
+  store::Table table;
   bool keyed;
   const char* what;  // one item, for messages
 };
 
-// A yes/no column; a row written by another program may leave it empty, which reads as false.
-bool Flag(const Variant& value) { return !value.IsNull() && value.ToBool(); }
-
-std::string Of(std::string_view owner_id) { return " of '" + std::string(owner_id) + "'"; }
-
-// Stores the row being added to `records`; a refused row fails with its error, naming `what`.
-void StoreRow(store::RecordSet& records, const std::string& what) {
-  try {
-    records.Update();
-  } catch (const Error& error) {
-    Raise(error.number(), what + " could not be stored: " + error.description());
-  }
-}
-
 TextListTable TableOf(TextList list) {
   switch (list) {
     case TextList::kRegions:
-      return {"Regions", "Region", "r", false, "Region"};
+      return {store::Table::kRegions, false, "Region"};
     case TextList::kGenres:
-      return {"Genres", "Genre", "g", true, "Genre"};
+      return {store::Table::kGenres, true, "Genre"};
     case TextList::kSubtitles:
-      return {"Subtitles", "Subtitle", "s", true, "Subtitle"};
+      return {store::Table::kSubtitles, true, "Subtitle"};
     case TextList::kFeatures:
-      return {"Features", "Feature", "f", true, "Feature"};
+      return {store::Table::kFeatures, true, "Feature"};
     case TextList::kLocks:
-      return {"Locks", "LockName", "l", true, "Lock"};
+      return {store::Table::kLocks, true, "Lock"};
   }
-  return {"Regions", "Region", "r", false, "Region"};
+  return {store::Table::kRegions, false, "Region"};
 }
 
 }  // namespace
 
-void LoadDiscs(store::CatalogueFile& database, std::string_view owner_id, ZelDiscs& discs) {
-  auto records = database.DbOpenRecordSet(
-      OwnedBy("SELECT DiscNo, Description, DiscIDSideA, LabelSideA, DiscIDSideB, LabelSideB, "
-              "DualSided, DualLayered, Flipper, Location, Slot, DescriptionSideB, DualLayeredSideB "
-              "FROM Discs d WHERE d.ProfileID = '",
-              owner_id, " ORDER BY DiscNo"));
-  for (; !records->Eof(); records->MoveNext()) {
-    auto disc = std::make_shared<ZelDisc>();
-    disc->SetNumber(Int16Column(records->Value("DiscNo")));
-    disc->SetDescriptionSideA(records->Value("Description").ToTextOrEmpty());
-    disc->SetDiscIDSideA(records->Value("DiscIDSideA").ToTextOrEmpty());
-    disc->SetLabelSideA(records->Value("LabelSideA").ToTextOrEmpty());
-    disc->SetDiscIDSideB(records->Value("DiscIDSideB").ToTextOrEmpty());
-    disc->SetLabelSideB(records->Value("LabelSideB").ToTextOrEmpty());
-    disc->SetDescriptionSideB(records->Value("DescriptionSideB").ToTextOrEmpty());
-    disc->SetDualSided(Flag(records->Value("DualSided")));
-    disc->SetDualLayered(Flag(records->Value("DualLayered")));
-    disc->SetFlipper(Flag(records->Value("Flipper")));
-    disc->SetLocation(records->Value("Location").ToTextOrEmpty());
-    disc->SetSlot(records->Value("Slot").ToTextOrEmpty());
-    disc->SetStoredDualLayeredSideB(records->Value("DualLayeredSideB"));
-    discs.AddDisc(disc);
-  }
+DiscsImage LoadDiscs(store::CatalogueFile& database, std::string_view owner_id, ZelDiscs& discs) {
+  return LoadOwned(database, ZelDisc::Shape(), owner_id, "t.\"DiscNo\"", discs, &ZelDiscs::AddDisc);
 }
 
-void SaveDiscs(store::CatalogueFile& database, std::string_view owner_id, const ZelDiscs& discs) {
-  DeleteProfileRows(database, owner_id, "Discs");
-  auto records =
-      database.DbOpenRecordSet(OwnedBy("SELECT * FROM Discs WHERE ProfileID = '", owner_id));
-  for (const auto& disc : discs.All()) {
-    records->AddNew();
-    records->SetValue("ProfileID", Variant(owner_id));
-    records->SetValue("DiscNo", Variant(disc->Number()));
-    records->SetValue("Description", Variant(disc->DescriptionSideA()));
-    records->SetValue("DescriptionSideB", Variant(disc->DescriptionSideB()));
-    records->SetValue("DiscIDSideA", Variant(disc->DiscIDSideA()));
-    records->SetValue("LabelSideA", Variant(disc->LabelSideA()));
-    records->SetValue("DiscIDSideB", Variant(disc->DiscIDSideB()));
-    records->SetValue("LabelSideB", Variant(disc->LabelSideB()));
-    records->SetValue("DualSided", Variant(disc->DualSided()));
-    records->SetValue("DualLayered", Variant(disc->DualLayered()));
-    records->SetValue("DualLayeredSideB", disc->StoredDualLayeredSideB());
-    records->SetValue("Flipper", Variant(disc->Flipper()));
-    records->SetValue("Location", Variant(disc->Location()));
-    records->SetValue("Slot", Variant(disc->Slot()));
-    StoreRow(*records, "Disc " + std::to_string(disc->Number()) + Of(owner_id));
-  }
+void SaveDiscs(store::CatalogueFile& database, const Owner& owner, const ZelDiscs& discs,
+               DiscsImage& image) {
+  store::SaveList(database, ZelDisc::Shape(), discs.All(), image,
+                  owner.Context<ZelDisc>(store::Table::kDiscs, [&](const ZelDisc& disc) {
+                    return "Disc " + std::to_string(disc.Number()) + owner.Of();
+                  }));
 }
 
-void LoadVideo(store::CatalogueFile& database, std::string_view owner_id, ZelVideo& video) {
-  auto records = database.DbOpenRecordSet(
-      OwnedBy("SELECT * FROM VideoFormat v WHERE v.ProfileID = '", owner_id));
-  if (records->RecordCount() == 0) return;
-  video.SetAspectRatio(records->Value("AspectRatio").ToTextOrEmpty());
-  video.SetVideoStandard(records->Value("VideoStandard").ToTextOrEmpty());
-  video.SetLetterBox(Flag(records->Value("LetterBox")));
-  video.SetPanAndScan(Flag(records->Value("PanAndScan")));
-  video.SetFullFrame(Flag(records->Value("FullFrame")));
-  video.SetAnamorphic(Flag(records->Value("F16X9")));
+store::RowImage LoadVideo(store::CatalogueFile& database, std::string_view owner_id,
+                          ZelVideo& video) {
+  return LoadOwnedRow(database, ZelVideo::Shape(), owner_id, video);
 }
 
-void SaveVideo(store::CatalogueFile& database, std::string_view owner_id, const ZelVideo& video) {
-  DeleteProfileRows(database, owner_id, "VideoFormat");
-  auto records =
-      database.DbOpenRecordSet(OwnedBy("SELECT * FROM VideoFormat WHERE ProfileID = '", owner_id));
-  records->AddNew();
-  records->SetValue("ProfileID", Variant(owner_id));
-  records->SetValue("AspectRatio", Variant(video.AspectRatio()));
-  records->SetValue("VideoStandard", Variant(video.VideoStandard()));
-  records->SetValue("LetterBox", Variant(video.LetterBox()));
-  records->SetValue("PanAndScan", Variant(video.PanAndScan()));
-  records->SetValue("FullFrame", Variant(video.FullFrame()));
-  records->SetValue("F16X9", Variant(video.Anamorphic()));
-  StoreRow(*records, "The video format" + Of(owner_id));
+void SaveVideo(store::CatalogueFile& database, const Owner& owner, const ZelVideo& video,
+               store::RowImage& image) {
+  store::SaveSingle(
+      database, ZelVideo::Shape(), video, !image.Stored() && video.HoldsNothing(), image,
+      owner.Context<ZelVideo>(store::Table::kVideoFormat,
+                              [&](const ZelVideo&) { return "The video format" + owner.Of(); }));
 }
 
-void LoadAudio(store::CatalogueFile& database, std::string_view owner_id,
-               ZelAudioFormats& formats) {
-  auto records = database.DbOpenRecordSet(
-      OwnedBy("SELECT OrderPos, Language, Compression, Channels FROM AudioFormats a "
-              "WHERE a.ProfileID = '",
-              owner_id, " ORDER BY OrderPos"));
-  for (; !records->Eof(); records->MoveNext()) {
-    auto format = std::make_shared<ZelAudioFormat>();
-    format->SetPosition(Int16Column(records->Value("OrderPos")));
-    format->SetLanguage(records->Value("Language").ToTextOrEmpty());
-    format->SetCompression(records->Value("Compression").ToTextOrEmpty());
-    format->SetChannels(records->Value("Channels").ToTextOrEmpty());
-    formats.AddAudioFormat(format);
-  }
+AudioImage LoadAudio(store::CatalogueFile& database, std::string_view owner_id,
+                     ZelAudioFormats& formats) {
+  return LoadOwned(database, ZelAudioFormat::Shape(), owner_id, "t.\"OrderPos\"", formats,
+                   &ZelAudioFormats::AddAudioFormat);
 }
 
-void SaveAudio(store::CatalogueFile& database, std::string_view owner_id,
-               const ZelAudioFormats& formats) {
-  DeleteProfileRows(database, owner_id, "AudioFormats");
-  for (const auto& format : formats.All()) {
-    const std::string position = std::to_string(format->Position());
-    InsertSavedRow(
-        database,
-        "INSERT INTO AudioFormats (ProfileID, OrderPos, Language, Compression, Channels) VALUES " +
-            Values(owner_id,
-                   {position, format->Language(), format->Compression(), format->Channels()}),
-        "Audio track '" + format->Language() + "' at position " + position + Of(owner_id) +
-            " could not be stored: another track has that position");
-  }
+void SaveAudio(store::CatalogueFile& database, const Owner& owner, const ZelAudioFormats& formats,
+               AudioImage& image) {
+  store::SaveList(
+      database, ZelAudioFormat::Shape(), formats.All(), image,
+      owner.Context<ZelAudioFormat>(store::Table::kAudioFormats, [&](const ZelAudioFormat& format) {
+        return "Audio track '" + format.Language() + "' at position " +
+               std::to_string(format.Position()) + owner.Of();
+      }));
 }
 
-void LoadReview(store::CatalogueFile& database, std::string_view owner_id, ZelReview& review) {
-  auto records = database.DbOpenRecordSet(
-      OwnedBy("SELECT Film, Video, Audio, Extras FROM Reviews r WHERE r.ProfileID = '", owner_id));
-  if (records->RecordCount() == 0) return;
-  review.SetFilm(Int16Column(records->Value("Film")));
-  review.SetVideo(Int16Column(records->Value("Video")));
-  review.SetAudio(Int16Column(records->Value("Audio")));
-  review.SetExtras(Int16Column(records->Value("Extras")));
+store::RowImage LoadReview(store::CatalogueFile& database, std::string_view owner_id,
+                           ZelReview& review) {
+  return LoadOwnedRow(database, ZelReview::Shape(), owner_id, review);
 }
 
-void SaveReview(store::CatalogueFile& database, std::string_view owner_id,
-                const ZelReview& review) {
-  DeleteProfileRows(database, owner_id, "Reviews");
-  InsertSavedRow(
-      database,
-      "INSERT INTO Reviews (ProfileID, Film, Video, Audio, Extras) VALUES " +
-          Values(owner_id, {std::to_string(review.Film()), std::to_string(review.Video()),
-                            std::to_string(review.Audio()), std::to_string(review.Extras())}),
-      "The review" + Of(owner_id) + " could not be stored");
+void SaveReview(store::CatalogueFile& database, const Owner& owner, const ZelReview& review,
+                store::RowImage& image) {
+  store::SaveSingle(database, ZelReview::Shape(), review, !image.Stored() && review.HoldsNothing(),
+                    image, owner.Context<ZelReview>(store::Table::kReviews, [&](const ZelReview&) {
+                      return "The review" + owner.Of();
+                    }));
 }
 
-void LoadStudios(store::CatalogueFile& database, std::string_view owner_id, ZelStudios& studios) {
-  auto records =
-      database.DbOpenRecordSet(OwnedBy("SELECT Studio, Type FROM Studios s WHERE s.ProfileID = '",
-                                       owner_id, " ORDER BY Studio, Type"));
-  for (; !records->Eof(); records->MoveNext()) {
-    auto studio = std::make_shared<ZelStudio>();
-    studio->SetName(records->Value("Studio").ToTextOrEmpty());
-    studio->SetStudioType(records->Value("Type").ToTextOrEmpty());
-    studios.AddStudio(studio);
-  }
+StudiosImage LoadStudios(store::CatalogueFile& database, std::string_view owner_id,
+                         ZelStudios& studios) {
+  return LoadOwned(database, ZelStudio::Shape(), owner_id, "t.\"Studio\", t.\"Type\"", studios,
+                   &ZelStudios::AddStudio);
 }
 
-void SaveStudios(store::CatalogueFile& database, std::string_view owner_id,
-                 const ZelStudios& studios) {
-  DeleteProfileRows(database, owner_id, "Studios");
-  for (const auto& studio : studios.All()) {
-    InsertSavedRow(database,
-                   "INSERT INTO Studios (ProfileID, Studio, Type) VALUES " +
-                       Values(owner_id, {studio->Name(), studio->StudioType()}),
-                   "Studio '" + studio->Name() + "' (type '" + studio->StudioType() + "')" +
-                       Of(owner_id) + " could not be stored: it is listed twice");
-  }
+void SaveStudios(store::CatalogueFile& database, const Owner& owner, const ZelStudios& studios,
+                 StudiosImage& image) {
+  store::SaveList(database, ZelStudio::Shape(), studios.All(), image,
+                  owner.Context<ZelStudio>(store::Table::kStudios, [&](const ZelStudio& studio) {
+                    return "Studio '" + studio.Name() + "' (type '" + studio.StudioType() + "')" +
+                           owner.Of();
+                  }));
 }
 
-void LoadTextList(store::CatalogueFile& database, std::string_view owner_id, TextList list,
-                  Collection& items) {
+store::TextListImage LoadTextList(store::CatalogueFile& database, std::string_view owner_id,
+                                  TextList list, Collection& items) {
   const TextListTable table = TableOf(list);
-  const std::string column = table.column;
-  const std::string alias = table.alias;
-  auto records =
-      database.DbOpenRecordSet(OwnedBy("SELECT " + column + " FROM " + table.table + " " + alias +
-                                           " WHERE " + alias + ".ProfileID = '",
-                                       owner_id, " ORDER BY " + column));
-  for (; !records->Eof(); records->MoveNext()) {
-    const std::string text = records->ValueAt(0).ToTextOrEmpty();
+  std::vector<std::string> texts;
+  store::TextListImage image = store::LoadTextList(database, table.table, owner_id, texts);
+  for (std::string& text : texts) {
     items.Add(Variant(text), table.keyed ? Variant(text) : Variant());
   }
+  return image;
 }
 
-void SaveTextList(store::CatalogueFile& database, std::string_view owner_id, TextList list,
-                  const Collection& items) {
+void SaveTextList(store::CatalogueFile& database, const Owner& owner, TextList list,
+                  const Collection& items, store::TextListImage& image) {
   const TextListTable table = TableOf(list);
-  DeleteProfileRows(database, owner_id, table.table);
-  for (const Variant& item : items.Items()) {
-    const std::string text = item.ToText();
-    InsertSavedRow(database,
-                   "INSERT INTO " + std::string(table.table) + " (ProfileID, " + table.column +
-                       ") VALUES " + Values(owner_id, {text}),
-                   std::string(table.what) + " '" + text + "'" + Of(owner_id) +
-                       " could not be stored: it is listed twice (the case of letters aside)");
-  }
+  std::vector<std::string> texts;
+  for (const Variant& item : items.Items()) texts.push_back(item.ToText());
+  store::SaveTextList(database, table.table, texts, image,
+                      owner.Context<std::string>(table.table, [&](const std::string& text) {
+                        return std::string(table.what) + " '" + text + "'" + owner.Of();
+                      }));
 }
 
 }  // namespace zel

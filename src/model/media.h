@@ -2,12 +2,12 @@
 // plain text lists (regions, genres, subtitles, features, locks).
 //
 // Profiles and episodes keep these in the same tables, with their own identifier in the ProfileID
-// column; the Load*/Save* functions therefore take the owner's identifier. Each Save* deletes the
-// owner's rows of its table and writes the object again, so callers run it inside their write
-// scope; a row the catalogue refuses (two audio tracks at one position, a genre listed twice) fails
-// the save with an error naming it. Loads append to the object given (already cached by the
-// caller); empty columns read as empty, 0 or false, and numbers beyond 16 bits as the nearest
-// 16-bit value.
+// column; the Load*/Save* functions therefore take the owner. Loads append to the object given
+// (already cached by the caller) and return the rows they read; empty columns read as empty, 0 or
+// false, and numbers whole, whatever their size. Each Save* writes the object against those rows
+// (store/row_images.h), so callers run it inside their write scope; a row the catalogue refuses
+// (two audio tracks at one position, a genre listed twice) fails the save with an error naming it.
+// A review or video format that holds nothing is not stored as a new row.
 #pragma once
 
 #include <memory>
@@ -16,6 +16,7 @@
 
 #include "frame/collection.h"
 #include "store/keyed_collection.h"
+#include "store/row_images.h"
 
 namespace zel {
 
@@ -28,8 +29,8 @@ class ZelDisc : public Object {
   static const ClassInfo& Info();
   const ClassInfo& Class() const override { return Info(); }
 
-  int16_t Number() const { return number_; }
-  void SetNumber(int16_t number) { number_ = number; }
+  int64_t Number() const { return number_; }
+  void SetNumber(int64_t number) { number_ = number; }
   const std::string& DescriptionSideA() const { return description_a_; }
   void SetDescriptionSideA(std::string text) { description_a_ = std::move(text); }
   const std::string& DescriptionSideB() const { return description_b_; }
@@ -53,17 +54,13 @@ class ZelDisc : public Object {
   const std::string& Slot() const { return slot_; }
   void SetSlot(std::string text) { slot_ = std::move(text); }
 
-  // Library-internal: the stored DualLayeredSideB column, which has no property but must survive a
-  // read and save of the profile. Null when never stored.
-  const Variant& StoredDualLayeredSideB() const { return dual_layered_b_; }
-  void SetStoredDualLayeredSideB(Variant value) { dual_layered_b_ = std::move(value); }
+  static const store::RecordShape<ZelDisc>& Shape();
 
  private:
-  int16_t number_ = 0;
+  int64_t number_ = 0;
   std::string description_a_, description_b_, disc_id_a_, disc_id_b_, label_a_, label_b_;
   bool dual_sided_ = false, dual_layered_ = false, flipper_ = false;
   std::string location_, slot_;
-  Variant dual_layered_b_ = Variant::Null();
 };
 
 // Discs in list order. Add keys the disc by the disc-number text exactly as passed; AddDisc and
@@ -74,7 +71,7 @@ class ZelDiscs : public TypedCollection<ZelDisc> {
   const ClassInfo& Class() const override { return Info(); }
 
   std::shared_ptr<ZelDisc> AddDisc(std::shared_ptr<ZelDisc> disc);
-  // The number text is converted to the 16-bit Number before anything is added.
+  // The number text is converted to the Number before anything is added.
   std::shared_ptr<ZelDisc> Add(std::string disc_no, std::string description);
 };
 
@@ -97,6 +94,9 @@ class ZelVideo : public Object {
   bool Anamorphic() const { return anamorphic_; }
   void SetAnamorphic(bool flag) { anamorphic_ = flag; }
 
+  static const store::RecordShape<ZelVideo>& Shape();
+  bool HoldsNothing() const;
+
  private:
   std::string aspect_ratio_, video_standard_;
   bool letter_box_ = false, pan_and_scan_ = false, full_frame_ = false, anamorphic_ = false;
@@ -108,8 +108,8 @@ class ZelAudioFormat : public Object {
   const ClassInfo& Class() const override { return Info(); }
 
   // Stored as OrderPos; the next read orders by it.
-  int16_t Position() const { return position_; }
-  void SetPosition(int16_t position) { position_ = position; }
+  int64_t Position() const { return position_; }
+  void SetPosition(int64_t position) { position_ = position; }
   const std::string& Language() const { return language_; }
   void SetLanguage(std::string text) { language_ = std::move(text); }
   const std::string& Compression() const { return compression_; }
@@ -117,8 +117,10 @@ class ZelAudioFormat : public Object {
   const std::string& Channels() const { return channels_; }
   void SetChannels(std::string text) { channels_ = std::move(text); }
 
+  static const store::RecordShape<ZelAudioFormat>& Shape();
+
  private:
-  int16_t position_ = 0;
+  int64_t position_ = 0;
   std::string language_, compression_, channels_;
 };
 
@@ -129,7 +131,7 @@ class ZelAudioFormats : public TypedCollection<ZelAudioFormat> {
 
   std::shared_ptr<ZelAudioFormat> AddAudioFormat(std::shared_ptr<ZelAudioFormat> format);
   std::shared_ptr<ZelAudioFormat> Add(std::string language, std::string compression,
-                                      int16_t position, std::string channels);
+                                      int64_t position, std::string channels);
 };
 
 class ZelReview : public Object {
@@ -137,17 +139,20 @@ class ZelReview : public Object {
   static const ClassInfo& Info();
   const ClassInfo& Class() const override { return Info(); }
 
-  int16_t Film() const { return film_; }
-  void SetFilm(int16_t score) { film_ = score; }
-  int16_t Video() const { return video_; }
-  void SetVideo(int16_t score) { video_ = score; }
-  int16_t Audio() const { return audio_; }
-  void SetAudio(int16_t score) { audio_ = score; }
-  int16_t Extras() const { return extras_; }
-  void SetExtras(int16_t score) { extras_ = score; }
+  int64_t Film() const { return film_; }
+  void SetFilm(int64_t score) { film_ = score; }
+  int64_t Video() const { return video_; }
+  void SetVideo(int64_t score) { video_ = score; }
+  int64_t Audio() const { return audio_; }
+  void SetAudio(int64_t score) { audio_ = score; }
+  int64_t Extras() const { return extras_; }
+  void SetExtras(int64_t score) { extras_ = score; }
+
+  static const store::RecordShape<ZelReview>& Shape();
+  bool HoldsNothing() const { return film_ == 0 && video_ == 0 && audio_ == 0 && extras_ == 0; }
 
  private:
-  int16_t film_ = 0, video_ = 0, audio_ = 0, extras_ = 0;
+  int64_t film_ = 0, video_ = 0, audio_ = 0, extras_ = 0;
 };
 
 class ZelStudio : public Object {
@@ -159,6 +164,8 @@ class ZelStudio : public Object {
   void SetName(std::string name) { name_ = std::move(name); }
   const std::string& StudioType() const { return type_; }
   void SetStudioType(std::string type) { type_ = std::move(type); }
+
+  static const store::RecordShape<ZelStudio>& Shape();
 
  private:
   std::string name_, type_;
@@ -181,23 +188,46 @@ class ZelStudios : public TypedCollection<ZelStudio> {
 // read.
 enum class TextList { kRegions, kGenres, kSubtitles, kFeatures, kLocks };
 
-void LoadDiscs(store::CatalogueFile& database, std::string_view owner_id, ZelDiscs& discs);
-void SaveDiscs(store::CatalogueFile& database, std::string_view owner_id, const ZelDiscs& discs);
+struct Owner;
+using DiscsImage = store::ListImage<ZelDisc>;
+using AudioImage = store::ListImage<ZelAudioFormat>;
+using StudiosImage = store::ListImage<ZelStudio>;
+
+DiscsImage LoadDiscs(store::CatalogueFile& database, std::string_view owner_id, ZelDiscs& discs);
+void SaveDiscs(store::CatalogueFile& database, const Owner& owner, const ZelDiscs& discs,
+               DiscsImage& image);
 // Leaves `video` as it is when the owner has no VideoFormat row.
-void LoadVideo(store::CatalogueFile& database, std::string_view owner_id, ZelVideo& video);
-void SaveVideo(store::CatalogueFile& database, std::string_view owner_id, const ZelVideo& video);
-void LoadAudio(store::CatalogueFile& database, std::string_view owner_id, ZelAudioFormats& formats);
-void SaveAudio(store::CatalogueFile& database, std::string_view owner_id,
-               const ZelAudioFormats& formats);
+store::RowImage LoadVideo(store::CatalogueFile& database, std::string_view owner_id,
+                          ZelVideo& video);
+void SaveVideo(store::CatalogueFile& database, const Owner& owner, const ZelVideo& video,
+               store::RowImage& image);
+AudioImage LoadAudio(store::CatalogueFile& database, std::string_view owner_id,
+                     ZelAudioFormats& formats);
+void SaveAudio(store::CatalogueFile& database, const Owner& owner, const ZelAudioFormats& formats,
+               AudioImage& image);
 // Leaves `review` as it is when the owner has no Reviews row.
-void LoadReview(store::CatalogueFile& database, std::string_view owner_id, ZelReview& review);
-void SaveReview(store::CatalogueFile& database, std::string_view owner_id, const ZelReview& review);
-void LoadStudios(store::CatalogueFile& database, std::string_view owner_id, ZelStudios& studios);
-void SaveStudios(store::CatalogueFile& database, std::string_view owner_id,
-                 const ZelStudios& studios);
-void LoadTextList(store::CatalogueFile& database, std::string_view owner_id, TextList list,
-                  Collection& items);
-void SaveTextList(store::CatalogueFile& database, std::string_view owner_id, TextList list,
-                  const Collection& items);
+store::RowImage LoadReview(store::CatalogueFile& database, std::string_view owner_id,
+                           ZelReview& review);
+void SaveReview(store::CatalogueFile& database, const Owner& owner, const ZelReview& review,
+                store::RowImage& image);
+StudiosImage LoadStudios(store::CatalogueFile& database, std::string_view owner_id,
+                         ZelStudios& studios);
+void SaveStudios(store::CatalogueFile& database, const Owner& owner, const ZelStudios& studios,
+                 StudiosImage& image);
+store::TextListImage LoadTextList(store::CatalogueFile& database, std::string_view owner_id,
+                                  TextList list, Collection& items);
+void SaveTextList(store::CatalogueFile& database, const Owner& owner, TextList list,
+                  const Collection& items, store::TextListImage& image);
+
+// The load and save of one plain list, for the owners' tables of lists (model/load_once.h).
+inline auto TextListLoader(TextList list) {
+  return [=](store::CatalogueFile& database, std::string_view owner_id, Collection& items) {
+    return LoadTextList(database, owner_id, list, items);
+  };
+}
+inline auto TextListSaver(TextList list) {
+  return [=](store::CatalogueFile& database, const Owner& owner, const Collection& items,
+             store::TextListImage& image) { SaveTextList(database, owner, list, items, image); };
+}
 
 }  // namespace zel

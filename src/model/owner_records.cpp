@@ -3,9 +3,9 @@
 #include "frame/member_table.h"
 #include "frame/random_ids.h"
 #include "frame/text.h"
+#include "model/load_once.h"
 #include "store/catalogue_file.h"
 #include "store/engine_errors.h"
-#include "store/text_helpers.h"
 
 namespace zel {
 namespace {
@@ -23,32 +23,40 @@ Member LetOnly(std::string name, S setter) {
   return member;
 }
 
+// Makes sure the list of `database` holds the row `key` names: taken from the file when the list
+// was loaded without it, else added, which stores it.
+template <class List, class Add>
+void Ensure(const std::shared_ptr<List>& list, store::CatalogueFile& database,
+            const std::string& key, Add add) {
+  if (list->Exists(key)) return;
+  list->SyncStored(database, key);
+  if (!list->Exists(key)) add(*list);
+}
+
 void EnsureCurrency(store::CatalogueFile& database, const std::string& id) {
-  auto currencies = model::Currencies(database);
-  if (!currencies->Exists(id)) currencies->Add(id, id, id);
+  Ensure(model::Currencies(database), database, id,
+         [&](ZelCurrencies& list) { list.Add(id, id, id); });
 }
 
 void EnsureUser(store::CatalogueFile& database, const std::string& name) {
-  auto users = model::Users(database);
-  if (!users->Exists(name)) users->Add(name, "", "");
+  Ensure(model::Users(database), database, name, [&](ZelUsers& list) { list.Add(name, "", ""); });
 }
 
 void EnsureRetailer(store::CatalogueFile& database, const std::string& name) {
-  auto retailers = model::Retailers(database);
-  if (!retailers->Exists(name)) retailers->Add(name, "", "");
+  Ensure(model::Retailers(database), database, name,
+         [&](ZelRetailers& list) { list.Add(name, "", ""); });
 }
 
-// A key as a statement value: quoted, or NULL for an empty key (a record that names none).
-std::string KeyOrNull(std::string_view key) {
-  return key.empty() ? "NULL" : "'" + QuoteSql(key) + "'";
-}
-
-std::string Of(std::string_view owner_id) { return " of '" + std::string(owner_id) + "'"; }
-
-Date DateOrZero(const Variant& value) { return value.IsNull() ? Date::Zero() : value.ToDate(); }
-
-std::string OwnedBy(std::string_view head, std::string_view owner_id, std::string_view tail = "") {
-  return std::string(head) + QuoteSql(owner_id) + "'" + std::string(tail);
+// A field naming a row of another table: stored as Null when empty, since no row has the empty
+// key.
+template <class C>
+typename store::RecordShape<C>::Field KeyField(std::string_view property, std::string C::*member) {
+  return {property,
+          [member](const C& record) {
+            return (record.*member).empty() ? Variant::Null() : Variant(record.*member);
+          },
+          [member](C& record, const Variant& value) { record.*member = value.ToTextOrEmpty(); },
+          Variant::Null()};
 }
 
 }  // namespace
@@ -65,6 +73,11 @@ const ClassInfo& ZelSRP::Info() {
           .Get("GetCurrency", &ZelSRP::GetCurrency)
           .Build();
   return info;
+}
+
+void ZelSRP::SetValue(Currency value) {
+  store::RequireStorableAmount(value, "The suggested price");
+  value_ = value;
 }
 
 void ZelSRP::SetCurrencyID(std::string id) {
@@ -93,6 +106,11 @@ const ClassInfo& ZelPurchaseInfo::Info() {
           .Get("PurchasePlace", &ZelPurchaseInfo::PurchasePlace)
           .Build();
   return info;
+}
+
+void ZelPurchaseInfo::SetPrice(Currency price) {
+  store::RequireStorableAmount(price, "The price");
+  price_ = price;
 }
 
 void ZelPurchaseInfo::SetCurrencyID(std::string id) {
@@ -246,222 +264,175 @@ bool ZelTags::Exists(std::string_view tag_name) const {
   return AnyOf<ZelTag>([&](const ZelTag& tag) { return EqualsFolded(tag.Name(), tag_name); });
 }
 
-// --- reading and saving ----------------------------------------------------------------------
+// --- rows --------------------------------------------------------------------------------------
 
-void LoadSRP(store::CatalogueFile& database, std::string_view owner_id, ZelSRP& srp) {
-  auto records =
-      database.DbOpenRecordSet(OwnedBy("SELECT * FROM SRPInfo s WHERE s.ProfileID = '", owner_id));
-  if (records->RecordCount() == 0) return;
-  const Variant value = records->ValueAt(1);
-  if (!value.IsNull()) srp.SetValue(value.ToCurrency());
-  srp.SetStoredCurrencyID(records->ValueAt(2).ToTextOrEmpty());
+const store::RecordShape<ZelSRP>& ZelSRP::Shape() {
+  static const store::RecordShape<ZelSRP> shape(
+      store::Table::kSRPInfo,
+      {store::FieldOf("Value", &ZelSRP::value_), KeyField("CurrencyID", &ZelSRP::currency_id_)});
+  return shape;
 }
 
-void SaveSRP(store::CatalogueFile& database, std::string_view owner_id, const ZelSRP& srp) {
-  DeleteProfileRows(database, owner_id, "SRPInfo");
-  if (srp.Value() == Currency{} && srp.CurrencyID().empty()) return;  // no price at all
-  if (!srp.CurrencyID().empty()) EnsureCurrency(database, srp.CurrencyID());
-  InsertSavedRow(database,
-                 "INSERT INTO SRPInfo (ProfileID, SRPValue, CurrencyID) VALUES ('" +
-                     QuoteSql(owner_id) + "', '" + QuoteSql(Variant(srp.Value()).ToText()) + "', " +
-                     KeyOrNull(srp.CurrencyID()) + ")",
-                 "The suggested price" + Of(owner_id) + " could not be stored");
+const store::RecordShape<ZelPurchaseInfo>& ZelPurchaseInfo::Shape() {
+  using P = ZelPurchaseInfo;
+  static const store::RecordShape<P> shape(
+      store::Table::kPurchaseInfo,
+      {store::FieldOf("Price", &P::price_), KeyField("CurrencyID", &P::currency_id_),
+       store::FieldOf("PurchaseDate", &P::date_), KeyField("PurchasePlaceName", &P::place_name_)});
+  return shape;
 }
 
-void LoadPurchaseInfo(store::CatalogueFile& database, std::string_view owner_id,
-                      ZelPurchaseInfo& purchase) {
-  auto records = database.DbOpenRecordSet(
-      OwnedBy("SELECT * FROM PurchaseInfo p WHERE p.ProfileID = '", owner_id));
-  if (records->RecordCount() == 0) return;
-  const Variant price = records->Value("Price");
-  if (!price.IsNull()) purchase.SetPrice(price.ToCurrency());
-  purchase.SetStoredCurrencyID(records->Value("CurrencyID").ToTextOrEmpty());
-  const Variant date = records->Value("PurchaseDate");
-  if (!date.IsNull()) purchase.SetPurchaseDate(date.ToDate());
-  purchase.SetStoredPlaceName(records->Value("PurchasePlace").ToTextOrEmpty());
+const store::RecordShape<ZelLoanInfo>& ZelLoanInfo::Shape() {
+  static const store::RecordShape<ZelLoanInfo> shape(
+      store::Table::kLoanInfo, {KeyField("UserID", &ZelLoanInfo::user_id_),
+                                store::FieldOf("LoanedDue", &ZelLoanInfo::due_)});
+  return shape;
 }
 
-void SavePurchaseInfo(store::CatalogueFile& database, std::string_view owner_id,
-                      const ZelPurchaseInfo& purchase) {
-  DeleteProfileRows(database, owner_id, "PurchaseInfo");
+const store::RecordShape<ZelEvent>& ZelEvent::Shape() {
+  using E = ZelEvent;
+  static const store::RecordShape<E> shape(
+      store::Table::kEvents,
+      {store::FieldOf("EventID", &E::event_id_), KeyField("UserID", &E::user_id_),
+       store::FieldOf("EventType", &E::event_type_), store::FieldOf("TimeStamp", &E::time_stamp_),
+       store::FieldOf("Comment", &E::comment_)});
+  return shape;
+}
+
+const store::RecordShape<ZelTag>& ZelTag::Shape() {
+  static const store::RecordShape<ZelTag> shape(
+      store::Table::kTags,
+      {store::FieldOf("Name", &ZelTag::name_), store::FieldOf("LongName", &ZelTag::long_name_)});
+  return shape;
+}
+
+store::RowImage LoadSRP(store::CatalogueFile& database, std::string_view owner_id, ZelSRP& srp) {
+  return LoadOwnedRow(database, ZelSRP::Shape(), owner_id, srp);
+}
+
+void SaveSRP(store::CatalogueFile& database, const Owner& owner, const ZelSRP& srp,
+             store::RowImage& image) {
+  const bool empty = srp.Value() == Currency{} && srp.CurrencyID().empty();
+  if (!empty && !srp.CurrencyID().empty()) EnsureCurrency(database, srp.CurrencyID());
+  store::SaveSingle(database, ZelSRP::Shape(), srp, empty, image,
+                    owner.Context<ZelSRP>(store::Table::kSRPInfo, [&](const ZelSRP&) {
+                      return "The suggested price" + owner.Of();
+                    }));
+}
+
+store::RowImage LoadPurchaseInfo(store::CatalogueFile& database, std::string_view owner_id,
+                                 ZelPurchaseInfo& purchase) {
+  return LoadOwnedRow(database, ZelPurchaseInfo::Shape(), owner_id, purchase);
+}
+
+void SavePurchaseInfo(store::CatalogueFile& database, const Owner& owner,
+                      const ZelPurchaseInfo& purchase, store::RowImage& image) {
   const std::string& currency = purchase.CurrencyID();
   const std::string& place = purchase.PurchasePlaceName();
-  if (purchase.Price() == Currency{} && currency.empty() && place.empty() &&
-      purchase.PurchaseDate() == Date::Zero()) {
-    return;  // no purchase at all
-  }
-  if (!currency.empty()) EnsureCurrency(database, currency);
-  if (!place.empty()) EnsureRetailer(database, place);
-  InsertSavedRow(
-      database,
-      "INSERT INTO PurchaseInfo (ProfileID, Price, CurrencyID, PurchaseDate, PurchasePlace) "
-      "VALUES ('" +
-          QuoteSql(owner_id) + "', '" + QuoteSql(Variant(purchase.Price()).ToText()) + "', " +
-          KeyOrNull(currency) + ", '" + QuoteSql(FormatDateTime(purchase.PurchaseDate())) + "', " +
-          KeyOrNull(place) + ")",
-      "The purchase" + Of(owner_id) + " could not be stored");
+  const bool empty = purchase.Price() == Currency{} && currency.empty() && place.empty() &&
+                     purchase.PurchaseDate() == Date::Zero();
+  if (!empty && !currency.empty()) EnsureCurrency(database, currency);
+  if (!empty && !place.empty()) EnsureRetailer(database, place);
+  store::SaveSingle(
+      database, ZelPurchaseInfo::Shape(), purchase, empty, image,
+      owner.Context<ZelPurchaseInfo>(store::Table::kPurchaseInfo, [&](const ZelPurchaseInfo&) {
+        return "The purchase" + owner.Of();
+      }));
 }
 
-void LoadLoanInfo(store::CatalogueFile& database, std::string_view owner_id, ZelLoanInfo& loan) {
-  auto records =
-      database.DbOpenRecordSet(OwnedBy("SELECT * FROM LoanInfo i WHERE i.ProfileID = '", owner_id));
-  if (records->RecordCount() == 0) return;
-  loan.SetStoredUserID(records->Value("UserID").ToTextOrEmpty());
-  loan.SetLoanedDue(DateOrZero(records->Value("LoanedDue")));
+store::RowImage LoadLoanInfo(store::CatalogueFile& database, std::string_view owner_id,
+                             ZelLoanInfo& loan) {
+  return LoadOwnedRow(database, ZelLoanInfo::Shape(), owner_id, loan);
 }
 
-void SaveLoanInfo(store::CatalogueFile& database, std::string_view owner_id,
-                  const ZelLoanInfo& loan) {
-  DeleteProfileRows(database, owner_id, "LoanInfo");
-  if (loan.UserID().empty()) {
-    if (loan.LoanedDue() == Date::Zero()) return;  // not lent
+void SaveLoanInfo(store::CatalogueFile& database, const Owner& owner, const ZelLoanInfo& loan,
+                  store::RowImage& image) {
+  const bool empty = loan.UserID().empty() && loan.LoanedDue() == Date::Zero();
+  if (!empty && loan.UserID().empty()) {
     Raise(store::engine_errc::kRequiredValue,
-          "The loan" + Of(owner_id) + " could not be stored: it has a due date (" +
+          "The loan" + owner.Of() + " could not be stored: it has a due date (" +
               FormatDate(loan.LoanedDue()) + ") but no borrower; set its UserID");
   }
-  EnsureUser(database, loan.UserID());
-  InsertSavedRow(database,
-                 "INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('" +
-                     QuoteSql(owner_id) + "', '" + QuoteSql(loan.UserID()) + "', '" +
-                     QuoteSql(FormatDateTime(loan.LoanedDue())) + "')",
-                 "The loan" + Of(owner_id) + " could not be stored");
+  if (!empty) EnsureUser(database, loan.UserID());
+  store::SaveSingle(database, ZelLoanInfo::Shape(), loan, empty, image,
+                    owner.Context<ZelLoanInfo>(store::Table::kLoanInfo, [&](const ZelLoanInfo&) {
+                      return "The loan" + owner.Of();
+                    }));
 }
 
-void LoadEvents(store::CatalogueFile& database, std::string_view owner_id, ZelEvents& events) {
-  auto records =
-      database.DbOpenRecordSet(OwnedBy("SELECT * FROM Events e WHERE e.ProfileID = '", owner_id));
-  for (; !records->Eof(); records->MoveNext()) {
-    auto event = std::make_shared<ZelEvent>();
-    event->SetEventID(records->Value("EventID").ToLong());
-    event->SetStoredUserID(records->Value("UserID").ToTextOrEmpty());
-    event->SetEventType(records->Value("EventType").ToTextOrEmpty());
-    event->SetTimeStamp(DateOrZero(records->Value("EventTimeStamp")));
-    event->SetComment(records->Value("Comment").ToTextOrEmpty());
-    event->catalogue().Bind(database);
-    events.AddEvent(event);
-  }
+EventsImage LoadEvents(store::CatalogueFile& database, std::string_view owner_id,
+                       ZelEvents& events) {
+  return LoadOwned(database, ZelEvent::Shape(), owner_id, "t.rowid", events, &ZelEvents::AddEvent);
 }
 
-void SaveEvents(store::CatalogueFile& database, std::string_view owner_id,
-                const ZelEvents& events) {
-  DeleteProfileRows(database, owner_id, "Events");
-  for (const auto& event : events.All()) {
-    const std::string& user = event->UserID();
-    if (user.empty()) {
+void SaveEvents(store::CatalogueFile& database, const Owner& owner, const ZelEvents& events,
+                EventsImage& image) {
+  const auto members = events.All();
+  for (const auto& event : members) {
+    if (event->UserID().empty()) {
       Raise(store::engine_errc::kRequiredValue,
             "Event " + std::to_string(event->EventID()) + " ('" + event->EventType() + "')" +
-                Of(owner_id) + " could not be stored: it names no user; set its UserID");
+                owner.Of() + " could not be stored: it names no user; set its UserID");
     }
-    EnsureUser(database, user);
-    // Identifiers are drawn at random, so a taken one is redrawn rather than the event lost; a few
-    // attempts are plenty for 2^31 identifiers.
-    for (int attempt = 0;; ++attempt) {
-      const std::string id = std::to_string(event->EventID());
-      const int64_t stored = database.connection().Execute(
-          "INSERT INTO Events (EventID, ProfileID, UserID, EventType, EventTimeStamp, Comment) "
-          "VALUES ('" +
-          QuoteSql(id) + "', '" + QuoteSql(owner_id) + "', '" + QuoteSql(user) + "', '" +
-          QuoteSql(event->EventType()) + "', '" + QuoteSql(FormatDateTime(event->TimeStamp())) +
-          "', '" + QuoteSql(event->Comment()) + "')");
-      if (stored > 0) break;
-      const bool taken =
-          database.DbOpenRecordSet("SELECT EventID FROM Events WHERE EventID = " + id)
-              ->RecordCount() > 0;
-      if (!taken || attempt == 16) {
-        Raise(store::engine_errc::kRelatedRecordRequired, "Event " + id + Of(owner_id) +
-                                                              " could not be stored: user '" +
-                                                              user + "' is not in the Users table");
+    EnsureUser(database, event->UserID());
+    bool stored = false;
+    for (const auto& row : image.rows) stored = stored || row.member == event;
+    if (stored) continue;
+    // Identifiers are drawn at random, so a taken one is redrawn rather than the event refused.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      if (database.connection()
+              .Read("SELECT 1 FROM \"Events\" WHERE \"EventID\" = ?",
+                    {store::StoredValue::Integer(event->EventID())})
+              .empty()) {
+        break;
       }
+      database.connection().OnRollback([event, id = event->EventID()] { event->SetEventID(id); });
       event->SetEventID(NextRandomId());
     }
   }
+  store::SaveList(database, ZelEvent::Shape(), members, image,
+                  owner.Context<ZelEvent>(store::Table::kEvents, [&](const ZelEvent& event) {
+                    return "Event " + std::to_string(event.EventID()) + owner.Of();
+                  }));
 }
 
-void LoadTags(store::CatalogueFile& database, std::string_view owner_id, ZelTags& tags) {
-  auto records = database.DbOpenRecordSet(
-      OwnedBy("SELECT TagName, FullyQualifiedName FROM Tags t WHERE t.ProfileID = '", owner_id,
-              " ORDER BY TagName"));
-  for (; !records->Eof(); records->MoveNext()) {
-    auto tag = std::make_shared<ZelTag>();
-    tag->SetName(records->Value("TagName").ToTextOrEmpty());
-    tag->SetLongName(records->Value("FullyQualifiedName").ToTextOrEmpty());
-    tags.AddTag(tag);
-  }
+TagsImage LoadTags(store::CatalogueFile& database, std::string_view owner_id, ZelTags& tags) {
+  return LoadOwned(database, ZelTag::Shape(), owner_id, "t.\"TagName\"", tags, &ZelTags::AddTag);
 }
 
-void SaveTags(store::CatalogueFile& database, std::string_view owner_id, const ZelTags& tags) {
-  DeleteProfileRows(database, owner_id, "Tags");
-  for (const auto& tag : tags.All()) {
-    InsertSavedRow(database,
-                   "INSERT INTO Tags (ProfileID, TagName, FullyQualifiedName) VALUES ('" +
-                       QuoteSql(owner_id) + "', '" + QuoteSql(tag->Name()) + "', '" +
-                       QuoteSql(tag->LongName()) + "')",
-                   "Tag '" + tag->Name() + "' ('" + tag->LongName() + "')" + Of(owner_id) +
-                       " could not be stored: another tag has that name (the case of letters "
-                       "aside)");
-  }
+void SaveTags(store::CatalogueFile& database, const Owner& owner, const ZelTags& tags,
+              TagsImage& image) {
+  store::SaveList(database, ZelTag::Shape(), tags.All(), image,
+                  owner.Context<ZelTag>(store::Table::kTags, [&](const ZelTag& tag) {
+                    return "Tag '" + tag.Name() + "' ('" + tag.LongName() + "')" + owner.Of();
+                  }));
 }
 
-namespace {
-
-void LoadNamedValues(store::CatalogueFile& database, std::string_view table,
-                     std::string_view owner_id, bool with_type, ZelInfos& infos) {
-  auto records = database.DbOpenRecordSet(
-      OwnedBy("SELECT * FROM " + std::string(table) + " i WHERE i.ProfileID = '", owner_id,
-              " ORDER BY InfoName"));
-  for (; !records->Eof(); records->MoveNext()) {
-    auto info = std::make_shared<ZelInfo>();
-    info->SetName(records->Value("InfoName").ToTextOrEmpty());
-    info->SetValue(records->Value("InfoValue").ToTextOrEmpty());
-    if (with_type) info->SetInfoType(records->Value("InfoType").ToTextOrEmpty());
-    infos.AddInfo(info);
-  }
+InfosImage LoadInfos(store::CatalogueFile& database, std::string_view owner_id, ZelInfos& infos) {
+  return LoadOwned(database, ZelInfo::Shape(store::Table::kAdditionalInfo), owner_id,
+                   "t.\"InfoName\"", infos, &ZelInfos::AddInfo);
 }
 
-}  // namespace
-
-void LoadInfos(store::CatalogueFile& database, std::string_view owner_id, ZelInfos& infos) {
-  LoadNamedValues(database, "AdditionalInfo", owner_id, database.SchemaNumber() >= 84, infos);
+void SaveInfos(store::CatalogueFile& database, const Owner& owner, const ZelInfos& infos,
+               InfosImage& image) {
+  store::SaveList(database, ZelInfo::Shape(store::Table::kAdditionalInfo), infos.All(), image,
+                  owner.Context<ZelInfo>(store::Table::kAdditionalInfo, [&](const ZelInfo& info) {
+                    return "Information '" + info.Name() + "'" + owner.Of();
+                  }));
 }
 
-void SaveInfos(store::CatalogueFile& database, std::string_view owner_id, const ZelInfos& infos) {
-  DeleteProfileRows(database, owner_id, "AdditionalInfo");
-  const bool with_type = database.SchemaNumber() >= 84;
-  for (const auto& info : infos.All()) {
-    const std::string values = "('" + QuoteSql(owner_id) + "', '" + QuoteSql(info->Name()) +
-                               "', '" + QuoteSql(info->Value());
-    const std::string refusal = "Information '" + info->Name() + "'" + Of(owner_id) +
-                                " could not be stored: another entry has that name";
-    if (with_type) {
-      InsertSavedRow(database,
-                     "INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue, InfoType) "
-                     "VALUES " +
-                         values + "', '" + QuoteSql(info->InfoType()) + "')",
-                     refusal);
-    } else {
-      InsertSavedRow(
-          database,
-          "INSERT INTO AdditionalInfo (ProfileID, InfoName, InfoValue) VALUES " + values + "')",
-          refusal);
-    }
-  }
+InfosImage LoadMetaInfos(store::CatalogueFile& database, std::string_view owner_id,
+                         ZelInfos& infos) {
+  return LoadOwned(database, ZelInfo::Shape(store::Table::kMetaInfo), owner_id, "t.\"InfoName\"",
+                   infos, &ZelInfos::AddInfo);
 }
 
-void LoadMetaInfos(store::CatalogueFile& database, std::string_view owner_id, ZelInfos& infos) {
-  LoadNamedValues(database, "MetaInfo", owner_id, false, infos);
-}
-
-void SaveMetaInfos(store::CatalogueFile& database, std::string_view owner_id,
-                   const ZelInfos& infos) {
-  DeleteProfileRows(database, owner_id, "MetaInfo");
-  for (const auto& info : infos.All()) {
-    InsertSavedRow(database,
-                   "INSERT INTO MetaInfo (ProfileID, InfoName, InfoValue) VALUES ('" +
-                       QuoteSql(owner_id) + "', '" + QuoteSql(info->Name()) + "', '" +
-                       QuoteSql(info->Value()) + "')",
-                   "Meta information '" + info->Name() + "'" + Of(owner_id) +
-                       " could not be stored: another entry has that name");
-  }
+void SaveMetaInfos(store::CatalogueFile& database, const Owner& owner, const ZelInfos& infos,
+                   InfosImage& image) {
+  store::SaveList(database, ZelInfo::Shape(store::Table::kMetaInfo), infos.All(), image,
+                  owner.Context<ZelInfo>(store::Table::kMetaInfo, [&](const ZelInfo& info) {
+                    return "Meta information '" + info.Name() + "'" + owner.Of();
+                  }));
 }
 
 }  // namespace zel

@@ -8,11 +8,13 @@
 // getters of the referenced objects look the key up in the list and fail with the collection's
 // error when it is not there. Reading a record adds nothing: the rows it names are there already.
 //
-// As for the physical records, the Load*/Save* functions take the owner's identifier (a profile or
-// an episode) and Save* replaces the owner's rows of its table; callers run it in their write
-// scope. A save stores everything the record holds or fails naming it: a price or purchase without
-// a currency is stored without one (Null), a record holding nothing at all is not stored, and a
-// loan with a due date but no borrower, or an event without a user, fails with 3314.
+// As for the physical records, the Load*/Save* functions take the owner (a profile or an episode);
+// loads return the rows they read and Save* writes the record against them (store/row_images.h);
+// callers run it in their write scope. A save stores everything the record holds or fails naming
+// it: a price or purchase without a currency is stored without one (Null), a record holding
+// nothing at all is not stored (a stored one is deleted), and a loan with a due date but no
+// borrower, or an event without a user, fails with 3314. Amounts keep four decimals: setting one
+// that the file's doubles cannot give back exactly fails with Overflow (6).
 #pragma once
 
 #include <memory>
@@ -23,6 +25,7 @@
 #include "store/catalogue_link.h"
 #include "store/info.h"
 #include "store/keyed_collection.h"
+#include "store/row_images.h"
 
 namespace zel {
 
@@ -36,7 +39,7 @@ class ZelSRP : public Object {
   const ClassInfo& Class() const override { return Info(); }
 
   Currency Value() const { return value_; }
-  void SetValue(Currency value) { value_ = value; }
+  void SetValue(Currency value);
   const std::string& CurrencyID() const { return currency_id_; }
   // Adds the currency (identifier, name and symbol all `id`) when the catalogue lacks it.
   void SetCurrencyID(std::string id);
@@ -45,6 +48,7 @@ class ZelSRP : public Object {
   // Library-internal: the key as stored, without the lookup; and the record's catalogue.
   void SetStoredCurrencyID(std::string id) { currency_id_ = std::move(id); }
   CatalogueLink& catalogue() const { return catalogue_; }
+  static const store::RecordShape<ZelSRP>& Shape();
 
  private:
   Currency value_;
@@ -58,7 +62,7 @@ class ZelPurchaseInfo : public Object {
   const ClassInfo& Class() const override { return Info(); }
 
   Currency Price() const { return price_; }
-  void SetPrice(Currency price) { price_ = price; }
+  void SetPrice(Currency price);
   const std::string& CurrencyID() const { return currency_id_; }
   void SetCurrencyID(std::string id);
   std::shared_ptr<ZelCurrency> GetCurrency() const;
@@ -73,6 +77,7 @@ class ZelPurchaseInfo : public Object {
   void SetStoredCurrencyID(std::string id) { currency_id_ = std::move(id); }
   void SetStoredPlaceName(std::string name) { place_name_ = std::move(name); }
   CatalogueLink& catalogue() const { return catalogue_; }
+  static const store::RecordShape<ZelPurchaseInfo>& Shape();
 
  private:
   Currency price_;
@@ -97,6 +102,7 @@ class ZelLoanInfo : public Object {
   const std::string& UserID() const { return user_id_; }
   void SetStoredUserID(std::string user_id) { user_id_ = std::move(user_id); }
   CatalogueLink& catalogue() const { return catalogue_; }
+  static const store::RecordShape<ZelLoanInfo>& Shape();
 
  private:
   std::string user_id_;
@@ -111,8 +117,8 @@ class ZelEvent : public Object {
   static const ClassInfo& Info();
   const ClassInfo& Class() const override { return Info(); }
 
-  int32_t EventID() const { return event_id_; }
-  void SetEventID(int32_t id) { event_id_ = id; }
+  int64_t EventID() const { return event_id_; }
+  void SetEventID(int64_t id) { event_id_ = id; }
   const std::string& Comment() const { return comment_; }
   void SetComment(std::string comment) { comment_ = std::move(comment); }
   // Adds the user (no phone, no e-mail) when the catalogue lacks it.
@@ -126,12 +132,13 @@ class ZelEvent : public Object {
   const std::string& UserID() const { return user_id_; }
   void SetStoredUserID(std::string user_id) { user_id_ = std::move(user_id); }
   CatalogueLink& catalogue() const { return catalogue_; }
+  static const store::RecordShape<ZelEvent>& Shape();
 
  private:
   std::string event_type_;
   Date time_stamp_;
   std::string user_id_;
-  int32_t event_id_;
+  int64_t event_id_;
   std::string comment_;
   mutable CatalogueLink catalogue_;
 };
@@ -157,6 +164,8 @@ class ZelTag : public Object {
   const std::string& LongName() const { return long_name_; }
   void SetLongName(std::string long_name) { long_name_ = std::move(long_name); }
 
+  static const store::RecordShape<ZelTag>& Shape();
+
  private:
   std::string name_, long_name_;
 };
@@ -174,28 +183,40 @@ class ZelTags : public TypedCollection<ZelTag> {
   bool Exists(std::string_view tag_name) const;
 };
 
-void LoadSRP(store::CatalogueFile& database, std::string_view owner_id, ZelSRP& srp);
-void SaveSRP(store::CatalogueFile& database, std::string_view owner_id, const ZelSRP& srp);
-void LoadPurchaseInfo(store::CatalogueFile& database, std::string_view owner_id,
-                      ZelPurchaseInfo& purchase);
-void SavePurchaseInfo(store::CatalogueFile& database, std::string_view owner_id,
-                      const ZelPurchaseInfo& purchase);
-void LoadLoanInfo(store::CatalogueFile& database, std::string_view owner_id, ZelLoanInfo& loan);
-void SaveLoanInfo(store::CatalogueFile& database, std::string_view owner_id,
-                  const ZelLoanInfo& loan);
-void LoadEvents(store::CatalogueFile& database, std::string_view owner_id, ZelEvents& events);
-// An event whose EventID another stored event already holds gets a freshly drawn identifier (the
-// object's EventID changes) instead of being skipped. An event the engine refuses for any other
-// reason fails the save with error 3201, naming the event; an event without a user with 3314.
-void SaveEvents(store::CatalogueFile& database, std::string_view owner_id, const ZelEvents& events);
-void LoadTags(store::CatalogueFile& database, std::string_view owner_id, ZelTags& tags);
-void SaveTags(store::CatalogueFile& database, std::string_view owner_id, const ZelTags& tags);
+struct Owner;
+using EventsImage = store::ListImage<ZelEvent>;
+using TagsImage = store::ListImage<ZelTag>;
+using InfosImage = store::ListImage<ZelInfo>;
+
+store::RowImage LoadSRP(store::CatalogueFile& database, std::string_view owner_id, ZelSRP& srp);
+void SaveSRP(store::CatalogueFile& database, const Owner& owner, const ZelSRP& srp,
+             store::RowImage& image);
+store::RowImage LoadPurchaseInfo(store::CatalogueFile& database, std::string_view owner_id,
+                                 ZelPurchaseInfo& purchase);
+void SavePurchaseInfo(store::CatalogueFile& database, const Owner& owner,
+                      const ZelPurchaseInfo& purchase, store::RowImage& image);
+store::RowImage LoadLoanInfo(store::CatalogueFile& database, std::string_view owner_id,
+                             ZelLoanInfo& loan);
+void SaveLoanInfo(store::CatalogueFile& database, const Owner& owner, const ZelLoanInfo& loan,
+                  store::RowImage& image);
+EventsImage LoadEvents(store::CatalogueFile& database, std::string_view owner_id,
+                       ZelEvents& events);
+// A new event whose EventID another stored event already holds gets a freshly drawn identifier
+// (the object's EventID changes with the save, and back if the save fails) instead of being
+// refused. An event without a user fails with 3314.
+void SaveEvents(store::CatalogueFile& database, const Owner& owner, const ZelEvents& events,
+                EventsImage& image);
+TagsImage LoadTags(store::CatalogueFile& database, std::string_view owner_id, ZelTags& tags);
+void SaveTags(store::CatalogueFile& database, const Owner& owner, const ZelTags& tags,
+              TagsImage& image);
 // AdditionalInfo; InfoType is read and written from schema 84 on.
-void LoadInfos(store::CatalogueFile& database, std::string_view owner_id, ZelInfos& infos);
-void SaveInfos(store::CatalogueFile& database, std::string_view owner_id, const ZelInfos& infos);
+InfosImage LoadInfos(store::CatalogueFile& database, std::string_view owner_id, ZelInfos& infos);
+void SaveInfos(store::CatalogueFile& database, const Owner& owner, const ZelInfos& infos,
+               InfosImage& image);
 // MetaInfo; the info type is not stored.
-void LoadMetaInfos(store::CatalogueFile& database, std::string_view owner_id, ZelInfos& infos);
-void SaveMetaInfos(store::CatalogueFile& database, std::string_view owner_id,
-                   const ZelInfos& infos);
+InfosImage LoadMetaInfos(store::CatalogueFile& database, std::string_view owner_id,
+                         ZelInfos& infos);
+void SaveMetaInfos(store::CatalogueFile& database, const Owner& owner, const ZelInfos& infos,
+                   InfosImage& image);
 
 }  // namespace zel

@@ -11,9 +11,11 @@
 #include "model/profiles.h"
 #include "store/catalogue_file.h"
 #include "store/engine_errors.h"
-#include "store/text_helpers.h"
 
 namespace zel {
+
+using store::Quoted;
+using store::Texts;
 
 const ClassInfo& ZelProfile::Info() {
   using P = ZelProfile;
@@ -84,144 +86,164 @@ const ClassInfo& ZelProfile::Info() {
 
 ZelProfile::ZelProfile() : profile_id_(NewProfileId()) {}
 
+const store::RecordShape<ZelProfile>& ZelProfile::Shape() {
+  using P = ZelProfile;
+  static const store::RecordShape<P> shape(
+      store::Table::kProfiles,
+      {store::FieldOf("ProfileID", &P::profile_id_), store::FieldOf("Medium", &P::medium_),
+       store::FieldOf("Title", &P::title_), store::FieldOf("OriginalTitle", &P::original_title_),
+       store::FieldOf("SortTitle", &P::sort_title_),
+       store::FieldOf("OriginalSortTitle", &P::original_sort_title_),
+       store::FieldOf("Description", &P::description_),
+       store::FieldOf("CollectionNumber", &P::collection_number_),
+       store::FieldOf("CollectionType", &P::collection_type_), store::FieldOf("UPC", &P::upc_),
+       store::FieldOf("ProfileTimeStamp", &P::profile_time_stamp_),
+       store::FieldOf("Rating", &P::rating_), store::FieldOf("RatingSystem", &P::rating_system_),
+       store::FieldOf("RatingDetails", &P::rating_details_),
+       store::FieldOf("ProductionYear", &P::production_year_),
+       store::FieldOf("ReleaseDate", &P::release_date_),
+       store::FieldOf("RunningTime", &P::running_time_), store::FieldOf("CaseType", &P::case_type_),
+       store::FieldOf("Overview", &P::overview_), store::FieldOf("Notes", &P::notes_),
+       store::FieldOf("EasterEggs", &P::easter_eggs_),
+       store::FieldOf("LastEdited", &P::last_edited_),
+       store::FieldOf("WishListPriority", &P::wish_list_priority_),
+       store::FieldOf("DataSource", &P::data_source_), store::FieldOf("Locality", &P::locality_),
+       store::FieldOf("CountryOfOrigin", &P::country_of_origin_),
+       // A title without the number counts as one.
+       store::FieldOf("CountAs", &P::count_as_, Variant(int64_t{1})),
+       store::FieldOf("MD5", &P::md5_)});
+  return shape;
+}
+
 namespace {
-
-// A stored number as a 16-bit property: out-of-range values take the nearest 16-bit value, and
-// `wide` keeps the stored one so that a save can write it back.
-int16_t Narrow(const Variant& value, std::optional<int32_t>& wide) {
-  if (value.IsNull()) return 0;
-  const double number = value.ToDouble();
-  if (number >= INT16_MIN && number <= INT16_MAX) return value.ToInteger();
-  wide = value.ToLong();
-  return number < 0 ? INT16_MIN : INT16_MAX;
-}
-
-// The text a 16-bit property is saved as: the stored wide number while the property still shows
-// it, else the property.
-std::string Widened(int16_t property, const std::optional<int32_t>& wide) {
-  if (wide && property == (*wide < 0 ? INT16_MIN : INT16_MAX)) return std::to_string(*wide);
-  return std::to_string(property);
-}
 
 constexpr auto kStayEmpty = WithoutCatalogue::kStayEmpty;
 constexpr auto kFail = WithoutCatalogue::kFail;
 
 }  // namespace
 
+std::string ZelProfile::StoredID() const {
+  if (!row_.Stored()) return {};
+  return store::ValueOf(row_, store::Table::kProfiles, "ProfileID").text;
+}
+
 std::shared_ptr<ZelCredits> ZelProfile::Cast() {
   return LoadOnce(cast_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelCredits& list) {
-    LoadCredits(db, kProfileCredits, profile_id_, true, list);
+    return LoadCredits(db, kProfileCredits, ReadKey(), true, list);
   });
 }
 
 std::shared_ptr<ZelCredits> ZelProfile::Crew() {
   return LoadOnce(crew_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelCredits& list) {
-    LoadCredits(db, kProfileCredits, profile_id_, false, list);
+    return LoadCredits(db, kProfileCredits, ReadKey(), false, list);
   });
 }
 
 std::shared_ptr<ZelDiscs> ZelProfile::Discs() {
   return LoadOnce(discs_, catalogue_, kFail, [&](store::CatalogueFile& db, ZelDiscs& list) {
-    LoadDiscs(db, profile_id_, list);
+    return LoadDiscs(db, ReadKey(), list);
   });
 }
 
 std::shared_ptr<ZelAudioFormats> ZelProfile::Audio() {
-  return LoadOnce(
-      audio_, catalogue_, kStayEmpty,
-      [&](store::CatalogueFile& db, ZelAudioFormats& list) { LoadAudio(db, profile_id_, list); });
+  return LoadOnce(audio_, catalogue_, kStayEmpty,
+                  [&](store::CatalogueFile& db, ZelAudioFormats& list) {
+                    return LoadAudio(db, ReadKey(), list);
+                  });
 }
 
 std::shared_ptr<ZelReview> ZelProfile::Review() {
-  return LoadOnce(
-      review_, catalogue_, kStayEmpty,
-      [&](store::CatalogueFile& db, ZelReview& review) { LoadReview(db, profile_id_, review); });
+  return LoadOnce(review_, catalogue_, kStayEmpty,
+                  [&](store::CatalogueFile& db, ZelReview& review) {
+                    return LoadReview(db, ReadKey(), review);
+                  });
 }
 
 std::shared_ptr<Collection> ZelProfile::Regions() {
   return LoadOnce(regions_, catalogue_, kStayEmpty,
                   [&](store::CatalogueFile& db, Collection& list) {
-                    LoadTextList(db, profile_id_, TextList::kRegions, list);
+                    return LoadTextList(db, ReadKey(), TextList::kRegions, list);
                   });
 }
 
 std::shared_ptr<ZelStudios> ZelProfile::Studios() {
   return LoadOnce(studios_, catalogue_, kFail, [&](store::CatalogueFile& db, ZelStudios& list) {
-    LoadStudios(db, profile_id_, list);
+    return LoadStudios(db, ReadKey(), list);
   });
 }
 
 std::shared_ptr<Collection> ZelProfile::Genres() {
   return LoadOnce(genres_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, Collection& list) {
-    LoadTextList(db, profile_id_, TextList::kGenres, list);
+    return LoadTextList(db, ReadKey(), TextList::kGenres, list);
   });
 }
 
 std::shared_ptr<Collection> ZelProfile::Subtitles() {
   return LoadOnce(subtitles_, catalogue_, kFail, [&](store::CatalogueFile& db, Collection& list) {
-    LoadTextList(db, profile_id_, TextList::kSubtitles, list);
+    return LoadTextList(db, ReadKey(), TextList::kSubtitles, list);
   });
 }
 
 std::shared_ptr<Collection> ZelProfile::Features() {
   return LoadOnce(features_, catalogue_, kStayEmpty,
                   [&](store::CatalogueFile& db, Collection& list) {
-                    LoadTextList(db, profile_id_, TextList::kFeatures, list);
+                    return LoadTextList(db, ReadKey(), TextList::kFeatures, list);
                   });
 }
 
 std::shared_ptr<Collection> ZelProfile::Locks() {
   return LoadOnce(locks_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, Collection& list) {
-    LoadTextList(db, profile_id_, TextList::kLocks, list);
+    return LoadTextList(db, ReadKey(), TextList::kLocks, list);
   });
 }
 
 std::shared_ptr<ZelVideo> ZelProfile::Video() {
   return LoadOnce(video_, catalogue_, kFail, [&](store::CatalogueFile& db, ZelVideo& video) {
-    LoadVideo(db, profile_id_, video);
+    return LoadVideo(db, ReadKey(), video);
   });
 }
 
 std::shared_ptr<ZelSRP> ZelProfile::SRP() {
-  return LoadOnce(srp_, catalogue_, kStayEmpty,
-                  [&](store::CatalogueFile& db, ZelSRP& srp) { LoadSRP(db, profile_id_, srp); });
+  return LoadOnce(srp_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelSRP& srp) {
+    return LoadSRP(db, ReadKey(), srp);
+  });
 }
 
 std::shared_ptr<ZelPurchaseInfo> ZelProfile::PurchaseInfo() {
   return LoadOnce(purchase_, catalogue_, kStayEmpty,
                   [&](store::CatalogueFile& db, ZelPurchaseInfo& purchase) {
-                    LoadPurchaseInfo(db, profile_id_, purchase);
+                    return LoadPurchaseInfo(db, ReadKey(), purchase);
                   });
 }
 
 std::shared_ptr<ZelEvents> ZelProfile::Events() {
   return LoadOnce(events_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelEvents& list) {
-    LoadEvents(db, profile_id_, list);
+    return LoadEvents(db, ReadKey(), list);
   });
 }
 
 std::shared_ptr<ZelLoanInfo> ZelProfile::LoanInfo() {
   return LoadOnce(loan_, catalogue_, kFail, [&](store::CatalogueFile& db, ZelLoanInfo& loan) {
-    LoadLoanInfo(db, profile_id_, loan);
+    return LoadLoanInfo(db, ReadKey(), loan);
   });
 }
 
 std::shared_ptr<ZelTags> ZelProfile::Tags() {
   return LoadOnce(tags_, catalogue_, kFail, [&](store::CatalogueFile& db, ZelTags& list) {
-    LoadTags(db, profile_id_, list);
+    return LoadTags(db, ReadKey(), list);
   });
 }
 
 std::shared_ptr<ZelInfos> ZelProfile::Infos() {
   return LoadOnce(infos_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelInfos& list) {
-    LoadInfos(db, profile_id_, list);
+    return LoadInfos(db, ReadKey(), list);
   });
 }
 
 std::shared_ptr<ZelInfos> ZelProfile::MetaInfos() {
   return LoadOnce(
       meta_infos_, catalogue_, kStayEmpty,
-      [&](store::CatalogueFile& db, ZelInfos& list) { LoadMetaInfos(db, profile_id_, list); });
+      [&](store::CatalogueFile& db, ZelInfos& list) { return LoadMetaInfos(db, ReadKey(), list); });
 }
 
 std::shared_ptr<ZelProfiles> ZelProfile::ChildProfiles() {
@@ -232,12 +254,11 @@ std::shared_ptr<ZelProfiles> ZelProfile::ChildProfiles() {
   store::CatalogueFile* database = catalogue_.Find();
   if (!database) return child_profiles_;
   child_profiles_->catalogue().Bind(*database);
-  auto records = database->DbOpenRecordSet(
-      "SELECT * FROM Profiles p INNER JOIN BoxSet b ON b.ChildID = p.ProfileID "
-      "WHERE b.BoxSetID = '" +
-      QuoteSql(profile_id_) + "' ORDER BY SortTitle");
-  for (; !records->Eof(); records->MoveNext()) {
-    child_profiles_->AddLoaded(ProfileFromRecord(*database, *records));
+  for (auto& child : LoadProfiles(
+           *database,
+           "t.\"ProfileID\" IN (SELECT \"ChildID\" FROM \"BoxSet\" WHERE \"BoxSetID\" = ?)",
+           Texts({ReadKey()}), "t.\"SortTitle\"")) {
+    child_profiles_->AddLoaded(child);
   }
   return child_profiles_;
 }
@@ -247,11 +268,10 @@ std::shared_ptr<ZelProfile> ZelProfile::ParentProfile() {
   parent_profile_ = std::make_shared<ZelProfile>();
   store::CatalogueFile* database = catalogue_.Find();
   if (!database) return parent_profile_;
-  auto records = database->DbOpenRecordSet(
-      "SELECT * FROM Profiles WHERE ProfileID IN "
-      "(SELECT BoxSetID FROM BoxSet WHERE ChildID = '" +
-      QuoteSql(profile_id_) + "') ORDER BY SortTitle");
-  if (records->RecordCount() > 0) parent_profile_ = ProfileFromRecord(*database, *records);
+  auto parents = LoadProfiles(
+      *database, "t.\"ProfileID\" IN (SELECT \"BoxSetID\" FROM \"BoxSet\" WHERE \"ChildID\" = ?)",
+      Texts({ReadKey()}), "t.\"SortTitle\"");
+  if (!parents.empty()) parent_profile_ = parents.front();
   return parent_profile_;
 }
 
@@ -269,79 +289,109 @@ std::shared_ptr<ZelAwards> ZelProfile::Awards() {
 
 void ZelProfile::UpdateProfile() { SaveTo(catalogue_.Get()); }
 
+template <class Visit>
+void ZelProfile::ForEachList(Visit visit) {
+  visit(audio_);
+  visit(cast_);
+  visit(crew_);
+  visit(discs_);
+  visit(events_);
+  visit(features_);
+  visit(genres_);
+  visit(infos_);
+  visit(meta_infos_);
+  visit(loan_);
+  visit(locks_);
+  visit(purchase_);
+  visit(regions_);
+  visit(review_);
+  visit(srp_);
+  visit(studios_);
+  visit(subtitles_);
+  visit(tags_);
+  visit(video_);
+}
+
+void ZelProfile::ForgetStoredRows(store::CatalogueFile& database) {
+  auto self = weak_from_this().lock();
+  store::UndoOnRollback(database, row_, self);
+  row_ = {};
+  ForEachList([&](auto& slot) {
+    store::UndoOnRollback(database, slot.stored, self);
+    // The lists become new: what they hold is stored as added, nothing is read to replace.
+    slot.stored.reset();
+    if (slot.object) slot.stored.emplace();
+  });
+}
+
+void ZelProfile::JoinList(store::CatalogueFile& database) {
+  if (catalogue_.Peek() == &database) return;
+  if (catalogue_.Belongs()) ForgetStoredRows(database);
+  store::UndoOnRollback(database, catalogue_, weak_from_this().lock());
+  catalogue_.Bind(database);
+}
+
 void ZelProfile::SaveTo(store::CatalogueFile& database) {
-  const int16_t schema = database.SchemaNumber();
-  const std::string quoted_id = QuoteSql(profile_id_);
   store::WriteScope scope(database.connection());
-
-  // A changed identifier takes the profile's rows along, so nothing is left behind under the old.
-  const bool own_catalogue = catalogue_.Peek() == &database;
-  if (own_catalogue && !stored_id_.empty() && !EqualsFolded(stored_id_, profile_id_)) {
-    MoveProfileRows(database, stored_id_, profile_id_);
+  JoinList(database);
+  const bool had_row = row_.Stored();
+  // Every row stored under the old identifier follows the profile to its new one.
+  const bool moved = store::SaveKeyedRow(
+      database, Shape(), *this, profile_id_, row_, "Profile",
+      [&](const std::string& from) { MoveProfileRows(database, from, profile_id_); });
+  SaveLists(database, Owner{profile_id_, had_row, moved});
+  if (moved) {
+    if (auto listed = database.LoadedAs<ZelProfiles>(store::CatalogueFile::List::kProfiles)) {
+      listed->Rekey(*this);
+    }
   }
-  database.DbExecute("DELETE FROM Profiles WHERE ProfileID = '" + quoted_id + "'");
-  std::vector<std::pair<const char*, std::string>> columns = {
-      {"ProfileID", profile_id_},
-      {"Medium", medium_},
-      {"Title", title_},
-      {"OriginalTitle", original_title_},
-      {"SortTitle", sort_title_},
-      {"OriginalSortTitle", original_sort_title_},
-      {"Description", description_},
-      {"ColNo", collection_number_},
-      {"ColType", collection_type_},
-      {"UPC", upc_},
-      {"ProfileTimeStamp", FormatDateTime(profile_time_stamp_)},
-      {"Rating", rating_},
-      {"RatingSystem", rating_system_},
-      {"RatingDetails", rating_details_},
-      {"ProdYear", Widened(production_year_, wide_.production_year)},
-      {"Released", FormatDateTime(release_date_)},
-      {"Runtime", Widened(running_time_, wide_.running_time)},
-      {"CaseType", case_type_},
-      {"Overview", overview_},
-      {"Notes", notes_},
-      {"Eastereggs", easter_eggs_},
-      {"LastEdited", FormatDateTime(last_edited_)},
-      {"WishListPriority", Widened(wish_list_priority_, wide_.wish_list_priority)},
-      {"DataSource", data_source_},
-      {"Locality", locality_},
-      {"CountryOfOrigin", country_of_origin_},
-  };
-  if (schema >= 78) columns.emplace_back("MD5", md5_);
-  if (schema >= 88) columns.emplace_back("CountAs", Widened(count_as_, wide_.count_as));
-  std::string names;
-  std::string values;
-  for (const auto& [name, value] : columns) {
-    names += (names.empty() ? "" : ", ") + std::string(name);
-    values += (values.empty() ? "'" : ", '") + QuoteSql(value) + "'";
-  }
-  InsertSavedRow(database, "INSERT INTO Profiles (" + names + ") VALUES (" + values + ")",
-                 "Profile '" + profile_id_ + "' could not be stored");
-
-  const std::string& id = profile_id_;
-  if (audio_) SaveAudio(database, id, *audio_);
-  if (cast_) SaveCredits(database, kProfileCredits, id, true, *cast_);
-  if (crew_) SaveCredits(database, kProfileCredits, id, false, *crew_);
-  if (discs_) SaveDiscs(database, id, *discs_);
-  if (events_) SaveEvents(database, id, *events_);
-  if (features_) SaveTextList(database, id, TextList::kFeatures, *features_);
-  if (genres_) SaveTextList(database, id, TextList::kGenres, *genres_);
-  if (infos_) SaveInfos(database, id, *infos_);
-  if (meta_infos_ && schema >= 88) SaveMetaInfos(database, id, *meta_infos_);
-  if (loan_) SaveLoanInfo(database, id, *loan_);
-  if (locks_) SaveTextList(database, id, TextList::kLocks, *locks_);
-  if (purchase_) SavePurchaseInfo(database, id, *purchase_);
-  if (regions_) SaveTextList(database, id, TextList::kRegions, *regions_);
-  if (review_) SaveReview(database, id, *review_);
-  if (srp_) SaveSRP(database, id, *srp_);
-  if (studios_) SaveStudios(database, id, *studios_);
-  if (subtitles_) SaveTextList(database, id, TextList::kSubtitles, *subtitles_);
-  if (tags_) SaveTags(database, id, *tags_);
-  if (video_) SaveVideo(database, id, *video_);
   scope.Commit();
-  catalogue_.Join(database);
-  if (catalogue_.Peek() == &database) stored_id_ = profile_id_;
+}
+
+void ZelProfile::SaveLists(store::CatalogueFile& database, const Owner& owner) {
+  SaveCached(database, audio_, owner, LoadAudio, SaveAudio);
+  SaveCached(database, cast_, owner, CreditsLoader(kProfileCredits, true),
+             CreditsSaver(kProfileCredits, true));
+  SaveCached(database, crew_, owner, CreditsLoader(kProfileCredits, false),
+             CreditsSaver(kProfileCredits, false));
+  SaveCached(database, discs_, owner, LoadDiscs, SaveDiscs);
+  SaveCached(database, events_, owner, LoadEvents, SaveEvents);
+  SaveCached(database, features_, owner, TextListLoader(TextList::kFeatures),
+             TextListSaver(TextList::kFeatures));
+  SaveCached(database, genres_, owner, TextListLoader(TextList::kGenres),
+             TextListSaver(TextList::kGenres));
+  SaveCached(database, infos_, owner, LoadInfos, SaveInfos);
+  if (database.SchemaNumber() >= store::schema::kCreditOnly) {
+    SaveCached(database, meta_infos_, owner, LoadMetaInfos, SaveMetaInfos);
+  }
+  SaveCached(database, loan_, owner, LoadLoanInfo, SaveLoanInfo);
+  SaveCached(database, locks_, owner, TextListLoader(TextList::kLocks),
+             TextListSaver(TextList::kLocks));
+  SaveCached(database, purchase_, owner, LoadPurchaseInfo, SavePurchaseInfo);
+  SaveCached(database, regions_, owner, TextListLoader(TextList::kRegions),
+             TextListSaver(TextList::kRegions));
+  SaveCached(database, review_, owner, LoadReview, SaveReview);
+  SaveCached(database, srp_, owner, LoadSRP, SaveSRP);
+  SaveCached(database, studios_, owner, LoadStudios, SaveStudios);
+  SaveCached(database, subtitles_, owner, TextListLoader(TextList::kSubtitles),
+             TextListSaver(TextList::kSubtitles));
+  SaveCached(database, tags_, owner, LoadTags, SaveTags);
+  SaveCached(database, video_, owner, LoadVideo, SaveVideo);
+}
+
+void ZelProfile::DeleteFrom(store::CatalogueFile& database) {
+  if (!row_.Stored() || catalogue_.Peek() != &database) return;
+  store::WriteScope scope(database.connection());
+  store::RowWriter(database, store::Table::kProfiles).Verify(row_, "Profile '" + StoredID() + "'");
+  RemoveProfileRows(database, StoredID());
+  ForgetStoredRows(database);
+  scope.Commit();
+}
+
+void ZelProfile::ReadRow(store::CatalogueFile& database, store::RowImage image) {
+  Shape().Read(*this, image, database.SchemaNumber());
+  row_ = std::move(image);
+  catalogue_.Bind(database);
 }
 
 void ZelProfile::TakeStoredRow(const ZelProfile& stored) {
@@ -373,27 +423,8 @@ void ZelProfile::TakeStoredRow(const ZelProfile& stored) {
   country_of_origin_ = stored.country_of_origin_;
   md5_ = stored.md5_;
   count_as_ = stored.count_as_;
-  wide_ = stored.wide_;
-  stored_id_ = stored.stored_id_;
-  cast_.reset();
-  crew_.reset();
-  discs_.reset();
-  audio_.reset();
-  review_.reset();
-  regions_.reset();
-  genres_.reset();
-  subtitles_.reset();
-  features_.reset();
-  locks_.reset();
-  studios_.reset();
-  video_.reset();
-  srp_.reset();
-  purchase_.reset();
-  events_.reset();
-  loan_.reset();
-  tags_.reset();
-  infos_.reset();
-  meta_infos_.reset();
+  row_ = stored.row_;
+  ForEachList([](auto& slot) { slot = {}; });
   child_profiles_.reset();
   parent_profile_.reset();
   awards_.reset();
@@ -405,72 +436,46 @@ void ZelProfile::AssignBoxsetChild(std::string_view profile_id) {
 }
 
 void ZelProfile::RemoveBoxsetChild(std::string_view profile_id) {
-  catalogue_.Get().DbExecute("DELETE FROM BoxSet WHERE BoxSetID = '" + QuoteSql(profile_id_) +
-                             "' AND ChildID = '" + QuoteSql(profile_id) + "'");
+  catalogue_.Get().connection().Write(
+      "DELETE FROM \"BoxSet\" WHERE \"BoxSetID\" = ? AND \"ChildID\" = ?",
+      {store::StoredValue::Text(profile_id_), store::StoredValue::Text(std::string(profile_id))});
 }
 
 void ZelProfile::AssignEpisode(std::string_view episode_id) {
-  catalogue_.Get().DbExecute("INSERT INTO Profile2Episodes (ProfileID, EpisodeID) VALUES ('" +
-                             QuoteSql(profile_id_) + "', '" + QuoteSql(episode_id) + "')");
+  AssignEpisodeTo(catalogue_.Get(), profile_id_, episode_id);
 }
 
 void ZelProfile::RemoveEpisodeAssignment(std::string_view episode_id) {
-  catalogue_.Get().DbExecute("DELETE FROM Profile2Episodes WHERE ProfileID = '" +
-                             QuoteSql(profile_id_) + "' AND EpisodeID = '" + QuoteSql(episode_id) +
-                             "'");
+  catalogue_.Get().connection().Write(
+      "DELETE FROM \"Profile2Episodes\" WHERE \"ProfileID\" = ? AND \"EpisodeID\" = ?",
+      {store::StoredValue::Text(profile_id_), store::StoredValue::Text(std::string(episode_id))});
 }
 
-namespace {
-
-std::string TextColumn(store::RecordSet& records, std::string_view name) {
-  return records.Value(name).ToTextOrEmpty();
+std::vector<std::shared_ptr<ZelProfile>> LoadProfiles(store::CatalogueFile& database,
+                                                      std::string_view where,
+                                                      const std::vector<store::StoredValue>& params,
+                                                      std::string_view order) {
+  return store::LoadRecords<ZelProfile>(database, store::Table::kProfiles, where, params, order);
 }
-
-Date DateColumn(store::RecordSet& records, std::string_view name) {
-  const Variant value = records.Value(name);
-  return value.IsNull() ? Date::Zero() : value.ToDate();
-}
-
-}  // namespace
 
 std::shared_ptr<ZelProfile> ProfileFromRecord(store::CatalogueFile& database,
                                               store::RecordSet& records) {
+  const std::string id = records.Value("ProfileID").ToTextOrEmpty();
+  auto stored = LoadProfiles(database, "t.\"ProfileID\" = ?", Texts({id}));
+  if (!stored.empty()) return stored.front();
+  // A row of another table, or one the Profiles table no longer holds: a new profile of its values.
   auto profile = std::make_shared<ZelProfile>();
-  profile->SetProfileID(TextColumn(records, "ProfileID"));
-  profile->SetMedium(TextColumn(records, "Medium"));
-  profile->SetTitle(TextColumn(records, "Title"));
-  profile->SetOriginalTitle(TextColumn(records, "OriginalTitle"));
-  profile->SetSortTitle(TextColumn(records, "SortTitle"));
-  profile->SetOriginalSortTitle(TextColumn(records, "OriginalSortTitle"));
-  profile->SetDescription(TextColumn(records, "Description"));
-  profile->SetCollectionNumber(TextColumn(records, "ColNo"));
-  profile->SetCollectionType(TextColumn(records, "ColType"));
-  profile->SetUPC(TextColumn(records, "UPC"));
-  profile->SetRating(TextColumn(records, "Rating"));
-  profile->SetRatingSystem(TextColumn(records, "RatingSystem"));
-  profile->SetRatingDetails(TextColumn(records, "RatingDetails"));
-  profile->SetCaseType(TextColumn(records, "CaseType"));
-  profile->SetOverview(TextColumn(records, "Overview"));
-  profile->SetNotes(TextColumn(records, "Notes"));
-  profile->SetEasterEggs(TextColumn(records, "EasterEggs"));
-  profile->SetDataSource(TextColumn(records, "DataSource"));
-  profile->SetLocality(TextColumn(records, "Locality"));
-  profile->SetCountryOfOrigin(TextColumn(records, "CountryOfOrigin"));
-  ZelProfile::WideNumbers wide;
-  profile->SetProductionYear(Narrow(records.Value("ProdYear"), wide.production_year));
-  profile->SetRunningTime(Narrow(records.Value("Runtime"), wide.running_time));
-  profile->SetWishListPriority(Narrow(records.Value("WishListPriority"), wide.wish_list_priority));
-  profile->SetProfileTimeStamp(DateColumn(records, "ProfileTimeStamp"));
-  profile->SetReleaseDate(DateColumn(records, "Released"));
-  profile->SetLastEdited(DateColumn(records, "LastEdited"));
-  const int16_t schema = database.SchemaNumber();
-  if (schema >= 78) profile->SetMD5(TextColumn(records, "MD5"));
-  if (schema >= 88) {
-    const Variant count_as = records.Value("CountAs");
-    profile->SetCountAs(count_as.IsNull() ? int16_t{1} : Narrow(count_as, wide.count_as));
+  store::RowImage image;
+  const store::TableSpec& spec = store::Describe(store::Table::kProfiles);
+  image.values.resize(spec.columns.size());
+  for (size_t i = 0; i < spec.columns.size(); ++i) {
+    if (!spec.columns[i].In(database.SchemaNumber())) continue;
+    const Variant value = records.Value(spec.columns[i].name);
+    if (!value.IsNull()) {
+      image.values[i] = store::WriteColumn(spec.columns[i], value, database.SchemaNumber());
+    }
   }
-  profile->SetWideNumbers(wide);
-  profile->MarkStored();
+  ZelProfile::Shape().Read(*profile, image, database.SchemaNumber());
   profile->catalogue().Bind(database);
   return profile;
 }

@@ -4,9 +4,12 @@
 #include "frame/text.h"
 #include "store/catalogue_file.h"
 #include "store/engine_errors.h"
-#include "store/text_helpers.h"
+#include "store/tables.h"
 
 namespace zel {
+
+using store::Quoted;
+using store::Texts;
 
 const ClassInfo& ZelProfiles::Info() {
   static const ClassInfo info =
@@ -51,118 +54,118 @@ void ZelProfiles::Save(Object& item) {
   auto& profile = static_cast<ZelProfile&>(item);
   store::CatalogueFile& database = catalogue_.Get();
   store::WriteScope scope(database.connection());
-  profile.catalogue().Join(database);
+  profile.JoinList(database);
   profile.SaveTo(database);
   if (links_ == Links::kBoxSetParts) AssignBoxSetPart(database, owner_, profile.ProfileID());
-  if (links_ == Links::kEpisodeAssignments) {
-    database.DbExecute("INSERT INTO Profile2Episodes (ProfileID, EpisodeID) VALUES ('" +
-                       QuoteSql(profile.ProfileID()) + "', '" + QuoteSql(owner_) + "')");
-  }
+  if (links_ == Links::kEpisodeAssignments) AssignEpisodeTo(database, profile.ProfileID(), owner_);
   scope.Commit();
 }
 
 void ZelProfiles::Delete(Object& item) {
-  const std::string id = QuoteSql(static_cast<ZelProfile&>(item).ProfileID());
+  auto& profile = static_cast<ZelProfile&>(item);
+  store::CatalogueFile& database = catalogue_.Get();
   switch (links_) {
     case Links::kNone:
-      RemoveProfileRows(catalogue_.Get(), static_cast<ZelProfile&>(item).ProfileID());
+      profile.DeleteFrom(database);
       break;
     case Links::kBoxSetParts:
-      catalogue_.Get().DbExecute("DELETE FROM BoxSet WHERE BoxSetID = '" + QuoteSql(owner_) +
-                                 "' AND ChildID = '" + id + "'");
+      database.connection().Write(
+          "DELETE FROM \"BoxSet\" WHERE \"BoxSetID\" = ? AND \"ChildID\" = ?",
+          Texts({owner_, profile.ProfileID()}));
       break;
     case Links::kEpisodeAssignments:
-      catalogue_.Get().DbExecute("DELETE FROM Profile2Episodes WHERE ProfileID = '" + id +
-                                 "' AND EpisodeID = '" + QuoteSql(owner_) + "'");
+      database.connection().Write(
+          "DELETE FROM \"Profile2Episodes\" WHERE \"ProfileID\" = ? AND \"EpisodeID\" = ?",
+          Texts({profile.ProfileID(), owner_}));
       break;
   }
 }
 
-namespace {
-
-// Every table that keeps rows of a profile under its ProfileID.
-constexpr const char* kProfileTables[] = {
-    "Tags",         "VideoFormat",  "Studios",   "SRPInfo",         "Reviews",
-    "PurchaseInfo", "Locks",        "LoanInfo",  "AdditionalInfo",  "MetaInfo",
-    "Genres",       "Features",     "Subtitles", "Events",          "Discs",
-    "CastCrew",     "AudioFormats", "Regions",   "Profile2Episodes"};
-
-}  // namespace
-
 void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_id) {
-  const std::string id = QuoteSql(profile_id);
   store::WriteScope scope(database.connection());
-  for (const char* table : kProfileTables) DeleteProfileRows(database, profile_id, table);
+  for (store::Table table : store::ProfileRowTables()) {
+    const store::TableSpec& spec = store::Describe(table);
+    database.connection().Write(
+        "DELETE FROM " + Quoted(spec.name) + " WHERE " + Quoted(spec.owner) + " = ?",
+        Texts({profile_id}));
+  }
   // Both ends of a box-set link: a removed part leaves its box, a removed box frees its parts.
-  database.DbExecute("DELETE FROM BoxSet WHERE ChildID = '" + id + "' OR BoxSetID = '" + id + "'");
-  database.DbExecute("DELETE FROM Profiles WHERE ProfileID = '" + id + "'");
+  database.connection().Write("DELETE FROM \"BoxSet\" WHERE \"ChildID\" = ? OR \"BoxSetID\" = ?",
+                              Texts({profile_id, profile_id}));
+  database.connection().Write("DELETE FROM \"Profiles\" WHERE \"ProfileID\" = ?",
+                              Texts({profile_id}));
   scope.Commit();
 }
 
 void MoveProfileRows(store::CatalogueFile& database, std::string_view from, std::string_view to) {
-  const std::string old_id = QuoteSql(from);
-  const std::string new_id = QuoteSql(to);
-  if (database.DbOpenRecordSet("SELECT ProfileID FROM Profiles WHERE ProfileID = '" + new_id + "'")
-          ->RecordCount() != 0) {
-    Raise(store::engine_errc::kDuplicateKey, "Profile '" + std::string(from) +
-                                                 "' cannot take the identifier '" +
-                                                 std::string(to) + "': another profile holds it");
+  for (store::Table table : store::ProfileRowTables()) {
+    const store::TableSpec& spec = store::Describe(table);
+    database.connection().Write("UPDATE " + Quoted(spec.name) + " SET " + Quoted(spec.owner) +
+                                    " = ? WHERE " + Quoted(spec.owner) + " = ?",
+                                Texts({to, from}));
   }
-  store::WriteScope scope(database.connection());
-  for (const char* table : kProfileTables) {
-    database.DbExecute("UPDATE " + std::string(table) + " SET ProfileID = '" + new_id +
-                       "' WHERE ProfileID = '" + old_id + "'");
+  for (const char* column : {"ChildID", "BoxSetID"}) {
+    database.connection().Write(
+        "UPDATE \"BoxSet\" SET " + Quoted(column) + " = ? WHERE " + Quoted(column) + " = ?",
+        Texts({to, from}));
   }
-  database.DbExecute("UPDATE BoxSet SET ChildID = '" + new_id + "' WHERE ChildID = '" + old_id +
-                     "'");
-  database.DbExecute("UPDATE BoxSet SET BoxSetID = '" + new_id + "' WHERE BoxSetID = '" + old_id +
-                     "'");
-  database.DbExecute("DELETE FROM Profiles WHERE ProfileID = '" + old_id + "'");
-  scope.Commit();
 }
 
 void AssignBoxSetPart(store::CatalogueFile& database, std::string_view box, std::string_view part) {
-  auto records = database.DbOpenRecordSet("SELECT BoxSetID FROM BoxSet WHERE ChildID = '" +
-                                          QuoteSql(part) + "'");
-  if (records->RecordCount() != 0) {
-    const std::string current = records->Value("BoxSetID").ToTextOrEmpty();
+  const auto rows = database.connection().Read(
+      "SELECT \"BoxSetID\" FROM \"BoxSet\" WHERE \"ChildID\" = ?", Texts({part}));
+  if (!rows.empty()) {
+    const std::string current = rows.front().front().text;
     if (EqualsFolded(current, box)) return;
     Raise(store::engine_errc::kDuplicateKey,
           "Profile '" + std::string(part) + "' cannot join box set '" + std::string(box) +
               "': it is a part of box set '" + current + "'; remove it from there first");
   }
-  database.DbExecute("INSERT INTO BoxSet (BoxSetID, ChildID) VALUES ('" + QuoteSql(box) + "', '" +
-                     QuoteSql(part) + "')");
+  database.connection().Write("INSERT INTO \"BoxSet\" (\"BoxSetID\", \"ChildID\") VALUES (?, ?)",
+                              Texts({box, part}));
+}
+
+void AssignEpisodeTo(store::CatalogueFile& database, std::string_view profile_id,
+                     std::string_view episode_id) {
+  const std::vector<store::StoredValue> pair = Texts({profile_id, episode_id});
+  if (!database.connection()
+           .Read("SELECT 1 FROM \"Profile2Episodes\" WHERE \"ProfileID\" = ? AND \"EpisodeID\" = ?",
+                 pair)
+           .empty()) {
+    return;
+  }
+  database.connection().Write(
+      "INSERT INTO \"Profile2Episodes\" (\"ProfileID\", \"EpisodeID\") VALUES (?, ?)", pair);
 }
 
 std::shared_ptr<ZelProfiles> ZelProfiles::Load(store::CatalogueFile& database) {
   auto list = std::make_shared<ZelProfiles>();
   list->catalogue().Bind(database);
-  auto records = database.DbOpenRecordSet("SELECT * FROM Profiles ORDER BY SortTitle");
-  for (; !records->Eof(); records->MoveNext()) {
-    list->AddLoaded(ProfileFromRecord(database, *records));
+  for (auto& profile : LoadProfiles(database, "", {}, "t.\"SortTitle\"")) {
+    list->AddLoaded(std::move(profile));
   }
   return list;
 }
 
 void ZelProfiles::Store(store::CatalogueFile& database) {
+  RequireDistinctKeys("Profile");
   store::WriteScope scope(database.connection());
   for (const auto& profile : All()) {
-    profile->catalogue().Join(database);
+    // A profile another catalogue's list took over is saved there.
+    if (profile->catalogue().Belongs() && profile->catalogue().Peek() != &database) continue;
     profile->SaveTo(database);
   }
+  RekeyChanged();
   scope.Commit();
 }
 
 void ZelProfiles::SyncStored(store::CatalogueFile& database, std::string_view profile_id) {
-  auto records = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
-                                          QuoteSql(profile_id) + "'");
-  if (records->RecordCount() == 0) return;
-  auto stored = ProfileFromRecord(database, *records);
+  auto stored = LoadProfiles(database, "t.\"ProfileID\" = ?", Texts({profile_id}));
+  if (stored.empty()) return;
   if (items_.HasKey(profile_id)) {
-    Item(Variant(std::string(profile_id)))->TakeStoredRow(*stored);
+    Item(Variant(std::string(profile_id)))->TakeStoredRow(*stored.front());
   } else {
-    AddLoaded(stored);
+    AddLoaded(stored.front());
   }
 }
 

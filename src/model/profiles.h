@@ -1,7 +1,8 @@
 // ZelProfiles: profiles keyed by ProfileID, standing for the Profiles table of one catalogue.
 //
-// Adding saves the profile; removing deletes every row that belongs to the profile
-// (RemoveProfileRows), as one write, and only then drops it from the list. AddLoaded
+// Adding saves the profile, which becomes the list's catalogue's; removing deletes every row stored
+// under the identifier the profile was read as (RemoveProfileRows), as one write, provided its row
+// still holds what it was read as, and only then drops it from the list. AddLoaded
 // (library-internal) adds a profile read from the catalogue without writing. Two kinds of list
 // stand for links instead: the parts of a box set (ZelProfile.ChildProfiles) and the profiles an
 // episode is assigned to (ZelEpisode.AssignedProfiles). Removing from those ends the link and
@@ -40,8 +41,9 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
 
   // Every stored profile, ordered by SortTitle, added without writing.
   static std::shared_ptr<ZelProfiles> Load(store::CatalogueFile& database);
-  // Saves every profile of the list into `database` (as UpdateProfile does), as one write.
-  // Profiles the list never held stay as they are.
+  // Saves every profile of the list that belongs to `database` (as UpdateProfile does), as one
+  // write; profiles renamed onto one another's identifier fail (3022) first. Profiles the list
+  // never held stay as they are.
   void Store(store::CatalogueFile& database);
   // Library-internal: brings the member of `profile_id` in step with its stored row (after an
   // import): a member is refreshed in place (its sub-records read again on demand), a missing one
@@ -64,13 +66,17 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
 // other profiles stay.
 void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_id);
 
-// Moves every row stored under `from` (as RemoveProfileRows names them) to `to`, as one write.
-// Fails with 3022 when a stored profile already holds `to`.
+// Moves every row stored under `from` (as RemoveProfileRows names them, the Profiles row aside) to
+// `to`. Callers run it in their write scope, having checked that `to` is free.
 void MoveProfileRows(store::CatalogueFile& database, std::string_view from, std::string_view to);
 
 // Makes `part` a part of the box set `box`. A part it already has is left as it is; a profile that
 // is a part of another box set fails with 3022.
 void AssignBoxSetPart(store::CatalogueFile& database, std::string_view box, std::string_view part);
+
+// Assigns an episode to a profile; a pair already stored stays as it is.
+void AssignEpisodeTo(store::CatalogueFile& database, std::string_view profile_id,
+                     std::string_view episode_id);
 
 namespace model {
 

@@ -9,45 +9,62 @@
 #include "frame/text.h"
 #include "store/catalogue_file.h"
 #include "store/engine_errors.h"
-#include "store/text_helpers.h"
 
 namespace zel {
+
+using store::Quoted;
+using store::Texts;
 namespace {
 
-// Edits the one row that `select` finds, or adds one when it finds none; `fill` assigns the columns
-// (`adding` tells it to set the key column as well). The row is stored at the end.
-template <class Fill>
-void UpsertRow(store::CatalogueFile& database, const std::string& select, Fill fill) {
-  auto records = database.DbOpenRecordSet(select);
-  const bool adding = records->RecordCount() == 0;
-  if (adding) {
-    records->AddNew();
-  } else {
-    records->Edit();
+// Reads a reference record and its stored row from a loaded image.
+template <class Record>
+void ReadReference(Record& record, store::CatalogueFile& database, store::RowImage image) {
+  Record::Shape().Read(record, image, database.SchemaNumber());
+  record.row() = std::move(image);
+  record.catalogue().Bind(database);
+}
+
+// Saves a reference record into `database`: what changed since it was read, or a new row. A key
+// change moves the row; other rows that name the old key keep the rename from happening.
+template <class Record>
+void SaveReference(store::CatalogueFile& database, Record& record, std::string_view key,
+                   std::string_view kind, std::string_view named_by) {
+  store::WriteScope scope(database.connection());
+  if (record.catalogue().Peek() != &database && record.catalogue().Belongs()) {
+    // Another catalogue's record is new to this one.
+    store::UndoOnRollback(database, record.row(), nullptr);
+    record.row() = {};
   }
-  fill(*records, adding);
-  records->Update();
+  try {
+    store::SaveKeyedRow(database, Record::Shape(), record, key, record.row(), kind);
+  } catch (const Error& error) {
+    if (error.number() != store::engine_errc::kRelatedRecordRequired) throw;
+    Raise(store::engine_errc::kRelatedRecordsExist,
+          std::string(kind) + " '" + store::StoredKey(record.row(), Record::Shape().table()) +
+              "' cannot take another key: " + std::string(named_by) + " still name it");
+  }
+  store::UndoOnRollback(database, record.catalogue(), nullptr);
+  record.catalogue().Bind(database);
+  scope.Commit();
 }
 
-// Deletes the row of `key`. A row that other rows still name is kept by the engine; the removal
-// then fails (3200) rather than dropping a member whose row stays.
-void DeleteKeyedRow(store::CatalogueFile& database, std::string_view table, std::string_view column,
-                    std::string_view key, std::string_view what, std::string_view named_by) {
-  const std::string where = " WHERE " + std::string(column) + " = '" + QuoteSql(key) + "'";
-  if (database.connection().Execute("DELETE FROM " + std::string(table) + where) > 0) return;
-  auto left = database.DbOpenRecordSet("SELECT " + std::string(column) + " FROM " +
-                                       std::string(table) + where);
-  if (left->RecordCount() == 0) return;
-  Raise(store::engine_errc::kRelatedRecordsExist,
-        std::string(what) + " '" + std::string(key) +
-            "' cannot be removed: " + std::string(named_by) + " still name it");
-}
-
-// The first row of `sql`, or nullptr when there is none.
-std::shared_ptr<store::RecordSet> FirstRow(store::CatalogueFile& database, const std::string& sql) {
-  auto records = database.DbOpenRecordSet(sql);
-  if (records->RecordCount() == 0) return nullptr;
-  return records;
+// Deletes the stored row of a reference record, provided it still holds what was read. A row
+// that other rows still name stays, and the removal fails (3200).
+template <class Record>
+void DeleteReference(store::CatalogueFile& database, Record& record, const std::string& what,
+                     std::string_view named_by) {
+  if (!record.row().Stored() || record.catalogue().Peek() != &database) return;
+  store::WriteScope scope(database.connection());
+  try {
+    store::RowWriter(database, Record::Shape().table()).Delete(record.row(), what);
+  } catch (const Error& error) {
+    if (error.number() != store::engine_errc::kRelatedRecordRequired) throw;
+    Raise(store::engine_errc::kRelatedRecordsExist,
+          what + " cannot be removed: " + std::string(named_by) + " still name it");
+  }
+  store::UndoOnRollback(database, record.row(), nullptr);
+  record.row() = {};
+  scope.Commit();
 }
 
 }  // namespace
@@ -70,12 +87,20 @@ const ClassInfo& ZelCurrency::Info() {
 void ZelCurrency::UpdateCurrency() { SaveTo(catalogue_.Get()); }
 
 void ZelCurrency::SaveTo(store::CatalogueFile& database) {
-  UpsertRow(database, "SELECT * FROM Currencies WHERE CurrencyID = '" + QuoteSql(id_) + "'",
-            [&](store::RecordSet& row, bool adding) {
-              if (adding) row.SetValue("CurrencyID", Variant(id_));
-              row.SetValue("CurrencyName", Variant(name_));
-              row.SetValue("CurrencySymbol", Variant(symbol_));
-            });
+  SaveReference(database, *this, id_, "Currency", "suggested prices or purchases");
+}
+
+void ZelCurrency::ReadRow(store::CatalogueFile& database, store::RowImage image) {
+  ReadReference(*this, database, std::move(image));
+}
+
+const store::RecordShape<ZelCurrency>& ZelCurrency::Shape() {
+  using C = ZelCurrency;
+  static const store::RecordShape<C> shape(
+      store::Table::kCurrencies,
+      {store::FieldOf("CurrencyID", &C::id_), store::FieldOf("CurrencyName", &C::name_),
+       store::FieldOf("CurrencySymbol", &C::symbol_)});
+  return shape;
 }
 
 const ClassInfo& ZelUser::Info() {
@@ -94,14 +119,22 @@ const ClassInfo& ZelUser::Info() {
 void ZelUser::UpdateUser() { SaveTo(catalogue_.Get()); }
 
 void ZelUser::SaveTo(store::CatalogueFile& database) {
-  const bool has_active = database.SchemaNumber() >= 88;
-  UpsertRow(database, "SELECT * FROM Users WHERE UserID = '" + QuoteSql(name_) + "'",
-            [&](store::RecordSet& row, bool adding) {
-              if (adding) row.SetValue("UserID", Variant(name_));
-              row.SetValue("PhoneNumber", Variant(phone_));
-              row.SetValue("EmailAddress", Variant(email_));
-              if (has_active) row.SetValue("IsActive", Variant(is_active_));
-            });
+  SaveReference(database, *this, name_, "User", "loans or events");
+}
+
+void ZelUser::ReadRow(store::CatalogueFile& database, store::RowImage image) {
+  ReadReference(*this, database, std::move(image));
+}
+
+const store::RecordShape<ZelUser>& ZelUser::Shape() {
+  using U = ZelUser;
+  // A user without the flag is active: without that, a later save would mark every user read
+  // from such a file as active.
+  static const store::RecordShape<U> shape(
+      store::Table::kUsers, {store::FieldOf("Name", &U::name_), store::FieldOf("Phone", &U::phone_),
+                             store::FieldOf("Email", &U::email_),
+                             store::FieldOf("IsActive", &U::is_active_, Variant(true))});
+  return shape;
 }
 
 const ClassInfo& ZelRetailer::Info() {
@@ -120,12 +153,20 @@ const ClassInfo& ZelRetailer::Info() {
 void ZelRetailer::UpdateRetailer() { SaveTo(catalogue_.Get()); }
 
 void ZelRetailer::SaveTo(store::CatalogueFile& database) {
-  UpsertRow(database, "SELECT * FROM Retailers WHERE Name = '" + QuoteSql(name_) + "'",
-            [&](store::RecordSet& row, bool adding) {
-              if (adding) row.SetValue("Name", Variant(name_));
-              row.SetValue("Type", Variant(place_type_));
-              row.SetValue("Website", Variant(website_));
-            });
+  SaveReference(database, *this, name_, "Retailer", "purchases");
+}
+
+void ZelRetailer::ReadRow(store::CatalogueFile& database, store::RowImage image) {
+  ReadReference(*this, database, std::move(image));
+}
+
+const store::RecordShape<ZelRetailer>& ZelRetailer::Shape() {
+  using R = ZelRetailer;
+  static const store::RecordShape<R> shape(
+      store::Table::kRetailers,
+      {store::FieldOf("Name", &R::name_), store::FieldOf("PlaceType", &R::place_type_),
+       store::FieldOf("Website", &R::website_)});
+  return shape;
 }
 
 const ClassInfo& ZelSQLQuery::Info() {
@@ -143,15 +184,18 @@ const ClassInfo& ZelSQLQuery::Info() {
 void ZelSQLQuery::UpdateSQLQuery() { SaveTo(catalogue_.Get()); }
 
 void ZelSQLQuery::SaveTo(store::CatalogueFile& database) {
-  // A plain insert would be skipped for a name already stored, leaving the old statement in the
-  // file while the object holds the new one; the stored row is replaced instead.
-  store::WriteScope scope(database.connection());
-  database.DbExecute("DELETE FROM SQLQueries WHERE Name = '" + QuoteSql(name_) + "'");
-  InsertSavedRow(database,
-                 "INSERT INTO SQLQueries (Name, SQLStatement) VALUES ('" + QuoteSql(name_) +
-                     "', '" + QuoteSql(statement_) + "')",
-                 "Query '" + name_ + "' could not be stored");
-  scope.Commit();
+  SaveReference(database, *this, name_, "Query", "");
+}
+
+void ZelSQLQuery::ReadRow(store::CatalogueFile& database, store::RowImage image) {
+  ReadReference(*this, database, std::move(image));
+}
+
+const store::RecordShape<ZelSQLQuery>& ZelSQLQuery::Shape() {
+  static const store::RecordShape<ZelSQLQuery> shape(
+      store::Table::kSQLQueries, {store::FieldOf("Name", &ZelSQLQuery::name_),
+                                  store::FieldOf("SQLStatement", &ZelSQLQuery::statement_)});
+  return shape;
 }
 
 // --- collections -----------------------------------------------------------------------------
@@ -187,38 +231,41 @@ void SaveIntoList(CatalogueLink& list, Member& member) {
   member.SaveTo(database);
 }
 
-// Writes the members of a reference list into `database`, as one write. `table` and `column` name
-// the key column, where a renamed member's old row is given up first (the engine keeps it while
-// other rows name it).
+// Writes what changed in the members of a reference list into `database`, as one write. Members
+// another catalogue's list took over are saved there.
 template <class List>
-void StoreMembers(List& list, store::CatalogueFile& database, std::string_view table,
-                  std::string_view column) {
+void StoreMembers(List& list, store::CatalogueFile& database, std::string_view what) {
+  list.RequireDistinctKeys(what);
   store::WriteScope scope(database.connection());
-  const auto members = list.All();
-  for (size_t i = 0; i < members.size(); ++i) {
-    if (!list.KeptItsKey(i)) {
-      database.DbExecute("DELETE FROM " + std::string(table) + " WHERE " + std::string(column) +
-                         " = '" + QuoteSql(list.AddedKeyAt(i)) + "'");
-    }
-    members[i]->catalogue().Join(database);
-    members[i]->SaveTo(database);
+  for (const auto& member : list.All()) {
+    if (member->catalogue().Belongs() && member->catalogue().Peek() != &database) continue;
+    member->SaveTo(database);
   }
+  list.RekeyChanged();
   scope.Commit();
 }
 
-// Reads every row of `sql` into a new list bound to `database`.
-template <class List, class FromRow>
-std::shared_ptr<List> LoadList(store::CatalogueFile& database, const std::string& sql,
-                               FromRow from_row) {
+// The records of every row of `table` in `order`, each with its row, added to a new list bound to
+// `database`.
+template <class List, class Record>
+std::shared_ptr<List> LoadList(store::CatalogueFile& database, std::string_view order) {
   auto list = std::make_shared<List>();
   list->catalogue().Bind(database);
-  auto records = database.DbOpenRecordSet(sql);
-  for (; !records->Eof(); records->MoveNext()) {
-    auto member = from_row(*records);
-    member->catalogue().Bind(database);
-    list->AddLoaded(member);
+  for (auto& record :
+       store::LoadRecords<Record>(database, Record::Shape().table(), "", {}, order)) {
+    list->AddLoaded(record);
   }
   return list;
+}
+
+// Adds the stored row of `key` to `list` when the list lacks it.
+template <class List, class Record>
+void SyncMember(List& list, store::CatalogueFile& database, std::string_view key) {
+  if (list.Exists(key)) return;
+  const store::TableSpec& spec = Record::Shape().spec();
+  auto found = store::LoadRecords<Record>(database, Record::Shape().table(),
+                                          "t." + Quoted(spec.key.front()) + " = ?", Texts({key}));
+  if (!found.empty()) list.AddLoaded(found.front());
 }
 
 }  // namespace
@@ -258,40 +305,21 @@ void ZelCurrencies::Save(Object& item) {
 }
 
 void ZelCurrencies::Delete(Object& item) {
-  DeleteKeyedRow(catalogue_.Get(), "Currencies", "CurrencyID",
-                 static_cast<ZelCurrency&>(item).CurrencyID(), "Currency",
-                 "suggested prices or purchases");
+  auto& currency = static_cast<ZelCurrency&>(item);
+  DeleteReference(catalogue_.Get(), currency, "Currency '" + currency.CurrencyID() + "'",
+                  "suggested prices or purchases");
 }
-
-namespace {
-
-std::shared_ptr<ZelCurrency> CurrencyFromRow(store::RecordSet& records) {
-  auto currency = std::make_shared<ZelCurrency>();
-  currency->SetCurrencyID(records.ValueAt(0).ToTextOrEmpty());
-  currency->SetCurrencyName(records.ValueAt(1).ToTextOrEmpty());
-  currency->SetCurrencySymbol(records.ValueAt(2).ToTextOrEmpty());
-  return currency;
-}
-
-}  // namespace
 
 std::shared_ptr<ZelCurrencies> ZelCurrencies::Load(store::CatalogueFile& database) {
-  return LoadList<ZelCurrencies>(database, "SELECT * FROM Currencies ORDER BY CurrencyID",
-                                 CurrencyFromRow);
+  return LoadList<ZelCurrencies, ZelCurrency>(database, "t.\"CurrencyID\"");
 }
 
 void ZelCurrencies::Store(store::CatalogueFile& database) {
-  StoreMembers(*this, database, "Currencies", "CurrencyID");
+  StoreMembers(*this, database, "Currency");
 }
 
 void ZelCurrencies::SyncStored(store::CatalogueFile& database, std::string_view key) {
-  if (Exists(key)) return;
-  auto row =
-      FirstRow(database, "SELECT * FROM Currencies WHERE CurrencyID = '" + QuoteSql(key) + "'");
-  if (!row) return;
-  auto currency = CurrencyFromRow(*row);
-  currency->catalogue().Bind(database);
-  AddLoaded(currency);
+  SyncMember<ZelCurrencies, ZelCurrency>(*this, database, key);
 }
 
 const ClassInfo& ZelUsers::Info() {
@@ -325,44 +353,18 @@ std::string ZelUsers::KeyOf(const Object& item) const {
 void ZelUsers::Save(Object& item) { SaveIntoList(catalogue_, static_cast<ZelUser&>(item)); }
 
 void ZelUsers::Delete(Object& item) {
-  DeleteKeyedRow(catalogue_.Get(), "Users", "UserID", static_cast<ZelUser&>(item).Name(), "User",
-                 "loans or events");
+  auto& user = static_cast<ZelUser&>(item);
+  DeleteReference(catalogue_.Get(), user, "User '" + user.Name() + "'", "loans or events");
 }
-
-namespace {
-
-std::shared_ptr<ZelUser> UserFromRow(store::RecordSet& records, bool has_active) {
-  auto user = std::make_shared<ZelUser>();
-  user->SetName(records.Value("UserID").ToTextOrEmpty());
-  user->SetPhone(records.Value("PhoneNumber").ToTextOrEmpty());
-  user->SetEmail(records.Value("EmailAddress").ToTextOrEmpty());
-  if (has_active) {
-    // Without this a later UpdateUsers would write every user back as active.
-    const Variant active = records.Value("IsActive");
-    user->SetIsActive(active.IsNull() || active.ToBool());
-  }
-  return user;
-}
-
-}  // namespace
 
 std::shared_ptr<ZelUsers> ZelUsers::Load(store::CatalogueFile& database) {
-  const bool has_active = database.SchemaNumber() >= 88;
-  return LoadList<ZelUsers>(database, "SELECT * FROM Users ORDER BY UserID",
-                            [&](store::RecordSet& row) { return UserFromRow(row, has_active); });
+  return LoadList<ZelUsers, ZelUser>(database, "t.\"UserID\"");
 }
 
-void ZelUsers::Store(store::CatalogueFile& database) {
-  StoreMembers(*this, database, "Users", "UserID");
-}
+void ZelUsers::Store(store::CatalogueFile& database) { StoreMembers(*this, database, "User"); }
 
 void ZelUsers::SyncStored(store::CatalogueFile& database, std::string_view key) {
-  if (Exists(key)) return;
-  auto row = FirstRow(database, "SELECT * FROM Users WHERE UserID = '" + QuoteSql(key) + "'");
-  if (!row) return;
-  auto user = UserFromRow(*row, database.SchemaNumber() >= 88);
-  user->catalogue().Bind(database);
-  AddLoaded(user);
+  SyncMember<ZelUsers, ZelUser>(*this, database, key);
 }
 
 const ClassInfo& ZelRetailers::Info() {
@@ -398,37 +400,20 @@ std::string ZelRetailers::KeyOf(const Object& item) const {
 void ZelRetailers::Save(Object& item) { SaveIntoList(catalogue_, static_cast<ZelRetailer&>(item)); }
 
 void ZelRetailers::Delete(Object& item) {
-  DeleteKeyedRow(catalogue_.Get(), "Retailers", "Name", static_cast<ZelRetailer&>(item).Name(),
-                 "Retailer", "purchases");
+  auto& retailer = static_cast<ZelRetailer&>(item);
+  DeleteReference(catalogue_.Get(), retailer, "Retailer '" + retailer.Name() + "'", "purchases");
 }
-
-namespace {
-
-std::shared_ptr<ZelRetailer> RetailerFromRow(store::RecordSet& records) {
-  auto retailer = std::make_shared<ZelRetailer>();
-  retailer->SetName(records.ValueAt(0).ToTextOrEmpty());
-  retailer->SetPlaceType(records.ValueAt(1).ToTextOrEmpty());
-  retailer->SetWebsite(records.ValueAt(2).ToTextOrEmpty());
-  return retailer;
-}
-
-}  // namespace
 
 std::shared_ptr<ZelRetailers> ZelRetailers::Load(store::CatalogueFile& database) {
-  return LoadList<ZelRetailers>(database, "SELECT * FROM Retailers ORDER BY Name", RetailerFromRow);
+  return LoadList<ZelRetailers, ZelRetailer>(database, "t.\"Name\"");
 }
 
 void ZelRetailers::Store(store::CatalogueFile& database) {
-  StoreMembers(*this, database, "Retailers", "Name");
+  StoreMembers(*this, database, "Retailer");
 }
 
 void ZelRetailers::SyncStored(store::CatalogueFile& database, std::string_view key) {
-  if (Exists(key)) return;
-  auto row = FirstRow(database, "SELECT * FROM Retailers WHERE Name = '" + QuoteSql(key) + "'");
-  if (!row) return;
-  auto retailer = RetailerFromRow(*row);
-  retailer->catalogue().Bind(database);
-  AddLoaded(retailer);
+  SyncMember<ZelRetailers, ZelRetailer>(*this, database, key);
 }
 
 const ClassInfo& ZelSQLQueries::Info() {
@@ -464,39 +449,47 @@ void ZelSQLQueries::Save(Object& item) {
 }
 
 void ZelSQLQueries::Delete(Object& item) {
-  catalogue_.Get().DbExecute("DELETE FROM SQLQueries WHERE Name = '" +
-                             QuoteSql(static_cast<ZelSQLQuery&>(item).Name()) + "'");
+  auto& query = static_cast<ZelSQLQuery&>(item);
+  DeleteReference(catalogue_.Get(), query, "Query '" + query.Name() + "'", "");
 }
 
 std::shared_ptr<ZelSQLQueries> ZelSQLQueries::Load(store::CatalogueFile& database) {
-  return LoadList<ZelSQLQueries>(database, "SELECT * FROM SQLQueries ORDER BY Name",
-                                 [](store::RecordSet& records) {
-                                   auto query = std::make_shared<ZelSQLQuery>();
-                                   query->SetName(records.ValueAt(0).ToTextOrEmpty());
-                                   query->SetSQLStatement(records.ValueAt(1).ToTextOrEmpty());
-                                   return query;
-                                 });
+  return LoadList<ZelSQLQueries, ZelSQLQuery>(database, "t.\"Name\"");
 }
 
 void ZelSQLQueries::Store(store::CatalogueFile& database) {
-  StoreMembers(*this, database, "SQLQueries", "Name");
+  StoreMembers(*this, database, "Query");
 }
 
-void ZelSQLQueries::SyncStored(store::CatalogueFile&, std::string_view) {}
+void ZelSQLQueries::SyncStored(store::CatalogueFile& database, std::string_view key) {
+  SyncMember<ZelSQLQueries, ZelSQLQuery>(*this, database, key);
+}
 
 // --- translations ----------------------------------------------------------------------------
 
-std::shared_ptr<Dictionary> LoadTranslations(store::CatalogueFile& database) {
+namespace {
+
+constexpr size_t kOriginal = 0;  // Translation.OriginalString
+constexpr size_t kUserText = 1;  // Translation.UserString
+
+}  // namespace
+
+std::shared_ptr<Dictionary> LoadTranslations(store::CatalogueFile& database,
+                                             std::vector<store::RowImage>& rows) {
   auto translations = std::make_shared<Dictionary>(Dictionary::kTextCompare);
-  auto records = database.DbOpenRecordSet("SELECT * FROM Translation ORDER BY OriginalString");
-  for (; !records->Eof(); records->MoveNext()) {
-    translations->Add(records->ValueAt(0).ToTextOrEmpty(), records->ValueAt(1));
+  const store::TableSpec& spec = store::Describe(store::Table::kTranslation);
+  for (store::LoadedRow& row :
+       store::LoadRows(database, store::Table::kTranslation, "", {}, "t.\"OriginalString\"")) {
+    translations->Add(
+        store::ReadColumn(spec.columns[kOriginal], row.image.values[kOriginal]).ToText(),
+        store::ReadColumn(spec.columns[kUserText], row.image.values[kUserText]));
+    rows.push_back(std::move(row.image));
   }
   return translations;
 }
 
 void StoreTranslations(store::CatalogueFile& database, const Dictionary& translations,
-                       const std::vector<std::string>& removed_from) {
+                       std::vector<store::RowImage>& rows) {
   // The file's key ignores the case of ASCII letters; two such keys would silently become one row.
   std::unordered_map<std::string, std::string> folded;
   for (const auto& [original, user_text] : translations.entries()) {
@@ -507,21 +500,43 @@ void StoreTranslations(store::CatalogueFile& database, const Dictionary& transla
                 "' cannot both be stored: the catalogue's keys ignore the case of letters");
     }
   }
+  const store::TableSpec& spec = store::Describe(store::Table::kTranslation);
+  const int16_t schema = database.SchemaNumber();
+  store::RowWriter writer(database, store::Table::kTranslation);
   store::WriteScope scope(database.connection());
-  for (const std::string& original : removed_from) {
+  std::vector<store::RowImage> next;
+  std::unordered_map<std::string, bool> stored;
+  for (const store::RowImage& row : rows) {
+    const std::string original = row.values[kOriginal].text;
+    const std::string what = "The translation of '" + original + "'";
     if (!translations.Exists(original)) {
-      database.DbExecute("DELETE FROM Translation WHERE OriginalString = '" + QuoteSql(original) +
-                         "'");
+      writer.Delete(row, what);
+      continue;
     }
+    stored[FoldKey(original)] = true;
+    const store::StoredValue user_text = store::WriteColumn(
+        spec.columns[kUserText], Variant(translations.Item(original).ToTextOrEmpty()), schema);
+    store::ColumnValues changes;
+    // The key as the dictionary spells it now, and the text.
+    for (const auto& [key, value] : translations.entries()) {
+      if (EqualsFolded(key, original) && key != original) {
+        changes.emplace_back(kOriginal, store::StoredValue::Text(key));
+      }
+    }
+    if (!(user_text == row.values[kUserText])) changes.emplace_back(kUserText, user_text);
+    writer.Update(row, changes, what);
+    next.push_back(store::RowWriter::Applied(row, changes));
   }
   for (const auto& [original, user_text] : translations.entries()) {
-    const std::string quoted = QuoteSql(original);
-    database.DbExecute("DELETE FROM Translation WHERE OriginalString = '" + quoted + "'");
-    InsertSavedRow(database,
-                   "INSERT INTO Translation (OriginalString, UserString) VALUES ('" + quoted +
-                       "', '" + QuoteSql(user_text.ToTextOrEmpty()) + "')",
-                   "The translation of '" + original + "' could not be stored");
+    if (stored.count(FoldKey(original))) continue;
+    next.push_back(writer.Insert(
+        {{kOriginal, store::StoredValue::Text(original)},
+         {kUserText,
+          store::WriteColumn(spec.columns[kUserText], Variant(user_text.ToTextOrEmpty()), schema)}},
+        "The translation of '" + original + "'"));
   }
+  store::UndoOnRollback(database, rows, nullptr);
+  rows = std::move(next);
   scope.Commit();
 }
 
@@ -541,12 +556,6 @@ void StoreLoadedList(store::CatalogueFile& database, store::CatalogueFile::List 
 }
 
 using List = store::CatalogueFile::List;
-
-void RememberStoredKeys(store::CatalogueFile& database, const Dictionary& translations) {
-  std::vector<std::string>& keys = database.StoredTranslationKeys();
-  keys.clear();
-  for (const auto& [original, user_text] : translations.entries()) keys.push_back(original);
-}
 
 }  // namespace
 
@@ -584,22 +593,32 @@ void UpdateSQLQueries(store::CatalogueFile& database) {
 
 std::shared_ptr<Dictionary> Translations(store::CatalogueFile& database) {
   return database.LoadList<Dictionary>(List::kTranslations, [](store::CatalogueFile& file) {
-    auto translations = LoadTranslations(file);
-    RememberStoredKeys(file, *translations);
+    std::vector<store::RowImage> rows;
+    auto translations = LoadTranslations(file, rows);
+    file.StoredTranslations() = std::move(rows);
     return translations;
   });
 }
 
 void SetTranslations(store::CatalogueFile& database, std::shared_ptr<Dictionary> list) {
   database.Loaded(List::kTranslations) = std::move(list);
-  database.StoredTranslationKeys().clear();
+  database.StoredTranslations().reset();
 }
 
 void UpdateTranslations(store::CatalogueFile& database) {
   const auto translations = database.LoadedAs<Dictionary>(List::kTranslations);
   if (!translations) return;
-  StoreTranslations(database, *translations, database.StoredTranslationKeys());
-  RememberStoredKeys(database, *translations);
+  auto& stored = database.StoredTranslations();
+  if (!stored) {
+    // A dictionary the caller set takes over the stored rows of its own keys, and no others.
+    std::vector<store::RowImage> rows;
+    LoadTranslations(database, rows);
+    std::erase_if(rows, [&](const store::RowImage& row) {
+      return !translations->Exists(row.values[kOriginal].text);
+    });
+    stored = std::move(rows);
+  }
+  StoreTranslations(database, *translations, *stored);
 }
 
 }  // namespace model

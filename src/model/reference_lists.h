@@ -4,9 +4,12 @@
 // Each list is loaded on first read and cached in the catalogue's slot (the model:: functions at
 // the end, behind ZelDatabase.Currencies and its siblings). Unlike the profile lists these
 // collections write at once, to the catalogue they belong to: adding a member stores it (its
-// Update* operation), removing one deletes its row. A record's Update* inserts its row or edits the
-// stored row of the same key, in the catalogue the record belongs to. Keys, Exists included, ignore
-// the case of ASCII letters only, as the file's keys do. Null columns read as empty text.
+// Update* operation), removing one deletes its row. A record's Update* writes what changed since it
+// was read into its stored row (store/row_images.h), or inserts a new record; a new record whose
+// key another row holds fails (3022), and so does a rename onto such a key. A renamed record keeps
+// its row; one that other rows name (a currency of a price, a user of a loan) cannot be renamed or
+// removed (3200). Keys, Exists included, ignore the case of ASCII letters only, as the file's keys
+// do. Null columns read as empty text.
 #pragma once
 
 #include <memory>
@@ -16,6 +19,7 @@
 
 #include "frame/dictionary.h"
 #include "store/keyed_collection.h"
+#include "store/row_images.h"
 
 namespace zel {
 
@@ -40,12 +44,14 @@ class ZelCurrency : public Object {
   // Library-internal: the catalogue it belongs to, and the save into a given one.
   CatalogueLink& catalogue() { return catalogue_; }
   void SaveTo(store::CatalogueFile& database);
-
-  // Library-internal.
   void SetCurrencyID(std::string id) { id_ = std::move(id); }
+  store::RowImage& row() { return row_; }
+  void ReadRow(store::CatalogueFile& database, store::RowImage image);
+  static const store::RecordShape<ZelCurrency>& Shape();
 
  private:
   CatalogueLink catalogue_;
+  store::RowImage row_;
   std::string id_;
   std::string name_;
   std::string symbol_;
@@ -70,9 +76,13 @@ class ZelUser : public Object {
   // Library-internal: the catalogue it belongs to, and the save into a given one.
   CatalogueLink& catalogue() { return catalogue_; }
   void SaveTo(store::CatalogueFile& database);
+  store::RowImage& row() { return row_; }
+  void ReadRow(store::CatalogueFile& database, store::RowImage image);
+  static const store::RecordShape<ZelUser>& Shape();
 
  private:
   CatalogueLink catalogue_;
+  store::RowImage row_;
   std::string name_;
   std::string phone_;
   std::string email_;
@@ -95,9 +105,13 @@ class ZelRetailer : public Object {
   // Library-internal: the catalogue it belongs to, and the save into a given one.
   CatalogueLink& catalogue() { return catalogue_; }
   void SaveTo(store::CatalogueFile& database);
+  store::RowImage& row() { return row_; }
+  void ReadRow(store::CatalogueFile& database, store::RowImage image);
+  static const store::RecordShape<ZelRetailer>& Shape();
 
  private:
   CatalogueLink catalogue_;
+  store::RowImage row_;
   std::string name_;
   std::string place_type_;
   std::string website_;
@@ -112,15 +126,19 @@ class ZelSQLQuery : public Object {
   void SetName(std::string name) { name_ = std::move(name); }
   const std::string& SQLStatement() const { return statement_; }
   void SetSQLStatement(std::string statement) { statement_ = std::move(statement); }
-  // Stores the statement under its name, replacing a stored statement of that name.
+  // Stores the statement under its name (see the file comment for a name already stored).
   void UpdateSQLQuery();
 
   // Library-internal: the catalogue it belongs to, and the save into a given one.
   CatalogueLink& catalogue() { return catalogue_; }
   void SaveTo(store::CatalogueFile& database);
+  store::RowImage& row() { return row_; }
+  void ReadRow(store::CatalogueFile& database, store::RowImage image);
+  static const store::RecordShape<ZelSQLQuery>& Shape();
 
  private:
   CatalogueLink catalogue_;
+  store::RowImage row_;
   std::string name_;
   std::string statement_;
 };
@@ -136,10 +154,11 @@ class ZelCurrencies : public TypedCollection<ZelCurrency> {
 
   // Every stored currency, by identifier.
   static std::shared_ptr<ZelCurrencies> Load(store::CatalogueFile& database);
-  // Writes every member to `database` (a member whose key changed since it was added leaves its old
-  // row), as one write. Rows the list never held stay.
+  // Writes what changed in every member to `database`, as one write; members renamed onto one
+  // another's key fail (3022) first. Rows the list never held stay.
   void Store(store::CatalogueFile& database);
-  // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
+  // Library-internal: adds the stored row of `key` when the list lacks it (after an import, or
+  // when a record names a row the list was loaded without).
   void SyncStored(store::CatalogueFile& database, std::string_view key) override;
 
  protected:
@@ -159,10 +178,11 @@ class ZelUsers : public TypedCollection<ZelUser> {
 
   // Every stored user, by name. From schema 88 on IsActive is read (a Null counts as active).
   static std::shared_ptr<ZelUsers> Load(store::CatalogueFile& database);
-  // Writes every member to `database` (a member whose key changed since it was added leaves its old
-  // row), as one write. Rows the list never held stay.
+  // Writes what changed in every member to `database`, as one write; members renamed onto one
+  // another's key fail (3022) first. Rows the list never held stay.
   void Store(store::CatalogueFile& database);
-  // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
+  // Library-internal: adds the stored row of `key` when the list lacks it (after an import, or
+  // when a record names a row the list was loaded without).
   void SyncStored(store::CatalogueFile& database, std::string_view key) override;
 
  protected:
@@ -181,10 +201,11 @@ class ZelRetailers : public TypedCollection<ZelRetailer> {
   bool Exists(std::string_view name) const;
 
   static std::shared_ptr<ZelRetailers> Load(store::CatalogueFile& database);
-  // Writes every member to `database` (a member whose key changed since it was added leaves its old
-  // row), as one write. Rows the list never held stay.
+  // Writes what changed in every member to `database`, as one write; members renamed onto one
+  // another's key fail (3022) first. Rows the list never held stay.
   void Store(store::CatalogueFile& database);
-  // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
+  // Library-internal: adds the stored row of `key` when the list lacks it (after an import, or
+  // when a record names a row the list was loaded without).
   void SyncStored(store::CatalogueFile& database, std::string_view key) override;
 
  protected:
@@ -203,10 +224,11 @@ class ZelSQLQueries : public TypedCollection<ZelSQLQuery> {
   bool Exists(std::string_view sql_name) const;
 
   static std::shared_ptr<ZelSQLQueries> Load(store::CatalogueFile& database);
-  // Writes every member to `database` (a member whose key changed since it was added leaves its old
-  // row), as one write. Rows the list never held stay.
+  // Writes what changed in every member to `database`, as one write; members renamed onto one
+  // another's key fail (3022) first. Rows the list never held stay.
   void Store(store::CatalogueFile& database);
-  // Library-internal: adds the stored row of `key` when the list lacks it (after an import).
+  // Library-internal: adds the stored row of `key` when the list lacks it (after an import, or
+  // when a record names a row the list was loaded without).
   void SyncStored(store::CatalogueFile& database, std::string_view key) override;
 
  protected:
@@ -218,12 +240,14 @@ class ZelSQLQueries : public TypedCollection<ZelSQLQuery> {
 // Translations: original text to the user's text, by original text. The dictionary compares keys
 // as the file does (text comparison: ASCII letters in either case), so "Hello" and "hello" are one
 // key in both.
-std::shared_ptr<Dictionary> LoadTranslations(store::CatalogueFile& database);
-// Writes the dictionary's pairs, in its order, and deletes the rows of the keys in `removed_from`
-// that the dictionary no longer holds, as one write. Other stored rows stay. A pair the file
-// refuses fails the whole write with an error naming it.
+std::shared_ptr<Dictionary> LoadTranslations(store::CatalogueFile& database,
+                                             std::vector<store::RowImage>& rows);
+// Writes what changed in the dictionary against `rows` (what was read or last stored), as one
+// write: changed texts into their rows, new pairs as new rows, and deletes the rows of keys the
+// dictionary no longer holds; `rows` then holds the file's rows. Other stored rows stay. A pair the
+// file refuses fails the whole write with an error naming it.
 void StoreTranslations(store::CatalogueFile& database, const Dictionary& translations,
-                       const std::vector<std::string>& removed_from);
+                       std::vector<store::RowImage>& rows);
 
 namespace model {
 
@@ -240,7 +264,8 @@ void UpdateRetailers(store::CatalogueFile& database);
 std::shared_ptr<ZelSQLQueries> SQLQueries(store::CatalogueFile& database);
 void UpdateSQLQueries(store::CatalogueFile& database);
 // Translations also delete, when written, the keys removed from the loaded dictionary; a
-// dictionary set by the caller never held the stored rows, so it removes none of them.
+// dictionary set by the caller never held the stored rows, so it removes none of them and takes
+// over those of its own keys.
 std::shared_ptr<Dictionary> Translations(store::CatalogueFile& database);
 void SetTranslations(store::CatalogueFile& database, std::shared_ptr<Dictionary> list);
 void UpdateTranslations(store::CatalogueFile& database);

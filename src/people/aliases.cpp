@@ -4,9 +4,11 @@
 #include "frame/text.h"
 #include "store/catalogue_file.h"
 #include "store/engine_errors.h"
-#include "store/text_helpers.h"
 
 namespace zel {
+
+using store::Quoted;
+using store::Texts;
 
 const ClassInfo& ZelAlias::Info() {
   static const ClassInfo info =
@@ -24,60 +26,53 @@ const ClassInfo& ZelAlias::Info() {
 
 void ZelAlias::UpdateAlias() { SaveTo(catalogue_.Get()); }
 
-namespace {
-
-std::string InsertStatement(const ZelAlias& alias) {
-  // The year stands quoted like the texts; the engine converts it to the column's number.
-  return "INSERT INTO Alias (AliasName, CommonName, Comment, BirthYear) VALUES ('" +
-         QuoteSql(alias.AliasName()) + "', '" + QuoteSql(alias.CommonName()) + "', '" +
-         QuoteSql(alias.Comment()) + "', '" + std::to_string(alias.BirthYear()) + "')";
+const store::RecordShape<ZelAlias>& ZelAlias::Shape() {
+  using A = ZelAlias;
+  static const store::RecordShape<A> shape(
+      store::Table::kAlias,
+      {store::FieldOf("AliasName", &A::alias_name_), store::FieldOf("CommonName", &A::common_name_),
+       store::FieldOf("BirthYear", &A::birth_year_), store::FieldOf("Comment", &A::comment_)});
+  return shape;
 }
 
-std::shared_ptr<ZelAlias> AliasFromRow(store::CatalogueFile& database, store::RecordSet& records) {
-  auto alias = std::make_shared<ZelAlias>();
-  alias->SetAliasName(records.Value("AliasName").ToTextOrEmpty());
-  alias->SetCommonName(records.Value("CommonName").ToTextOrEmpty());
-  alias->SetComment(records.Value("Comment").ToTextOrEmpty());
-  alias->SetBirthYear(Int16Column(records.Value("BirthYear")));
-  alias->MarkStored();
-  alias->catalogue().Bind(database);
-  return alias;
+void ZelAlias::ReadRow(store::CatalogueFile& database, store::RowImage image) {
+  Shape().Read(*this, image, database.SchemaNumber());
+  row_ = std::move(image);
+  catalogue_.Bind(database);
+}
+
+namespace {
+
+std::vector<std::shared_ptr<ZelAlias>> LoadAliases(store::CatalogueFile& database,
+                                                   std::string_view where,
+                                                   const std::vector<store::StoredValue>& params,
+                                                   std::string_view order) {
+  return store::LoadRecords<ZelAlias>(database, store::Table::kAlias, where, params, order);
 }
 
 }  // namespace
 
 void ZelAlias::SaveTo(store::CatalogueFile& database) {
-  if (database.connection().Execute(InsertStatement(*this)) > 0) {
-    catalogue_.Join(database);
-    if (catalogue_.Peek() == &database) stored_name_ = alias_name_;
-    return;
+  store::WriteScope scope(database.connection());
+  auto self = weak_from_this().lock();
+  if (catalogue_.Belongs() && catalogue_.Peek() != &database) {
+    store::UndoOnRollback(database, row_, self);
+    row_ = {};
   }
-  auto stored = database.DbOpenRecordSet("SELECT * FROM Alias WHERE AliasName = '" +
-                                         QuoteSql(alias_name_) + "'");
-  if (stored->RecordCount() != 0) {
-    const auto row = AliasFromRow(database, *stored);
-    if (EqualsFolded(row->AliasName(), alias_name_) && row->CommonName() == common_name_ &&
-        row->Comment() == comment_ && row->BirthYear() == birth_year_) {
-      return;  // stored already, as it is
+  if (!row_.Stored()) {
+    // A new alias stored already as it is takes that row.
+    auto stored = LoadAliases(database, "t.\"AliasName\" = ?", Texts({alias_name_}), "");
+    if (!stored.empty() && stored.front()->AliasName() == alias_name_ &&
+        stored.front()->CommonName() == common_name_ && stored.front()->Comment() == comment_ &&
+        stored.front()->BirthYear() == birth_year_) {
+      store::UndoOnRollback(database, row_, self);
+      row_ = stored.front()->row();
     }
   }
-  Raise(store::engine_errc::kDuplicateKey,
-        "Alias '" + alias_name_ +
-            "' could not be stored: the catalogue holds the alias name "
-            "already with another common name, comment or birth year; change that row instead");
-}
-
-void ZelAlias::ReplaceIn(store::CatalogueFile& database) {
-  if (!stored_name_.empty() && catalogue_.Peek() == &database) {
-    database.DbExecute("DELETE FROM Alias WHERE AliasName = '" + QuoteSql(stored_name_) + "'");
-  }
-  database.DbExecute("DELETE FROM Alias WHERE AliasName = '" + QuoteSql(alias_name_) + "'");
-  InsertSavedRow(database, InsertStatement(*this),
-                 "Alias '" + alias_name_ +
-                     "' could not be stored: another member of the list "
-                     "has that alias name (the case of letters aside)");
-  catalogue_.Join(database);
-  if (catalogue_.Peek() == &database) stored_name_ = alias_name_;
+  store::SaveKeyedRow(database, Shape(), *this, alias_name_, row_, "Alias");
+  store::UndoOnRollback(database, catalogue_, self);
+  catalogue_.Bind(database);
+  scope.Commit();
 }
 
 std::string AliasKey(const ZelAlias& alias) {
@@ -111,16 +106,18 @@ std::string ZelAliases::KeyOf(const Object& item) const {
   return AliasKey(static_cast<const ZelAlias&>(item));
 }
 
-void ZelAliases::Save(Object& item) {
-  auto& alias = static_cast<ZelAlias&>(item);
-  store::CatalogueFile& database = catalogue_.Get();
-  alias.catalogue().Join(database);
-  alias.SaveTo(database);
-}
+void ZelAliases::Save(Object& item) { static_cast<ZelAlias&>(item).SaveTo(catalogue_.Get()); }
 
 void ZelAliases::Delete(Object& item) {
-  catalogue_.Get().DbExecute("DELETE FROM Alias WHERE AliasName = '" +
-                             QuoteSql(static_cast<ZelAlias&>(item).AliasName()) + "'");
+  auto& alias = static_cast<ZelAlias&>(item);
+  store::CatalogueFile& database = catalogue_.Get();
+  if (!alias.row().Stored() || alias.catalogue().Peek() != &database) return;
+  store::WriteScope scope(database.connection());
+  store::RowWriter(database, store::Table::kAlias)
+      .Delete(alias.row(), "Alias '" + store::StoredKey(alias.row(), store::Table::kAlias) + "'");
+  store::UndoOnRollback(database, alias.row(), alias.weak_from_this().lock());
+  alias.row() = {};
+  scope.Commit();
 }
 
 std::shared_ptr<ZelAlias> ZelAliases::AddAlias(std::shared_ptr<ZelAlias> alias) {
@@ -132,11 +129,19 @@ std::shared_ptr<ZelAlias> ZelAliases::AddAlias(std::shared_ptr<ZelAlias> alias) 
     items_.Remove(Variant(items_.Count()));
     throw;
   }
+  UndoOnRollback([this, self = weak_from_this().lock(), alias] {
+    for (int32_t position = items_.Count(); position >= 1; --position) {
+      if (items_.At(static_cast<size_t>(position - 1)).ToObject() == alias) {
+        items_.Remove(Variant(position));
+        return;
+      }
+    }
+  });
   return alias;
 }
 
 std::shared_ptr<ZelAlias> ZelAliases::Add(std::string alias_name, std::string common_name,
-                                          std::string comment, int16_t birth_year) {
+                                          std::string comment, int64_t birth_year) {
   auto alias = std::make_shared<ZelAlias>();
   alias->SetAliasName(std::move(alias_name));
   alias->SetCommonName(std::move(common_name));
@@ -146,7 +151,7 @@ std::shared_ptr<ZelAlias> ZelAliases::Add(std::string alias_name, std::string co
   return alias;
 }
 
-bool ZelAliases::Exists(std::string_view alias_name, int16_t birth_year) const {
+bool ZelAliases::Exists(std::string_view alias_name, int64_t birth_year) const {
   return AnyOf<ZelAlias>([&](const ZelAlias& alias) {
     return alias.BirthYear() == birth_year && EqualsFolded(alias.AliasName(), alias_name);
   });
@@ -165,18 +170,12 @@ void ZelAliases::AddLoadedAlias(std::shared_ptr<ZelAlias> alias) {
 }
 
 void ZelAliases::SyncStored(store::CatalogueFile& database, std::string_view alias_name) {
-  auto records = database.DbOpenRecordSet("SELECT * FROM Alias WHERE AliasName = '" +
-                                          QuoteSql(alias_name) + "'");
-  if (records->RecordCount() == 0) return;
-  auto stored = AliasFromRow(database, *records);
   for (const auto& alias : All()) {
-    if (!EqualsFolded(alias->AliasName(), stored->AliasName())) continue;
-    alias->SetCommonName(stored->CommonName());
-    alias->SetComment(stored->Comment());
-    alias->SetBirthYear(stored->BirthYear());
-    return;
+    if (EqualsFolded(alias->AliasName(), alias_name)) return;
   }
-  AddLoadedAlias(stored);
+  for (auto& stored : LoadAliases(database, "t.\"AliasName\" = ?", Texts({alias_name}), "")) {
+    AddLoadedAlias(stored);
+  }
 }
 
 namespace people {
@@ -187,9 +186,8 @@ std::shared_ptr<ZelAliases> Aliases(store::CatalogueFile& database) {
       store::CatalogueFile::List::kAliases, [](store::CatalogueFile& file) {
         auto aliases = std::make_shared<ZelAliases>();
         aliases->catalogue().Bind(file);
-        auto records = file.DbOpenRecordSet("SELECT * FROM Alias ORDER BY AliasName");
-        for (; !records->Eof(); records->MoveNext()) {
-          aliases->AddLoadedAlias(AliasFromRow(file, *records));
+        for (auto& alias : LoadAliases(file, "", {}, "t.\"AliasName\"")) {
+          aliases->AddLoadedAlias(alias);
         }
         return aliases;
       });
@@ -198,17 +196,22 @@ std::shared_ptr<ZelAliases> Aliases(store::CatalogueFile& database) {
 void UpdateAliases(store::CatalogueFile& database) {
   const auto aliases = database.LoadedAs<ZelAliases>(store::CatalogueFile::List::kAliases);
   if (!aliases) return;
-  // Row by row: removed aliases were deleted when removed, and rows the list never held stay.
+  aliases->RequireDistinctKeys("Alias");
   store::WriteScope scope(database.connection());
-  for (const auto& alias : aliases->All()) alias->ReplaceIn(database);
+  for (const auto& alias : aliases->All()) {
+    // An alias another catalogue's list took over is saved there.
+    if (alias->catalogue().Belongs() && alias->catalogue().Peek() != &database) continue;
+    alias->SaveTo(database);
+  }
+  aliases->RekeyChanged();
   scope.Commit();
 }
 
 std::string GetCommonName(store::CatalogueFile& database, std::string_view name) {
-  auto records = database.DbOpenRecordSet("SELECT CommonName FROM Alias WHERE AliasName = '" +
-                                          QuoteSql(name) + "'");
-  if (records->RecordCount() == 0) return std::string(name);
-  return records->Value("CommonName").ToTextOrEmpty();
+  const auto rows = database.connection().Read(
+      "SELECT \"CommonName\" FROM \"Alias\" WHERE \"AliasName\" = ?", Texts({name}));
+  if (rows.empty()) return std::string(name);
+  return rows.front().front().IsNull() ? std::string() : rows.front().front().text;
 }
 
 }  // namespace people

@@ -4,9 +4,10 @@
 // ZelAlias is one row of the Alias table in memory; ZelAliases stands for the whole table of one
 // catalogue (adding writes the row at once, removing deletes it). The catalogue's list
 // (ZelDatabase.Aliases), UpdateAliases and GetCommonName are the functions at the end.
-// UpdateAliases writes every member row by row (a member whose alias name changed gives up its old
-// row); rows the list never held, such as those an import added, stay, and an import brings a
-// loaded list in step.
+// UpdateAliases writes what changed in each member since it was read (store/row_images.h): a member
+// whose alias name changed keeps its row under the new name, and one renamed onto a name another
+// member or another row holds fails (3022) with nothing written. Rows the list never held, such as
+// those an import or another process added, stay; an import brings a loaded list in step.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 
 #include "store/catalogue_link.h"
 #include "store/keyed_collection.h"
+#include "store/row_images.h"
 
 namespace zel {
 
@@ -29,30 +31,31 @@ class ZelAlias : public Object {
   const std::string& CommonName() const { return common_name_; }
   void SetCommonName(std::string name) { common_name_ = std::move(name); }
   // Birth year of the person; 0 when not known.
-  int16_t BirthYear() const { return birth_year_; }
-  void SetBirthYear(int16_t year) { birth_year_ = year; }
+  int64_t BirthYear() const { return birth_year_; }
+  void SetBirthYear(int64_t year) { birth_year_ = year; }
   const std::string& Comment() const { return comment_; }
   void SetComment(std::string comment) { comment_ = std::move(comment); }
 
-  // Inserts the alias as a new row of its catalogue. It never changes a stored row: when the alias
-  // name is already stored (under any birth year, since the name alone is the table's key) with
-  // the same common name, comment and year nothing is written, and with others the save fails with
-  // 3022 and the stored row stays.
+  // Stores the alias in its catalogue: what changed since it was read into its row, or a new row.
+  // A new alias never changes a stored row: when its name is already stored (under any birth year,
+  // since the name alone is the table's key) with the same common name, comment and year it takes
+  // that row and nothing is written; with others the save fails with 3022 and the row stays.
   void UpdateAlias();
 
   // Library-internal.
   CatalogueLink& catalogue() { return catalogue_; }
   void SaveTo(store::CatalogueFile& database);
-  // Replaces the stored row of the alias (under the name it was stored under, and its name now).
-  void ReplaceIn(store::CatalogueFile& database);
-  void MarkStored() { stored_name_ = alias_name_; }
+  store::RowImage& row() { return row_; }
+  // Reads the alias and its stored row from a loaded image.
+  void ReadRow(store::CatalogueFile& database, store::RowImage image);
+  static const store::RecordShape<ZelAlias>& Shape();
 
  private:
   std::string alias_name_;
   std::string common_name_;
-  int16_t birth_year_ = 0;
+  int64_t birth_year_ = 0;
   std::string comment_;
-  std::string stored_name_;
+  store::RowImage row_;
   CatalogueLink catalogue_;
 };
 
@@ -74,15 +77,15 @@ class ZelAliases : public TypedCollection<ZelAlias> {
   std::shared_ptr<ZelAlias> AddAlias(std::shared_ptr<ZelAlias> alias);
   // Creates an alias of these values, adds it under its alias key and inserts its row.
   std::shared_ptr<ZelAlias> Add(std::string alias_name, std::string common_name,
-                                std::string comment = {}, int16_t birth_year = 0);
+                                std::string comment = {}, int64_t birth_year = 0);
   // True when a member has this alias name (letter case ignored) and exactly this birth year.
-  bool Exists(std::string_view alias_name, int16_t birth_year = 0) const;
+  bool Exists(std::string_view alias_name, int64_t birth_year = 0) const;
   // Common name of the first member whose alias name equals `alias_name` (letter case ignored,
   // birth year not considered); `alias_name` itself when there is none.
   std::string GetCommonName(std::string_view alias_name) const;
 
-  // Library-internal: adds a row read from the catalogue (see the class comment); brings the member
-  // of `alias_name` in step with its stored row after an import.
+  // Library-internal: adds a row read from the catalogue (see the class comment); adds the stored
+  // row of `alias_name` after an import added it.
   void AddLoadedAlias(std::shared_ptr<ZelAlias> alias);
   void SyncStored(store::CatalogueFile& database, std::string_view alias_name) override;
 
@@ -98,8 +101,8 @@ namespace people {
 // The catalogue's Alias list (ZelDatabase.Aliases): loaded on first read and kept in the
 // catalogue's slot; a load that fails keeps nothing, so the next read tries again.
 std::shared_ptr<ZelAliases> Aliases(store::CatalogueFile& database);
-// Writes each alias of the loaded list (replacing its row), in one write scope; nothing when the
-// list is not loaded. Rows the list never held stay.
+// Writes what changed in each alias of the loaded list, in one write scope; nothing when the list
+// is not loaded. Rows the list never held stay.
 void UpdateAliases(store::CatalogueFile& database);
 // The common name stored for `name` in the Alias table; `name` itself when it has no alias row.
 std::string GetCommonName(store::CatalogueFile& database, std::string_view name);

@@ -8,55 +8,44 @@
 #include "model/profile.h"
 #include "people/aliases.h"
 #include "store/catalogue_file.h"
-#include "store/text_helpers.h"
+#include "store/row_images.h"
+#include "store/tables.h"
 #include "tv/episode.h"
 
 namespace zel {
 namespace {
 
-bool IsCastCredit(const Variant& is_cast, int16_t schema) {
-  if (schema >= 76) return !is_cast.IsNull() && is_cast.ToBool();
-  return is_cast.ToTextOrEmpty() == "yes";
+bool IsCastCredit(const store::StoredValue& is_cast, int16_t schema) {
+  if (schema >= store::schema::kFlagsAsYesNo) {
+    return store::ReadColumn(store::Describe(store::Table::kCastCrew).Column("IsCast"), is_cast)
+        .ToBool();
+  }
+  return is_cast.kind == store::StoredValue::Kind::kText && is_cast.text == "yes";
 }
 
 bool Wanted(bool cast, const AppearanceFilter& filter) { return cast ? filter.cast : filter.crew; }
 
-Appearance Hit(ObjectPtr item, bool episode, bool cast, store::RecordSet& records) {
-  return {std::move(item), episode, cast, records.Value("Name").ToTextOrEmpty(),
-          records.Value("Role").ToTextOrEmpty()};
+std::string Text(const store::StoredValue& value) {
+  return value.kind == store::StoredValue::Kind::kText ? value.text : std::string();
 }
 
-void AddEpisodesOf(store::CatalogueFile& database, const std::string& quoted_name,
-                   const AppearanceFilter& filter, int16_t schema, std::vector<Appearance>& found) {
-  // The credit's name and role come along for callers that show them; the episode ignores them.
-  std::string sql =
-      "SELECT e.EpisodeID , EpisodeNo, EpisodeTitle, EpisodeOriginalTitle, Season, Overview, "
-      "RunTime, Rating, RatingDetails, RatingSystem, Airdate, Notes, SeriesID, IsCast, c.Name, "
-      "c.Role ";
-  if (filter.only_assigned_episodes) {
-    sql += "FROM TVCastCrew c, Episodes e, Profile2Episodes ep WHERE c.Name = '" + quoted_name +
-           "' AND c.EpisodeID = e.EpisodeID AND c.EpisodeID = ep.EpisodeID";
-  } else {
-    sql += "FROM TVCastCrew c, Episodes e WHERE c.Name = '" + quoted_name +
-           "' AND c.EpisodeID = e.EpisodeID";
-  }
-  auto records = database.DbOpenRecordSet(sql);
-  for (; !records->Eof(); records->MoveNext()) {
-    const bool cast = IsCastCredit(records->Value("IsCast"), schema);
-    if (!Wanted(cast, filter)) continue;
-    found.push_back(Hit(EpisodeFromRecord(database, *records), true, cast, *records));
-  }
+// The rows of `table` (t) that the credits named `name` in `credits` (c) find, with the credit's
+// IsCast, Name and Role; in the engine's order.
+std::vector<store::LoadedRow> CreditedRows(store::CatalogueFile& database, store::Table table,
+                                           const std::string& from, const std::string& where,
+                                           const std::string& name) {
+  return store::LoadRows(database, table, where, {store::StoredValue::Text(name)}, {}, from,
+                         {"c.\"IsCast\"", "c.\"Name\"", "c.\"Role\""});
 }
 
-void AddProfilesOf(store::CatalogueFile& database, const std::string& quoted_name,
-                   const AppearanceFilter& filter, int16_t schema, std::vector<Appearance>& found) {
-  auto records = database.DbOpenRecordSet(
-      "SELECT c.ProfileID as [ProfileID], * FROM Profiles m, CastCrew c WHERE c.Name = '" +
-      quoted_name + "' AND c.ProfileID = m.ProfileID");
-  for (; !records->Eof(); records->MoveNext()) {
-    const bool cast = IsCastCredit(records->Value("IsCast"), schema);
+template <class Make>
+void AddHits(std::vector<store::LoadedRow> rows, bool episode, const AppearanceFilter& filter,
+             int16_t schema, std::vector<Appearance>& found, Make make) {
+  for (store::LoadedRow& row : rows) {
+    const bool cast = IsCastCredit(row.extra[0], schema);
     if (!Wanted(cast, filter)) continue;
-    found.push_back(Hit(ProfileFromRecord(database, *records), false, cast, *records));
+    found.push_back(
+        {make(std::move(row.image)), episode, cast, Text(row.extra[1]), Text(row.extra[2])});
   }
 }
 
@@ -69,23 +58,44 @@ std::vector<Appearance> SearchAppearances(store::CatalogueFile& database,
   if (!filter.profiles && !filter.episodes) return found;
   const int16_t schema = database.SchemaNumber();
   const std::string common_name = people::GetCommonName(database, cast_name);
-  const std::string quoted_common = QuoteSql(common_name);
 
   // Every name to search, the common name first; an alias equal to it apart from the case of ASCII
   // letters is the same name to the engine and would list its credits twice.
-  std::vector<std::string> names = {quoted_common};
-  auto aliases = database.DbOpenRecordSet(
-      "SELECT DISTINCT AliasName FROM Alias WHERE CommonName = '" + quoted_common + "'");
-  for (; !aliases->Eof(); aliases->MoveNext()) {
-    const std::string alias = QuoteSql(aliases->Value("AliasName").ToTextOrEmpty());
-    if (!EqualsFolded(alias, quoted_common)) names.push_back(alias);
+  std::vector<std::string> names = {common_name};
+  for (const auto& row : database.connection().Read(
+           "SELECT DISTINCT \"AliasName\" FROM \"Alias\" WHERE \"CommonName\" = ?",
+           {store::StoredValue::Text(common_name)})) {
+    const std::string alias = Text(row.front());
+    if (!EqualsFolded(alias, common_name)) names.push_back(alias);
   }
 
+  const auto episode_of = [&](store::RowImage image) -> ObjectPtr {
+    auto episode = std::make_shared<ZelEpisode>();
+    episode->ReadRow(database, std::move(image));
+    return episode;
+  };
+  const auto profile_of = [&](store::RowImage image) -> ObjectPtr {
+    auto profile = std::make_shared<ZelProfile>();
+    profile->ReadRow(database, std::move(image));
+    return profile;
+  };
   if (filter.episodes) {
-    for (const std::string& name : names) AddEpisodesOf(database, name, filter, schema, found);
+    const std::string from = filter.only_assigned_episodes
+                                 ? "\"TVCastCrew\" c, \"Episodes\" t, \"Profile2Episodes\" ep"
+                                 : "\"TVCastCrew\" c, \"Episodes\" t";
+    std::string where = "c.\"Name\" = ? AND c.\"EpisodeID\" = t.\"EpisodeID\"";
+    if (filter.only_assigned_episodes) where += " AND c.\"EpisodeID\" = ep.\"EpisodeID\"";
+    for (const std::string& name : names) {
+      AddHits(CreditedRows(database, store::Table::kEpisodes, from, where, name), true, filter,
+              schema, found, episode_of);
+    }
   }
   if (filter.profiles) {
-    for (const std::string& name : names) AddProfilesOf(database, name, filter, schema, found);
+    for (const std::string& name : names) {
+      AddHits(CreditedRows(database, store::Table::kProfiles, "\"Profiles\" t, \"CastCrew\" c",
+                           "c.\"Name\" = ? AND c.\"ProfileID\" = t.\"ProfileID\"", name),
+              false, filter, schema, found, profile_of);
+    }
   }
   return found;
 }

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,6 +23,7 @@
 #include "frame/object.h"
 #include "store/connection.h"
 #include "store/info.h"
+#include "store/row_images.h"
 
 namespace zel::store {
 
@@ -29,6 +31,10 @@ class CatalogueFile : public Object {
  public:
   explicit CatalogueFile(std::shared_ptr<Connection> connection);
   ~CatalogueFile() override;
+
+  // Closes the file now (Control.CloseDatabase), whoever still holds this object, its lists or
+  // its record sets: any later use of them fails with kObjectInvalid (3420).
+  void Close();
 
   // Deletes every row of a table.
   void ClearTable(std::string_view table_name);
@@ -55,7 +61,9 @@ class CatalogueFile : public Object {
                                       std::string_view value, std::string_view info_type = {});
   void WriteMetaInfoByProfileID(std::string_view profile_id, std::string_view name,
                                 std::string_view value);
-  // Replaces all information entries of a profile by `infos`, in their order.
+  // Replaces all information entries of a profile by `infos`, in their order. Two entries whose
+  // names differ only in the case of letters fail (3022) before anything is written: the file
+  // takes them as one.
   void WriteAdditionalInfosByProfileID(std::string_view profile_id,
                                        const std::shared_ptr<ZelInfos>& infos);
   std::shared_ptr<ZelInfos> ReadAdditionalInfosByProfileID(std::string_view profile_id);
@@ -104,9 +112,9 @@ class CatalogueFile : public Object {
     if (!slot) slot = load(*this);
     return std::static_pointer_cast<T>(slot);
   }
-  // The translation keys as loaded or last stored; a key among them and no longer in the
-  // dictionary was removed through it.
-  std::vector<std::string>& StoredTranslationKeys() { return stored_translation_keys_; }
+  // The translation rows as loaded or last stored; a row whose key is no longer in the dictionary
+  // was removed through it. None while the dictionary was set by a caller and not yet stored.
+  std::optional<std::vector<RowImage>>& StoredTranslations() { return stored_translations_; }
 
   // Keeping loaded lists in step with an import. While an import runs it notes the rows it wrote
   // (for profiles) or added (for the reference lists and aliases); once its write scope is
@@ -127,7 +135,7 @@ class CatalogueFile : public Object {
   std::string file_path_;
   int16_t schema_number_ = 0;
   std::array<ObjectPtr, static_cast<size_t>(List::kTVShows) + 1> loaded_;
-  std::vector<std::string> stored_translation_keys_;
+  std::optional<std::vector<RowImage>> stored_translations_;
   std::vector<std::pair<List, std::string>> imported_;
 };
 

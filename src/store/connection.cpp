@@ -124,6 +124,7 @@ const std::string& Connection::Name() const { return impl_->path; }
 
 int64_t Connection::Execute(std::string_view sql) {
   Impl& impl = *impl_;
+  impl.RequireOpen();
   const Translation& translation = impl.TranslateStatement(sql);
   ++impl.stats.statements;
   sqlite3* db = impl.db.get();
@@ -241,6 +242,9 @@ std::vector<TableDef> Connection::TableDefs() {
 
 const TableDef* Connection::FindTable(std::string_view name) { return impl_->FindTable(name); }
 
-sqlite3* Connection::handle() { return impl_->db.get(); }
+sqlite3* Connection::handle() {
+  impl_->RequireOpen();
+  return impl_->db.get();
+}
 
 }  // namespace zel::store

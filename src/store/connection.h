@@ -20,12 +20,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "frame/object.h"
+#include "store/stored_value.h"
 
 struct sqlite3;
 
@@ -84,6 +86,28 @@ class Connection {
   int64_t Execute(std::string_view sql);
   // Opens a record set on a query. Its rows are read when first needed.
   std::shared_ptr<RecordSet> OpenRecordSet(std::string_view sql);
+
+  // The library's own statements, in SQLite's SQL with ? placeholders bound to `values`; the
+  // dialect is for callers' texts. A row that breaks a key, a required value or a reference is an
+  // error here (kDuplicateKey, kRequiredValue, kRelatedRecordRequired), never skipped, and so is a
+  // text longer than its column (kValueTooLong). Write returns the number of rows changed; Read
+  // every row of a query, each value as stored.
+  int64_t Write(const std::string& sql, const std::vector<StoredValue>& values);
+  std::vector<std::vector<StoredValue>> Read(const std::string& sql,
+                                             const std::vector<StoredValue>& values);
+  // The rowid of the row inserted last.
+  int64_t LastInsertRowid();
+
+  // Runs `undo` if the write scope now open, or any scope around it, rolls back, so that what a
+  // save changed in memory goes back with the file. Dropped once the outermost scope commits;
+  // without an open scope there is nothing to undo and it is dropped at once. Undo actions run
+  // last first and must not throw.
+  void OnRollback(std::function<void()> undo);
+
+  // Closes the file now, whoever still holds this connection, its record sets or objects read
+  // through it. Any later use raises kObjectInvalid. Closing twice does nothing.
+  void Close();
+  bool IsClosed() const;
 
   // The user tables of the file, in creation order, with their columns.
   std::vector<TableDef> TableDefs();

@@ -193,6 +193,14 @@ void Connection::Compact(const std::string& source, const std::string& destinati
     Raise(engine_errc::kDiskIo,
           "Could not write the compacted copy '" + destination + "': " + message + ".");
   }
+  // The copy comes in rollback-journal mode. A catalogue lives in write-ahead-log mode, whose
+  // shared lock is what tells a file someone has open from a closed one, so the next compaction
+  // can see a connection that opens the copy.
+  auto copy = OpenHandle(destination, SQLITE_OPEN_READWRITE);
+  if (Exec(copy.get(), "PRAGMA journal_mode=WAL") != SQLITE_OK) {
+    Raise(engine_errc::kDiskIo, "Could not prepare the compacted copy '" + destination +
+                                    "': " + sqlite3_errmsg(copy.get()) + ".");
+  }
 }
 
 BulkWriting::BulkWriting(Connection& connection, int64_t cache_kib, int64_t log_pages)

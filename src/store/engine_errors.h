@@ -33,5 +33,9 @@ inline constexpr int32_t kLocked = 3260;        // another process holds the loc
 inline constexpr int32_t kDiskIo = 3043;        // the operating system failed a read or write
 inline constexpr int32_t kFileExists = 3204;    // creating over an existing file
 inline constexpr int32_t kEngine = 3000;        // any other engine failure
+// A save found a row it read changed or gone: another process, another object or an import wrote
+// it since. The save writes nothing; read the record again and repeat the change.
+inline constexpr int32_t kChangedElsewhere = 3197;
+inline constexpr int32_t kObjectInvalid = 3420;  // the catalogue, or its record set, was closed
 
 }  // namespace zel::store::engine_errc

@@ -14,21 +14,12 @@
 #include "store/connection.h"
 #include "store/sql_translator.h"
 #include "store/sql_translator_internal.h"
+#include "store/stored_value.h"
 
 namespace zel::store {
 
 // A value as SQLite stores it.
-struct SqlValue {
-  enum class Kind { kNull, kInteger, kReal, kText };
-  Kind kind = Kind::kNull;
-  int64_t integer = 0;
-  double real = 0;
-  std::string text;
-
-  static SqlValue Integer(int64_t value) { return {Kind::kInteger, value, 0, {}}; }
-  static SqlValue Real(double value) { return {Kind::kReal, 0, value, {}}; }
-  static SqlValue Text(std::string value) { return {Kind::kText, 0, 0, std::move(value)}; }
-};
+using SqlValue = StoredValue;
 
 // The stored form of a literal of the statement, whose text is `text`: converted to the type of
 // the column it meets, or as written when the column is unknown. Raises kDataTypeMismatch,
@@ -112,6 +103,8 @@ struct Connection::Impl {
   std::vector<std::string> texts;  // the literal texts of the last statement translated
   Stats stats;
   int depth = 0;
+  // The undo actions of the scope at each depth (OnRollback), innermost last.
+  std::vector<std::vector<std::function<void()>>> undo;
   std::vector<TableDef> tables;
   bool tables_loaded = false;
   uint64_t schema_generation = 0;  // counts the times the remembered schema was dropped
@@ -140,6 +133,10 @@ struct Connection::Impl {
   std::vector<SqlValue> Convert(const Translation& translation);
   // The translation of `sql`, its literal texts in `texts`; valid until the next translation.
   const Translation& TranslateStatement(std::string_view sql);
+  // Raises kObjectInvalid once the connection was closed.
+  void RequireOpen() const;
+  // Raises the engine error for a refused bound write, as a record set's Update does.
+  [[noreturn]] void FailWrite(int code, std::string_view sql);
 };
 
 // Runs a statement that needs no parameters nor cache (pragmas, transaction control).

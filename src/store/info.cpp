@@ -34,6 +34,17 @@ const ClassInfo& ZelInfos::Info() {
   return info;
 }
 
+const store::RecordShape<ZelInfo>& ZelInfo::Shape(store::Table table) {
+  static const store::RecordShape<ZelInfo> with_type(
+      store::Table::kAdditionalInfo,
+      {store::FieldOf("Name", &ZelInfo::name_), store::FieldOf("Value", &ZelInfo::value_),
+       store::FieldOf("InfoType", &ZelInfo::info_type_)});
+  static const store::RecordShape<ZelInfo> without_type(
+      store::Table::kMetaInfo,
+      {store::FieldOf("Name", &ZelInfo::name_), store::FieldOf("Value", &ZelInfo::value_)});
+  return table == store::Table::kMetaInfo ? without_type : with_type;
+}
+
 std::string ZelInfos::KeyOf(const Object& item) const {
   return static_cast<const ZelInfo&>(item).Name();
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "store/keyed_collection.h"
+#include "store/row_images.h"
 
 namespace zel {
 
@@ -18,6 +19,9 @@ class ZelInfo : public Object {
   void SetValue(std::string value) { value_ = std::move(value); }
   const std::string& InfoType() const { return info_type_; }
   void SetInfoType(std::string info_type) { info_type_ = std::move(info_type); }
+
+  // How an information entry meets the rows of AdditionalInfo or MetaInfo (which has no type).
+  static const store::RecordShape<ZelInfo>& Shape(store::Table table);
 
  private:
   std::string name_;

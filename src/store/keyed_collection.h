@@ -8,9 +8,11 @@
 // and so do the Exists of every wrapper (FoldKey), as the catalogue file does.
 //
 // A table wrapper belongs to one catalogue (catalogue()), the one it was loaded from or first
-// wrote to, and saves and deletes there. An add whose save fails leaves the wrapper as it was.
+// wrote to, and saves and deletes there. An add whose save fails leaves the wrapper as it was, and
+// so does an add or a removal whose write scope rolls back later (store::Connection::OnRollback).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,12 +49,13 @@ class KeyedCollection : public Object {
   // Library-internal: reads the row stored under `key`, which an import wrote, into this list
   // (store::CatalogueFile::SyncImported). Lists that take no imported rows leave it empty.
   virtual void SyncStored(store::CatalogueFile& database, std::string_view key);
-  // Library-internal: whether the item at a 0-based position is still keyed as it was added: false
-  // when its key rule now gives another key (a renamed member), whose stored row is under the old
-  // one.
-  bool KeptItsKey(size_t zero_based) const;
-  // The key the item at a 0-based position was added under, folded; empty when it has none.
-  const std::string& AddedKeyAt(size_t zero_based) const { return items_.FoldedKeyAt(zero_based); }
+  // Library-internal: keys the item under what its key rule gives now (after a renamed member was
+  // saved); every member whose key changed, for RekeyChanged. Undone with the write scope.
+  void Rekey(const Object& item);
+  void RekeyChanged();
+  // Raises 3022, naming both, when two members' key rule gives one key (a member renamed onto
+  // another's key): a list save must not store one over the other. `what` names a member ("Alias").
+  void RequireDistinctKeys(std::string_view what) const;
 
  protected:
   // Key of an item under the wrapper's rule; empty for wrappers without keys.
@@ -67,6 +70,10 @@ class KeyedCollection : public Object {
   ObjectPtr AddExisting(ObjectPtr item);
   // Adds under an explicit key (empty: none), writing nothing.
   void Insert(ObjectPtr item, const std::string& key);
+  // Puts the item at a 0-based position under `key` (empty: none), in place.
+  void SetKeyAt(size_t zero_based, const std::string& key);
+  // Registers how to undo a change of the list if the catalogue's write scope rolls back.
+  void UndoOnRollback(std::function<void()> undo);
 
   // Linear scan in order: true when `matches` holds for some item.
   template <class T, class Pred>

@@ -34,7 +34,10 @@ Variant TypedValue(const ColumnDef& column, const SqlValue& value) {
     case SqlValue::Kind::kInteger:
       if (column.type == ColumnType::kBoolean) return Variant(value.integer != 0);
       if (column.type == ColumnType::kDouble) return Variant(static_cast<double>(value.integer));
-      return Variant(static_cast<int32_t>(value.integer));
+      if (value.integer >= INT32_MIN && value.integer <= INT32_MAX) {
+        return Variant(static_cast<int32_t>(value.integer));
+      }
+      return Variant(value.integer);
     case SqlValue::Kind::kReal:
       return Variant(value.real);
     case SqlValue::Kind::kText:
@@ -100,6 +103,7 @@ struct RecordSet::Impl {
     if (closed) Raise(engine_errc::kEngine, "The record set is closed.");
     hold = owner.lock();
     if (!hold) Raise(engine_errc::kEngine, "The database of the record set is closed.");
+    connection->RequireOpen();
     return *connection;
   }
 
@@ -116,7 +120,13 @@ struct RecordSet::Impl {
     meta_loaded = true;
   }
 
+  // A set whose catalogue was closed is closed with it, rows already read included.
+  void CheckOpen() const {
+    if (std::shared_ptr<Connection> hold = owner.lock()) connection->RequireOpen();
+  }
+
   void LoadMeta() {
+    CheckOpen();
     if (meta_loaded) return;
     std::shared_ptr<Connection> hold;
     Connection::Impl& engine = Engine(hold);
@@ -127,6 +137,7 @@ struct RecordSet::Impl {
   // Reads every row at once and lets the statement go, so none stays active while the caller
   // writes.
   void LoadRows() {
+    CheckOpen();
     if (rows_loaded) return;
     std::shared_ptr<Connection> hold;
     Connection::Impl& engine = Engine(hold);
@@ -244,6 +255,7 @@ struct RecordSet::Impl {
 };
 
 std::shared_ptr<RecordSet> Connection::OpenRecordSet(std::string_view sql) {
+  impl_->RequireOpen();
   const Translation& translation = impl_->TranslateStatement(sql);
   if (translation.kind != StatementKind::kSelect && translation.kind != StatementKind::kOther) {
     // Running an action through a record set would change the file as a side effect of reading.

@@ -1,4 +1,5 @@
-// The catalogue's file format: 32 tables and 37 indexes, built in a fixed order.
+// Building a new catalogue file: its 32 tables and 37 indexes, in a fixed order, as
+// store/tables.h describes them.
 #pragma once
 
 #include <string>

@@ -63,6 +63,7 @@ void StatementCache::Clear() {
 }
 
 StatementLease Connection::Impl::Prepare(const std::string& sql, std::string_view original) {
+  RequireOpen();
   if (cache.enabled) {
     if (StatementCache::Entry* cached = cache.Borrow(sql)) {
       ++stats.cache_hits;

@@ -1,6 +1,7 @@
 // Conversion of written values to the stored form of their column, and of stored values back to
 // typed values, as the original engine did them.
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -31,11 +32,17 @@ bool Number(std::string_view text, double& out) {
   }
 }
 
+// A number for an integer column: whole numbers of 64 bits, the range the file's integers have
+// (written digit for digit when `written` is one), others rounded half to even.
 SqlValue ToLongValue(const TableDef* table, const ColumnDef& column, double number,
                      std::string_view written) {
+  int64_t whole = 0;
+  const std::string digits = Trim(written);
+  const char* end = digits.data() + digits.size();
+  const auto [ptr, error] = std::from_chars(digits.data(), end, whole);
+  if (!digits.empty() && error == std::errc() && ptr == end) return SqlValue::Integer(whole);
   const double rounded = std::nearbyint(number);  // the default rounding mode: half to even
-  if (rounded < std::numeric_limits<int32_t>::min() ||
-      rounded > std::numeric_limits<int32_t>::max()) {
+  if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0)) {
     Raise(engine_errc::kNumericOverflow, "Numeric overflow: '" + std::string(written) +
                                              "' is outside the range of column " +
                                              ColumnName(table, column) + ".");
@@ -142,6 +149,7 @@ SqlValue ConvertVariant(const TableDef& table, const ColumnDef& column, const Va
   const double number = value.type() == VarType::kDate ? value.ToDate().serial : value.ToDouble();
   switch (column.type) {
     case ColumnType::kLong:
+      if (value.type() == VarType::kLongLong) return SqlValue::Integer(value.ToLongLong());
       return ToLongValue(&table, column, number, value.ToText());
     case ColumnType::kBoolean:
       return SqlValue::Integer(number != 0 ? 1 : 0);
@@ -183,7 +191,7 @@ Variant ReadValue(sqlite3_stmt* statement, int column, const std::optional<Colum
             value <= std::numeric_limits<int32_t>::max()) {
           return Variant(static_cast<int32_t>(value));
         }
-        return Variant(static_cast<double>(value));
+        return Variant(value);
       }
       case SQLITE_FLOAT:
         return Variant(sqlite3_column_double(statement, column));

@@ -1,5 +1,7 @@
 // Write scopes: the outermost is one transaction, those inside it savepoints.
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "store/connection.h"
 #include "store/engine_internal.h"
@@ -13,6 +15,7 @@ void Connection::BeginScope() {
       impl.depth == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT sp_" + std::to_string(impl.depth);
   impl.Run(sql, sql);
   ++impl.depth;
+  impl.undo.emplace_back();
 }
 
 void Connection::CommitScope() {
@@ -22,11 +25,22 @@ void Connection::CommitScope() {
       impl.depth == 1 ? "COMMIT" : "RELEASE sp_" + std::to_string(impl.depth - 1);
   impl.Run(sql, sql);
   --impl.depth;
+  std::vector<std::function<void()>> undo = std::move(impl.undo.back());
+  impl.undo.pop_back();
+  // Committed into the scope around it: a rollback of that one still undoes these.
+  if (!impl.undo.empty()) {
+    for (auto& action : undo) impl.undo.back().push_back(std::move(action));
+  }
 }
 
 void Connection::RollbackScope() noexcept {
   Impl& impl = *impl_;
-  if (impl.depth == 0) return;
+  if (impl.depth == 0 || !impl.db) return;
+  if (!impl.undo.empty()) {
+    std::vector<std::function<void()>> undo = std::move(impl.undo.back());
+    impl.undo.pop_back();
+    for (auto action = undo.rbegin(); action != undo.rend(); ++action) (*action)();
+  }
   if (impl.depth == 1) {
     Exec(impl.db.get(), "ROLLBACK");
   } else {

@@ -10,9 +10,12 @@
 #include "model/profiles.h"
 #include "store/catalogue_file.h"
 #include "store/engine_errors.h"
-#include "store/text_helpers.h"
+#include "store/tables.h"
 
 namespace zel {
+
+using store::Quoted;
+using store::Texts;
 
 const ClassInfo& ZelEpisode::Info() {
   using E = ZelEpisode;
@@ -55,106 +58,115 @@ const ClassInfo& ZelEpisode::Info() {
 
 namespace {
 
-int16_t YearOf(Date date) {
+int64_t YearOf(Date date) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   date.ToParts(year, month, day, hour, minute, second);
-  return static_cast<int16_t>(year);
+  return year;
 }
+
+constexpr auto kStayEmpty = WithoutCatalogue::kStayEmpty;
 
 }  // namespace
 
-void ZelEpisode::SetEpisodeID(std::string id) {
-  if (id != episode_id_) owns_id_ = false;
-  episode_id_ = std::move(id);
+const store::RecordShape<ZelEpisode>& ZelEpisode::Shape() {
+  using E = ZelEpisode;
+  static const store::RecordShape<E> shape(
+      store::Table::kEpisodes,
+      {store::FieldOf("EpisodeID", &E::episode_id_), store::FieldOf("Number", &E::number_),
+       store::FieldOf("Title", &E::title_), store::FieldOf("OriginalTitle", &E::original_title_),
+       store::FieldOf("Season", &E::season_), store::FieldOf("Overview", &E::overview_),
+       store::FieldOf("RunningTime", &E::running_time_), store::FieldOf("Rating", &E::rating_),
+       store::FieldOf("RatingSystem", &E::rating_system_),
+       store::FieldOf("RatingDetails", &E::rating_details_),
+       store::FieldOf("Airdate", &E::airdate_), store::FieldOf("Notes", &E::notes_),
+       store::FieldOf("ShowID", &E::show_id_)});
+  return shape;
 }
 
-void ZelEpisode::MarkStored() {
-  owns_id_ = true;
-  stored_id_ = episode_id_;
+std::string ZelEpisode::StoredID() const {
+  return row_.Stored() ? store::StoredKey(row_, store::Table::kEpisodes) : std::string();
 }
 
 std::shared_ptr<ZelCredits> ZelEpisode::Cast() {
-  return LoadOnce(cast_, catalogue_, WithoutCatalogue::kStayEmpty,
-                  [&](store::CatalogueFile& db, ZelCredits& list) {
-                    LoadCredits(db, kEpisodeCredits, episode_id_, true, list);
-                  });
+  return LoadOnce(cast_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelCredits& list) {
+    return LoadCredits(db, kEpisodeCredits, ReadKey(), true, list);
+  });
 }
 
 std::shared_ptr<ZelCredits> ZelEpisode::Crew() {
-  return LoadOnce(crew_, catalogue_, WithoutCatalogue::kStayEmpty,
-                  [&](store::CatalogueFile& db, ZelCredits& list) {
-                    LoadCredits(db, kEpisodeCredits, episode_id_, false, list);
-                  });
+  return LoadOnce(crew_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelCredits& list) {
+    return LoadCredits(db, kEpisodeCredits, ReadKey(), false, list);
+  });
 }
 
 std::shared_ptr<ZelTags> ZelEpisode::Tags() {
-  return LoadOnce(
-      tags_, catalogue_, WithoutCatalogue::kStayEmpty,
-      [&](store::CatalogueFile& db, ZelTags& list) { LoadTags(db, episode_id_, list); });
+  return LoadOnce(tags_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelTags& list) {
+    return LoadTags(db, ReadKey(), list);
+  });
 }
 
 std::shared_ptr<ZelAudioFormats> ZelEpisode::Audio() {
-  return LoadOnce(
-      audio_, catalogue_, WithoutCatalogue::kStayEmpty,
-      [&](store::CatalogueFile& db, ZelAudioFormats& list) { LoadAudio(db, episode_id_, list); });
+  return LoadOnce(audio_, catalogue_, kStayEmpty,
+                  [&](store::CatalogueFile& db, ZelAudioFormats& list) {
+                    return LoadAudio(db, ReadKey(), list);
+                  });
 }
 
 std::shared_ptr<ZelReview> ZelEpisode::Review() {
-  return LoadOnce(
-      review_, catalogue_, WithoutCatalogue::kStayEmpty,
-      [&](store::CatalogueFile& db, ZelReview& review) { LoadReview(db, episode_id_, review); });
+  return LoadOnce(review_, catalogue_, kStayEmpty,
+                  [&](store::CatalogueFile& db, ZelReview& review) {
+                    return LoadReview(db, ReadKey(), review);
+                  });
 }
 
 std::shared_ptr<ZelStudios> ZelEpisode::Studios() {
   return LoadOnce(
-      studios_, catalogue_, WithoutCatalogue::kStayEmpty,
-      [&](store::CatalogueFile& db, ZelStudios& list) { LoadStudios(db, episode_id_, list); });
+      studios_, catalogue_, kStayEmpty,
+      [&](store::CatalogueFile& db, ZelStudios& list) { return LoadStudios(db, ReadKey(), list); });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Genres() {
-  return LoadOnce(genres_, catalogue_, WithoutCatalogue::kStayEmpty,
-                  [&](store::CatalogueFile& db, Collection& list) {
-                    LoadTextList(db, episode_id_, TextList::kGenres, list);
-                  });
+  return LoadOnce(genres_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, Collection& list) {
+    return LoadTextList(db, ReadKey(), TextList::kGenres, list);
+  });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Subtitles() {
-  return LoadOnce(subtitles_, catalogue_, WithoutCatalogue::kStayEmpty,
+  return LoadOnce(subtitles_, catalogue_, kStayEmpty,
                   [&](store::CatalogueFile& db, Collection& list) {
-                    LoadTextList(db, episode_id_, TextList::kSubtitles, list);
+                    return LoadTextList(db, ReadKey(), TextList::kSubtitles, list);
                   });
 }
 
 std::shared_ptr<ZelEvents> ZelEpisode::Events() {
-  return LoadOnce(
-      events_, catalogue_, WithoutCatalogue::kStayEmpty,
-      [&](store::CatalogueFile& db, ZelEvents& list) { LoadEvents(db, episode_id_, list); });
+  return LoadOnce(events_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelEvents& list) {
+    return LoadEvents(db, ReadKey(), list);
+  });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Features() {
-  return LoadOnce(features_, catalogue_, WithoutCatalogue::kStayEmpty,
+  return LoadOnce(features_, catalogue_, kStayEmpty,
                   [&](store::CatalogueFile& db, Collection& list) {
-                    LoadTextList(db, episode_id_, TextList::kFeatures, list);
+                    return LoadTextList(db, ReadKey(), TextList::kFeatures, list);
                   });
 }
 
 std::shared_ptr<Collection> ZelEpisode::Locks() {
-  return LoadOnce(locks_, catalogue_, WithoutCatalogue::kStayEmpty,
-                  [&](store::CatalogueFile& db, Collection& list) {
-                    LoadTextList(db, episode_id_, TextList::kLocks, list);
-                  });
+  return LoadOnce(locks_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, Collection& list) {
+    return LoadTextList(db, ReadKey(), TextList::kLocks, list);
+  });
 }
 
 std::shared_ptr<ZelInfos> ZelEpisode::Infos() {
-  return LoadOnce(
-      infos_, catalogue_, WithoutCatalogue::kStayEmpty,
-      [&](store::CatalogueFile& db, ZelInfos& list) { LoadInfos(db, episode_id_, list); });
+  return LoadOnce(infos_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelInfos& list) {
+    return LoadInfos(db, ReadKey(), list);
+  });
 }
 
 std::shared_ptr<ZelVideo> ZelEpisode::Video() {
-  return LoadOnce(
-      video_, catalogue_, WithoutCatalogue::kStayEmpty,
-      [&](store::CatalogueFile& db, ZelVideo& video) { LoadVideo(db, episode_id_, video); });
+  return LoadOnce(video_, catalogue_, kStayEmpty, [&](store::CatalogueFile& db, ZelVideo& video) {
+    return LoadVideo(db, ReadKey(), video);
+  });
 }
 
 std::shared_ptr<ZelProfiles> ZelEpisode::AssignedProfiles() {
@@ -166,12 +178,11 @@ std::shared_ptr<ZelProfiles> ZelEpisode::AssignedProfiles() {
   store::CatalogueFile* database = catalogue_.Find();
   if (!database) return assigned_profiles_;
   assigned_profiles_->catalogue().Bind(*database);
-  auto records = database->DbOpenRecordSet(
-      "SELECT * FROM Profiles p INNER JOIN Profile2Episodes pe ON pe.ProfileID = p.ProfileID "
-      "WHERE pe.EpisodeID = '" +
-      QuoteSql(episode_id_) + "' ORDER BY SortTitle");
-  for (; !records->Eof(); records->MoveNext()) {
-    assigned_profiles_->AddLoaded(ProfileFromRecord(*database, *records));
+  for (auto& profile : LoadProfiles(*database,
+                                    "t.\"ProfileID\" IN (SELECT \"ProfileID\" FROM "
+                                    "\"Profile2Episodes\" WHERE \"EpisodeID\" = ?)",
+                                    Texts({ReadKey()}), "t.\"SortTitle\"")) {
+    assigned_profiles_->AddLoaded(profile);
   }
   return assigned_profiles_;
 }
@@ -181,82 +192,105 @@ std::shared_ptr<ZelAwards> ZelEpisode::Awards() {
   store::CatalogueFile& database = catalogue_.Get();
   // Without an air date there is no year to centre the window on; the zero date's 1899 would
   // hide every award but those without a year.
-  const int16_t year = airdate_ == Date::Zero() ? int16_t{0} : YearOf(airdate_);
+  const int64_t year = airdate_ == Date::Zero() ? 0 : YearOf(airdate_);
   awards_ = awards::GetMovieAwards(database, original_title_, year);
   return awards_;
-}
-
-void ZelEpisode::CheckIdentifierFree(store::CatalogueFile& database) const {
-  if (owns_id_) return;
-  const std::string id = episode_id_.empty() ? show_id_ + season_ + number_ : episode_id_;
-  auto records = database.DbOpenRecordSet(
-      "SELECT SeriesID, Season, EpisodeNo FROM Episodes WHERE EpisodeID = '" + QuoteSql(id) + "'");
-  for (; !records->Eof(); records->MoveNext()) {
-    const std::string series = records->Value("SeriesID").ToTextOrEmpty();
-    const std::string season = records->Value("Season").ToTextOrEmpty();
-    const std::string number = records->Value("EpisodeNo").ToTextOrEmpty();
-    if (series == show_id_ && season == season_ && number == number_) continue;
-    Raise(store::engine_errc::kDuplicateKey,
-          "Episode identifier '" + id + "' already belongs to season '" + season + "', episode '" +
-              number + "' of series '" + series + "'");
-  }
 }
 
 void ZelEpisode::UpdateEpisode() { SaveTo(catalogue_.Get()); }
 
 void ZelEpisode::SaveTo(store::CatalogueFile& database) {
-  CheckIdentifierFree(database);
-  const std::string id = episode_id_.empty() ? show_id_ + season_ + number_ : episode_id_;
-  const std::string quoted_id = QuoteSql(id);
   store::WriteScope scope(database.connection());
-
-  // A changed identifier takes the episode's rows along, so nothing is left behind under the old.
-  if (catalogue_.Peek() == &database && !stored_id_.empty() && !EqualsFolded(stored_id_, id)) {
-    MoveEpisodeRows(database, stored_id_, id);
+  auto self = weak_from_this().lock();
+  if (catalogue_.Belongs() && catalogue_.Peek() != &database) {
+    // Another catalogue's episode is new to this one, and so are its lists.
+    store::UndoOnRollback(database, row_, self);
+    row_ = {};
   }
-  database.DbExecute("DELETE FROM Episodes WHERE EpisodeID = '" + quoted_id + "'");
-  const std::vector<std::string> values = {id,
-                                           number_,
-                                           title_,
-                                           original_title_,
-                                           season_,
-                                           overview_,
-                                           std::to_string(running_time_),
-                                           rating_,
-                                           rating_system_,
-                                           rating_details_,
-                                           FormatDateTime(airdate_),
-                                           notes_,
-                                           show_id_};
-  std::string list;
-  for (const std::string& value : values) {
-    list += (list.empty() ? "'" : ", '") + QuoteSql(value) + "'";
+  store::UndoOnRollback(database, catalogue_, self);
+  catalogue_.Bind(database);
+  if (episode_id_.empty()) {
+    store::UndoOnRollback(database, episode_id_, self);
+    episode_id_ = show_id_ + season_ + number_;
   }
-  InsertSavedRow(
-      database,
-      "INSERT INTO Episodes (EpisodeID, EpisodeNo, EpisodeTitle, EpisodeOriginalTitle, Season, "
-      "Overview, Runtime, Rating, RatingSystem, RatingDetails, Airdate, Notes, SeriesID) VALUES (" +
-          list + ")",
-      "Episode '" + id + "' could not be stored");
-
-  if (audio_) SaveAudio(database, id, *audio_);
-  if (cast_) SaveCredits(database, kEpisodeCredits, id, true, *cast_);
-  if (crew_) SaveCredits(database, kEpisodeCredits, id, false, *crew_);
-  if (events_) SaveEvents(database, id, *events_);
-  if (features_) SaveTextList(database, id, TextList::kFeatures, *features_);
-  if (genres_) SaveTextList(database, id, TextList::kGenres, *genres_);
-  if (infos_) SaveInfos(database, id, *infos_);
-  if (locks_) SaveTextList(database, id, TextList::kLocks, *locks_);
-  if (review_) SaveReview(database, id, *review_);
-  if (studios_) SaveStudios(database, id, *studios_);
-  if (subtitles_) SaveTextList(database, id, TextList::kSubtitles, *subtitles_);
-  if (tags_) SaveTags(database, id, *tags_);
-  if (video_) SaveVideo(database, id, *video_);
+  const bool had_row = row_.Stored();
+  if (!had_row || StoredID() != episode_id_) {
+    // Joined identifiers collide across seasons ("S1" + "2" + "13" and "S1" + "21" + "3"): say
+    // which episode holds this one.
+    const auto holders = database.connection().Read(
+        "SELECT \"SeriesID\", \"Season\", \"EpisodeNo\" FROM \"Episodes\" WHERE \"EpisodeID\" = ? "
+        "AND rowid <> ?",
+        {store::StoredValue::Text(episode_id_), store::StoredValue::Integer(row_.rowid)});
+    if (!holders.empty()) {
+      const auto& holder = holders.front();
+      Raise(store::engine_errc::kDuplicateKey,
+            "Episode identifier '" + episode_id_ + "' already belongs to season '" +
+                holder[1].text + "', episode '" + holder[2].text + "' of series '" +
+                holder[0].text + "'");
+    }
+  }
+  // Every row stored under the old identifier follows the episode to its new one.
+  const bool moved = store::SaveKeyedRow(
+      database, Shape(), *this, episode_id_, row_, "Episode",
+      [&](const std::string& from) { MoveEpisodeRows(database, from, episode_id_); });
+  SaveLists(database, Owner{episode_id_, had_row, moved});
   scope.Commit();
-  episode_id_ = id;
-  owns_id_ = true;
-  catalogue_.Join(database);
-  if (catalogue_.Peek() == &database) stored_id_ = id;
+}
+
+void ZelEpisode::SaveLists(store::CatalogueFile& database, const Owner& owner) {
+  SaveCached(database, audio_, owner, LoadAudio, SaveAudio);
+  SaveCached(database, cast_, owner, CreditsLoader(kEpisodeCredits, true),
+             CreditsSaver(kEpisodeCredits, true));
+  SaveCached(database, crew_, owner, CreditsLoader(kEpisodeCredits, false),
+             CreditsSaver(kEpisodeCredits, false));
+  SaveCached(database, events_, owner, LoadEvents, SaveEvents);
+  SaveCached(database, features_, owner, TextListLoader(TextList::kFeatures),
+             TextListSaver(TextList::kFeatures));
+  SaveCached(database, genres_, owner, TextListLoader(TextList::kGenres),
+             TextListSaver(TextList::kGenres));
+  SaveCached(database, infos_, owner, LoadInfos, SaveInfos);
+  SaveCached(database, locks_, owner, TextListLoader(TextList::kLocks),
+             TextListSaver(TextList::kLocks));
+  SaveCached(database, review_, owner, LoadReview, SaveReview);
+  SaveCached(database, studios_, owner, LoadStudios, SaveStudios);
+  SaveCached(database, subtitles_, owner, TextListLoader(TextList::kSubtitles),
+             TextListSaver(TextList::kSubtitles));
+  SaveCached(database, tags_, owner, LoadTags, SaveTags);
+  SaveCached(database, video_, owner, LoadVideo, SaveVideo);
+}
+
+void ZelEpisode::DeleteFrom(store::CatalogueFile& database) {
+  if (!row_.Stored() || catalogue_.Peek() != &database) return;
+  store::WriteScope scope(database.connection());
+  store::RowWriter(database, store::Table::kEpisodes).Verify(row_, "Episode '" + StoredID() + "'");
+  DeleteEpisodeRows(database, StoredID());
+  auto self = weak_from_this().lock();
+  store::UndoOnRollback(database, row_, self);
+  row_ = {};
+  scope.Commit();
+}
+
+void ZelEpisode::ReadRow(store::CatalogueFile& database, store::RowImage image) {
+  Shape().Read(*this, image, database.SchemaNumber());
+  row_ = std::move(image);
+  catalogue_.Bind(database);
+}
+
+void ZelEpisode::FollowSeries(store::CatalogueFile& database, const std::string& show_id) {
+  auto self = weak_from_this().lock();
+  store::UndoOnRollback(database, show_id_, self);
+  show_id_ = show_id;
+  if (!row_.Stored()) return;
+  store::UndoOnRollback(database, row_, self);
+  row_.values[store::Describe(store::Table::kEpisodes).IndexOf("SeriesID")] =
+      store::StoredValue::Text(show_id);
+}
+
+std::vector<std::shared_ptr<ZelEpisode>> LoadEpisodes(store::CatalogueFile& database,
+                                                      std::string_view where,
+                                                      const std::vector<store::StoredValue>& params,
+                                                      std::string_view order) {
+  return store::LoadRecords<ZelEpisode>(database, store::Table::kEpisodes, where, params, order);
 }
 
 std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::RecordSet& records) {
@@ -265,60 +299,51 @@ std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::RecordSet& records) {
 
 std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::CatalogueFile& database,
                                               store::RecordSet& records) {
+  const std::string id = records.Value("EpisodeID").ToTextOrEmpty();
+  auto stored = LoadEpisodes(database, "t.\"EpisodeID\" = ?", Texts({id}));
+  if (!stored.empty()) return stored.front();
+  // A row the Episodes table does not hold: a new episode of its values.
   auto episode = std::make_shared<ZelEpisode>();
-  auto text = [&](std::string_view name) { return records.Value(name).ToTextOrEmpty(); };
-  episode->SetEpisodeID(text("EpisodeID"));
-  episode->SetNumber(text("EpisodeNo"));
-  episode->SetTitle(text("EpisodeTitle"));
-  episode->SetOriginalTitle(text("EpisodeOriginalTitle"));
-  episode->SetSeason(text("Season"));
-  episode->SetOverview(text("Overview"));
-  const Variant runtime = records.Value("Runtime");
-  const bool no_runtime = runtime.IsNull() || (runtime.IsString() && runtime.ToText().empty());
-  episode->SetRunningTime(no_runtime ? int16_t{0} : Int16Column(runtime));
-  episode->SetRating(text("Rating"));
-  episode->SetRatingSystem(text("RatingSystem"));
-  episode->SetRatingDetails(text("RatingDetails"));
-  const Variant airdate = records.Value("Airdate");
-  const bool no_airdate = airdate.IsNull() || (airdate.IsString() && airdate.ToText().empty());
-  episode->SetAirdate(no_airdate ? Date::Zero() : airdate.ToDate());
-  episode->SetNotes(text("Notes"));
-  episode->SetShowID(text("SeriesID"));
-  episode->MarkStored();
+  const store::TableSpec& spec = store::Describe(store::Table::kEpisodes);
+  store::RowImage image;
+  image.values.resize(spec.columns.size());
+  for (size_t i = 0; i < spec.columns.size(); ++i) {
+    const Variant value = records.Value(spec.columns[i].name);
+    if (!value.IsNull()) {
+      image.values[i] = store::WriteColumn(spec.columns[i], value, database.SchemaNumber());
+    }
+  }
+  ZelEpisode::Shape().Read(*episode, image, database.SchemaNumber());
   episode->catalogue().Bind(database);
   return episode;
 }
 
-namespace {
-
-// The tables that keep an episode's lists under its identifier in the ProfileID column.
-constexpr const char* kEpisodeLists[] = {"VideoFormat",    "Studios", "Reviews",     "Locks",
-                                         "AdditionalInfo", "Genres",  "Features",    "Subtitles",
-                                         "Events",         "Tags",    "AudioFormats"};
-
-}  // namespace
-
 void DeleteEpisodeRows(store::CatalogueFile& database, std::string_view episode_id) {
-  const std::string quoted_id = QuoteSql(episode_id);
-  for (const char* table : kEpisodeLists) DeleteProfileRows(database, episode_id, table);
-  database.DbExecute("DELETE FROM TVCastCrew WHERE EpisodeID = '" + quoted_id + "'");
+  for (store::Table table : store::EpisodeListTables()) {
+    const store::TableSpec& spec = store::Describe(table);
+    database.connection().Write(
+        "DELETE FROM " + Quoted(spec.name) + " WHERE " + Quoted(spec.owner) + " = ?",
+        Texts({episode_id}));
+  }
   // An assignment to a profile means nothing once the episode is gone.
-  database.DbExecute("DELETE FROM Profile2Episodes WHERE EpisodeID = '" + quoted_id + "'");
-  database.DbExecute("DELETE FROM Episodes WHERE EpisodeID = '" + quoted_id + "'");
+  for (const char* table : {"TVCastCrew", "Profile2Episodes", "Episodes"}) {
+    database.connection().Write("DELETE FROM " + Quoted(table) + " WHERE \"EpisodeID\" = ?",
+                                Texts({episode_id}));
+  }
 }
 
 void MoveEpisodeRows(store::CatalogueFile& database, std::string_view from, std::string_view to) {
-  const std::string old_id = QuoteSql(from);
-  const std::string new_id = QuoteSql(to);
-  for (const char* table : kEpisodeLists) {
-    database.DbExecute("UPDATE " + std::string(table) + " SET ProfileID = '" + new_id +
-                       "' WHERE ProfileID = '" + old_id + "'");
+  for (store::Table table : store::EpisodeListTables()) {
+    const store::TableSpec& spec = store::Describe(table);
+    database.connection().Write("UPDATE " + Quoted(spec.name) + " SET " + Quoted(spec.owner) +
+                                    " = ? WHERE " + Quoted(spec.owner) + " = ?",
+                                Texts({to, from}));
   }
   for (const char* table : {"TVCastCrew", "Profile2Episodes"}) {
-    database.DbExecute("UPDATE " + std::string(table) + " SET EpisodeID = '" + new_id +
-                       "' WHERE EpisodeID = '" + old_id + "'");
+    database.connection().Write(
+        "UPDATE " + Quoted(table) + " SET \"EpisodeID\" = ? WHERE \"EpisodeID\" = ?",
+        Texts({to, from}));
   }
-  database.DbExecute("DELETE FROM Episodes WHERE EpisodeID = '" + old_id + "'");
 }
 
 // --- ZelEpisodes ---
@@ -353,26 +378,24 @@ std::shared_ptr<ZelEpisodes> ZelEpisodes::AssignedTo(std::string profile_id) {
 
 std::shared_ptr<ZelEpisode> ZelEpisodes::AddAndSave(std::shared_ptr<ZelEpisode> episode) {
   if (!episode) Raise(errc::kMissingObject);
-  store::CatalogueFile& database = catalogue_.Get();
   const std::string old_season = episode->Season();
   const std::string old_show = episode->ShowID();
   if (of_season_) {
     episode->SetSeason(season_);
     episode->SetShowID(show_id_);
   }
-  bool inserted = false;
   try {
-    episode->CheckIdentifierFree(database);
-    Insert(episode, KeyOf(*episode));
-    inserted = true;
-    Save(*episode);
+    AddExisting(episode);
   } catch (...) {
     // A refused episode leaves neither the list nor the episode changed.
-    if (inserted) items_.Remove(Variant(items_.Count()));
     episode->SetSeason(old_season);
     episode->SetShowID(old_show);
     throw;
   }
+  UndoOnRollback([episode, old_season, old_show] {
+    episode->SetSeason(old_season);
+    episode->SetShowID(old_show);
+  });
   return episode;
 }
 
@@ -396,10 +419,6 @@ bool ZelEpisodes::Exists(std::string_view episode_id) const {
 }
 
 void ZelEpisodes::AddLoadedEpisode(std::shared_ptr<ZelEpisode> episode) {
-  if (of_season_) {
-    episode->SetSeason(season_);
-    episode->SetShowID(show_id_);
-  }
   AddLoaded(std::move(episode));
 }
 
@@ -411,34 +430,21 @@ void ZelEpisodes::Save(Object& item) {
   auto& episode = static_cast<ZelEpisode&>(item);
   store::CatalogueFile& database = catalogue_.Get();
   store::WriteScope scope(database.connection());
-  episode.catalogue().Join(database);
   episode.SaveTo(database);
-  if (!assigned_to_.empty()) {
-    const std::string pair = "ProfileID = '" + QuoteSql(assigned_to_) + "' AND EpisodeID = '" +
-                             QuoteSql(episode.EpisodeID()) + "'";
-    if (database.DbOpenRecordSet("SELECT EpisodeID FROM Profile2Episodes WHERE " + pair)
-            ->RecordCount() == 0) {
-      InsertSavedRow(
-          database,
-          "INSERT INTO Profile2Episodes (ProfileID, EpisodeID) VALUES ('" + QuoteSql(assigned_to_) +
-              "', '" + QuoteSql(episode.EpisodeID()) + "')",
-          "Episode '" + episode.EpisodeID() + "' could not be assigned to '" + assigned_to_ + "'");
-    }
-  }
+  if (!assigned_to_.empty()) AssignEpisodeTo(database, assigned_to_, episode.EpisodeID());
   scope.Commit();
 }
 
 void ZelEpisodes::Delete(Object& item) {
-  const std::string& id = static_cast<ZelEpisode&>(item).EpisodeID();
+  auto& episode = static_cast<ZelEpisode&>(item);
   store::CatalogueFile& database = catalogue_.Get();
   if (!assigned_to_.empty()) {
-    database.DbExecute("DELETE FROM Profile2Episodes WHERE ProfileID = '" + QuoteSql(assigned_to_) +
-                       "' AND EpisodeID = '" + QuoteSql(id) + "'");
+    database.connection().Write(
+        "DELETE FROM \"Profile2Episodes\" WHERE \"ProfileID\" = ? AND \"EpisodeID\" = ?",
+        Texts({assigned_to_, episode.EpisodeID()}));
     return;
   }
-  store::WriteScope scope(database.connection());
-  DeleteEpisodeRows(database, id);
-  scope.Commit();
+  episode.DeleteFrom(database);
 }
 
 }  // namespace zel

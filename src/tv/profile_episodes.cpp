@@ -4,7 +4,6 @@
 #include "frame/text.h"
 #include "model/profile.h"
 #include "store/catalogue_file.h"
-#include "store/text_helpers.h"
 #include "tv/episode.h"
 
 namespace zel {
@@ -16,13 +15,12 @@ std::shared_ptr<ZelEpisodes> ZelProfile::Episodes() {
   store::CatalogueFile* database = catalogue_.Find();
   if (!database) return episodes_;
   episodes_->catalogue().Bind(*database);
-  auto records = database->DbOpenRecordSet(
-      "SELECT e.EpisodeID , EpisodeNo, EpisodeTitle, EpisodeOriginalTitle, Season, Overview, "
-      "RunTime, Rating, RatingDetails, RatingSystem, Airdate, Notes, SeriesID  FROM Episodes e "
-      "INNER JOIN Profile2Episodes p ON e.EpisodeID = p.EpisodeID WHERE ProfileID = '" +
-      QuoteSql(profile_id_) + "'");
-  for (; !records->Eof(); records->MoveNext()) {
-    episodes_->AddLoadedEpisode(EpisodeFromRecord(*database, *records));
+  for (auto& episode :
+       LoadEpisodes(*database,
+                    "t.\"EpisodeID\" IN (SELECT \"EpisodeID\" FROM \"Profile2Episodes\" WHERE "
+                    "\"ProfileID\" = ?)",
+                    {store::StoredValue::Text(ReadKey())})) {
+    episodes_->AddLoadedEpisode(episode);
   }
   return episodes_;
 }

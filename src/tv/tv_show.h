@@ -9,6 +9,10 @@
 // begins with a control character that no profile, episode or series identifier the library makes
 // or imports contains, so seasons of one name in different series keep separate lists.
 //
+// A series writes what changed since it was read (store/row_images.h). A series given another
+// ShowID takes its episodes (their SeriesID) and its and its seasons' lock rows along when saved;
+// one removed deletes them all. A season whose name is Null in the file shows as the empty name.
+//
 // The catalogue's series list (ZelDatabase.TVShows, UpdateTVShows) is the pair of functions at
 // the end.
 #pragma once
@@ -18,6 +22,7 @@
 #include <string_view>
 
 #include "frame/collection.h"
+#include "model/load_once.h"
 #include "store/keyed_collection.h"
 #include "tv/episode.h"
 
@@ -41,23 +46,26 @@ class ZelSeason : public Object {
   std::shared_ptr<ZelEpisodes> Episodes();
   void SetEpisodes(std::shared_ptr<ZelEpisodes> episodes) { episodes_ = std::move(episodes); }
   std::shared_ptr<Collection> Locks();
-  void SetLocks(std::shared_ptr<Collection> locks) { locks_ = std::move(locks); }
+  void SetLocks(std::shared_ptr<Collection> locks) { locks_.object = std::move(locks); }
 
   // Library-internal.
   const std::string& ShowID() const { return show_id_; }
   void SetShowID(std::string show_id) { show_id_ = std::move(show_id); }
   void SetName(std::string name) { name_ = std::move(name); }
   CatalogueLink& catalogue() { return catalogue_; }
-  // Writes the lock list and the episodes, each only when read or set. The episodes replace the
-  // season's stored episode rows. Callers run it in their write scope.
-  void Store(store::CatalogueFile& database);
-  // The cached episode list, without loading.
-  const std::shared_ptr<ZelEpisodes>& CachedEpisodes() const { return episodes_; }
+  // Writes the lock list and the episodes, each only when read or set; `moved` tells that the
+  // series' rows were just moved to its ShowID. Callers run it in their write scope.
+  void Store(store::CatalogueFile& database, bool moved);
+  // Deletes the rows of the season's episodes as read, and its lock rows; fails (3197) when an
+  // episode of it was stored elsewhere since. Callers run it in their write scope.
+  void DeleteRows(store::CatalogueFile& database);
+  // Records that the series' rows moved to `show_id`. Undone with the write scope.
+  void FollowSeries(store::CatalogueFile& database, const std::string& show_id);
 
  private:
   std::string show_id_, name_;
   std::shared_ptr<ZelEpisodes> episodes_;
-  std::shared_ptr<Collection> locks_;
+  Cached<Collection, store::TextListImage> locks_;
   CatalogueLink catalogue_;
 };
 
@@ -73,14 +81,14 @@ class ZelSeasons : public TypedCollection<ZelSeason> {
   // A number (or text that reads as one) is passed to the list as it is: a position, or a key. Any
   // other text is a season name: the member of that exact name, or a new empty season of it.
   std::shared_ptr<ZelSeason> ItemOrNew(Variant index);
-  // Adds without writing. A season of another series makes the list that series'; a season of
-  // none is given this list's series.
+  // Adds without writing. A season of none is given this list's series; a season of another
+  // series is refused (5): it stays that series', and its episodes with it.
   std::shared_ptr<ZelSeason> AddSeason(std::shared_ptr<ZelSeason> season);
   std::shared_ptr<ZelSeason> Add(std::string name);
   bool Exists(std::string_view season_name) const;
 
-  // Library-internal: drops every member without touching the catalogue.
-  void Forget() { items_.Clear(); }
+  // Library-internal: the series of the list's seasons, after the series' rows moved.
+  void FollowSeries(const std::string& show_id) { show_id_ = show_id; }
 
  protected:
   std::string KeyOf(const Object& item) const override;
@@ -112,28 +120,32 @@ class ZelTVShow : public Object {
   // The awards whose film title is OriginalTitle, by award; read once. Needs a catalogue.
   std::shared_ptr<ZelAwards> Awards();
   std::shared_ptr<Collection> Locks();
-  void SetLocks(std::shared_ptr<Collection> locks) { locks_ = std::move(locks); }
+  void SetLocks(std::shared_ptr<Collection> locks) { locks_.object = std::move(locks); }
 
-  // Replaces the stored series row by this object and writes its locks and, season by season, the
-  // season locks and episodes that were read or set; as one write, in the series' catalogue.
+  // Writes what changed in the series row, its locks and, season by season, the season locks and
+  // episodes that were read or set; as one write, in the series' catalogue. A new series is stored
+  // with its Title as SortTitle when it has none.
   void UpdateTVShow();
 
   // Library-internal.
   CatalogueLink& catalogue() { return catalogue_; }
   void SaveTo(store::CatalogueFile& database);
-  void MarkStored() { stored_id_ = show_id_; }
+  // Deletes the series' rows (see ZelTVShows), provided its row still holds what it was read as.
+  void DeleteFrom(store::CatalogueFile& database);
+  void ReadRow(store::CatalogueFile& database, store::RowImage image);
+  static const store::RecordShape<ZelTVShow>& Shape();
 
  private:
   std::string show_id_, title_, original_title_, sort_title_, original_sort_title_;
-  std::string stored_id_;
+  store::RowImage row_;
   CatalogueLink catalogue_;
   std::shared_ptr<ZelSeasons> seasons_;
   std::shared_ptr<ZelAwards> awards_;
-  std::shared_ptr<Collection> locks_;
+  Cached<Collection, store::TextListImage> locks_;
 };
 
 // Series keyed by ShowID (32-bit Count). Adding saves the series at once; removing deletes its
-// episodes with their rows and its TVSeries row, as one write (lock rows stay).
+// episodes with their rows, its and its seasons' lock rows and its TVSeries row, as one write.
 class ZelTVShows : public TypedCollection<ZelTVShow> {
  public:
   static const ClassInfo& Info();
@@ -159,7 +171,8 @@ namespace tv {
 // catalogue's slot.
 std::shared_ptr<ZelTVShows> TVShows(store::CatalogueFile& database);
 // Saves each series of the loaded list (as UpdateTVShow), as one write; nothing when the list is
-// not loaded. Series the list never held stay.
+// not loaded. Series renamed onto one another's ShowID fail (3022) first; series the list never
+// held stay.
 void UpdateTVShows(store::CatalogueFile& database);
 
 }  // namespace tv

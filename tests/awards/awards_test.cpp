@@ -221,7 +221,7 @@ TEST_F(AwardsTest, AwardByYearTakesOnlyAWholeYear) {
   EXPECT_ZEL_ERROR(db_->GetAwardByYear("Oscar", Variant(2001.5)), 13, "Type mismatch");
   EXPECT_ZEL_ERROR(db_->GetAwardByYear("Oscar", Variant("")), 13, "Type mismatch");
   EXPECT_ZEL_ERROR(db_->GetAwardByYear("Oscar", Variant()), 13, "Type mismatch");
-  EXPECT_ZEL_ERROR(db_->GetAwardByYear("Oscar", Variant("99999999999")), 6, "Overflow");
+  EXPECT_ZEL_ERROR(db_->GetAwardByYear("Oscar", Variant("99999999999999999999")), 6, "Overflow");
 }
 
 TEST_F(AwardsTest, ScriptsCallTheQueriesByName) {

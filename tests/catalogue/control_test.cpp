@@ -6,6 +6,9 @@
 #include "catalogue/database.h"
 #include "frame/library_state.h"
 #include "frame/reflection.h"
+#include "model/profiles.h"
+#include "store/connection.h"
+#include "store/engine_errors.h"
 #include "support/test_support.h"
 
 namespace zel {
@@ -107,20 +110,29 @@ TEST_F(ControlTest, CompactRefusesTheActiveFileAndLeavesNoBackupBehind) {
 
 // Regression: the compacted copy replaced a file that was still open, whose later writes then
 // went to the replaced file and were lost without an error.
-TEST_F(ControlTest, CompactRefusesAFileOpenElsewhere) {
+// Regression: CloseDatabase only let go of the catalogue, so a script still holding it kept the
+// file open and compacting it was refused.
+TEST_F(ControlTest, CloseDatabaseClosesTheFileEvenWhileItsObjectsAreHeld) {
   const std::string path = dir_.File("held.zel");
   auto held = control_.CreateDatabase(path);
+  auto profiles = held->Profiles();
+  auto records = held->DbOpenRecordSet("SELECT * FROM DbInfo");
   EXPECT_ZEL_ERROR(control_.CompactDatabase(dir_.File("./held.zel")), 6,
                    "Close Active Database first");  // the same file under another spelling
   control_.CloseDatabase();
-  EXPECT_ZEL_ERROR(control_.CompactDatabase(path), 3260,
+  control_.CompactDatabase(path);
+  EXPECT_ZEL_ERROR(held->SetOwner("written after closing"), store::engine_errc::kObjectInvalid,
+                   "The catalogue '" + path +
+                       "' was closed; open it again (Control.OpenDatabase) and read what you "
+                       "need anew.");
+  EXPECT_ZEL_ERROR_NUMBER(profiles->Add("Late", ""), store::engine_errc::kObjectInvalid);
+  EXPECT_ZEL_ERROR_NUMBER(records->Eof(), store::engine_errc::kObjectInvalid);
+  // A file another connection keeps open is still refused.
+  auto elsewhere = store::Connection::Open(path);
+  EXPECT_ZEL_ERROR(control_.CompactDatabase(path), store::engine_errc::kLocked,
                    "The file '" + path +
                        "' is open elsewhere (another catalogue object or another program); close "
                        "it before compacting.");
-  held->SetOwner("written after the refusal");
-  held.reset();
-  control_.CompactDatabase(path);
-  EXPECT_EQ(control_.OpenDatabase(path)->Owner(), "written after the refusal");
 }
 
 // Regression: an empty file became a catalogue by compaction, though opening refuses it; and a

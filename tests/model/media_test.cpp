@@ -73,19 +73,22 @@ TEST_F(MediaTest, RegressionEmptyColumnsReadAsFalseAndZero) {
   auto profile = Fresh();
   ASSERT_EQ(profile->Discs()->Count(), 2);
   EXPECT_FALSE(profile->Discs()->Item(Variant(2))->DualSided());
-  EXPECT_EQ(profile->Review()->Film(), 32767);
+  EXPECT_EQ(profile->Review()->Film(), 70000);  // whole, not cut to 16 bits
   EXPECT_EQ(profile->Review()->Extras(), 0);
   EXPECT_FALSE(profile->Video()->LetterBox());
 }
 
-TEST_F(MediaTest, ReadingMissingSingleRecordsAndSavingStoresDefaults) {
+TEST_F(MediaTest, MissingSingleRecordsReadAsDefaultsAndAreStoredOnlyOnceTheyHoldSomething) {
   auto profile = Fresh();
   EXPECT_EQ(profile->Video()->AspectRatio(), "");
   EXPECT_EQ(profile->Review()->Film(), 0);
   profile->UpdateProfile();
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM VideoFormat WHERE ProfileID = 'P' AND LetterBox = false"),
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM VideoFormat"), 0);  // reading writes nothing
+  profile->Video()->SetLetterBox(true);
+  profile->UpdateProfile();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM VideoFormat WHERE ProfileID = 'P' AND LetterBox = true"),
             1);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM Reviews WHERE ProfileID = 'P' AND Film = 0"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Reviews"), 0);
 }
 
 TEST_F(MediaTest, AudioFormatsAndReviewRoundTrip) {

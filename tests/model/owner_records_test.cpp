@@ -186,8 +186,8 @@ TEST_F(OwnerRecordsTest, TagsAreSortedByNameAndATagListedTwiceFailsTheSave) {
   // The second tag of one name used to be dropped while the save reported success.
   tags->Add("action", "/Lists/Action");
   EXPECT_ZEL_ERROR(read->UpdateProfile(), 3022,
-                   "Tag 'action' ('/Lists/Action') of 'P' could not be stored: another tag has "
-                   "that name (the case of letters aside)");
+                   "Tag 'action' ('/Lists/Action') of 'P' could not be stored: another row has "
+                   "the same ProfileID and TagName of Tags (the case of letters aside)");
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Tags"), 2);
 }
 

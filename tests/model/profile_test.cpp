@@ -253,13 +253,13 @@ TEST_F(ProfileTest, NullColumnsReadAsEmptyZeroAndTheZeroDate) {
 }
 
 // Regression: one such row, written by another program, made every read of the list fail.
-TEST_F(ProfileTest, ANumberBeyondSixteenBitsReadsAsTheNearestAndIsKeptBySaves) {
+TEST_F(ProfileTest, ANumberBeyondSixteenBitsReadsWholeAndIsKeptBySaves) {
   db_->DbExecute(
       "INSERT INTO Profiles (ProfileID, Title, Runtime, ProdYear, CountAs) "
       "VALUES ('P1', 'Long', 70000, -40000, 70000)");
   auto profile = Stored("P1");
-  EXPECT_EQ(profile->RunningTime(), 32767);
-  EXPECT_EQ(profile->ProductionYear(), -32768);
+  EXPECT_EQ(profile->RunningTime(), 70000);
+  EXPECT_EQ(profile->ProductionYear(), -40000);
   profile->SetTitle("Still long");
   profile->SetCountAs(2);
   profile->UpdateProfile();
@@ -293,7 +293,8 @@ TEST_F(ProfileTest, AFailingSaveLeavesTheStoredProfileAsItWas) {
   read->Audio()->Add("German", "DD", 1, "2.0");
   EXPECT_ZEL_ERROR(read->UpdateProfile(), store::engine_errc::kDuplicateKey,
                    "Audio track 'German' at position 1 of '" + id +
-                       "' could not be stored: another track has that position");
+                       "' could not be stored: another row has the same ProfileID and OrderPos "
+                       "of AudioFormats (the case of letters aside)");
   EXPECT_EQ(Count("SELECT COUNT(*) FROM AudioFormats"), 0);
 }
 
@@ -362,8 +363,9 @@ TEST_F(ProfileTest, AChangedIdentifierTakesTheRowsAlong) {
   auto read = Stored(profile->ProfileID());
   read->SetProfileID(other->ProfileID());
   EXPECT_ZEL_ERROR(read->UpdateProfile(), store::engine_errc::kDuplicateKey,
-                   "Profile '" + profile->ProfileID() + "' cannot take the identifier '" +
-                       other->ProfileID() + "': another profile holds it");
+                   "Profile '" + profile->ProfileID() + "' cannot take the key '" +
+                       other->ProfileID() + "': another row of Profiles holds '" +
+                       other->ProfileID() + "' (the case of letters aside)");
   read->SetProfileID("NewID");
   db_->UpdateProfiles();
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Profiles"), 2);

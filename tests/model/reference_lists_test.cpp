@@ -3,6 +3,7 @@
 #include "catalogue/control.h"
 #include "catalogue/database.h"
 #include "frame/dictionary.h"
+#include "store/engine_errors.h"
 #include "support/test_support.h"
 
 namespace zel {
@@ -51,14 +52,16 @@ TEST_F(ReferenceListsTest, RegressionKeysFoldAsciiLettersOnlyLikeTheFile) {
   EXPECT_EQ(db_->SQLQueries()->Item(Variant("été"))->SQLStatement(), "b");
 }
 
-TEST_F(ReferenceListsTest, UpdateSqlQueryReplacesTheStoredStatement) {
+TEST_F(ReferenceListsTest, ANewRecordNeverOverwritesAStoredRowOfItsKey) {
   db_->DbExecute("INSERT INTO SQLQueries (Name, SQLStatement) VALUES ('Q', 'old')");
   auto fresh = std::make_shared<ZelSQLQueries>();
   db_->SetSQLQueries(fresh);  // a list that never read the stored query
-  fresh->Add("Q", "new");
+  EXPECT_ZEL_ERROR(fresh->Add("q", "new"), store::engine_errc::kDuplicateKey,
+                   "Query 'q' could not be stored: another row of SQLQueries holds 'q' (the case "
+                   "of letters aside)");
+  EXPECT_EQ(fresh->Count(), 0);
   EXPECT_EQ(db_->DbOpenRecordSet("SELECT SQLStatement FROM SQLQueries")->ValueAt(0).ToText(),
-            "new");
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM SQLQueries"), 1);
+            "old");
 }
 
 TEST_F(ReferenceListsTest, RecordUpdatesEditTheRowOfTheirKey) {
@@ -79,9 +82,9 @@ TEST_F(ReferenceListsTest, UsersKeepWhetherTheyAreActive) {
   auto users = db_->Users();
   EXPECT_FALSE(users->Item(Variant("Gone"))->IsActive());
   EXPECT_TRUE(users->Item(Variant("Unknown"))->IsActive());  // a Null counts as active
-  db_->UpdateUsers();
+  db_->UpdateUsers();                                        // unchanged: the file keeps its Null
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Users WHERE IsActive = false"), 1);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM Users WHERE IsActive = true"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Users WHERE IsActive IS NULL"), 1);
 }
 
 TEST_F(ReferenceListsTest, ASchema87FileNeitherReadsNorWritesIsActive) {

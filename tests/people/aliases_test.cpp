@@ -29,7 +29,7 @@ class AliasesTest : public ::testing::Test {
   std::shared_ptr<ZelDatabase> db_;
 };
 
-TEST_F(AliasesTest, UpdateAliasInsertsButNeverChangesAStoredName) {
+TEST_F(AliasesTest, UpdateAliasWritesItsOwnRowButNeverAnotherAliasOfTheName) {
   ZelAlias alias;
   alias.SetAliasName("Bob O'Hara");
   alias.SetCommonName("Robert O'Hara");
@@ -40,19 +40,23 @@ TEST_F(AliasesTest, UpdateAliasInsertsButNeverChangesAStoredName) {
   EXPECT_EQ(row->Value("CommonName").ToText(), "Robert O'Hara");
   EXPECT_EQ(row->Value("Comment").ToText(), "it's him");
   EXPECT_EQ(row->Value("BirthYear").ToLong(), 1950);
+  alias.UpdateAlias();  // nothing changed: nothing to do
 
-  alias.UpdateAlias();  // stored already as it is: nothing to do
-
-  // The name alone is the table's key. Regression: another common name or birth year was
-  // skipped while the save reported success; the stored row stays and the save fails.
-  alias.SetCommonName("Someone Else");
-  alias.SetBirthYear(1960);
-  EXPECT_ZEL_ERROR(alias.UpdateAlias(), 3022,
-                   "Alias 'Bob O'Hara' could not be stored: the catalogue holds the alias name "
-                   "already with another common name, comment or birth year; change that row "
-                   "instead");
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM Alias"), 1);
+  // The name alone is the table's key. Regression: another alias of the name with another common
+  // name or birth year was skipped while the save reported success; now it fails, the row stays.
+  ZelAlias other;
+  other.SetAliasName("Bob O'Hara");
+  other.SetCommonName("Someone Else");
+  other.SetBirthYear(1960);
+  EXPECT_ZEL_ERROR(other.UpdateAlias(), 3022,
+                   "Alias 'Bob O'Hara' could not be stored: another row of Alias holds 'Bob "
+                   "O'Hara' (the case of letters aside)");
   EXPECT_EQ(CommonNameRow("Bob O''Hara"), "Robert O'Hara");
+  // The alias that wrote the row changes it.
+  alias.SetCommonName("Bobby O'Hara");
+  alias.UpdateAlias();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Alias"), 1);
+  EXPECT_EQ(CommonNameRow("Bob O''Hara"), "Bobby O'Hara");
 }
 
 TEST_F(AliasesTest, AddKeysByNameAndYearAndWritesTheNameAlone) {

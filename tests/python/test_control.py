@@ -83,10 +83,18 @@ class ControlTest(unittest.TestCase):
         self.assertEqual(row[0][0], 7)
         self.assertEqual(row[1][0], datetime.datetime(2024, 5, 1, 13, 45, 10))
 
-    def test_compact_refuses_a_file_another_program_has_open(self):
+    def test_compact_after_close_and_refused_while_another_program_has_the_file_open(self):
         path = self.path("shared.zel")
-        self.control.CreateDatabase(path).Owner = "Ann"
+        held = self.control.CreateDatabase(path)
+        held.Owner = "Ann"
+        profiles = held.Profiles
         self.control.CloseDatabase()
+        # Closed, although the script still holds the database and its list.
+        self.control.CompactDatabase(path)
+        for use in (lambda: held.Owner, lambda: profiles.Add("Late")):
+            with self.assertRaises(zelcontrol.Error) as raised:
+                use()
+            self.assertEqual(raised.exception.number, 3420)
         # Another program keeps the catalogue open while it is compacted.
         with subprocess.Popen(
                 [sys.executable, "-c",

@@ -289,7 +289,7 @@ TEST(Conversion, ValuesThatDoNotFitAreErrors) {
                                          "VALUES ('p', 'T', '2024-13-45')"),
                           ec::kDataTypeMismatch);
   EXPECT_ZEL_ERROR_NUMBER(c.db().Execute("INSERT INTO Profiles (ProfileID, Title, ProdYear) "
-                                         "VALUES ('p', 'T', '3000000000')"),
+                                         "VALUES ('p', 'T', '99999999999999999999')"),
                           ec::kNumericOverflow);
   EXPECT_ZEL_ERROR(c.db().Execute("INSERT INTO VideoFormat (ProfileID, AspectRatio) VALUES "
                                   "('p', '1.855')"),

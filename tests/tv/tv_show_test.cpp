@@ -171,9 +171,11 @@ TEST_F(TVShowTest, SeriesSeasonsAndEpisodesSurviveAReopen) {
   EXPECT_EQ(Names(*first->Genres()), std::vector<std::string>{"Drama"});
 }
 
-TEST_F(TVShowTest, RemovingASeriesDeletesItsEpisodesButNotItsLocks) {
+TEST_F(TVShowTest, RemovingASeriesDeletesItsEpisodesAndItsAndItsSeasonsLocks) {
   auto show = db_->TVShows()->Add("S1", "Show", "", "", "");
-  auto pilot = show->Seasons()->Add("1")->Episodes()->Add("Pilot", "1", "");
+  auto season = show->Seasons()->Add("1");
+  season->Locks()->Add(Variant("Cast"), Variant("Cast"));
+  auto pilot = season->Episodes()->Add("Pilot", "1", "");
   pilot->Cast()->Add("Ann Lee", "Maggie", 1, 0);
   pilot->Genres()->Add(Variant("Drama"), Variant("Drama"));
   pilot->UpdateEpisode();
@@ -193,7 +195,11 @@ TEST_F(TVShowTest, RemovingASeriesDeletesItsEpisodesButNotItsLocks) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Episodes"), 1);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM TVCastCrew"), 0);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Genres"), 0);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM Locks WHERE ProfileID = 'S1'"), 1);
+  // Regression: the locks stayed, and a new series of the identifier took them over.
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Locks"), 0);
+  auto again = shows->Add("S1", "Again", "", "", "");
+  EXPECT_EQ(again->Locks()->Count(), 0);
+  EXPECT_EQ(again->Seasons()->Add("1")->Locks()->Count(), 0);
 }
 
 TEST_F(TVShowTest, RemovingASeasonDeletesItsEpisodes) {

@@ -44,7 +44,8 @@ Json ToJson(const Variant& value) {
       return value.ToBool();
     case VarType::kInteger:
     case VarType::kLong:
-      return value.ToLong();
+    case VarType::kLongLong:
+      return value.ToLongLong();
     case VarType::kDouble:
     case VarType::kCurrency:
       return value.ToDouble();

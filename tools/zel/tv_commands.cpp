@@ -45,7 +45,7 @@ struct Found {
   const char* kind;
   std::string id;
   std::string title;
-  int year = 0;  // production year of a profile, year of an episode's air date; 0 when unknown
+  int64_t year = 0;  // production year of a profile, year of an episode's air date; 0 when unknown
 };
 
 Found FoundOf(const Appearance& hit) {
