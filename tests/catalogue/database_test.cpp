@@ -94,11 +94,7 @@ TEST_F(DatabaseTest, ClearTableDeletesEveryRow) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM MetaInfo"), 0);
 }
 
-TEST_F(DatabaseTest, ReflectionIsTolerantAndListsReadableProperties) {
-  auto names = GetPropertyList(*db_);
-  ASSERT_GE(names->Length(), 4u);
-  EXPECT_EQ(names->At(0).ToText(), "TableDefs");
-  EXPECT_EQ(names->At(1).ToText(), "Schema");
+TEST_F(DatabaseTest, ReflectionIsTolerant) {
   EXPECT_EQ(ReadProperty(*db_, "Schema").ToInteger(), 89);
   EXPECT_TRUE(ReadProperty(*db_, "Nothing").IsEmpty());
   EXPECT_TRUE(ReadProperty(*db_, "TableDefs").IsObject());

@@ -438,14 +438,8 @@ TEST_F(ProfileTest, EpisodeAssignmentsArePlainRowsAndTheirPairsAreUnique) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Profile2Episodes"), 1);
 }
 
-TEST_F(ProfileTest, ReflectionListsPropertiesInInterfaceOrderAndToleratesUnknownNames) {
+TEST_F(ProfileTest, ReflectionToleratesUnknownNames) {
   ZelProfile profile;
-  auto names = GetPropertyList(profile);
-  ASSERT_GT(names->Length(), 50u);
-  EXPECT_EQ(names->At(0).ToText(), "Cast");
-  EXPECT_EQ(names->At(14).ToText(), "ChildProfiles");
-  EXPECT_EQ(names->At(17).ToText(), "ProfileID");
-  EXPECT_EQ(names->At(names->Length() - 1).ToText(), "Episodes");
   EXPECT_TRUE(ReadProperty(profile, "NoSuchProperty").IsEmpty());
   WriteProperty(profile, "Title", Variant("Set by name"));
   EXPECT_EQ(ReadProperty(profile, "title").ToText(), "Set by name");
