@@ -54,21 +54,23 @@ void KeyedCollection::UndoOnRollback(std::function<void()> undo) {
 
 void KeyedCollection::Rekey(const Object& item) {
   for (size_t i = 0; i < static_cast<size_t>(items_.Count()); ++i) {
-    if (items_.At(i).ToObject().get() != &item) continue;
-    const std::string& added = items_.FoldedKeyAt(i);
-    const std::string key = KeyOf(item);
-    if (added.empty() || added == FoldKey(key)) return;
-    // The folded key stands for the original spelling well enough to find the member again.
-    const std::string previous = added;
-    SetKeyAt(i, key);
-    auto self = weak_from_this().lock();
-    UndoOnRollback([this, self, i, previous] { SetKeyAt(i, previous); });
-    return;
+    if (items_.At(i).ToObject().get() == &item) return RekeyAt(i);
   }
 }
 
 void KeyedCollection::RekeyChanged() {
-  for (const Variant& item : items_.Items()) Rekey(*item.ToObject());
+  for (size_t i = 0; i < static_cast<size_t>(items_.Count()); ++i) RekeyAt(i);
+}
+
+void KeyedCollection::RekeyAt(size_t zero_based) {
+  const std::string& added = items_.FoldedKeyAt(zero_based);
+  const std::string key = KeyOf(*items_.At(zero_based).ToObject());
+  if (added.empty() || added == FoldKey(key)) return;
+  // The folded key stands for the original spelling well enough to find the member again.
+  const std::string previous = added;
+  SetKeyAt(zero_based, key);
+  auto self = weak_from_this().lock();
+  UndoOnRollback([this, self, zero_based, previous] { SetKeyAt(zero_based, previous); });
 }
 
 void KeyedCollection::RequireDistinctKeys(std::string_view what) const {

@@ -72,6 +72,8 @@ class KeyedCollection : public Object {
   void Insert(ObjectPtr item, const std::string& key);
   // Puts the item at a 0-based position under `key` (empty: none), in place.
   void SetKeyAt(size_t zero_based, const std::string& key);
+  // Rekey of the member at a 0-based position.
+  void RekeyAt(size_t zero_based);
   // Registers how to undo a change of the list if the catalogue's write scope rolls back.
   void UndoOnRollback(std::function<void()> undo);
 

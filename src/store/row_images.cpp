@@ -1,5 +1,7 @@
 #include "store/row_images.h"
 
+#include <algorithm>
+
 #include "frame/error.h"
 #include "store/catalogue_file.h"
 #include "store/engine_errors.h"
@@ -231,6 +233,11 @@ void SaveTextList(CatalogueFile& database, Table table, const std::vector<std::s
         break;
       }
     }
+  }
+  // Every item still stands for its row as read: nothing to write, and the image stays.
+  if (context.expect.empty() && items.size() == image.rows.size() &&
+      std::find(stored.begin(), stored.end(), false) == stored.end()) {
+    return;
   }
   for (size_t j = 0; j < image.rows.size(); ++j) {
     if (!matched[j]) {

@@ -17,10 +17,17 @@ void SaveList(CatalogueFile& database, const RecordShape<C>& shape,
               const std::vector<std::shared_ptr<C>>& members, ListImage<C>& image,
               const ListContext<C>& context) {
   const int16_t schema = SchemaOf(database);
-  RowWriter writer(database, shape.table());
   std::vector<bool> matched(image.rows.size(), false);
   std::vector<const RowImage*> row_of(members.size(), nullptr);
+  // Members are matched in their read order first, so an unchanged list costs one pass.
+  size_t next_row = 0;
   for (size_t i = 0; i < members.size(); ++i) {
+    if (next_row < image.rows.size() && !matched[next_row] &&
+        image.rows[next_row].member == members[i]) {
+      matched[next_row] = true;
+      row_of[i] = &image.rows[next_row++].image;
+      continue;
+    }
     for (size_t j = 0; j < image.rows.size(); ++j) {
       if (!matched[j] && image.rows[j].member == members[i]) {
         matched[j] = true;
@@ -29,6 +36,16 @@ void SaveList(CatalogueFile& database, const RecordShape<C>& shape,
       }
     }
   }
+  std::vector<ColumnValues> changes(members.size());
+  bool unchanged = context.expect.empty() && members.size() == image.rows.size();
+  for (size_t i = 0; i < members.size(); ++i) {
+    if (!row_of[i]) continue;
+    changes[i] = shape.Changes(*members[i], row_of[i], schema);
+    unchanged = unchanged && changes[i].empty();
+  }
+  // Every member still stands for its row as read: nothing to write, and the image stays.
+  if (unchanged) return;
+  RowWriter writer(database, shape.table());
   for (size_t j = 0; j < image.rows.size(); ++j) {
     if (!matched[j]) {
       writer.Delete(image.rows[j].image, context.describe(*image.rows[j].member), context.expect);
@@ -37,9 +54,10 @@ void SaveList(CatalogueFile& database, const RecordShape<C>& shape,
   std::vector<RowImage> written(members.size());
   for (size_t i = 0; i < members.size(); ++i) {
     if (!row_of[i]) continue;
-    const ColumnValues changes = shape.Changes(*members[i], row_of[i], schema);
-    writer.Update(*row_of[i], changes, context.describe(*members[i]), context.expect);
-    written[i] = RowWriter::Applied(*row_of[i], changes, context.expect);
+    if (!changes[i].empty() || !context.expect.empty()) {
+      writer.Update(*row_of[i], changes[i], context.describe(*members[i]), context.expect);
+    }
+    written[i] = RowWriter::Applied(*row_of[i], changes[i], context.expect);
   }
   for (size_t i = 0; i < members.size(); ++i) {
     if (row_of[i]) continue;
@@ -87,6 +105,12 @@ template <class C>
 void SaveSingle(CatalogueFile& database, const RecordShape<C>& shape, const C& record, bool empty,
                 RowImage& image, const ListContext<C>& context) {
   const int16_t schema = SchemaOf(database);
+  if (!image.Stored() && empty) return;
+  ColumnValues changes;
+  if (image.Stored() && !empty) {
+    changes = shape.Changes(record, &image, schema);
+    if (changes.empty() && context.expect.empty()) return;
+  }
   RowWriter writer(database, shape.table());
   RowImage next;
   const std::string what = context.describe(record);
@@ -94,7 +118,6 @@ void SaveSingle(CatalogueFile& database, const RecordShape<C>& shape, const C& r
     if (empty) {
       writer.Delete(image, what, context.expect);
     } else {
-      const ColumnValues changes = shape.Changes(record, &image, schema);
       writer.Update(image, changes, what, context.expect);
       next = RowWriter::Applied(image, changes, context.expect);
     }

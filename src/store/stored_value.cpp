@@ -87,8 +87,12 @@ std::string StoredValue::Describe() const {
 
 namespace {
 
+// Wide enough for any double's significand times 10000 shifted left by up to 60 bits. A compiler
+// extension of both GCC and Clang, marked as such so that pedantic builds accept it.
+__extension__ typedef __int128 Wide;
+
 // stored * 10000 rounded half to even, exactly (no intermediate rounding); false beyond 2^100.
-bool ScaledAmount(double stored, __int128& scaled) {
+bool ScaledAmount(double stored, Wide& scaled) {
   scaled = 0;
   if (std::isnan(stored) || stored == 0) return true;
   if (std::isinf(stored)) return false;
@@ -97,7 +101,7 @@ bool ScaledAmount(double stored, __int128& scaled) {
   const double fraction = std::frexp(stored, &exponent);
   const auto mantissa = static_cast<int64_t>(std::ldexp(fraction, 53));
   exponent -= 53;
-  scaled = static_cast<__int128>(mantissa) * 10000;
+  scaled = static_cast<Wide>(mantissa) * 10000;
   if (exponent >= 0) {
     if (exponent > 60) return false;
     scaled <<= exponent;
@@ -106,9 +110,9 @@ bool ScaledAmount(double stored, __int128& scaled) {
   } else {
     // Division by 2^-exponent, rounding half to even; the shift rounds down, also for negatives.
     const int shift = -exponent;
-    const __int128 quotient = scaled >> shift;
-    const __int128 rest = scaled - (quotient << shift);
-    const __int128 half = static_cast<__int128>(1) << (shift - 1);
+    const Wide quotient = scaled >> shift;
+    const Wide rest = scaled - (quotient << shift);
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
     scaled = quotient + ((rest > half || (rest == half && (quotient & 1) != 0)) ? 1 : 0);
   }
   return true;
@@ -119,7 +123,7 @@ bool ScaledAmount(double stored, __int128& scaled) {
 Currency AmountOfStored(double stored) {
   constexpr int64_t kHighest = std::numeric_limits<int64_t>::max();
   constexpr int64_t kLowest = std::numeric_limits<int64_t>::min();
-  __int128 scaled = 0;
+  Wide scaled = 0;
   if (!ScaledAmount(stored, scaled)) return Currency{stored > 0 ? kHighest : kLowest};
   if (scaled > kHighest) return Currency{kHighest};
   if (scaled < kLowest) return Currency{kLowest};
@@ -134,7 +138,7 @@ double StoredOfAmount(Currency amount) {
 }
 
 void RequireStorableAmount(Currency amount, std::string_view what) {
-  __int128 scaled = 0;
+  Wide scaled = 0;
   if (ScaledAmount(StoredOfAmount(amount), scaled) && scaled == amount.scaled) return;
   Raise(errc::kOverflow, std::string(what) + " " + amount.DecimalText() +
                              " cannot be kept to four decimals: the catalogue stores amounts as "
