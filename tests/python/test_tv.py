@@ -71,9 +71,10 @@ class TelevisionTest(unittest.TestCase):
         out = run_zel("appearances", self.file, "Janine Turner", "--json", check=True).stdout
         self.db = self.control.OpenDatabase(self.file)
         hits = json.loads(out)["Appearances"]
-        kinds = [(hit["Kind"], hit["Title"], hit["Role"]) for hit in hits]
-        self.assertEqual(kinds, [("episode", "Pilot", "Maggie"), ("profile", "Cliffhanger", "Jessie")])
-        self.assertEqual((hits[0]["EpisodeID"], hits[1]["ProfileID"]), ("S111", film.ProfileID))
+        kinds = [(hit["Kind"], hit["Title"], hit["Roles"][0]["Role"]) for hit in hits]
+        # By year, then title: neither has a year, and the film's title comes first.
+        self.assertEqual(kinds, [("profile", "Cliffhanger", "Jessie"), ("episode", "Pilot", "Maggie")])
+        self.assertEqual((hits[0]["ProfileID"], hits[1]["EpisodeID"]), (film.ProfileID, "S111"))
 
 
 if __name__ == "__main__":
