@@ -234,7 +234,7 @@ PersonAppearances ReadPersonAppearances(store::CatalogueFile& database, std::str
     std::set<std::string> titles;
     auto rows = database.DbOpenRecordSet(
         "SELECT " + CreditColumns(schema) +
-        ", c.ProfileID, p.Title, p.ProdYear, p.SortTitle FROM CastCrew c INNER JOIN Profiles p ON "
+        ", c.ProfileID, p.Title, p.ProdYear FROM CastCrew c INNER JOIN Profiles p ON "
         "p.ProfileID = c.ProfileID WHERE c.Name IN " +
         NameList(names.names) + " ORDER BY c.ProfileID, c.IsCast DESC, c.Position");
     for (; !rows->Eof(); rows->MoveNext()) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "digest/md5.h"
 #include "frame/error.h"
 #include "frame/text.h"
 #include "people/aliases.h"
@@ -24,6 +25,14 @@ std::string YearsText(const std::vector<int32_t>& years) {
   std::string text;
   for (int32_t year : years) text += (text.empty() ? "" : " or ") + std::to_string(year);
   return text;
+}
+
+// Where the record of a join of `name` lives: under "person:" and the name, or its fingerprint for
+// a name too long for an identifier.
+std::string JoinRecord(std::string_view name) {
+  std::string record = std::string(kJoinPrefix) + std::string(name);
+  if (record.size() > 255) record = std::string(kJoinPrefix) + Md5Fingerprint(name);
+  return record;
 }
 
 // The 1-based position of the alias `name` in the list; 0 when it has none.
@@ -95,7 +104,7 @@ JoinResult JoinPeople(store::CatalogueFile& database, std::string_view name,
       result.changes.push_back({joined.common_name, "", kept.common_name});
     }
   }
-  const std::string record = std::string(kJoinPrefix) + joined.common_name;
+  const std::string record = JoinRecord(joined.common_name);
   database.WriteMetaInfoByProfileID(record, kJoinedName, joined.common_name);
   database.WriteMetaInfoByProfileID(record, kJoinedInto, kept.common_name);
   database.WriteMetaInfoByProfileID(record, kJoinedRow, row);
@@ -105,12 +114,12 @@ JoinResult JoinPeople(store::CatalogueFile& database, std::string_view name,
 }
 
 JoinResult SplitPeople(store::CatalogueFile& database, std::string_view name) {
-  const std::string record = std::string(kJoinPrefix) + std::string(name);
+  const std::string record = JoinRecord(name);
   const std::string into = database.ReadMetaInfoByProfileID(record, kJoinedInto);
   if (into.empty()) {
-    Raise(errc::kInvalidArgument,
-          "'" + std::string(name) +
-              "' is not a name a join made one with another; nothing to split");
+    Raise(
+        errc::kInvalidArgument,
+        "'" + std::string(name) + "' is not a name a join made one with another; nothing to split");
   }
   const std::string joined = database.ReadMetaInfoByProfileID(record, kJoinedName, name);
   const std::string row = database.ReadMetaInfoByProfileID(record, kJoinedRow);

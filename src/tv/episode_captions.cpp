@@ -29,6 +29,8 @@ std::string EpisodeNumber(std::string_view digits) {
   return number.size() < 2 ? "0" + number : number;
 }
 
+constexpr size_t kMaxKeyLength = 100;
+
 // The dashes of typeset titles, as UTF-8.
 constexpr std::array<std::string_view, 2> kDashes = {"\xE2\x80\x93", "\xE2\x80\x94"};
 
@@ -287,7 +289,19 @@ std::string SeriesKey(std::string_view title) {
   if (words.back().empty()) words.pop_back();
   if (words.size() > 1 && words.front() == "the") words.erase(words.begin());
   std::string key;
-  for (const std::string& word : words) key += (key.empty() ? "" : "-") + word;
+  for (const std::string& word : words) {
+    // Identifiers are made of keys and hold at most 255 characters: long titles keep their first
+    // words.
+    if (key.size() + 1 + word.size() > kMaxKeyLength) {
+      if (key.empty()) {
+        size_t cut = kMaxKeyLength;
+        while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80) --cut;
+        key = word.substr(0, cut);
+      }
+      break;
+    }
+    key += (key.empty() ? "" : "-") + word;
+  }
   return key;
 }
 

@@ -39,8 +39,8 @@ struct SeriesTitle {
 SeriesTitle ReadSeriesTitle(std::string_view title);
 
 // The identity of a series title: lower case, letters and digits only, a leading "The" left out
-// ("The X-Files" and "X-Files" are one series); words joined by "-". Empty for a title without
-// letters or digits.
+// ("The X-Files" and "X-Files" are one series); words joined by "-", as many as fit in 100
+// characters. Empty for a title without letters or digits.
 std::string SeriesKey(std::string_view title);
 
 }  // namespace zel::tv

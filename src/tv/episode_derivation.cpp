@@ -18,6 +18,15 @@ namespace zel::tv {
 namespace {
 
 constexpr std::string_view kEpisodeHeading = "[DivEpisode]";
+// In an episode's mark, between its place in the order of discs and the title its credits come
+// from.
+constexpr char kOwnerSeparator = '\x1f';
+
+std::string OwnerOf(std::string_view mark) {
+  const size_t separator = mark.find(kOwnerSeparator);
+  return separator == std::string_view::npos ? std::string()
+                                             : std::string(mark.substr(separator + 1));
+}
 
 // One credit as an episode keeps it: its position is its place in the episode's list.
 struct CreditRow {
@@ -296,6 +305,14 @@ class Deriver {
                       Quoted(profile_id) + " AND m.InfoName = " + Quoted(kDerivedEntry));
   }
 
+  bool IsLinked(const std::string& profile_id, const std::string& episode_id) {
+    return database_
+               .DbOpenRecordSet("SELECT EpisodeID FROM Profile2Episodes WHERE ProfileID = " +
+                                Quoted(profile_id) + " AND EpisodeID = " + Quoted(episode_id))
+               ->RecordCount() != 0;
+  }
+
+  // The title with the lowest ProfileID among those holding the episode; empty when none does.
   std::string Owner(const std::string& episode_id) {
     auto row = database_.DbOpenRecordSet(
         "SELECT MIN(ProfileID) FROM Profile2Episodes WHERE EpisodeID = " + Quoted(episode_id));
@@ -312,7 +329,9 @@ class Deriver {
     const bool created = row->Eof();
     const std::string stored_title = created ? std::string() : row->ValueAt(0).ToTextOrEmpty();
     row.reset();
-    if (!created && !IsDerived(database_, episode_id)) return false;
+    const std::string mark =
+        created ? std::string() : database_.ReadMetaInfoByProfileID(episode_id, kDerivedEntry);
+    if (!created && mark.empty()) return false;
     const std::string corrected =
         database_.ReadMetaInfoByProfileID(episode_id, kCorrectedTitleEntry);
     const std::string& title = corrected.empty() ? segment.title : corrected;
@@ -332,16 +351,20 @@ class Deriver {
                           Quoted(profile_id) + ", " + Quoted(episode_id) + ")");
       ++counts.links_added;
     }
-    if (!EqualsFolded(Owner(episode_id), profile_id)) return true;
+    // The title that gives the episode its credits is the one with the lowest ProfileID, recorded
+    // in the mark, so that a disc of many releases needs no search of them all.
+    const std::string owner = OwnerOf(mark);
+    if (!owner.empty() && FoldKey(owner) < FoldKey(profile_id) && IsLinked(owner, episode_id)) {
+      return true;
+    }
     bool changed = false;
     if (!created && stored_title != title) {
       database_.DbExecute("UPDATE Episodes SET EpisodeTitle = " + Quoted(title) +
                           " WHERE EpisodeID = " + Quoted(episode_id));
       changed = true;
     }
-    if (created || database_.ReadMetaInfoByProfileID(episode_id, kDerivedEntry) != order) {
-      WriteMark(episode_id, order);
-    }
+    const std::string new_mark = order + kOwnerSeparator + std::string(profile_id);
+    if (mark != new_mark) WriteMark(episode_id, new_mark);
     if (created || !SameCredits(episode_id, segment)) {
       WriteCredits(episode_id, segment);
       changed = true;
@@ -365,28 +388,30 @@ class Deriver {
     return cast == segment.cast.size() && crew == segment.crew.size();
   }
 
-  std::string Flag(bool flag) const {
-    return schema_ < 76 ? "'" + BoolText(flag) + "'" : (flag ? "true" : "false");
-  }
-
+  // Through a record set, as the import writes credits: many rows of one shape.
   void WriteCredits(const std::string& episode_id, const Segment& segment) {
     database_.DbExecute("DELETE FROM TVCastCrew WHERE EpisodeID = " + Quoted(episode_id));
-    std::string columns =
-        "EpisodeID, Name, Role, Position, IsCast, IsVoice, IsUncredited, BirthYear";
-    if (schema_ >= 79) columns += ", IsRegular";
-    if (schema_ >= 88) columns += ", IsCreditOnly";
+    const auto flag = [this](bool value) {
+      return schema_ < 76 ? Variant(BoolText(value)) : Variant(value);
+    };
+    auto records = database_.DbOpenRecordSet("SELECT * FROM TVCastCrew WHERE EpisodeID = " +
+                                             Quoted(episode_id));
     for (const bool cast : {true, false}) {
       const std::vector<CreditRow>& rows = cast ? segment.cast : segment.crew;
       for (size_t i = 0; i < rows.size(); ++i) {
         const CreditRow& row = rows[i];
-        std::string values = Quoted(episode_id) + ", " + Quoted(row.name) + ", " +
-                             Quoted(row.role) + ", " + std::to_string(i + 1) + ", " +
-                             (schema_ < 76 ? (cast ? "'yes'" : "'no'") : Flag(cast)) + ", " +
-                             Flag(row.voice) + ", " + Flag(row.uncredited) + ", " +
-                             std::to_string(row.birth_year);
-        if (schema_ >= 79) values += ", " + Flag(false);
-        if (schema_ >= 88) values += ", " + Flag(row.credit_only);
-        database_.DbExecute("INSERT INTO TVCastCrew (" + columns + ") VALUES (" + values + ")");
+        records->AddNew();
+        records->SetValue("EpisodeID", Variant(episode_id));
+        records->SetValue("Name", Variant(row.name));
+        records->SetValue("Role", Variant(row.role));
+        records->SetValue("Position", Variant(static_cast<int32_t>(i + 1)));
+        records->SetValue("IsCast", schema_ < 76 ? Variant(cast ? "yes" : "no") : Variant(cast));
+        records->SetValue("IsVoice", flag(row.voice));
+        records->SetValue("IsUncredited", flag(row.uncredited));
+        if (schema_ >= 79) records->SetValue("IsRegular", Variant(false));
+        if (schema_ >= 88) records->SetValue("IsCreditOnly", Variant(row.credit_only));
+        records->SetValue("BirthYear", Variant(row.birth_year));
+        records->Update();
       }
     }
   }

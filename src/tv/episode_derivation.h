@@ -35,7 +35,8 @@ class CatalogueFile;
 namespace zel::tv {
 
 // The MetaInfo entry that marks a series or episode as derived. Its value is the series' key
-// (SeriesKey) for a series, and the place of the episode in the disc's order for an episode.
+// (SeriesKey) for a series; for an episode, its place in the order of discs (which sorts episodes
+// without a number), then a unit separator (U+001F) and the ProfileID its credits come from.
 inline constexpr std::string_view kDerivedEntry = "Derived";
 
 // What one derivation changed.

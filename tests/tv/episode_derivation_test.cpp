@@ -202,6 +202,16 @@ TEST_F(EpisodeDerivationTest, TheCollectorsCorrectionsSurviveDerivingAgain) {
                    "No series or episode 'tv:nothing' in the catalogue");
 }
 
+// Files of older schemas keep their forms: flags as texts before 76, no IsRegular before 79.
+TEST_F(EpisodeDerivationTest, AnOlderCatalogueGetsItsOwnFormsAndStaysDerived) {
+  UseOlderSchema(75);
+  Import(DiscOne());
+  EXPECT_EQ(Rows("SELECT IsCast, IsVoice, IsUncredited FROM TVCastCrew WHERE EpisodeID = "
+                 "'tv:castle/3.02' ORDER BY IsCast DESC"),
+            (Table{{"yes", "True", "False"}, {"no", "False", "False"}}));
+  EXPECT_FALSE(DeriveAll().changes.Changed());
+}
+
 // What the texts of a disc say: the episode of a heading, the series of a title.
 TEST(EpisodeCaptions, HeadingsAndTitlesAreReadByTheirUsualForms) {
   const auto caption = [](std::string_view text) {
@@ -232,6 +242,11 @@ TEST(EpisodeCaptions, HeadingsAndTitlesAreReadByTheirUsualForms) {
   EXPECT_EQ(series("Disc 2"), "|");
   EXPECT_EQ(tv::SeriesKey("The X-Files"), tv::SeriesKey("X-Files"));
   EXPECT_EQ(tv::SeriesKey("Grey's Anatomy"), "greys-anatomy");
+  // Keys go into identifiers of at most 255 characters.
+  std::string long_title;
+  for (int i = 0; i < 40; ++i) long_title += "Word" + std::to_string(i) + " ";
+  const std::string key = tv::SeriesKey(long_title);
+  EXPECT_TRUE(key.starts_with("word0-word1-") && key.size() <= 100u && key.back() != '-') << key;
 }
 
 TEST_F(EpisodeDerivationTest, TheRealExportWithEpisodeHeadingsGivesOneSeason) {
