@@ -349,6 +349,9 @@ struct Core {
         std::cerr << "zel serve: " << request.method << ' ' << request.path << ": "
                   << failure.what() << '\n';
         ErrorPage(request, response, 500);
+      } catch (...) {
+        std::cerr << "zel serve: " << request.method << ' ' << request.path << ": unknown error\n";
+        ErrorPage(request, response, 500);
       }
       return;
     }
