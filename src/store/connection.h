@@ -57,18 +57,23 @@ struct TableDef {
 
 class Connection {
  public:
-  // Opens an existing catalogue file, shared and writable. A missing file, a file that is not a
-  // database, a file without `required_table` (when given), one that cannot be opened for writing
-  // and one that another process keeps locked beyond a few seconds raise the engine's error for
-  // that case; a failed open creates and changes nothing.
+  // Opens an existing catalogue file, shared: writable when this process may write the file and
+  // its folder, otherwise for reading only (a read-only mount, another user's file), when every
+  // write raises kReadOnly. Opening changes nothing in the file (not its journal mode either), and
+  // opening for reading creates nothing beside it. A missing file, a file that is not a database,
+  // a file without `required_table` (when given), one this process may not read, one whose log
+  // holds commits that only a writer can bring in, and one that another process keeps locked
+  // beyond a few seconds raise the engine's error for that case; a failed open creates and
+  // changes nothing.
   static std::shared_ptr<Connection> Open(const std::string& path,
                                           std::string_view required_table = {});
-  // Creates a new empty file; raises kFileExists when one is already there.
+  // Creates a new empty file in write-ahead-log mode; raises kFileExists when one is already there.
   static std::shared_ptr<Connection> Create(const std::string& path);
   // Writes a compacted copy of the closed file `source` to `destination`, which must not exist.
-  // Refuses (kLocked) a source that any connection, of this process or another, still has open,
-  // since that connection would go on writing to the file the copy replaces; refuses what Open
-  // refuses (an empty file, a file without `required_table`) with the same errors.
+  // The copy is in write-ahead-log mode. Refuses (kLocked) a source that any connection, of this
+  // process or another, still has open, since that connection would go on writing to the file the
+  // copy replaces; refuses what Open refuses (an empty file, a file without `required_table`) with
+  // the same errors.
   static void Compact(const std::string& source, const std::string& destination,
                       std::string_view required_table = {});
 
@@ -78,6 +83,11 @@ class Connection {
 
   // The path as given to Open or Create.
   const std::string& Name() const;
+
+  // Why the catalogue is open for reading only; empty when it may be written.
+  const std::string& WhyReadOnly() const;
+  // Raises kReadOnly, naming the catalogue and the reason, when it is open for reading only.
+  void RequireWritable() const;
 
   // Runs an action or definition statement (see the file comment for the skipping rule).
   // Returns the number of rows changed.

@@ -51,7 +51,10 @@ std::string ReadWhole(const std::filesystem::path& path) {
 }
 }  // namespace
 
-CommandResult RunZel(const std::vector<std::string>& args) {
+CommandResult RunZel(const std::vector<std::string>& args) { return RunZelWith({}, args); }
+
+CommandResult RunZelWith(const std::function<bool()>& prepare,
+                         const std::vector<std::string>& args) {
   TempDir scratch;
   const std::string out_path = scratch.File("out");
   const std::string err_path = scratch.File("err");
@@ -69,6 +72,7 @@ CommandResult RunZel(const std::vector<std::string>& args) {
     dup2(out, 1);
     dup2(err, 2);
     dup2(in, 0);
+    if (prepare && !prepare()) _exit(kNotPrepared);
     execv(zel.c_str(), argv.data());
     _exit(127);
   }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,14 @@ struct CommandResult {
 
 // Runs the built `zel` with `args` (each passed as one argument, no shell), capturing its output.
 CommandResult RunZel(const std::vector<std::string>& args);
+
+// The exit code of RunZelWith when `prepare` failed.
+inline constexpr int kNotPrepared = 126;
+// RunZel, with `prepare` run in the child process just before zel starts (to give up the powers of
+// root, or to see a folder through a read-only mount); false from it ends the child with
+// kNotPrepared.
+CommandResult RunZelWith(const std::function<bool()>& prepare,
+                         const std::vector<std::string>& args);
 
 }  // namespace zel::testing
 
