@@ -1,6 +1,7 @@
 #include "import/profiler_import.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "frame/dictionary.h"
 #include "frame/error.h"
@@ -106,41 +107,87 @@ std::vector<std::string> LockNames(store::CatalogueFile& database, const std::st
   return names;
 }
 
-void RunSections(TitleContext& title) {
+// The stored rows of a part of the title, each as one text, sorted: the same before and after its
+// import when the import changed nothing of it.
+std::vector<std::string> StoredRows(TitleContext& title, std::string_view query) {
+  std::vector<std::string> rows;
+  auto records = title.database.DbOpenRecordSet(ReplaceAll(query, "?", title.quoted_id));
+  const int32_t columns = records->FieldCount();
+  for (; !records->Eof(); records->MoveNext()) {
+    std::string row;
+    for (int32_t c = 0; c < columns; ++c) {
+      const Variant value = records->ValueAt(c);
+      row += std::to_string(static_cast<int>(value.type())) + ':' + value.ToTextOrEmpty() + '\x1f';
+    }
+    rows.push_back(std::move(row));
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+// Runs `write` for a part of the title; of a changed title, notes the part as changed when the
+// stored rows that `query` reads ("?" standing for the quoted ProfileID) differ afterwards.
+void WritePart(TitleContext& title, std::string_view part, std::string_view query,
+               const std::function<void()>& write) {
+  if (!title.changed || query.empty()) return write();
+  const std::vector<std::string> before = StoredRows(title, query);
+  write();
+  if (StoredRows(title, query) != before) NoteChanged(title, part);
+}
+
+void RunSections(TitleContext& title, std::vector<std::string>& locked) {
   struct Section {
-    std::string_view lock;
+    std::string_view name;  // also the lock name, where `lockable`
+    bool lockable;
     void (*run)(TitleContext&);
+    // The stored rows it writes; empty for the lists of credits, which note their changes.
+    std::string_view rows;
   };
   const auto cast = [](TitleContext& t) { ImportCast(t, t.dvd.Child("Actors")); };
   const auto crew = [](TitleContext& t) { ImportCrew(t, t.dvd.Child("Credits")); };
-  static constexpr std::string_view kNoLock;
-  const Section sections[] = {
-      {"Cast", cast},
-      {"Crew", crew},
-      {"BoxSet", ImportBoxSet},
-      {"Discs", ImportDiscs},
-      {"Regions", ImportRegions},
-      {"VideoFormats", ImportVideoFormat},
-      {"Features", ImportFeatures},
-      {"Studios", ImportStudios},
-      {"Genres", ImportGenres},
-      {"Subtitles", ImportSubtitles},
-      {"AudioFormats", ImportAudio},
-      {"SRPInfo", ImportSuggestedPrice},
-      {"Reviews", ImportReview},
-      {kNoLock, WriteExclusionsAndBanners},
-      {"PurchaseInfo", ImportPurchase},
-      {"Events", ImportEvents},
-      {"LoanInfo", ImportLoan},
-      {"Tags", ImportTags},
+  static constexpr Section kSections[] = {
+      {"Cast", true, cast, ""},
+      {"Crew", true, crew, ""},
+      {"BoxSet", true, ImportBoxSet, "SELECT ChildID FROM BoxSet WHERE BoxSetID = '?'"},
+      {"Discs", true, ImportDiscs, "SELECT * FROM Discs WHERE ProfileID = '?'"},
+      {"Regions", true, ImportRegions, "SELECT * FROM Regions WHERE ProfileID = '?'"},
+      {"VideoFormats", true, ImportVideoFormat, "SELECT * FROM VideoFormat WHERE ProfileID = '?'"},
+      {"Features", true, ImportFeatures, "SELECT * FROM Features WHERE ProfileID = '?'"},
+      {"Studios", true, ImportStudios, "SELECT * FROM Studios WHERE ProfileID = '?'"},
+      {"Genres", true, ImportGenres, "SELECT * FROM Genres WHERE ProfileID = '?'"},
+      {"Subtitles", true, ImportSubtitles, "SELECT * FROM Subtitles WHERE ProfileID = '?'"},
+      {"AudioFormats", true, ImportAudio, "SELECT * FROM AudioFormats WHERE ProfileID = '?'"},
+      {"SRPInfo", true, ImportSuggestedPrice, "SELECT * FROM SRPInfo WHERE ProfileID = '?'"},
+      {"Reviews", true, ImportReview, "SELECT * FROM Reviews WHERE ProfileID = '?'"},
+      {"Exclusions", false, WriteExclusions,
+       "SELECT InfoValue FROM MetaInfo WHERE ProfileID = '?' AND InfoName = 'Exclusions'"},
+      {"MediaBanners", false, WriteMediaBanners,
+       "SELECT InfoName, InfoValue FROM MetaInfo WHERE ProfileID = '?' AND InfoName IN "
+       "('MediaBannerFront', 'MediaBannerBack')"},
+      {"PurchaseInfo", true, ImportPurchase, "SELECT * FROM PurchaseInfo WHERE ProfileID = '?'"},
+      // An event's identifier is drawn anew by every import.
+      {"Events", true, ImportEvents,
+       "SELECT UserID, EventType, EventTimeStamp FROM Events WHERE ProfileID = '?'"},
+      {"LoanInfo", true, ImportLoan, "SELECT * FROM LoanInfo WHERE ProfileID = '?'"},
+      {"Tags", true, ImportTags, "SELECT * FROM Tags WHERE ProfileID = '?'"},
   };
-  for (const Section& section : sections) {
-    if (!section.lock.empty() && IsLocked(title.locks, section.lock)) continue;
-    section.run(title);
+  for (const Section& section : kSections) {
+    if (section.lockable && IsLocked(title.locks, section.name)) {
+      if (title.stored) locked.emplace_back(section.name);
+      continue;
+    }
+    WritePart(title, section.name, section.rows, [&] { section.run(title); });
   }
 }
 
 }  // namespace
+
+void NoteChanged(TitleContext& title, std::string_view part) {
+  if (!title.changed) return;
+  if (std::find(title.changed->begin(), title.changed->end(), part) == title.changed->end()) {
+    title.changed->emplace_back(part);
+  }
+}
 
 namespace {
 
@@ -153,7 +200,7 @@ bool RefuseNewerSchema(store::CatalogueFile& database) {
 }
 
 ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
-                         const std::string& markup_fingerprint) {
+                         const std::string& markup_fingerprint, bool sync_loaded_lists) {
   ImportResult result;
   if (!dvd || !dvd.IsElement() || dvd.Name() != "DVD") {
     RaiseMissing("The title markup has no DVD element");
@@ -187,12 +234,16 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
   }
 
   title.stored = !is_new;
+  if (title.stored) title.changed = &result.changed_sections;
   try {
     store::WriteScope scope(database.connection());
     title.medium = MediumOf(dvd);
-    WriteProfileRow(title, *profile, is_new, fingerprint, locality);
+    WritePart(title, "Rating",
+              "SELECT InfoName, InfoValue FROM MetaInfo WHERE ProfileID = '?' AND InfoName IN "
+              "('RatingAge', 'RatingVariant')",
+              [&] { WriteProfileRow(title, *profile, is_new, fingerprint, locality); });
     profile.reset();
-    RunSections(title);
+    RunSections(title, result.locked_sections);
     database.NoteImported(store::CatalogueFile::List::kProfiles, result.profile_id);
     scope.Commit();
   } catch (...) {
@@ -203,7 +254,11 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
     throw;
   }
   // The lists of the catalogue that are loaded show the title as it now is.
-  database.SyncImported();
+  if (sync_loaded_lists) {
+    database.SyncImported();
+  } else {
+    database.ForgetImported();
+  }
   result.outcome = is_new ? ImportOutcome::kNew : ImportOutcome::kChanged;
   return result;
 }
@@ -218,8 +273,9 @@ bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint
   return !profile->Eof() && profile->ValueAt(0).ToTextOrEmpty() == fingerprint;
 }
 
-ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint) {
-  return ImportTitle(store::RequireActiveCatalogue(), dvd, fingerprint);
+ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint,
+                               bool sync_loaded_lists) {
+  return ImportTitle(store::RequireActiveCatalogue(), dvd, fingerprint, sync_loaded_lists);
 }
 
 bool ImportRefusesSchema() { return RefuseNewerSchema(store::RequireActiveCatalogue()); }
@@ -242,7 +298,7 @@ ImportResult ImportProfilerXml(std::string_view markup) {
                  " as its document element instead of DVD");
   }
   // The markup parsed, so its document element (the DVD element) can be found as bytes.
-  return ImportTitle(database, dvd, TitleFingerprint(DocumentElement(markup)));
+  return ImportTitle(database, dvd, TitleFingerprint(DocumentElement(markup)), true);
 }
 
 std::string FindProfileId(store::CatalogueFile& database, std::string_view text) {
