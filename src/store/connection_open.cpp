@@ -250,6 +250,33 @@ std::shared_ptr<Connection> Connection::Create(const std::string& path) {
   return connection;
 }
 
+std::shared_ptr<Connection> Connection::CreateLike(const std::string& path, Connection& model) {
+  std::vector<std::string> definitions;
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(
+      model.handle(),
+      "SELECT sql FROM sqlite_master WHERE type IN ('table', 'index') AND "
+      "sql IS NOT NULL AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+      -1, &raw, nullptr);
+  StatementPtr statement(raw);
+  while (rc == SQLITE_OK && (rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    definitions.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
+    rc = SQLITE_OK;
+  }
+  if (rc != SQLITE_DONE)
+    model.impl_->Fail(sqlite3_extended_errcode(model.handle()), "reading the tables");
+  std::shared_ptr<Connection> created = Create(path);
+  WriteScope scope(*created);
+  for (const std::string& definition : definitions) {
+    if (Exec(created->handle(), definition.c_str()) != SQLITE_OK) {
+      created->impl_->Fail(sqlite3_extended_errcode(created->handle()), definition);
+    }
+  }
+  scope.Commit();
+  created->impl_->ForgetSchema();
+  return created;
+}
+
 void Connection::Compact(const std::string& source, const std::string& destination,
                          std::string_view required_table) {
   RequireDatabaseFile(source);

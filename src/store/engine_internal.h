@@ -17,19 +17,6 @@
 
 namespace zel::store {
 
-// A value as SQLite stores it.
-struct SqlValue {
-  enum class Kind { kNull, kInteger, kReal, kText };
-  Kind kind = Kind::kNull;
-  int64_t integer = 0;
-  double real = 0;
-  std::string text;
-
-  static SqlValue Integer(int64_t value) { return {Kind::kInteger, value, 0, {}}; }
-  static SqlValue Real(double value) { return {Kind::kReal, 0, value, {}}; }
-  static SqlValue Text(std::string value) { return {Kind::kText, 0, 0, std::move(value)}; }
-};
-
 // The stored form of a literal of the statement, whose text is `text`: converted to the type of
 // the column it meets, or as written when the column is unknown. Raises kDataTypeMismatch,
 // kNumericOverflow.
