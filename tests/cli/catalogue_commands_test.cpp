@@ -172,23 +172,6 @@ TEST(ZelCli, CompactKeepsTheContent) {
   EXPECT_EQ(bytes[19], 2);
 }
 
-// The names and bytes of the files in a folder, but for the index of a log (-shm), which every
-// reader writes: by its name only.
-std::string FolderState(const std::filesystem::path& folder) {
-  std::vector<std::string> entries;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::ostringstream bytes;
-    if (!name.ends_with("-shm")) bytes << in.rdbuf();
-    entries.push_back(name + "=" + std::to_string(std::hash<std::string>()(bytes.str())));
-  }
-  std::sort(entries.begin(), entries.end());
-  std::string out;
-  for (const std::string& entry : entries) out += entry + "\n";
-  return out;
-}
-
 // The answer of the server at `port` on this machine to a GET of `page`.
 std::string HttpGet(int port, const std::string& page) {
   const int sock = socket(AF_INET, SOCK_STREAM, 0);
@@ -275,7 +258,7 @@ TEST(ZelCli, ReadOnlyCataloguesAnswerEveryReadingCommandAndRefuseWrites) {
       std::cout << "skipped (cannot be set up here): " << reason << "\n";
       continue;
     }
-    const std::string before = FolderState(folder);
+    const std::string before = testing::FolderState(folder);
     const std::string copy = dir.File("copy of " + reason + ".zel");
     for (const std::vector<std::string>& reading :
          std::vector<std::vector<std::string>>{{"info", path},
@@ -306,7 +289,7 @@ TEST(ZelCli, ReadOnlyCataloguesAnswerEveryReadingCommandAndRefuseWrites) {
       EXPECT_EQ(result.exit_code, 1) << writing[0];
       EXPECT_EQ(result.err, refused) << writing[0];
     }
-    EXPECT_EQ(FolderState(folder), before);
+    EXPECT_EQ(testing::FolderState(folder), before);
   }
 }
 

@@ -215,22 +215,6 @@ TEST_F(ZelImportCli, RemoveMissingAndRemoveTakeTitlesOut) {
   EXPECT_EQ(Sql("SELECT COUNT(*) AS N FROM Profiles")[0]["N"], 28);
 }
 
-// The bytes of every file in the folder, by name, but for the index of a log (-shm), which every
-// reader writes: equal before and after means the catalogue and its folder are as they were.
-std::string FolderState(const std::filesystem::path& folder) {
-  std::string state;
-  std::vector<std::filesystem::path> files(std::filesystem::directory_iterator(folder), {});
-  std::sort(files.begin(), files.end());
-  for (const std::filesystem::path& file : files) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    if (!file.string().ends_with("-shm")) bytes << in.rdbuf();
-    state += file.filename().string() + "=" +
-             std::to_string(std::hash<std::string>()(bytes.str())) + "\n";
-  }
-  return state;
-}
-
 TEST_F(ZelImportCli, DryRunsWriteNothingAndRemovingMostOfTheCatalogueWantsForce) {
   ASSERT_EQ(RunZel({"import", catalogue_, example_, "--quiet"}).exit_code, 0);
   // An export of one title of the thirty, retitled.
@@ -242,7 +226,7 @@ TEST_F(ZelImportCli, DryRunsWriteNothingAndRemovingMostOfTheCatalogueWantsForce)
   one.replace(one.find("<Title>"), 7, "<Title>New ");
   const std::string one_title =
       Write("one.xml", collection.substr(0, first) + one + "\r\n</Collection>\r\n");
-  const std::string before = FolderState(dir_.path());
+  const std::string before = testing::FolderState(dir_.path());
 
   // A dry run names what would change and what would go, and writes nothing.
   auto dry = RunZel({"import", catalogue_, one_title, "--dry-run", "--remove-missing", "--quiet"});
@@ -267,7 +251,7 @@ TEST_F(ZelImportCli, DryRunsWriteNothingAndRemovingMostOfTheCatalogueWantsForce)
   EXPECT_EQ(summary["DryRun"], true);
   EXPECT_EQ(summary["Removed"], 29);
   EXPECT_EQ(summary["ChangedTitles"][0]["Sections"], Json::array({"Title"}));
-  EXPECT_EQ(FolderState(dir_.path()), before);
+  EXPECT_EQ(testing::FolderState(dir_.path()), before);
 
   // Without --force the import itself removes nothing either; with it, it keeps what it removes.
   auto refused = RunZel({"import", catalogue_, one_title, "--remove-missing", "--quiet"});

@@ -24,25 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 namespace ec = store::engine_errc;
 
-// The names in a folder with each file's bytes: equal before and after means nothing was
-// created, removed or changed. The index of a log (-shm) counts by its name only: it is the shared
-// memory through which readers and writers of the log meet, which every reader writes.
-std::string FolderState(const fs::path& folder) {
-  std::vector<std::string> entries;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    entries.push_back(name + "=" +
-                      (!entry.is_regular_file() ? "<dir>"
-                       : name.ends_with("-shm") ? "<index>"
-                                                : std::to_string(std::hash<std::string>()(
-                                                      ReadFile(entry.path().string())))));
-  }
-  std::sort(entries.begin(), entries.end());
-  std::string out;
-  for (const std::string& entry : entries) out += entry + "\n";
-  return out;
-}
-
 // "number description" of the error that `open` raises, or "no error".
 std::string ErrorOf(const std::function<void()>& open) {
   try {

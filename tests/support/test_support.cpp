@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -29,6 +30,25 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+std::string FolderState(const std::filesystem::path& folder) {
+  std::vector<std::string> entries;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    std::string state = "<folder>";
+    if (entry.is_regular_file()) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::ostringstream bytes;
+      if (!name.ends_with("-shm")) bytes << in.rdbuf();
+      state = std::to_string(std::hash<std::string>()(bytes.str()));
+    }
+    entries.push_back(name + "=" + state);
+  }
+  std::sort(entries.begin(), entries.end());
+  std::string out;
+  for (const std::string& entry : entries) out += entry + "\n";
+  return out;
 }
 
 std::filesystem::path SharedTestData() {

@@ -30,6 +30,12 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// The names in a folder with each file's bytes (as a hash): equal before and after means nothing
+// was created, removed or changed there. The index of a log (-shm) counts by its name only: it is
+// the shared memory through which the readers and writers of the log meet, which every reader
+// writes.
+std::string FolderState(const std::filesystem::path& folder);
+
 // Folder of the shared real-world test data, or empty when this checkout has none.
 std::filesystem::path SharedTestData();
 
