@@ -219,6 +219,17 @@ TEST_F(CatalogueFilesTest, ReadOnlyCataloguesAreReadAndLeftAsTheyWere) {
   control_.OpenDatabase(path);
   control_.CloseDatabase();
   EXPECT_FALSE(fs::exists(path + "-wal"));
+  // An empty log with its index (a writer between commits), and an index alone: read as well.
+  CommitAndCrash(path.c_str(), "PRAGMA wal_checkpoint(TRUNCATE)");
+  for (const bool with_log : {true, false}) {
+    if (!with_log) fs::remove(path + "-wal");
+    fs::permissions(dir_.path(), folder_own);
+    before = FolderState(dir_.path());
+    EXPECT_EQ(read(), "Only in the log; " + folder + "; " + folder) << with_log;
+    EXPECT_EQ(FolderState(dir_.path()), before);
+    fs::permissions(dir_.path(), fs::perms::all);
+  }
+  fs::remove(path + "-shm");
   CommitAndCrash(path.c_str(), "PRAGMA journal_mode=DELETE");
   before = FolderState(dir_.path());
   EXPECT_EQ(control_.OpenDatabase(path)->Profiles()->Item(Variant(1))->Title(), "Only in the log");
