@@ -16,6 +16,7 @@
 #include "import/value_conversions.h"
 #include "import/xml_document.h"
 #include "store/catalogue_file.h"
+#include "store/connection.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -107,32 +108,72 @@ std::vector<std::string> LockNames(store::CatalogueFile& database, const std::st
   return names;
 }
 
+// Where the stored rows of a part of a title are: the rows of `table` whose `key` column holds its
+// ProfileID, but for the column `leave_out` (drawn anew by every import); and, where `names` is
+// given, only the information entries (InfoName) it lists, "|" around each.
+struct PartRows {
+  std::string_view table;
+  std::string_view key = "ProfileID";
+  std::string_view leave_out = {};
+  std::string_view names = {};
+};
+
 // The stored rows of a part of the title, each as one text, sorted: the same before and after its
 // import when the import changed nothing of it.
-std::vector<std::string> StoredRows(TitleContext& title, std::string_view query) {
-  std::vector<std::string> rows;
-  auto records = title.database.DbOpenRecordSet(ReplaceAll(query, "?", title.quoted_id));
-  const int32_t columns = records->FieldCount();
-  for (; !records->Eof(); records->MoveNext()) {
-    std::string row;
-    for (int32_t c = 0; c < columns; ++c) {
-      const Variant value = records->ValueAt(c);
-      row += std::to_string(static_cast<int>(value.type())) + ':' + value.ToTextOrEmpty() + '\x1f';
+std::vector<std::string> StoredRows(TitleContext& title, const PartRows& part) {
+  store::Connection& connection = title.database.connection();
+  const store::TableDef* table = connection.FindTable(part.table);
+  if (!table) return {};
+  const auto column_of = [&](std::string_view name) {
+    for (size_t c = 0; c < table->columns.size(); ++c) {
+      if (EqualsIgnoreCase(table->columns[c].name, name)) return c;
     }
-    rows.push_back(std::move(row));
-  }
+    return table->columns.size();
+  };
+  const size_t left_out =
+      part.leave_out.empty() ? table->columns.size() : column_of(part.leave_out);
+  const size_t info_name = part.names.empty() ? table->columns.size() : column_of("InfoName");
+  std::vector<std::string> rows;
+  connection.ReadStoredRows(
+      part.table, part.key, title.profile_id, [&](const std::vector<store::SqlValue>& values) {
+        if (info_name < values.size() &&
+            part.names.find("|" + values[info_name].text + "|") == std::string_view::npos) {
+          return;
+        }
+        std::string row;
+        for (size_t c = 0; c < values.size(); ++c) {
+          if (c == left_out) continue;
+          const store::SqlValue& value = values[c];
+          row += static_cast<char>('0' + static_cast<int>(value.kind));
+          switch (value.kind) {
+            case store::SqlValue::Kind::kNull:
+              break;
+            case store::SqlValue::Kind::kInteger:
+              row += std::to_string(value.integer);
+              break;
+            case store::SqlValue::Kind::kReal:
+              row += std::to_string(value.real);
+              break;
+            case store::SqlValue::Kind::kText:
+              row += value.text;
+              break;
+          }
+          row += '\x1f';
+        }
+        rows.push_back(std::move(row));
+      });
   std::sort(rows.begin(), rows.end());
   return rows;
 }
 
-// Runs `write` for a part of the title; of a changed title, notes the part as changed when the
-// stored rows that `query` reads ("?" standing for the quoted ProfileID) differ afterwards.
-void WritePart(TitleContext& title, std::string_view part, std::string_view query,
+// Runs `write` for a part of the title; of a changed title, notes the part as changed when its
+// stored rows differ afterwards.
+void WritePart(TitleContext& title, std::string_view part, const PartRows& rows,
                const std::function<void()>& write) {
-  if (!title.changed || query.empty()) return write();
-  const std::vector<std::string> before = StoredRows(title, query);
+  if (!title.changed || rows.table.empty()) return write();
+  const std::vector<std::string> before = StoredRows(title, rows);
   write();
-  if (StoredRows(title, query) != before) NoteChanged(title, part);
+  if (StoredRows(title, rows) != before) NoteChanged(title, part);
 }
 
 void RunSections(TitleContext& title, std::vector<std::string>& locked) {
@@ -140,36 +181,35 @@ void RunSections(TitleContext& title, std::vector<std::string>& locked) {
     std::string_view name;  // also the lock name, where `lockable`
     bool lockable;
     void (*run)(TitleContext&);
-    // The stored rows it writes; empty for the lists of credits, which note their changes.
-    std::string_view rows;
+    // The stored rows it writes; none for the lists of credits, which note their changes.
+    PartRows rows;
   };
   const auto cast = [](TitleContext& t) { ImportCast(t, t.dvd.Child("Actors")); };
   const auto crew = [](TitleContext& t) { ImportCrew(t, t.dvd.Child("Credits")); };
-  static constexpr Section kSections[] = {
-      {"Cast", true, cast, ""},
-      {"Crew", true, crew, ""},
-      {"BoxSet", true, ImportBoxSet, "SELECT ChildID FROM BoxSet WHERE BoxSetID = '?'"},
-      {"Discs", true, ImportDiscs, "SELECT * FROM Discs WHERE ProfileID = '?'"},
-      {"Regions", true, ImportRegions, "SELECT * FROM Regions WHERE ProfileID = '?'"},
-      {"VideoFormats", true, ImportVideoFormat, "SELECT * FROM VideoFormat WHERE ProfileID = '?'"},
-      {"Features", true, ImportFeatures, "SELECT * FROM Features WHERE ProfileID = '?'"},
-      {"Studios", true, ImportStudios, "SELECT * FROM Studios WHERE ProfileID = '?'"},
-      {"Genres", true, ImportGenres, "SELECT * FROM Genres WHERE ProfileID = '?'"},
-      {"Subtitles", true, ImportSubtitles, "SELECT * FROM Subtitles WHERE ProfileID = '?'"},
-      {"AudioFormats", true, ImportAudio, "SELECT * FROM AudioFormats WHERE ProfileID = '?'"},
-      {"SRPInfo", true, ImportSuggestedPrice, "SELECT * FROM SRPInfo WHERE ProfileID = '?'"},
-      {"Reviews", true, ImportReview, "SELECT * FROM Reviews WHERE ProfileID = '?'"},
-      {"Exclusions", false, WriteExclusions,
-       "SELECT InfoValue FROM MetaInfo WHERE ProfileID = '?' AND InfoName = 'Exclusions'"},
-      {"MediaBanners", false, WriteMediaBanners,
-       "SELECT InfoName, InfoValue FROM MetaInfo WHERE ProfileID = '?' AND InfoName IN "
-       "('MediaBannerFront', 'MediaBannerBack')"},
-      {"PurchaseInfo", true, ImportPurchase, "SELECT * FROM PurchaseInfo WHERE ProfileID = '?'"},
+  static const Section kSections[] = {
+      {"Cast", true, cast, {}},
+      {"Crew", true, crew, {}},
+      {"BoxSet", true, ImportBoxSet, {"BoxSet", "BoxSetID"}},
+      {"Discs", true, ImportDiscs, {"Discs"}},
+      {"Regions", true, ImportRegions, {"Regions"}},
+      {"VideoFormats", true, ImportVideoFormat, {"VideoFormat"}},
+      {"Features", true, ImportFeatures, {"Features"}},
+      {"Studios", true, ImportStudios, {"Studios"}},
+      {"Genres", true, ImportGenres, {"Genres"}},
+      {"Subtitles", true, ImportSubtitles, {"Subtitles"}},
+      {"AudioFormats", true, ImportAudio, {"AudioFormats"}},
+      {"SRPInfo", true, ImportSuggestedPrice, {"SRPInfo"}},
+      {"Reviews", true, ImportReview, {"Reviews"}},
+      {"Exclusions", false, WriteExclusions, {"MetaInfo", "ProfileID", {}, "|Exclusions|"}},
+      {"MediaBanners",
+       false,
+       WriteMediaBanners,
+       {"MetaInfo", "ProfileID", {}, "|MediaBannerFront|MediaBannerBack|"}},
+      {"PurchaseInfo", true, ImportPurchase, {"PurchaseInfo"}},
       // An event's identifier is drawn anew by every import.
-      {"Events", true, ImportEvents,
-       "SELECT UserID, EventType, EventTimeStamp FROM Events WHERE ProfileID = '?'"},
-      {"LoanInfo", true, ImportLoan, "SELECT * FROM LoanInfo WHERE ProfileID = '?'"},
-      {"Tags", true, ImportTags, "SELECT * FROM Tags WHERE ProfileID = '?'"},
+      {"Events", true, ImportEvents, {"Events", "ProfileID", "EventID"}},
+      {"LoanInfo", true, ImportLoan, {"LoanInfo"}},
+      {"Tags", true, ImportTags, {"Tags"}},
   };
   for (const Section& section : kSections) {
     if (section.lockable && IsLocked(title.locks, section.name)) {
@@ -238,9 +278,7 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
   try {
     store::WriteScope scope(database.connection());
     title.medium = MediumOf(dvd);
-    WritePart(title, "Rating",
-              "SELECT InfoName, InfoValue FROM MetaInfo WHERE ProfileID = '?' AND InfoName IN "
-              "('RatingAge', 'RatingVariant')",
+    WritePart(title, "Rating", {"MetaInfo", "ProfileID", {}, "|RatingAge|RatingVariant|"},
               [&] { WriteProfileRow(title, *profile, is_new, fingerprint, locality); });
     profile.reset();
     RunSections(title, result.locked_sections);
