@@ -181,7 +181,8 @@ std::string HttpGet(int port, const std::string& page) {
   inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
   std::string answer;
   if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-    const std::string request = "GET " + page + " HTTP/1.0\r\nHost: localhost\r\n\r\n";
+    const std::string request =
+        "GET " + page + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
     if (send(sock, request.data(), request.size(), MSG_NOSIGNAL) ==
         static_cast<ssize_t>(request.size())) {
       char buffer[4096];
