@@ -102,7 +102,8 @@ TEST(ZelCli, ErrorsAreOneLineWithNonZeroExit) {
   EXPECT_EQ(unknown.exit_code, 1);
   EXPECT_EQ(unknown.err.rfind("zel: unknown command 'frobnicate'\nThe commands are:\n", 0), 0u)
       << unknown.err;
-  EXPECT_NE(unknown.err.find("  appearances    List the profiles"), std::string::npos);
+  EXPECT_NE(unknown.err.find("\n  appearances "), std::string::npos) << unknown.err;
+  EXPECT_NE(unknown.err.find(" List the profiles"), std::string::npos) << unknown.err;
   auto none = RunZel({});
   EXPECT_EQ(none.exit_code, 1);
   EXPECT_NE(none.err.find("The commands are:"), std::string::npos);
