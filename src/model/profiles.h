@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/profile.h"
 #include "store/keyed_collection.h"
@@ -65,6 +66,10 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
 // that no other profile holds go, with derived series left without episodes
 // (tv::ReleaseTitleEpisodes).
 void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_id);
+
+// The tables that keep rows of a profile under its ProfileID, beside its Profiles row and its
+// box-set links (BoxSet, by BoxSetID and by ChildID).
+const std::vector<std::string_view>& ProfileRowTables();
 
 namespace tv {
 // Defined beside the derivation it belongs to, in tv/episode_derivation.cpp: the television layer
