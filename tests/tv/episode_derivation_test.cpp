@@ -4,6 +4,7 @@
 
 #include "import/collection_import.h"
 #include "import/import_fixture.h"
+#include "import/removed_titles.h"
 #include "model/profiles.h"
 #include "store/connection.h"
 #include "tv/episode_captions.h"
@@ -153,10 +154,15 @@ TEST_F(EpisodeDerivationTest, RemovingADiscRemovesItsLinksAndTheEpisodesNoDiscHo
   Remove("Key_D1");
   EXPECT_EQ(Links(), (Table{{"Key_D9", "tv:castle/3.01"}, {"Key_D9", "tv:castle/3.02"}}));
   EXPECT_EQ(Credits("tv:castle/3.01").size(), 6u);  // now from the release that holds it
-  Remove("Key_D9");
+  const Table last_links = Links();
+  RemoveTitlesKeepingThem(*db_, {"Key_D9"});
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Episodes"), 0);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM TVSeries"), 0);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM TVCastCrew"), 0);
+  // Brought back, the disc holds its episodes again.
+  ASSERT_EQ(RestoreRemovedTitles(*db_, {"D9"}).restored.size(), 1u);
+  EXPECT_EQ(Links(), last_links);
+  EXPECT_EQ(Credits("tv:castle/3.01").size(), 6u);
 }
 
 TEST_F(EpisodeDerivationTest, SeriesAndEpisodesAHostMadeAreNeverTouched) {
