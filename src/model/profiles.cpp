@@ -81,8 +81,20 @@ void ZelProfiles::Delete(Object& item) {
   }
 }
 
+const std::vector<std::string_view>& ProfileRowTables() {
+  static const std::vector<std::string_view> names = [] {
+    std::vector<std::string_view> tables;
+    for (store::Table table : store::ProfileRowTables()) {
+      tables.push_back(store::Describe(table).name);
+    }
+    return tables;
+  }();
+  return names;
+}
+
 void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_id) {
   store::WriteScope scope(database.connection());
+  tv::ReleaseTitleEpisodes(database, profile_id);
   for (store::Table table : store::ProfileRowTables()) {
     const store::TableSpec& spec = store::Describe(table);
     database.connection().Write(
