@@ -136,7 +136,7 @@ void RemoveTag(ZelProfile& profile, const HeaderList& fields, EditResult& result
       return;
     }
   }
-  result.errors["tag"] = "The title has no such tag.";
+  result.errors[""] = "The title has no such tag.";
 }
 
 void RecordEvent(ZelProfile& profile, const HeaderList& fields, EditResult& result) {

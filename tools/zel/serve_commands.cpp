@@ -119,16 +119,16 @@ void AddServeCommands(CLI::App& app) {
       ->check(CLI::ExistingFile);
   serve->add_flag("--private", options->private_reading,
                   "Every page needs a login (needs a password)");
-  auto session_minutes = std::make_shared<int>(30);
+  auto session_seconds = std::make_shared<int>(1800);
   serve
-      ->add_option("--session-minutes", *session_minutes,
-                   "Minutes a login lasts without being used (at most 12 hours in all)")
-      ->default_val(30)
-      ->check(CLI::Range(1, 720));
-  serve->callback([options, read_timeout, idle_timeout, password_file, session_minutes] {
+      ->add_option("--session-timeout", *session_seconds,
+                   "Seconds a session lasts without being used (at most 12 hours in all)")
+      ->default_val(1800)
+      ->check(CLI::Range(1, 43200));
+  serve->callback([options, read_timeout, idle_timeout, password_file, session_seconds] {
     options->read_timeout = std::chrono::seconds(*read_timeout);
     options->idle_timeout = std::chrono::seconds(*idle_timeout);
-    options->session_idle = std::chrono::minutes(*session_minutes);
+    options->session_idle = std::chrono::seconds(*session_seconds);
     options->password = ReadPassword(*password_file);
     RunServe(*options);
   });
