@@ -139,6 +139,10 @@ std::string EditForms(const Json& title) {
           notes.Described("notes") + ">" + Escape(notes.Value("notes", Str(title, "Notes"))) +
           "</textarea></label>" + notes.Error("notes") +
           "\n<button type=\"submit\">Save notes</button>\n</form>\n";
+  if (Member(edit, "Logout").is_boolean() && edit["Logout"].get<bool>()) {
+    html += FormParts(edit, "logout").Open("/logout", "Log out") +
+            "<button type=\"submit\">Log out</button>\n</form>\n";
+  }
   return Section("Change", html);
 }
 

@@ -3,8 +3,8 @@
 //
 // A page's JSON carries what its forms need as an "Edit" member, which only pages for a browser
 // get: {Token, Note, Action (of a refused form), Errors: {field: text, "": about the whole form},
-// Values: {field: text as sent}, Users: [text], Tags: [text], Today}. Without it these functions
-// give nothing and a page is as a read-only server shows it.
+// Values: {field: text as sent}, Users: [text], Tags: [text], Today, Logout (a login to end)}.
+// Without it these functions give nothing and a page is as a read-only server shows it.
 #pragma once
 
 #include <string>

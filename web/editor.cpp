@@ -172,7 +172,9 @@ struct Editor::Impl {
     const auto session = ViewingSession(request, response);
     Json edit;
     if (session) {
-      edit = {{"Token", session->form_token}, {"Note", access.TakeNote(session->id)}};
+      edit = {{"Token", session->form_token},
+              {"Note", access.TakeNote(session->id)},
+              {"Logout", access.HasPassword()}};
     }
     SendTitle(request, response, LinkedValue(request.matches[1]), std::move(edit), 200);
   }

@@ -2,9 +2,11 @@
 // the example collection in a folder of each test's own; every change is checked in the file.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <future>
+#include <map>
 #include <regex>
 #include <thread>
 
@@ -59,6 +61,7 @@ class Browser {
   }
   const std::string& cookie() const { return cookie_; }
   const std::string& token() const { return token_; }
+  void set_cookie(std::string cookie) { cookie_ = std::move(cookie); }
 
  private:
   httplib::Headers Headers() const {
@@ -321,6 +324,17 @@ TEST_F(EditTest, LoginsAreSlowedDownAndSessionsExpire) {
   EXPECT_EQ(expired->status, 403);
   EXPECT_TRUE(Has(expired->body, "session has expired"));
   EXPECT_EQ(Sql("SELECT COUNT(*) FROM Tags WHERE ProfileID = '" + kTitle + "'"), 1);
+
+  // Logging out ends the session at once.
+  browser.Post("/login", {{"password", "s3cret pass"}, {"back", kPage}});
+  browser.Get(kPage);
+  const std::string kept = browser.cookie();
+  EXPECT_EQ(browser.Post("/logout", {})->status, 303);
+  EXPECT_TRUE(browser.cookie().empty());
+  browser.set_cookie(kept);  // a copy of the cookie taken before is worth nothing now
+  EXPECT_EQ(browser.Post(kPage, {{"action", "untag"}, {"tag", "Lent"}, {"token", browser.token()}})
+                ->status,
+            403);
 }
 
 TEST_F(EditTest, APrivateServerShowsNothingBeforeTheLogin) {
@@ -379,10 +393,66 @@ TEST_F(EditTest, AnEditMeetingAnotherWriterIsRefusedWithAMessageAndNothingIsLost
             1);
 }
 
+// An import rewriting the same title again and again while the title is edited: every change is
+// applied or refused with a message (never a server error), each import stores the whole export,
+// and once the imports are done an edit goes through beside what they stored.
+TEST_F(EditTest, EditsWhileAnImportWritesTheSameTitleAreAppliedOrRefusedWithAMessage) {
+  const std::string original = ReadFile(SourceDir() + "/examples/collection.xml");
+  const std::string before = "Title 25 of 30: Crimson Iron.";
+  const std::string after = "Title 25 of 30: Crimson Iron, restored.";
+  ASSERT_NE(original.find(before), std::string::npos);
+  std::string changed = original;
+  changed.replace(changed.find(before), before.size(), after);
+  std::ofstream(dir_.File("original.xml"), std::ios::binary) << original;
+  std::ofstream(dir_.File("changed.xml"), std::ios::binary) << changed;
+  Start();
+
+  std::atomic<bool> importing{true};
+  std::thread importer([&] {
+    for (int round = 0; round < 4; ++round) {
+      const std::string file = dir_.File(round % 2 == 0 ? "changed.xml" : "original.xml");
+      EXPECT_EQ(RunZel({"import", catalogue_, file, "--quiet"}).exit_code, 0) << round;
+    }
+    EXPECT_EQ(RunZel({"import", catalogue_, dir_.File("changed.xml"), "--quiet"}).exit_code, 0);
+    importing = false;
+  });
+  Browser browser(server_->port());
+  browser.Get(kPage);
+  std::map<int, int> statuses;
+  for (int i = 0; importing; ++i) {
+    const auto answer =
+        browser.Post(kPage, i % 2 == 0 ? Fields{{"action", "tag"}, {"tag", "Racing"}}
+                                       : Fields{{"action", "untag"}, {"tag", "Racing"}});
+    ASSERT_TRUE(answer);
+    ++statuses[answer->status];
+    if (answer->status != 303) {
+      EXPECT_TRUE(Has(answer->body, "role=\"alert\"")) << answer->status;
+    }
+  }
+  importer.join();
+  for (const auto& [status, count] : statuses) {
+    EXPECT_TRUE(status == 303 || status == 400 || status == 409) << status << " x" << count;
+  }
+  EXPECT_GT(statuses[303], 0);
+
+  Execute(catalogue_, {"DELETE FROM Tags WHERE ProfileID = '" + kTitle + "'"});
+  EXPECT_EQ(browser.Post(kPage, {{"action", "tag"}, {"tag", "Racing"}})->status, 303);
+  EXPECT_EQ(Sql("SELECT COUNT(*) FROM Profiles WHERE ProfileID = '" + kTitle +
+                "' AND Overview LIKE '*" + after + "'"),
+            1);
+  EXPECT_EQ(
+      Sql("SELECT COUNT(*) FROM Tags WHERE ProfileID = '" + kTitle + "' AND TagName = 'Racing'"),
+      1);
+  EXPECT_EQ(Sql("SELECT COUNT(*) FROM Profiles"), 30);
+}
+
 TEST_F(EditTest, TheLoansFeedIsICalendar) {
-  Execute(catalogue_, {"INSERT INTO Users (UserID) VALUES ('Zoë, the; \\ borrower')",
+  // Long enough to be folded, with two-byte characters where the folds fall.
+  std::string borrower = "Zoë, the; \\ borrower ";
+  for (int i = 0; i < 60; ++i) borrower += "é";
+  Execute(catalogue_, {"INSERT INTO Users (UserID) VALUES ('" + borrower + "')",
                        "INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('" + kTitle +
-                           "', 'Zoë, the; \\ borrower', '2030-01-31')"});
+                           "', '" + borrower + "', '2030-01-31')"});
   Start({});
   Browser browser(server_->port());
   const auto feed = browser.Get("/loans.ics");
@@ -394,18 +464,25 @@ TEST_F(EditTest, TheLoansFeedIsICalendar) {
   EXPECT_TRUE(Has(text, "DTSTART;VALUE=DATE:20300131\r\n"));
   EXPECT_TRUE(Has(text, "UID:loan-" + kTitle + "-20300131@zelcontrol\r\n"));
   EXPECT_TRUE(std::regex_search(text, std::regex("DTSTAMP:\\d{8}T\\d{6}Z\r\n")));
-  // Lines are CR LF, at most 75 octets, folded with a leading space; text escaped.
+  // Lines end in CR LF and hold at most 75 octets; a fold never splits a character.
   std::string unfolded;
-  size_t start = 0;
+  size_t start = 0, folds = 0;
   for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
     const std::string line = text.substr(start, end - start);
     EXPECT_LE(line.size(), 75u) << line;
     EXPECT_EQ(line.find('\n'), std::string::npos);
+    if (line.starts_with(" ")) {
+      ++folds;
+      EXPECT_NE(static_cast<unsigned char>(line[1]) & 0xC0, 0x80) << "a character split";
+    }
     unfolded += line.starts_with(" ") ? line.substr(1) : "\n" + line;
   }
   EXPECT_EQ(start, text.size());
-  EXPECT_TRUE(Has(unfolded, "\nSUMMARY:Due back: Crimson Iron (Zoë\\, the\\; \\\\ borrower)\n"))
-      << unfolded;
+  EXPECT_GE(folds, 2u);
+  std::string escaped = "Zoë\\, the\\; \\\\ borrower ";
+  for (int i = 0; i < 60; ++i) escaped += "é";
+  EXPECT_TRUE(Has(unfolded, "\nSUMMARY:Due back: Crimson Iron (" + escaped + ")\n")) << unfolded;
+  EXPECT_TRUE(Has(browser.Get("/loans")->body, "Crimson Iron")) << "and on the loans page";
 }
 
 }  // namespace
