@@ -160,19 +160,6 @@ TEST_F(EditTest, EachChangeIsStoredAnsweredWithARedirectAndShownWithANote) {
             303);
   EXPECT_EQ(Sql("SELECT COUNT(*) FROM Tags WHERE ProfileID = '" + kTitle + "'"), 0);
 
-  EXPECT_EQ(browser
-                .Post(kPage, {{"action", "event"},
-                              {"type", "Watched"},
-                              {"date", "2024-02-29"},
-                              {"user", "Ann Lee"},
-                              {"comment", "with \"friends\"; <b>late</b>"}})
-                ->status,
-            303);
-  EXPECT_EQ(Sql("SELECT COUNT(*) FROM Events WHERE ProfileID = '" + kTitle +
-                "' AND EventType = 'Watched' AND EventTimeStamp = '2024-02-29 00:00:00' AND "
-                "Comment = 'with \"friends\"; <b>late</b>'"),
-            1);
-
   EXPECT_EQ(
       browser.Post(kPage, {{"action", "collection"}, {"type", "WishList"}, {"priority", "4"}})
           ->status,
