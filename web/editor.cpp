@@ -48,15 +48,18 @@ void Redirect(Response& response, const std::string& location) {
 }
 
 // Whether a post comes from a page of this server: its Origin, or its Referer when it sends no
-// Origin, names the scheme and host the request was sent to (the Host the server checked).
+// Origin, names the host the request was sent to (the Host the server checked). Either scheme
+// counts, so that the server works behind a TLS proxy; no other site can hold this host name.
 bool FromThisServer(const Request& request) {
-  const std::string host = request.Header("host");
+  const std::string host = ToLower(request.Header("host"));
   if (host.empty()) return false;
-  const std::string own = "http://" + ToLower(host);
-  const std::string origin = request.Header("origin");
-  if (!origin.empty()) return ToLower(origin) == own;
+  const std::string origin = ToLower(request.Header("origin"));
   const std::string referer = ToLower(request.Header("referer"));
-  return referer.starts_with(own + "/");
+  for (const char* scheme : {"http://", "https://"}) {
+    const std::string own = scheme + host;
+    if (!origin.empty() ? origin == own : referer.starts_with(own + "/")) return true;
+  }
+  return false;
 }
 
 // A local address to go back to: a path of this server, never another site ("//host", "\").
