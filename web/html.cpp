@@ -199,7 +199,8 @@ std::string Page(std::string_view title, std::string_view body) {
       "<header>\n<nav aria-label=\"Site\">\n<ul>\n"
       "<li><a href=\"/\">Catalogue</a></li>\n<li><a href=\"/titles\">Titles</a></li>\n"
       "<li><a href=\"/series\">Series</a></li>\n<li><a href=\"/awards\">Awards</a></li>\n"
-      "<li><a href=\"/stats\">Statistics</a></li>\n<li><a href=\"/search\">Search</a></li>\n"
+      "<li><a href=\"/stats\">Statistics</a></li>\n"
+      "<li><a href=\"/loans\">Loans</a></li>\n<li><a href=\"/search\">Search</a></li>\n"
       "</ul>\n</nav>\n</header>\n<main id=\"content\">\n<h1>";
   page += Escape(title);
   page += "</h1>\n";
@@ -232,6 +233,11 @@ input,select,button{font:inherit;padding:.3em .5em;border:1px solid var(--line);
 button{background:var(--accent);color:var(--bg);border:0;font-weight:600}
 .mark{font-size:.8em;color:var(--muted);border:1px solid var(--line);border-radius:3px;padding:0 .3em;margin-left:.3em;white-space:nowrap}
 .muted{color:var(--muted)}
+.note{border-left:4px solid var(--accent);padding:.3em .8em;background:var(--band)}
+.error{color:#c5221f;font-weight:600}
+@media (prefers-color-scheme:dark){.error{color:#f28b82}}
+textarea{font:inherit;width:100%;max-width:40em}
+tr.overdue td{font-weight:600}
 ul.plain{padding-left:1.2em}
 .pager{display:flex;gap:1em;justify-content:space-between}
 .scroll{overflow-x:auto}

@@ -278,6 +278,34 @@ std::string Request::Header(std::string_view name) const {
   return joined;
 }
 
+std::string Request::Cookie(std::string_view name) const {
+  for (const auto& [key, value] : headers) {
+    if (key != "cookie") continue;
+    std::string_view rest = value;
+    while (!rest.empty()) {
+      const size_t end = std::min(rest.find(';'), rest.size());
+      const std::string_view pair = TrimBlanks(rest.substr(0, end));
+      rest.remove_prefix(std::min(end + 1, rest.size()));
+      const size_t equals = pair.find('=');
+      if (equals != std::string_view::npos && TrimBlanks(pair.substr(0, equals)) == name) {
+        std::string_view cookie = TrimBlanks(pair.substr(equals + 1));
+        if (cookie.size() >= 2 && cookie.front() == '"' && cookie.back() == '"') {
+          cookie = cookie.substr(1, cookie.size() - 2);
+        }
+        return std::string(cookie);
+      }
+    }
+  }
+  return {};
+}
+
+HeaderList Request::Form() const {
+  const std::string type = Header("content-type");
+  const std::string_view media = TrimBlanks(std::string_view(type).substr(0, type.find(';')));
+  if (!EqualsFolded(media, "application/x-www-form-urlencoded")) return {};
+  return ParseQuery(body);
+}
+
 void Response::Set(std::string_view name, std::string value) {
   for (auto& [key, old] : headers) {
     if (EqualsFolded(key, name)) {
@@ -295,6 +323,7 @@ struct Core {
   HttpOptions options;
   std::vector<Route> routes;
   Handler error_page;
+  std::function<bool(const Request&, Response&)> gate;
   std::vector<std::string> hosts;  // allowed host names, lower case
   size_t max_connections = 0;
   std::atomic<size_t> connections{0};
@@ -344,6 +373,7 @@ struct Core {
       }
       request.matches.assign(match.begin(), match.end());
       try {
+        if (gate && !gate(request, response)) return;
         route.handler(request, response);
       } catch (const std::exception& failure) {
         std::cerr << "zel serve: " << request.method << ' ' << request.path << ": "
@@ -478,11 +508,17 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   std::string LocalName() {
     beast::error_code error;
-    asio::ip::address address = stream_.socket().local_endpoint(error).address();
+    return NameOf(stream_.socket().local_endpoint(error), error);
+  }
+
+  // An endpoint's address as a Host header names it; IPv4 reached over IPv6 as plain IPv4.
+  static std::string NameOf(const tcp::endpoint& endpoint, const beast::error_code& error) {
+    if (error) return {};
+    asio::ip::address address = endpoint.address();
     if (address.is_v6() && address.to_v6().is_v4_mapped()) {
       address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
     }
-    return error ? std::string() : AddressName(address);
+    return AddressName(address);
   }
 
   Request MakeRequest() {
@@ -503,6 +539,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
                                    std::string(field.value()));
     }
     request.body = std::move(message.body());
+    beast::error_code error;
+    request.client = NameOf(stream_.socket().remote_endpoint(error), error);
     return request;
   }
 
@@ -628,6 +666,10 @@ HttpServer::~HttpServer() { Stop(); }
 
 void HttpServer::Get(const std::string& pattern, Handler handler) {
   impl_->routes.push_back({"GET", std::regex(pattern), std::move(handler)});
+}
+
+void HttpServer::SetGate(std::function<bool(const Request&, Response&)> gate) {
+  impl_->gate = std::move(gate);
 }
 
 void HttpServer::Post(const std::string& pattern, Handler handler) {

@@ -55,6 +55,7 @@ struct Request {
   HeaderList query;    // the target's query, each name and value decoded ("+" is a space)
   HeaderList headers;  // names in lower case, in the order sent
   std::string body;
+  std::string client;  // the address the request came from, as a Host header names it
   // The route's pattern matched the whole path: [0] is the path, then each group, as decoded.
   std::vector<std::string> matches;
 
@@ -62,6 +63,12 @@ struct Request {
   std::string Query(std::string_view name) const;
   // The header `name` (any letter case), its lines joined with ", "; empty when absent.
   std::string Header(std::string_view name) const;
+  // The value of the cookie `name` (case matters), empty when the request has none. Only the
+  // first of several cookies of one name counts.
+  std::string Cookie(std::string_view name) const;
+  // The fields of an `application/x-www-form-urlencoded` body, decoded as a query is; empty for
+  // any other content type. The body is bounded by the server's body limit before this sees it.
+  HeaderList Form() const;
 };
 
 struct Response {
@@ -105,6 +112,9 @@ class HttpServer {
   // also answers HEAD. Routes are tried in the order added; add them all before Run.
   void Get(const std::string& pattern, Handler handler);
   void Post(const std::string& pattern, Handler handler);
+  // Runs before the route of every request; when it answers (returns false), the route does not
+  // run. For what every page needs, such as a login.
+  void SetGate(std::function<bool(const Request&, Response&)> gate);
   // Fills the answers the server makes by itself: `response.status` is set (400, 404, 405, 408,
   // 413, 415, 421, 431, 500, 501) and the body empty. Without one they have a plain-text body.
   void SetErrorPage(Handler page);

@@ -1,11 +1,14 @@
 #include "web/server.h"
 
 #include <charconv>
+#include <ctime>
 #include <exception>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include "catalogue/control.h"
 #include "catalogue/database.h"
@@ -15,8 +18,10 @@
 #include "web/cache.h"
 #include "web/covers.h"
 #include "web/data.h"
+#include "web/editor.h"
 #include "web/html.h"
 #include "web/http.h"
+#include "web/loans.h"
 #include "web/pages.h"
 #include "web/search.h"
 #include "web/stats.h"
@@ -198,6 +203,7 @@ struct Server::Impl {
   Kept<Json> stats;
   Kept<std::vector<std::string>> person_titles{256};  // by lower-case name
   HttpServer& http;  // the server itself, which routes requests here
+  std::unique_ptr<Editor> editor;
 
   // What one request reads with: its thread's catalogue and, when it needs them, the values
   // kept for the catalogue's current generation.
@@ -363,6 +369,43 @@ struct Server::Impl {
     for (const auto& [name, value] : kept) response.Set(name, value);
   }
 
+  // Editing and login (web/editor.h): added first, its title and loans pages stand in for these.
+  void SetUpEditor() {
+    EditorOptions editing;
+    editing.catalogue = options.catalogue;
+    editing.edit = options.edit;
+    editing.password = std::exchange(options.password, {});
+    editing.private_reading = options.private_reading;
+    editing.session_idle = options.session_idle;
+    EditorHooks hooks;
+    hooks.read = [this](const std::function<void(ZelDatabase&)>& read) {
+      Session& session = ThisThreadSession();
+      try {
+        read(session.Database(options.catalogue));
+      } catch (...) {
+        session.Close();
+        throw;
+      }
+    };
+    hooks.release = [] { ThisThreadSession().Close(); };
+    hooks.covers = covers.get();
+    editor = std::make_unique<Editor>(std::move(editing), std::move(hooks), http);
+  }
+
+  void SendCalendar(Response& response) {
+    Session& session = ThisThreadSession();
+    Json loans;
+    try {
+      loans = LoansData(session.Database(options.catalogue), Today());
+    } catch (...) {
+      session.Close();
+      throw;
+    }
+    SetSecurityHeaders(response);
+    response.content_type = "text/calendar; charset=utf-8";
+    response.body = LoansCalendar(loans, std::time(nullptr));
+  }
+
   void SetUpRoutes() {
     Route(
         "/",
@@ -433,6 +476,13 @@ struct Server::Impl {
         },
         StatsPage);
 
+    Route(
+        "/loans",
+        [](Context& context, const Request&) -> std::optional<Json> {
+          return LoansData(context.database(), Today());
+        },
+        LoansPage);
+    http.Get("/loans.ics", [this](const Request&, Response& response) { SendCalendar(response); });
     http.Get(R"(/cover/(.+)/(front|back))",
              [this](const Request& request, Response& response) { SendCover(request, response); });
     http.Get("/style.css", [](const Request&, Response& response) {
@@ -456,6 +506,18 @@ Server::Server(ServerOptions options)
     impl_->covers = std::make_unique<CoverFolder>(impl_->options.images);
   }
   impl_->watch = std::make_unique<CatalogueWatch>(impl_->options.catalogue);
+  const ServerOptions& set = impl_->options;
+  if (set.password.empty() && set.private_reading) {
+    throw Error(errc::kInvalidArgument,
+                "A private server needs a password (--password-file FILE or "
+                "the environment variable ZEL_SERVE_PASSWORD).");
+  }
+  if (set.password.empty() && set.edit && !IsLoopback(set.bind)) {
+    throw Error(errc::kInvalidArgument,
+                "Editing on an address other machines can reach needs a password "
+                "(--password-file FILE or the environment variable ZEL_SERVE_PASSWORD).");
+  }
+  if (set.edit || !set.password.empty()) impl_->SetUpEditor();
   impl_->SetUpRoutes();
 }
 

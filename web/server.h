@@ -1,10 +1,12 @@
-// The web server of `zel serve`: read-only pages and JSON over one catalogue file.
+// The web server of `zel serve`: pages and JSON over one catalogue file, read-only unless editing
+// is turned on (web/editor.h).
 //
 // Requests are answered on a few threads. The library's objects belong to the thread that made
 // them, so each worker thread keeps its own Control and open catalogue. What another process (an
 // import) has committed is visible to the next request: pages read what they show anew, and the
 // few values read from the whole catalogue (the title table behind the lists, the search index,
-// the statistics) are kept only until the file changes. Nothing is ever written to the file.
+// the statistics) are kept only until the file changes. Without editing nothing is ever written
+// to the file.
 //
 // The HTTP side (connections, limits, timeouts, host names) is web/http.h; its options are part of
 // these.
@@ -21,6 +23,12 @@ namespace zel::web {
 struct ServerOptions : HttpOptions {
   std::string catalogue;  // path of the catalogue file
   std::string images;     // the desktop program's images folder; empty: no covers
+  // Editing and login (web/editor.h). Editing on an address other machines can reach needs a
+  // password, and so does private reading; the constructor refuses either without one.
+  bool edit = false;
+  std::string password;  // digested, then wiped; empty: none
+  bool private_reading = false;
+  std::chrono::seconds session_idle{30 * 60};
 };
 
 // The HTTP server (Bind, Run, Stop) with the pages of one catalogue.

@@ -2,6 +2,7 @@
 #include <utility>
 #include <vector>
 
+#include "web/edit_pages.h"
 #include "web/html.h"
 #include "web/page_parts.h"
 #include "web/pages.h"
@@ -226,10 +227,11 @@ std::string TitlePage(const Json& data) {
   const std::string type = CollectionMark(Str(data, "CollectionType"));
   std::string marks = type.empty() ? std::string() : Mark(type);
   if (!Member(data, "LoanInfo").is_null()) marks += Mark("on loan");
-  std::string body = "<div class=\"headline\">\n<div class=\"covers\">" + cover_html + "</div>\n" +
-                     "<div class=\"facts\">\n" +
-                     (marks.empty() ? std::string() : "<p>" + marks + "</p>\n") +
-                     "<dl class=\"fields\">\n" + facts + "</dl>\n";
+  // The note of the last change (web/edit_pages.h); nothing on a read-only server.
+  std::string body = EditNote(data);
+  body += "<div class=\"headline\">\n<div class=\"covers\">" + cover_html + "</div>\n" +
+          "<div class=\"facts\">\n" + (marks.empty() ? std::string() : "<p>" + marks + "</p>\n") +
+          "<dl class=\"fields\">\n" + facts + "</dl>\n";
   if (!Str(data, "Overview").empty()) {
     body += "<div class=\"overview\">\n" + RichText(Str(data, "Overview")) + "</div>\n";
   }
@@ -329,6 +331,8 @@ std::string TitlePage(const Json& data) {
   if (!Str(data, "EasterEggs").empty()) {
     body += Section("Easter eggs", RichText(Str(data, "EasterEggs")));
   }
+
+  body += EditForms(data);  // the forms of an editing server (web/edit_pages.h)
 
   // Last, the catalogue's own bookkeeping.
   std::string details;

@@ -23,14 +23,6 @@
 #include "web_fixture.h"
 
 namespace zel::testing {
-namespace {
-
-namespace fs = std::filesystem;
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 // Runs statements on the catalogue in this process, as another program would.
 void Execute(const std::string& catalogue, const std::vector<std::string>& statements) {
@@ -49,6 +41,15 @@ int64_t Count(const std::string& catalogue, const std::string& sql) {
   records.reset();
   control.CloseDatabase();
   return value.IsNull() || value.IsEmpty() ? 0 : value.ToLong();
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
 }
 
 // Covers in every letter case, a thumbnail in a folder of its own case, a link that leads out of

@@ -29,6 +29,11 @@ inline bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// Runs statements on the catalogue in this process, as another program would.
+void Execute(const std::string& catalogue, const std::vector<std::string>& statements);
+// The first column of the first row of a query, read in this process (0 for Null or no row).
+int64_t Count(const std::string& catalogue, const std::string& sql);
+
 // The example catalogue with a series, awards, a hostile title and plain titles for paging.
 void BuildCatalogue(const std::string& catalogue);
 

@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <thread>
 
 #include "commands.h"
@@ -12,7 +15,24 @@
 namespace zel::cli {
 namespace {
 
-void RunServe(const web::ServerOptions& options) {
+// The password from `file` (its first line, without the line break) or else from the environment;
+// empty when neither gives one. An empty password file is refused: it would open the door.
+std::string ReadPassword(const std::string& file) {
+  if (!file.empty()) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    if (!in || !std::getline(in, line)) {
+      throw CLI::ValidationError("--password-file", "cannot read " + file);
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) throw CLI::ValidationError("--password-file", file + " holds no password");
+    return line;
+  }
+  const char* variable = std::getenv("ZEL_SERVE_PASSWORD");
+  return variable ? std::string(variable) : std::string();
+}
+
+void RunServe(web::ServerOptions& options) {
   // SIGINT and SIGTERM are taken by one waiting thread, which stops the server so that it ends
   // normally; every other thread (the workers included) inherits the blocked mask.
   sigset_t stop_signals;
@@ -23,11 +43,14 @@ void RunServe(const web::ServerOptions& options) {
   std::signal(SIGPIPE, SIG_IGN);
 
   web::Server server(options);
+  std::fill(options.password.begin(), options.password.end(), '\0');
+  options.password.clear();
   const int port = server.Bind();
   const std::string host =
       options.bind.find(':') != std::string::npos ? "[" + options.bind + "]" : options.bind;
-  std::cout << "Serving " << options.catalogue << " at http://" << host << ':' << port
-            << "/ (Ctrl+C stops)" << std::endl;
+  std::cout << "Serving " << options.catalogue << " at http://" << host << ':' << port << "/ ("
+            << (options.edit ? "editing" : "read-only")
+            << (options.private_reading ? ", private" : "") << "; Ctrl+C stops)" << std::endl;
   // Once in a run: who browses a server bound for others must know by which name.
   if (options.bind != "127.0.0.1" && options.bind != "::1" && options.bind != "localhost" &&
       options.allowed_hosts.empty()) {
@@ -52,7 +75,7 @@ void RunServe(const web::ServerOptions& options) {
 void AddServeCommands(CLI::App& app) {
   auto options = std::make_shared<web::ServerOptions>();
   CLI::App* serve = app.add_subcommand(
-      "serve", "Browse the catalogue in a web browser (read-only; Ctrl+C stops)");
+      "serve", "Browse the catalogue in a web browser (read-only unless --edit; Ctrl+C stops)");
   serve->add_option("file", options->catalogue, "Catalogue file")->required();
   serve
       ->add_option("--images", options->images,
@@ -84,9 +107,29 @@ void AddServeCommands(CLI::App& app) {
                    "Seconds a connection may wait without a request before it is closed")
       ->default_val(15)
       ->check(CLI::Range(1, 3600));
-  serve->callback([options, read_timeout, idle_timeout] {
+  // Editing: the password is never a command-line value, where other users of the machine see it.
+  serve->add_flag("--edit", options->edit,
+                  "Allow lending, tags, events, collection type and notes to be changed (on an "
+                  "address other machines can reach only with a password)");
+  auto password_file = std::make_shared<std::string>();
+  serve
+      ->add_option("--password-file", *password_file,
+                   "File whose first line is the password for logging in (or set the environment "
+                   "variable ZEL_SERVE_PASSWORD)")
+      ->check(CLI::ExistingFile);
+  serve->add_flag("--private", options->private_reading,
+                  "Every page needs a login (needs a password)");
+  auto session_seconds = std::make_shared<int>(1800);
+  serve
+      ->add_option("--session-timeout", *session_seconds,
+                   "Seconds a session lasts without being used (at most 12 hours in all)")
+      ->default_val(1800)
+      ->check(CLI::Range(1, 43200));
+  serve->callback([options, read_timeout, idle_timeout, password_file, session_seconds] {
     options->read_timeout = std::chrono::seconds(*read_timeout);
     options->idle_timeout = std::chrono::seconds(*idle_timeout);
+    options->session_idle = std::chrono::seconds(*session_seconds);
+    options->password = ReadPassword(*password_file);
     RunServe(*options);
   });
 }
