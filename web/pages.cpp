@@ -118,6 +118,34 @@ std::string PersonPage(const Json& data) {
   return Page(common, body);
 }
 
+std::string PeoplePage(const Json& data) {
+  const bool by_credits = Str(data, "Sort") == "credits";
+  const auto href = [&](bool credits, int64_t page) {
+    return Address("/people", {{"sort", credits ? "" : "name"},
+                               {"page", page > 1 ? std::to_string(page) : ""}});
+  };
+  std::string body = "<p class=\"sort\">Sort: " + A(href(true, 1), "most credited", by_credits) +
+                     " \xC2\xB7 " + A(href(false, 1), "by name", !by_credits) + "</p>\n";
+  body += "<p class=\"summary\">" + Plural(Int(data, "Total"), "person", "people") + ".</p>\n";
+  std::string rows;
+  for (const Json& person : Member(data, "People")) {
+    const std::string name = Str(person, "CommonName");
+    rows += "<tr><td>" + Anchor("/person/", name, name) + "</td><td class=\"number\">" +
+            Str(person, "Titles") + "</td><td class=\"number\">" + Str(person, "Episodes") +
+            "</td></tr>\n";
+  }
+  if (!rows.empty()) {
+    body +=
+        "<div class=\"scroll\"><table>\n<caption class=\"sr\">People</caption>\n<thead><tr>"
+        "<th scope=\"col\">Person</th><th scope=\"col\" class=\"number\">Titles</th>"
+        "<th scope=\"col\" class=\"number\">Episodes</th></tr></thead>\n<tbody>\n" +
+        rows + "</tbody>\n</table></div>\n";
+  }
+  body +=
+      Pager(Int(data, "Page"), Int(data, "Pages"), [&](int64_t n) { return href(by_credits, n); });
+  return Page("People", body);
+}
+
 std::string SeriesListPage(const Json& data) {
   std::string items;
   for (const Json& series : Member(data, "Series")) {

@@ -12,6 +12,7 @@ std::string HomePage(const Json& data);
 std::string TitlesPage(const Json& data);
 std::string TitlePage(const Json& data);
 std::string PersonPage(const Json& data);
+std::string PeoplePage(const Json& data);
 std::string SeriesListPage(const Json& data);
 std::string SeriesPage(const Json& data);
 std::string AwardsPage(const Json& data);

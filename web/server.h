@@ -1,13 +1,14 @@
 // The web server of `zel serve`: read-only pages and JSON over one catalogue file.
 //
-// Requests are answered on a pool of threads. The library's objects belong to the thread that made
-// them, so each worker thread keeps its own Control and open catalogue. What another process (an
-// import) has committed is visible to the next request: pages read what they show anew, and the
-// few values read from the whole catalogue (the title table behind the lists, the search index,
-// the statistics) are kept only until the file changes. Nothing is ever written to the file.
+// Requests are answered on a pool of threads, each with its own connection reading the catalogue
+// and its index (index.h). What another process (an import) has committed is visible to the next
+// request: the index catches up with the change first, and pages read what they show anew; the
+// statistics are kept only until the file changes. The catalogue's tables are never written.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,12 +22,15 @@ struct ServerOptions {
   int threads = 8;                    // worker threads, each with its own open catalogue
   size_t max_body_bytes = 16 * 1024;  // larger request bodies are refused with 413
   int read_timeout_seconds = 5;       // a client that stops sending is dropped after this
+  // Called while the index is built for the first time: titles and episodes done of the total.
+  std::function<void(int64_t done, int64_t total)> progress;
 };
 
 class Server {
  public:
-  // Checks that the catalogue opens (raising the library's error when it does not) and that the
-  // images folder, when given, can be read, and sets up the routes; listens only on Run.
+  // Checks that the catalogue opens (raising the engine's error when it does not) and that the
+  // images folder, when given, can be read, brings the catalogue's index up to date (building it
+  // when there is none) and sets up the routes; listens only on Run.
   explicit Server(ServerOptions options);
   ~Server();
   Server(const Server&) = delete;

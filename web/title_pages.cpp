@@ -73,20 +73,13 @@ std::string HomePage(const Json& data) {
   if (Int(counts, "OnOrder")) count("OnOrder", "On order", "/titles?collection=onorder");
   count("WishList", "Wish list", "/titles?collection=wishlist");
   if (Int(counts, "Other")) count("Other", "Other", "/titles?collection=other");
-  count("People", "People", "");
+  count("People", "People", "/people");
   count("Series", "Series", "/series");
   count("Episodes", "Episodes", "");
   count("Awards", "Awards", "/awards");
   body += "</ul>\n";
-  std::string recent;
-  for (const Json& title : Member(data, "Recent")) {
-    recent += "<li>" + TitleLink(title) + TitleMarks(title);
-    if (!Str(title, "LastEdited").empty()) {
-      recent += " <span class=\"muted\">edited " + Escape(Str(title, "LastEdited")) + "</span>";
-    }
-    recent += "</li>\n";
-  }
-  if (!recent.empty()) body += Section("Edited last", "<ol>\n" + recent + "</ol>\n");
+  const Json& recent = Member(data, "Recent");
+  if (!recent.empty()) body += Section("Added last", CoverGrid(recent));
   body += "<p><a href=\"/stats\">Statistics of the collection</a></p>\n";
   return Page("Catalogue", body);
 }

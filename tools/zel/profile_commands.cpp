@@ -10,6 +10,7 @@
 #include "frame/text.h"
 #include "model/profiles.h"
 #include "output.h"
+#include "store/plain_database.h"
 #include "web/data.h"
 #include "web/html.h"
 #include "web/text.h"
@@ -22,7 +23,8 @@ std::string YearText(int16_t year) { return year == 0 ? "" : std::to_string(year
 // The title page's data of the title with that identifier (the stored ProfileID or the ID DVD
 // Profiler shows): the one place `zel show` looks an identifier up.
 Json FindTitle(ZelDatabase& database, const std::string& path, const std::string& text) {
-  std::optional<Json> title = web::TitleData(database, text);
+  const auto reader = store::PlainDatabase::Open(path, store::PlainDatabase::Mode::kReadOnly);
+  std::optional<Json> title = web::TitleData(*reader, text);
   if (!title) RaiseUnknownTitle(database, path, text);
   return std::move(*title);
 }

@@ -1,0 +1,65 @@
+// The tables of the index file and of the change log in the catalogue: the statements that make
+// them, in one place.
+//
+// The index ("ix" when attached) holds one row per title, episode, series, role, credited name and
+// person, with the folded texts the search matches, the keys the lists sort by and the counts the
+// statistics show, each kept up to date as the catalogue changes. Its texts are searched through
+// FTS5 tables with the trigram tokenizer, which finds any part of a word of three characters or
+// more; shorter words are matched by reading the rows.
+//
+// The change log is the one thing the index adds to a catalogue file: a table and triggers, in
+// plain SQL so that any program writing the file (the library, an import, the sqlite3 shell) marks
+// what it changed. A trigger appends (kind, key) unless the last row of the log names the same
+// thing already, so that a title written as a hundred rows costs one row of the log. Because of
+// that rule a reader must go over the last row it has seen once more: a change of the same thing
+// may have been folded into it after the reader looked.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zel::web::index {
+
+// Raised with every change of the index's tables: an index of another format is built anew.
+inline constexpr int kFormat = 1;
+
+// The change log's table; the kinds of its rows.
+inline constexpr std::string_view kChangeLog = "zel_changes";
+inline constexpr char kTitleChange = 'p';    // key: ProfileID
+inline constexpr char kEpisodeChange = 'e';  // key: EpisodeID
+inline constexpr char kSeriesChange = 's';   // key: SeriesID
+inline constexpr char kAliasChange = 'a';    // key: AliasName
+inline constexpr char kLogIdentity = '#';    // key: the log's random identity, in its first row
+
+// Statements that make the change log and its triggers in the catalogue (schema "main").
+std::vector<std::string> ChangeLogStatements(const std::string& identity);
+// The names of the triggers those statements make.
+std::vector<std::string> ChangeLogTriggers();
+
+// Statements that drop and make every table of the index in schema "ix".
+std::vector<std::string> IndexStatements();
+
+// The facets of a title: the values a list is filtered by, each title under the folded value.
+enum class Facet : int { kGenre = 0, kStudio = 1, kTag = 2, kLocation = 3, kMedium = 4 };
+
+// The dimensions of the statistics: per dimension, key and collection type, the titles counted and
+// an amount summed (spending and value in ten-thousandths, running time in minutes).
+enum class Tally : int {
+  kMedium = 0,       // the whole medium text ("DVD/Blu-ray Disc")
+  kGenre = 1,        //
+  kDecade = 2,       // key: the decade's first year, "" for titles without a year
+  kStudio = 3,       // studios proper: media companies are the discs' publishers
+  kCountry = 4,      //
+  kSpending = 5,     // key: year of purchase "|" currency; amount: the prices paid
+  kValue = 6,        // key: currency of the suggested retail price; amount: those prices
+  kRunningTime = 7,  // key: ""; amount: minutes
+  kRating = 8,       //
+  kRegion = 9,       //
+  kAudio = 10,       // audio languages
+};
+// The values of each Facet, keyed by the folded value, are tallied too, as dimension
+// kFacetTally + facet: the choices of the title list.
+inline constexpr int kFacetTally = 100;
+
+}  // namespace zel::web::index
