@@ -68,7 +68,7 @@ std::string ReadFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void BuildCatalogue(const std::string& catalogue) {
+void BuildExampleCatalogue(const std::string& catalogue) {
   ASSERT_EQ(RunZel({"create", catalogue}).exit_code, 0);
   const CommandResult import =
       RunZel({"import", catalogue, SourceDir() + "/examples/collection.xml"});
@@ -78,6 +78,12 @@ void BuildCatalogue(const std::string& catalogue) {
   for (std::string line; std::getline(series, line);) {
     if (!line.empty()) statements.push_back(line);
   }
+  Execute(catalogue, statements);
+}
+
+void BuildCatalogue(const std::string& catalogue) {
+  BuildExampleCatalogue(catalogue);
+  std::vector<std::string> statements;
   statements.push_back(
       "INSERT INTO Profiles (ProfileID, Title, SortTitle, OriginalTitle, Overview, Medium) VALUES "
       "('x<y>&''z', '<script>alert(\"t\")</script> & ''Co''', 'zzz', '', '<b>Bold</b> and "

@@ -29,7 +29,9 @@ inline bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// The example catalogue with a series, awards, a hostile title and plain titles for paging.
+// The example catalogue (examples/collection.xml) with a series and awards, as the demo has it.
+void BuildExampleCatalogue(const std::string& catalogue);
+// The example catalogue with a hostile title and plain titles for paging besides.
 void BuildCatalogue(const std::string& catalogue);
 
 // A zel serve process on a free loopback port, stopped with SIGTERM at the end.
