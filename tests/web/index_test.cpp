@@ -22,19 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs statements with SQLite itself, as another program writing the file would.
-void WithSqlite(const std::string& path, const std::vector<std::string>& statements) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  for (const std::string& sql : statements) {
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-        << sql << ": " << (error ? error : "");
-    sqlite3_free(error);
-  }
-  sqlite3_close(db);
-}
-
 std::string SqliteText(const std::string& path, const std::string& sql) {
   sqlite3* db = nullptr;
   sqlite3_open(path.c_str(), &db);

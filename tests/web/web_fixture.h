@@ -54,6 +54,9 @@ class ServerProcess {
   int exit_code_ = -1;
 };
 
+// Runs statements with SQLite itself, as another program writing the file would.
+void WithSqlite(const std::string& path, const std::vector<std::string>& statements);
+
 // Sends raw bytes and returns whatever the server answers before closing (or a timeout).
 std::string RawExchange(int port, const std::string& bytes, bool half_close = true);
 
