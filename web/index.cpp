@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <set>
 #include <vector>
@@ -169,6 +171,20 @@ bool CatalogueIndex::InstallChangeLog() {
     db->Execute("PRAGMA busy_timeout = 2000");
     db->Execute("BEGIN IMMEDIATE");
     try {
+      // Triggers of another version of the log give way to this version's.
+      const std::vector<std::string> current = index::ChangeLogTriggers();
+      std::vector<std::string> stale;
+      PlainStatement& triggers = db->Prepare(
+          "SELECT name FROM sqlite_master WHERE type = 'trigger' AND name LIKE ? ESCAPE '\\'");
+      triggers.Bind(1, ReplaceAll(index::kChangeLog, "_", "\\_") + "\\_%");
+      while (triggers.Step()) {
+        const std::string name = triggers.Text(0);
+        if (std::find(current.begin(), current.end(), name) == current.end()) {
+          stale.push_back(name);
+        }
+      }
+      triggers.Reset();
+      for (const std::string& name : stale) db->Execute("DROP TRIGGER \"" + name + "\"");
       for (const std::string& statement : index::ChangeLogStatements(RandomIdentity())) {
         db->Execute(statement);
       }
@@ -198,6 +214,20 @@ uint64_t CatalogueIndex::Refresh() {
   return generation_;
 }
 
+namespace {
+
+int64_t WholeQuery(PlainDatabase& db, const std::string& sql) {
+  PlainStatement& read = db.Prepare(sql);
+  const int64_t value = read.Step() ? read.Int(0) : 0;
+  read.Reset();
+  return value;
+}
+
+// The watermark of a table: the highest rowid the index has seen in it.
+std::string RowidKey(const std::string& table) { return "rowid " + table; }
+
+}  // namespace
+
 void CatalogueIndex::Update() {
   PlainDatabase& db = *keeper_;
   db.Execute("PRAGMA busy_timeout = " + std::to_string(kIndexBusyMs));
@@ -211,12 +241,14 @@ void CatalogueIndex::Update() {
     }
     const LogState log = ReadLog(db);
     tracked_ = log.whole;
+    // A changed schema (a definition, or VACUUM, which may number rows anew) is not followed.
+    const std::string schema = std::to_string(WholeQuery(db, "PRAGMA main.schema_version"));
     int64_t applied = 0;
     if (!build) {
       const bool same_log = MetaText(db, "identity") == (log.whole ? log.identity : "");
       applied = std::atoll(MetaText(db, "applied").c_str());
       build = MetaText(db, "format") != std::to_string(index::kFormat) || !same_log || !log.whole ||
-              applied > log.last;
+              applied > log.last || MetaText(db, "schema") != schema;
     }
     index::Deriver deriver(db);
     if (!build) {
@@ -224,27 +256,58 @@ void CatalogueIndex::Update() {
       // since (index_schema.h).
       std::vector<std::pair<char, std::string>> changes;
       std::set<std::pair<char, std::string>> seen;
+      std::map<std::string, int64_t> lowest_top;  // table -> the lowest highest rowid left
+      const auto add = [&](char kind, std::string key) {
+        std::pair<char, std::string> change{kind, std::move(key)};
+        if (seen.insert(change).second) changes.push_back(std::move(change));
+      };
       PlainStatement& rows =
           db.Prepare("SELECT kind, key FROM main." + std::string(index::kChangeLog) +
                      " WHERE seq >= ? ORDER BY seq");
       rows.Bind(1, applied);
       while (rows.Step()) {
-        const std::string kind = rows.Text(0);
+        const std::string kind = rows.Text(0), key = rows.Text(1);
         if (kind.size() != 1 || kind[0] == index::kLogIdentity) continue;
-        std::pair<char, std::string> change{kind[0], rows.Text(1)};
-        if (seen.insert(change).second) changes.push_back(std::move(change));
+        if (kind[0] == index::kRowidDrop) {
+          const size_t blank = key.rfind(' ');
+          const int64_t top = std::atoll(key.c_str() + blank + 1);
+          auto [at, added] = lowest_top.emplace(key.substr(0, blank), top);
+          if (!added) at->second = std::min(at->second, top);
+          continue;
+        }
+        add(kind[0], key);
       }
       rows.Reset();
-      int64_t titles = 0;
-      {
-        PlainStatement& count = db.Prepare("SELECT COUNT(*) FROM ix.titles");
-        if (count.Step()) titles = count.Int(0);
-        count.Reset();
+      // Rows written since: those above each table's watermark.
+      const int64_t titles = WholeQuery(db, "SELECT COUNT(*) FROM ix.titles");
+      int64_t written = 0;
+      std::vector<std::pair<index::WatchedTable, int64_t>> from;
+      for (const index::WatchedTable& table : index::WatchedTables()) {
+        int64_t mark = std::atoll(MetaText(db, RowidKey(table.table).c_str()).c_str());
+        if (const auto top = lowest_top.find(table.table); top != lowest_top.end()) {
+          mark = std::min(mark, top->second);
+        }
+        written += std::max<int64_t>(
+            0, WholeQuery(db, "SELECT max(rowid) FROM main." + table.table) - mark);
+        from.emplace_back(table, mark);
       }
-      if (changes.size() > kMostChangesFollowed &&
-          static_cast<int64_t>(changes.size()) > titles / 4) {
+      // A title is written as a hundred rows or so.
+      if (written / 100 > std::max<int64_t>(kMostChangesFollowed, titles / 4)) {
         build = true;
       } else {
+        for (const auto& [table, mark] : from) {
+          PlainStatement& fresh = db.Prepare("SELECT " + table.column + " FROM main." +
+                                             table.table + " WHERE rowid > ?");
+          fresh.Bind(1, mark);
+          while (fresh.Step()) add(table.kind, fresh.Text(0));
+          fresh.Reset();
+        }
+        if (static_cast<int64_t>(changes.size()) >
+            std::max<int64_t>(kMostChangesFollowed, titles / 4)) {
+          build = true;
+        }
+      }
+      if (!build) {
         // Aliases first: they decide whose names the titles credit.
         for (const auto& [kind, key] : changes) {
           if (kind == index::kAliasChange) deriver.Alias(key);
@@ -268,6 +331,11 @@ void CatalogueIndex::Update() {
     SetMeta(db, "format", std::to_string(index::kFormat));
     SetMeta(db, "identity", log.whole ? log.identity : "");
     SetMeta(db, "applied", std::to_string(log.whole ? log.last : 0));
+    SetMeta(db, "schema", schema);
+    for (const index::WatchedTable& table : index::WatchedTables()) {
+      SetMeta(db, RowidKey(table.table).c_str(),
+              std::to_string(WholeQuery(db, "SELECT max(rowid) FROM main." + table.table)));
+    }
     db.ResetAll();
     db.Execute("COMMIT");
   } catch (...) {

@@ -20,19 +20,25 @@ constexpr Watched kWatched[] = {
     {"Episodes", "EpisodeID", kEpisodeChange},   {"TVCastCrew", "EpisodeID", kEpisodeChange},
     {"TVSeries", "SeriesID", kSeriesChange},     {"Alias", "AliasName", kAliasChange}};
 
-constexpr const char* kEvents[] = {"insert", "update", "delete"};
+// The triggers of each table: a row removed, the last row removed, a row changed, and a row
+// changed to belong elsewhere. Rows written are found by their rowid instead (index_schema.h).
+constexpr const char* kEvents[] = {"delete", "top", "update", "rekey"};
 
+// The version in the names: triggers of another version are replaced.
 std::string TriggerName(const Watched& watched, const char* event) {
-  return std::string(kChangeLog) + "_" + watched.table + "_" + event;
+  return std::string(kChangeLog) + "_2_" + watched.table + "_" + event;
 }
 
-// Appends (kind, `value`) unless the log's last row is that already.
-std::string Append(char kind, const std::string& value, const std::string& also = {}) {
+// True unless the log's last row names (kind, `value`) already.
+std::string NotLast(char kind, const std::string& value) {
   const std::string log(kChangeLog);
-  const std::string k = std::string("'") + kind + "'";
-  return "INSERT INTO " + log + " (kind, key) SELECT " + k + ", " + value + " WHERE " + value +
-         " IS NOT NULL" + also + " AND NOT EXISTS (SELECT 1 FROM " + log + " WHERE seq = (SELECT " +
-         "max(seq) FROM " + log + ") AND kind = " + k + " AND key = " + value + ");";
+  return "NOT EXISTS (SELECT 1 FROM " + log + " WHERE seq = (SELECT max(seq) FROM " + log +
+         ") AND kind = '" + std::string(1, kind) + "' AND key = " + value + ")";
+}
+
+std::string Append(char kind, const std::string& value) {
+  return "INSERT INTO " + std::string(kChangeLog) + " (kind, key) VALUES ('" +
+         std::string(1, kind) + "', " + value + ");";
 }
 
 }  // namespace
@@ -44,24 +50,39 @@ std::vector<std::string> ChangeLogStatements(const std::string& identity) {
           " (seq INTEGER PRIMARY KEY, kind TEXT NOT NULL, key TEXT NOT NULL)",
       "INSERT INTO " + log + " (kind, key) SELECT '" + kLogIdentity + "', '" + identity +
           "' WHERE NOT EXISTS (SELECT 1 FROM " + log + ")"};
+  // The condition stands in the trigger's WHEN clause, where a false one costs no more than its
+  // own test: a title removed as a hundred rows runs the trigger's statement once.
   for (const Watched& watched : kWatched) {
     const std::string column = watched.column;
-    for (const char* event : kEvents) {
-      std::string body;
-      if (std::string_view(event) == "insert") {
-        body = Append(watched.kind, "NEW." + column);
-      } else if (std::string_view(event) == "delete") {
-        body = Append(watched.kind, "OLD." + column);
-      } else {
-        body =
-            Append(watched.kind, "OLD." + column) +
-            Append(watched.kind, "NEW." + column, " AND NEW." + column + " IS NOT OLD." + column);
-      }
-      statements.push_back("CREATE TRIGGER IF NOT EXISTS " + TriggerName(watched, event) +
-                           " AFTER " + event + " ON " + watched.table + " BEGIN " + body + " END");
-    }
+    const std::string old_key = "OLD." + column, new_key = "NEW." + column;
+    const auto trigger = [&](const char* name, const char* event, const std::string& when,
+                             const std::string& body) {
+      statements.push_back("CREATE TRIGGER IF NOT EXISTS " + TriggerName(watched, name) +
+                           " AFTER " + event + " ON " + watched.table + " WHEN " + when +
+                           " BEGIN " + body + " END");
+    };
+    trigger("delete", "DELETE", old_key + " IS NOT NULL AND " + NotLast(watched.kind, old_key),
+            Append(watched.kind, old_key));
+    // The row with the highest rowid gone, the next row written may take a rowid seen before.
+    const std::string top =
+        "coalesce((SELECT max(rowid) FROM " + std::string(watched.table) + "), 0)";
+    trigger("top", "DELETE", "OLD.rowid > " + top,
+            Append(kRowidDrop, "'" + std::string(watched.table) + " ' || " + top));
+    trigger("update", "UPDATE", old_key + " IS NOT NULL AND " + NotLast(watched.kind, old_key),
+            Append(watched.kind, old_key));
+    trigger("rekey", "UPDATE",
+            new_key + " IS NOT NULL AND " + new_key + " IS NOT " + old_key + " AND " +
+                NotLast(watched.kind, new_key),
+            Append(watched.kind, new_key));
   }
   return statements;
+}
+
+std::vector<WatchedTable> WatchedTables() {
+  std::vector<WatchedTable> tables;
+  for (const Watched& watched : kWatched)
+    tables.push_back({watched.table, watched.column, watched.kind});
+  return tables;
 }
 
 std::vector<std::string> ChangeLogTriggers() {

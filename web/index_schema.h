@@ -9,10 +9,14 @@
 //
 // The change log is the one thing the index adds to a catalogue file: a table and triggers, in
 // plain SQL so that any program writing the file (the library, an import, the sqlite3 shell) marks
-// what it changed. A trigger appends (kind, key) unless the last row of the log names the same
-// thing already, so that a title written as a hundred rows costs one row of the log. Because of
-// that rule a reader must go over the last row it has seen once more: a change of the same thing
-// may have been folded into it after the reader looked.
+// what it changed, in the same transaction. Rows written are not logged: a rowid table gives each
+// new row a rowid above every row it holds, so the rows above the highest rowid the index has seen
+// are the new ones, found without a trigger and at no cost to the writer (an import writes a title
+// as a hundred rows). Rows removed or changed are logged by triggers, as (kind, key) of the thing
+// they belong to; a trigger appends unless the last row of the log names the same thing already,
+// so a reader must go over the last row it has seen once more (a change of the same thing may have
+// been folded into it since). Removing a table's highest row lets the next row written take a
+// rowid seen before, so that is logged too, with the highest rowid left.
 #pragma once
 
 #include <string>
@@ -31,6 +35,14 @@ inline constexpr char kEpisodeChange = 'e';  // key: EpisodeID
 inline constexpr char kSeriesChange = 's';   // key: SeriesID
 inline constexpr char kAliasChange = 'a';    // key: AliasName
 inline constexpr char kLogIdentity = '#';    // key: the log's random identity, in its first row
+inline constexpr char kRowidDrop = 'm';      // key: "Table N", N the highest rowid left
+
+// A table the index reads: its key column names what a row belongs to (a title, an episode...).
+struct WatchedTable {
+  std::string table, column;
+  char kind;
+};
+std::vector<WatchedTable> WatchedTables();
 
 // Statements that make the change log and its triggers in the catalogue (schema "main").
 std::vector<std::string> ChangeLogStatements(const std::string& identity);
