@@ -279,7 +279,10 @@ void CatalogueIndex::Update() {
       }
       rows.Reset();
       // Rows written since: those above each table's watermark.
-      const int64_t titles = WholeQuery(db, "SELECT COUNT(*) FROM ix.titles");
+      // Every title adds one decade (or the lack of one) to the statistics.
+      const int64_t titles =
+          WholeQuery(db, "SELECT coalesce(sum(titles), 0) FROM ix.tallies WHERE dimension = " +
+                             std::to_string(static_cast<int>(index::Tally::kDecade)));
       int64_t written = 0;
       std::vector<std::pair<index::WatchedTable, int64_t>> from;
       for (const index::WatchedTable& table : index::WatchedTables()) {
@@ -348,10 +351,12 @@ void CatalogueIndex::Update() {
   }
 }
 
-std::unique_ptr<store::PlainDatabase> CatalogueIndex::OpenReader() const {
+std::unique_ptr<store::PlainDatabase> CatalogueIndex::OpenReader(bool mapped) const {
   auto db = PlainDatabase::Open(catalogue_, catalogue_mode_);
   db->Attach(path_, "ix", PlainDatabase::Mode::kReadOnly);
   db->Execute("PRAGMA ix.cache_size = -8192");
+  // A process that reads once and ends is spared copying every page it reads.
+  if (mapped) db->Execute("PRAGMA ix.mmap_size = 268435456; PRAGMA main.mmap_size = 268435456");
   return db;
 }
 

@@ -52,8 +52,9 @@ class CatalogueIndex {
   uint64_t Refresh();
 
   // A new connection reading the catalogue (schema main) and the index (schema ix) together; used
-  // on one thread at a time.
-  std::unique_ptr<store::PlainDatabase> OpenReader() const;
+  // on one thread at a time. `mapped`: the files are read through memory maps, which suits a
+  // process that reads once and ends (a server's memory would hold every page it ever read).
+  std::unique_ptr<store::PlainDatabase> OpenReader(bool mapped = false) const;
 
   const std::string& catalogue() const { return catalogue_; }
   // Where the index is kept; whether a change log keeps it fresh.

@@ -1,11 +1,11 @@
 // The rows of the index derived from the catalogue. This file is long because every kind of row is
-// made here the same way: read what the catalogue holds of one thing, take back what the index
-// held of it, write what it holds now.
+// made here the same way: read what the catalogue holds of one thing, compare it with what the
+// index holds of it, and write the difference.
 #include "web/index_derive.h"
 
 #include <algorithm>
-#include <map>
 #include <set>
+#include <variant>
 
 #include <nlohmann/json.hpp>
 
@@ -18,10 +18,15 @@
 namespace zel::web::index {
 namespace {
 
+using store::PlainDatabase;
 using store::PlainStatement;
+using Credit = Deriver::Credit;
+using Contribution = Deriver::Contribution;
+using Contributions = Deriver::Contributions;
 
 constexpr std::string_view kDividerRoles[] = {"[DivGroup]", "[DivEpisode]", "[DivTeam]", "[DivEnd]",
                                               "[Divider]"};
+constexpr int kTitle = 0, kEpisode = 1;
 
 std::string AsciiLower(std::string_view text) {
   std::string out(text);
@@ -41,13 +46,6 @@ std::string OrderKey(std::initializer_list<std::string> parts) {
   return key;
 }
 
-bool HasColumn(store::PlainDatabase& db, const std::string& table, const std::string& column) {
-  PlainStatement& info =
-      db.Prepare("SELECT 1 FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE");
-  info.Bind(1, table).Bind(2, column);
-  return info.Step();
-}
-
 std::string DigitsOf(std::string_view text) {
   std::string digits;
   for (char c : text) {
@@ -56,12 +54,104 @@ std::string DigitsOf(std::string_view text) {
   return digits;
 }
 
-// What one title adds to the statistics: (dimension, key) -> its spelling and amount.
-struct Contribution {
-  std::string value;
-  int64_t amount = 0;
+// A value written to a column: null, a number, a text or a blob.
+struct Blob {
+  std::string bytes;
 };
-using Contributions = std::map<std::pair<int, std::string>, Contribution>;
+using Value = std::variant<std::monostate, int64_t, std::string, Blob>;
+
+Value Optional(const std::optional<int64_t>& value) {
+  return value ? Value(*value) : Value(std::monostate());
+}
+Value DateValue(Date date) {
+  return date == Date::Zero() ? Value(std::monostate()) : Value(FormatDate(date));
+}
+// A sort key of an order that begins with the lowest: missing values sort after all others.
+Value LastIfMissing(bool missing, Value value) {
+  return missing ? Value(Blob{}) : std::move(value);
+}
+
+// The columns of one row of an index table with their values, and a fingerprint of them.
+struct RowValues {
+  std::vector<const char*> columns;
+  std::vector<Value> values;
+
+  void Add(const char* column, Value value) {
+    columns.push_back(column);
+    values.push_back(std::move(value));
+  }
+  uint64_t Fingerprint() const {
+    std::string all;
+    for (const Value& value : values) {
+      all += std::to_string(value.index()) + ":";
+      if (const auto* number = std::get_if<int64_t>(&value)) all += std::to_string(*number);
+      if (const auto* text = std::get_if<std::string>(&value)) all += *text;
+      if (const auto* blob = std::get_if<Blob>(&value)) all += blob->bytes;
+      all += '\0';
+    }
+    return std::hash<std::string>()(all);
+  }
+};
+
+// Writes `row` as row `id` of `table` (0: a new row); returns its id.
+int64_t WriteRow(PlainDatabase& db, const std::string& table, int64_t id, const RowValues& row) {
+  std::string sql;
+  if (id) {
+    sql = "UPDATE ix." + table + " SET ";
+    for (size_t i = 0; i < row.columns.size(); ++i) {
+      sql += (i ? ", " : "") + std::string(row.columns[i]) + " = ?" + std::to_string(i + 1);
+    }
+    sql += " WHERE id = ?" + std::to_string(row.columns.size() + 1);
+  } else {
+    std::string names, marks;
+    for (size_t i = 0; i < row.columns.size(); ++i) {
+      names += (i ? ", " : "") + std::string(row.columns[i]);
+      marks += (i ? ", ?" : "?") + std::to_string(i + 1);
+    }
+    sql = "INSERT INTO ix." + table + " (" + names + ") VALUES (" + marks + ")";
+  }
+  PlainStatement& write = db.Prepare(sql);
+  for (size_t i = 0; i < row.values.size(); ++i) {
+    const int at = static_cast<int>(i) + 1;
+    const Value& value = row.values[i];
+    if (const auto* number = std::get_if<int64_t>(&value)) write.Bind(at, *number);
+    if (const auto* text = std::get_if<std::string>(&value)) write.Bind(at, *text);
+    if (const auto* blob = std::get_if<Blob>(&value)) write.BindBlob(at, blob->bytes);
+    if (std::holds_alternative<std::monostate>(value)) write.BindNull(at);
+  }
+  if (id) write.Bind(static_cast<int>(row.columns.size()) + 1, id);
+  write.Run();
+  return id ? id : db.LastInsertId();
+}
+
+void RemoveRow(PlainDatabase& db, const std::string& table, int64_t id) {
+  db.Prepare("DELETE FROM ix." + table + " WHERE id = ?").Bind(1, id).Run();
+}
+
+void FtsReplace(PlainDatabase& db, const std::string& table, int64_t id, const std::string* text) {
+  PlainStatement& remove = db.Prepare("DELETE FROM ix." + table + " WHERE rowid = ?");
+  remove.Bind(1, id).Run();
+  if (!text) return;
+  PlainStatement& insert = db.Prepare("INSERT INTO ix." + table + " (rowid, text) VALUES (?, ?)");
+  insert.Bind(1, id).Bind(2, *text).Run();
+}
+
+// Lists of 32-bit numbers, little-endian, one after the other: how ix.parts keeps ids.
+void PutNumber(std::string& blob, int64_t number) {
+  const auto value = static_cast<uint32_t>(number);
+  for (int shift = 0; shift < 32; shift += 8) blob += static_cast<char>((value >> shift) & 0xFF);
+}
+std::vector<int64_t> NumbersOf(std::string_view blob) {
+  std::vector<int64_t> numbers;
+  for (size_t i = 0; i + 4 <= blob.size(); i += 4) {
+    uint32_t value = 0;
+    for (int b = 0; b < 4; ++b) {
+      value |= static_cast<uint32_t>(static_cast<uint8_t>(blob[i + b])) << (8 * b);
+    }
+    numbers.push_back(value);
+  }
+  return numbers;
+}
 
 std::string ContributionsText(const Contributions& contributions) {
   nlohmann::json list = nlohmann::json::array();
@@ -73,7 +163,6 @@ std::string ContributionsText(const Contributions& contributions) {
 
 Contributions ContributionsOf(const std::string& text) {
   Contributions contributions;
-  if (text.empty()) return contributions;
   const nlohmann::json list = nlohmann::json::parse(text, nullptr, false);
   if (!list.is_array()) return contributions;
   for (const auto& item : list) {
@@ -83,61 +172,56 @@ Contributions ContributionsOf(const std::string& text) {
   return contributions;
 }
 
+// Adds what a title contributes under `tally`: its value, keyed without letter case and blanks.
 void Contribute(Contributions& contributions, Tally tally, const std::string& shown,
                 int64_t amount = 0) {
   const std::string key = ToLower(Trim(shown));
   contributions.try_emplace({static_cast<int>(tally), key}, Contribution{Trim(shown), amount});
 }
 
-// Adds `sign` times the contributions to the tallies of collection type `collection`.
-void Apply(store::PlainDatabase& db, const Contributions& contributions, int64_t collection,
-           int sign) {
-  for (const auto& [key, value] : contributions) {
-    PlainStatement& upsert = db.Prepare(
-        "INSERT INTO ix.tallies (dimension, key, collection, value, titles, amount) VALUES (?, ?, "
-        "?, ?, ?, ?) ON CONFLICT (dimension, key, collection) DO UPDATE SET titles = titles + "
-        "excluded.titles, amount = amount + excluded.amount");
-    upsert.Bind(1, static_cast<int64_t>(key.first))
+// Adds `sign` times one contribution to the tallies of collection type `collection`.
+void Tallied(PlainDatabase& db, const std::pair<int, std::string>& key, const Contribution& value,
+             int64_t collection, int sign) {
+  PlainStatement& upsert = db.Prepare(
+      "INSERT INTO ix.tallies (dimension, key, collection, value, titles, amount) VALUES (?, ?, ?, "
+      "?, ?, ?) ON CONFLICT (dimension, key, collection) DO UPDATE SET titles = titles + "
+      "excluded.titles, amount = amount + excluded.amount");
+  upsert.Bind(1, static_cast<int64_t>(key.first))
+      .Bind(2, key.second)
+      .Bind(3, collection)
+      .Bind(4, value.value)
+      .Bind(5, static_cast<int64_t>(sign))
+      .Bind(6, sign * value.amount)
+      .Run();
+  if (sign < 0) {
+    db.Prepare(
+          "DELETE FROM ix.tallies WHERE dimension = ? AND key = ? AND collection = ? AND titles "
+          "<= 0")
+        .Bind(1, static_cast<int64_t>(key.first))
         .Bind(2, key.second)
         .Bind(3, collection)
-        .Bind(4, value.value)
-        .Bind(5, static_cast<int64_t>(sign))
-        .Bind(6, sign * value.amount);
-    upsert.Run();
+        .Run();
   }
-  if (sign < 0) db.Prepare("DELETE FROM ix.tallies WHERE titles <= 0").Run();
 }
 
-struct FacetValue {
-  Facet facet;
-  std::string value;
-};
-
-void AddFacet(std::vector<FacetValue>& facets, Facet facet, const std::string& value) {
-  if (!value.empty()) facets.push_back({facet, value});
-}
-
-void FtsReplace(store::PlainDatabase& db, const std::string& table, int64_t id,
-                const std::string* text) {
-  PlainStatement& remove = db.Prepare("DELETE FROM ix." + table + " WHERE rowid = ?");
-  remove.Bind(1, id).Run();
-  if (!text) return;
-  PlainStatement& insert = db.Prepare("INSERT INTO ix." + table + " (rowid, text) VALUES (?, ?)");
-  insert.Bind(1, id).Bind(2, *text).Run();
-}
-
-void RemoveRow(store::PlainDatabase& db, const std::string& table, const std::string& fts,
-               int64_t id) {
-  db.Prepare("DELETE FROM ix." + table + " WHERE id = ?").Bind(1, id).Run();
-  FtsReplace(db, fts, id, nullptr);
-}
-
-std::optional<std::string> ReadText(store::PlainDatabase& db, const std::string& sql,
+std::optional<std::string> ReadText(PlainDatabase& db, const std::string& sql,
                                     const std::string& key) {
   PlainStatement& read = db.Prepare(sql);
   read.Bind(1, key);
   if (!read.Step() || read.IsNull(0)) return std::nullopt;
   return read.Text(0);
+}
+
+// The differences of two sorted lists: what only `before` has, and what only `after` has.
+template <class T>
+std::pair<std::vector<T>, std::vector<T>> Differences(const std::vector<T>& before,
+                                                      const std::vector<T>& after) {
+  std::vector<T> gone, come;
+  std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
+                      std::back_inserter(gone));
+  std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                      std::back_inserter(come));
+  return {gone, come};
 }
 
 }  // namespace
@@ -147,36 +231,7 @@ bool IsDividerRole(std::string_view role) {
          std::end(kDividerRoles);
 }
 
-CatalogueShape ShapeOf(store::PlainDatabase& db) {
-  CatalogueShape shape;
-  shape.credit_only = HasColumn(db, "CastCrew", "IsCreditOnly");
-  shape.tv_credit_only = HasColumn(db, "TVCastCrew", "IsCreditOnly");
-  shape.tv_regular = HasColumn(db, "TVCastCrew", "IsRegular");
-  return shape;
-}
-
-std::string IdsBlob(const std::vector<int64_t>& ids) {
-  std::string blob;
-  blob.reserve(ids.size() * 4);
-  for (int64_t id : ids) {
-    const auto value = static_cast<uint32_t>(id);
-    for (int shift = 0; shift < 32; shift += 8) blob += static_cast<char>((value >> shift) & 0xFF);
-  }
-  return blob;
-}
-
-std::vector<int64_t> IdsOf(std::string_view blob) {
-  std::vector<int64_t> ids;
-  for (size_t i = 0; i + 4 <= blob.size(); i += 4) {
-    uint32_t value = 0;
-    for (int b = 0; b < 4; ++b)
-      value |= static_cast<uint32_t>(static_cast<uint8_t>(blob[i + b])) << (8 * b);
-    ids.push_back(value);
-  }
-  return ids;
-}
-
-Deriver::Deriver(store::PlainDatabase& db) : db_(db), shape_(ShapeOf(db)) {}
+Deriver::Deriver(PlainDatabase& db) : db_(db) {}
 
 std::optional<std::string> Deriver::AliasCommonName(const std::string& name) {
   // One step through the Alias table, as the library looks a common name up.
@@ -267,11 +322,12 @@ int64_t Deriver::RoleId(const std::string& role) {
   return id;
 }
 
-Deriver::Credits Deriver::ReadCredits(const std::string& sql, const std::string& owner) {
-  Credits credits;
+void Deriver::ReadCredits(const std::string& sql, const std::string& owner, Parts& parts,
+                          std::string& director) {
   PlainStatement& rows = db_.Prepare(sql);
   rows.Bind(1, owner);
   std::set<int64_t> names;
+  std::set<Credit> credits;
   int64_t director_position = INT64_MAX;
   while (rows.Step()) {
     const std::string name = rows.Text(0), role = rows.Text(1);
@@ -279,69 +335,126 @@ Deriver::Credits Deriver::ReadCredits(const std::string& sql, const std::string&
     const int64_t id = NameId(name);
     names.insert(id);
     const bool cast = FlagAt(rows, 2);
-    const int64_t position = WholeNumberAt(rows, 3).value_or(0);
-    if (cast && !role.empty()) credits.roles.push_back({id, RoleId(role), position});
+    const int64_t position = BoundedAt(rows, 3, 0, INT32_MAX);
+    if (cast && !role.empty()) credits.insert({RoleId(role), position, id});
     if (!cast && EqualsIgnoreCase(role, "Director") && position < director_position) {
       director_position = position;
-      credits.director = name;
+      director = name;
     }
   }
-  credits.names.assign(names.begin(), names.end());
-  for (const Credit& credit : credits.roles) credits.role_ids.push_back(credit.role);
-  std::sort(credits.role_ids.begin(), credits.role_ids.end());
-  credits.role_ids.erase(std::unique(credits.role_ids.begin(), credits.role_ids.end()),
-                         credits.role_ids.end());
-  return credits;
+  parts.names.assign(names.begin(), names.end());
+  parts.credits.assign(credits.begin(), credits.end());
 }
 
-void Deriver::RemoveRoleCredits(const std::string& roles_blob, int kind, int64_t work) {
-  for (int64_t role : IdsOf(roles_blob)) {
-    PlainStatement& remove =
-        db_.Prepare("DELETE FROM ix.role_credits WHERE role = ? AND kind = ? AND work = ?");
-    remove.Bind(1, role).Bind(2, static_cast<int64_t>(kind)).Bind(3, work).Run();
-    role_deltas_[role] -= db_.Changes();
+Deriver::Parts Deriver::ReadParts(int kind, int64_t id) {
+  Parts parts;
+  PlainStatement& read = db_.Prepare(
+      "SELECT facts, text, names, credits, tallies FROM ix.parts WHERE kind = ? AND id = ?");
+  read.Bind(1, static_cast<int64_t>(kind)).Bind(2, id);
+  if (!read.Step()) return parts;
+  parts.facts = static_cast<uint64_t>(read.Int(0));
+  parts.text = static_cast<uint64_t>(read.Int(1));
+  parts.names = NumbersOf(read.Blob(2));
+  const std::vector<int64_t> credits = NumbersOf(read.Blob(3));
+  for (size_t i = 0; i + 2 < credits.size(); i += 3) {
+    parts.credits.push_back({credits[i], credits[i + 1], credits[i + 2]});
   }
+  parts.tallies = ContributionsOf(read.Text(4));
+  return parts;
 }
 
-void Deriver::AddRoleCredits(const std::vector<Credit>& roles, int kind, int64_t work) {
-  for (const Credit& credit : roles) {
-    PlainStatement& insert = db_.Prepare(
-        "INSERT OR IGNORE INTO ix.role_credits (role, kind, work, position, name) VALUES (?, ?, "
-        "?, ?, ?)");
-    insert.Bind(1, credit.role)
+void Deriver::WriteParts(int kind, int64_t id, const Parts& before, const Parts& after) {
+  if (before.facts == after.facts && before.text == after.text && before.names == after.names &&
+      before.credits == after.credits && before.tallies == after.tallies) {
+    return;
+  }
+  std::string names, credits;
+  for (int64_t name : after.names) PutNumber(names, name);
+  for (const Credit& credit : after.credits) {
+    PutNumber(credits, credit.role);
+    PutNumber(credits, credit.position);
+    PutNumber(credits, credit.name);
+  }
+  db_.Prepare(
+         "INSERT OR REPLACE INTO ix.parts (kind, id, facts, text, names, credits, tallies) "
+         "VALUES (?, ?, ?, ?, ?, ?, ?)")
+      .Bind(1, static_cast<int64_t>(kind))
+      .Bind(2, id)
+      .Bind(3, static_cast<int64_t>(after.facts))
+      .Bind(4, static_cast<int64_t>(after.text))
+      .BindBlob(5, names)
+      .BindBlob(6, credits)
+      .Bind(7, ContributionsText(after.tallies))
+      .Run();
+}
+
+void Deriver::MoveCredits(int kind, int64_t work, const Parts& before, const Parts& after,
+                          int64_t collection_before, int64_t collection_after) {
+  const auto [names_gone, names_come] = Differences(before.names, after.names);
+  for (int64_t name : names_gone) {
+    --(kind == kTitle ? name_deltas_[name].titles : name_deltas_[name].episodes);
+  }
+  for (int64_t name : names_come) {
+    ++(kind == kTitle ? name_deltas_[name].titles : name_deltas_[name].episodes);
+  }
+  // People: a title counts once for each of its people, under its collection type.
+  const std::vector<int64_t> people_before = PeopleOf(before.names);
+  const std::vector<int64_t> people_after = PeopleOf(after.names);
+  const bool moved = kind == kTitle && collection_before != collection_after;
+  const auto [people_gone, people_come] =
+      moved ? std::pair(people_before, people_after) : Differences(people_before, people_after);
+  for (int64_t person : people_gone) {
+    --(kind == kTitle ? person_deltas_[person].titles[collection_before]
+                      : person_deltas_[person].episodes);
+  }
+  for (int64_t person : people_come) {
+    ++(kind == kTitle ? person_deltas_[person].titles[collection_after]
+                      : person_deltas_[person].episodes);
+  }
+  const auto [credits_gone, credits_come] = Differences(before.credits, after.credits);
+  for (const Credit& credit : credits_gone) {
+    db_.Prepare(
+           "DELETE FROM ix.role_credits WHERE role = ? AND kind = ? AND work = ? AND position = ? "
+           "AND name = ?")
+        .Bind(1, credit.role)
         .Bind(2, static_cast<int64_t>(kind))
         .Bind(3, work)
         .Bind(4, credit.position)
         .Bind(5, credit.name)
         .Run();
-    role_deltas_[credit.role] += db_.Changes();
+    --role_deltas_[credit.role];
+  }
+  for (const Credit& credit : credits_come) {
+    db_.Prepare(
+           "INSERT INTO ix.role_credits (role, kind, work, position, name) VALUES (?, ?, ?, ?, ?)")
+        .Bind(1, credit.role)
+        .Bind(2, static_cast<int64_t>(kind))
+        .Bind(3, work)
+        .Bind(4, credit.position)
+        .Bind(5, credit.name)
+        .Run();
+    ++role_deltas_[credit.role];
   }
 }
 
 void Deriver::Title(const std::string& profile_id) {
   // What the index holds of the title now.
-  int64_t id = 0, old_collection = 0;
-  std::vector<int64_t> old_names;
-  std::string old_roles;
-  Contributions old_tallies;
+  int64_t id = 0, collection_before = 0;
   {
-    PlainStatement& old = db_.Prepare(
-        "SELECT id, collection, names, roles, tallies FROM ix.titles WHERE profile_id = ?");
+    PlainStatement& old = db_.Prepare("SELECT id, collection FROM ix.titles WHERE profile_id = ?");
     old.Bind(1, profile_id);
     if (old.Step()) {
       id = old.Int(0);
-      old_collection = old.Int(1);
-      old_names = IdsOf(old.Blob(2));
-      old_roles = std::string(old.Blob(3));
-      old_tallies = ContributionsOf(old.Text(4));
+      collection_before = old.Int(1);
     }
   }
+  const Parts before = id ? ReadParts(kTitle, id) : Parts();
+  std::vector<std::pair<int64_t, std::string>> facets_before;
   if (id) {
-    for (int64_t name : old_names) --name_deltas_[name].titles;
-    for (int64_t person : PeopleOf(old_names)) --person_deltas_[person].titles[old_collection];
-    RemoveRoleCredits(old_roles, 0, id);
-    Apply(db_, old_tallies, old_collection, -1);
-    db_.Prepare("DELETE FROM ix.facets WHERE title = ?").Bind(1, id).Run();
+    PlainStatement& facets = db_.Prepare("SELECT facet, key FROM ix.facets WHERE title = ?");
+    facets.Bind(1, id);
+    while (facets.Step()) facets_before.emplace_back(facets.Int(0), facets.Text(1));
+    std::sort(facets_before.begin(), facets_before.end());
   }
 
   PlainStatement& row = db_.Prepare(
@@ -353,290 +466,268 @@ void Deriver::Title(const std::string& profile_id) {
       "PurchaseInfo i ON i.ProfileID = p.ProfileID LEFT JOIN SRPInfo s ON s.ProfileID = "
       "p.ProfileID WHERE p.ProfileID = ?");
   row.Bind(1, profile_id);
-  if (!row.Step()) {
-    if (id) RemoveRow(db_, "titles", "title_fts", id);
-    return;
-  }
-  const std::string stored_id = row.Text(0), title = row.Text(1), original = row.Text(2);
-  const std::string sort_title = row.Text(3), medium = row.Text(5), upc = row.Text(7);
-  const std::string country = row.Text(11), rating = row.Text(12);
-  const int64_t year = YearAt(row, 4);
-  const auto collection = static_cast<int64_t>(CollectionTypeOf(row.Text(6)));
-  const Date added = DateAt(row, 8), edited = DateAt(row, 9), purchased = DateAt(row, 17);
-  const int64_t running_time = BoundedAt(row, 10, 1, 100000);
-  const int64_t priority = BoundedAt(row, 13, 1, 1000000);
-  const std::optional<int64_t> review = WholeNumberAt(row, 14);
-  const std::optional<int64_t> price = UnitsAt(row, 15), retail = UnitsAt(row, 18);
-  const std::string currency = row.Text(16), retail_currency = row.Text(19);
-  const bool on_loan = row.Int(20) != 0;
+  const bool exists = row.Step();
+  if (!exists && !id) return;
 
-  const std::string folded_title = Fold(title), folded_original = Fold(original);
-  const std::string sort_key = sort_title.empty() ? folded_title : Fold(sort_title);
-  const char first = sort_key.empty() ? '#' : sort_key.front();
-  const std::string initial(1, first >= 'a' && first <= 'z' ? static_cast<char>(first - 32) : '#');
+  Parts after;
+  int64_t collection = collection_before;
+  std::vector<std::pair<int64_t, std::string>> facets_after;
+  std::map<std::pair<int64_t, std::string>, std::string> facet_values;
+  RowValues values;
+  std::string text;
+  if (exists) {
+    const std::string stored_id = row.Text(0), title = row.Text(1), original = row.Text(2);
+    const std::string sort_title = row.Text(3), medium = row.Text(5), upc = row.Text(7);
+    const std::string country = row.Text(11), rating = row.Text(12);
+    const int64_t year = YearAt(row, 4);
+    collection = static_cast<int64_t>(CollectionTypeOf(row.Text(6)));
+    const Date purchased = DateAt(row, 17);
+    const int64_t running_time = BoundedAt(row, 10, 1, 100000);
+    const int64_t priority = BoundedAt(row, 13, 1, 1000000);
+    const std::optional<int64_t> price = UnitsAt(row, 15), retail = UnitsAt(row, 18);
+    const std::string currency = row.Text(16), retail_currency = row.Text(19);
+    const std::string folded_title = Fold(title), folded_original = Fold(original);
+    const std::string sort_key = sort_title.empty() ? folded_title : Fold(sort_title);
+    const char first = sort_key.empty() ? '#' : sort_key.front();
+    const std::string initial(1,
+                              first >= 'a' && first <= 'z' ? static_cast<char>(first - 32) : '#');
+    std::string director;
+    ReadCredits("SELECT Name, Role, IsCast, Position FROM CastCrew WHERE ProfileID = ?", stored_id,
+                after, director);
 
-  const Credits credits = ReadCredits(
-      "SELECT Name, Role, IsCast, Position FROM CastCrew WHERE ProfileID = ?", stored_id);
+    values.Add("profile_id", stored_id);
+    values.Add("title", title);
+    values.Add("original_title", original);
+    values.Add("medium", medium);
+    values.Add("upc", upc);
+    values.Add("upc_digits", DigitsOf(upc));
+    values.Add("country", country);
+    values.Add("rating", rating);
+    values.Add("folded_title", folded_title);
+    values.Add("folded_original", folded_original);
+    values.Add("initial", initial);
+    values.Add("order_key", Blob{OrderKey({sort_key, folded_title, stored_id})});
+    values.Add("collection", collection);
+    values.Add("year", year ? Value(year) : Value());
+    values.Add("running_time", running_time ? Value(running_time) : Value());
+    values.Add("review", Optional(WholeNumberAt(row, 14)));
+    values.Add("added", DateValue(DateAt(row, 8)));
+    values.Add("edited", DateValue(DateAt(row, 9)));
+    values.Add("purchased", DateValue(purchased));
+    values.Add("price", Optional(price));
+    values.Add("currency", currency);
+    values.Add("retail", Optional(retail));
+    values.Add("retail_currency", retail_currency);
+    values.Add("on_loan", row.Int(20) != 0 ? int64_t{1} : int64_t{0});
+    values.Add("priority", priority ? Value(priority) : Value());
+    values.Add("director", director);
+    values.Add("sort_medium", LastIfMissing(Trim(medium).empty(), ToLower(Trim(medium))));
+    values.Add("sort_director", LastIfMissing(director.empty(), Fold(director)));
+    values.Add("sort_priority", LastIfMissing(priority == 0, priority));
+    after.facts = values.Fingerprint();
+    text = folded_title + "\n" + folded_original + "\n" + DigitsOf(upc);
+    after.text = std::hash<std::string>()(text);
 
-  // Facets and statistics.
-  std::vector<FacetValue> facets;
-  Contributions tallies;
-  Contribute(tallies, Tally::kMedium, medium);
-  for (const std::string& part : Split(medium, "/")) AddFacet(facets, Facet::kMedium, Trim(part));
-  Contribute(tallies, Tally::kDecade, year ? std::to_string(year / 10 * 10) : std::string());
-  Contribute(tallies, Tally::kCountry, country);
-  Contribute(tallies, Tally::kRating, rating);
-  if (price) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    if (purchased != Date::Zero()) purchased.ToParts(y, mo, d, h, mi, s);
-    const std::string key = (y ? std::to_string(y) : std::string()) + "|" + ToUpper(currency);
-    tallies[{static_cast<int>(Tally::kSpending), key}] = {key, *price};
-  }
-  if (retail) Contribute(tallies, Tally::kValue, ToUpper(retail_currency), *retail);
-  if (running_time) Contribute(tallies, Tally::kRunningTime, "", running_time);
-  {
-    PlainStatement& genres = db_.Prepare("SELECT Genre FROM Genres WHERE ProfileID = ?");
-    genres.Bind(1, stored_id);
-    while (genres.Step()) {
-      const std::string genre = genres.Text(0);
-      AddFacet(facets, Facet::kGenre, genre);
-      if (!genre.empty()) Contribute(tallies, Tally::kGenre, genre);
+    // Facets and statistics.
+    const auto facet = [&](Facet kind, const std::string& value) {
+      if (value.empty()) return;
+      const std::pair<int64_t, std::string> key{static_cast<int64_t>(kind), Fold(value)};
+      if (facet_values.emplace(key, value).second) facets_after.push_back(key);
+      after.tallies.try_emplace({kFacetTally + static_cast<int>(kind), key.second},
+                                Contribution{value, 0});
+    };
+    Contributions& tallies = after.tallies;
+    Contribute(tallies, Tally::kMedium, medium);
+    for (const std::string& part : Split(medium, "/")) facet(Facet::kMedium, Trim(part));
+    Contribute(tallies, Tally::kDecade, year ? std::to_string(year / 10 * 10) : std::string());
+    Contribute(tallies, Tally::kInitial, initial);
+    Contribute(tallies, Tally::kCountry, country);
+    Contribute(tallies, Tally::kRating, rating);
+    if (price) {
+      int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+      if (purchased != Date::Zero()) purchased.ToParts(y, mo, d, h, mi, s);
+      const std::string key = (y ? std::to_string(y) : std::string()) + "|" + ToUpper(currency);
+      tallies[{static_cast<int>(Tally::kSpending), key}] = {key, *price};
     }
-  }
-  {
-    PlainStatement& studios = db_.Prepare("SELECT Studio, Type FROM Studios WHERE ProfileID = ?");
-    studios.Bind(1, stored_id);
-    while (studios.Step()) {
-      const std::string studio = studios.Text(0);
-      AddFacet(facets, Facet::kStudio, studio);
+    if (retail) Contribute(tallies, Tally::kValue, ToUpper(retail_currency), *retail);
+    if (running_time) Contribute(tallies, Tally::kRunningTime, "", running_time);
+    const auto each = [&](const char* sql, const auto& read) {
+      PlainStatement& rows = db_.Prepare(sql);
+      rows.Bind(1, stored_id);
+      while (rows.Step()) read(rows);
+    };
+    each("SELECT Genre FROM Genres WHERE ProfileID = ?", [&](const PlainStatement& rows) {
+      const std::string genre = rows.Text(0);
+      facet(Facet::kGenre, genre);
+      if (!genre.empty()) Contribute(tallies, Tally::kGenre, genre);
+    });
+    each("SELECT Studio, Type FROM Studios WHERE ProfileID = ?", [&](const PlainStatement& rows) {
+      const std::string studio = rows.Text(0);
+      facet(Facet::kStudio, studio);
       // Studios proper: media companies are the discs' publishers.
-      if (!studio.empty() && !EqualsIgnoreCase(studios.Text(1), "Media Company")) {
+      if (!studio.empty() && !EqualsIgnoreCase(rows.Text(1), "Media Company")) {
         Contribute(tallies, Tally::kStudio, studio);
       }
-    }
-  }
-  {
-    // A tag's full name is a path of folders ("Living Room/Shelf 3"); a title is also found under
-    // each folder above its tags.
-    PlainStatement& tags =
-        db_.Prepare("SELECT TagName, FullyQualifiedName FROM Tags WHERE ProfileID = ?");
-    tags.Bind(1, stored_id);
-    while (tags.Step()) {
-      std::string name = tags.Text(1);
-      if (name.empty()) name = tags.Text(0);
-      for (size_t slash = name.find('/'); slash != std::string::npos;
-           slash = name.find('/', slash + 1)) {
-        if (slash > 0) AddFacet(facets, Facet::kTag, name.substr(0, slash));
-      }
-      AddFacet(facets, Facet::kTag, name);
-    }
-  }
-  {
-    PlainStatement& discs = db_.Prepare("SELECT Location FROM Discs WHERE ProfileID = ?");
-    discs.Bind(1, stored_id);
-    while (discs.Step()) AddFacet(facets, Facet::kLocation, Trim(discs.Text(0)));
-  }
-  {
-    PlainStatement& regions = db_.Prepare("SELECT Region FROM Regions WHERE ProfileID = ?");
-    regions.Bind(1, stored_id);
-    while (regions.Step()) {
-      if (const auto region = WholeNumberAt(regions, 0)) {
+    });
+    // A tag's full name is a path of folders ("Living Room/Shelf 3"); a title is also found
+    // under each folder above its tags.
+    each("SELECT TagName, FullyQualifiedName FROM Tags WHERE ProfileID = ?",
+         [&](const PlainStatement& rows) {
+           std::string name = rows.Text(1);
+           if (name.empty()) name = rows.Text(0);
+           for (size_t slash = name.find('/'); slash != std::string::npos;
+                slash = name.find('/', slash + 1)) {
+             if (slash > 0) facet(Facet::kTag, name.substr(0, slash));
+           }
+           facet(Facet::kTag, name);
+         });
+    each("SELECT Location FROM Discs WHERE ProfileID = ?",
+         [&](const PlainStatement& rows) { facet(Facet::kLocation, Trim(rows.Text(0))); });
+    each("SELECT Region FROM Regions WHERE ProfileID = ?", [&](const PlainStatement& rows) {
+      if (const auto region = WholeNumberAt(rows, 0)) {
         Contribute(tallies, Tally::kRegion, std::to_string(*region));
       }
-    }
-  }
-  {
-    PlainStatement& audio = db_.Prepare("SELECT Language FROM AudioFormats WHERE ProfileID = ?");
-    audio.Bind(1, stored_id);
-    while (audio.Step()) {
-      const std::string language = audio.Text(0);
+    });
+    each("SELECT Language FROM AudioFormats WHERE ProfileID = ?", [&](const PlainStatement& rows) {
+      const std::string language = rows.Text(0);
       if (!Trim(language).empty()) Contribute(tallies, Tally::kAudio, language);
-    }
+    });
+    std::sort(facets_after.begin(), facets_after.end());
   }
 
-  for (const FacetValue& facet : facets) {
-    tallies.try_emplace({kFacetTally + static_cast<int>(facet.facet), Fold(facet.value)},
-                        Contribution{facet.value, 0});
+  if (!exists) {
+    RemoveRow(db_, "titles", id);
+    FtsReplace(db_, "title_fts", id, nullptr);
+  } else if (!id || before.facts != after.facts) {
+    id = WriteRow(db_, "titles", id, values);
   }
-  PlainStatement& write = db_.Prepare(
-      id ? "UPDATE ix.titles SET profile_id = ?1, title = ?2, original_title = ?3, medium = ?4, "
-           "upc = ?5, upc_digits = ?6, country = ?7, rating = ?8, folded_title = ?9, "
-           "folded_original = ?10, initial = ?11, order_key = ?12, collection = ?13, year = ?14, "
-           "running_time = ?15, review = ?16, added = ?17, edited = ?18, purchased = ?19, price = "
-           "?20, currency = ?21, retail = ?22, retail_currency = ?23, on_loan = ?24, priority = "
-           "?25, director = ?26, director_key = ?27, names = ?28, roles = ?29, tallies = ?30 "
-           "WHERE id = ?31"
-         : "INSERT INTO ix.titles (profile_id, title, original_title, medium, upc, upc_digits, "
-           "country, rating, folded_title, folded_original, initial, order_key, collection, year, "
-           "running_time, review, added, edited, purchased, price, currency, retail, "
-           "retail_currency, on_loan, priority, director, director_key, names, roles, tallies) "
-           "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, "
-           "?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30)");
-  const auto date = [&](int index, Date value) {
-    if (value == Date::Zero()) {
-      write.BindNull(index);
-    } else {
-      write.Bind(index, FormatDate(value));
-    }
-  };
-  const auto optional = [&](int index, const std::optional<int64_t>& value) {
-    if (value) {
-      write.Bind(index, *value);
-    } else {
-      write.BindNull(index);
-    }
-  };
-  write.Bind(1, stored_id)
-      .Bind(2, title)
-      .Bind(3, original)
-      .Bind(4, medium)
-      .Bind(5, upc)
-      .Bind(6, DigitsOf(upc))
-      .Bind(7, country)
-      .Bind(8, rating)
-      .Bind(9, folded_title)
-      .Bind(10, folded_original)
-      .Bind(11, initial)
-      .BindBlob(12, OrderKey({sort_key, folded_title, stored_id}))
-      .Bind(13, collection)
-      .Bind(14, year)
-      .Bind(15, running_time);
-  optional(16, review);
-  date(17, added);
-  date(18, edited);
-  date(19, purchased);
-  optional(20, price);
-  write.Bind(21, currency);
-  optional(22, retail);
-  write.Bind(23, retail_currency)
-      .Bind(24, static_cast<int64_t>(on_loan))
-      .Bind(25, priority)
-      .Bind(26, credits.director)
-      .Bind(27, Fold(credits.director))
-      .BindBlob(28, IdsBlob(credits.names))
-      .BindBlob(29, IdsBlob(credits.role_ids))
-      .Bind(30, ContributionsText(tallies));
-  if (id) write.Bind(31, id);
-  write.Run();
-  if (!id) id = db_.LastInsertId();
+  if (exists && before.text != after.text) FtsReplace(db_, "title_fts", id, &text);
 
-  const std::string text = folded_title + "\n" + folded_original + "\n" + DigitsOf(upc);
-  FtsReplace(db_, "title_fts", id, &text);
-  for (const FacetValue& facet : facets) {
-    PlainStatement& insert = db_.Prepare(
-        "INSERT OR IGNORE INTO ix.facets (facet, key, title, value) VALUES (?, ?, ?, ?)");
-    insert.Bind(1, static_cast<int64_t>(facet.facet))
-        .Bind(2, Fold(facet.value))
+  const auto [facets_gone, facets_come] = Differences(facets_before, facets_after);
+  for (const auto& [facet, key] : facets_gone) {
+    db_.Prepare("DELETE FROM ix.facets WHERE facet = ? AND key = ? AND title = ?")
+        .Bind(1, facet)
+        .Bind(2, key)
         .Bind(3, id)
-        .Bind(4, facet.value)
         .Run();
   }
-  Apply(db_, tallies, collection, 1);
-  for (int64_t name : credits.names) ++name_deltas_[name].titles;
-  for (int64_t person : PeopleOf(credits.names)) ++person_deltas_[person].titles[collection];
-  AddRoleCredits(credits.roles, 0, id);
+  for (const auto& facet : facets_come) {
+    db_.Prepare("INSERT OR IGNORE INTO ix.facets (facet, key, title, value) VALUES (?, ?, ?, ?)")
+        .Bind(1, facet.first)
+        .Bind(2, facet.second)
+        .Bind(3, id)
+        .Bind(4, facet_values[facet])
+        .Run();
+  }
+  // The statistics: what the title no longer adds, then what it adds anew.
+  for (const auto& [key, value] : before.tallies) {
+    const auto now = after.tallies.find(key);
+    if (collection_before != collection || now == after.tallies.end() || !(now->second == value)) {
+      Tallied(db_, key, value, collection_before, -1);
+    }
+  }
+  for (const auto& [key, value] : after.tallies) {
+    const auto was = before.tallies.find(key);
+    if (collection_before != collection || was == before.tallies.end() || !(was->second == value)) {
+      Tallied(db_, key, value, collection, 1);
+    }
+  }
+  MoveCredits(kTitle, id, before, after, collection_before, collection);
+  if (exists) {
+    WriteParts(kTitle, id, before, after);
+  } else {
+    db_.Prepare("DELETE FROM ix.parts WHERE kind = ? AND id = ?")
+        .Bind(1, static_cast<int64_t>(kTitle))
+        .Bind(2, id)
+        .Run();
+  }
 }
 
 void Deriver::Episode(const std::string& episode_id) {
   int64_t id = 0;
-  std::vector<int64_t> old_names;
-  std::string old_roles;
   {
-    PlainStatement& old =
-        db_.Prepare("SELECT id, names, roles FROM ix.episodes WHERE episode_id = ?");
+    PlainStatement& old = db_.Prepare("SELECT id FROM ix.episodes WHERE episode_id = ?");
     old.Bind(1, episode_id);
-    if (old.Step()) {
-      id = old.Int(0);
-      old_names = IdsOf(old.Blob(1));
-      old_roles = std::string(old.Blob(2));
-    }
+    if (old.Step()) id = old.Int(0);
   }
-  if (id) {
-    for (int64_t name : old_names) --name_deltas_[name].episodes;
-    for (int64_t person : PeopleOf(old_names)) --person_deltas_[person].episodes;
-    RemoveRoleCredits(old_roles, 1, id);
-  }
+  const Parts before = id ? ReadParts(kEpisode, id) : Parts();
   PlainStatement& row = db_.Prepare(
       "SELECT e.EpisodeID, e.SeriesID, s.Title, s.SortTitle, e.Season, e.EpisodeNo, "
       "e.EpisodeTitle, e.EpisodeOriginalTitle, e.Airdate FROM Episodes e LEFT JOIN TVSeries s ON "
       "s.SeriesID = e.SeriesID WHERE e.EpisodeID = ?");
   row.Bind(1, episode_id);
-  if (!row.Step()) {
-    if (id) RemoveRow(db_, "episodes", "episode_fts", id);
-    return;
-  }
-  const std::string stored_id = row.Text(0), show_id = row.Text(1), series_title = row.Text(2);
-  const std::string sort_title = row.Text(3), season = row.Text(4), number = row.Text(5);
-  const std::string title = row.Text(6), original = row.Text(7);
-  const Date aired = DateAt(row, 8);
-  const std::string folded = Fold(title) + "\n" + Fold(original);
-  // The order of the series' lists: series sort title, series, season, number (as the catalogue
-  // compares them, ignoring the case of ASCII letters).
-  const std::string order = OrderKey({AsciiLower(sort_title), AsciiLower(show_id),
-                                      AsciiLower(season), AsciiLower(number), stored_id});
-  const Credits credits = ReadCredits(
-      "SELECT Name, Role, IsCast, Position FROM TVCastCrew WHERE EpisodeID = ?", stored_id);
-
-  PlainStatement& write = db_.Prepare(
-      id ? "UPDATE ix.episodes SET episode_id = ?1, show_id = ?2, series_title = ?3, season = ?4, "
-           "number = ?5, title = ?6, original_title = ?7, airdate = ?8, folded = ?9, order_key = "
-           "?10, names = ?11, roles = ?12 WHERE id = ?13"
-         : "INSERT INTO ix.episodes (episode_id, show_id, series_title, season, number, title, "
-           "original_title, airdate, folded, order_key, names, roles) VALUES (?1, ?2, ?3, ?4, "
-           "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
-  write.Bind(1, stored_id)
-      .Bind(2, show_id)
-      .Bind(3, series_title)
-      .Bind(4, season)
-      .Bind(5, number)
-      .Bind(6, title)
-      .Bind(7, original);
-  if (aired == Date::Zero()) {
-    write.BindNull(8);
+  const bool exists = row.Step();
+  if (!exists && !id) return;
+  Parts after;
+  if (exists) {
+    const std::string stored_id = row.Text(0), show_id = row.Text(1);
+    const std::string title = row.Text(6), original = row.Text(7);
+    const std::string folded = Fold(title) + "\n" + Fold(original);
+    RowValues values;
+    values.Add("episode_id", stored_id);
+    values.Add("show_id", show_id);
+    values.Add("series_title", row.Text(2));
+    values.Add("season", row.Text(4));
+    values.Add("number", row.Text(5));
+    values.Add("title", title);
+    values.Add("original_title", original);
+    values.Add("airdate", DateValue(DateAt(row, 8)));
+    values.Add("folded", folded);
+    // The order of the series' lists: series sort title, series, season, number (as the
+    // catalogue compares them, ignoring the case of ASCII letters).
+    values.Add("order_key",
+               Blob{OrderKey({AsciiLower(row.Text(3)), AsciiLower(show_id), AsciiLower(row.Text(4)),
+                              AsciiLower(row.Text(5)), stored_id})});
+    std::string director;
+    ReadCredits("SELECT Name, Role, IsCast, Position FROM TVCastCrew WHERE EpisodeID = ?",
+                stored_id, after, director);
+    after.facts = values.Fingerprint();
+    after.text = std::hash<std::string>()(folded);
+    if (!id || before.facts != after.facts) id = WriteRow(db_, "episodes", id, values);
+    if (before.text != after.text) FtsReplace(db_, "episode_fts", id, &folded);
   } else {
-    write.Bind(8, FormatDate(aired));
+    RemoveRow(db_, "episodes", id);
+    FtsReplace(db_, "episode_fts", id, nullptr);
   }
-  write.Bind(9, folded)
-      .BindBlob(10, order)
-      .BindBlob(11, IdsBlob(credits.names))
-      .BindBlob(12, IdsBlob(credits.role_ids));
-  if (id) write.Bind(13, id);
-  write.Run();
-  if (!id) id = db_.LastInsertId();
-  FtsReplace(db_, "episode_fts", id, &folded);
-  for (int64_t name : credits.names) ++name_deltas_[name].episodes;
-  for (int64_t person : PeopleOf(credits.names)) ++person_deltas_[person].episodes;
-  AddRoleCredits(credits.roles, 1, id);
+  MoveCredits(kEpisode, id, before, after, 0, 0);
+  if (exists) {
+    WriteParts(kEpisode, id, before, after);
+  } else {
+    db_.Prepare("DELETE FROM ix.parts WHERE kind = ? AND id = ?")
+        .Bind(1, static_cast<int64_t>(kEpisode))
+        .Bind(2, id)
+        .Run();
+  }
 }
 
 void Deriver::SeriesRow(const std::string& show_id) {
-  PlainStatement& row = db_.Prepare(
-      "SELECT SeriesID, Title, OriginalTitle, SortTitle FROM TVSeries WHERE SeriesID = ?");
-  row.Bind(1, show_id);
   int64_t id = 0;
   {
     PlainStatement& old = db_.Prepare("SELECT id FROM ix.series WHERE show_id = ?");
     old.Bind(1, show_id);
     if (old.Step()) id = old.Int(0);
   }
+  PlainStatement& row = db_.Prepare(
+      "SELECT SeriesID, Title, OriginalTitle, SortTitle FROM TVSeries WHERE SeriesID = ?");
+  row.Bind(1, show_id);
   if (!row.Step()) {
-    if (id) RemoveRow(db_, "series", "series_fts", id);
+    if (id) {
+      RemoveRow(db_, "series", id);
+      FtsReplace(db_, "series_fts", id, nullptr);
+    }
     return;
   }
   const std::string stored_id = row.Text(0), title = row.Text(1), original = row.Text(2);
   const std::string folded = Fold(title) + "\n" + Fold(original);
+  RowValues values;
+  values.Add("show_id", stored_id);
+  values.Add("title", title);
+  values.Add("original_title", original);
+  values.Add("folded", folded);
   // The order of the series list: sort title, title, ShowID.
-  const std::string order =
-      OrderKey({AsciiLower(row.Text(3)), AsciiLower(title), AsciiLower(stored_id)});
-  PlainStatement& write = db_.Prepare(
-      id ? "UPDATE ix.series SET show_id = ?1, title = ?2, original_title = ?3, folded = ?4, "
-           "order_key = ?5 WHERE id = ?6"
-         : "INSERT INTO ix.series (show_id, title, original_title, folded, order_key) VALUES (?1, "
-           "?2, ?3, ?4, ?5)");
-  write.Bind(1, stored_id).Bind(2, title).Bind(3, original).Bind(4, folded).BindBlob(5, order);
-  if (id) write.Bind(6, id);
-  write.Run();
-  if (!id) id = db_.LastInsertId();
+  values.Add("order_key",
+             Blob{OrderKey({AsciiLower(row.Text(3)), AsciiLower(title), AsciiLower(stored_id)})});
+  id = WriteRow(db_, "series", id, values);
   FtsReplace(db_, "series_fts", id, &folded);
 }
 
@@ -655,9 +746,8 @@ void Deriver::Series(const std::string& show_id) {
 
 void Deriver::Alias(const std::string& name) {
   const std::optional<std::string> common = AliasCommonName(name);
-  const std::string key = ToLower(name);
-  PlainStatement& read = db_.Prepare("SELECT id, person, alias FROM ix.names WHERE key = ?");
-  read.Bind(1, key);
+  PlainStatement& read = db_.Prepare("SELECT id, person, name FROM ix.names WHERE key = ?");
+  read.Bind(1, ToLower(name));
   if (!read.Step()) {
     if (!common || name.empty()) return;
     // A name of the Alias table nobody is credited under: still a name of its person.
@@ -666,67 +756,51 @@ void Deriver::Alias(const std::string& name) {
     return;
   }
   const int64_t id = read.Int(0), old_person = read.Int(1);
+  // The name itself, as stored, when no alias row gives it another common name.
+  const int64_t new_person = PersonId(common.value_or(read.Text(2)));
   alias_touched_.push_back(id);
   db_.Prepare("UPDATE ix.names SET alias = ? WHERE id = ?")
       .Bind(1, static_cast<int64_t>(common.has_value()))
       .Bind(2, id)
       .Run();
-  // The name itself, as stored, when no alias row gives it another common name.
-  std::string spelled = name;
-  {
-    PlainStatement& stored = db_.Prepare("SELECT name FROM ix.names WHERE id = ?");
-    stored.Bind(1, id);
-    if (stored.Step()) spelled = stored.Text(0);
-  }
-  const int64_t new_person = PersonId(common.value_or(spelled));
   if (new_person == old_person) return;
 
   // Every title and episode crediting the name counts for the new person instead, unless another
   // of its names there counts for that person already.
   struct Work {
     int64_t collection;  // -1: an episode
-    std::vector<int64_t> before;
+    std::vector<int64_t> names, people;
   };
   std::vector<Work> works;
-  for (const bool episode : {false, true}) {
+  for (const int kind : {kTitle, kEpisode}) {
     PlainStatement& rows = db_.Prepare(
-        episode ? "SELECT e.names FROM ix.episodes e WHERE e.episode_id IN (SELECT EpisodeID FROM "
-                  "TVCastCrew WHERE Name = ?)"
-                : "SELECT t.names, t.collection FROM ix.titles t WHERE t.profile_id IN (SELECT "
-                  "ProfileID FROM CastCrew WHERE Name = ?)");
+        kind == kEpisode
+            ? "SELECT -1, p.names FROM ix.episodes e JOIN ix.parts p ON p.kind = 1 AND p.id = e.id "
+              "WHERE e.episode_id IN (SELECT EpisodeID FROM TVCastCrew WHERE Name = ?)"
+            : "SELECT t.collection, p.names FROM ix.titles t JOIN ix.parts p ON p.kind = 0 AND "
+              "p.id = t.id WHERE t.profile_id IN (SELECT ProfileID FROM CastCrew WHERE Name = ?)");
     rows.Bind(1, name);
-    std::vector<std::vector<int64_t>> lists;
-    std::vector<int64_t> collections;
     while (rows.Step()) {
-      lists.push_back(IdsOf(rows.Blob(0)));
-      collections.push_back(episode ? -1 : rows.Int(1));
-    }
-    for (size_t i = 0; i < lists.size(); ++i) {
-      if (std::find(lists[i].begin(), lists[i].end(), id) == lists[i].end()) continue;
-      works.push_back({collections[i], lists[i]});
+      std::vector<int64_t> names = NumbersOf(rows.Blob(1));
+      if (std::binary_search(names.begin(), names.end(), id)) {
+        works.push_back({rows.Int(0), std::move(names), {}});
+      }
     }
   }
-  std::vector<std::vector<int64_t>> before;
-  for (const Work& work : works) before.push_back(PeopleOf(work.before));
+  for (Work& work : works) work.people = PeopleOf(work.names);
   db_.Prepare("UPDATE ix.names SET person = ? WHERE id = ?").Bind(1, new_person).Bind(2, id).Run();
   person_of_name_[id] = new_person;
   --person_deltas_[old_person].names;
   ++person_deltas_[new_person].names;
-  for (size_t i = 0; i < works.size(); ++i) {
-    const std::vector<int64_t> after = PeopleOf(works[i].before);
-    for (int64_t person : before[i]) {
-      if (works[i].collection < 0) {
-        --person_deltas_[person].episodes;
-      } else {
-        --person_deltas_[person].titles[works[i].collection];
-      }
+  for (const Work& work : works) {
+    const auto [gone, come] = Differences(work.people, PeopleOf(work.names));
+    for (int64_t person : gone) {
+      --(work.collection < 0 ? person_deltas_[person].episodes
+                             : person_deltas_[person].titles[work.collection]);
     }
-    for (int64_t person : after) {
-      if (works[i].collection < 0) {
-        ++person_deltas_[person].episodes;
-      } else {
-        ++person_deltas_[person].titles[works[i].collection];
-      }
+    for (int64_t person : come) {
+      ++(work.collection < 0 ? person_deltas_[person].episodes
+                             : person_deltas_[person].titles[work.collection]);
     }
   }
 }
@@ -760,8 +834,8 @@ void Deriver::Finish() {
   // Names: their new counts; those nothing credits and no alias row names go.
   std::set<int64_t> names(alias_touched_.begin(), alias_touched_.end());
   for (const auto& [name, delta] : name_deltas_) {
-    names.insert(name);
     if (delta.titles == 0 && delta.episodes == 0) continue;
+    names.insert(name);
     db_.Prepare("UPDATE ix.names SET titles = titles + ?, episodes = episodes + ? WHERE id = ?")
         .Bind(1, delta.titles)
         .Bind(2, delta.episodes)
@@ -783,7 +857,11 @@ void Deriver::Finish() {
   }
   // People: their counts, and whether any of their names is credited.
   int64_t credited_people = 0;
-  for (const auto& [person, delta] : person_deltas_) people.insert(person);
+  for (const auto& [person, delta] : person_deltas_) {
+    const bool changed = delta.names || delta.titles[0] || delta.titles[1] || delta.titles[2] ||
+                         delta.titles[3] || delta.episodes;
+    if (changed) people.insert(person);
+  }
   for (int64_t person : people) {
     const PersonDelta& delta = person_deltas_[person];
     PlainStatement& read = db_.Prepare("SELECT credited > 0 FROM ix.people WHERE id = ?");
@@ -803,8 +881,7 @@ void Deriver::Finish() {
         .Bind(7, person)
         .Run();
     db_.Prepare("DELETE FROM ix.people WHERE id = ? AND names <= 0").Bind(1, person).Run();
-    const bool gone = db_.Changes() > 0;
-    if (gone) FtsReplace(db_, "person_fts", person, nullptr);
+    if (db_.Changes()) FtsReplace(db_, "person_fts", person, nullptr);
     PlainStatement& after = db_.Prepare("SELECT credited > 0 FROM ix.people WHERE id = ?");
     after.Bind(1, person);
     credited_people += (after.Step() ? after.Int(0) : 0) - before;
@@ -817,12 +894,11 @@ void Deriver::Finish() {
         .Run();
   }
   for (const auto& [role, delta] : role_deltas_) {
-    if (delta != 0) {
-      db_.Prepare("UPDATE ix.roles SET credits = credits + ? WHERE id = ?")
-          .Bind(1, delta)
-          .Bind(2, role)
-          .Run();
-    }
+    if (delta == 0) continue;
+    db_.Prepare("UPDATE ix.roles SET credits = credits + ? WHERE id = ?")
+        .Bind(1, delta)
+        .Bind(2, role)
+        .Run();
     db_.Prepare("DELETE FROM ix.roles WHERE id = ? AND credits <= 0").Bind(1, role).Run();
     if (db_.Changes()) FtsReplace(db_, "role_fts", role, nullptr);
   }

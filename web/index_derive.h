@@ -2,13 +2,15 @@
 // everything. Used by index.cpp inside the write transaction it opens on the index; reads the
 // catalogue as schema "main" and writes the index as schema "ix" of one connection.
 //
-// A title's row keeps what it contributed (its names, roles and statistics), so a change is taken
-// back exactly and the counts of names, people, roles and statistics stay true without reading
-// anything but the changed title. Counts are gathered in memory and written by Finish.
+// What a title or an episode contributed (its names, its cast roles, its statistics, a fingerprint
+// of its row) is kept in ix.parts, so a change is taken back exactly and only what differs is
+// written: a title derived again unchanged writes nothing, one whose date changed writes its row.
+// Counts of names, people and roles are gathered in memory and written by Finish.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -17,14 +19,6 @@
 #include "store/plain_database.h"
 
 namespace zel::web::index {
-
-// Optional columns, which files of older schemas lack.
-struct CatalogueShape {
-  bool credit_only = false;     // CastCrew.IsCreditOnly
-  bool tv_credit_only = false;  // TVCastCrew.IsCreditOnly
-  bool tv_regular = false;      // TVCastCrew.IsRegular
-};
-CatalogueShape ShapeOf(store::PlainDatabase& db);
 
 // The roles of credit rows that only mark the headings of a list.
 bool IsDividerRole(std::string_view role);
@@ -46,18 +40,27 @@ class Deriver {
   // Writes the counts gathered and removes the names, people and roles nothing refers to any more.
   void Finish();
 
- private:
+  // A cast credit with a role, as ix.role_credits keeps it.
   struct Credit {
-    int64_t name = 0;
-    int64_t role = 0;  // 0: no role to search for
-    int64_t position = 0;
+    int64_t role = 0, position = 0, name = 0;
+    auto operator<=>(const Credit&) const = default;
   };
-  struct Credits {
-    std::vector<int64_t> names;     // distinct, sorted
-    std::vector<Credit> roles;      // cast credits with a role
-    std::vector<int64_t> role_ids;  // their roles, distinct, sorted
-    std::string director;           // the first credited director
+  // The statistics a title adds: (dimension, key) -> its spelling and amount.
+  struct Contribution {
+    std::string value;
+    int64_t amount = 0;
+    bool operator==(const Contribution&) const = default;
   };
+  using Contributions = std::map<std::pair<int, std::string>, Contribution>;
+  // What a title or episode contributed, as ix.parts keeps it.
+  struct Parts {
+    uint64_t facts = 0, text = 0;  // fingerprints of its row and of its searched text
+    std::vector<int64_t> names;    // distinct, sorted
+    std::vector<Credit> credits;   // sorted
+    Contributions tallies;
+  };
+
+ private:
   struct PersonDelta {
     int64_t names = 0, titles[4] = {0, 0, 0, 0}, episodes = 0;
   };
@@ -65,20 +68,24 @@ class Deriver {
     int64_t titles = 0, episodes = 0;
   };
 
-  Credits ReadCredits(const std::string& sql, const std::string& owner);
+  // The credits of one title or episode: names of its real credits, cast roles, first director.
+  void ReadCredits(const std::string& sql, const std::string& owner, Parts& parts,
+                   std::string& director);
   int64_t NameId(const std::string& name);
   int64_t PersonOfName(int64_t name);
   int64_t PersonId(const std::string& common_name);
   int64_t RoleId(const std::string& role);
   std::optional<std::string> AliasCommonName(const std::string& name);
   std::vector<int64_t> PeopleOf(const std::vector<int64_t>& names);
-  // Moves the credits of `roles` (role credits of one work) in and out of the role counts.
-  void RemoveRoleCredits(const std::string& roles_blob, int kind, int64_t work);
-  void AddRoleCredits(const std::vector<Credit>& roles, int kind, int64_t work);
+  // Counts what changed between what a work contributed and what it contributes now. `kind` 0 is
+  // a title of collection type `collection` (before and after), 1 an episode.
+  void MoveCredits(int kind, int64_t work, const Parts& before, const Parts& after,
+                   int64_t collection_before, int64_t collection_after);
+  Parts ReadParts(int kind, int64_t id);
+  void WriteParts(int kind, int64_t id, const Parts& before, const Parts& after);
   void SeriesRow(const std::string& show_id);
 
   store::PlainDatabase& db_;
-  CatalogueShape shape_;
   std::unordered_map<std::string, int64_t> name_ids_, person_ids_, role_ids_;
   std::unordered_map<int64_t, int64_t> person_of_name_;
   std::unordered_map<int64_t, NameDelta> name_deltas_;
@@ -86,9 +93,5 @@ class Deriver {
   std::unordered_map<int64_t, int64_t> role_deltas_;
   std::vector<int64_t> alias_touched_;  // names whose alias mark may have gone
 };
-
-// Ids as the index keeps a list of them: 32-bit little-endian, one after the other.
-std::string IdsBlob(const std::vector<int64_t>& ids);
-std::vector<int64_t> IdsOf(std::string_view blob);
 
 }  // namespace zel::web::index

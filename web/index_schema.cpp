@@ -95,29 +95,43 @@ std::vector<std::string> ChangeLogTriggers() {
 
 std::vector<std::string> IndexStatements() {
   std::vector<std::string> statements;
-  for (const char* table : {"meta", "titles", "facets", "tallies", "names", "people", "roles",
-                            "role_credits", "series", "episodes", "title_fts", "person_fts",
-                            "name_fts", "role_fts", "series_fts", "episode_fts"}) {
+  for (const char* table : {"meta", "titles", "parts", "facets", "tallies", "names", "people",
+                            "roles", "role_credits", "series", "episodes", "title_fts",
+                            "person_fts", "name_fts", "role_fts", "series_fts", "episode_fts"}) {
     statements.push_back(std::string("DROP TABLE IF EXISTS ix.") + table);
   }
   const auto add = [&](const std::string& sql) { statements.push_back(sql); };
   add("CREATE TABLE ix.meta (name TEXT PRIMARY KEY, value) WITHOUT ROWID");
-  // One row per title. order_key is the title order (sort title, title, ProfileID, folded and
-  // joined by NUL bytes); names and roles list the ids of the names credited and the cast roles
-  // played there (little-endian 32-bit) and tallies what it adds to the statistics: what a
-  // change of the title takes back.
+  // One row per title, what lists show, filter and sort by. order_key is the title order (sort
+  // title, title, ProfileID, folded and joined by NUL bytes). A value a title lacks is null, so
+  // that it comes last when the highest come first; the sort keys of the orders that begin with
+  // the lowest (medium, director, priority) hold an empty blob instead, which sorts after every
+  // text and number.
   add("CREATE TABLE ix.titles (id INTEGER PRIMARY KEY, profile_id TEXT NOT NULL UNIQUE COLLATE "
       "NOCASE, title TEXT, original_title TEXT, medium TEXT, upc TEXT, upc_digits TEXT, country "
       "TEXT, rating TEXT, folded_title TEXT, folded_original TEXT, initial TEXT, order_key BLOB, "
       "collection INTEGER, year INTEGER, running_time INTEGER, review INTEGER, added TEXT, edited "
       "TEXT, purchased TEXT, price INTEGER, currency TEXT, retail INTEGER, retail_currency TEXT, "
-      "on_loan INTEGER, priority INTEGER, director TEXT, director_key TEXT, names BLOB, roles "
-      "BLOB, tallies TEXT)");
+      "on_loan INTEGER, priority INTEGER, director TEXT, sort_medium, sort_director, "
+      "sort_priority)");
   add("CREATE INDEX ix.titles_order ON titles (collection, order_key)");
   add("CREATE INDEX ix.titles_all_order ON titles (order_key)");
-  add("CREATE INDEX ix.titles_added ON titles (added)");
   add("CREATE INDEX ix.titles_folded ON titles (folded_title)");
   add("CREATE INDEX ix.titles_folded_original ON titles (folded_original)");
+  for (const char* column :
+       {"year", "added", "edited", "purchased", "running_time", "review", "price", "retail"}) {
+    add(std::string("CREATE INDEX ix.titles_by_") + column + " ON titles (" + column +
+        ", order_key DESC)");
+  }
+  for (const char* column : {"sort_medium", "sort_director", "sort_priority"}) {
+    add(std::string("CREATE INDEX ix.titles_by_") + column + " ON titles (" + column +
+        ", order_key)");
+  }
+  // What each title (kind 0) and episode (kind 1) contributed: fingerprints of its row and
+  // searched text, the names credited (ids, little-endian 32-bit), its cast credits with a role
+  // (role, position, name, each 32-bit) and, for a title, what it adds to the statistics.
+  add("CREATE TABLE ix.parts (kind INTEGER, id INTEGER, facts INTEGER, text INTEGER, names BLOB, "
+      "credits BLOB, tallies TEXT, PRIMARY KEY (kind, id)) WITHOUT ROWID");
   add("CREATE TABLE ix.facets (facet INTEGER, key TEXT, title INTEGER, value TEXT, PRIMARY KEY "
       "(facet, key, title)) WITHOUT ROWID");
   add("CREATE INDEX ix.facets_title ON facets (title)");
@@ -150,8 +164,7 @@ std::vector<std::string> IndexStatements() {
       "NOCASE, title TEXT, original_title TEXT, folded TEXT, order_key BLOB)");
   add("CREATE TABLE ix.episodes (id INTEGER PRIMARY KEY, episode_id TEXT NOT NULL UNIQUE COLLATE "
       "NOCASE, show_id TEXT COLLATE NOCASE, series_title TEXT, season TEXT, number TEXT, title "
-      "TEXT, original_title TEXT, airdate TEXT, folded TEXT, order_key BLOB, names BLOB, roles "
-      "BLOB)");
+      "TEXT, original_title TEXT, airdate TEXT, folded TEXT, order_key BLOB)");
   add("CREATE INDEX ix.episodes_show ON episodes (show_id)");
   add("CREATE INDEX ix.episodes_order ON episodes (order_key)");
   for (const char* fts :

@@ -26,7 +26,7 @@
 namespace zel::web::index {
 
 // Raised with every change of the index's tables: an index of another format is built anew.
-inline constexpr int kFormat = 1;
+inline constexpr int kFormat = 2;
 
 // The change log's table; the kinds of its rows.
 inline constexpr std::string_view kChangeLog = "zel_changes";
@@ -69,6 +69,7 @@ enum class Tally : int {
   kRating = 8,       //
   kRegion = 9,       //
   kAudio = 10,       // audio languages
+  kInitial = 11,     // the first letter of the sort title, "#" for any other character
 };
 // The values of each Facet, keyed by the folded value, are tallied too, as dimension
 // kFacetTally + facet: the choices of the title list.

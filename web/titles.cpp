@@ -24,10 +24,11 @@ std::string_view NameOf(const std::vector<NamedValue>& names, int value) {
   return {};
 }
 
-// The value a sort orders by, and the condition under which a title has none (those come last
-// in either direction).
+// The column a sort orders by. A title without a value comes last in either direction: in the
+// natural one an index gives that order (the column is null, or an empty blob when the lowest
+// come first, see index_schema.cpp); the other way round the missing are put last by hand.
 struct SortColumn {
-  const char* value;
+  const char* column;
   const char* missing;
 };
 
@@ -36,7 +37,7 @@ SortColumn SortColumnOf(TitleSort sort) {
     case TitleSort::kTitle:
       return {"t.order_key", "0"};
     case TitleSort::kYear:
-      return {"t.year", "t.year = 0"};
+      return {"t.year", "t.year IS NULL"};
     case TitleSort::kAdded:
       return {"t.added", "t.added IS NULL"};
     case TitleSort::kEdited:
@@ -44,21 +45,42 @@ SortColumn SortColumnOf(TitleSort sort) {
     case TitleSort::kPurchased:
       return {"t.purchased", "t.purchased IS NULL"};
     case TitleSort::kRunningTime:
-      return {"t.running_time", "t.running_time = 0"};
+      return {"t.running_time", "t.running_time IS NULL"};
     case TitleSort::kRating:
       return {"t.review", "t.review IS NULL"};
     case TitleSort::kPrice:
       return {"t.price", "t.price IS NULL"};
     case TitleSort::kMedium:
-      return {"lower(t.medium)", "t.medium = ''"};
+      return {"t.sort_medium", "typeof(t.sort_medium) = 'blob'"};
     case TitleSort::kDirector:
-      return {"t.director_key", "t.director_key = ''"};
+      return {"t.sort_director", "typeof(t.sort_director) = 'blob'"};
     case TitleSort::kPriority:
-      return {"t.priority", "t.priority = 0"};
+      return {"t.sort_priority", "typeof(t.sort_priority) = 'blob'"};
     case TitleSort::kRetail:
       return {"t.retail", "t.retail IS NULL"};
   }
   return {"t.order_key", "0"};
+}
+
+// ORDER BY of a sort; titles with equal values stay in title order.
+std::string OrderOf(TitleSort sort, bool descending) {
+  const SortColumn column = SortColumnOf(sort);
+  if (sort == TitleSort::kTitle) return descending ? "t.order_key DESC" : "t.order_key";
+  const std::string value = std::string(column.column) + (descending ? " DESC" : "");
+  if (descending == SortsDescending(sort)) return value + ", t.order_key";
+  return std::string("(") + column.missing + "), " + value + ", t.order_key";
+}
+
+// The titles of each collection type in the whole collection: every title adds one decade (or the
+// lack of one) to the statistics, so their sum per type is its number of titles.
+std::array<int64_t, 4> TypeCounts(store::PlainDatabase& db) {
+  std::array<int64_t, 4> counts{};
+  PlainStatement& rows = db.Prepare(
+      "SELECT collection, sum(titles) FROM ix.tallies WHERE dimension = ? GROUP BY collection");
+  rows.Bind(1, static_cast<int64_t>(index::Tally::kDecade));
+  while (rows.Step())
+    counts[static_cast<size_t>(std::clamp<int64_t>(rows.Int(0), 0, 3))] += rows.Int(1);
+  return counts;
 }
 
 Json Choices(store::PlainDatabase& db, index::Facet facet) {
@@ -179,8 +201,11 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
   if (query.on_loan) where += " AND t.on_loan = " + params.Add(int64_t{*query.on_loan});
 
   // Titles of every type passing the other filters, for the switch between the types.
+  const bool filtered = where != "1 = 1";
   std::array<int64_t, kCollectionTypes.size()> type_counts{};
-  {
+  if (!filtered) {
+    type_counts = TypeCounts(db);
+  } else {
     PlainStatement& rows = db.Prepare("SELECT t.collection, COUNT(*) FROM ix.titles t WHERE " +
                                       where + " GROUP BY t.collection");
     params.Bind(rows);
@@ -202,10 +227,22 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
   int64_t page = std::clamp<int64_t>(query.page, 1, pages);
   Json letters = Json::array();
   if (query.sort == TitleSort::kTitle) {
-    PlainStatement& rows = db.Prepare("SELECT DISTINCT t.initial FROM ix.titles t WHERE " + where +
-                                      " ORDER BY t.initial");
-    params.Bind(rows);
-    while (rows.Step()) letters.push_back(rows.Text(0));
+    if (!filtered) {
+      SqlParams letter_params;
+      std::string sql = "SELECT key FROM ix.tallies WHERE dimension = " +
+                        letter_params.Add(static_cast<int64_t>(index::Tally::kInitial));
+      if (query.collection) {
+        sql += " AND collection = " + letter_params.Add(static_cast<int64_t>(*query.collection));
+      }
+      PlainStatement& rows = db.Prepare(sql + " GROUP BY key HAVING sum(titles) > 0 ORDER BY key");
+      letter_params.Bind(rows);
+      while (rows.Step()) letters.push_back(ToUpper(rows.Text(0)));
+    } else {
+      PlainStatement& rows = db.Prepare("SELECT DISTINCT t.initial FROM ix.titles t WHERE " +
+                                        where + " ORDER BY t.initial");
+      params.Bind(rows);
+      while (rows.Step()) letters.push_back(rows.Text(0));
+    }
     if (query.letter) {
       // The first title of that letter, or else where it would stand.
       const std::string letter(1, query.letter);
@@ -230,11 +267,7 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
     }
   }
 
-  const SortColumn column = SortColumnOf(query.sort);
-  const std::string order = query.sort == TitleSort::kTitle
-                                ? std::string("t.order_key") + (descending ? " DESC" : "")
-                                : std::string("(") + column.missing + "), " + column.value +
-                                      (descending ? " DESC" : "") + ", t.order_key";
+  const std::string order = OrderOf(query.sort, descending);
   Json titles = Json::array();
   {
     SqlParams paged = params;
@@ -300,16 +333,7 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
 }
 
 Json HomeData(store::PlainDatabase& db, CoverFolder* covers) {
-  // Every title has one decade, or none, in the statistics: their sum is the titles of a type.
-  std::array<int64_t, kCollectionTypes.size()> type_counts{};
-  {
-    PlainStatement& rows = db.Prepare(
-        "SELECT collection, sum(titles) FROM ix.tallies WHERE dimension = ? GROUP BY collection");
-    rows.Bind(1, static_cast<int64_t>(index::Tally::kDecade));
-    while (rows.Step()) {
-      type_counts[static_cast<size_t>(std::clamp<int64_t>(rows.Int(0), 0, 3))] += rows.Int(1);
-    }
-  }
+  const std::array<int64_t, kCollectionTypes.size()> type_counts = TypeCounts(db);
   int64_t all = 0;
   for (int64_t count : type_counts) all += count;
   Json counts = {{"Titles", all}};

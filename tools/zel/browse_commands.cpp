@@ -37,7 +37,7 @@ class Index {
  public:
   explicit Index(const std::string& path)
       : index_(path, isatty(STDERR_FILENO) ? Progress(path) : web::CatalogueIndex::Progress()),
-        reader_(index_.OpenReader()),
+        reader_(index_.OpenReader(true)),
         scope_(*reader_) {}
   store::PlainDatabase& reader() { return *reader_; }
 
