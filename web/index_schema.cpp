@@ -116,6 +116,9 @@ std::vector<std::string> IndexStatements() {
       "sort_priority)");
   add("CREATE INDEX ix.titles_order ON titles (collection, order_key)");
   add("CREATE INDEX ix.titles_all_order ON titles (order_key)");
+  // Where a letter begins in the title order.
+  add("CREATE INDEX ix.titles_initial ON titles (collection, initial, order_key)");
+  add("CREATE INDEX ix.titles_all_initial ON titles (initial, order_key)");
   add("CREATE INDEX ix.titles_folded ON titles (folded_title)");
   add("CREATE INDEX ix.titles_folded_original ON titles (folded_original)");
   for (const char* column :

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <unordered_map>
 
 #include "web/fold.h"
 
@@ -174,6 +175,56 @@ Json Roles(store::PlainDatabase& db, const Terms& terms, bool shown, int32_t per
   return GroupJson(total, window, std::move(items));
 }
 
+// People by their common name or any name gathered under it, in the order of their common names;
+// each with the name that matched, the common name when it did.
+Json People(store::PlainDatabase& db, const Terms& terms, bool shown, int32_t per_page,
+            int32_t wanted) {
+  struct Person {
+    std::string folded, common_name;
+    bool by_common_name = false;
+  };
+  std::unordered_map<int64_t, Person> found;
+  for (const bool by_common_name : {true, false}) {
+    PlainStatement& rows = db.Prepare(
+        by_common_name
+            ? "SELECT p.id, p.folded, p.common_name FROM ix.people p WHERE " +
+                  terms.In("p.folded") + terms.Narrow("p.id", "person_fts")
+            : "SELECT p.id, p.folded, p.common_name FROM ix.names n JOIN ix.people p ON p.id = "
+              "n.person WHERE " +
+                  terms.In("n.folded") + terms.Narrow("n.id", "name_fts"));
+    terms.Bind(rows);
+    while (rows.Step()) {
+      Person& person = found[rows.Int(0)];
+      if (person.common_name.empty()) person = {rows.Text(1), rows.Text(2), false};
+      person.by_common_name |= by_common_name;
+    }
+  }
+  const int64_t total = static_cast<int64_t>(found.size());
+  if (!shown) return {{"Total", total}};
+  std::vector<std::pair<const Person*, int64_t>> order;
+  for (const auto& [id, person] : found) order.emplace_back(&person, id);
+  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+    return std::tie(a.first->folded, a.first->common_name) <
+           std::tie(b.first->folded, b.first->common_name);
+  });
+  const Window window = WindowOf(total, per_page, wanted);
+  Json items = Json::array();
+  for (int64_t i = window.offset; i < total && i < window.offset + window.per_page; ++i) {
+    const auto& [person, id] = order[static_cast<size_t>(i)];
+    std::string matched = person->common_name;
+    if (!person->by_common_name) {
+      PlainStatement& names = db.Prepare(
+          "SELECT n.name FROM ix.names n WHERE n.person = ?" + std::to_string(terms.next) +
+          " AND " + terms.In("n.folded") + " ORDER BY n.folded, n.name LIMIT 1");
+      terms.Bind(names);
+      names.Bind(terms.next, id);
+      if (names.Step()) matched = names.Text(0);
+    }
+    items.push_back({{"CommonName", person->common_name}, {"MatchedName", matched}});
+  }
+  return GroupJson(total, window, std::move(items));
+}
+
 }  // namespace
 
 const std::vector<NamedValue> kSearchKinds = {
@@ -234,30 +285,7 @@ Json SearchData(store::PlainDatabase& db, const SearchQuery& query, CoverFolder*
               return item;
             });
 
-  // People by their common name or any name gathered under it.
-  const std::string people = "SELECT p.id AS person FROM ix.people p WHERE " +
-                             terms.In("p.folded") + terms.Narrow("p.id", "person_fts") +
-                             " UNION SELECT n.person FROM ix.names n WHERE " +
-                             terms.In("n.folded") + terms.Narrow("n.id", "name_fts");
-  answer["People"] =
-      Group(db, terms, "SELECT COUNT(*) FROM (" + people + ")",
-            "SELECT p.id, p.common_name, p.folded FROM ix.people p WHERE p.id IN (" + people +
-                ") ORDER BY p.folded, p.common_name",
-            shown(SearchKind::kPeople), per_page, page, [&](const PlainStatement& row) {
-              const std::string common = row.Text(1);
-              std::string matched = common;
-              if (!ContainsAll(row.Text(2), terms.match.words)) {
-                PlainStatement& names =
-                    db.Prepare("SELECT n.name FROM ix.names n WHERE n.person = ?" +
-                               std::to_string(terms.next) + " AND " + terms.In("n.folded") +
-                               " ORDER BY n.folded, n.name LIMIT 1");
-                terms.Bind(names);
-                names.Bind(terms.next, row.Int(0));
-                if (names.Step()) matched = names.Text(0);
-              }
-              return Json{{"CommonName", common}, {"MatchedName", matched}};
-            });
-
+  answer["People"] = People(db, terms, shown(SearchKind::kPeople), per_page, page);
   answer["Roles"] = Roles(db, terms, shown(SearchKind::kRoles), per_page, page);
 
   const std::string series_where = terms.In("s.folded") + terms.Narrow("s.id", "series_fts");

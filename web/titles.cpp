@@ -253,11 +253,11 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
               ? "SELECT (SELECT COUNT(*) FROM ix.titles t WHERE " + where +
                     " AND t.order_key > x.k), x.k IS NULL FROM (SELECT max(t.order_key) AS k FROM "
                     "ix.titles t WHERE " +
-                    where + " AND (t.initial = " + bound + " OR t.initial < " + bound + ")) x"
+                    where + " AND t.initial <= " + bound + ") x"
               : "SELECT (SELECT COUNT(*) FROM ix.titles t WHERE " + where +
                     " AND t.order_key < x.k), x.k IS NULL FROM (SELECT min(t.order_key) AS k FROM "
                     "ix.titles t WHERE " +
-                    where + " AND (t.initial = " + bound + " OR t.initial >= " + bound + ")) x";
+                    where + " AND t.initial >= " + bound + ") x";
       PlainStatement& position = db.Prepare(sql);
       at.Bind(position);
       if (position.Step()) {
