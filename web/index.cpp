@@ -90,7 +90,10 @@ std::string MetaText(PlainDatabase& db, const char* name) {
   return value;
 }
 
+// Writes a value of ix.meta unless it holds that value already: a catch-up that found nothing to
+// do writes nothing.
 void SetMeta(PlainDatabase& db, const char* name, const std::string& value) {
+  if (MetaText(db, name) == value) return;
   db.Prepare("INSERT OR REPLACE INTO ix.meta (name, value) VALUES (?, ?)")
       .Bind(1, std::string_view(name))
       .Bind(2, value)
@@ -119,7 +122,6 @@ CatalogueIndex::CatalogueIndex(std::string catalogue, Progress progress)
   const std::string beside = catalogue_ + "-index";
   writable_ = CanWrite(catalogue_) && CanWrite(folder.string()) &&
               (!fs::exists(beside, error) || CanWrite(beside));
-  if (writable_) InstallChangeLog();
 
   // The catalogue is only ever read here; a folder nobody may write to holds a file nobody writes.
   catalogue_mode_ =
@@ -136,6 +138,7 @@ CatalogueIndex::CatalogueIndex(std::string catalogue, Progress progress)
             "The file '" + catalogue_ + "' is not a catalogue: it has no Profiles table.");
     }
   }
+  if (writable_ && !ReadLog(*keeper_).whole) InstallChangeLog();
   path_ =
       writable_ ? beside : (fs::temp_directory_path() / ("zel-index-" + RandomIdentity())).string();
   temporary_ = !writable_;
@@ -165,7 +168,6 @@ CatalogueIndex::~CatalogueIndex() {
 bool CatalogueIndex::InstallChangeLog() {
   try {
     auto db = PlainDatabase::Open(catalogue_, PlainDatabase::Mode::kReadWrite);
-    if (ReadLog(*db).whole) return true;
     // Another program writing the file now would keep the change log waiting for its end: then
     // the index is built anew on changes instead, until the log is added on a later start.
     db->Execute("PRAGMA busy_timeout = 2000");
@@ -231,14 +233,11 @@ std::string RowidKey(const std::string& table) { return "rowid " + table; }
 void CatalogueIndex::Update() {
   PlainDatabase& db = *keeper_;
   db.Execute("PRAGMA busy_timeout = " + std::to_string(kIndexBusyMs));
-  db.Execute("BEGIN");
+  // The index's write lock first, so that a writer in another process is waited for here rather
+  // than failing the transaction later; the catalogue is read as of this moment.
+  db.Execute("BEGIN IMMEDIATE");
   try {
     bool build = !HasIndexTables(db);
-    if (!build) {
-      // The index's write lock first, so that a writer in another process is waited for here
-      // rather than failing the transaction later.
-      db.Execute("UPDATE ix.meta SET value = value WHERE name = 'format'");
-    }
     const LogState log = ReadLog(db);
     tracked_ = log.whole;
     // A changed schema (a definition, or VACUUM, which may number rows anew) is not followed.
@@ -249,6 +248,11 @@ void CatalogueIndex::Update() {
       applied = std::atoll(MetaText(db, "applied").c_str());
       build = MetaText(db, "format") != std::to_string(index::kFormat) || !same_log || !log.whole ||
               applied > log.last || MetaText(db, "schema") != schema;
+    }
+    // The highest rowid of each table now: rows above a table's watermark were written since.
+    std::map<std::string, int64_t> highest;
+    for (const index::WatchedTable& table : index::WatchedTables()) {
+      highest[table.table] = WholeQuery(db, "SELECT max(rowid) FROM main." + table.table);
     }
     index::Deriver deriver(db);
     if (!build) {
@@ -290,8 +294,7 @@ void CatalogueIndex::Update() {
         if (const auto top = lowest_top.find(table.table); top != lowest_top.end()) {
           mark = std::min(mark, top->second);
         }
-        written += std::max<int64_t>(
-            0, WholeQuery(db, "SELECT max(rowid) FROM main." + table.table) - mark);
+        written += std::max<int64_t>(0, highest[table.table] - mark);
         from.emplace_back(table, mark);
       }
       // A title is written as a hundred rows or so.
@@ -339,8 +342,7 @@ void CatalogueIndex::Update() {
     SetMeta(db, "applied", std::to_string(log.whole ? log.last : 0));
     SetMeta(db, "schema", schema);
     for (const index::WatchedTable& table : index::WatchedTables()) {
-      SetMeta(db, RowidKey(table.table).c_str(),
-              std::to_string(WholeQuery(db, "SELECT max(rowid) FROM main." + table.table)));
+      SetMeta(db, RowidKey(table.table).c_str(), std::to_string(highest[table.table]));
     }
     db.ResetAll();
     db.Execute("COMMIT");
