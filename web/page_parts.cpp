@@ -19,14 +19,13 @@ std::string Marks(const Json& credit) {
   return marks;
 }
 
-// The small cover of a title, or its placeholder.
+}  // namespace
+
 std::string Thumbnail(const Json& title) {
   const std::string cover = Str(title, "Cover");
   if (cover.empty()) return CoverPlaceholder(Str(title, "Title"), true);
   return "<img src=\"" + Escape(cover + "?size=thumb") + "\" alt=\"\" loading=\"lazy\">";
 }
-
-}  // namespace
 
 std::string Mark(std::string_view text) {
   return " <span class=\"mark\">" + Escape(text) + "</span>";
@@ -196,6 +195,15 @@ std::string Select(std::string_view label, std::string_view name, const Json& va
                     "\"><option value=\"\">any</option>";
   for (const Json& value : values) out += Option(value.get<std::string>(), selected);
   return out + "</select></label>\n";
+}
+
+std::string CompactSelect(std::string_view label, std::string_view any, std::string_view name,
+                          const Json& values, const std::string& selected) {
+  if (values.empty() && selected.empty()) return {};
+  std::string out = "<select name=\"" + Escape(name) + "\" aria-label=\"" + Escape(label) + "\">" +
+                    Option("", selected, any);
+  for (const Json& value : values) out += Option(value.get<std::string>(), selected);
+  return out + "</select>\n";
 }
 
 std::string CollectionWord(const Json& type) {
