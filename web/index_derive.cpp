@@ -4,10 +4,9 @@
 #include "web/index_derive.h"
 
 #include <algorithm>
+#include <charconv>
 #include <set>
 #include <variant>
-
-#include <nlohmann/json.hpp>
 
 #include "frame/text.h"
 #include "web/cells.h"
@@ -136,47 +135,46 @@ void FtsReplace(PlainDatabase& db, const std::string& table, int64_t id, const s
   insert.Bind(1, id).Bind(2, *text).Run();
 }
 
-// Lists of 32-bit numbers, little-endian, one after the other: how ix.parts keeps ids.
+// A title's searched texts: title, original title and the digits of its UPC, folded.
+struct TitleText {
+  std::string title, original, upc;
+};
+
+void TitleFtsReplace(PlainDatabase& db, int64_t id, const TitleText* text) {
+  db.Prepare("DELETE FROM ix.title_fts WHERE rowid = ?").Bind(1, id).Run();
+  if (!text) return;
+  db.Prepare("INSERT INTO ix.title_fts (rowid, title, original, upc) VALUES (?, ?, ?, ?)")
+      .Bind(1, id)
+      .Bind(2, text->title)
+      .Bind(3, text->original)
+      .Bind(4, text->upc)
+      .Run();
+}
+
+// Lists of numbers as ix.parts keeps ids: each in seven-bit groups, lowest first, the high bit
+// of a byte saying another follows.
 void PutNumber(std::string& blob, int64_t number) {
-  const auto value = static_cast<uint32_t>(number);
-  for (int shift = 0; shift < 32; shift += 8) blob += static_cast<char>((value >> shift) & 0xFF);
+  auto value = static_cast<uint64_t>(number);
+  do {
+    const auto low = static_cast<uint8_t>(value & 0x7F);
+    value >>= 7;
+    blob += static_cast<char>(value ? low | 0x80 : low);
+  } while (value);
 }
 std::vector<int64_t> NumbersOf(std::string_view blob) {
   std::vector<int64_t> numbers;
-  for (size_t i = 0; i + 4 <= blob.size(); i += 4) {
-    uint32_t value = 0;
-    for (int b = 0; b < 4; ++b) {
-      value |= static_cast<uint32_t>(static_cast<uint8_t>(blob[i + b])) << (8 * b);
-    }
-    numbers.push_back(value);
+  uint64_t value = 0;
+  int shift = 0;
+  for (char c : blob) {
+    const auto byte = static_cast<uint8_t>(c);
+    value |= static_cast<uint64_t>(byte & 0x7F) << shift;
+    shift += 7;
+    if (byte & 0x80) continue;
+    numbers.push_back(static_cast<int64_t>(value));
+    value = 0;
+    shift = 0;
   }
   return numbers;
-}
-
-std::string ContributionsText(const Contributions& contributions) {
-  nlohmann::json list = nlohmann::json::array();
-  for (const auto& [key, value] : contributions) {
-    list.push_back({key.first, key.second, value.value, value.amount});
-  }
-  return list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-Contributions ContributionsOf(const std::string& text) {
-  Contributions contributions;
-  const nlohmann::json list = nlohmann::json::parse(text, nullptr, false);
-  if (!list.is_array()) return contributions;
-  for (const auto& item : list) {
-    contributions[{item[0].get<int>(), item[1].get<std::string>()}] = {item[2].get<std::string>(),
-                                                                       item[3].get<int64_t>()};
-  }
-  return contributions;
-}
-
-// Adds what a title contributes under `tally`: its value, keyed without letter case and blanks.
-void Contribute(Contributions& contributions, Tally tally, const std::string& shown,
-                int64_t amount = 0) {
-  const std::string key = ToLower(Trim(shown));
-  contributions.try_emplace({static_cast<int>(tally), key}, Contribution{Trim(shown), amount});
 }
 
 // Adds `sign` times one contribution to the tallies of collection type `collection`.
@@ -210,6 +208,71 @@ std::optional<std::string> ReadText(PlainDatabase& db, const std::string& sql,
   read.Bind(1, key);
   if (!read.Step() || read.IsNull(0)) return std::nullopt;
   return read.Text(0);
+}
+
+// What a title adds to the statistics and to the choices of the title list, as its row in
+// ix.titles and its rows in ix.facets keep it: read back from there, the contributions of a title
+// before a change are known exactly.
+struct TitleFacts {
+  int64_t collection = 0, year = 0, running_time = 0;
+  std::string medium, initial, country, rating, purchased, currency, retail_currency;
+  std::optional<int64_t> price, retail;
+  std::map<std::pair<int64_t, std::string>, std::string> facets;  // (facet, folded) -> value
+};
+
+void AddFacet(TitleFacts& facts, Facet facet, const std::string& value) {
+  if (!value.empty()) facts.facets.try_emplace({static_cast<int64_t>(facet), Fold(value)}, value);
+}
+
+// The year of a date as FormatDate writes it ("0987-05-01" gives "987"), or "" for no date.
+std::string YearOf(const std::string& date) {
+  int64_t year = 0;
+  const auto [end, error] = std::from_chars(date.data(), date.data() + date.size(), year);
+  return error == std::errc() && end != date.data() ? std::to_string(year) : std::string();
+}
+
+Contributions ContributionsOf(const TitleFacts& facts) {
+  Contributions tallies;
+  // Under `tally`, the value keyed without letter case and blanks.
+  const auto add = [&](Tally tally, const std::string& shown, int64_t amount = 0) {
+    tallies.try_emplace({static_cast<int>(tally), ToLower(Trim(shown))},
+                        Contribution{Trim(shown), amount});
+  };
+  add(Tally::kMedium, facts.medium);
+  add(Tally::kDecade, facts.year ? std::to_string(facts.year / 10 * 10) : std::string());
+  add(Tally::kInitial, facts.initial);
+  add(Tally::kCountry, facts.country);
+  add(Tally::kRating, facts.rating);
+  if (facts.price) {
+    const std::string key = YearOf(facts.purchased) + "|" + ToUpper(facts.currency);
+    tallies[{static_cast<int>(Tally::kSpending), key}] = {key, *facts.price};
+  }
+  if (facts.retail) add(Tally::kValue, ToUpper(facts.retail_currency), *facts.retail);
+  if (facts.running_time) add(Tally::kRunningTime, "", facts.running_time);
+  for (const auto& [key, value] : facts.facets) {
+    switch (static_cast<Facet>(key.first)) {
+      case Facet::kGenre:
+        add(Tally::kGenre, value);
+        break;
+      case Facet::kMaker:
+        add(Tally::kStudio, value);
+        break;
+      case Facet::kRegion:
+        add(Tally::kRegion, value);
+        break;
+      case Facet::kAudio:
+        add(Tally::kAudio, value);
+        break;
+      default:
+        break;
+    }
+    if (key.first < static_cast<int64_t>(Facet::kMaker)) {
+      // The choices of the title list.
+      tallies.try_emplace({kFacetTally + static_cast<int>(key.first), key.second},
+                          Contribution{value, 0});
+    }
+  }
+  return tallies;
 }
 
 // The differences of two sorted lists: what only `before` has, and what only `after` has.
@@ -348,8 +411,8 @@ void Deriver::ReadCredits(const std::string& sql, const std::string& owner, Part
 
 Deriver::Parts Deriver::ReadParts(int kind, int64_t id) {
   Parts parts;
-  PlainStatement& read = db_.Prepare(
-      "SELECT facts, text, names, credits, tallies FROM ix.parts WHERE kind = ? AND id = ?");
+  PlainStatement& read =
+      db_.Prepare("SELECT facts, text, names, credits FROM ix.parts WHERE kind = ? AND id = ?");
   read.Bind(1, static_cast<int64_t>(kind)).Bind(2, id);
   if (!read.Step()) return parts;
   parts.facts = static_cast<uint64_t>(read.Int(0));
@@ -359,13 +422,12 @@ Deriver::Parts Deriver::ReadParts(int kind, int64_t id) {
   for (size_t i = 0; i + 2 < credits.size(); i += 3) {
     parts.credits.push_back({credits[i], credits[i + 1], credits[i + 2]});
   }
-  parts.tallies = ContributionsOf(read.Text(4));
   return parts;
 }
 
 void Deriver::WriteParts(int kind, int64_t id, const Parts& before, const Parts& after) {
   if (before.facts == after.facts && before.text == after.text && before.names == after.names &&
-      before.credits == after.credits && before.tallies == after.tallies) {
+      before.credits == after.credits) {
     return;
   }
   std::string names, credits;
@@ -376,15 +438,14 @@ void Deriver::WriteParts(int kind, int64_t id, const Parts& before, const Parts&
     PutNumber(credits, credit.name);
   }
   db_.Prepare(
-         "INSERT OR REPLACE INTO ix.parts (kind, id, facts, text, names, credits, tallies) "
-         "VALUES (?, ?, ?, ?, ?, ?, ?)")
+         "INSERT OR REPLACE INTO ix.parts (kind, id, facts, text, names, credits) VALUES (?, ?, "
+         "?, ?, ?, ?)")
       .Bind(1, static_cast<int64_t>(kind))
       .Bind(2, id)
       .Bind(3, static_cast<int64_t>(after.facts))
       .Bind(4, static_cast<int64_t>(after.text))
       .BindBlob(5, names)
       .BindBlob(6, credits)
-      .Bind(7, ContributionsText(after.tallies))
       .Run();
 }
 
@@ -439,22 +500,36 @@ void Deriver::MoveCredits(int kind, int64_t work, const Parts& before, const Par
 
 void Deriver::Title(const std::string& profile_id) {
   // What the index holds of the title now.
-  int64_t id = 0, collection_before = 0;
+  int64_t id = 0;
+  TitleFacts was;
   {
-    PlainStatement& old = db_.Prepare("SELECT id, collection FROM ix.titles WHERE profile_id = ?");
+    PlainStatement& old = db_.Prepare(
+        "SELECT id, collection, year, running_time, medium, initial, country, rating, purchased, "
+        "currency, retail_currency, price, retail FROM ix.titles WHERE profile_id = ?");
     old.Bind(1, profile_id);
     if (old.Step()) {
       id = old.Int(0);
-      collection_before = old.Int(1);
+      was = {old.Int(1),
+             old.Int(2),
+             old.Int(3),
+             old.Text(4),
+             old.Text(5),
+             old.Text(6),
+             old.Text(7),
+             old.Text(8),
+             old.Text(9),
+             old.Text(10),
+             old.IsNull(11) ? std::nullopt : std::optional(old.Int(11)),
+             old.IsNull(12) ? std::nullopt : std::optional(old.Int(12)),
+             {}};
     }
   }
-  const Parts before = id ? ReadParts(kTitle, id) : Parts();
-  std::vector<std::pair<int64_t, std::string>> facets_before;
-  if (id) {
-    PlainStatement& facets = db_.Prepare("SELECT facet, key FROM ix.facets WHERE title = ?");
+  const bool indexed = id != 0;
+  const Parts before = indexed ? ReadParts(kTitle, id) : Parts();
+  if (indexed) {
+    PlainStatement& facets = db_.Prepare("SELECT facet, key, value FROM ix.facets WHERE title = ?");
     facets.Bind(1, id);
-    while (facets.Step()) facets_before.emplace_back(facets.Int(0), facets.Text(1));
-    std::sort(facets_before.begin(), facets_before.end());
+    while (facets.Step()) was.facets[{facets.Int(0), facets.Text(1)}] = facets.Text(2);
   }
 
   PlainStatement& row = db_.Prepare(
@@ -470,27 +545,31 @@ void Deriver::Title(const std::string& profile_id) {
   if (!exists && !id) return;
 
   Parts after;
-  int64_t collection = collection_before;
-  std::vector<std::pair<int64_t, std::string>> facets_after;
-  std::map<std::pair<int64_t, std::string>, std::string> facet_values;
+  TitleFacts now;
+  now.collection = was.collection;
   RowValues values;
-  std::string text;
+  TitleText text;
   if (exists) {
     const std::string stored_id = row.Text(0), title = row.Text(1), original = row.Text(2);
-    const std::string sort_title = row.Text(3), medium = row.Text(5), upc = row.Text(7);
-    const std::string country = row.Text(11), rating = row.Text(12);
-    const int64_t year = YearAt(row, 4);
-    collection = static_cast<int64_t>(CollectionTypeOf(row.Text(6)));
+    const std::string sort_title = row.Text(3), upc = row.Text(7);
+    now.medium = row.Text(5);
+    now.country = row.Text(11);
+    now.rating = row.Text(12);
+    now.year = YearAt(row, 4);
+    now.collection = static_cast<int64_t>(CollectionTypeOf(row.Text(6)));
     const Date purchased = DateAt(row, 17);
-    const int64_t running_time = BoundedAt(row, 10, 1, 100000);
+    now.purchased = purchased == Date::Zero() ? std::string() : FormatDate(purchased);
+    now.running_time = BoundedAt(row, 10, 1, 100000);
     const int64_t priority = BoundedAt(row, 13, 1, 1000000);
-    const std::optional<int64_t> price = UnitsAt(row, 15), retail = UnitsAt(row, 18);
-    const std::string currency = row.Text(16), retail_currency = row.Text(19);
+    now.price = UnitsAt(row, 15);
+    now.retail = UnitsAt(row, 18);
+    now.currency = row.Text(16);
+    now.retail_currency = row.Text(19);
     const std::string folded_title = Fold(title), folded_original = Fold(original);
     const std::string sort_key = sort_title.empty() ? folded_title : Fold(sort_title);
     const char first = sort_key.empty() ? '#' : sort_key.front();
-    const std::string initial(1,
-                              first >= 'a' && first <= 'z' ? static_cast<char>(first - 32) : '#');
+    now.initial =
+        std::string(1, first >= 'a' && first <= 'z' ? static_cast<char>(first - 32) : '#');
     std::string director;
     ReadCredits("SELECT Name, Role, IsCast, Position FROM CastCrew WHERE ProfileID = ?", stored_id,
                 after, director);
@@ -498,75 +577,50 @@ void Deriver::Title(const std::string& profile_id) {
     values.Add("profile_id", stored_id);
     values.Add("title", title);
     values.Add("original_title", original);
-    values.Add("medium", medium);
+    values.Add("medium", now.medium);
     values.Add("upc", upc);
     values.Add("upc_digits", DigitsOf(upc));
-    values.Add("country", country);
-    values.Add("rating", rating);
+    values.Add("country", now.country);
+    values.Add("rating", now.rating);
     values.Add("folded_title", folded_title);
     values.Add("folded_original", folded_original);
-    values.Add("initial", initial);
+    values.Add("initial", now.initial);
     values.Add("order_key", Blob{OrderKey({sort_key, folded_title, stored_id})});
-    values.Add("collection", collection);
-    values.Add("year", year ? Value(year) : Value());
-    values.Add("running_time", running_time ? Value(running_time) : Value());
+    values.Add("collection", now.collection);
+    values.Add("year", now.year ? Value(now.year) : Value());
+    values.Add("running_time", now.running_time ? Value(now.running_time) : Value());
     values.Add("review", Optional(WholeNumberAt(row, 14)));
     values.Add("added", DateValue(DateAt(row, 8)));
     values.Add("edited", DateValue(DateAt(row, 9)));
     values.Add("purchased", DateValue(purchased));
-    values.Add("price", Optional(price));
-    values.Add("currency", currency);
-    values.Add("retail", Optional(retail));
-    values.Add("retail_currency", retail_currency);
+    values.Add("price", Optional(now.price));
+    values.Add("currency", now.currency);
+    values.Add("retail", Optional(now.retail));
+    values.Add("retail_currency", now.retail_currency);
     values.Add("on_loan", row.Int(20) != 0 ? int64_t{1} : int64_t{0});
     values.Add("priority", priority ? Value(priority) : Value());
     values.Add("director", director);
-    values.Add("sort_medium", LastIfMissing(Trim(medium).empty(), ToLower(Trim(medium))));
+    values.Add("sort_medium", LastIfMissing(Trim(now.medium).empty(), ToLower(Trim(now.medium))));
     values.Add("sort_director", LastIfMissing(director.empty(), Fold(director)));
     values.Add("sort_priority", LastIfMissing(priority == 0, priority));
     after.facts = values.Fingerprint();
-    text = folded_title + "\n" + folded_original + "\n" + DigitsOf(upc);
-    after.text = std::hash<std::string>()(text);
+    text = {folded_title, folded_original, DigitsOf(upc)};
+    after.text = std::hash<std::string>()(text.title + '\n' + text.original + '\n' + text.upc);
 
-    // Facets and statistics.
-    const auto facet = [&](Facet kind, const std::string& value) {
-      if (value.empty()) return;
-      const std::pair<int64_t, std::string> key{static_cast<int64_t>(kind), Fold(value)};
-      if (facet_values.emplace(key, value).second) facets_after.push_back(key);
-      after.tallies.try_emplace({kFacetTally + static_cast<int>(kind), key.second},
-                                Contribution{value, 0});
-    };
-    Contributions& tallies = after.tallies;
-    Contribute(tallies, Tally::kMedium, medium);
-    for (const std::string& part : Split(medium, "/")) facet(Facet::kMedium, Trim(part));
-    Contribute(tallies, Tally::kDecade, year ? std::to_string(year / 10 * 10) : std::string());
-    Contribute(tallies, Tally::kInitial, initial);
-    Contribute(tallies, Tally::kCountry, country);
-    Contribute(tallies, Tally::kRating, rating);
-    if (price) {
-      int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-      if (purchased != Date::Zero()) purchased.ToParts(y, mo, d, h, mi, s);
-      const std::string key = (y ? std::to_string(y) : std::string()) + "|" + ToUpper(currency);
-      tallies[{static_cast<int>(Tally::kSpending), key}] = {key, *price};
-    }
-    if (retail) Contribute(tallies, Tally::kValue, ToUpper(retail_currency), *retail);
-    if (running_time) Contribute(tallies, Tally::kRunningTime, "", running_time);
+    for (const std::string& part : Split(now.medium, "/"))
+      AddFacet(now, Facet::kMedium, Trim(part));
     const auto each = [&](const char* sql, const auto& read) {
       PlainStatement& rows = db_.Prepare(sql);
       rows.Bind(1, stored_id);
       while (rows.Step()) read(rows);
     };
-    each("SELECT Genre FROM Genres WHERE ProfileID = ?", [&](const PlainStatement& rows) {
-      const std::string genre = rows.Text(0);
-      facet(Facet::kGenre, genre);
-      if (!genre.empty()) Contribute(tallies, Tally::kGenre, genre);
-    });
+    each("SELECT Genre FROM Genres WHERE ProfileID = ?",
+         [&](const PlainStatement& rows) { AddFacet(now, Facet::kGenre, rows.Text(0)); });
     each("SELECT Studio, Type FROM Studios WHERE ProfileID = ?", [&](const PlainStatement& rows) {
-      const std::string studio = rows.Text(0);
-      facet(Facet::kStudio, studio);
+      AddFacet(now, Facet::kStudio, rows.Text(0));
       // Studios proper: media companies are the discs' publishers.
-      if (!studio.empty() && !EqualsIgnoreCase(rows.Text(1), "Media Company")) {
-        Contribute(tallies, Tally::kStudio, studio);
+      if (!EqualsIgnoreCase(rows.Text(1), "Media Company")) {
+        AddFacet(now, Facet::kMaker, rows.Text(0));
       }
     });
     // A tag's full name is a path of folders ("Living Room/Shelf 3"); a title is also found
@@ -577,62 +631,64 @@ void Deriver::Title(const std::string& profile_id) {
            if (name.empty()) name = rows.Text(0);
            for (size_t slash = name.find('/'); slash != std::string::npos;
                 slash = name.find('/', slash + 1)) {
-             if (slash > 0) facet(Facet::kTag, name.substr(0, slash));
+             if (slash > 0) AddFacet(now, Facet::kTag, name.substr(0, slash));
            }
-           facet(Facet::kTag, name);
+           AddFacet(now, Facet::kTag, name);
          });
     each("SELECT Location FROM Discs WHERE ProfileID = ?",
-         [&](const PlainStatement& rows) { facet(Facet::kLocation, Trim(rows.Text(0))); });
+         [&](const PlainStatement& rows) { AddFacet(now, Facet::kLocation, Trim(rows.Text(0))); });
     each("SELECT Region FROM Regions WHERE ProfileID = ?", [&](const PlainStatement& rows) {
       if (const auto region = WholeNumberAt(rows, 0)) {
-        Contribute(tallies, Tally::kRegion, std::to_string(*region));
+        AddFacet(now, Facet::kRegion, std::to_string(*region));
       }
     });
-    each("SELECT Language FROM AudioFormats WHERE ProfileID = ?", [&](const PlainStatement& rows) {
-      const std::string language = rows.Text(0);
-      if (!Trim(language).empty()) Contribute(tallies, Tally::kAudio, language);
-    });
-    std::sort(facets_after.begin(), facets_after.end());
+    each("SELECT Language FROM AudioFormats WHERE ProfileID = ?",
+         [&](const PlainStatement& rows) { AddFacet(now, Facet::kAudio, Trim(rows.Text(0))); });
   }
 
   if (!exists) {
     RemoveRow(db_, "titles", id);
-    FtsReplace(db_, "title_fts", id, nullptr);
+    TitleFtsReplace(db_, id, nullptr);
   } else if (!id || before.facts != after.facts) {
     id = WriteRow(db_, "titles", id, values);
   }
-  if (exists && before.text != after.text) FtsReplace(db_, "title_fts", id, &text);
+  if (exists && before.text != after.text) TitleFtsReplace(db_, id, &text);
 
-  const auto [facets_gone, facets_come] = Differences(facets_before, facets_after);
-  for (const auto& [facet, key] : facets_gone) {
+  for (const auto& [key, value] : was.facets) {
+    if (now.facets.count(key)) continue;
     db_.Prepare("DELETE FROM ix.facets WHERE facet = ? AND key = ? AND title = ?")
-        .Bind(1, facet)
-        .Bind(2, key)
+        .Bind(1, key.first)
+        .Bind(2, key.second)
         .Bind(3, id)
         .Run();
   }
-  for (const auto& facet : facets_come) {
-    db_.Prepare("INSERT OR IGNORE INTO ix.facets (facet, key, title, value) VALUES (?, ?, ?, ?)")
-        .Bind(1, facet.first)
-        .Bind(2, facet.second)
+  for (const auto& [key, value] : now.facets) {
+    const auto old = was.facets.find(key);
+    if (old != was.facets.end() && old->second == value) continue;
+    db_.Prepare("INSERT OR REPLACE INTO ix.facets (facet, key, title, value) VALUES (?, ?, ?, ?)")
+        .Bind(1, key.first)
+        .Bind(2, key.second)
         .Bind(3, id)
-        .Bind(4, facet_values[facet])
+        .Bind(4, value)
         .Run();
   }
   // The statistics: what the title no longer adds, then what it adds anew.
-  for (const auto& [key, value] : before.tallies) {
-    const auto now = after.tallies.find(key);
-    if (collection_before != collection || now == after.tallies.end() || !(now->second == value)) {
-      Tallied(db_, key, value, collection_before, -1);
+  const Contributions tallies_before = indexed ? ContributionsOf(was) : Contributions();
+  const Contributions tallies_after = exists ? ContributionsOf(now) : Contributions();
+  const bool moved = was.collection != now.collection;
+  for (const auto& [key, value] : tallies_before) {
+    const auto kept = tallies_after.find(key);
+    if (moved || kept == tallies_after.end() || !(kept->second == value)) {
+      Tallied(db_, key, value, was.collection, -1);
     }
   }
-  for (const auto& [key, value] : after.tallies) {
-    const auto was = before.tallies.find(key);
-    if (collection_before != collection || was == before.tallies.end() || !(was->second == value)) {
-      Tallied(db_, key, value, collection, 1);
+  for (const auto& [key, value] : tallies_after) {
+    const auto kept = tallies_before.find(key);
+    if (moved || kept == tallies_before.end() || !(kept->second == value)) {
+      Tallied(db_, key, value, now.collection, 1);
     }
   }
-  MoveCredits(kTitle, id, before, after, collection_before, collection);
+  MoveCredits(kTitle, id, before, after, was.collection, now.collection);
   if (exists) {
     WriteParts(kTitle, id, before, after);
   } else {

@@ -57,7 +57,6 @@ class Deriver {
     uint64_t facts = 0, text = 0;  // fingerprints of its row and of its searched text
     std::vector<int64_t> names;    // distinct, sorted
     std::vector<Credit> credits;   // sorted
-    Contributions tallies;
   };
 
  private:

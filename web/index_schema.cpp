@@ -131,10 +131,10 @@ std::vector<std::string> IndexStatements() {
         ", order_key)");
   }
   // What each title (kind 0) and episode (kind 1) contributed: fingerprints of its row and
-  // searched text, the names credited (ids, little-endian 32-bit), its cast credits with a role
-  // (role, position, name, each 32-bit) and, for a title, what it adds to the statistics.
+  // searched text, the ids of the names credited and its cast credits with a role (role,
+  // position, name), numbers in seven-bit groups.
   add("CREATE TABLE ix.parts (kind INTEGER, id INTEGER, facts INTEGER, text INTEGER, names BLOB, "
-      "credits BLOB, tallies TEXT, PRIMARY KEY (kind, id)) WITHOUT ROWID");
+      "credits BLOB, PRIMARY KEY (kind, id)) WITHOUT ROWID");
   add("CREATE TABLE ix.facets (facet INTEGER, key TEXT, title INTEGER, value TEXT, PRIMARY KEY "
       "(facet, key, title)) WITHOUT ROWID");
   add("CREATE INDEX ix.facets_title ON facets (title)");
@@ -170,8 +170,11 @@ std::vector<std::string> IndexStatements() {
       "TEXT, original_title TEXT, airdate TEXT, folded TEXT, order_key BLOB)");
   add("CREATE INDEX ix.episodes_show ON episodes (show_id)");
   add("CREATE INDEX ix.episodes_order ON episodes (order_key)");
-  for (const char* fts :
-       {"title_fts", "person_fts", "name_fts", "role_fts", "series_fts", "episode_fts"}) {
+  // A title's texts in columns of their own: a search for words too short for the trigrams reads
+  // these narrow rows rather than the titles'.
+  add("CREATE VIRTUAL TABLE ix.title_fts USING fts5(title, original, upc, tokenize = 'trigram', "
+      "detail = 'full')");
+  for (const char* fts : {"person_fts", "name_fts", "role_fts", "series_fts", "episode_fts"}) {
     add(std::string("CREATE VIRTUAL TABLE ix.") + fts +
         " USING fts5(text, tokenize = 'trigram', detail = 'full')");
   }

@@ -26,7 +26,7 @@
 namespace zel::web::index {
 
 // Raised with every change of the index's tables: an index of another format is built anew.
-inline constexpr int kFormat = 2;
+inline constexpr int kFormat = 3;
 
 // The change log's table; the kinds of its rows.
 inline constexpr std::string_view kChangeLog = "zel_changes";
@@ -52,8 +52,18 @@ std::vector<std::string> ChangeLogTriggers();
 // Statements that drop and make every table of the index in schema "ix".
 std::vector<std::string> IndexStatements();
 
-// The facets of a title: the values a list is filtered by, each title under the folded value.
-enum class Facet : int { kGenre = 0, kStudio = 1, kTag = 2, kLocation = 3, kMedium = 4 };
+// The facets of a title, each value under its folded form: those the title list is filtered by,
+// then those only the statistics count.
+enum class Facet : int {
+  kGenre = 0,
+  kStudio = 1,  // studios and media companies
+  kTag = 2,
+  kLocation = 3,
+  kMedium = 4,  // the parts of a medium ("DVD/Blu-ray Disc": both)
+  kMaker = 5,   // studios proper
+  kRegion = 6,
+  kAudio = 7,  // audio languages
+};
 
 // The dimensions of the statistics: per dimension, key and collection type, the titles counted and
 // an amount summed (spending and value in ten-thousandths, running time in minutes).

@@ -259,22 +259,24 @@ Json SearchData(store::PlainDatabase& db, const SearchQuery& query, CoverFolder*
     return answer;
   }
 
-  // Titles by title, by original title, or by the digits of their UPC.
-  std::string titles_where =
-      "(" + terms.In("t.folded_title") + " OR " + terms.In("t.folded_original") +
+  // Titles by title, by original title, or by the digits of their UPC: the narrow rows of the
+  // title texts are tested, those holding the longer words first found by the trigrams.
+  std::string matching =
+      "SELECT f.rowid FROM ix.title_fts f WHERE (" + terms.In("f.title") + " OR " +
+      terms.In("f.original") +
       (terms.upc.empty() ? std::string()
-                         : " OR instr(t.upc_digits, ?" + std::to_string(terms.upc_at) + ") > 0") +
+                         : " OR instr(f.upc, ?" + std::to_string(terms.upc_at) + ") > 0") +
       ")";
   if (!terms.match.fts.empty()) {
-    const std::string fts = terms.upc.empty()
-                                ? "?" + std::to_string(terms.fts_at)
-                                : "'(' || ?" + std::to_string(terms.fts_at) + " || ') OR \"' || ?" +
-                                      std::to_string(terms.upc_at) + " || '\"'";
-    titles_where +=
-        " AND t.id IN (SELECT rowid FROM ix.title_fts WHERE title_fts MATCH " + fts + ")";
+    matching +=
+        " AND title_fts MATCH " +
+        (terms.upc.empty() ? "?" + std::to_string(terms.fts_at)
+                           : "'(' || ?" + std::to_string(terms.fts_at) + " || ') OR \"' || ?" +
+                                 std::to_string(terms.upc_at) + " || '\"'");
   }
+  const std::string titles_where = "t.id IN (" + matching + ")";
   answer["Titles"] =
-      Group(db, terms, "SELECT COUNT(*) FROM ix.titles t WHERE " + titles_where,
+      Group(db, terms, "SELECT COUNT(*) FROM (" + matching + ")",
             "SELECT " + std::string(kTitleSummaryColumns) +
                 ", t.original_title, t.upc FROM ix.titles t WHERE " + titles_where +
                 " ORDER BY t.order_key",

@@ -174,12 +174,11 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
   if (const WordMatch match = MatchOf(query.text); !match.words.empty()) {
     std::vector<std::string> words;
     for (const std::string& word : match.words) words.push_back(params.Add(word));
-    where += " AND (" + AllWordsIn("t.folded_title", words) + " OR " +
-             AllWordsIn("t.folded_original", words) + ")";
-    if (!match.fts.empty()) {
-      where += " AND t.id IN (SELECT rowid FROM ix.title_fts WHERE title_fts MATCH " +
-               params.Add(match.fts) + ")";
-    }
+    std::string matching = "SELECT f.rowid FROM ix.title_fts f WHERE (" +
+                           AllWordsIn("f.title", words) + " OR " + AllWordsIn("f.original", words) +
+                           ")";
+    if (!match.fts.empty()) matching += " AND title_fts MATCH " + params.Add(match.fts);
+    where += " AND t.id IN (" + matching + ")";
   }
   // A value no title has matches nothing; it is not dropped from the filter.
   for (const auto& [facet, value] :
