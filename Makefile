@@ -10,7 +10,8 @@
 #   make build  the optimised build of everything, benchmarks included (bench/)
 
 PACKAGES := cmake g++ make libsqlite3-dev libxml2-dev libssl-dev pybind11-dev python3-dev \
-            libgtest-dev libcli11-dev nlohmann-json3-dev libcpp-httplib-dev sqlite3
+            libgtest-dev libcli11-dev nlohmann-json3-dev libboost-dev zlib1g-dev libcpp-httplib-dev \
+            sqlite3
 # The test build uses clang (libFuzzer needs it) with its sanitizer runtimes, and lld; the browser
 # test of zel serve needs a headless Chromium. Only `make test` and `make fuzz` install them.
 TEST_PACKAGES := clang libclang-rt-dev lld chromium

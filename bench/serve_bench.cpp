@@ -7,6 +7,8 @@
 // (resident, and its peak) is given after each phase: it must not grow with the requests.
 //
 //   serve_bench [TITLES] [FOLDER] [CLIENTS] [REQUESTS]
+//   serve_bench --clients [TITLES] [FOLDER]          many, idle, slow and hostile clients
+//   serve_bench --clients --port P --pid PID [PATH...]  the same against a running server
 //
 // The catalogue is kept in FOLDER and reused when it already holds TITLES titles.
 #include <algorithm>
@@ -27,6 +29,7 @@
 #include "catalogue/database.h"
 #include "collection_generator.h"
 #include "import/collection_import.h"
+#include "serve_clients.h"
 #include "store/connection.h"
 #include "web/covers.h"
 #include "web/html.h"
@@ -167,6 +170,11 @@ void Report(const char* name, size_t kinds, const Figures& figures) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool client_scenarios = argc > 1 && std::string(argv[1]) == "--clients";
+  if (client_scenarios && argc > 2 && std::string(argv[2]) == "--port") {
+    return zel::bench::ClientsMain(argc - 1, argv + 1);
+  }
+  if (client_scenarios) --argc, ++argv;
   const int titles = argc > 1 ? std::atoi(argv[1]) : 10000;
   const std::filesystem::path folder =
       argc > 2 ? std::filesystem::path(argv[2])
@@ -177,6 +185,10 @@ int main(int argc, char** argv) {
   const std::string catalogue = (folder / "bench.zel").string();
   Prepare(folder, catalogue, titles);
   const Targets targets = PickTargets(catalogue, folder / "images");
+  if (client_scenarios) {
+    return zel::bench::ServeAndRunClientScenarios(catalogue, (folder / "images").string(),
+                                                  targets.titles);
+  }
 
   zel::web::ServerOptions options;
   options.catalogue = catalogue;

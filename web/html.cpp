@@ -54,7 +54,12 @@ std::string EncodeSegment(std::string_view text) {
 }
 
 std::string Link(std::string_view prefix, std::string_view value) {
-  return std::string(prefix) + EncodeSegment(value);
+  const bool marked = value == "." || value == ".." || value.starts_with('~');
+  return std::string(prefix) + (marked ? "~" : "") + EncodeSegment(value);
+}
+
+std::string LinkedValue(std::string_view segment) {
+  return std::string(segment.starts_with('~') ? segment.substr(1) : segment);
 }
 
 std::string Anchor(std::string_view prefix, std::string_view value, std::string_view text) {

@@ -17,8 +17,13 @@ std::string Escape(std::string_view text);
 // -._~ is encoded, "/" included, so a name holding "/" or "?" stays one segment.
 std::string EncodeSegment(std::string_view text);
 
-// The address of a page of one item, with the value encoded: Link("/person/", "Ann Lee").
+// The address of a page of one item, with the value encoded: Link("/person/", "Ann Lee"). A
+// browser takes "." and "..", even encoded, for steps along the path, so those values, and values
+// that begin with "~", get a "~" in front; LinkedValue takes it off again.
 std::string Link(std::string_view prefix, std::string_view value);
+
+// The value a decoded path segment made by Link stands for.
+std::string LinkedValue(std::string_view segment);
 
 // An <a> element with an escaped text and an encoded address built as by Link.
 std::string Anchor(std::string_view prefix, std::string_view value, std::string_view text);

@@ -1,17 +1,11 @@
 #include "web/server.h"
 
-#include <sys/socket.h>
-
-#include <atomic>
-#include <cerrno>
 #include <charconv>
-#include <ctime>
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <optional>
-
-#include <httplib.h>
 
 #include "frame/error.h"
 #include "frame/text.h"
@@ -19,6 +13,7 @@
 #include "web/covers.h"
 #include "web/data.h"
 #include "web/html.h"
+#include "web/http.h"
 #include "web/index.h"
 #include "web/pages.h"
 #include "web/search.h"
@@ -30,8 +25,8 @@ namespace {
 
 // Longest text taken from an address; longer ones are cut, not refused.
 constexpr size_t kMaxFilterLength = 200;
-// Larger image files are not served.
-constexpr uintmax_t kMaxImageBytes = 32 * 1024 * 1024;
+// Larger image files are not served: an image is read whole into memory to be sent.
+constexpr uintmax_t kMaxImageBytes = 8 * 1024 * 1024;
 
 // This thread's connection to the catalogue and its index. Connections are used by one thread at
 // a time, so each worker thread opens its own and keeps it.
@@ -41,7 +36,7 @@ class Session {
     if (!reader_) reader_ = index.OpenReader();
     return *reader_;
   }
-  // After a failed request: the next one opens the files afresh.
+  // After a failed request: the next one opens the files afresh (they may have been replaced).
   void Close() noexcept { reader_.reset(); }
 
  private:
@@ -54,13 +49,13 @@ Session& ThisThreadSession() {
 }
 
 // `cache`: the Cache-Control value; pages are never kept, since every load reads the catalogue.
-void SetSecurityHeaders(httplib::Response& response, const char* cache = "no-store") {
-  response.set_header("Content-Security-Policy",
-                      "default-src 'none'; style-src 'self'; img-src 'self'; form-action 'self'; "
-                      "base-uri 'none'; frame-ancestors 'none'");
-  response.set_header("X-Content-Type-Options", "nosniff");
-  response.set_header("Referrer-Policy", "no-referrer");
-  response.set_header("Cache-Control", cache);
+void SetSecurityHeaders(Response& response, const char* cache = "no-store") {
+  response.Set("Content-Security-Policy",
+               "default-src 'none'; style-src 'self'; img-src 'self'; form-action 'self'; "
+               "base-uri 'none'; frame-ancestors 'none'");
+  response.Set("X-Content-Type-Options", "nosniff");
+  response.Set("Referrer-Policy", "no-referrer");
+  response.Set("Cache-Control", cache);
 }
 
 std::string Dump(const Json& json) {
@@ -68,20 +63,24 @@ std::string Dump(const Json& json) {
   return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-void SendJson(httplib::Response& response, int status, const Json& json) {
+void SendJson(Response& response, int status, const Json& json) {
   response.status = status;
-  response.set_content(Dump(json), "application/json; charset=utf-8");
+  response.content_type = "application/json; charset=utf-8";
+  response.body = Dump(json);
 }
 
-void SendHtml(httplib::Response& response, int status, const std::string& html) {
+void SendHtml(Response& response, int status, std::string html) {
   response.status = status;
-  response.set_content(html, "text/html; charset=utf-8");
+  response.content_type = "text/html; charset=utf-8";
+  response.body = std::move(html);
 }
 
-bool IsApi(const httplib::Request& request) { return request.path.starts_with("/api/"); }
+bool IsApi(const Request& request) {
+  return request.path == "/api" || request.path.starts_with("/api/");
+}
 
-void SendError(const httplib::Request& request, httplib::Response& response, int status,
-               const std::string& title, const std::string& message) {
+void SendError(const Request& request, Response& response, int status, const std::string& title,
+               const std::string& message) {
   SetSecurityHeaders(response);
   if (IsApi(request)) {
     SendJson(response, status, Json{{"Error", message}, {"Status", status}});
@@ -91,16 +90,16 @@ void SendError(const httplib::Request& request, httplib::Response& response, int
 }
 
 // A query value from the address, cut to a bounded length.
-std::string Param(const httplib::Request& request, const char* name) {
-  std::string value = request.get_param_value(name);
+std::string Param(const Request& request, const char* name) {
+  std::string value = request.Query(name);
   if (value.size() > kMaxFilterLength) value.resize(kMaxFilterLength);
   return value;
 }
 
 // A whole number from the address, `fallback` when absent; QueryError when not a number in range.
-int32_t NumberParam(const httplib::Request& request, const char* name, int32_t fallback,
-                    int32_t low, int32_t high) {
-  const std::string text = request.get_param_value(name);
+int32_t NumberParam(const Request& request, const char* name, int32_t fallback, int32_t low,
+                    int32_t high) {
+  const std::string text = request.Query(name);
   if (text.empty()) return fallback;
   int32_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -113,9 +112,9 @@ int32_t NumberParam(const httplib::Request& request, const char* name, int32_t f
 
 // One of the named choices, letter case ignored; `fallback` when absent. Any other value is
 // refused with the list of the values there are.
-int ChoiceParam(const httplib::Request& request, const char* name,
-                const std::vector<NamedValue>& choices, int fallback) {
-  const std::string text = request.get_param_value(name);
+int ChoiceParam(const Request& request, const char* name, const std::vector<NamedValue>& choices,
+                int fallback) {
+  const std::string text = request.Query(name);
   return text.empty() ? fallback : ChoiceOf(name, text, choices);
 }
 
@@ -126,18 +125,18 @@ const std::vector<NamedValue> kPersonSorts = {{"year", 0}, {"title", 1}};
 const std::vector<NamedValue> kPeopleSorts = {{"credits", 0}, {"name", 1}};
 const std::vector<NamedValue> kSizes = {{"full", 0}, {"thumb", 1}};
 
-std::optional<CollectionType> CollectionParam(const httplib::Request& request) {
+std::optional<CollectionType> CollectionParam(const Request& request) {
   const int value = ChoiceParam(request, "collection", kCollectionChoices,
                                 static_cast<int>(CollectionType::kOwned));
   return value < 0 ? std::nullopt : std::optional(static_cast<CollectionType>(value));
 }
 
-std::optional<bool> OrderParam(const httplib::Request& request) {
+std::optional<bool> OrderParam(const Request& request) {
   const int value = ChoiceParam(request, "order", kOrders, -1);
   return value < 0 ? std::nullopt : std::optional<bool>(value == 1);
 }
 
-TitleQuery TitleQueryOf(const httplib::Request& request) {
+TitleQuery TitleQueryOf(const Request& request) {
   TitleQuery query;
   query.text = Param(request, "q");
   query.genre = Param(request, "genre");
@@ -154,7 +153,7 @@ TitleQuery TitleQueryOf(const httplib::Request& request) {
       ChoiceParam(request, "sort", kTitleSorts, static_cast<int>(TitleSort::kTitle)));
   query.descending = OrderParam(request);
   query.grid = ChoiceParam(request, "view", kViews, 0) == 1;
-  const std::string letter = request.get_param_value("letter");
+  const std::string letter = request.Query("letter");
   if (!letter.empty()) {
     const char c = letter.size() == 1 ? static_cast<char>(std::toupper(letter[0])) : 0;
     if (!((c >= 'A' && c <= 'Z') || c == '#')) {
@@ -169,12 +168,14 @@ TitleQuery TitleQueryOf(const httplib::Request& request) {
 }  // namespace
 
 struct Server::Impl {
+  Impl(ServerOptions server_options, HttpServer& server)
+      : options(std::move(server_options)), http(server) {}
+
   ServerOptions options;
-  httplib::Server http;
-  std::atomic<bool> bound{false};
   std::unique_ptr<CoverFolder> covers;
   std::unique_ptr<CatalogueIndex> index;
   Kept<Json> stats;
+  HttpServer& http;  // the server itself, which routes requests here
 
   // What one request reads with: its thread's connection, inside one read transaction, once the
   // index has caught up with the catalogue; and the values kept for the catalogue's generation.
@@ -200,8 +201,7 @@ struct Server::Impl {
 
   // Answers one page: `read` gives the page's JSON (nullopt: not found); `render` its HTML.
   template <class Read, class Render>
-  void Answer(const httplib::Request& request, httplib::Response& response, bool api, Read read,
-              Render render) {
+  void Answer(const Request& request, Response& response, bool api, Read read, Render render) {
     Session& session = ThisThreadSession();
     std::optional<Json> data;
     try {
@@ -211,6 +211,7 @@ struct Server::Impl {
       SendError(request, response, 400, "Bad request", bad.what());
       return;
     } catch (...) {
+      // The server answers 500 and says why on standard error.
       session.Close();
       throw;
     }
@@ -226,22 +227,26 @@ struct Server::Impl {
     }
   }
 
-  // Registers a page at `path` and its JSON at "/api" + `path`.
+  // Registers a page at `path` and its JSON at "/api" + `path`. The groups of `path` are item
+  // names in addresses built by Link, which they are turned back into.
   template <class Read, class Render>
   void Route(const std::string& path, Read read, Render render) {
     for (const bool api : {false, true}) {
-      http.Get(
-          (api ? "/api" : "") + path,
-          [this, api, read, render](const httplib::Request& request, httplib::Response& response) {
-            Answer(
-                request, response, api, [&](Context& context) { return read(context, request); },
-                render);
-          });
+      http.Get((api ? "/api" : "") + path,
+               [this, api, read, render](const Request& sent, Response& response) {
+                 Request request = sent;
+                 for (size_t i = 1; i < request.matches.size(); ++i) {
+                   request.matches[i] = LinkedValue(request.matches[i]);
+                 }
+                 Answer(
+                     request, response, api,
+                     [&](Context& context) { return read(context, request); }, render);
+               });
     }
   }
 
-  void SendCover(const httplib::Request& request, httplib::Response& response) {
-    const std::string profile_id = request.matches[1];
+  void SendCover(const Request& request, Response& response) {
+    const std::string profile_id = LinkedValue(request.matches[1]);
     const CoverSide side = request.matches[2] == "back" ? CoverSide::kBack : CoverSide::kFront;
     bool thumbnail = false;
     try {
@@ -251,28 +256,75 @@ struct Server::Impl {
       return;
     }
     const auto image = covers ? covers->Find(profile_id, side, thumbnail) : std::nullopt;
-    std::string bytes;
-    if (image && image->size <= kMaxImageBytes) {
-      std::ifstream in(image->path, std::ios::binary);
-      bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      if (!in && !in.eof()) bytes.clear();
-    }
-    if (!image || bytes.size() != image->size) {
+    if (!image || image->size > kMaxImageBytes) {
+      if (image) std::cerr << "zel serve: " << image->path << " is too large to be served\n";
       SendError(request, response, 404, "Not found", "There is no such cover.");
       return;
     }
     SetSecurityHeaders(response, "public, max-age=3600");
-    response.set_header("ETag", image->etag);
-    if (request.get_header_value("If-None-Match") == image->etag) {
+    response.Set("ETag", image->etag);
+    response.Set("Accept-Ranges", "bytes");
+    if (MatchesEtag(request.Header("If-None-Match"), image->etag)) {
       response.status = 304;
       return;
     }
+    const ByteRange range = request.method == "GET"
+                                ? ChooseRange(request.Header("Range"), request.Header("If-Range"),
+                                              image->etag, image->size)
+                                : ByteRange{0, image->size, false};
+    if (range.unsatisfiable) {
+      SendError(request, response, 416, "Range not satisfiable", "The cover has no such part.");
+      response.Set("Content-Range", "bytes */" + std::to_string(image->size));
+      return;
+    }
+    std::ifstream in(image->path, std::ios::binary);
+    std::string bytes(range.length, '\0');
+    in.seekg(static_cast<std::streamoff>(range.first));
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+      SendError(request, response, 404, "Not found", "There is no such cover.");
+      return;
+    }
     response.status = 200;
-    response.set_content(std::move(bytes), image->content_type.c_str());
+    if (range.length != image->size) {
+      response.status = 206;
+      response.Set("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                        std::to_string(range.first + range.length - 1) + "/" +
+                                        std::to_string(image->size));
+    }
+    response.content_type = image->content_type;
+    response.body = std::move(bytes);
+  }
+
+  // The answers the HTTP layer makes by itself, in the form of the pages: JSON under /api.
+  static void ErrorPage(const Request& request, Response& response) {
+    static const std::map<int, std::pair<const char*, const char*>> kMessages = {
+        {400, {"Bad request", "The request could not be understood."}},
+        {404, {"Not found", "There is no such page in the catalogue."}},
+        {405, {"Method not allowed", "This address does not take that kind of request."}},
+        {413, {"Request too large", "The request is too large."}},
+        {414, {"Address too long", "The address is too long."}},
+        {415, {"Unsupported request", "Request bodies are taken only as they are, not encoded."}},
+        {421,
+         {"Unknown host name",
+          "This server does not answer for the host name in the address. Start zel serve "
+          "with --allowed-host NAME to allow another name."}},
+        {431, {"Request too large", "The request's header is too large."}},
+        {500,
+         {"Server error",
+          "The page could not be shown because of an error in the server. The server's log "
+          "says what happened."}},
+        {501, {"Not implemented", "The request's transfer coding is not supported."}},
+    };
+    const auto found = kMessages.find(response.status);
+    const auto [title, message] =
+        found != kMessages.end() ? found->second
+                                 : std::pair{"Bad request", "The request could not be understood."};
+    const HeaderList kept = response.headers;  // the Allow of a 405
+    SendError(request, response, response.status, title, message);
+    for (const auto& [name, value] : kept) response.Set(name, value);
   }
 
   void SetUpRoutes() {
-    using Request = httplib::Request;
     Route(
         "/",
         [](Context& context, const Request&) -> std::optional<Json> {
@@ -348,47 +400,18 @@ struct Server::Impl {
         StatsPage);
 
     http.Get(R"(/cover/(.+)/(front|back))",
-             [this](const httplib::Request& request, httplib::Response& response) {
-               SendCover(request, response);
-             });
-    http.Get("/style.css", [](const httplib::Request&, httplib::Response& response) {
+             [this](const Request& request, Response& response) { SendCover(request, response); });
+    http.Get("/style.css", [](const Request&, Response& response) {
       SetSecurityHeaders(response, "max-age=3600");
-      const std::string_view css = StyleSheet();
-      response.set_content(css.data(), css.size(), "text/css; charset=utf-8");
+      response.content_type = "text/css; charset=utf-8";
+      response.body = StyleSheet();
     });
-
-    // Unknown addresses and failures answer with a page of their own; no request ends the server.
-    http.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
-      if (!response.body.empty() || response.status == 304) return;  // answered already
-      if (response.status == 404) {
-        SendError(request, response, 404, "Not found", "There is no such page in the catalogue.");
-      } else if (response.status == 413) {
-        SendError(request, response, 413, "Request too large", "The request is too large.");
-      } else if (response.status >= 400 && response.status < 500) {
-        SendError(request, response, response.status, "Bad request",
-                  "The request could not be understood.");
-      }
-    });
-    http.set_exception_handler([](const httplib::Request& request, httplib::Response& response,
-                                  std::exception_ptr error) {
-      std::string detail = "unknown error";
-      try {
-        std::rethrow_exception(error);
-      } catch (const zel::Error& e) {
-        detail = e.description() + " (error " + std::to_string(e.number()) + ")";
-      } catch (const std::exception& e) {
-        detail = e.what();
-      } catch (...) {
-      }
-      std::cerr << "zel serve: " << request.method << ' ' << request.path << ": " << detail << '\n';
-      SendError(request, response, 500, "Server error",
-                "The catalogue could not be read: " + detail);
-    });
+    http.SetErrorPage(ErrorPage);
   }
 };
 
-Server::Server(ServerOptions options) : impl_(std::make_unique<Impl>()) {
-  impl_->options = std::move(options);
+Server::Server(ServerOptions options)
+    : HttpServer(options), impl_(std::make_unique<Impl>(std::move(options), *this)) {
   if (!impl_->options.images.empty()) {
     impl_->covers = std::make_unique<CoverFolder>(impl_->options.images);
   }
@@ -396,55 +419,10 @@ Server::Server(ServerOptions options) : impl_(std::make_unique<Impl>()) {
   // there is none yet.
   impl_->index =
       std::make_unique<CatalogueIndex>(impl_->options.catalogue, impl_->options.progress);
-  httplib::Server& http = impl_->http;
-  const size_t threads = static_cast<size_t>(std::max(1, impl_->options.threads));
-  http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-  http.set_payload_max_length(impl_->options.max_body_bytes);
-  http.set_read_timeout(impl_->options.read_timeout_seconds, 0);
-  http.set_write_timeout(impl_->options.read_timeout_seconds, 0);
-  http.set_keep_alive_timeout(2);
-  // The library's default lets a second server share the port (SO_REUSEPORT), and requests then
-  // alternate between two catalogues. Only a port left in TIME_WAIT by an earlier run is reused.
-  http.set_socket_options([](socket_t sock) {
-    int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
   impl_->SetUpRoutes();
 }
 
+// No request may run once the values it reads are gone.
 Server::~Server() { Stop(); }
-
-int Server::Bind() {
-  httplib::Server& http = impl_->http;
-  const ServerOptions& options = impl_->options;
-  int port = options.port;
-  errno = 0;
-  if (port == 0) {
-    port = http.bind_to_any_port(options.bind);
-    if (port < 0) port = 0;
-  } else if (!http.bind_to_port(options.bind, port)) {
-    port = 0;
-  }
-  if (port == 0) {
-    const std::string reason = errno == EADDRINUSE
-                                   ? "the address is already in use (is another zel serve running?)"
-                                   : "the address is not available";
-    Raise(errc::kInvalidArgument, "Could not listen on " + options.bind + " port " +
-                                      std::to_string(options.port) + ": " + reason);
-  }
-  impl_->bound = true;
-  return port;
-}
-
-void Server::Run() {
-  if (!impl_->bound) Raise(errc::kInvalidArgument, "The server is not bound to an address");
-  impl_->http.listen_after_bind();
-}
-
-void Server::Stop() {
-  if (impl_ && impl_->bound) impl_->http.stop();
-}
-
-bool Server::IsRunning() const { return impl_->http.is_running(); }
 
 }  // namespace zel::web

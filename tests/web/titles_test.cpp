@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "web/html.h"
@@ -189,9 +190,44 @@ TEST_F(ServeTest, CoversComeOnlyFromTheImagesFolder) {
   EXPECT_EQ(front->get_header_value("Cache-Control"), "public, max-age=3600");
   const std::string etag = front->get_header_value("ETag");
   ASSERT_FALSE(etag.empty());
-  auto again = Get("/cover/Key_800004711000/front", {{"If-None-Match", etag}});
+  auto again = Get("/cover/Key_800004711000/front", {{"If-None-Match", "\"x\", W/" + etag}});
   EXPECT_EQ(again->status, 304);
   EXPECT_TRUE(again->body.empty());
+
+  // Ranges give one part at most: overlapping ones are joined, and whatever else is asked for
+  // (disjoint parts, thousands of ranges, another unit, a stale If-Range) gets the whole image.
+  const std::string whole = "front large";
+  std::string many;
+  for (int i = 0; i < 2700; ++i) many += "0-,";
+  const std::vector<std::tuple<std::string, std::string, int, std::string>> ranges = {
+      {"bytes=0-4", "", 206, "front"},
+      {"bytes=-5", "", 206, "large"},
+      {"bytes=6-99", "", 206, "large"},
+      {"bytes=3-4, 0-2,1-3", etag, 206, "front"},
+      {"bytes=0-1,6-7", "", 200, whole},
+      {"bytes=" + many + "0-", "", 200, whole},
+      {"bytes=9-1", "", 200, whole},
+      {"items=0-1", "", 200, whole},
+      {"bytes=0-4", "\"stale\"", 200, whole},
+      {"bytes=11-", "", 416, ""},
+      {"bytes=-0", "", 416, ""}};
+  for (const auto& [range, if_range, status, body] : ranges) {
+    httplib::Headers headers = {{"Range", range}};
+    if (!if_range.empty()) headers.emplace("If-Range", if_range);
+    auto part = Get("/cover/Key_800004711000/front", headers);
+    ASSERT_TRUE(part) << range;
+    EXPECT_EQ(part->status, status) << range;
+    if (status == 416) {
+      EXPECT_EQ(part->get_header_value("Content-Range"), "bytes */11") << range;
+      continue;
+    }
+    EXPECT_EQ(part->body, body) << range;
+    EXPECT_EQ(part->get_header_value("Content-Range"),
+              status == 206 ? "bytes " + std::to_string(whole.find(body)) + "-" +
+                                  std::to_string(whole.find(body) + body.size() - 1) + "/11"
+                            : "")
+        << range;
+  }
   EXPECT_EQ(Get("/cover/Key_800004711000/front?size=thumb")->body, "front small");
   auto back = Get("/cover/Key_800004711037/back?size=thumb");  // no small copy: the large one
   EXPECT_EQ(back->status, 200);
@@ -215,7 +251,7 @@ TEST_F(ServeTest, CoversComeOnlyFromTheImagesFolder) {
   }
   EXPECT_FALSE(Has(RawExchange(server_->port(),
                                "GET /cover/../../secret.jpg HTTP/1.1\r\nHost: "
-                               "x\r\n\r\n"),
+                               "localhost\r\n\r\n"),
                    "\r\n\r\nsecret"));
 
   // Pages show a cover where there is one and a placeholder carrying the title elsewhere.

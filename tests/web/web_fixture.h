@@ -47,6 +47,8 @@ class ServerProcess {
   int Wait(int seconds);
   bool Alive() const;
   int port() const { return port_; }
+  // The server's resident memory in kilobytes.
+  long ResidentKb() const;
 
  private:
   pid_t pid_ = -1;
@@ -59,6 +61,29 @@ void WithSqlite(const std::string& path, const std::vector<std::string>& stateme
 
 // Sends raw bytes and returns whatever the server answers before closing (or a timeout).
 std::string RawExchange(int port, const std::string& bytes, bool half_close = true);
+
+// One connection to the server, for what a client library hides: pipelining, keep-alive, what
+// the server does with a connection.
+class RawClient {
+ public:
+  explicit RawClient(int port, int timeout_seconds = 10);
+  ~RawClient();
+  RawClient(const RawClient&) = delete;
+  RawClient& operator=(const RawClient&) = delete;
+
+  bool connected() const { return sock_ >= 0; }
+  // Sends everything, or as much as the server takes before it stops reading; the bytes sent.
+  size_t Send(const std::string& bytes);
+  // The next whole answer (status line, header and a body of its Content-Length); empty when the
+  // connection ended or fell silent for the timeout first.
+  std::string Answer(bool head = false);
+  // Whether the server has closed the connection within `seconds`.
+  bool Closed(int seconds);
+
+ private:
+  int sock_ = -1;
+  std::string pending_;
+};
 
 // One server for the tests of a process, on the example catalogue, with covers.
 class ServeTest : public ::testing::Test {

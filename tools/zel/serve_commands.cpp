@@ -28,6 +28,12 @@ void RunServe(const web::ServerOptions& options) {
       options.bind.find(':') != std::string::npos ? "[" + options.bind + "]" : options.bind;
   std::cout << "Serving " << options.catalogue << " at http://" << host << ':' << port
             << "/ (Ctrl+C stops)" << std::endl;
+  // Once in a run: who browses a server bound for others must know by which name.
+  if (options.bind != "127.0.0.1" && options.bind != "::1" && options.bind != "localhost" &&
+      options.allowed_hosts.empty()) {
+    std::cout << "Browsers must reach it by its address; add --allowed-host NAME for a host name."
+              << std::endl;
+  }
 
   std::thread waiter([&server, stop_signals] {
     int signal_number = 0;
@@ -61,10 +67,28 @@ void AddServeCommands(CLI::App& app) {
                    "Address to listen on; other machines can reach the catalogue only when this "
                    "is not a loopback address")
       ->default_val("127.0.0.1");
-  serve->add_option("--threads", options->threads, "Worker threads")
+  serve->add_option("--allowed-host", options->allowed_hosts,
+                    "A host name browsers may reach the server by, besides the bound address (and "
+                    "localhost on loopback); repeat for more");
+  serve->add_option("--threads", options->threads, "Threads answering requests")
       ->default_val(8)
       ->check(CLI::Range(1, 64));
-  serve->callback([options] { RunServe(*options); });
+  auto read_timeout = std::make_shared<int>(10), idle_timeout = std::make_shared<int>(15);
+  serve
+      ->add_option("--read-timeout", *read_timeout,
+                   "Seconds a client has to send a whole request once it began")
+      ->default_val(10)
+      ->check(CLI::Range(1, 3600));
+  serve
+      ->add_option("--idle-timeout", *idle_timeout,
+                   "Seconds a connection may wait without a request before it is closed")
+      ->default_val(15)
+      ->check(CLI::Range(1, 3600));
+  serve->callback([options, read_timeout, idle_timeout] {
+    options->read_timeout = std::chrono::seconds(*read_timeout);
+    options->idle_timeout = std::chrono::seconds(*idle_timeout);
+    RunServe(*options);
+  });
 }
 
 }  // namespace zel::cli
