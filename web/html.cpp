@@ -255,9 +255,14 @@ ul.grid .caption{display:block;font-size:.85em;margin-top:.35em;line-height:1.3}
 .covers img,.covers .placeholder{width:12em;max-width:42vw;aspect-ratio:27/38;object-fit:cover;border-radius:4px;box-shadow:0 1px 5px rgba(0,0,0,.35)}
 .facts{flex:1 1 20em}
 .overview p{margin:.5em 0}
-figure.chart{margin:1em 0 1.6em}figure.chart figcaption{font-weight:600;margin-bottom:.3em}
-svg.chart{max-width:100%;height:auto;display:block}
-svg.chart rect{fill:var(--accent)}svg.chart text{fill:var(--fg);font-size:13px}svg.chart text.value{fill:var(--muted)}
+figure.chart{margin:1em 0 1.6em}
+table.chart{table-layout:fixed;max-width:48em;margin:0}table.chart caption{text-align:left;font-weight:600;margin-bottom:.3em}
+table.chart th,table.chart td{border:0;padding:.12em 0;vertical-align:middle}
+table.chart th{width:14em;padding-right:.6em;text-align:right;font-weight:normal;overflow:hidden;text-overflow:ellipsis;white-space:nowrap}
+table.chart td{color:var(--muted)}table.chart svg.bar{display:inline-block;width:calc(100% - 11em);height:.95em;margin-right:.5em;vertical-align:-.1em}
+svg.bar rect{fill:var(--accent)}
+tr.won td{background:var(--band)}tr.won strong{color:var(--accent)}
+@media (max-width:40em){table.chart th{width:38%}table.chart svg.bar{width:45%}}
 p.summary{font-size:1.05em;color:var(--muted)}
 .sort{font-size:.9em}.sort a[aria-current]{font-weight:700;text-decoration:none;color:var(--fg)}
 .bar{display:flex;flex-wrap:wrap;gap:0 1.5em;align-items:center}

@@ -135,6 +135,10 @@ std::string Nominees(const Json& award) {
   return nominees;
 }
 
+std::string Result(const Json& nomination) {
+  return Bool(nomination, "HasWon") ? "<strong>\xE2\x98\x85 Won</strong>" : "Nominated";
+}
+
 std::string AwardsTable(const Json& awards, bool with_title) {
   if (awards.empty()) return {};
   std::string out =
@@ -143,15 +147,14 @@ std::string AwardsTable(const Json& awards, bool with_title) {
   if (with_title) out += "<th scope=\"col\">Film</th>";
   out += "<th scope=\"col\">Nominee</th><th scope=\"col\">Result</th></tr></thead>\n<tbody>\n";
   for (const Json& award : awards) {
-    out += "<tr><td>" + Anchor("/awards?award=", Str(award, "Award"), Str(award, "Award")) +
-           "</td><td>" + Escape(YearText(award, "Year")) + "</td><td>" +
-           Escape(Str(award, "Category")) + "</td>";
+    out += "<tr" + std::string(Bool(award, "HasWon") ? " class=\"won\"" : "") + "><td>" +
+           Anchor("/awards?award=", Str(award, "Award"), Str(award, "Award")) + "</td><td>" +
+           Escape(YearText(award, "Year")) + "</td><td>" + Escape(Str(award, "Category")) + "</td>";
     if (with_title) {
       out += "<td>" + Anchor("/titles?q=", Str(award, "MovieTitle"), Str(award, "MovieTitle")) +
              "</td>";
     }
-    out += "<td>" + Nominees(award) + "</td><td>" + (Bool(award, "HasWon") ? "Won" : "Nominated") +
-           "</td></tr>\n";
+    out += "<td>" + Nominees(award) + "</td><td>" + Result(award) + "</td></tr>\n";
   }
   return out + "</tbody>\n</table></div>\n";
 }

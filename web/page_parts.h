@@ -46,6 +46,8 @@ std::string Pager(int64_t page, int64_t pages, const PageHref& href);
 std::string CreditsTable(const Json& credits, bool cast, std::string_view caption);
 // The nominees of an award, each linked to their page.
 std::string Nominees(const Json& award);
+// "Won", marked to stand out, or "Nominated".
+std::string Result(const Json& nomination);
 std::string AwardsTable(const Json& awards, bool with_title);
 
 std::string SearchForm(const std::string& text);

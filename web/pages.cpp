@@ -198,11 +198,14 @@ std::string AwardsPage(const Json& data) {
     for (const Json& year : Member(award, "Years")) {
       std::string rows;
       for (const Json& nomination : Member(year, "Nominations")) {
-        rows += "<tr><td>" + Escape(Str(nomination, "Category")) + "</td><td>" +
-                Anchor("/titles?collection=all&q=", Str(nomination, "MovieTitle"),
-                       Str(nomination, "MovieTitle")) +
-                "</td><td>" + Nominees(nomination) + "</td><td>" +
-                (Bool(nomination, "HasWon") ? "Won" : "Nominated") + "</td></tr>\n";
+        // A film the catalogue holds leads to its page; any other to the titles named like it.
+        const std::string film = Str(nomination, "MovieTitle"), id = Str(nomination, "ProfileID");
+        rows += "<tr" + std::string(Bool(nomination, "HasWon") ? " class=\"won\"" : "") + "><td>" +
+                Escape(Str(nomination, "Category")) + "</td><td>" +
+                (id.empty() ? Anchor("/titles?collection=all&q=", film, film)
+                            : Anchor("/title/", id, film)) +
+                "</td><td>" + Nominees(nomination) + "</td><td>" + Result(nomination) +
+                "</td></tr>\n";
       }
       const std::string year_text = Int(year, "Year") ? Str(year, "Year") : "No year";
       years += "<div class=\"scroll\"><table>\n<caption>" + Escape(year_text) +
@@ -300,7 +303,14 @@ std::string StatsPage(const Json& data) {
       CollectionSwitch(Member(data, "Counts"), collection, [](const std::string& word) {
         return word == "owned" ? std::string("/stats") : "/stats?collection=" + word;
       });
-  body += "<p class=\"summary\">" + Plural(Int(data, "Titles"), "title", "titles") + ".</p>\n";
+  body += "<p class=\"summary\">" + Plural(Int(data, "Titles"), "title", "titles");
+  const Json& running = Member(data, "RunningTime");
+  if (const int64_t minutes = Int(running, "Minutes"); minutes > 0) {
+    body += ". Running time: " + std::to_string(minutes / 60) + " h " +
+            std::to_string(minutes % 60) + " min over " +
+            Plural(Int(running, "Titles"), "title", "titles");
+  }
+  body += ".</p>\n";
   const std::string scope = collection == "all" ? "" : "collection=" + collection + "&";
   const auto bars = [&](const char* list, const char* key, const char* filter, size_t limit) {
     std::vector<Bar> out;
@@ -328,7 +338,18 @@ std::string StatsPage(const Json& data) {
                       BarChart("Titles by studio", "Studio", "Titles",
                                bars("Studios", "Studio", "studio", kShownStudios)) +
                       BarChart("Titles by country of origin", "Country", "Titles",
-                               bars("Countries", "CountryOfOrigin", nullptr, kShownCountries)));
+                               bars("Countries", "CountryOfOrigin", nullptr, kShownCountries)) +
+                      BarChart("Titles by rating", "Rating", "Titles",
+                               bars("Ratings", "Rating", nullptr, kShownRatings)));
+  std::vector<Bar> regions;
+  for (const Json& item : Member(data, "Regions")) {
+    regions.push_back({"Region " + Str(item, "Region"), static_cast<double>(Int(item, "Titles")),
+                       Str(item, "Titles"), ""});
+  }
+  body +=
+      Section("Discs", BarChart("Titles by region", "Region", "Titles", regions) +
+                           BarChart("Titles by audio language", "Language", "Titles",
+                                    bars("AudioLanguages", "Language", nullptr, kShownLanguages)));
   // One chart per currency: amounts in different currencies do not add up.
   std::vector<std::string> currencies;
   for (const Json& item : Member(data, "Spending")) {
@@ -352,7 +373,16 @@ std::string StatsPage(const Json& data) {
                              " per year of purchase",
                          "Year", "Spent", years);
   }
-  body += Section("Spending", spending);
+  // Amounts in different currencies are not compared: each is given in its own.
+  std::string worth;
+  for (const Json& item : Member(data, "Value")) {
+    worth += (worth.empty() ? "" : ", ") + Amount(Member(item, "Value"), Str(item, "CurrencyID")) +
+             " (" + Plural(Int(item, "Titles"), "title", "titles") + ")";
+  }
+  if (!worth.empty()) {
+    spending += "<p class=\"summary\">Value at retail prices: " + Escape(worth) + ".</p>\n";
+  }
+  body += Section("Spending and value", spending);
   std::vector<Bar> people;
   for (const Json& person : Member(data, "People")) {
     const std::string name = Str(person, "CommonName");
@@ -383,6 +413,23 @@ std::string StatsPage(const Json& data) {
   }
   body += Section("Loans", loan_html.empty() ? "<p>Nothing is on loan.</p>\n" : loan_html);
   return Page("Statistics", body);
+}
+
+std::string NotFoundPage(const std::string& path) {
+  // The address's last part is most often what the reader was after: a name, a title.
+  std::string words = path.substr(path.find_last_of('/') + 1);
+  for (char& c : words) {
+    if (c == '_' || c == '+') c = ' ';
+  }
+  const auto cut = [](std::string text, size_t limit) {
+    if (text.size() <= limit) return text;
+    while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80) --limit;
+    return text.substr(0, limit);
+  };
+  return Page("Not found", "<p>There is nothing in the catalogue at <code>" +
+                               Escape(cut(path, 200)) + "</code>. Search for it instead?</p>\n" +
+                               SearchForm(Trim(cut(words, 100))) +
+                               "<p><a href=\"/\">Back to the catalogue</a></p>\n");
 }
 
 std::string MessagePage(const std::string& title, const std::string& message) {

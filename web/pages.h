@@ -19,6 +19,8 @@ std::string AwardsPage(const Json& data);
 std::string SearchPage(const Json& data);
 std::string StatsPage(const Json& data);
 // A page with a heading and one paragraph (not found, bad request, server error).
+// The page of an address that shows nothing: what was asked for, and a search for it.
+std::string NotFoundPage(const std::string& path);
 std::string MessagePage(const std::string& title, const std::string& message);
 
 }  // namespace zel::web

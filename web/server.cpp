@@ -85,7 +85,8 @@ void SendError(const Request& request, Response& response, int status, const std
   if (IsApi(request)) {
     SendJson(response, status, Json{{"Error", message}, {"Status", status}});
   } else {
-    SendHtml(response, status, MessagePage(title, message));
+    SendHtml(response, status,
+             status == 404 ? NotFoundPage(request.path) : MessagePage(title, message));
   }
 }
 

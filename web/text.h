@@ -60,6 +60,8 @@ inline constexpr size_t kShownMedia = 12;
 inline constexpr size_t kShownGenres = 20;
 inline constexpr size_t kShownStudios = 15;
 inline constexpr size_t kShownCountries = 15;
+inline constexpr size_t kShownRatings = 15;
+inline constexpr size_t kShownLanguages = 15;
 
 struct ShownCount {
   std::string name;  // empty for titles without a value

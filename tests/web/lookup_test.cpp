@@ -202,10 +202,16 @@ TEST_F(ServeTest, StatisticsAgreeWithTheCatalogue) {
   EXPECT_EQ(all["Titles"], Sql("SELECT COUNT(*) FROM Profiles"));
   EXPECT_EQ(all["Counts"], stats["Counts"]);
 
-  // Charts drawn as inline SVG, each with its figures in a table; nothing from outside.
+  // Charts are tables of figures with a bar drawn in each row; nothing from outside. The figures
+  // the page had before come with value, running time, ratings, regions and audio languages.
   const std::string page = Html("/stats");
-  EXPECT_TRUE(Has(page, "<svg class=\"chart\""));
-  EXPECT_TRUE(Has(page, "<table class=\"sr\">\n<caption>Titles by genre</caption>"));
+  EXPECT_TRUE(Has(page, "<table class=\"chart\">\n<caption>Titles by genre</caption>"));
+  EXPECT_TRUE(Has(page, "<svg class=\"bar\""));
+  for (const char* caption : {"Titles by rating", "Titles by region", "Titles by audio language"}) {
+    EXPECT_TRUE(Has(page, std::string("<caption>") + caption)) << caption;
+  }
+  EXPECT_TRUE(Has(page, "Value at retail prices: "));
+  EXPECT_TRUE(Has(page, "Running time: "));
   EXPECT_TRUE(Has(page, "<a href=\"/titles?collection=owned&amp;genre=Drama\">Drama</a>") ||
               Has(page, "<a href=\"/titles?genre=Drama\">Drama</a>"));
   EXPECT_FALSE(Has(page, "<script"));
@@ -230,6 +236,17 @@ TEST_F(ServeTest, SeriesAndAwards) {
   const Json& nominations = awards["Awards"][0]["Years"][0]["Nominations"];
   ASSERT_EQ(nominations.size(), 2u);
   EXPECT_EQ(nominations[1]["Nominees"], Json::array({"Sven Eklund", "Anna J. Berg"}));
+  // Wins stand out; a film the catalogue holds leads to its page.
+  const std::string page = Html("/awards");
+  EXPECT_TRUE(Has(page, "<tr class=\"won\">"));
+  int linked = 0;
+  for (const Json& nomination : nominations) {
+    if (nomination["ProfileID"].is_null()) continue;
+    ++linked;
+    EXPECT_TRUE(
+        Has(page, "<a href=\"/title/" + nomination["ProfileID"].get<std::string>() + "\">"));
+  }
+  EXPECT_GT(linked, 0);
   EXPECT_EQ(GetJson("/api/awards?award=None")["Awards"].size(), 0u);
   EXPECT_TRUE(GetJson("/api/awards")["Names"].is_array());
 }

@@ -388,7 +388,11 @@ TEST_F(ServeTest, UnknownPagesAnswer404) {
   }
   const Json error = Json::parse(Get("/api/nothing")->body);
   EXPECT_EQ(error, Json({{"Error", "There is no such page in the catalogue."}, {"Status", 404}}));
-  EXPECT_TRUE(Has(Get("/nothing")->body, "<h1>Not found</h1>"));
+  // What was asked for, and a search for it.
+  const std::string page = Get("/person/Nobody_Known")->body;
+  EXPECT_TRUE(Has(page, "<h1>Not found</h1>"));
+  EXPECT_TRUE(Has(page, "<code>/person/Nobody_Known</code>"));
+  EXPECT_TRUE(Has(page, "name=\"q\" maxlength=\"200\" value=\"Nobody Known\""));
   auto css = Get("/style.css");
   EXPECT_EQ(css->status, 200);
   EXPECT_EQ(css->get_header_value("Content-Type"), "text/css; charset=utf-8");

@@ -31,23 +31,27 @@ const std::vector<web::NamedValue> kKinds = {
     {"series", static_cast<int>(web::SearchKind::kSeries)},
     {"episode", static_cast<int>(web::SearchKind::kEpisodes)}};
 
+}  // namespace
+
+std::function<void(int64_t done, int64_t total)> IndexProgress(const std::string& path) {
+  if (!isatty(STDERR_FILENO)) return {};
+  return [path](int64_t done, int64_t total) {
+    std::cerr << "\rIndexing " << path << ": " << done << " of " << total << " titles and episodes"
+              << (done == total ? "\n" : "") << std::flush;
+  };
+}
+
+namespace {
+
 // The catalogue's index, brought up to date, and a connection reading it; building it the first
 // time shows how far it got when someone watches.
 class Index {
  public:
   explicit Index(const std::string& path)
-      : index_(path, isatty(STDERR_FILENO) ? Progress(path) : web::CatalogueIndex::Progress()),
-        reader_(index_.OpenReader(true)),
-        scope_(*reader_) {}
+      : index_(path, IndexProgress(path)), reader_(index_.OpenReader(true)), scope_(*reader_) {}
   store::PlainDatabase& reader() { return *reader_; }
 
  private:
-  static web::CatalogueIndex::Progress Progress(const std::string& path) {
-    return [path](int64_t done, int64_t total) {
-      std::cerr << "\rIndexing " << path << ": " << done << " of " << total
-                << " titles and episodes" << (done == total ? "\n" : "") << std::flush;
-    };
-  }
   web::CatalogueIndex index_;
   std::unique_ptr<store::PlainDatabase> reader_;
   web::ReadScope scope_;

@@ -22,7 +22,9 @@ void RunServe(const web::ServerOptions& options) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
-  web::Server server(options);
+  web::ServerOptions with_progress = options;
+  with_progress.progress = IndexProgress(options.catalogue);
+  web::Server server(with_progress);
   const int port = server.Bind();
   const std::string host =
       options.bind.find(':') != std::string::npos ? "[" + options.bind + "]" : options.bind;
