@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <optional>
-#include <set>
 #include <sstream>
 #include <vector>
 
@@ -196,16 +196,45 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-// The awards (and, for the XML form, years) whose rows a file replaced, for bringing a loaded
-// award list in step.
-using ReplacedAwards = std::vector<std::pair<std::string, std::optional<int16_t>>>;
+// Replaces the stored rows of an award and year by the file's, once per file: the first time the
+// file names them. Keeps what it replaced, for the summary and for bringing a loaded award list in
+// step, and counts the file's rows.
+class Replacer {
+ public:
+  Replacer(store::CatalogueFile& database, std::vector<ReplacedAwardRows>& replaced)
+      : database_(database), replaced_(replaced) {}
+
+  // The file names the award and year (with or without rows); returns its entry.
+  ReplacedAwardRows& Begin(const std::string& award, int16_t year) {
+    const auto [at, first] =
+        index_.try_emplace(std::make_pair(FoldKey(award), year), replaced_.size());
+    if (first) {
+      const int64_t removed =
+          database_.connection().Execute("DELETE FROM Awards WHERE Award = '" + QuoteSql(award) +
+                                         "' AND Year = " + std::to_string(year));
+      replaced_.push_back({award, year, static_cast<int32_t>(removed), 0});
+    }
+    return replaced_[at->second];
+  }
+
+  void Add(const AwardRow& row, RowWriter& writer) {
+    ReplacedAwardRows& entry = Begin(row.award, row.year);
+    writer.Add(row);
+    ++entry.imported;
+  }
+
+ private:
+  store::CatalogueFile& database_;
+  std::vector<ReplacedAwardRows>& replaced_;
+  std::map<std::pair<std::string, int16_t>, size_t> index_;
+};
 
 int32_t ImportTextForm(store::CatalogueFile& database, const std::string& path,
-                       ReplacedAwards& replaced) {
+                       std::vector<ReplacedAwardRows>& replaced) {
   const std::vector<std::string> lines = ReadLines(path);
   store::WriteScope scope(database.connection());
   std::optional<RowWriter> writer;
-  std::set<std::string> seen;
+  Replacer replacer(database, replaced);
   int32_t line_number = 0;
   try {
     for (const std::string& line : lines) {
@@ -222,17 +251,11 @@ int32_t ImportTextForm(store::CatalogueFile& database, const std::string& path,
         Raise(errc::kSubscriptOutOfRange, "The line has no award name (field 6)");
       }
       if (fields[5] == "Award") continue;
-      // The stored rows of each award the file names give way to the file's, so importing a file
-      // again replaces its rows instead of adding them twice.
-      if (seen.insert(FoldKey(fields[5])).second) {
-        database.DbExecute("DELETE FROM Awards WHERE Award = '" + QuoteSql(fields[5]) + "'");
-        replaced.emplace_back(fields[5], std::nullopt);
-      }
-      if (!writer) writer.emplace(database);
       if (fields.size() < 9) {
         Raise(errc::kSubscriptOutOfRange, "The line has " + std::to_string(fields.size()) +
                                               " fields; an award line has at least 9");
       }
+      if (!writer) writer.emplace(database);
       AwardRow row;
       row.movie_title = fields[0].empty() ? std::string(kNoFilmTitle) : fields[0];
       row.year_text = fields[3];
@@ -243,7 +266,9 @@ int32_t ImportTextForm(store::CatalogueFile& database, const std::string& path,
       row.won = row.won_mark == "X";
       row.nominee = WithCommonNames(database, fields[8]);
       if (fields.size() > 9) row.movie_year = OptionalMovieYear(fields[9]);
-      writer->Add(row);
+      // Each award and year the file holds replaces its stored rows, as the XML form's Award
+      // elements do; other years of the award stay.
+      replacer.Add(row, *writer);
     }
   } catch (const Error& error) {
     throw AwardFileError(
@@ -264,7 +289,7 @@ std::string RequiredAttribute(const xml::Node& element, std::string_view name) {
 }
 
 int32_t ImportXmlForm(store::CatalogueFile& database, const std::string& path,
-                      ReplacedAwards& replaced) {
+                      std::vector<ReplacedAwardRows>& replaced) {
   const xml::Document document = xml::Document::Load(path);
   const xml::Node awards = document.Child("Awards");
   if (!awards) {
@@ -277,20 +302,16 @@ int32_t ImportXmlForm(store::CatalogueFile& database, const std::string& path,
   }
   store::WriteScope scope(database.connection());
   RowWriter writer(database);
+  Replacer replacer(database, replaced);
   xml::Node current = awards;
-  std::set<std::pair<std::string, int16_t>> seen;
   try {
     for (const xml::Node& award : awards.Children("Award")) {
       current = award;
       const std::string award_name = RequiredAttribute(award, "Name");
       const std::string year_text = RequiredAttribute(award, "Year");
       const int16_t year = ParseYear(year_text, "The award year");
-      // An award and year named twice in one file keeps the rows of both elements.
-      if (seen.emplace(FoldKey(award_name), year).second) {
-        database.DbExecute("DELETE FROM Awards WHERE Award = '" + QuoteSql(award_name) +
-                           "' AND Year = " + std::to_string(year));
-        replaced.emplace_back(award_name, year);
-      }
+      // (An award and year named twice in one file keeps the rows of both elements.)
+      replacer.Begin(award_name, year);
       for (const xml::Node& category : award.Children("Category")) {
         current = category;
         const std::string category_name = RequiredAttribute(category, "Name");
@@ -313,7 +334,7 @@ int32_t ImportXmlForm(store::CatalogueFile& database, const std::string& path,
           if (auto movie_year = movie.Attribute("Year")) {
             row.movie_year = OptionalMovieYear(*movie_year);
           }
-          writer.Add(row);
+          replacer.Add(row, writer);
         }
       }
     }
@@ -336,30 +357,29 @@ AwardFileError::AwardFileError(const Error& cause, std::string path, int32_t lin
 
 // Brings the award list of `database`, when it is loaded, in step with the rows an import
 // replaced: the members of those rows leave it and the imported rows join it.
-void SyncLoadedAwards(store::CatalogueFile& database, const ReplacedAwards& replaced) {
+void SyncLoadedAwards(store::CatalogueFile& database,
+                      const std::vector<ReplacedAwardRows>& replaced) {
   const std::shared_ptr<ZelAwards> awards = awards::CachedAwards(database);
   if (!awards) return;
-  // Named references rather than a structured binding: lambdas capture those only from clang 16.
-  for (const auto& entry : replaced) {
-    const std::string& award = entry.first;
-    const auto& year = entry.second;
+  for (const ReplacedAwardRows& entry : replaced) {
     awards->Forget([&](const ZelAward& member) {
-      return member.catalogue().Peek() == &database && member.StoredAs(award, year);
+      return member.catalogue().Peek() == &database && member.StoredAs(entry.award, entry.year);
     });
-    std::string sql =
-        "SELECT rowid AS ZelRow, * FROM Awards WHERE Award = '" + QuoteSql(award) + "'";
-    if (year) sql += " AND Year = " + std::to_string(*year);
-    auto records = database.DbOpenRecordSet(sql + " ORDER BY Category");
+    auto records = database.DbOpenRecordSet(
+        "SELECT rowid AS ZelRow, * FROM Awards WHERE Award = '" + QuoteSql(entry.award) +
+        "' AND Year = " + std::to_string(entry.year) + " ORDER BY Category");
     awards->Append(*AwardsFromRecords(database, *records));
   }
 }
 
-int32_t ImportAwards(store::CatalogueFile& database, const std::string& path) {
+int32_t ImportAwards(store::CatalogueFile& database, const std::string& path,
+                     std::vector<ReplacedAwardRows>* replaced) {
   const std::string extension = ToLower(std::filesystem::path(path).extension().string());
-  ReplacedAwards replaced;
-  const int32_t added = extension == ".xml" ? ImportXmlForm(database, path, replaced)
-                                            : ImportTextForm(database, path, replaced);
-  SyncLoadedAwards(database, replaced);
+  std::vector<ReplacedAwardRows> rows;
+  const int32_t added = extension == ".xml" ? ImportXmlForm(database, path, rows)
+                                            : ImportTextForm(database, path, rows);
+  SyncLoadedAwards(database, rows);
+  if (replaced) *replaced = std::move(rows);
   return added;
 }
 

@@ -3,8 +3,8 @@
 // Text form, one nomination per line: fields 0 film title, 3 award year, 5 award name, 6 category,
 // 7 "X" for a win, 8 nominee text, 9 (optional) the film's production year; fields 1, 2 and 4 are
 // not read. Empty lines, lines without "|" and header lines (field 5 "Award") are skipped. The
-// stored rows of every award the file names are replaced by the file's, so importing a file twice
-// leaves its rows once.
+// stored rows of every award and year the file holds are replaced by the file's, so importing a
+// file twice leaves its rows once; other years of an award stay.
 //
 // XML form (extension .xml):
 //   <Awards><Award Name="..." Year="2001"><Category Name="...">
@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "frame/error.h"
 
@@ -52,11 +53,21 @@ class AwardFileError : public Error {
   std::string message_text_;
 };
 
+// The rows of one award and year that a file replaced: how many were stored, how many it gave.
+struct ReplacedAwardRows {
+  std::string award;
+  int16_t year = 0;
+  int32_t replaced = 0;
+  int32_t imported = 0;
+};
+
 // Imports the award file at `path` into `database` (whose schema decides the columns) in one write
-// scope, and returns the number of rows added. Throws AwardFileError for a
-// failure of the file's content (nothing written then), zel::Error 53 when a text file cannot be
-// read. Shows no message; ImportAwardFile does that. Library-internal.
-int32_t ImportAwards(store::CatalogueFile& database, const std::string& path);
+// scope, and returns the number of rows added; `replaced`, when given, receives what was replaced,
+// award and year by award and year in the order of the file. Throws AwardFileError for a failure
+// of the file's content (nothing written then), zel::Error 53 when a text file cannot be read.
+// Shows no message; ImportAwardFile does that. Library-internal.
+int32_t ImportAwards(store::CatalogueFile& database, const std::string& path,
+                     std::vector<ReplacedAwardRows>* replaced = nullptr);
 
 // ZelDatabase.ImportAwardFile: ImportAwards, with a faulty text file (or an XML file without an
 // Awards element) reported by a message naming the file and line instead of an error.

@@ -101,9 +101,14 @@ class ListImporter {
     keep_if_same_ = title_.stored && !text_flags_;
     if (!keep_if_same_) DeleteRows();
     if (list_node) ReadList(list_node);
+    const std::string_view part = list_ == List::kCast ? "Cast" : "Crew";
     if (keep_if_same_ && !SameAsStored()) {
       DeleteRows();
       for (const Row& row : read_) Write(row);
+      NoteChanged(title_, part);
+    } else if (!keep_if_same_) {
+      // (The rows of a file with text flags are not compared: taken as changed.)
+      NoteChanged(title_, part);
     }
   }
 
@@ -133,10 +138,10 @@ class ListImporter {
     const bool is_cast = list_ == List::kCast;
     int16_t position = 1;
     for (const xml::Node& child : list_node.ChildNodes()) {
+      // A comment, an instruction or stray text is no entry: it neither ends the list nor takes a
+      // position, and stores nothing, as the fingerprint does not count it either.
+      if (!child.IsElement()) continue;
       credit_.Reset();
-      // A child that is not an element (a comment, stray text) ends the list, as exports never
-      // hold one inside a list.
-      if (!child.HasAttributeMap()) return;
       if (!child.HasAttributes()) {
         is_cast ? ReadCastElement(child) : ReadCrewElement(child);
       } else {

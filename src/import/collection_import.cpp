@@ -7,16 +7,19 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 
+#include "frame/dictionary.h"
 #include "frame/error.h"
 #include "frame/library_state.h"
 #include "frame/text.h"
+#include "import/crew_types.h"
 #include "import/import_sections.h"
 #include "import/profiler_import.h"
+#include "import/removed_titles.h"
 #include "import/title_fingerprint.h"
 #include "import/title_splitter.h"
 #include "import/xml_document.h"
-#include "model/profiles.h"
 #include "store/catalogue_file.h"
 #include "store/connection.h"
 #include "store/text_helpers.h"
@@ -36,12 +39,16 @@ double SecondsSince(Clock::time_point start) {
 }
 
 // Profile identifiers compare as the catalogue compares them: ignoring the case of ASCII letters.
-uint64_t IdHash(std::string_view profile_id) {
+std::string FoldId(std::string_view profile_id) {
   std::string folded(profile_id);
   for (char& c : folded) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return std::hash<std::string>{}(folded);
+  return folded;
+}
+
+uint64_t IdHash(std::string_view profile_id) {
+  return std::hash<std::string>{}(FoldId(profile_id));
 }
 
 // The stored fingerprints of the catalogue, as hashes: what the reading thread needs to tell which
@@ -293,6 +300,10 @@ class CollectionImport {
       stored_.Seal();
     }
     start_ = Clock::now();
+    summary_.dry_run = options_.dry_run;
+    // A dry run writes as an import does, in one write that is never committed.
+    std::optional<store::WriteScope> dry_run;
+    if (options_.dry_run) dry_run.emplace(database_.connection());
     {
       TitleQueue queue;
       Reader reader(splitter_, fingerprints ? &stored_ : nullptr, queue);
@@ -312,6 +323,11 @@ class CollectionImport {
     summary_.complete = !summary_.interrupted && summary_.stream_error.empty();
     if (summary_.complete) FindMissing();
     if (options_.remove_missing) RemoveMissing();
+    if (dry_run) {
+      dry_run.reset();
+      // The crew types learned on the way were rolled back with the rest.
+      CrewMappingTable().RemoveAll();
+    }
     summary_.seconds = SecondsSince(start_);
     return std::move(summary_);
   }
@@ -353,8 +369,7 @@ class CollectionImport {
     if (title.fingerprint_later) title.fingerprint = TitleFingerprint(bytes.markup);
     if (!title.document) {
       if (IsStoredUnchanged("Key_" + bytes.id, title.fingerprint)) {
-        ++summary_.unchanged;
-        NoteId(bytes.id);
+        if (NoteId(bytes.id, bytes, bytes.title)) ++summary_.unchanged;
         return Done(bytes);
       }
       title.document = ParseTitle(splitter_, bytes.markup);
@@ -367,23 +382,26 @@ class CollectionImport {
         description += " (line " + std::to_string(line) + ")";
       }
       Fail(bytes, bytes.id, bytes.title, errc::kMissingObject, std::move(description));
-      if (bytes.id_known) NoteId(bytes.id);
+      // (Its profile, if any, is not missing from the file; a second failure would say nothing.)
+      if (bytes.id_known) file_ids_.try_emplace(FoldId(bytes.id), bytes.position, bytes.id);
       return Done(bytes);
     }
     const xml::Node dvd = title.document->Root();
     const xml::Node id = dvd.Child("ID");
-    if (id) {
-      NoteId(id.Text());
-    } else if (bytes.id_known) {
-      NoteId(bytes.id);
+    if ((id || bytes.id_known) && !NoteId(id ? id.Text() : bytes.id, bytes, TextOf(dvd, "Title"))) {
+      return Done(bytes);
     }
     try {
-      switch (ImportParsedTitle(dvd, title.fingerprint).outcome) {
+      ImportResult result = ImportParsedTitle(dvd, title.fingerprint, !options_.dry_run);
+      switch (result.outcome) {
         case ImportOutcome::kNew:
           ++summary_.new_titles;
           break;
         case ImportOutcome::kChanged:
           ++summary_.changed;
+          summary_.changed_titles.push_back({std::move(result.profile_id), std::move(result.title),
+                                             std::move(result.changed_sections),
+                                             std::move(result.locked_sections)});
           break;
         case ImportOutcome::kUnchanged:
           ++summary_.unchanged;
@@ -414,7 +432,21 @@ class CollectionImport {
                                  number, std::move(description)});
   }
 
-  void NoteId(const std::string& id) { file_ids_.push_back(IdHash("Key_" + id)); }
+  // Records the ID of the title at `bytes`; false, failing the title, when an earlier title of the
+  // file has that ID, letter case aside: the catalogue keys its profiles regardless of case, so
+  // the later title would overwrite the earlier one.
+  bool NoteId(const std::string& id, const TitleBytes& bytes, const std::string& title) {
+    const auto [earlier, first] = file_ids_.try_emplace(FoldId(id), bytes.position, id);
+    if (first) return true;
+    const auto& [position, earlier_id] = earlier->second;
+    Fail(bytes, id, title, errc::kDuplicateKey,
+         "Title " + std::to_string(position) + " of this file has the ID " +
+             (earlier_id == id ? "'" + id + "' too"
+                               : "'" + earlier_id + "', which the catalogue does not tell from '" +
+                                     id + "' (it ignores letter case)") +
+             ": this title was not imported");
+    return false;
+  }
 
   // Commits the batch when it is due and reports progress.
   bool Done(const TitleBytes& bytes) {
@@ -432,11 +464,10 @@ class CollectionImport {
   }
 
   void FindMissing() {
-    std::sort(file_ids_.begin(), file_ids_.end());
     ForEachProfile(database_, "ProfileID, Title", [&](store::RecordSet& row) {
       std::string id = row.ValueAt(0).ToTextOrEmpty();
       if (!id.starts_with("Key_")) return;  // made in the catalogue, not imported
-      if (std::binary_search(file_ids_.begin(), file_ids_.end(), IdHash(id))) return;
+      if (file_ids_.contains(FoldId(std::string_view(id).substr(4)))) return;
       summary_.missing.emplace_back(std::move(id), row.ValueAt(1).ToTextOrEmpty());
     });
   }
@@ -450,16 +481,28 @@ class CollectionImport {
       summary_.removal_refused = std::to_string(summary_.failed) + " of its titles failed";
     }
     if (!summary_.removal_refused.empty() || summary_.missing.empty()) return;
-    store::WriteScope scope(database_.connection());
+    std::vector<std::string> removing;
     for (const auto& [profile_id, title] : summary_.missing) {
       if (LockedAsAWhole(database_, profile_id)) {
         summary_.kept_locked.push_back(profile_id);
-        continue;
+      } else {
+        removing.push_back(profile_id);
       }
-      RemoveProfileRows(database_, profile_id);
-      ++summary_.removed;
     }
-    scope.Commit();
+    summary_.catalogue_titles = static_cast<uint64_t>(
+        database_.DbOpenRecordSet("SELECT COUNT(*) FROM Profiles")->ValueAt(0).ToLong());
+    const uint64_t count = removing.size();
+    const uint64_t total = summary_.catalogue_titles;
+    if (!options_.force && (2 * count > total || (count > 50 && 10 * count > total))) {
+      summary_.removal_refused = "it would remove " + std::to_string(count) + " of the " +
+                                 std::to_string(total) + " titles of the catalogue";
+      summary_.removal_needs_force = true;
+      return;
+    }
+    summary_.removed = count;
+    if (!options_.dry_run && count > 0) {
+      summary_.removed_titles_file = RemoveTitlesKeepingThem(database_, removing);
+    }
   }
 
   store::CatalogueFile& database_;
@@ -469,7 +512,9 @@ class CollectionImport {
   StoredFingerprints stored_;
   uint64_t doctype_lines_ = 0;
   CollectionSummary summary_;
-  std::vector<uint64_t> file_ids_;  // IdHash of the ProfileID of every title of the file
+  // The ID of every title of the file, folded as the catalogue compares them: where in the file the
+  // first title of that ID is, and the ID as written there.
+  std::unordered_map<std::string, std::pair<uint64_t, std::string>> file_ids_;
   Clock::time_point start_;
   std::optional<store::WriteScope> batch_;
   int titles_in_batch_ = 0;
@@ -481,6 +526,7 @@ class CollectionImport {
 CollectionSummary ImportCollectionFile(const std::string& path,
                                        const CollectionImportOptions& options) {
   store::CatalogueFile& database = store::RequireActiveCatalogue();
+  database.connection().RequireWritable();
   if (ImportRefusesSchema()) Raise(errc::kInvalidArgument, "Zel Database Version not supported");
   // Most of an import's time goes to the indexes of the file: more of them in memory, and fewer
   // copies of the log into the file, save reading and writing the same pages again.

@@ -39,9 +39,17 @@ struct CollectionImportOptions {
   // returns (CollectionSummary::interrupted). May be set from a signal handler.
   const std::atomic<bool>* stop = nullptr;
   // Removes, once the whole file was read without a failed title, every imported profile of the
-  // catalogue ("Key_" + ID) whose title the file does not hold (RemoveProfileRows), all in one
-  // write; profiles locked "Entire" stay.
+  // catalogue ("Key_" + ID) whose title the file does not hold, keeping them in the
+  // removed-titles file beside the catalogue (RemoveTitlesKeepingThem); profiles locked "Entire"
+  // stay. Refused, unless `force`, when that would remove more than half of the catalogue's
+  // titles, or more than 50 and more than a tenth of them: the file is likely the wrong one.
   bool remove_missing = false;
+  bool force = false;
+  // Imports the whole file as usual, but in one write that is rolled back at the end: the summary
+  // says what an import would do (removals included), and the catalogue file, its loaded lists
+  // and the removed-titles file are left as they were. It holds the catalogue's write lock while
+  // it runs, and needs a catalogue that may be written, as an import does.
+  bool dry_run = false;
 };
 
 struct TitleFailure {
@@ -53,7 +61,15 @@ struct TitleFailure {
   std::string description;
 };
 
+struct ChangedTitle {
+  std::string profile_id;
+  std::string title;
+  std::vector<std::string> sections;  // the parts the import changed (ImportResult)
+  std::vector<std::string> locked;    // the sections its locks kept as they were
+};
+
 struct CollectionSummary {
+  bool dry_run = false;
   uint64_t titles_read = 0;
   uint64_t new_titles = 0;
   uint64_t changed = 0;
@@ -62,6 +78,7 @@ struct CollectionSummary {
   uint64_t failed = 0;
   double seconds = 0;
   std::vector<TitleFailure> failures;
+  std::vector<ChangedTitle> changed_titles;  // in the order of the file
   // Set when the file cannot be cut any further (cut off inside a title, markup after the end of
   // the collection, a title whose markup is refused as unsafe): where and why. The titles before
   // that point are imported and committed; the rest of the file is not read.
@@ -72,15 +89,22 @@ struct CollectionSummary {
   // the file does not hold, in ProfileID order, with their titles.
   bool complete = false;
   std::vector<std::pair<std::string, std::string>> missing;
-  // With remove_missing: the profiles removed, those kept for their "Entire" lock, and why nothing
-  // was removed (a broken or stopped file, failed titles), if so.
+  // With remove_missing: the profiles removed (in a dry run, those that would be), those kept for
+  // their "Entire" lock, and why nothing was removed (a broken or stopped file, failed titles, too
+  // many titles without `force`), if so; the titles of the catalogue before, and the file that
+  // keeps the removed titles.
   uint64_t removed = 0;
   std::vector<std::string> kept_locked;
   std::string removal_refused;
+  bool removal_needs_force = false;
+  uint64_t catalogue_titles = 0;
+  std::string removed_titles_file;
 };
 
-// Imports every title of the collection file at `path` into the active catalogue. Raises 91 when
-// no catalogue is active, 53 when the file cannot be opened, 5 when it holds no document element,
+// Imports every title of the collection file at `path` into the active catalogue. A title whose
+// ID an earlier title of the file has (letter case aside: the catalogue keys profiles so) fails
+// rather than overwrite it. Raises 91 when no catalogue is active, kReadOnly when it is open for
+// reading only, 53 when the file cannot be opened, 5 when it holds no document element,
 // its document element is not Collection, its DOCTYPE names anything outside the file, or it
 // cannot be cut before its first title; and refuses (after the warning of the title import) with
 // error 5 "Zel Database Version not supported" a catalogue the title import refuses. Titles that

@@ -48,7 +48,12 @@ struct TitleContext {
   int16_t schema = 0;       // the active schema number
   bool stored = false;      // the profile was stored before: a changed title
   uint64_t event_seed = 0;  // state of the event identifier generator
+  // Of a changed title: where the parts whose stored rows change are named (ImportResult).
+  std::vector<std::string>* changed = nullptr;
 };
+
+// Notes that the import changed the stored rows of `part` of a changed title.
+void NoteChanged(TitleContext& title, std::string_view part);
 
 // The medium of a title by its MediaTypes (DVD when it has none).
 std::string MediumOf(const xml::Node& dvd);
@@ -60,8 +65,9 @@ void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new
                      const std::string& fingerprint, const std::string& locality);
 // Replaces the meta entry of one profile.
 void WriteMetaEntry(TitleContext& title, std::string_view name, std::string_view value);
-// The meta entries "Exclusions", "MediaBannerFront" and "MediaBannerBack".
-void WriteExclusionsAndBanners(TitleContext& title);
+// The meta entry "Exclusions"; the meta entries "MediaBannerFront" and "MediaBannerBack".
+void WriteExclusions(TitleContext& title);
+void WriteMediaBanners(TitleContext& title);
 
 void ImportCast(TitleContext& title, const xml::Node& list);
 void ImportCrew(TitleContext& title, const xml::Node& list);

@@ -103,8 +103,13 @@ void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new
   }
   // A column with a lock name is written for a new title, and for a changed one while unlocked.
   const auto write = [&](std::string_view column, std::string_view lock, std::string value) {
-    if (is_new || lock.empty() || !IsLocked(title.locks, lock)) {
-      records.SetValue(column, Variant(std::move(value)));
+    if (!is_new && !lock.empty() && IsLocked(title.locks, lock)) return;
+    if (!title.changed) return records.SetValue(column, Variant(std::move(value)));
+    const Variant before = records.Value(column);
+    records.SetValue(column, Variant(std::move(value)));
+    const Variant after = records.Value(column);
+    if (before.type() != after.type() || before.ToTextOrEmpty() != after.ToTextOrEmpty()) {
+      NoteChanged(title, lock);
     }
   };
   write("Title", "Title", ChildText(dvd, "Title", ""));
@@ -143,7 +148,7 @@ void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new
   records.Update();
 }
 
-void WriteExclusionsAndBanners(TitleContext& title) {
+void WriteExclusions(TitleContext& title) {
   std::string exclusions;
   if (const xml::Node element = title.dvd.Child("Exclusions")) {
     for (const xml::Node& child : element.ChildNodes()) {
@@ -153,7 +158,9 @@ void WriteExclusionsAndBanners(TitleContext& title) {
     }
   }
   WriteMetaEntry(title, "Exclusions", exclusions);
+}
 
+void WriteMediaBanners(TitleContext& title) {
   const xml::Node banners = title.dvd.Child("MediaBanners");
   if (!banners) return;
   std::string front = AttributeText(banners, "Front", "");

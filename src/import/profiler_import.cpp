@@ -1,6 +1,7 @@
 #include "import/profiler_import.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "frame/dictionary.h"
 #include "frame/error.h"
@@ -15,6 +16,7 @@
 #include "import/value_conversions.h"
 #include "import/xml_document.h"
 #include "store/catalogue_file.h"
+#include "store/connection.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -106,41 +108,126 @@ std::vector<std::string> LockNames(store::CatalogueFile& database, const std::st
   return names;
 }
 
-void RunSections(TitleContext& title) {
+// Where the stored rows of a part of a title are: the rows of `table` whose `key` column holds its
+// ProfileID, but for the column `leave_out` (drawn anew by every import); and, where `names` is
+// given, only the information entries (InfoName) it lists, "|" around each.
+struct PartRows {
+  std::string_view table;
+  std::string_view key = "ProfileID";
+  std::string_view leave_out = {};
+  std::string_view names = {};
+};
+
+// The stored rows of a part of the title, each as one text, sorted: the same before and after its
+// import when the import changed nothing of it.
+std::vector<std::string> StoredRows(TitleContext& title, const PartRows& part) {
+  store::Connection& connection = title.database.connection();
+  const store::TableDef* table = connection.FindTable(part.table);
+  if (!table) return {};
+  const auto column_of = [&](std::string_view name) {
+    for (size_t c = 0; c < table->columns.size(); ++c) {
+      if (EqualsIgnoreCase(table->columns[c].name, name)) return c;
+    }
+    return table->columns.size();
+  };
+  const size_t left_out =
+      part.leave_out.empty() ? table->columns.size() : column_of(part.leave_out);
+  const size_t info_name = part.names.empty() ? table->columns.size() : column_of("InfoName");
+  std::vector<std::string> rows;
+  connection.ReadStoredRows(
+      part.table, part.key, title.profile_id, [&](const std::vector<store::SqlValue>& values) {
+        if (info_name < values.size() &&
+            part.names.find("|" + values[info_name].text + "|") == std::string_view::npos) {
+          return;
+        }
+        std::string row;
+        for (size_t c = 0; c < values.size(); ++c) {
+          if (c == left_out) continue;
+          const store::SqlValue& value = values[c];
+          row += static_cast<char>('0' + static_cast<int>(value.kind));
+          switch (value.kind) {
+            case store::SqlValue::Kind::kNull:
+              break;
+            case store::SqlValue::Kind::kInteger:
+              row += std::to_string(value.integer);
+              break;
+            case store::SqlValue::Kind::kReal:
+              row += std::to_string(value.real);
+              break;
+            case store::SqlValue::Kind::kText:
+              row += value.text;
+              break;
+          }
+          row += '\x1f';
+        }
+        rows.push_back(std::move(row));
+      });
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+// Runs `write` for a part of the title; of a changed title, notes the part as changed when its
+// stored rows differ afterwards.
+void WritePart(TitleContext& title, std::string_view part, const PartRows& rows,
+               const std::function<void()>& write) {
+  if (!title.changed || rows.table.empty()) return write();
+  const std::vector<std::string> before = StoredRows(title, rows);
+  write();
+  if (StoredRows(title, rows) != before) NoteChanged(title, part);
+}
+
+void RunSections(TitleContext& title, std::vector<std::string>& locked) {
   struct Section {
-    std::string_view lock;
+    std::string_view name;  // also the lock name, where `lockable`
+    bool lockable;
     void (*run)(TitleContext&);
+    // The stored rows it writes; none for the lists of credits, which note their changes.
+    PartRows rows;
   };
   const auto cast = [](TitleContext& t) { ImportCast(t, t.dvd.Child("Actors")); };
   const auto crew = [](TitleContext& t) { ImportCrew(t, t.dvd.Child("Credits")); };
-  static constexpr std::string_view kNoLock;
-  const Section sections[] = {
-      {"Cast", cast},
-      {"Crew", crew},
-      {"BoxSet", ImportBoxSet},
-      {"Discs", ImportDiscs},
-      {"Regions", ImportRegions},
-      {"VideoFormats", ImportVideoFormat},
-      {"Features", ImportFeatures},
-      {"Studios", ImportStudios},
-      {"Genres", ImportGenres},
-      {"Subtitles", ImportSubtitles},
-      {"AudioFormats", ImportAudio},
-      {"SRPInfo", ImportSuggestedPrice},
-      {"Reviews", ImportReview},
-      {kNoLock, WriteExclusionsAndBanners},
-      {"PurchaseInfo", ImportPurchase},
-      {"Events", ImportEvents},
-      {"LoanInfo", ImportLoan},
-      {"Tags", ImportTags},
+  static const Section kSections[] = {
+      {"Cast", true, cast, {}},
+      {"Crew", true, crew, {}},
+      {"BoxSet", true, ImportBoxSet, {"BoxSet", "BoxSetID"}},
+      {"Discs", true, ImportDiscs, {"Discs"}},
+      {"Regions", true, ImportRegions, {"Regions"}},
+      {"VideoFormats", true, ImportVideoFormat, {"VideoFormat"}},
+      {"Features", true, ImportFeatures, {"Features"}},
+      {"Studios", true, ImportStudios, {"Studios"}},
+      {"Genres", true, ImportGenres, {"Genres"}},
+      {"Subtitles", true, ImportSubtitles, {"Subtitles"}},
+      {"AudioFormats", true, ImportAudio, {"AudioFormats"}},
+      {"SRPInfo", true, ImportSuggestedPrice, {"SRPInfo"}},
+      {"Reviews", true, ImportReview, {"Reviews"}},
+      {"Exclusions", false, WriteExclusions, {"MetaInfo", "ProfileID", {}, "|Exclusions|"}},
+      {"MediaBanners",
+       false,
+       WriteMediaBanners,
+       {"MetaInfo", "ProfileID", {}, "|MediaBannerFront|MediaBannerBack|"}},
+      {"PurchaseInfo", true, ImportPurchase, {"PurchaseInfo"}},
+      // An event's identifier is drawn anew by every import.
+      {"Events", true, ImportEvents, {"Events", "ProfileID", "EventID"}},
+      {"LoanInfo", true, ImportLoan, {"LoanInfo"}},
+      {"Tags", true, ImportTags, {"Tags"}},
   };
-  for (const Section& section : sections) {
-    if (!section.lock.empty() && IsLocked(title.locks, section.lock)) continue;
-    section.run(title);
+  for (const Section& section : kSections) {
+    if (section.lockable && IsLocked(title.locks, section.name)) {
+      if (title.stored) locked.emplace_back(section.name);
+      continue;
+    }
+    WritePart(title, section.name, section.rows, [&] { section.run(title); });
   }
 }
 
 }  // namespace
+
+void NoteChanged(TitleContext& title, std::string_view part) {
+  if (!title.changed) return;
+  if (std::find(title.changed->begin(), title.changed->end(), part) == title.changed->end()) {
+    title.changed->emplace_back(part);
+  }
+}
 
 namespace {
 
@@ -153,7 +240,7 @@ bool RefuseNewerSchema(store::CatalogueFile& database) {
 }
 
 ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
-                         const std::string& markup_fingerprint) {
+                         const std::string& markup_fingerprint, bool sync_loaded_lists) {
   ImportResult result;
   if (!dvd || !dvd.IsElement() || dvd.Name() != "DVD") {
     RaiseMissing("The title markup has no DVD element");
@@ -187,12 +274,14 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
   }
 
   title.stored = !is_new;
+  if (title.stored) title.changed = &result.changed_sections;
   try {
     store::WriteScope scope(database.connection());
     title.medium = MediumOf(dvd);
-    WriteProfileRow(title, *profile, is_new, fingerprint, locality);
+    WritePart(title, "Rating", {"MetaInfo", "ProfileID", {}, "|RatingAge|RatingVariant|"},
+              [&] { WriteProfileRow(title, *profile, is_new, fingerprint, locality); });
     profile.reset();
-    RunSections(title);
+    RunSections(title, result.locked_sections);
     database.NoteImported(store::CatalogueFile::List::kProfiles, result.profile_id);
     scope.Commit();
   } catch (...) {
@@ -203,7 +292,11 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
     throw;
   }
   // The lists of the catalogue that are loaded show the title as it now is.
-  database.SyncImported();
+  if (sync_loaded_lists) {
+    database.SyncImported();
+  } else {
+    database.ForgetImported();
+  }
   result.outcome = is_new ? ImportOutcome::kNew : ImportOutcome::kChanged;
   return result;
 }
@@ -218,8 +311,9 @@ bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint
   return !profile->Eof() && profile->ValueAt(0).ToTextOrEmpty() == fingerprint;
 }
 
-ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint) {
-  return ImportTitle(store::RequireActiveCatalogue(), dvd, fingerprint);
+ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint,
+                               bool sync_loaded_lists) {
+  return ImportTitle(store::RequireActiveCatalogue(), dvd, fingerprint, sync_loaded_lists);
 }
 
 bool ImportRefusesSchema() { return RefuseNewerSchema(store::RequireActiveCatalogue()); }
@@ -242,7 +336,7 @@ ImportResult ImportProfilerXml(std::string_view markup) {
                  " as its document element instead of DVD");
   }
   // The markup parsed, so its document element (the DVD element) can be found as bytes.
-  return ImportTitle(database, dvd, TitleFingerprint(DocumentElement(markup)));
+  return ImportTitle(database, dvd, TitleFingerprint(DocumentElement(markup)), true);
 }
 
 std::string FindProfileId(store::CatalogueFile& database, std::string_view text) {

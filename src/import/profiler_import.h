@@ -38,6 +38,12 @@ struct ImportResult {
   ImportOutcome outcome = ImportOutcome::kUnchanged;
   std::string profile_id;  // "Key_" + ID; empty when refused for the schema
   std::string title;
+  // Of a changed title: the parts whose stored rows the import changed, named by the locks that
+  // would have kept them ("Cast", "Overview", ...) or, where none would, by their element
+  // ("Exclusions"), in the order of the import; its time stamps and fingerprint are left out. And
+  // the sections its locks kept as they were.
+  std::vector<std::string> changed_sections;
+  std::vector<std::string> locked_sections;
 };
 
 // Imports the DVD element given as markup (UTF-8 text; an encoding named in a declaration is
@@ -59,7 +65,10 @@ bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint
 
 // Imports a DVD element that is already parsed, whose fingerprint was taken of its markup. Its
 // parse must not keep whitespace-only text between its children (as xml::Document does not).
-ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint);
+// With `sync_loaded_lists` false the loaded lists of the catalogue are not brought in step, for an
+// import whose writes are to be rolled back.
+ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint,
+                               bool sync_loaded_lists = true);
 
 // Whether the import refuses the active catalogue because its stored schema number is above the
 // one recorded when it was opened; shows the warning when it does. Raises 91 when no catalogue is

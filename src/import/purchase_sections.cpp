@@ -1,6 +1,7 @@
 // Price, purchase, event, loan and tag sections of an imported title, with the currencies,
 // retailers and users they name.
 #include <random>
+#include <set>
 #include <string>
 
 #include "frame/text.h"
@@ -174,11 +175,25 @@ void ImportTags(TitleContext& title) {
   DeleteRows(title, "Tags");
   const xml::Node tags = title.dvd.Child("Tags");
   if (!tags) return;
+  // A title's tags are keyed by their name, ignoring letter case, and DVD Profiler names a tag by
+  // the last part of its full name, so two tags under different parents ("Watched/2019",
+  // "Bought/2019") share a name: the later one is stored under its full name, so both are kept.
+  // Only the same tag twice is one tag.
+  std::set<std::string> names;
+  std::set<std::pair<std::string, std::string>> seen;
   for (const xml::Node& tag : tags.Children("Tag")) {
+    const std::string name = AttributeText(tag, "Name", "");
+    const std::string full_name = AttributeText(tag, "FullName", "");
+    if (!seen.emplace(FoldKey(name), FoldKey(full_name)).second) continue;
+    std::string stored = name;
+    if (names.contains(FoldKey(stored)) && !full_name.empty()) stored = full_name;
+    for (int n = 2; names.contains(FoldKey(stored)); ++n) {
+      stored = (full_name.empty() ? name : full_name) + " (" + std::to_string(n) + ")";
+    }
+    names.insert(FoldKey(stored));
     title.database.ExecuteSQL(
         "INSERT INTO Tags (ProfileID, TagName, FullyQualifiedName) VALUES ('" + title.quoted_id +
-        "', '" + QuoteSql(AttributeText(tag, "Name", "")) + "', '" +
-        QuoteSql(AttributeText(tag, "FullName", "")) + "')");
+        "', '" + QuoteSql(stored) + "', '" + QuoteSql(full_name) + "')");
   }
 }
 

@@ -241,8 +241,10 @@ class Canonical {
     const char* after = text.data() + stop;
     if (kind == Kind::kCData) {
       CData(lt + 9, after - 3);
+    } else if (kind == Kind::kComment || kind == Kind::kInstruction) {
+      // Nothing of them is stored: the text on either side runs on as one, as it reads.
     } else {
-      // Comments, instructions, declarations: as written but for line ends.
+      // Declarations: as written but for line ends.
       EndText(false);
       for (const char* p = lt; p < after;) {
         const char* cr = FindFirstOf<false, '\r'>(p, after);

@@ -7,8 +7,10 @@
 // blanks and line breaks inside tags, the quotes around attribute values, line ends (CR LF or LF),
 // character references and the predefined entities versus the characters they stand for, CDATA
 // sections versus escaped text, and <X></X> versus <X/>. A whitespace-only text that is an
-// element's whole content stays, as it does in the parsed element. Comments, instructions and
-// references to entities of the document's own count as written.
+// element's whole content stays, as it does in the parsed element. Comments and processing
+// instructions count as nothing, since the import stores nothing of them: a title whose markup
+// differs only in those is unchanged. References to entities of the document's own count as
+// written.
 //
 // The single-title import and the collection import take it of the same bytes, so they agree;
 // and the markup that a DOM serializes from a parsed title gives the fingerprint of the original.

@@ -89,6 +89,12 @@ constexpr const char* kProfileTables[] = {
 
 }  // namespace
 
+const std::vector<std::string_view>& ProfileRowTables() {
+  static const std::vector<std::string_view> tables(std::begin(kProfileTables),
+                                                    std::end(kProfileTables));
+  return tables;
+}
+
 void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_id) {
   const std::string id = QuoteSql(profile_id);
   store::WriteScope scope(database.connection());

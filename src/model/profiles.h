@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/profile.h"
 #include "store/keyed_collection.h"
@@ -63,6 +64,10 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
 // entries, episode links) and both ends of its box-set links. Episodes, series, aliases and the
 // other profiles stay.
 void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_id);
+
+// The tables that keep rows of a profile under its ProfileID, beside its Profiles row and its
+// box-set links (BoxSet, by BoxSetID and by ChildID).
+const std::vector<std::string_view>& ProfileRowTables();
 
 // Moves every row stored under `from` (as RemoveProfileRows names them) to `to`, as one write.
 // Fails with 3022 when a stored profile already holds `to`.

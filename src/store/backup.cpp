@@ -110,19 +110,9 @@ BackupResult BackupCatalogue(const std::string& source, const std::string& desti
     Raise(engine_errc::kFileExists,
           "Could not create '" + destination + "': the file already exists.");
   }
-  // Opened for writing when it may be, as every command does, so that the engine's files beside a
-  // catalogue in write-ahead-log mode are tidied when it closes; nothing is written through it.
-  Handle from = OpenFile(
-      source, access(source.c_str(), W_OK) == 0 ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY,
-      "the catalogue");
-  if (QueryText(from.get(),
-                "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'DbInfo' "
-                "COLLATE NOCASE",
-                source)
-          .empty()) {
-    Raise(engine_errc::kNotADatabase,
-          "The file '" + source + "' is not a catalogue: it has no DbInfo table.");
-  }
+  // Opened as every command opens a catalogue: for reading only, creating nothing beside it, where
+  // this process may not write it.
+  const std::shared_ptr<Connection> from = Connection::Open(source, "DbInfo");
 
   std::string copy = destination + ".XXXXXX";
   const int fd = mkstemp(copy.data());
@@ -131,12 +121,16 @@ BackupResult BackupCatalogue(const std::string& source, const std::string& desti
           "Could not create '" + destination + "': " + std::strerror(errno) + ".");
   }
   close(fd);
-  // The copy is readable by whoever may read the catalogue, no more.
-  std::filesystem::permissions(copy, std::filesystem::status(source, error).permissions(), error);
+  // The copy is readable by whoever may read the catalogue, no more, and writable by its owner:
+  // the copy of a read-only catalogue is one to work on.
+  std::filesystem::permissions(
+      copy,
+      std::filesystem::status(source, error).permissions() | std::filesystem::perms::owner_write,
+      error);
   BackupResult result;
   try {
     Handle to = OpenFile(copy, SQLITE_OPEN_READWRITE, "the copy");
-    Copy(from.get(), to.get(), source, copy);
+    Copy(from->handle(), to.get(), source, copy);
     const std::string check = QueryText(to.get(), "PRAGMA quick_check", copy);
     if (check != "ok") {
       Raise(engine_errc::kNotADatabase, "The copy of '" + source + "' failed its check: " + check);

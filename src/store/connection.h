@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,6 +33,19 @@ struct sqlite3;
 namespace zel::store {
 
 class RecordSet;
+
+// A value as SQLite stores it: its storage class and content, nothing converted to a column's type.
+struct SqlValue {
+  enum class Kind { kNull, kInteger, kReal, kText };
+  Kind kind = Kind::kNull;
+  int64_t integer = 0;
+  double real = 0;
+  std::string text;
+
+  static SqlValue Integer(int64_t value) { return {Kind::kInteger, value, 0, {}}; }
+  static SqlValue Real(double value) { return {Kind::kReal, 0, value, {}}; }
+  static SqlValue Text(std::string value) { return {Kind::kText, 0, 0, std::move(value)}; }
+};
 
 // Column types of the dialect, with the type numbers the engine's table definitions report.
 enum class ColumnType : int16_t {
@@ -57,18 +71,23 @@ struct TableDef {
 
 class Connection {
  public:
-  // Opens an existing catalogue file, shared and writable. A missing file, a file that is not a
-  // database, a file without `required_table` (when given), one that cannot be opened for writing
-  // and one that another process keeps locked beyond a few seconds raise the engine's error for
-  // that case; a failed open creates and changes nothing.
+  // Opens an existing catalogue file, shared: writable when this process may write the file and
+  // its folder, otherwise for reading only (a read-only mount, another user's file), when every
+  // write raises kReadOnly. Opening changes nothing in the file (not its journal mode either), and
+  // opening for reading creates nothing beside it. A missing file, a file that is not a database,
+  // a file without `required_table` (when given), one this process may not read, one whose log
+  // holds commits that only a writer can bring in, and one that another process keeps locked
+  // beyond a few seconds raise the engine's error for that case; a failed open creates and
+  // changes nothing.
   static std::shared_ptr<Connection> Open(const std::string& path,
                                           std::string_view required_table = {});
-  // Creates a new empty file; raises kFileExists when one is already there.
+  // Creates a new empty file in write-ahead-log mode; raises kFileExists when one is already there.
   static std::shared_ptr<Connection> Create(const std::string& path);
   // Writes a compacted copy of the closed file `source` to `destination`, which must not exist.
-  // Refuses (kLocked) a source that any connection, of this process or another, still has open,
-  // since that connection would go on writing to the file the copy replaces; refuses what Open
-  // refuses (an empty file, a file without `required_table`) with the same errors.
+  // The copy is in write-ahead-log mode. Refuses (kLocked) a source that any connection, of this
+  // process or another, still has open, since that connection would go on writing to the file the
+  // copy replaces; refuses what Open refuses (an empty file, a file without `required_table`) with
+  // the same errors.
   static void Compact(const std::string& source, const std::string& destination,
                       std::string_view required_table = {});
 
@@ -79,11 +98,40 @@ class Connection {
   // The path as given to Open or Create.
   const std::string& Name() const;
 
+  // Why the catalogue is open for reading only; empty when it may be written.
+  const std::string& WhyReadOnly() const;
+  // Raises kReadOnly, naming the catalogue and the reason, when it is open for reading only.
+  void RequireWritable() const;
+
   // Runs an action or definition statement (see the file comment for the skipping rule).
   // Returns the number of rows changed.
   int64_t Execute(std::string_view sql);
   // Opens a record set on a query. Its rows are read when first needed.
   std::shared_ptr<RecordSet> OpenRecordSet(std::string_view sql);
+
+  // Creates a new empty file, as Create does, with the tables and indexes of `model`'s file, as
+  // that file defines them (of whatever schema).
+  static std::shared_ptr<Connection> CreateLike(const std::string& path, Connection& model);
+
+  // Rows exactly as the file stores them, for copies that must give back what they took (between
+  // catalogues, into a dump and out of it): nothing is converted to or checked against a column's
+  // type. ReadStoredRows calls `each` with the values of every row of `table` (only those whose
+  // column `key_column` equals `key`, when a column is named), columns in the table's order, rows
+  // in the order of their rowid. InsertStoredRow adds one row; false, adding nothing, when a key,
+  // uniqueness, NOT NULL or reference rule refuses it.
+  void ReadStoredRows(std::string_view table, std::string_view key_column, std::string_view key,
+                      const std::function<void(const std::vector<SqlValue>&)>& each);
+  bool InsertStoredRow(std::string_view table, const std::vector<std::string>& columns,
+                       const std::vector<SqlValue>& values);
+
+  // A column of a table whose values must name a row of another table.
+  struct Reference {
+    std::string column;
+    std::string parent_table;
+    std::string parent_column;
+  };
+  // The references of `table`, as its file defines them.
+  std::vector<Reference> References(std::string_view table);
 
   // The user tables of the file, in creation order, with their columns.
   std::vector<TableDef> TableDefs();

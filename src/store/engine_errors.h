@@ -15,6 +15,7 @@ inline constexpr int32_t kNoCurrentRecord =
     3021;  // record-set access past the end or before AddNew
 inline constexpr int32_t kUpdateWithoutEdit = 3020;  // Update without AddNew or Edit
 inline constexpr int32_t kNotUpdatable = 3027;       // record set of a query that is not one table
+inline constexpr int32_t kReadOnly = 3027;      // any write to a catalogue opened for reading only
 inline constexpr int32_t kDuplicateKey = 3022;  // a record-set Update breaks a key or unique index
 inline constexpr int32_t kRequiredValue =
     3314;  // a record-set Update leaves a NOT NULL column empty

@@ -22,6 +22,21 @@ bool IsRefusedRow(int extended_code) {
          extended_code == SQLITE_CONSTRAINT_FOREIGNKEY;
 }
 
+void RaiseReadOnly(const std::string& path, std::string_view reason) {
+  Raise(engine_errc::kReadOnly,
+        "Cannot update. The catalogue '" + path + "' is read-only: " + std::string(reason) + ".");
+}
+
+void Connection::Impl::FailReadOnly(std::string_view reason) const {
+  RaiseReadOnly(path, read_only.empty() ? reason : read_only);
+}
+
+const std::string& Connection::WhyReadOnly() const { return impl_->read_only; }
+
+void Connection::RequireWritable() const {
+  if (!impl_->read_only.empty()) impl_->FailReadOnly({});
+}
+
 void Connection::Impl::Fail(int code, std::string_view original) {
   const std::string message = sqlite3_errmsg(db.get());
   const std::string statement(original);
@@ -47,8 +62,7 @@ void Connection::Impl::Fail(int code, std::string_view original) {
       Raise(engine_errc::kDiskIo,
             "Disk or network error (" + message + ") while running '" + statement + "'.");
     case SQLITE_READONLY:
-      Raise(engine_errc::kCannotOpen,
-            "The file '" + path + "' cannot be written (" + message + "): '" + statement + "'.");
+      FailReadOnly(message);
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
       Raise(engine_errc::kNotADatabase, "Unrecognized database format '" + path + "'.");

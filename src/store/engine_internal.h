@@ -17,19 +17,6 @@
 
 namespace zel::store {
 
-// A value as SQLite stores it.
-struct SqlValue {
-  enum class Kind { kNull, kInteger, kReal, kText };
-  Kind kind = Kind::kNull;
-  int64_t integer = 0;
-  double real = 0;
-  std::string text;
-
-  static SqlValue Integer(int64_t value) { return {Kind::kInteger, value, 0, {}}; }
-  static SqlValue Real(double value) { return {Kind::kReal, 0, value, {}}; }
-  static SqlValue Text(std::string value) { return {Kind::kText, 0, 0, std::move(value)}; }
-};
-
 // The stored form of a literal of the statement, whose text is `text`: converted to the type of
 // the column it meets, or as written when the column is unknown. Raises kDataTypeMismatch,
 // kNumericOverflow.
@@ -105,6 +92,7 @@ struct DatabaseCloser {
 struct Connection::Impl {
   std::unique_ptr<sqlite3, DatabaseCloser> db;  // declared first: closed after the cache is emptied
   std::string path;
+  std::string read_only;  // why the file is open for reading only; empty when writable
   std::weak_ptr<Connection> self;
   StatementCache cache;
   TranslationCache translations;
@@ -136,6 +124,8 @@ struct Connection::Impl {
   void Run(const std::string& sql, std::string_view original);
   // Raises the engine error for a SQLite failure.
   [[noreturn]] void Fail(int code, std::string_view original);
+  // Raises kReadOnly for a write to this catalogue; `reason` when the open did not see why.
+  [[noreturn]] void FailReadOnly(std::string_view reason) const;
   // The stored values of the literals of the statement translated last (texts), consumed.
   std::vector<SqlValue> Convert(const Translation& translation);
   // The translation of `sql`, its literal texts in `texts`; valid until the next translation.
@@ -146,6 +136,9 @@ struct Connection::Impl {
 inline int Exec(sqlite3* db, const char* sql) {
   return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
 }
+
+// Raises kReadOnly for a write to the catalogue at `path`, which cannot be written for `reason`.
+[[noreturn]] void RaiseReadOnly(const std::string& path, std::string_view reason);
 
 // True for the failures the engine answers by skipping a row: key, uniqueness, required value and
 // reference rules.

@@ -9,6 +9,7 @@ namespace zel::store {
 // Scopes begin and end once per imported title: their statements are prepared once, too.
 void Connection::BeginScope() {
   Impl& impl = *impl_;
+  if (impl.depth == 0) RequireWritable();
   const std::string sql =
       impl.depth == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT sp_" + std::to_string(impl.depth);
   impl.Run(sql, sql);

@@ -1,3 +1,13 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,6 +20,7 @@ namespace zel {
 namespace {
 
 using testing::RunZel;
+using testing::RunZelWith;
 using Json = nlohmann::json;
 
 TEST(ZelCli, CreateInfoAndJson) {
@@ -91,7 +102,8 @@ TEST(ZelCli, ErrorsAreOneLineWithNonZeroExit) {
   EXPECT_EQ(unknown.exit_code, 1);
   EXPECT_EQ(unknown.err.rfind("zel: unknown command 'frobnicate'\nThe commands are:\n", 0), 0u)
       << unknown.err;
-  EXPECT_NE(unknown.err.find("  appearances    List the profiles"), std::string::npos);
+  EXPECT_NE(unknown.err.find("\n  appearances "), std::string::npos) << unknown.err;
+  EXPECT_NE(unknown.err.find(" List the profiles"), std::string::npos) << unknown.err;
   auto none = RunZel({});
   EXPECT_EQ(none.exit_code, 1);
   EXPECT_NE(none.err.find("The commands are:"), std::string::npos);
@@ -153,6 +165,134 @@ TEST(ZelCli, CompactKeepsTheContent) {
   EXPECT_EQ(compact.out.rfind("Compacted " + path, 0), 0u);
   auto users = RunZel({"sql", path, "SELECT UserID FROM Users", "--json"});
   EXPECT_EQ(Json::parse(users.out)[0]["UserID"], "Bo");
+  // Still in write-ahead-log mode, which opening no longer switches on.
+  std::ifstream header(path, std::ios::binary);
+  char bytes[20] = {};
+  header.read(bytes, sizeof bytes);
+  EXPECT_EQ(bytes[18], 2);
+  EXPECT_EQ(bytes[19], 2);
+}
+
+// The answer of the server at `port` on this machine to a GET of `page`.
+std::string HttpGet(int port, const std::string& page) {
+  const int sock = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+  std::string answer;
+  if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    const std::string request =
+        "GET " + page + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
+    if (send(sock, request.data(), request.size(), MSG_NOSIGNAL) ==
+        static_cast<ssize_t>(request.size())) {
+      char buffer[4096];
+      for (ssize_t n; (n = recv(sock, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, n);
+    }
+  }
+  close(sock);
+  return answer;
+}
+
+// Starts `zel serve` on the catalogue after `prepare`, asks it for `page` and stops it; returns
+// the status line of the answer.
+std::string ServedStatus(const std::function<bool()>& prepare, const std::string& catalogue,
+                         const std::string& page) {
+  int out[2];
+  if (pipe(out) != 0) return "pipe failed";
+  const std::string zel = testing::BinaryDir() + "/bin/zel";
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    if (!prepare()) _exit(testing::kNotPrepared);
+    execl(zel.c_str(), zel.c_str(), "serve", catalogue.c_str(), "--port", "0", "--threads", "1",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  std::string line;
+  for (char c = 0; read(out[0], &c, 1) == 1 && c != '\n';) line += c;
+  close(out[0]);
+  std::string status = "not served: " + line;
+  if (const size_t at = line.find("http://127.0.0.1:"); at != std::string::npos) {
+    const std::string port = line.substr(at + 17, line.find('/', at + 17) - at - 17);
+    const std::string answer = HttpGet(std::stoi(port), page);
+    status = answer.substr(0, answer.find("\r\n"));
+  }
+  kill(child, SIGTERM);
+  waitpid(child, nullptr, 0);
+  return status;
+}
+
+TEST(ZelCli, ReadOnlyCataloguesAnswerEveryReadingCommandAndRefuseWrites) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to mount and to read as another user";
+  testing::TempDir dir;
+  const std::filesystem::path folder = dir.path() / "catalogues";
+  std::filesystem::create_directory(folder);
+  const std::string path = (folder / "c.zel").string();
+  ASSERT_EQ(RunZel({"create", path}).exit_code, 0);
+  ASSERT_EQ(RunZel({"import", path, testing::SourceDir() + "/examples/collection.xml", "--quiet"})
+                .exit_code,
+            0);
+  const std::string id = Json::parse(
+      RunZel({"sql", path, "SELECT ProfileID FROM Profiles", "--json"}).out)[0]["ProfileID"];
+  // Copies go where anyone may write.
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+
+  // The folder through a read-only mount, seen only by this process; and another user's file in a
+  // folder that user may not write.
+  const std::string mounted = folder.string();
+  const std::function<bool()> read_only_mount = [mounted] {
+    return unshare(CLONE_NEWNS) == 0 &&
+           mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount(mounted.c_str(), mounted.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+           mount(nullptr, mounted.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+  };
+  const std::function<bool()> other_user = [] { return setgid(65534) == 0 && setuid(65534) == 0; };
+  const std::vector<std::pair<std::function<bool()>, std::string>> cases = {
+      {read_only_mount, "it is on a read-only file system"},
+      {other_user, "this user may not write the file"}};
+  for (const auto& [prepare, reason] : cases) {
+    SCOPED_TRACE(reason);
+    if (RunZelWith(prepare, {"--version"}).exit_code == testing::kNotPrepared) {
+      std::cout << "skipped (cannot be set up here): " << reason << "\n";
+      continue;
+    }
+    const std::string before = testing::FolderState(folder);
+    const std::string copy = dir.File("copy of " + reason + ".zel");
+    for (const std::vector<std::string>& reading :
+         std::vector<std::vector<std::string>>{{"info", path},
+                                               {"profiles", path},
+                                               {"show", path, id},
+                                               {"search", path, "Berg"},
+                                               {"stats", path},
+                                               {"appearances", path, "Anna Berg"},
+                                               {"awards", path, "--person", "Berg"},
+                                               {"sql", path, "SELECT COUNT(*) FROM CastCrew"},
+                                               {"export", path, "--format", "json"},
+                                               {"backup", path, copy}}) {
+      const testing::CommandResult result = RunZelWith(prepare, reading);
+      EXPECT_EQ(result.exit_code, 0) << reading[0] << ": " << result.err;
+    }
+    // The copy of a read-only catalogue is one to work on.
+    EXPECT_EQ(RunZel({"sql", copy, "DELETE FROM Tags"}).exit_code, 0);
+    EXPECT_EQ(ServedStatus(prepare, path, "/"), "HTTP/1.1 200 OK");
+
+    const std::string refused = "zel: Cannot update. The catalogue '" + path +
+                                "' is read-only: " + reason + ". (error 3027)\n";
+    for (const std::vector<std::string>& writing : std::vector<std::vector<std::string>>{
+             {"import", path, testing::SourceDir() + "/examples/collection.xml"},
+             {"sql", path, "DELETE FROM Tags"},
+             {"remove", path, id},
+             {"compact", path}}) {
+      const testing::CommandResult result = RunZelWith(prepare, writing);
+      EXPECT_EQ(result.exit_code, 1) << writing[0];
+      EXPECT_EQ(result.err, refused) << writing[0];
+    }
+    EXPECT_EQ(testing::FolderState(folder), before);
+  }
 }
 
 TEST(ZelCli, HelpIsAvailableForEveryCommand) {

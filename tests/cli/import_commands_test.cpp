@@ -167,7 +167,8 @@ TEST_F(ZelImportCli, RemoveMissingAndRemoveTakeTitlesOut) {
   EXPECT_EQ(removed.out, "Removed " + first + " \"" + titles[0]["Title"].get<std::string>() +
                              "\" from " + catalogue_ + "\nRemoved " + second + " \"" +
                              titles[1]["Title"].get<std::string>() + "\" from " + catalogue_ +
-                             "\n");
+                             "\nThey are kept in " + dir_.File("cli.removed.zel") +
+                             " (zel restore-removed brings them back)\n");
   EXPECT_EQ(Sql("SELECT COUNT(*) AS N FROM CastCrew WHERE ProfileID IN ('" + first + "', '" +
                 second + "')")[0]["N"],
             0);
@@ -198,9 +199,12 @@ TEST_F(ZelImportCli, RemoveMissingAndRemoveTakeTitlesOut) {
   }
   const std::string smaller = Write("smaller.xml", collection);
   auto listed = RunZel({"import", catalogue_, smaller});
-  EXPECT_NE(listed.out.find("in the catalogue but not in this file: 2 (zel import "
-                            "--remove-missing removes them)\n"),
-            std::string::npos)
+  EXPECT_NE(
+      listed.out.find("in the catalogue but not in this file: 2 (zel import "
+                      "--remove-missing removes them)\n  " +
+                      first.substr(4) + "  \"" + titles[0]["Title"].get<std::string>() + "\"\n  " +
+                      second.substr(4) + "  \"" + titles[1]["Title"].get<std::string>() + "\"\n"),
+      std::string::npos)
       << listed.out;
   auto json = RunZel({"import", catalogue_, smaller, "--json", "--remove-missing"});
   ASSERT_EQ(json.exit_code, 0) << json.err;
@@ -209,6 +213,77 @@ TEST_F(ZelImportCli, RemoveMissingAndRemoveTakeTitlesOut) {
   EXPECT_EQ(summary["Missing"][1]["ProfileID"], second);
   EXPECT_EQ(summary["Removed"], 2);
   EXPECT_EQ(Sql("SELECT COUNT(*) AS N FROM Profiles")[0]["N"], 28);
+}
+
+TEST_F(ZelImportCli, DryRunsWriteNothingAndRemovingMostOfTheCatalogueWantsForce) {
+  ASSERT_EQ(RunZel({"import", catalogue_, example_, "--quiet"}).exit_code, 0);
+  // An export of one title of the thirty, retitled.
+  std::ifstream in(example_, std::ios::binary);
+  std::string collection((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t first = collection.find("  <DVD>\r\n");
+  const size_t end = collection.find("\n  </DVD>", first) + 9;
+  std::string one = collection.substr(first, end - first);
+  one.replace(one.find("<Title>"), 7, "<Title>New ");
+  const std::string one_title =
+      Write("one.xml", collection.substr(0, first) + one + "\r\n</Collection>\r\n");
+  const std::string before = testing::FolderState(dir_.path());
+
+  // A dry run names what would change and what would go, and writes nothing.
+  auto dry = RunZel({"import", catalogue_, one_title, "--dry-run", "--remove-missing", "--quiet"});
+  EXPECT_EQ(dry.exit_code, 1);
+  EXPECT_EQ(dry.out.find("Would import " + one_title + " into " + catalogue_ +
+                         " (a dry run: nothing was written)\n"),
+            0u)
+      << dry.out;
+  EXPECT_NE(dry.out.find("  changed            1\n"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("\": Title\n"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("in the catalogue but not in this file: 29\n"), std::string::npos);
+  EXPECT_NE(dry.out.find("\n  \u2026 and 9 more\n"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("would remove nothing: it would remove 29 of the 30 titles of the "
+                         "catalogue; if the file is the right one, check what an import would "
+                         "do with --dry-run, then add --force to remove them\n"),
+            std::string::npos)
+      << dry.out;
+  auto forced = RunZel(
+      {"import", catalogue_, one_title, "--dry-run", "--remove-missing", "--force", "--json"});
+  ASSERT_EQ(forced.exit_code, 0) << forced.err;
+  const Json summary = Json::parse(forced.out);
+  EXPECT_EQ(summary["DryRun"], true);
+  EXPECT_EQ(summary["Removed"], 29);
+  EXPECT_EQ(summary["ChangedTitles"][0]["Sections"], Json::array({"Title"}));
+  EXPECT_EQ(testing::FolderState(dir_.path()), before);
+
+  // Without --force the import itself removes nothing either; with it, it keeps what it removes.
+  auto refused = RunZel({"import", catalogue_, one_title, "--remove-missing", "--quiet"});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_EQ(Sql("SELECT COUNT(*) AS N FROM Profiles")[0]["N"], 30);
+  auto removed =
+      RunZel({"import", catalogue_, one_title, "--remove-missing", "--force", "--quiet"});
+  ASSERT_EQ(removed.exit_code, 0) << removed.err;
+  const std::string kept_in = dir_.File("cli.removed.zel");
+  EXPECT_NE(removed.out.find("removed 29 titles; they are kept in " + kept_in +
+                             " (zel restore-removed brings them back)\n"),
+            std::string::npos)
+      << removed.out;
+  EXPECT_EQ(Sql("SELECT COUNT(*) AS N FROM Profiles")[0]["N"], 1);
+
+  // Brought back, one by its ID and then the rest, they are the catalogue they were.
+  auto one_back = RunZel({"restore-removed", catalogue_, "800004711037"});
+  ASSERT_EQ(one_back.exit_code, 0) << one_back.err;
+  EXPECT_EQ(one_back.out, "Restored Key_800004711037 \"River Echo\" into " + catalogue_ + "\n");
+  auto rest = RunZel({"restore-removed", catalogue_, "--json"});
+  ASSERT_EQ(rest.exit_code, 0) << rest.err;
+  EXPECT_EQ(Json::parse(rest.out)["Restored"].size(), 28u);
+  ASSERT_EQ(RunZel({"import", catalogue_, example_, "--quiet"}).exit_code, 0);
+  const std::string fresh = dir_.File("fresh.zel");
+  ASSERT_EQ(RunZel({"create", fresh}).exit_code, 0);
+  ASSERT_EQ(RunZel({"import", fresh, example_, "--quiet"}).exit_code, 0);
+  EXPECT_EQ(Json::parse(RunZel({"info", catalogue_, "--json"}).out)["Tables"],
+            Json::parse(RunZel({"info", fresh, "--json"}).out)["Tables"]);
+  EXPECT_EQ(
+      Json::parse(
+          RunZel({"sql", kept_in, "SELECT COUNT(*) AS N FROM Profiles", "--json"}).out)[0]["N"],
+      0);
 }
 
 TEST_F(ZelImportCli, CtrlCSaysWhatIsCommittedAndHowToGoOn) {

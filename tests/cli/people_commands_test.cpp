@@ -35,7 +35,7 @@ class PeopleCommands : public ::testing::Test {
               "Gladiator|||2001||Oscar|Best Picture|X|Douglas Wick|2000\n");
     auto result = RunZel({"import-awards", path_, file});
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_EQ(result.out, "Imported 2 award rows from " + file + "\n");
+    EXPECT_EQ(result.out, "Imported 2 award rows from " + file + "\n  Oscar 2001: 2 rows added\n");
   }
 
   testing::TempDir dir_;
@@ -100,6 +100,33 @@ TEST_F(PeopleCommands, ImportThenQueryAwardsEachWay) {
   EXPECT_NE(both.exit_code, 0);
   auto no_year = RunZel({"awards", path_, "--award", "Oscar"});
   EXPECT_NE(no_year.exit_code, 0);
+}
+
+// Regression: a text award file deleted every year of its award, and said only how many rows it
+// imported.
+TEST_F(PeopleCommands, AwardFilesOfDifferentYearsReplaceOnlyTheirOwn) {
+  ImportOscars();
+  const std::string later =
+      Write("2002.txt", "Chicago|||2003||Oscar|Best Picture|X|Martin Richards\n");
+  auto result = RunZel({"import-awards", path_, later});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, "Imported 1 award row from " + later + "\n  Oscar 2003: 1 row added\n");
+  const std::string again = Write("2001.txt",
+                                  "Chocolat|||2001||Oscar|Best Picture||David Brown|2000\n"
+                                  "Gladiator|||2001||Oscar|Best Picture|X|Douglas Wick|2000\n"
+                                  "Traffic|||2001||OSCAR|Best Picture||Edward Zwick|2000\n");
+  result = RunZel({"import-awards", path_, again, "--json"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(Json::parse(result.out)["Years"],
+            Json::parse(R"([{"Award": "Oscar", "Year": 2001, "Replaced": 2, "Imported": 3}])"));
+  EXPECT_EQ(
+      Json::parse(RunZel({"awards", path_, "--award", "Oscar", "--year", "2003", "--json"}).out)
+          .size(),
+      1u);
+  EXPECT_EQ(
+      Json::parse(RunZel({"awards", path_, "--award", "Oscar", "--year", "2001", "--json"}).out)
+          .size(),
+      3u);
 }
 
 TEST_F(PeopleCommands, ImportErrorNamesTheFileAndLine) {

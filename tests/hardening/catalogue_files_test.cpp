@@ -1,6 +1,7 @@
 // Opening something that is not a usable catalogue fails with a clear error and creates or changes
-// nothing: random bytes, an empty file, an SQLite file of another program, a file or folder that
-// cannot be written, a path in a missing folder, a file another process keeps locked.
+// nothing: random bytes, an empty file, an SQLite file of another program, a path in a missing
+// folder, a file another process keeps locked. A catalogue that cannot be written is read, and
+// left as it was.
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 #include "frame/library_state.h"
 #include "hardening/hardening_support.h"
 #include "import/profiler_import.h"
+#include "model/profiles.h"
 #include "store/engine_errors.h"
 
 namespace zel::testing {
@@ -21,22 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace ec = store::engine_errc;
-
-// The names in a folder with each file's bytes: equal before and after means nothing was
-// created, removed or changed.
-std::string FolderState(const fs::path& folder) {
-  std::vector<std::string> entries;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    entries.push_back(entry.path().filename().string() + "=" +
-                      (entry.is_regular_file() ? std::to_string(std::hash<std::string>()(
-                                                     ReadFile(entry.path().string())))
-                                               : "<dir>"));
-  }
-  std::sort(entries.begin(), entries.end());
-  std::string out;
-  for (const std::string& entry : entries) out += entry + "\n";
-  return out;
-}
 
 // "number description" of the error that `open` raises, or "no error".
 std::string ErrorOf(const std::function<void()>& open) {
@@ -48,17 +34,17 @@ std::string ErrorOf(const std::function<void()>& open) {
   return "no error";
 }
 
-// Runs `open` in a child process without the powers of root (which may write any file), so that
-// permissions mean what they say; returns what ErrorOf gives.
-std::string ErrorAsOrdinaryUser(const std::function<void()>& open) {
-  if (geteuid() != 0) return ErrorOf(open);
+// Runs `work` in a child process without the powers of root (which may write any file), so that
+// permissions mean what they say; returns what it returns.
+std::string AsOrdinaryUser(const std::function<std::string()>& work) {
+  if (geteuid() != 0) return work();
   int channel[2];
   if (pipe(channel) != 0) return "pipe failed";
   const pid_t child = fork();
   if (child == 0) {
     close(channel[0]);
     std::string result = "cannot drop privileges";
-    if (setgid(65534) == 0 && setuid(65534) == 0) result = ErrorOf(open);
+    if (setgid(65534) == 0 && setuid(65534) == 0) result = work();
     const ssize_t written = write(channel[1], result.data(), result.size());
     _exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
   }
@@ -71,6 +57,25 @@ std::string ErrorAsOrdinaryUser(const std::function<void()>& open) {
   int status = 0;
   waitpid(child, &status, 0);
   return result;
+}
+
+std::string ErrorAsOrdinaryUser(const std::function<void()>& open) {
+  return AsOrdinaryUser([&] { return ErrorOf(open); });
+}
+
+// Runs the statements on the file in a process that then dies without closing it, as a crashed
+// writer would: its commits stay in the log beside the file.
+void CommitAndCrash(const std::string& path, const char* statements) {
+  const pid_t child = fork();
+  if (child == 0) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    const int rc = sqlite3_exec(db, statements, nullptr, nullptr, nullptr);
+    _exit(rc == SQLITE_OK ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(status, 0) << statements;
 }
 
 class CatalogueFilesTest : public ::testing::Test {
@@ -133,31 +138,105 @@ TEST_F(CatalogueFilesTest, PathsInMissingFoldersCreateNothing) {
   EXPECT_FALSE(State().active_database);
 }
 
-TEST_F(CatalogueFilesTest, ReadOnlyFileOrFolderIsRefusedUntouched) {
+TEST_F(CatalogueFilesTest, ReadOnlyCataloguesAreReadAndLeftAsTheyWere) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to read as another user";
   const std::string path = MakeCatalogue("catalogue.zel");
-  // Only the file is read-only: the folder lets anyone create files.
-  fs::permissions(dir_.path(), fs::perms::all);
-  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  // What an ordinary user reads of the catalogue, and what a write then says.
+  const auto read = [&] {
+    return AsOrdinaryUser([&] {
+      Control control;
+      std::string seen;
+      try {
+        auto db = control.OpenDatabase(path);
+        seen = db->Profiles()->Item(Variant(1))->Title() + "; ";
+        seen += ErrorOf([&] { db->DbExecute("DELETE FROM Tags"); }) + "; ";
+        seen += ErrorOf(
+            [] { ImportProfilerXml(BaseTitleWith("<ID>800004711037</ID>", "<ID>2</ID>")); });
+        control.CloseDatabase();
+      } catch (const Error& error) {
+        seen += std::to_string(error.number()) + " " + error.description();
+      }
+      return seen;
+    });
+  };
+  const std::string markup = BaseTitle();
+  const size_t title_at = markup.find("<Title>") + 7;
+  const std::string title = markup.substr(title_at, markup.find("</Title>") - title_at);
+  const std::string refused =
+      "3027 Cannot update. The catalogue '" + path + "' is read-only: this user may not write ";
+  const fs::perms folder_shared = fs::perms::all;
+  const fs::perms folder_own = fs::perms::owner_all | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read |
+                               fs::perms::others_exec;
+  const fs::perms read_only =
+      fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+
+  // A file that is itself read-only, in a folder anyone may write: read without a trace.
+  fs::permissions(dir_.path(), folder_shared);
+  fs::permissions(path, read_only);
   std::string before = FolderState(dir_.path());
-  EXPECT_EQ(ErrorAsOrdinaryUser([&] { control_.OpenDatabase(path); }),
-            "3051 Could not open the file '" + path + "' for writing.");
+  EXPECT_EQ(read(), title + "; " + refused + "the file.; " + refused + "the file.");
   EXPECT_EQ(FolderState(dir_.path()), before);
 
-  // Now the file may be written but the folder not, so the engine's log cannot be made.
+  // Another user's file that this one may write, in a folder that takes no log beside it.
   fs::permissions(path, fs::perms::all);
-  fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::group_read |
-                                   fs::perms::group_exec | fs::perms::others_read |
-                                   fs::perms::others_exec);
+  fs::permissions(dir_.path(), folder_own);
   before = FolderState(dir_.path());
-  EXPECT_EQ(ErrorAsOrdinaryUser([&] { control_.OpenDatabase(path); }),
-            "3051 Could not open the file '" + path + "': its folder '" + dir_.path().string() +
-                "' cannot be written.");
-  EXPECT_EQ(FolderState(dir_.path()), before);
+  const std::string folder = refused + "its folder '" + dir_.path().string() + "'.";
+  EXPECT_EQ(read(), title + "; " + folder + "; " + folder);
   // Creating in such a folder fails as clearly.
   const std::string made = dir_.File("new.zel");
   EXPECT_EQ(ErrorAsOrdinaryUser([&] { control_.CreateDatabase(made); }),
             "3051 Could not create '" + made + "': the folder '" + dir_.path().string() +
                 "' cannot be written.");
+  EXPECT_EQ(FolderState(dir_.path()), before);
+
+  // A writer that died left commits in the log: they are read through its index.
+  fs::permissions(dir_.path(), fs::perms::all);
+  CommitAndCrash(path.c_str(),
+                 "PRAGMA wal_autocheckpoint=0; UPDATE Profiles SET Title = 'Only in the log'");
+  fs::permissions(path, read_only);
+  fs::permissions(dir_.path(), folder_own);
+  ASSERT_TRUE(fs::exists(path + "-wal") && fs::exists(path + "-shm"));
+  before = FolderState(dir_.path());
+  EXPECT_EQ(read(), "Only in the log; " + refused + "the file.; " + refused + "the file.");
+  EXPECT_EQ(FolderState(dir_.path()), before);
+  // Without the index, nobody who may not write can read those commits: refused, not misread.
+  fs::permissions(dir_.path(), fs::perms::all);
+  fs::remove(path + "-shm");
+  fs::permissions(dir_.path(), folder_own);
+  before = FolderState(dir_.path());
+  EXPECT_EQ(read(), "3051 Could not open the file '" + path + "' for reading: its log '" + path +
+                        "-wal' holds changes that are not in the file yet, which only a program "
+                        "that may write the catalogue can bring in (open it once with write "
+                        "access).");
+  EXPECT_EQ(FolderState(dir_.path()), before);
+
+  // One who may write brings the commits in; a file in rollback-journal mode stays in it, whether
+  // read by one who may write it or by one who may not.
+  fs::permissions(dir_.path(), fs::perms::all);
+  fs::permissions(path, fs::perms::all);
+  control_.OpenDatabase(path);
+  control_.CloseDatabase();
+  EXPECT_FALSE(fs::exists(path + "-wal"));
+  // An empty log with its index (a writer between commits), and an index alone: read as well.
+  CommitAndCrash(path.c_str(), "PRAGMA wal_checkpoint(TRUNCATE)");
+  for (const bool with_log : {true, false}) {
+    if (!with_log) fs::remove(path + "-wal");
+    fs::permissions(dir_.path(), folder_own);
+    before = FolderState(dir_.path());
+    EXPECT_EQ(read(), "Only in the log; " + folder + "; " + folder) << with_log;
+    EXPECT_EQ(FolderState(dir_.path()), before);
+    fs::permissions(dir_.path(), fs::perms::all);
+  }
+  fs::remove(path + "-shm");
+  CommitAndCrash(path.c_str(), "PRAGMA journal_mode=DELETE");
+  before = FolderState(dir_.path());
+  EXPECT_EQ(control_.OpenDatabase(path)->Profiles()->Item(Variant(1))->Title(), "Only in the log");
+  control_.CloseDatabase();
+  EXPECT_EQ(FolderState(dir_.path()), before);
+  fs::permissions(path, read_only);
+  EXPECT_EQ(read(), "Only in the log; " + refused + "the file.; " + refused + "the file.");
   EXPECT_EQ(FolderState(dir_.path()), before);
 }
 

@@ -66,12 +66,21 @@ TEST_F(AwardFileTest, TextFormAddsOneRowPerLine) {
   Open();
   InsertAward(*db_, "Oscar", 1999, "Old", "Old Film", false, "");
   InsertAward(*db_, "BAFTA", 2001, "Best Film", "Gladiator", false, "");
+  InsertAward(*db_, "Oscar", 2001, "Best Picture", "Replaced", false, "");
   const std::string path = Write("oscars.txt", kOscars);
-  EXPECT_EQ(ImportAwards(*db_, path), 3);
+  std::vector<ReplacedAwardRows> replaced;
+  EXPECT_EQ(ImportAwards(*db_, path, &replaced), 3);
   EXPECT_TRUE(shown_.empty());
 
-  // The file's award replaces every stored row of that award; other awards stay.
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM Awards WHERE Award = 'Oscar'"), 3);
+  // The file's award and year replaces the stored rows of that award and year; other years and
+  // awards stay (every year of the award used to go).
+  ASSERT_EQ(replaced.size(), 1u);
+  EXPECT_EQ(replaced[0].award, "Oscar");
+  EXPECT_EQ(replaced[0].year, 2001);
+  EXPECT_EQ(replaced[0].replaced, 1);
+  EXPECT_EQ(replaced[0].imported, 3);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Awards WHERE Award = 'Oscar'"), 4);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Awards WHERE Award = 'Oscar' AND Year = 1999"), 1);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Awards WHERE Award = 'BAFTA'"), 1);
   auto awards = db_->GetAwardByYear("Oscar", Variant("2001"));
   ASSERT_EQ(awards->Count(), 3);

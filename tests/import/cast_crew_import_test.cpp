@@ -108,13 +108,26 @@ TEST_F(CastCrewImportTest, AFlagThatIsNoBooleanFailsTheTitle) {
   EXPECT_EQ(Value("SELECT COUNT(*) FROM Profiles"), "0");
 }
 
-TEST_F(CastCrewImportTest, AnythingButAnElementEndsTheList) {
-  Import(Dvd(R"x(<Actors>
+// Regression: a comment inside a list ended it, storing the entries before it only, and the
+// fingerprint, which counted the comment, then called the title unchanged on every import.
+TEST_F(CastCrewImportTest, CommentsInstructionsAndStrayTextInAListAreNoEntries) {
+  const std::string with_notes = Dvd(R"x(<Actors>
     <Actor FirstName="A" LastName="One"/>
     <!-- a comment -->
-    <Actor FirstName="B" LastName="Two"/>
-  </Actors>)x"));
-  EXPECT_EQ(Rows("SELECT Name FROM CastCrew"), (Table{{"A One"}}));
+    <Actor FirstName="B" LastName="Two"/><?note an instruction?>stray
+    <Actor FirstName="C" LastName="Three"/>
+  </Actors><Credits><!-- c --><Credit FirstName="D" LastName="Four" CreditType="Direction"
+    CreditSubtype="Director"/></Credits>)x");
+  EXPECT_EQ(Import(with_notes).outcome, ImportOutcome::kNew);
+  EXPECT_EQ(Rows("SELECT Name, Position FROM CastCrew ORDER BY IsCast, Position"),
+            (Table{{"D Four", "1"}, {"A One", "1"}, {"B Two", "2"}, {"C Three", "3"}}));
+  // The same title without its comments and instructions is the same title.
+  std::string plain = with_notes;
+  for (const std::string_view note :
+       {"<!-- a comment -->", "<?note an instruction?>", "<!-- c -->"}) {
+    plain.erase(plain.find(note), note.size());
+  }
+  EXPECT_EQ(Import(plain).outcome, ImportOutcome::kUnchanged);
 }
 
 TEST_F(CastCrewImportTest, AnEmptyOrMissingListRemovesTheOldOne) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "import/removed_titles.h"
 #include "import/title_splitter.h"
 #include "import/xml_document.h"
 #include "import_fixture.h"
@@ -219,11 +220,22 @@ TEST_F(CollectionImportTest, AFailingTitleIsReportedAndTheNextOnesStillImport) {
       "c.xml",
       Collection(Dvd("", "1") + "<DVD><Title>No Identity</Title><UPC>2</UPC></DVD>" +
                  Dvd("<Discs><Disc><DualSided>x</DualSided></Disc></Discs>", "3", "Bad Disc") +
-                 Dvd("", "4"))));
-  EXPECT_EQ(summary.titles_read, 4u);
-  EXPECT_EQ(summary.new_titles, 2u);
-  EXPECT_EQ(summary.failed, 2u);
-  ASSERT_EQ(summary.failures.size(), 2u);
+                 Dvd("", "4") + Dvd("", "x5", "First") + Dvd("", "X5", "Second") +
+                 Dvd("", "4", "Again"))));
+  EXPECT_EQ(summary.titles_read, 7u);
+  EXPECT_EQ(summary.new_titles, 3u);
+  EXPECT_EQ(summary.failed, 4u);
+  ASSERT_EQ(summary.failures.size(), 4u);
+  // Regression: the second of two IDs that differ only in letter case overwrote the first, and
+  // the summary said "changed 1, failed 0".
+  EXPECT_EQ(summary.failures[2].title, "Second");
+  EXPECT_EQ(summary.failures[2].number, errc::kDuplicateKey);
+  EXPECT_EQ(summary.failures[2].description,
+            "Title 5 of this file has the ID 'x5', which the catalogue does not tell from 'X5' (it "
+            "ignores letter case): this title was not imported");
+  EXPECT_EQ(summary.failures[3].description,
+            "Title 4 of this file has the ID '4' too: this title was not imported");
+  EXPECT_EQ(Value("SELECT Title FROM Profiles WHERE ProfileID = 'Key_x5'"), "First");
   EXPECT_EQ(summary.failures[0].position, 2u);
   EXPECT_EQ(summary.failures[0].line, 3u);
   EXPECT_EQ(summary.failures[0].id, "");
@@ -234,7 +246,7 @@ TEST_F(CollectionImportTest, AFailingTitleIsReportedAndTheNextOnesStillImport) {
   EXPECT_EQ(summary.failures[1].title, "Bad Disc");
   EXPECT_EQ(summary.failures[1].number, 13);
   EXPECT_EQ(Rows("SELECT ProfileID FROM Profiles ORDER BY ProfileID"),
-            (Table{{"Key_1"}, {"Key_4"}}));
+            (Table{{"Key_1"}, {"Key_4"}, {"Key_x5"}}));
   EXPECT_EQ(Value("SELECT COUNT(*) FROM Discs"), "0");
 }
 
@@ -328,6 +340,14 @@ TEST_F(CollectionImportTest, RemoveMissingRemovesEveryRowOfTheTitlesTheFileNoLon
   EXPECT_EQ(broken.removed, 0u);
   EXPECT_EQ(RowsOf("Key_3").size(), 18u);
 
+  // A dry run says so and changes nothing.
+  options.dry_run = true;
+  const CollectionSummary dry = ImportCollectionFile(smaller, options);
+  EXPECT_EQ(dry.removed, 2u);
+  EXPECT_EQ(RowsOf("Key_2"), every_table);
+  EXPECT_FALSE(std::filesystem::exists(RemovedTitlesPath(path_)));
+
+  options.dry_run = false;
   const CollectionSummary removed = ImportCollectionFile(smaller, options);
   EXPECT_EQ(removed.removed, 2u);
   EXPECT_EQ(removed.kept_locked, std::vector<std::string>{"Key_4"});
@@ -335,6 +355,23 @@ TEST_F(CollectionImportTest, RemoveMissingRemovesEveryRowOfTheTitlesTheFileNoLon
   EXPECT_EQ(RowsOf("Key_3"), std::vector<std::string>{});
   EXPECT_EQ(Value("SELECT COUNT(*) FROM Profiles WHERE ProfileID IN ('Key_1', 'Key_4', '77Zel')"),
             "3");
+
+  // They are kept beside the catalogue, each whole, and come back with every row.
+  EXPECT_EQ(removed.removed_titles_file, dir_.File("catalogue.removed.zel"));
+  const RestoredTitles restored = RestoreRemovedTitles(*db_, {"2"});
+  EXPECT_EQ(restored.restored,
+            (std::vector<std::pair<std::string, std::string>>{{"Key_2", "River Echo"}}));
+  EXPECT_EQ(RowsOf("Key_2"), every_table);
+  EXPECT_EQ(Value("SELECT Title FROM Profiles WHERE ProfileID = 'Key_2'"), "River Echo");
+  EXPECT_ZEL_ERROR(RestoreRemovedTitles(*db_, {"2"}), errc::kInvalidArgument,
+                   "No title '2' among the titles removed from " + path_ + " (kept in " +
+                       removed.removed_titles_file + ")");
+  // A title imported again since stays where it is kept.
+  ImportCollectionFile(Write("three.xml", Collection(FullTitle("3"))));
+  const RestoredTitles rest = RestoreRemovedTitles(*db_, {});
+  EXPECT_TRUE(rest.restored.empty());
+  EXPECT_EQ(rest.kept, (std::vector<std::pair<std::string, std::string>>{
+                           {"Key_3", "the catalogue holds a title Key_3 again"}}));
 }
 
 TEST_F(CollectionImportTest, StoppingCommitsTheTitlesImportedSoFar) {

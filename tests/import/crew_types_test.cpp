@@ -22,17 +22,6 @@ class LoadCrewMappingTest : public ::testing::Test {
   void TearDown() override { State().crew_mapping_table = nullptr; }
 };
 
-TEST(FillCrewType, AddsTheNineteenPairsInOrderOnlyOnce) {
-  Dictionary table;
-  FillCrewType(table);
-  FillCrewType(table);
-  ASSERT_EQ(table.Count(), 19);
-  const Pairs pairs = PairsOf(table);
-  EXPECT_EQ(pairs.front(), (std::pair<std::string, std::string>{"Director", "Direction"}));
-  EXPECT_EQ(pairs[9], (std::pair<std::string, std::string>{"Film Editor", "Film Editing"}));
-  EXPECT_EQ(pairs.back(), (std::pair<std::string, std::string>{"Art Director", "Art"}));
-}
-
 TEST(FillCrewType, LeavesATableWithAnyPairAlone) {
   Dictionary table;
   table.Add("Gaffer", Variant("Lighting"));

@@ -169,11 +169,14 @@ TEST_F(ImportTest, SectionAndColumnLocksProtectOnlyTheirPart) {
                                 "('Key_012345678901', '") +
                     lock + "')");
   }
-  Import(
+  const ImportResult result = Import(
       Dvd("<Rating>R</Rating><RatingSystem>TV</RatingSystem><RatingDetails>b</RatingDetails>"
           "<Actors><Actor FirstName=\"Tom\" LastName=\"Hale\" Role=\"Max\"/></Actors>"
-          "<Genres><Genre>Comedy</Genre></Genres>",
+          "<Genres><Genre>Comedy</Genre></Genres><Overview>New</Overview>",
           "012345678901", "Renamed"));
+  // What changed and what the locks kept, by the names of the locks.
+  EXPECT_EQ(result.changed_sections, (std::vector<std::string>{"Overview", "Genres"}));
+  EXPECT_EQ(result.locked_sections, (std::vector<std::string>{"Cast"}));
   EXPECT_EQ(Rows("SELECT Title, Rating, RatingSystem, RatingDetails FROM Profiles"),
             (Table{{"Night River", "PG", "Film", "a"}}));
   EXPECT_EQ(Rows("SELECT Name, Role FROM CastCrew"), (Table{{"Anna Berg", "Eva"}}));
@@ -311,7 +314,8 @@ TEST_F(ImportTest, EventsLoansAndTags) {
       <Event><EventType>Borrowed</EventType><User FirstName="Anna" LastName="Berg"/></Event>
       <Event><EventType>Lost</EventType></Event></Events>
     <LoanInfo><Loaned>True</Loaned><Due>2012-01-31</Due><User FirstName="Anna" LastName="Berg"/></LoanInfo>
-    <Tags><Tag Name="Shelf 1" FullName="Living Room/Shelf 1"/><Tag Name="Mom's"/></Tags>)"));
+    <Tags><Tag Name="Shelf 1" FullName="Living Room/Shelf 1"/><Tag Name="Mom's"/>
+      <Tag Name="shelf 1" FullName="Attic/Shelf 1"/><Tag Name="Mom's"/></Tags>)"));
   // An event without a time stamp is stored without one (it used to get 1899-12-20).
   EXPECT_EQ(Rows("SELECT UserID, EventType, EventTimeStamp FROM Events ORDER BY EventType"),
             (Table{{"Anna Berg", "Borrowed", ""}, {"Hale", "Watched", "2010-04-29 09:44:02"}}));
@@ -319,8 +323,12 @@ TEST_F(ImportTest, EventsLoansAndTags) {
   EXPECT_EQ(Rows("SELECT UserID, PhoneNumber, EmailAddress FROM Users ORDER BY UserID"),
             (Table{{"Anna Berg", "", ""}, {"Hale", "555", "t@example.org"}}));
   EXPECT_EQ(Rows("SELECT UserID, LoanedDue FROM LoanInfo"), (Table{{"Anna Berg", "2012-01-31"}}));
-  EXPECT_EQ(Rows("SELECT TagName, FullyQualifiedName FROM Tags ORDER BY TagName"),
-            (Table{{"Mom's", ""}, {"Shelf 1", "Living Room/Shelf 1"}}));
+  // Regression: a second tag of one name under another parent was dropped without a word; the
+  // same tag twice is still one.
+  EXPECT_EQ(
+      Rows("SELECT TagName, FullyQualifiedName FROM Tags ORDER BY TagName"),
+      (Table{
+          {"Attic/Shelf 1", "Attic/Shelf 1"}, {"Mom's", ""}, {"Shelf 1", "Living Room/Shelf 1"}}));
   // Returned: the loan goes and none comes. A loan to someone who is no user yet makes the user,
   // as an event does (the loan used to be dropped).
   Import(Dvd("<LoanInfo><Loaned>false</Loaned></LoanInfo>", "012345678901", "v2"));

@@ -6,16 +6,6 @@
 namespace zel {
 namespace {
 
-TEST(CountryName, CoversTheFortySixLocalitiesAndNothingElse) {
-  EXPECT_EQ(CountryName(1), "New Zealand");
-  EXPECT_EQ(CountryName(4), "United Kingdom");
-  EXPECT_EQ(CountryName(19), "Canada (Quebec)");
-  EXPECT_EQ(CountryName(46), "Romania");
-  EXPECT_EQ(CountryName(47), "");
-  EXPECT_EQ(CountryName(0), "");
-  EXPECT_EQ(CountryName(-4), "");
-}
-
 TEST(LocalityOfId, TakesTheNumberAfterTheLastDot) {
   EXPECT_EQ(LocalityOfId("012345678901"), "United States");
   EXPECT_EQ(LocalityOfId("012345678901.4"), "United Kingdom");

@@ -5,6 +5,7 @@ import csv
 import json
 import os
 import shutil
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -118,6 +119,29 @@ class ExportTest(unittest.TestCase):
         refused = zel("restore", restored, dump, check=False)
         self.assertEqual(refused.returncode, 1)
         self.assertIn("is not empty", refused.stderr)
+
+    def test_the_dump_gives_back_whatever_the_file_holds(self):
+        # Regression: a text in a number column, an empty or early date, a 64-bit number and a
+        # missing flag were exported in forms that zel restore then refused.
+        odd = os.path.join(folder, "odd.zel")
+        shutil.copy(catalogue, odd)
+        held = [("Regions", "Region", "'A'"), ("Profiles", "Released", "''"),
+                ("Profiles", "ProdYear", "5000000000"), ("Profiles", "Released", "'0050-03-01'"),
+                ("CastCrew", "IsVoice", "NULL"), ("Profiles", "Runtime", "2.5")]
+        with sqlite3.connect(odd) as db:
+            for row, (table, column, value) in enumerate(held, start=1):
+                db.execute(f"UPDATE {table} SET {column} = {value} WHERE rowid = {row}")
+        dump = os.path.join(folder, "odd.json")
+        zel("export", odd, "--format", "json", "-o", dump)
+        restored = os.path.join(folder, "odd restored.zel")
+        zel("restore", restored, dump)
+        for row, (table, column, _) in enumerate(held, start=1):
+            stored = f"SELECT {column}, typeof({column}) FROM {table} WHERE rowid = {row}"
+            with sqlite3.connect(odd) as before, sqlite3.connect(restored) as after:
+                self.assertEqual(after.execute(stored).fetchall(),
+                                 before.execute(stored).fetchall())
+        with open(dump, encoding="utf-8") as file:
+            self.assertEqual(zel("export", restored, "--format", "json").stdout, file.read())
 
 
 class ScriptsTest(unittest.TestCase):

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -31,6 +32,25 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+std::string FolderState(const std::filesystem::path& folder) {
+  std::vector<std::string> entries;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    std::string state = "<folder>";
+    if (entry.is_regular_file()) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::ostringstream bytes;
+      if (!name.ends_with("-shm")) bytes << in.rdbuf();
+      state = std::to_string(std::hash<std::string>()(bytes.str()));
+    }
+    entries.push_back(name + "=" + state);
+  }
+  std::sort(entries.begin(), entries.end());
+  std::string out;
+  for (const std::string& entry : entries) out += entry + "\n";
+  return out;
+}
+
 std::filesystem::path SharedTestData() {
   // A checkout in another place than beside the shared folder names it in ZEL_SHARED_TESTDATA.
   if (const char* named = std::getenv("ZEL_SHARED_TESTDATA"); named && *named) {
@@ -51,7 +71,10 @@ std::string ReadWhole(const std::filesystem::path& path) {
 }
 }  // namespace
 
-CommandResult RunZel(const std::vector<std::string>& args) {
+CommandResult RunZel(const std::vector<std::string>& args) { return RunZelWith({}, args); }
+
+CommandResult RunZelWith(const std::function<bool()>& prepare,
+                         const std::vector<std::string>& args) {
   TempDir scratch;
   const std::string out_path = scratch.File("out");
   const std::string err_path = scratch.File("err");
@@ -69,6 +92,7 @@ CommandResult RunZel(const std::vector<std::string>& args) {
     dup2(out, 1);
     dup2(err, 2);
     dup2(in, 0);
+    if (prepare && !prepare()) _exit(kNotPrepared);
     execv(zel.c_str(), argv.data());
     _exit(127);
   }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,12 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The names in a folder with each file's bytes (as a hash): equal before and after means nothing
+// was created, removed or changed there. The index of a log (-shm) counts by its name only: it is
+// the shared memory through which the readers and writers of the log meet, which every reader
+// writes.
+std::string FolderState(const std::filesystem::path& folder);
 
 // Folder of the shared real-world test data, or empty when this checkout has none.
 std::filesystem::path SharedTestData();
@@ -74,6 +81,14 @@ struct CommandResult {
 
 // Runs the built `zel` with `args` (each passed as one argument, no shell), capturing its output.
 CommandResult RunZel(const std::vector<std::string>& args);
+
+// The exit code of RunZelWith when `prepare` failed.
+inline constexpr int kNotPrepared = 126;
+// RunZel, with `prepare` run in the child process just before zel starts (to give up the powers of
+// root, or to see a folder through a read-only mount); false from it ends the child with
+// kNotPrepared.
+CommandResult RunZelWith(const std::function<bool()>& prepare,
+                         const std::vector<std::string>& args);
 
 }  // namespace zel::testing
 

@@ -1,5 +1,6 @@
 #include "catalogue_dump.h"
 
+#include <algorithm>
 #include <istream>
 #include <limits>
 #include <map>
@@ -18,39 +19,66 @@ namespace zel::cli {
 namespace {
 
 constexpr std::string_view kFormat = "ZelControl catalogue";
-constexpr int kFormatVersion = 1;
+constexpr int kFormatVersion = 2;
+// Version 1 wrote dates as ISO texts, the time of day left out at midnight.
+constexpr int kShortDatesVersion = 1;
 
 [[noreturn]] void NotADump(const std::string& source, const std::string& why) {
   Raise(errc::kInvalidArgument, source + " is not a catalogue dump: " + why);
 }
 
-// A value of the dump as the column's value.
-Variant ColumnValue(const store::ColumnDef& column, const Json& value) {
+// A stored value as the dump writes it.
+Json DumpValue(const store::ColumnDef& column, const store::SqlValue& value) {
+  switch (value.kind) {
+    case store::SqlValue::Kind::kNull:
+      return nullptr;
+    case store::SqlValue::Kind::kInteger:
+      if (column.type == store::ColumnType::kBoolean &&
+          (value.integer == 0 || value.integer == 1)) {
+        return value.integer == 1;
+      }
+      return value.integer;
+    case store::SqlValue::Kind::kReal:
+      return value.real;
+    case store::SqlValue::Kind::kText:
+      return value.text;
+  }
+  return nullptr;
+}
+
+// Whether `text` is a date as version 1 wrote a date at midnight: "2010-01-01".
+bool IsShortDate(const std::string& text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return c == '-' || (c >= '0' && c <= '9'); });
+}
+
+// A value of the dump as the file stores it.
+store::SqlValue StoredValue(const store::ColumnDef& column, const Json& value, int version) {
   switch (value.type()) {
     case Json::value_t::null:
-      return Variant::Null();
+      return {};
     case Json::value_t::boolean:
-      return Variant(value.get<bool>());
+      return store::SqlValue::Integer(value.get<bool>() ? 1 : 0);
     case Json::value_t::number_integer:
+      return store::SqlValue::Integer(value.get<int64_t>());
     case Json::value_t::number_unsigned: {
-      const int64_t number = value.get<int64_t>();
-      if (number < std::numeric_limits<int32_t>::min() ||
-          number > std::numeric_limits<int32_t>::max()) {
+      const uint64_t number = value.get<uint64_t>();
+      if (number > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
         Raise(errc::kOverflow,
               "the number " + value.dump() + " of " + column.name + " is out of range");
       }
-      return Variant(static_cast<int32_t>(number));
+      return store::SqlValue::Integer(static_cast<int64_t>(number));
     }
     case Json::value_t::number_float:
-      return Variant(value.get<double>());
+      return store::SqlValue::Real(value.get<double>());
     case Json::value_t::string: {
       const std::string& text = value.get_ref<const std::string&>();
-      if (column.type != store::ColumnType::kDate) return Variant(text);
-      Date date;
-      if (!ParseDate(text, date)) {
-        Raise(errc::kTypeMismatch, "'" + text + "' of " + column.name + " is not a date");
+      if (version == kShortDatesVersion && column.type == store::ColumnType::kDate &&
+          IsShortDate(text)) {
+        return store::SqlValue::Text(text + " 00:00:00");
       }
-      return Variant(date);
+      return store::SqlValue::Text(text);
     }
     default:
       Raise(errc::kTypeMismatch, column.name + " holds " + value.dump() + ", not a value");
@@ -117,10 +145,13 @@ class Restorer {
     if (text("Format") != Json(kFormat)) {
       NotADump(source_, "its Format is not \"" + std::string(kFormat) + "\"");
     }
-    if (text("FormatVersion") != Json(kFormatVersion)) {
-      NotADump(source_, "its FormatVersion is " + text("FormatVersion").dump() + ", not " +
+    const Json version = text("FormatVersion");
+    if (!version.is_number_integer() || version.get<int>() < kShortDatesVersion ||
+        version.get<int>() > kFormatVersion) {
+      NotADump(source_, "its FormatVersion is " + version.dump() + ", not 1 to " +
                             std::to_string(kFormatVersion));
     }
+    version_ = version.get<int>();
     const int16_t schema = database_.Schema();
     if (text("Schema") != Json(schema)) {
       Raise(errc::kInvalidArgument, source_ + " is a dump of schema " + text("Schema").dump() +
@@ -140,22 +171,27 @@ class Restorer {
       rows_[table_] = 0;
       order_.push_back(table_);
     }
-    records_ = database_.DbOpenRecordSet("SELECT * FROM [" + table_ + "]");
   }
 
   void Store(const Json& row) {
     const int64_t number = ++rows_[table_];
     try {
-      records_->AddNew();
+      std::vector<std::string> names;
+      std::vector<store::SqlValue> values;
       for (const auto& [name, value] : row.items()) {
         const store::ColumnDef* column = nullptr;
         for (const store::ColumnDef& candidate : definition_->columns) {
           if (EqualsIgnoreCase(candidate.name, name)) column = &candidate;
         }
         if (!column) Raise(errc::kInvalidArgument, "the table has no column " + name);
-        records_->SetValue(column->name, ColumnValue(*column, value));
+        names.push_back(column->name);
+        values.push_back(StoredValue(*column, value, version_));
       }
-      records_->Update();
+      if (!database_.connection().InsertStoredRow(table_, names, values)) {
+        Raise(errc::kInvalidArgument,
+              "the catalogue refuses the row (a key it repeats, a value it requires, or a row "
+              "of another table it names)");
+      }
     } catch (const Error& error) {
       throw Error(error.number(), source_ + ": table " + table_ + ", row " +
                                       std::to_string(number) + ": " + error.description());
@@ -171,7 +207,7 @@ class Restorer {
   bool header_checked_ = false;
   std::string table_;
   const store::TableDef* definition_ = nullptr;
-  std::shared_ptr<store::RecordSet> records_;
+  int version_ = kFormatVersion;
   std::map<std::string, int64_t> rows_;
   std::vector<std::string> order_;
   int64_t stored_ = 0;
@@ -195,20 +231,23 @@ DumpCounts WriteDump(ZelDatabase& database, std::ostream& out,
     out << (counts.tables.empty() ? "\n    " : ",\n    ") << Json(table.name).dump() << ": [";
     counts.tables.emplace_back(table.name, 0);
     bool first = true;
-    ForEachPage(database, "*", "[" + table.name + "]", "", "rowid", [&](const Row& values) {
-      Json row = Json::object();
-      for (size_t c = 0; c < values.size(); ++c) row[table.columns[c].name] = ToJson(values[c]);
-      try {
-        out << (first ? "\n      " : ",\n      ") << row.dump();
-      } catch (const Json::exception& error) {
-        Raise(errc::kInvalidArgument,
-              "table " + table.name + " holds a text that is not UTF-8 (" + error.what() + ")");
-      }
-      first = false;
-      ++counts.tables.back().second;
-      ++counts.rows;
-      if (progress && counts.rows % 10000 == 0) progress(counts.rows);
-    });
+    database.connection().ReadStoredRows(
+        table.name, {}, {}, [&](const std::vector<store::SqlValue>& values) {
+          Json row = Json::object();
+          for (size_t c = 0; c < values.size(); ++c) {
+            row[table.columns[c].name] = DumpValue(table.columns[c], values[c]);
+          }
+          try {
+            out << (first ? "\n      " : ",\n      ") << row.dump();
+          } catch (const Json::exception& error) {
+            Raise(errc::kInvalidArgument,
+                  "table " + table.name + " holds a text that is not UTF-8 (" + error.what() + ")");
+          }
+          first = false;
+          ++counts.tables.back().second;
+          ++counts.rows;
+          if (progress && counts.rows % 10000 == 0) progress(counts.rows);
+        });
     out << (first ? "]" : "\n    ]");
   }
   out << "\n  }\n}\n";

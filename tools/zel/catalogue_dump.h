@@ -1,13 +1,16 @@
 // The whole content of a catalogue as one JSON document, and back: what `zel export --format json`
 // writes and `zel restore` reads.
 //
-//   {"Format": "ZelControl catalogue", "FormatVersion": 1, "Schema": 89, "Owner": "...",
+//   {"Format": "ZelControl catalogue", "FormatVersion": 2, "Schema": 89, "Owner": "...",
 //    "Tables": {"Alias": [{"AliasName": "...", "CommonName": "...", ...}, ...], ...}}
 //
-// Every row of every table, in the order the file keeps them, with every column by its name: texts
-// as strings, numbers as numbers, yes/no columns as true/false, dates as ISO texts ("2010-01-01",
-// with " 13:45:00" when they have a time of day), a missing value as null. Restoring a dump into
-// an empty catalogue of the same schema gives the same rows.
+// Every row of every table, in the order the file keeps them, with every column by its name and
+// every value exactly as the file stores it, whatever the column's type: texts as strings (dates
+// as the file keeps them, "2010-01-01 13:45:00"), whole numbers as numbers of up to 64 bits, other
+// numbers as numbers, 0 and 1 of a yes/no column as false and true, a missing value as null.
+// Restoring a dump into an empty catalogue of the same schema gives the same rows, value for
+// value, and exporting them again the same dump. Dumps of version 1, which wrote dates as ISO
+// texts ("2010-01-01", with " 13:45:00" when they have a time of day), are read too.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +31,7 @@ struct DumpCounts {
   int64_t rows = 0;
 };
 
-// Writes the dump of `database` to `out`, reading each table a page at a time. `progress`, when
+// Writes the dump of `database` to `out`, reading each table row by row. `progress`, when
 // given, hears the number of rows written so far now and then.
 DumpCounts WriteDump(ZelDatabase& database, std::ostream& out,
                      const std::function<void(int64_t)>& progress = {});

@@ -31,7 +31,7 @@ void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact, backup
 void AddProfileCommands(CLI::App& app);    // profiles, show
 void AddBrowseCommands(CLI::App& app);     // search, stats
 void AddPeopleCommands(CLI::App& app);     // aliases, awards, import-awards
-void AddImportCommands(CLI::App& app);     // import
+void AddImportCommands(CLI::App& app);     // import, remove, restore-removed
 void AddServeCommands(CLI::App& app);      // serve
 void AddTvCommands(CLI::App& app);         // appearances
 void AddExportCommands(CLI::App& app);     // export, restore

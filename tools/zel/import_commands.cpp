@@ -1,12 +1,16 @@
-// zel import: a whole DVD Profiler collection file into a catalogue; zel remove: titles out of it.
+// zel import: a whole DVD Profiler collection file into a catalogue; zel remove: titles out of it;
+// zel restore-removed: removed titles back into it.
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "catalogue/control.h"
@@ -15,8 +19,9 @@
 #include "frame/error.h"
 #include "import/collection_import.h"
 #include "import/profiler_import.h"
-#include "model/profiles.h"
+#include "import/removed_titles.h"
 #include "output.h"
+#include "store/backup.h"
 #include "store/connection.h"
 #include "store/text_helpers.h"
 
@@ -81,6 +86,9 @@ class ProgressReport {
 
 Json NullOr(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
 
+// Lists name at most this many titles; --json names all.
+constexpr size_t kListed = 20;
+
 Json SummaryJson(const std::string& catalogue, const std::string& collection,
                  const CollectionSummary& summary) {
   Json failures = Json::array();
@@ -92,12 +100,20 @@ Json SummaryJson(const std::string& catalogue, const std::string& collection,
                         {"Error", failure.number},
                         {"Description", failure.description}});
   }
+  Json changed = Json::array();
+  for (const ChangedTitle& title : summary.changed_titles) {
+    changed.push_back({{"ProfileID", title.profile_id},
+                       {"Title", title.title},
+                       {"Sections", title.sections},
+                       {"Locked", title.locked}});
+  }
   Json missing = Json::array();
   for (const auto& [profile_id, title] : summary.missing) {
     missing.push_back({{"ProfileID", profile_id}, {"Title", title}});
   }
   return Json{{"File", catalogue},
               {"Collection", collection},
+              {"DryRun", summary.dry_run},
               {"TitlesRead", summary.titles_read},
               {"New", summary.new_titles},
               {"Changed", summary.changed},
@@ -105,25 +121,52 @@ Json SummaryJson(const std::string& catalogue, const std::string& collection,
               {"Locked", summary.locked},
               {"Failed", summary.failed},
               {"ElapsedSeconds", summary.seconds},
+              {"ChangedTitles", std::move(changed)},
               {"Failures", std::move(failures)},
               {"Stopped", NullOr(summary.stream_error)},
               // Only a file read to its end tells which titles it does not hold.
               {"Missing", summary.complete ? std::move(missing) : Json(nullptr)},
               {"Removed", summary.removed},
               {"KeptLocked", summary.kept_locked},
-              {"RemovalRefused", NullOr(summary.removal_refused)}};
+              {"RemovalRefused", NullOr(summary.removal_refused)},
+              {"RemovalNeedsForce", summary.removal_needs_force},
+              {"CatalogueTitles", summary.catalogue_titles},
+              {"RemovedTitlesFile", NullOr(summary.removed_titles_file)}};
+}
+
+// The ID of a title as DVD Profiler shows it.
+std::string ShownId(const std::string& profile_id) {
+  return profile_id.starts_with("Key_") ? profile_id.substr(4) : profile_id;
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+  return text;
+}
+
+// The first kListed items, then how many more there are.
+template <class T, class Print>
+void PrintListed(const std::vector<T>& items, const Print& print) {
+  for (size_t i = 0; i < items.size() && i < kListed; ++i) print(items[i]);
+  if (items.size() > kListed) std::cout << "  \u2026 and " << items.size() - kListed << " more\n";
 }
 
 void PrintSummary(const std::string& catalogue, const std::string& collection,
                   const CollectionSummary& summary, bool remove_missing) {
+  const bool dry = summary.dry_run;
+  const std::string into = collection + " into " + catalogue;
+  const std::string nothing_written = dry ? " (a dry run: nothing was written)" : "";
   if (!summary.stream_error.empty()) {
-    std::cout << "Imported only the first " << summary.titles_read << " titles of " << collection
-              << " into " << catalogue << ": the rest of the file cannot be read\n";
+    std::cout << (dry ? "Would import only the first " : "Imported only the first ")
+              << summary.titles_read << " titles of " << into
+              << ": the rest of the file cannot be read" << nothing_written << "\n";
   } else if (summary.failed != 0) {
-    std::cout << "Imported " << collection << " into " << catalogue << " but for " << summary.failed
-              << (summary.failed == 1 ? " title" : " titles") << " that failed\n";
+    std::cout << (dry ? "Would import " : "Imported ") << into << " but for " << summary.failed
+              << (summary.failed == 1 ? " title that failed" : " titles that failed")
+              << nothing_written << "\n";
   } else {
-    std::cout << "Imported " << collection << " into " << catalogue << "\n";
+    std::cout << (dry ? "Would import " : "Imported ") << into << nothing_written << "\n";
   }
   const std::vector<std::vector<std::string>> rows = {
       {"titles read", std::to_string(summary.titles_read)},
@@ -145,6 +188,12 @@ void PrintSummary(const std::string& catalogue, const std::string& collection,
   }
   std::cout << "  " << std::left << std::setw(12) << "elapsed" << std::right << " " << elapsed.str()
             << "\n";
+  PrintListed(summary.changed_titles, [](const ChangedTitle& title) {
+    std::cout << "changed: " << ShownId(title.profile_id) << " \"" << title.title << "\": "
+              << (title.sections.empty() ? "its time stamps only" : Joined(title.sections));
+    if (!title.locked.empty()) std::cout << "; kept by their locks: " << Joined(title.locked);
+    std::cout << "\n";
+  });
   for (const TitleFailure& failure : summary.failures) {
     std::cout << "failed: title " << failure.position << " on line " << failure.line << ", ID \""
               << failure.id << "\", \"" << failure.title << "\": " << failure.description
@@ -159,13 +208,27 @@ void PrintSummary(const std::string& catalogue, const std::string& collection,
       std::cout << " (zel import --remove-missing removes them)";
     }
     std::cout << "\n";
+    PrintListed(summary.missing, [](const std::pair<std::string, std::string>& title) {
+      std::cout << "  " << ShownId(title.first) << "  \"" << title.second << "\"\n";
+    });
   }
   if (remove_missing) {
     if (!summary.removal_refused.empty()) {
-      std::cout << "removed nothing: " << summary.removal_refused << "\n";
+      std::cout << (dry ? "would remove nothing: " : "removed nothing: ")
+                << summary.removal_refused;
+      if (summary.removal_needs_force) {
+        std::cout << "; if the file is the right one, check what an import would do with "
+                     "--dry-run, then add --force to remove them";
+      }
+      std::cout << "\n";
     } else {
-      std::cout << "removed " << summary.removed << (summary.removed == 1 ? " title" : " titles")
-                << "\n";
+      std::cout << (dry ? "would remove " : "removed ") << summary.removed
+                << (summary.removed == 1 ? " title" : " titles");
+      if (!summary.removed_titles_file.empty()) {
+        std::cout << "; they are kept in " << summary.removed_titles_file
+                  << " (zel restore-removed brings them back)";
+      }
+      std::cout << "\n";
       for (const std::string& kept : summary.kept_locked) {
         std::cout << "kept " << kept << ": locked as a whole\n";
       }
@@ -203,17 +266,59 @@ struct ImportArguments {
   bool json = false;
   bool quiet = false;
   bool remove_missing = false;
+  bool force = false;
+  bool dry_run = false;
+};
+
+// A copy of a catalogue in a folder of its own under the temporary folder, removed with the folder
+// when the object ends: what a dry run of a read-only catalogue imports into.
+class TemporaryCopy {
+ public:
+  explicit TemporaryCopy(const std::string& catalogue) {
+    std::string folder = (std::filesystem::temp_directory_path() / "zel-dry-run-XXXXXX").string();
+    if (!mkdtemp(folder.data())) {
+      Raise(errc::kInvalidArgument, "Cannot make a temporary folder for the dry run");
+    }
+    folder_ = folder;
+    path_ = (folder_ / "catalogue.zel").string();
+    store::BackupCatalogue(catalogue, path_);
+  }
+  ~TemporaryCopy() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  TemporaryCopy(const TemporaryCopy&) = delete;
+  TemporaryCopy& operator=(const TemporaryCopy&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::filesystem::path folder_;
+  std::string path_;
 };
 
 void RunImport(const ImportArguments& arguments) {
   Control control;
-  OpenCatalogue(control, arguments.catalogue);
+  auto database = OpenCatalogue(control, arguments.catalogue);
+  // A dry run writes what an import would and takes it back; a catalogue that cannot be written
+  // is dry-run on a copy.
+  std::optional<TemporaryCopy> copy;
+  if (arguments.dry_run && !database->connection().WhyReadOnly().empty()) {
+    database.reset();
+    control.CloseDatabase();
+    copy.emplace(arguments.catalogue);
+    OpenCatalogue(control, copy->path());
+  } else {
+    database.reset();
+  }
   ProgressReport progress(isatty(STDERR_FILENO) == 1);
   CollectionImportOptions options;
   if (!arguments.quiet)
     options.on_progress = [&](const CollectionProgress& p) { progress.Update(p); };
   options.stop = &g_stop;
   options.remove_missing = arguments.remove_missing;
+  options.force = arguments.force;
+  options.dry_run = arguments.dry_run;
   CollectionSummary summary;
   {
     const InterruptGuard guard;
@@ -222,10 +327,14 @@ void RunImport(const ImportArguments& arguments) {
   progress.Finish();
   control.CloseDatabase();
   if (summary.interrupted) {
-    std::cerr << "zel: interrupted: the first " << summary.titles_read << " titles of "
-              << arguments.collection << " are committed to " << arguments.catalogue
-              << "; run the same command again to go on (titles already imported are unchanged "
-                 "and pass quickly)\n";
+    if (arguments.dry_run) {
+      std::cerr << "zel: interrupted: the dry run wrote nothing\n";
+    } else {
+      std::cerr << "zel: interrupted: the first " << summary.titles_read << " titles of "
+                << arguments.collection << " are committed to " << arguments.catalogue
+                << "; run the same command again to go on (titles already imported are "
+                   "unchanged and pass quickly)\n";
+    }
     throw CLI::RuntimeError(kInterruptedExit);
   }
   if (arguments.json) {
@@ -251,22 +360,57 @@ void RunRemove(const std::string& catalogue, const std::vector<std::string>& ids
                                              QuoteSql(profile_id) + "'");
     found.emplace_back(profile_id, records->ValueAt(0).ToTextOrEmpty());
   }
-  {
-    store::WriteScope scope(database->connection());
-    for (const auto& [profile_id, title] : found) RemoveProfileRows(*database, profile_id);
-    scope.Commit();
-  }
+  std::vector<std::string> profile_ids;
+  for (const auto& [profile_id, title] : found) profile_ids.push_back(profile_id);
+  const std::string kept_in = RemoveTitlesKeepingThem(*database, profile_ids);
   if (json) {
     Json removed = Json::array();
     for (const auto& [profile_id, title] : found) {
       removed.push_back({{"ProfileID", profile_id}, {"Title", title}});
     }
-    std::cout << Json{{"File", catalogue}, {"Removed", std::move(removed)}}.dump(2) << '\n';
+    std::cout
+        << Json{{"File", catalogue}, {"Removed", std::move(removed)}, {"KeptIn", kept_in}}.dump(2)
+        << '\n';
     return;
   }
   for (const auto& [profile_id, title] : found) {
     std::cout << "Removed " << profile_id << " \"" << title << "\" from " << catalogue << "\n";
   }
+  std::cout << "They are kept in " << kept_in << " (zel restore-removed brings them back)\n";
+}
+
+void RunRestoreRemoved(const std::string& catalogue, const std::vector<std::string>& ids,
+                       bool json) {
+  Control control;
+  auto database = OpenCatalogue(control, catalogue);
+  const RestoredTitles result = RestoreRemovedTitles(*database, ids);
+  if (json) {
+    Json restored = Json::array();
+    for (const auto& [profile_id, title] : result.restored) {
+      restored.push_back({{"ProfileID", profile_id}, {"Title", title}});
+    }
+    Json kept = Json::array();
+    for (const auto& [profile_id, why] : result.kept) {
+      kept.push_back({{"ProfileID", profile_id}, {"Why", why}});
+    }
+    std::cout << Json{{"File", catalogue},
+                      {"RemovedTitlesFile", result.file},
+                      {"Restored", std::move(restored)},
+                      {"Kept", std::move(kept)}}
+                     .dump(2)
+              << '\n';
+  } else {
+    for (const auto& [profile_id, title] : result.restored) {
+      std::cout << "Restored " << profile_id << " \"" << title << "\" into " << catalogue << "\n";
+    }
+    for (const auto& [profile_id, why] : result.kept) {
+      std::cout << "kept " << profile_id << " in " << result.file << ": " << why << "\n";
+    }
+    if (result.restored.empty() && result.kept.empty()) {
+      std::cout << "No removed titles in " << result.file << "\n";
+    }
+  }
+  if (!result.kept.empty()) throw CLI::RuntimeError(1);
 }
 
 }  // namespace
@@ -280,9 +424,15 @@ void AddImportCommands(CLI::App& app) {
       ->required();
   import->add_flag("--json", arguments.json, "Print the summary as JSON for scripts");
   import->add_flag("--quiet", arguments.quiet, "Show no progress");
+  import->add_flag("--dry-run", arguments.dry_run,
+                   "Read the whole file and say what an import would do, writing nothing");
   import->add_flag("--remove-missing", arguments.remove_missing,
                    "Remove the imported titles of the catalogue that the file no longer holds "
-                   "(only when the whole file imports without a failure)");
+                   "(only when the whole file imports without a failure), keeping them in a "
+                   "file beside the catalogue for zel restore-removed");
+  import->add_flag("--force", arguments.force,
+                   "With --remove-missing: remove them even when they are more than half of the "
+                   "catalogue, or more than 50 titles and more than a tenth of it");
   import->callback([] { RunImport(arguments);
 });
 
@@ -290,12 +440,22 @@ static std::string catalogue;
 static std::vector<std::string> ids;
 static bool json = false;
 auto* remove = app.add_subcommand(
-    "remove", "Remove titles from a catalogue with everything that belongs to them");
+    "remove",
+    "Remove titles from a catalogue with everything that belongs to them, keeping them in a "
+    "file beside it for zel restore-removed");
 remove->add_option("FILE", catalogue, "Catalogue file")->required();
 remove->add_option("ID", ids, "The ID DVD Profiler shows (123) or the stored ProfileID (Key_123)")
     ->required();
 remove->add_flag("--json", json, "Print what was removed as JSON for scripts");
 remove->callback([] { RunRemove(catalogue, ids, json); });
+
+static std::vector<std::string> restore_ids;
+auto* restore = app.add_subcommand(
+    "restore-removed", "Bring back titles that zel remove or zel import --remove-missing removed");
+restore->add_option("FILE", catalogue, "Catalogue file")->required();
+restore->add_option("ID", restore_ids, "The titles to bring back (all of them when none is named)");
+restore->add_flag("--json", json, "Print what was brought back as JSON for scripts");
+restore->callback([] { RunRestoreRemoved(catalogue, restore_ids, json); });
 }  // namespace zel::cli
 
 }  // namespace zel::cli

@@ -1,4 +1,5 @@
 // zel: the command line of the ZelControl catalogue library.
+#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <string_view>
@@ -12,8 +13,11 @@ namespace {
 // The commands with what each does, for a command line that names none or one that does not exist.
 void PrintCommands(const CLI::App& app) {
   std::cerr << "The commands are:\n";
-  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
-    std::cerr << "  " << std::left << std::setw(15) << command->get_name()
+  const auto commands = app.get_subcommands([](const CLI::App*) { return true; });
+  size_t width = 0;
+  for (const CLI::App* command : commands) width = std::max(width, command->get_name().size());
+  for (const CLI::App* command : commands) {
+    std::cerr << "  " << std::left << std::setw(static_cast<int>(width + 2)) << command->get_name()
               << command->get_description() << '\n';
   }
   std::cerr << "Run 'zel COMMAND --help' for the arguments of one.\n";

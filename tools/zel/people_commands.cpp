@@ -114,19 +114,48 @@ void RunAwards(const std::string& path, const AwardQuery& query, bool json) {
   std::cout << "(" << rows.size() << (rows.size() == 1 ? " award)\n" : " awards)\n");
 }
 
-void RunImportAwards(const std::string& path, const std::string& award_file) {
+void RunImportAwards(const std::string& path, const std::string& award_file, bool json) {
   Control control;
   auto database = OpenCatalogue(control, path);
   int32_t added = 0;
+  std::vector<ReplacedAwardRows> replaced;
   try {
-    added = ImportAwards(*database, award_file);
+    added = ImportAwards(*database, award_file, &replaced);
   } catch (const AwardFileError& failure) {
     std::string where = "award file " + failure.path();
     if (failure.line() > 0) where += ", line " + std::to_string(failure.line());
     throw Error(failure.number(), where + ": " + failure.description() + "; nothing imported");
   }
+  if (json) {
+    Json years = Json::array();
+    for (const ReplacedAwardRows& rows : replaced) {
+      years.push_back({{"Award", rows.award},
+                       {"Year", rows.year},
+                       {"Replaced", rows.replaced},
+                       {"Imported", rows.imported}});
+    }
+    std::cout << Json{{"File", path},
+                      {"AwardFile", award_file},
+                      {"Imported", added},
+                      {"Years", std::move(years)}}
+                     .dump(2)
+              << '\n';
+    return;
+  }
+  const auto rows_text = [](int32_t count) {
+    return std::to_string(count) + (count == 1 ? " row" : " rows");
+  };
   std::cout << "Imported " << added << (added == 1 ? " award row" : " award rows") << " from "
             << award_file << '\n';
+  // Each award and year the file holds replaced what was stored of it, and nothing else.
+  for (const ReplacedAwardRows& rows : replaced) {
+    std::cout << "  " << rows.award << ' ' << rows.year << ": ";
+    if (rows.replaced == 0) {
+      std::cout << rows_text(rows.imported) << " added\n";
+    } else {
+      std::cout << rows_text(rows.replaced) << " replaced by " << rows.imported << '\n';
+    }
+  }
 }
 
 }  // namespace
@@ -159,10 +188,14 @@ void AddPeopleCommands(CLI::App& app) {
     RunAwards(path, query, json);
   });
 
-  auto* import = app.add_subcommand("import-awards", "Import an award file (text or .xml)");
+  auto* import = app.add_subcommand(
+      "import-awards",
+      "Import an award file (text or .xml): it replaces the stored rows of each award and year it "
+      "holds");
   import->add_option("FILE", path, "Catalogue file")->required();
   import->add_option("AWARDFILE", award_file, "Award file")->required();
-  import->callback([] { RunImportAwards(path, award_file);
+  import->add_flag("--json", json, "Print the summary as JSON for scripts");
+  import->callback([] { RunImportAwards(path, award_file, json);
 });
 }  // namespace zel::cli
 
