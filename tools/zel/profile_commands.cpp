@@ -23,7 +23,13 @@ std::string YearText(int16_t year) { return year == 0 ? "" : std::to_string(year
 // The title page's data of the title with that identifier (the stored ProfileID or the ID DVD
 // Profiler shows): the one place `zel show` looks an identifier up.
 Json FindTitle(ZelDatabase& database, const std::string& path, const std::string& text) {
-  const auto reader = store::PlainDatabase::Open(path, store::PlainDatabase::Mode::kReadOnly);
+  // A file this user may not write, or on a read-only disk, is read as one nobody writes.
+  std::unique_ptr<store::PlainDatabase> reader;
+  try {
+    reader = store::PlainDatabase::Open(path, store::PlainDatabase::Mode::kReadOnly);
+  } catch (const Error&) {
+    reader = store::PlainDatabase::Open(path, store::PlainDatabase::Mode::kImmutable);
+  }
   std::optional<Json> title = web::TitleData(*reader, text);
   if (!title) RaiseUnknownTitle(database, path, text);
   return std::move(*title);
