@@ -2,6 +2,9 @@
 """The people credited most often, counted as people across all their credited names.
 
     python3 top_people.py CATALOGUE [COUNT]      (COUNT: 20 unless given)
+
+Namesakes with different birth years are different people: the catalogue names each credit's person
+(GetPersonName), with the birth year where namesakes share the name.
 """
 
 import collections
@@ -25,16 +28,25 @@ def rows(db, sql):
 def main(catalogue, count):
     control = zelcontrol.Control()
     db = control.OpenDatabase(catalogue)
+    person_of = {}  # (credited name, birth year) -> the person's name
     credits = collections.Counter()
     titles = collections.defaultdict(set)
-    for table, owner in (("CastCrew", "ProfileID"), ("TVCastCrew", "EpisodeID")):
-        sql = (f"SELECT COALESCE(a.CommonName, c.Name), c.{owner}, c.Role FROM {table} AS c "
-               "LEFT JOIN Alias AS a ON a.AliasName = c.Name")
-        for person, owner_id, role in rows(db, sql):
+    # Episodes derived from a title's episode headings repeat the title's credits: left out.
+    for table, owner, where in (
+            ("CastCrew", "ProfileID", ""),
+            ("TVCastCrew", "EpisodeID", " WHERE NOT EXISTS (SELECT * FROM MetaInfo AS m WHERE "
+                                        "m.ProfileID = c.EpisodeID AND m.InfoName = 'Derived')")):
+        sql = f"SELECT c.Name, c.BirthYear, c.{owner}, c.Role FROM {table} AS c{where}"
+        for name, birth_year, owner_id, role in rows(db, sql):
             if role in DIVIDERS:
                 continue
+            key = (name, birth_year or 0)
+            if key not in person_of:
+                person_of[key] = db.GetPersonName(name, birth_year or 0)
+            person = person_of[key]
             credits[person] += 1
-            titles[person].add(owner_id)
+            if table == "CastCrew":
+                titles[person].add(owner_id)
     print(f"{'Credits':>7}  {'Titles':>6}  Person")
     for person, number in sorted(credits.items(), key=lambda item: (-item[1], item[0]))[:count]:
         print(f"{number:>7}  {len(titles[person]):>6}  {person}")

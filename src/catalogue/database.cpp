@@ -9,6 +9,7 @@
 #include "model/reference_lists.h"
 #include "people/aliases.h"
 #include "people/appearances.h"
+#include "people/namesakes.h"
 #include "tv/tv_show.h"
 
 namespace zel {
@@ -73,6 +74,8 @@ const ClassInfo& ZelDatabase::Info() {
                Optional("IncludeEpisodes", true), Optional("OnlyIncludeAssignedEpisodes", false),
                Optional("IncludeCast", true), Optional("IncludeCrew", true)})
           .Method("GetCommonName", &ZelDatabase::GetCommonName, {Param("Name")})
+          .Method("GetPersonName", &ZelDatabase::GetPersonName,
+                  {Param("Name"), Optional("BirthYear", Variant(int16_t{0}))})
           .Method("ImportAwardFile", &ZelDatabase::ImportAwardFile, {Param("FilePath")})
           .Method("ImportSingleProfilerXMLNode", &ZelDatabase::ImportSingleProfilerXMLNode,
                   {Param("XMLString")})
@@ -168,6 +171,10 @@ void ZelDatabase::UpdateAliases() { people::UpdateAliases(*this); }
 
 std::string ZelDatabase::GetCommonName(std::string_view name) {
   return people::GetCommonName(*this, name);
+}
+
+std::string ZelDatabase::GetPersonName(std::string_view name, int16_t birth_year) {
+  return people::PersonLabel(people::PersonOfCredit(*this, name, birth_year));
 }
 
 std::shared_ptr<Collection> ZelDatabase::FindAppearances(std::string_view cast_name,

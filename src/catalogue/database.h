@@ -116,6 +116,10 @@ class ZelDatabase : public store::CatalogueFile {
 
   // The common name stored for `name` in the Alias table; `name` itself when it has no alias row.
   std::string GetCommonName(std::string_view name);
+  // The person a credit of `name` with `birth_year` (0: not given) names, as people are shown:
+  // the common name, with the birth year where namesakes share it ("Tom Hale (born 1949)"), or
+  // the years of the namesakes it could be (people/namesakes.h).
+  std::string GetPersonName(std::string_view name, int16_t birth_year = 0);
 
   // Imports an award file (import/award_file.h): the text form, or the XML form for the extension
   // .xml. A file is imported whole or not at all. A faulty text file, or an XML file without an

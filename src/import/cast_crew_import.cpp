@@ -317,6 +317,7 @@ class ListImporter {
     row.uncredited = FlagValue(credit_.uncredited);
     if (is_cast && title_.schema >= 88) row.credit_only = FlagValue(credit_.credit_only);
     row.birth_year = credit_.birth_year;
+    if (row.role == "[DivEpisode]") title_.episode_headings = true;
     if (keep_if_same_) {
       read_.push_back(std::move(row));
     } else {

@@ -45,9 +45,11 @@ struct TitleContext {
   std::string quoted_id;   // QuoteSql(profile_id), ready to stand between single quotes
   std::string medium;      // the medium of the profile row ("DVD", "Blu-ray Disc/UMD", ...)
   std::vector<std::string> locks;
-  int16_t schema = 0;       // the active schema number
-  bool stored = false;      // the profile was stored before: a changed title
-  uint64_t event_seed = 0;  // state of the event identifier generator
+  int16_t schema = 0;             // the active schema number
+  bool stored = false;            // the profile was stored before: a changed title
+  bool episode_headings = false;  // the cast or crew read holds an episode heading
+  bool box_set_parts = false;     // the box set section named parts
+  uint64_t event_seed = 0;        // state of the event identifier generator
   // Of a changed title: where the parts whose stored rows change are named (ImportResult).
   std::vector<std::string>* changed = nullptr;
 };

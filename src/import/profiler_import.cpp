@@ -18,6 +18,7 @@
 #include "store/catalogue_file.h"
 #include "store/connection.h"
 #include "store/text_helpers.h"
+#include "tv/episode_derivation.h"
 
 namespace zel {
 
@@ -81,6 +82,7 @@ void ImportBoxSet(TitleContext& title) {
   for (const xml::Node& content : contents.Children("Content")) {
     title.database.ExecuteSQL("INSERT INTO BoxSet (ChildID, BoxSetID) VALUES ('Key_" +
                               QuoteSql(content.Text()) + "', '" + title.quoted_id + "')");
+    title.box_set_parts = true;
   }
 }
 
@@ -220,6 +222,18 @@ void RunSections(TitleContext& title, std::vector<std::string>& locked) {
   }
 }
 
+// The series and episodes the title's episode headings describe, kept in step with its lists, and
+// with those of its parts when it is a box set (their series may follow its title).
+void DeriveTelevision(TitleContext& title) {
+  const bool lists_read = !IsLocked(title.locks, "Cast") && !IsLocked(title.locks, "Crew");
+  const bool headings_possible = !lists_read || title.episode_headings;
+  // A new title without headings has no links to take back.
+  if (headings_possible || title.stored) {
+    tv::DeriveTitleEpisodes(title.database, title.profile_id, headings_possible);
+  }
+  if (title.box_set_parts) tv::DeriveBoxSetParts(title.database, title.profile_id);
+}
+
 }  // namespace
 
 void NoteChanged(TitleContext& title, std::string_view part) {
@@ -282,6 +296,7 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
               [&] { WriteProfileRow(title, *profile, is_new, fingerprint, locality); });
     profile.reset();
     RunSections(title, result.locked_sections);
+    DeriveTelevision(title);
     database.NoteImported(store::CatalogueFile::List::kProfiles, result.profile_id);
     scope.Commit();
   } catch (...) {

@@ -12,6 +12,8 @@
 #include "store/catalogue_file.h"
 #include "store/connection.h"
 #include "store/text_helpers.h"
+#include "tv/episode_derivation.h"
+#include "tv/tv_corrections.h"
 
 namespace zel {
 namespace {
@@ -118,6 +120,27 @@ std::string TitleOf(store::CatalogueFile& database, const std::string& profile_i
   return records->Eof() ? std::string() : records->ValueAt(0).ToTextOrEmpty();
 }
 
+// A title brought back holds its episodes again. Its removal took its derived episodes that no
+// other title held, so its copied links to them name nothing: they go, and the title's episode
+// headings give its episodes as an import would.
+void RederiveEpisodes(store::CatalogueFile& database, const std::string& profile_id) {
+  auto links = database.DbOpenRecordSet(
+      "SELECT pe.EpisodeID FROM Profile2Episodes pe LEFT JOIN Episodes e ON e.EpisodeID = "
+      "pe.EpisodeID WHERE pe.ProfileID = '" +
+      QuoteSql(profile_id) + "' AND e.EpisodeID IS NULL");
+  std::vector<std::string> gone;
+  for (; !links->Eof(); links->MoveNext()) {
+    std::string episode_id = links->ValueAt(0).ToTextOrEmpty();
+    if (episode_id.starts_with(tv::kSeriesIdPrefix)) gone.push_back(std::move(episode_id));
+  }
+  links.reset();
+  for (const std::string& episode_id : gone) {
+    database.DbExecute("DELETE FROM Profile2Episodes WHERE ProfileID = '" + QuoteSql(profile_id) +
+                       "' AND EpisodeID = '" + QuoteSql(episode_id) + "'");
+  }
+  tv::DeriveTitleEpisodes(database, profile_id);
+}
+
 }  // namespace
 
 std::string RemovedTitlesPath(const std::string& catalogue_path) {
@@ -182,6 +205,7 @@ RestoredTitles RestoreRemovedTitles(store::CatalogueFile& database,
                                      "say)");
         continue;
       }
+      RederiveEpisodes(database, profile_id);
       database.NoteImported(store::CatalogueFile::List::kProfiles, profile_id);
       scope.Commit();
     }

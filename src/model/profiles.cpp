@@ -98,6 +98,7 @@ const std::vector<std::string_view>& ProfileRowTables() {
 void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_id) {
   const std::string id = QuoteSql(profile_id);
   store::WriteScope scope(database.connection());
+  tv::ReleaseTitleEpisodes(database, profile_id);
   for (const char* table : kProfileTables) DeleteProfileRows(database, profile_id, table);
   // Both ends of a box-set link: a removed part leaves its box, a removed box frees its parts.
   database.DbExecute("DELETE FROM BoxSet WHERE ChildID = '" + id + "' OR BoxSetID = '" + id + "'");

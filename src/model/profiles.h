@@ -61,13 +61,22 @@ class ZelProfiles : public TypedCollection<ZelProfile> {
 
 // Deletes every row of `database` that belongs to the profile, as one write: its Profiles row, the
 // rows of every table keyed by its ProfileID (sub-records, credits, locks, information and meta
-// entries, episode links) and both ends of its box-set links. Episodes, series, aliases and the
-// other profiles stay.
+// entries, episode links) and both ends of its box-set links. Aliases, the other profiles and the
+// series and episodes a host made stay; the episodes derived from the profile's episode headings
+// that no other profile holds go, with derived series left without episodes
+// (tv::ReleaseTitleEpisodes).
 void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_id);
 
 // The tables that keep rows of a profile under its ProfileID, beside its Profiles row and its
 // box-set links (BoxSet, by BoxSetID and by ChildID).
 const std::vector<std::string_view>& ProfileRowTables();
+
+namespace tv {
+// Defined beside the derivation it belongs to, in tv/episode_derivation.cpp: the television layer
+// sits above this one, and a removal that left derived episodes behind would show discs that are
+// gone. Callers run it in their write scope.
+void ReleaseTitleEpisodes(store::CatalogueFile& database, std::string_view profile_id);
+}  // namespace tv
 
 // Moves every row stored under `from` (as RemoveProfileRows names them) to `to`, as one write.
 // Fails with 3022 when a stored profile already holds `to`.

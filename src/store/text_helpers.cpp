@@ -26,6 +26,17 @@ int16_t Int16Column(const Variant& value) {
   return value.ToInteger();
 }
 
+bool StoredFlag(const Variant& value) {
+  if (value.IsNull() || value.IsEmpty()) return false;
+  if (value.IsString() && value.ToText().empty()) return false;
+  return value.ToBool();
+}
+
+bool StoredCastFlag(const Variant& value) {
+  if (value.IsString()) return value.ToText() == "yes";
+  return StoredFlag(value);
+}
+
 void InsertSavedRow(store::CatalogueFile& database, std::string_view sql,
                     std::string_view refusal) {
   if (database.connection().Execute(sql) > 0) return;

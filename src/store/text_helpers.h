@@ -28,6 +28,13 @@ void DeleteProfileRows(store::CatalogueFile& database, std::string_view profile_
 // makes a whole list unreadable.
 int16_t Int16Column(const Variant& value);
 
+// A yes/no column in either stored form: a boolean, or the texts "True"/"False" of files before
+// schema 76. Null and empty text are false.
+bool StoredFlag(const Variant& value);
+// Whether a credit row's IsCast marks a cast credit: a boolean, or the exact text "yes" of files
+// before schema 76 (where "Yes", "no" and empty text are crew).
+bool StoredCastFlag(const Variant& value);
+
 // Runs the INSERT of one row of a record being saved. A save never stores less than it holds: when
 // the engine refuses the row, this fails with error 3022 and `refusal`, which names the record and
 // says why ("Audio track 2 of 'P1' could not be stored: ..."). Callers run it in their write scope,

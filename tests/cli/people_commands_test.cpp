@@ -102,6 +102,56 @@ TEST_F(PeopleCommands, ImportThenQueryAwardsEachWay) {
   EXPECT_NE(no_year.exit_code, 0);
 }
 
+// Namesakes are apart in every answer; names that are probably one person are listed, and joined
+// and split only on the collector's word.
+TEST_F(PeopleCommands, NamesakesSuspectsJoinsAndSplits) {
+  Sql("INSERT INTO Profiles (ProfileID, Title, ProdYear) VALUES ('P1', 'Sheriff', 1990)");
+  Sql("INSERT INTO Profiles (ProfileID, Title, ProdYear) VALUES ('P2', 'Directed', 1985)");
+  for (const char* values :
+       {"'P1', 'Tom Hale', 'Sheriff', 1, true, 1949",
+        "'P2', 'Tom Hale', 'Director', 1, false, 1946", "'P2', 'Dan Akroyd', 'Ray', 2, true, 1952",
+        "'P1', 'Dan Aykroyd', 'Ray', 2, true, 1952"}) {
+    Sql("INSERT INTO CastCrew (ProfileID, Name, Role, Position, IsCast, BirthYear) VALUES (" +
+        std::string(values) + ")");
+  }
+  auto aliases = RunZel({"aliases", path_, "Tom Hale"});
+  ASSERT_EQ(aliases.exit_code, 0) << aliases.err;
+  EXPECT_EQ(aliases.out,
+            "Common name: Tom Hale\n"
+            "Namesakes, different people by their birth years:\n"
+            "  Tom Hale (born 1946): 1 title, 0 episodes\n"
+            "  Tom Hale (born 1949): 1 title, 0 episodes\n"
+            "(no aliases)\n");
+  const std::string awards =
+      Write("awards.txt", "Sheriff|||1991||Oscar|Best Actor|X|Tom Hale|1990\n");
+  ASSERT_EQ(RunZel({"import-awards", path_, awards}).exit_code, 0);
+  auto award = RunZel({"awards", path_, "--person", "Tom Hale", "--json"});
+  ASSERT_EQ(award.exit_code, 0) << award.err;
+  EXPECT_EQ(Json::parse(award.out)[0]["Person"], "Tom Hale (born 1949)");
+
+  auto suspects = RunZel({"people", "suspects", path_, "--json"});
+  ASSERT_EQ(suspects.exit_code, 0) << suspects.err;
+  EXPECT_EQ(Json::parse(suspects.out), Json::parse(R"x([{
+      "Name": {"CommonName": "Dan Akroyd", "BirthYears": [1952], "Credits": 1},
+      "Other": {"CommonName": "Dan Aykroyd", "BirthYears": [1952], "Credits": 1},
+      "Evidence": ["close spelling (1 letter apart)", "both born 1952"]
+}])x"));
+  auto join = RunZel({"people", "join", path_, "Dan Akroyd", "Dan Aykroyd"});
+  ASSERT_EQ(join.exit_code, 0) << join.err;
+  EXPECT_EQ(join.out,
+            "Joined Dan Akroyd to Dan Aykroyd, now one person under Dan Aykroyd (undo "
+            "with: zel people split " +
+                path_ + " \"Dan Akroyd\")\n  added alias Dan Akroyd -> Dan Aykroyd\n");
+  EXPECT_EQ(RunZel({"people", "suspects", path_}).out, "(no names look like one person)\n");
+  auto split = RunZel({"people", "split", path_, "Dan Akroyd", "--json"});
+  ASSERT_EQ(split.exit_code, 0) << split.err;
+  EXPECT_EQ(Json::parse(split.out)["Changes"], Json::parse(R"([{"AliasName": "Dan Akroyd",
+      "Before": "Dan Aykroyd", "CommonName": null}])"));
+  auto again = RunZel({"people", "split", path_, "Dan Akroyd"});
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_NE(again.err.find("nothing to split"), std::string::npos);
+}
+
 // Regression: a text award file deleted every year of its award, and said only how many rows it
 // imported.
 TEST_F(PeopleCommands, AwardFilesOfDifferentYearsReplaceOnlyTheirOwn) {

@@ -1,3 +1,5 @@
+#include <fstream>
+
 #include <nlohmann/json.hpp>
 
 #include "catalogue/control.h"
@@ -55,6 +57,51 @@ TEST(ZelCli, ProfilesListsOneLinePerProfileBySortTitle) {
   EXPECT_EQ(list[0]["ProfileID"], id);
   EXPECT_EQ(list[0]["ProductionYear"], 1979);
   EXPECT_EQ(list[1]["Title"], "Brazil");
+}
+
+// An imported collection: a season box set counting as one title with its two discs counting as
+// none, a Blu-ray of regions B and "All", and a title on the wish list.
+TEST(ZelCli, ProfilesShowBoxSetsOnceCountsRegionsAndCollectionTypes) {
+  testing::TempDir dir;
+  const std::string path = dir.File("boxes.zel");
+  const std::string collection = dir.File("collection.xml");
+  const auto title = [](const std::string& id, const std::string& name, const std::string& more) {
+    return "<DVD><ID>" + id + "</ID><UPC>" + id + "</UPC><Title>" + name + "</Title>" + more +
+           "</DVD>";
+  };
+  std::ofstream(collection)
+      << "<Collection>"
+      << title("B1", "Castle: Season 3",
+               "<CountAs>1</CountAs><BoxSet><Contents><Content>D1</Content><Content>D2</Content>"
+               "</Contents></BoxSet>")
+      << title("D1", "Castle: Season 3: Disc 1", "<CountAs>0</CountAs>")
+      << title("D2", "Castle: Season 3: Disc 2", "<CountAs>0</CountAs>")
+      << title("M1", "Moon",
+               "<MediaTypes><DVD>false</DVD><BluRay>true</BluRay></MediaTypes>"
+               "<Regions><Region>B</Region><Region>All</Region></Regions>")
+      << title("W1", "Wanted", "<CollectionType>Wish List</CollectionType>") << "</Collection>";
+  ASSERT_EQ(RunZel({"create", path}).exit_code, 0);
+  auto imported = RunZel({"import", path, collection, "--quiet"});
+  ASSERT_EQ(imported.exit_code, 0) << imported.err;
+
+  auto table = RunZel({"profiles", path});
+  ASSERT_EQ(table.exit_code, 0) << table.err;
+  EXPECT_EQ(table.out.find("Disc 1"), std::string::npos) << table.out;
+  for (const char* part : {"2 parts", "All, B", "WishList",
+                           "(5 profiles, 2 of them inside 1 box set; counted as 3: Owned 2, "
+                           "WishList 1)"}) {
+    EXPECT_NE(table.out.find(part), std::string::npos) << part << " in\n" << table.out;
+  }
+  auto flat = RunZel({"profiles", path, "--parts"});
+  EXPECT_NE(flat.out.find("part of Key_B1"), std::string::npos) << flat.out;
+
+  const Json list = Json::parse(RunZel({"profiles", path, "--json"}).out);
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(std::tuple(list[0]["PartCount"], list[0]["Counted"], list[0]["Parts"].size()),
+            std::tuple(2, 1, 2u));
+  EXPECT_EQ(list[1]["Regions"], Json::parse(R"([{"Region": "All", "Code": 0},
+                                                {"Region": "B", "Code": 2}])"));
+  EXPECT_EQ(list[2]["CollectionType"], "WishList");
 }
 
 // A title made through the model rather than imported; the command's likeness to the title page

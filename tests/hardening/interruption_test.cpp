@@ -270,10 +270,14 @@ TEST_F(InterruptionTest, QueriesDuringAnImportSeeWholeTitlesAndNoLockError) {
   for (const auto& [id, rows] : reference_->by_profile) {
     std::set<std::string> names;
     for (const std::string& row : rows) {
-      if (row.starts_with("CastCrew:")) names.insert(row.substr(9, row.find('|') - 9));
+      if (!row.starts_with("CastCrew:")) continue;
+      const size_t name_end = row.find('|');
+      // List headings (Role "[DivGroup]" and the like) are nobody's credits.
+      if (row.compare(name_end + 1, 4, "[Div") == 0) continue;
+      names.insert(row.substr(9, name_end - 9));
     }
     for (const std::string& name : names) {
-      if (!name.empty()) ++titles_of_name[name];  // dividers have no name
+      if (!name.empty()) ++titles_of_name[name];
     }
   }
   const std::string person =

@@ -71,9 +71,36 @@ class TelevisionTest(unittest.TestCase):
         out = run_zel("appearances", self.file, "Janine Turner", "--json", check=True).stdout
         self.db = self.control.OpenDatabase(self.file)
         hits = json.loads(out)["Appearances"]
-        kinds = [(hit["Kind"], hit["Title"], hit["Role"]) for hit in hits]
-        self.assertEqual(kinds, [("episode", "Pilot", "Maggie"), ("profile", "Cliffhanger", "Jessie")])
-        self.assertEqual((hits[0]["EpisodeID"], hits[1]["ProfileID"]), ("S111", film.ProfileID))
+        kinds = [(hit["Kind"], hit["Title"], hit["Roles"][0]["Role"]) for hit in hits]
+        # By year, then title: neither has a year, and the film's title comes first.
+        self.assertEqual(kinds, [("profile", "Cliffhanger", "Jessie"), ("episode", "Pilot", "Maggie")])
+        self.assertEqual((hits[0]["ProfileID"], hits[1]["EpisodeID"]), (film.ProfileID, "S111"))
+
+    def test_episode_headings_of_an_imported_disc_become_a_series(self):
+        self.build_series()
+
+        def disc(second_caption):
+            actors = "".join(
+                f'<Divider Caption="{caption}" Type="Episode"/>'
+                '<Actor FirstName="Tom" LastName="Hale" Role="Narrator (voice)" BirthYear="0"/>'
+                for caption in ("3.01 A Deadly Affair", second_caption))
+            return ("<DVD><ID>D1</ID><UPC>1</UPC><Title>Castle: Season 3: Disc 1</Title>"
+                    f"<Actors>{actors}</Actors><Credits><Credit FirstName=\"Tom\" "
+                    'LastName="Hale" BirthYear="1946" CreditType="Direction" '
+                    'CreditSubtype="Director"/></Credits></DVD>')
+
+        self.db.ImportSingleProfilerXMLNode(disc("3.02 He's Dead"))
+        self.db.ImportSingleProfilerXMLNode(disc("3.02 He Is Dead"))
+        self.reopen()
+        self.assertEqual(sorted(show.ShowID for show in self.db.TVShows), ["S1", "tv:castle"])
+        self.assertEqual(self.db.TVShows("S1").Seasons("1").Episodes.Count, 1)
+        episodes = list(self.db.TVShows("tv:castle").Seasons("3").Episodes)
+        self.assertEqual([(e.Number, e.Title) for e in episodes],
+                         [("01", "A Deadly Affair"), ("02", "He Is Dead")])
+        self.assertEqual(episodes[1].Cast(1).Name, "Tom Hale")
+        self.assertEqual(episodes[0].AssignedProfiles(1).ProfileID, "Key_D1")
+        # The narrator has no birth year, and the only known Tom Hale was born 1946.
+        self.assertEqual(self.db.GetPersonName("Tom Hale", 0), "Tom Hale")
 
 
 if __name__ == "__main__":

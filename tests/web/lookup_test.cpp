@@ -22,7 +22,11 @@ TEST_F(ServeTest, PersonPageSummarisesAndPagesTheirTitles) {
           "Keller', 'T. Keller'))");
   const Json& summary = by_common["Summary"];
   EXPECT_EQ(summary["Titles"], titles);
-  EXPECT_EQ(summary["Episodes"], 3);
+  // The example series' episodes, and one derived from a title's episode headings.
+  const int64_t episodes =
+      Sql("SELECT COUNT(*) FROM (SELECT DISTINCT EpisodeID FROM TVCastCrew WHERE Name IN ('Tomas "
+          "Keller', 'T. Keller'))");
+  EXPECT_EQ(summary["Episodes"], episodes);
   EXPECT_EQ(summary["Awards"], 1);
   EXPECT_EQ(summary["Won"], 1);
   EXPECT_EQ(summary["FirstYear"], 1950);
@@ -45,8 +49,11 @@ TEST_F(ServeTest, PersonPageSummarisesAndPagesTheirTitles) {
     EXPECT_GE(ToLower(sorted[i - 1]["Title"].get<std::string>()),
               ToLower(sorted[i]["Title"].get<std::string>()));
   }
-  ASSERT_EQ(by_common["Episodes"]["Items"].size(), 3u);
-  EXPECT_EQ(by_common["Episodes"]["Items"][2]["Roles"][0]["Role"], "Director");
+  const Json& episode_lines = by_common["Episodes"]["Items"];
+  ASSERT_EQ(static_cast<int64_t>(episode_lines.size()), episodes);
+  EXPECT_TRUE(std::any_of(episode_lines.begin(), episode_lines.end(), [](const Json& line) {
+    return line["ShowID"] == "HARBOUR" && line["Roles"][0]["Role"] == "Director";
+  }));
   // Awards are the person's own, not those of every nominee text holding the name.
   EXPECT_EQ(GetJson("/api/person/Anna%20J.%20Berg")["Awards"].size(), 1u);
   EXPECT_TRUE(GetJson("/api/person/Anna%20Berg")["Awards"].empty());
@@ -185,7 +192,8 @@ TEST_F(ServeTest, StatisticsAgreeWithTheCatalogue) {
                                     "c.ProfileID WHERE c.Name IN ('Tomas Keller', 'T. Keller') "
                                     "AND " +
                                     owned + ")"));
-    EXPECT_EQ(person["Episodes"], 3);
+    EXPECT_EQ(person["Episodes"], Sql("SELECT COUNT(*) FROM (SELECT DISTINCT EpisodeID FROM "
+                                      "TVCastCrew WHERE Name IN ('Tomas Keller', 'T. Keller'))"));
   }
   EXPECT_TRUE(std::none_of(stats["People"].begin(), stats["People"].end(), [](const Json& p) {
     return p["CommonName"] == "T. Keller" || p["CommonName"] == "The Harbour Band";
@@ -220,9 +228,13 @@ TEST_F(ServeTest, StatisticsAgreeWithTheCatalogue) {
 }
 
 TEST_F(ServeTest, SeriesAndAwards) {
+  // The example series, and those derived from the example titles' episode headings.
   const Json list = GetJson("/api/series");
-  ASSERT_EQ(list["Series"].size(), 1u);
-  EXPECT_EQ(list["Series"][0]["Episodes"], 3);
+  ASSERT_EQ(static_cast<int64_t>(list["Series"].size()), Sql("SELECT COUNT(*) FROM TVSeries"));
+  const auto harbour = std::find_if(list["Series"].begin(), list["Series"].end(),
+                                    [](const Json& s) { return s["ShowID"] == "HARBOUR"; });
+  ASSERT_NE(harbour, list["Series"].end());
+  EXPECT_EQ((*harbour)["Episodes"], 3);
   const Json series = GetJson("/api/series/HARBOUR");
   ASSERT_EQ(series["Seasons"].size(), 2u);
   const Json& pilot = series["Seasons"][0]["Episodes"][0];

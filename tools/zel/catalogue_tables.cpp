@@ -8,7 +8,9 @@
 #include "catalogue/database.h"
 #include "frame/text.h"
 #include "output.h"
+#include "people/namesakes.h"
 #include "store/connection.h"
+#include "tv/episode_derivation.h"
 #include "web/sql.h"
 
 namespace zel::cli {
@@ -213,40 +215,67 @@ void WriteCredits(ZelDatabase& database, TableSink& sink) {
   sink.End();
 }
 
-// A person is a common name: every credited name that is an alias counts for its common name.
+// A person is a common name, and among namesakes a birth year (people/namesakes.h): every credited
+// name that is an alias counts for its common name. Credits of an episode derived from a title's
+// episode headings are the title's credits again: its episode counts, its credits do not.
 void WritePeople(ZelDatabase& database, TableSink& sink) {
   std::map<std::string, std::string> common_of;  // folded alias name -> common name
   QueryRows(database, "SELECT AliasName, CommonName FROM Alias",
             [&](Row& row) { common_of[ToLower(row[0].ToTextOrEmpty())] = row[1].ToTextOrEmpty(); });
+  std::set<std::string> derived;  // folded identifiers of derived episodes
+  QueryRows(
+      database,
+      "SELECT ProfileID FROM MetaInfo WHERE InfoName = '" + std::string(tv::kDerivedEntry) + "'",
+      [&](Row& row) { derived.insert(ToLower(row[0].ToTextOrEmpty())); });
+  const auto common = [&](const std::string& credited) {
+    const auto alias = common_of.find(ToLower(credited));
+    return alias == common_of.end() ? credited : alias->second;
+  };
+  const auto year_of = [](const Variant& value) { return value.IsNull() ? 0 : value.ToLong(); };
+  // The known birth years of every common name first, for the rule on credits without one.
+  people::Namesakes namesakes;
+  for (const char* table : {"CastCrew", "TVCastCrew"}) {
+    QueryRows(database,
+              "SELECT DISTINCT c.Name, c.BirthYear FROM " + std::string(table) + " AS c WHERE " +
+                  web::NotDivider("c"),
+              [&](Row& row) { namesakes.Note(common(row[0].ToTextOrEmpty()), year_of(row[1])); });
+  }
   struct Person {
-    std::string name;
+    people::Person person;
     std::set<std::string> names, titles, episodes;
     int32_t cast = 0, crew = 0;
   };
-  std::map<std::string, Person> people;  // by folded common name
+  std::map<std::string, Person> people;  // by folded label
   auto count = [&](const Row& credit, bool episode) {
     const std::string credited = credit[0].ToTextOrEmpty();
-    const auto alias = common_of.find(ToLower(credited));
-    const std::string common = alias == common_of.end() ? credited : alias->second;
-    Person& person = people[ToLower(common)];
-    if (person.name.empty()) person.name = common;
-    person.names.insert(credited);
-    (episode ? person.episodes : person.titles).insert(credit[1].ToTextOrEmpty());
-    ++(Flag(credit[2]).ToBool() ? person.cast : person.crew);
+    const people::Person person = namesakes.Resolve(common(credited), year_of(credit[3]));
+    Person& entry = people[ToLower(people::PersonLabel(person))];
+    if (entry.person.common_name.empty()) entry.person = person;
+    entry.names.insert(credited);
+    const std::string owner = credit[1].ToTextOrEmpty();
+    (episode ? entry.episodes : entry.titles).insert(owner);
+    if (episode && derived.contains(ToLower(owner))) return;
+    ++(Flag(credit[2]).ToBool() ? entry.cast : entry.crew);
   };
   // List headings are stored as credits and are nobody's.
-  ForEachPage(database, "c.Name, c.ProfileID, c.IsCast", "CastCrew AS c", web::NotDivider("c"),
-              "c.rowid", [&](const Row& credit) { count(credit, false); });
-  ForEachPage(database, "c.Name, c.EpisodeID, c.IsCast", "TVCastCrew AS c", web::NotDivider("c"),
-              "c.rowid", [&](const Row& credit) { count(credit, true); });
-  sink.Begin({"CommonName", "Names", "Titles", "Episodes", "CastCredits", "CrewCredits"});
-  for (const auto& [key, person] : people) {
-    std::string names;
-    for (const std::string& name : person.names) names += (names.empty() ? "" : "; ") + name;
-    sink.Add({Variant(person.name), Variant(names),
-              Variant(static_cast<int32_t>(person.titles.size())),
-              Variant(static_cast<int32_t>(person.episodes.size())), Variant(person.cast),
-              Variant(person.crew)});
+  ForEachPage(database, "c.Name, c.ProfileID, c.IsCast, c.BirthYear", "CastCrew AS c",
+              web::NotDivider("c"), "c.rowid", [&](const Row& credit) { count(credit, false); });
+  ForEachPage(database, "c.Name, c.EpisodeID, c.IsCast, c.BirthYear", "TVCastCrew AS c",
+              web::NotDivider("c"), "c.rowid", [&](const Row& credit) { count(credit, true); });
+  sink.Begin({"CommonName", "BirthYear", "CouldBe", "Names", "Titles", "Episodes", "CastCredits",
+              "CrewCredits"});
+  for (const auto& [key, entry] : people) {
+    std::string names, could_be;
+    for (const std::string& name : entry.names) names += (names.empty() ? "" : "; ") + name;
+    for (int32_t year : entry.person.could_be) {
+      could_be += (could_be.empty() ? "" : "; ") + std::to_string(year);
+    }
+    sink.Add({Variant(entry.person.common_name),
+              entry.person.birth_year == 0 ? Variant::Null() : Variant(entry.person.birth_year),
+              could_be.empty() ? Variant::Null() : Variant(could_be), Variant(names),
+              Variant(static_cast<int32_t>(entry.titles.size())),
+              Variant(static_cast<int32_t>(entry.episodes.size())), Variant(entry.cast),
+              Variant(entry.crew)});
   }
   sink.End();
 }
@@ -301,7 +330,8 @@ const std::vector<TableView>& TableViews() {
        WriteProfiles},
       {"credits", "one row per cast or crew credit of a title, with the common name", WriteCredits},
       {"people",
-       "one row per person (common name): credited names, titles, episodes and credit counts",
+       "one row per person (common name; namesakes apart by birth year): credited names, titles, "
+       "episodes and credit counts",
        WritePeople},
       QueryView("loans", "one row per title on loan, with the borrower and the due date",
                 {"ProfileID", "Title", "UserID", "LoanedDue", "PhoneNumber", "EmailAddress"},

@@ -30,10 +30,10 @@ std::function<void(int64_t done, int64_t total)> IndexProgress(const std::string
 void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact, backup
 void AddProfileCommands(CLI::App& app);    // profiles, show
 void AddBrowseCommands(CLI::App& app);     // search, stats
-void AddPeopleCommands(CLI::App& app);     // aliases, awards, import-awards
+void AddPeopleCommands(CLI::App& app);     // aliases, awards, import-awards, people
 void AddImportCommands(CLI::App& app);     // import, remove, restore-removed
 void AddServeCommands(CLI::App& app);      // serve
-void AddTvCommands(CLI::App& app);         // appearances
+void AddTvCommands(CLI::App& app);         // appearances, tv
 void AddExportCommands(CLI::App& app);     // export, restore
 // Checks input files of the commands registered before (import) before they are read.
 void AddInputChecks(CLI::App& app);

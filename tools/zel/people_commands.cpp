@@ -1,4 +1,5 @@
-// zel aliases, awards and import-awards.
+// zel aliases, awards, import-awards, and zel people: names that are probably one person, and the
+// collector's joins and splits of them.
 #include <iostream>
 #include <optional>
 
@@ -9,6 +10,10 @@
 #include "frame/error.h"
 #include "import/award_file.h"
 #include "output.h"
+#include "people/namesakes.h"
+#include "people/person_credits.h"
+#include "people/person_joins.h"
+#include "people/suspects.h"
 #include "store/text_helpers.h"
 
 namespace zel::cli {
@@ -49,12 +54,40 @@ void RunAliases(const std::string& path, const std::string& name, bool json) {
                        {"Comment", ToJson(comment)}});
     rows.push_back({CellText(alias), CellText(birth_year), CellText(comment)});
   }
+  records.reset();
+  // Namesakes are different people: each with what they are credited with.
+  const people::PersonAppearances found = people::ReadPersonAppearances(*database, name);
+  Json people_json = Json::array();
+  std::vector<std::string> people_lines;
+  for (const people::PersonWorks& works : found.people) {
+    people_json.push_back(
+        {{"Person", people::PersonLabel(works.person)},
+         {"BirthYear",
+          works.person.birth_year == 0 ? Json(nullptr) : Json(works.person.birth_year)},
+         {"CouldBe", works.person.could_be},
+         {"Titles", works.titles},
+         {"Episodes", works.episodes}});
+    if (works.person.namesakes) {
+      people_lines.push_back(
+          people::PersonLabel(works.person) + ": " + std::to_string(works.titles) +
+          (works.titles == 1 ? " title, " : " titles, ") + std::to_string(works.episodes) +
+          (works.episodes == 1 ? " episode" : " episodes"));
+    }
+  }
   if (json) {
-    std::cout << Json{{"Name", name}, {"CommonName", common_name}, {"Aliases", aliases}}.dump(2)
+    std::cout << Json{{"Name", name},
+                      {"CommonName", common_name},
+                      {"Aliases", aliases},
+                      {"People", people_json}}
+                     .dump(2)
               << '\n';
     return;
   }
   std::cout << "Common name: " << common_name << '\n';
+  if (!people_lines.empty()) {
+    std::cout << "Namesakes, different people by their birth years:\n";
+    for (const std::string& line : people_lines) std::cout << "  " << line << '\n';
+  }
   if (rows.empty()) {
     std::cout << "(no aliases)\n";
     return;
@@ -89,16 +122,33 @@ void RunAwards(const std::string& path, const AwardQuery& query, bool json) {
   Control control;
   auto database = OpenCatalogue(control, path);
   auto awards = FindAwards(*database, query);
+  // Of a person with namesakes, each nomination names the one credited on its film, where the
+  // catalogue tells.
+  std::optional<people::PersonNames> person;
+  people::Namesakes namesakes;
+  if (!query.person.empty()) {
+    person = people::NamesOf(*database, query.person);
+    namesakes = people::ReadNamesakes(*database, *person);
+    if (namesakes.YearsOf(person->common_name).size() < 2) person.reset();
+  }
+  const auto person_of = [&](const ZelAward& award) -> std::optional<people::Person> {
+    if (!person) return std::nullopt;
+    return people::PersonOfNomination(*database, *person, namesakes, award.MovieTitle(),
+                                      award.MovieYear());
+  };
   if (json) {
     Json rows = Json::array();
     for (const auto& award : awards->All()) {
-      rows.push_back({{"Award", award->Award()},
-                      {"Year", award->Year()},
-                      {"Category", award->Category()},
-                      {"MovieTitle", award->MovieTitle()},
-                      {"MovieYear", award->MovieYear()},
-                      {"Nominee", award->Nominee()},
-                      {"HasWon", award->HasWon()}});
+      Json row = {{"Award", award->Award()},         {"Year", award->Year()},
+                  {"Category", award->Category()},   {"MovieTitle", award->MovieTitle()},
+                  {"MovieYear", award->MovieYear()}, {"Nominee", award->Nominee()},
+                  {"HasWon", award->HasWon()}};
+      if (person) {
+        const std::optional<people::Person> nominee = person_of(*award);
+        row["Person"] = nominee ? Json(people::PersonLabel(*nominee)) : Json(nullptr);
+        row["BirthYear"] = nominee ? Json(nominee->birth_year) : Json(nullptr);
+      }
+      rows.push_back(std::move(row));
     }
     std::cout << rows.dump(2) << '\n';
     return;
@@ -109,8 +159,15 @@ void RunAwards(const std::string& path, const AwardQuery& query, bool json) {
                     award->MovieTitle(),
                     award->MovieYear() == 0 ? "" : std::to_string(award->MovieYear()),
                     award->HasWon() ? "won" : "", award->Nominee()});
+    if (person) {
+      const std::optional<people::Person> nominee = person_of(*award);
+      rows.back().push_back(nominee ? people::PersonLabel(*nominee) : "could be either");
+    }
   }
-  PrintTable(std::cout, {"Award", "Year", "Category", "Film", "Film year", "Won", "Nominee"}, rows);
+  std::vector<std::string> header = {"Award",     "Year", "Category", "Film",
+                                     "Film year", "Won",  "Nominee"};
+  if (person) header.emplace_back("Person");
+  PrintTable(std::cout, header, rows);
   std::cout << "(" << rows.size() << (rows.size() == 1 ? " award)\n" : " awards)\n");
 }
 
@@ -158,6 +215,98 @@ void RunImportAwards(const std::string& path, const std::string& award_file, boo
   }
 }
 
+Json ChangesJson(const people::JoinResult& result) {
+  Json changes = Json::array();
+  for (const people::AliasChange& change : result.changes) {
+    changes.push_back({{"AliasName", change.alias_name},
+                       {"Before", change.before.empty() ? Json(nullptr) : Json(change.before)},
+                       {"CommonName", change.after.empty() ? Json(nullptr) : Json(change.after)}});
+  }
+  return changes;
+}
+
+void PrintChanges(const people::JoinResult& result) {
+  for (const people::AliasChange& change : result.changes) {
+    if (change.before.empty()) {
+      std::cout << "  added alias " << change.alias_name << " -> " << change.after << '\n';
+    } else if (change.after.empty()) {
+      std::cout << "  removed alias " << change.alias_name << " -> " << change.before << '\n';
+    } else {
+      std::cout << "  alias " << change.alias_name << ": " << change.before << " -> "
+                << change.after << '\n';
+    }
+  }
+}
+
+void RunJoin(const std::string& path, const std::string& name, const std::string& into, bool json) {
+  Control control;
+  auto database = OpenCatalogue(control, path);
+  const people::JoinResult result = people::JoinPeople(*database, name, into);
+  if (json) {
+    PrintJson(
+        std::cout,
+        {{"Joined", result.name}, {"CommonName", result.into}, {"Changes", ChangesJson(result)}});
+    return;
+  }
+  std::cout << "Joined " << result.name << " to " << result.into << ", now one person under "
+            << result.into << " (undo with: zel people split " << path << " \"" << result.name
+            << "\")\n";
+  PrintChanges(result);
+}
+
+void RunSplit(const std::string& path, const std::string& name, bool json) {
+  Control control;
+  auto database = OpenCatalogue(control, path);
+  const people::JoinResult result = people::SplitPeople(*database, name);
+  if (json) {
+    PrintJson(
+        std::cout,
+        {{"Split", result.name}, {"CommonName", result.into}, {"Changes", ChangesJson(result)}});
+    return;
+  }
+  std::cout << "Split " << result.name << " from " << result.into << ", two people again\n";
+  PrintChanges(result);
+}
+
+Json SuspectNameJson(const people::SuspectName& name) {
+  return {{"CommonName", name.common_name},
+          {"BirthYears", name.birth_years},
+          {"Credits", name.credits}};
+}
+
+void RunSuspects(const std::string& path, bool json) {
+  Control control;
+  auto database = OpenCatalogue(control, path);
+  const std::vector<people::Suspect> suspects = people::FindSuspects(*database);
+  if (json) {
+    Json list = Json::array();
+    for (const people::Suspect& suspect : suspects) {
+      list.push_back({{"Name", SuspectNameJson(suspect.first)},
+                      {"Other", SuspectNameJson(suspect.second)},
+                      {"Evidence", suspect.evidence}});
+    }
+    PrintJson(std::cout, list);
+    return;
+  }
+  if (suspects.empty()) {
+    std::cout << "(no names look like one person)\n";
+    return;
+  }
+  std::vector<std::vector<std::string>> rows;
+  for (const people::Suspect& suspect : suspects) {
+    std::string evidence;
+    for (const std::string& item : suspect.evidence) {
+      evidence += (evidence.empty() ? "" : "; ") + item;
+    }
+    rows.push_back({suspect.first.common_name, std::to_string(suspect.first.credits),
+                    suspect.second.common_name, std::to_string(suspect.second.credits), evidence});
+  }
+  PrintTable(std::cout, {"Name", "Credits", "Probably also", "Credits", "Evidence"}, rows, 80);
+  std::cout << "(" << suspects.size() << (suspects.size() == 1 ? " pair" : " pairs")
+            << "; zel people join " << path
+            << " NAME OTHER makes NAME one with OTHER, nothing is joined otherwise)\n";
+}
+
 }  // namespace
 
 void AddPeopleCommands(CLI::App& app) {
@@ -197,6 +346,35 @@ void AddPeopleCommands(CLI::App& app) {
   import->add_flag("--json", json, "Print the summary as JSON for scripts");
   import->callback([] { RunImportAwards(path, award_file, json);
 });
+
+static std::string other;
+auto* people = app.add_subcommand(
+    "people", "Names that are probably one person, and joining or splitting them");
+people->require_subcommand(1);
+auto* suspects = people->add_subcommand(
+    "suspects", "List names that are probably one person, with the evidence");
+suspects->footer(
+    "Alike spellings of one birth year, a middle initial present or absent, reversed name order, "
+    "a Jr. present or absent. Namesakes with different birth years are never suspects. Nothing "
+    "is changed: zel people join does that.");
+suspects->add_option("FILE", path, "Catalogue file")->required();
+suspects->add_flag("--json", json, "Print JSON for scripts");
+suspects->callback([] { RunSuspects(path, json); });
+
+auto* join = people->add_subcommand(
+    "join", "Make two names one person: NAME and its aliases become aliases of INTO");
+join->add_option("FILE", path, "Catalogue file")->required();
+join->add_option("NAME", name, "Any name of the person who joins")->required();
+join->add_option("INTO", other, "Any name of the person whose common name stays")->required();
+join->add_flag("--json", json, "Print JSON for scripts");
+join->callback([] { RunJoin(path, name, other, json); });
+
+auto* split = people->add_subcommand("split", "Undo a join of zel people join: two people again");
+split->add_option("FILE", path, "Catalogue file")->required();
+split->add_option("NAME", name, "The name that was joined (as zel people join named it)")
+    ->required();
+split->add_flag("--json", json, "Print JSON for scripts");
+split->callback([] { RunSplit(path, name, json); });
 }  // namespace zel::cli
 
 }  // namespace zel::cli

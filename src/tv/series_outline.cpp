@@ -1,0 +1,72 @@
+#include "tv/series_outline.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include "frame/text.h"
+#include "store/catalogue_file.h"
+#include "store/text_helpers.h"
+#include "tv/episode_derivation.h"
+
+namespace zel::tv {
+namespace {
+
+// Sorts numbers by value, other texts after them in text order, empty text last.
+std::tuple<int, int64_t, std::string> NumberOrder(std::string_view text) {
+  if (text.empty()) return {2, 0, {}};
+  if (IsAsciiDigits(text) && text.size() < 15) return {0, std::stoll(std::string(text)), {}};
+  return {1, 0, FoldKey(text)};
+}
+
+}  // namespace
+
+std::optional<SeriesOutline> ReadSeriesOutline(store::CatalogueFile& database,
+                                               std::string_view show_id) {
+  auto row = database.DbOpenRecordSet("SELECT * FROM TVSeries WHERE SeriesID = '" +
+                                      QuoteSql(show_id) + "'");
+  if (row->Eof()) return std::nullopt;
+  SeriesOutline outline;
+  outline.show = std::make_shared<ZelTVShow>();
+  ZelTVShow& show = *outline.show;
+  show.catalogue().Bind(database);
+  show.SetShowID(row->Value("SeriesID").ToTextOrEmpty());
+  show.SetTitle(row->Value("Title").ToTextOrEmpty());
+  show.SetOriginalTitle(row->Value("OriginalTitle").ToTextOrEmpty());
+  show.SetSortTitle(row->Value("SortTitle").ToTextOrEmpty());
+  show.SetOriginalSortTitle(row->Value("OriginalSortTitle").ToTextOrEmpty());
+  show.MarkStored();
+  row.reset();
+  outline.derived = IsDerived(database, show.ShowID());
+  for (const auto& season : show.Seasons()->All()) {
+    SeriesOutline::Season entry{season->Name(), season->Episodes()->All()};
+    // Episodes without a number keep the order of their discs, which derivation records.
+    std::vector<std::pair<std::shared_ptr<ZelEpisode>, std::string>> keyed;
+    for (auto& episode : entry.episodes) {
+      keyed.emplace_back(episode,
+                         database.ReadMetaInfoByProfileID(episode->EpisodeID(), kDerivedEntry));
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+      return std::tuple(NumberOrder(a.first->Number()), a.second) <
+             std::tuple(NumberOrder(b.first->Number()), b.second);
+    });
+    entry.episodes.clear();
+    for (auto& [episode, order] : keyed) entry.episodes.push_back(episode);
+    outline.episode_count += static_cast<int64_t>(entry.episodes.size());
+    outline.seasons.push_back(std::move(entry));
+  }
+  std::stable_sort(outline.seasons.begin(), outline.seasons.end(),
+                   [](const SeriesOutline::Season& a, const SeriesOutline::Season& b) {
+                     return NumberOrder(a.name) < NumberOrder(b.name);
+                   });
+  return outline;
+}
+
+std::string EpisodeLabel(std::string_view season, std::string_view number, std::string_view title) {
+  std::string label;
+  if (!number.empty())
+    label = season.empty() ? std::string(number) : std::string(season) + "." + std::string(number);
+  if (!title.empty()) label += (label.empty() ? "" : " ") + std::string(title);
+  return label;
+}
+
+}  // namespace zel::tv
