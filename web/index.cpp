@@ -168,9 +168,10 @@ CatalogueIndex::~CatalogueIndex() {
 bool CatalogueIndex::InstallChangeLog() {
   try {
     auto db = PlainDatabase::Open(catalogue_, PlainDatabase::Mode::kReadWrite);
-    // Another program writing the file now would keep the change log waiting for its end: then
-    // the index is built anew on changes instead, until the log is added on a later start.
-    db->Execute("PRAGMA busy_timeout = 2000");
+    // A reading command never waits for a writer, nor keeps one waiting: while another program
+    // writes the file (an import between two titles, say) the log is not added, and the index is
+    // built anew on changes instead until a later start adds it.
+    db->Execute("PRAGMA busy_timeout = 0");
     db->Execute("BEGIN IMMEDIATE");
     try {
       // Triggers of another version of the log give way to this version's.
