@@ -1,12 +1,14 @@
 #include "web/data.h"
 
 #include <algorithm>
+#include <map>
 #include <unordered_map>
 #include <vector>
 
 #include "catalogue/control.h"
 #include "frame/collection.h"
 #include "frame/text.h"
+#include "tv/episode_derivation.h"
 #include "web/cells.h"
 #include "web/covers.h"
 #include "web/fold.h"
@@ -427,6 +429,7 @@ struct Line {
   Json item;
   std::string title_key;  // the title order
   int64_t year = 0;
+  bool derived = false;  // an episode derived from its titles' credits
   std::vector<Role> roles;
 };
 
@@ -542,7 +545,10 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
       db,
       "SELECT " + credit_columns(tv_credit_only) + ", e.EpisodeID, " +
           std::string(kEpisodeColumns) +
-          ", e.Airdate FROM (main.TVCastCrew c INNER JOIN main.Episodes e ON e.EpisodeID = "
+          ", e.Airdate, EXISTS (SELECT 1 FROM main.MetaInfo m WHERE m.ProfileID = e.EpisodeID "
+          "AND m.InfoName = '" +
+          std::string(tv::kDerivedEntry) +
+          "') FROM (main.TVCastCrew c INNER JOIN main.Episodes e ON e.EpisodeID = "
           "c.EpisodeID) LEFT JOIN main.TVSeries s ON s.SeriesID = e.SeriesID WHERE c.Name IN " +
           InList(person.names, episode_params) +
           " ORDER BY s.SortTitle, e.SeriesID, e.Season, e.EpisodeNo, e.EpisodeID, c.IsCast DESC, "
@@ -552,7 +558,35 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
         line.year = YearOf(aired);
         line.item = EpisodeRefAt(row, 7);
         line.item["Airdate"] = DateJson(aired);
+        line.derived = row.Int(14) != 0;
       });
+  // A derived episode repeats credits of the titles that hold it: it is shown as an episode of
+  // those titles, not as an appearance of its own.
+  {
+    std::map<std::string, Line*> title_lines;
+    for (Line& line : titles)
+      title_lines[ToLower(line.item["ProfileID"].get<std::string>())] = &line;
+    PlainStatement& holders =
+        db.Prepare("SELECT ProfileID FROM main.Profile2Episodes WHERE EpisodeID = ?");
+    std::vector<Line> own;
+    for (Line& episode : episodes) {
+      bool shown = false;
+      if (episode.derived) {
+        holders.Bind(1, episode.item["EpisodeID"].get<std::string>());
+        while (holders.Step()) {
+          const auto holder = title_lines.find(ToLower(holders.Text(0)));
+          if (holder == title_lines.end()) continue;
+          Json& held = holder->second->item["Episodes"];
+          if (held.is_null()) held = Json::array();
+          held.push_back(episode.item);
+          shown = true;
+        }
+        holders.Reset();
+      }
+      if (!shown) own.push_back(std::move(episode));
+    }
+    episodes = std::move(own);
+  }
 
   // The award query matches any nominee text holding the name, so "Tom" would find "Tom Hale":
   // only nominations naming one of the person's names (a note in brackets aside) are theirs.

@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "frame/text.h"
+#include "tv/episode_derivation.h"
 #include "web/cells.h"
 #include "web/fold.h"
 #include "web/index_schema.h"
@@ -734,9 +735,19 @@ void Deriver::Episode(const std::string& episode_id) {
     values.Add("order_key",
                Blob{OrderKey({AsciiLower(row.Text(3)), AsciiLower(show_id), AsciiLower(row.Text(4)),
                               AsciiLower(row.Text(5)), stored_id})});
+    // A derived episode repeats credits its disc's title has already: they are the title's, and
+    // count once, there.
+    PlainStatement& derived =
+        db_.Prepare("SELECT 1 FROM MetaInfo WHERE ProfileID = ? AND InfoName = '" +
+                    std::string(tv::kDerivedEntry) + "'");
+    derived.Bind(1, stored_id);
+    const bool repeats_title = derived.Step();
+    derived.Reset();
     std::string director;
-    ReadCredits("SELECT Name, Role, IsCast, Position FROM TVCastCrew WHERE EpisodeID = ?",
-                stored_id, after, director);
+    if (!repeats_title) {
+      ReadCredits("SELECT Name, Role, IsCast, Position FROM TVCastCrew WHERE EpisodeID = ?",
+                  stored_id, after, director);
+    }
     after.facts = values.Fingerprint();
     after.text = std::hash<std::string>()(folded);
     if (!id || before.facts != after.facts) id = WriteRow(db_, "episodes", id, values);

@@ -41,6 +41,15 @@ std::string RolesText(const Json& line, const std::string& common_name) {
   return out;
 }
 
+// The episodes of a title line: those of the title's episodes that credit the person.
+std::string TitleEpisodes(const Json& line) {
+  std::string links;
+  for (const Json& episode : Member(line, "Episodes")) {
+    links += (links.empty() ? "" : ", ") + EpisodeLink(episode);
+  }
+  return links.empty() ? "" : "<br><span class=\"muted\">Episodes: " + links + "</span>";
+}
+
 }  // namespace
 
 std::string PersonPage(const Json& data) {
@@ -87,7 +96,8 @@ std::string PersonPage(const Json& data) {
   for (const Json& item : Member(titles, "Items")) {
     title_rows += "<tr><td>" + Anchor("/title/", Str(item, "ProfileID"), Str(item, "Title")) +
                   TitleMarks(item) + "</td><td>" + Escape(YearText(item, "ProductionYear")) +
-                  "</td><td>" + Escape(RolesText(item, common)) + "</td></tr>\n";
+                  "</td><td>" + Escape(RolesText(item, common)) + TitleEpisodes(item) +
+                  "</td></tr>\n";
   }
   if (!title_rows.empty()) {
     std::string sorting =
