@@ -1,8 +1,10 @@
 // zel serve benchmark: a generated catalogue of N titles (default 10,000) served on a loopback
-// port, with an images folder holding covers for some of the titles. Reports the median, the 95th
-// percentile and the maximum of every kind of page, one client at a time; then the first request
-// of the pages that read the whole catalogue after a change to the file; then has C concurrent
-// clients (default 50) each send R requests (default 40) and counts the answers that were not 200.
+// port, with an images folder holding covers for some of the titles. Reports how long the server
+// took to start (building the catalogue's index when it has none), the median, the 95th percentile
+// and the maximum of every kind of page, one client at a time; then the first request of each kind
+// after another program changed a title; then has C concurrent clients (default 50) each send R
+// requests (default 40), twice, and counts the answers that were not 200. The server's memory
+// (resident, and its peak) is given after each phase: it must not grow with the requests.
 //
 //   serve_bench [TITLES] [FOLDER] [CLIENTS] [REQUESTS]
 //   serve_bench --clients [TITLES] [FOLDER]          many, idle, slow and hostile clients
@@ -116,14 +118,28 @@ Targets PickTargets(const std::string& catalogue, const std::filesystem::path& i
   return targets;
 }
 
-// A commit by another connection, as an import would make: every kept value is read again.
-void TouchCatalogue(const std::string& catalogue) {
+// A change of one title by another connection, as an import or a script would make: the index
+// follows it before the next page.
+void TouchCatalogue(const std::string& catalogue, const std::string& profile_id) {
   zel::Control control;
   auto database = control.OpenDatabase(catalogue);
   static int touches = 0;
-  database->ExecuteSQL("UPDATE DbInfo SET Comment = 'touched " + std::to_string(++touches) +
-                       "' WHERE InfoName = 'Schema'");
+  database->ExecuteSQL(
+      "UPDATE Profiles SET LastEdited = '2020-01-01 10:00:" + std::to_string(10 + ++touches % 50) +
+      "' WHERE ProfileID = '" + profile_id + "'");
   control.CloseDatabase();
+}
+
+// This process's resident memory and its peak, in MB.
+std::string Memory() {
+  std::ifstream status("/proc/self/status");
+  std::string line, rss = "?", peak = "?";
+  while (std::getline(status, line)) {
+    const auto value = [&] { return std::to_string(std::atol(line.c_str() + 6) / 1024); };
+    if (line.starts_with("VmRSS:")) rss = value();
+    if (line.starts_with("VmHWM:")) peak = value();
+  }
+  return "memory " + rss + " MB (peak " + peak + " MB)";
 }
 
 Figures Time(int port, const std::vector<std::string>& paths, int rounds, int& errors) {
@@ -144,10 +160,11 @@ Figures Time(int port, const std::vector<std::string>& paths, int rounds, int& e
   return Summarise(std::move(times));
 }
 
-void Report(const char* name, size_t kinds, const Figures& figures, double target) {
-  std::printf("  %-14s %4zu  %8.2f  %8.2f  %8.2f   %s (target %.0f ms)\n", name, kinds,
-              figures.median, figures.p95, figures.max,
-              figures.median < target && figures.p95 < target ? "ok  " : "SLOW", target);
+// Every page: 50 ms at the median, 200 ms at the 95th percentile.
+void Report(const char* name, size_t kinds, const Figures& figures) {
+  const bool ok = figures.median < 50 && figures.p95 < 200;
+  std::printf("  %-14s %4zu  %8.2f  %8.2f  %8.2f   %s\n", name, kinds, figures.median, figures.p95,
+              figures.max, ok ? "ok" : "SLOW (target 50 ms median, 200 ms p95)");
 }
 
 }  // namespace
@@ -177,7 +194,10 @@ int main(int argc, char** argv) {
   options.catalogue = catalogue;
   options.images = (folder / "images").string();
   options.port = 0;
+  const auto starting = Clock::now();
   zel::web::Server server(options);
+  std::printf("server started (index up to date) in %.1f s; %s\n",
+              Milliseconds(Clock::now() - starting) / 1000, Memory().c_str());
   const int port = server.Bind();
   std::thread runner([&server] { server.Run(); });
   while (!server.IsRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -211,67 +231,83 @@ int main(int argc, char** argv) {
   const std::vector<std::string> stats_paths = {"/stats", "/stats?collection=all",
                                                 "/api/stats?collection=wishlist"};
 
+  const std::vector<std::string> people_paths = {"/people", "/people?page=20",
+                                                 "/people?sort=name&page=7", "/api/people?page=3"};
   int errors = 0;
-  // The kept values are read by the first requests; the cold figures come below.
-  Time(port,
-       {"/", "/titles", "/search?q=x", "/stats", "/stats?collection=all",
-        "/stats?collection=wishlist"},
-       1, errors);
   std::printf("%d titles; one client at a time, ms   median       p95       max\n", titles);
-  Report("home page", 1, Time(port, {"/", "/api/"}, 10, errors), 50);
-  Report("title list", list_paths.size(), Time(port, list_paths, 4, errors), 20);
-  Report("title page", title_paths.size(), Time(port, title_paths, 2, errors), 20);
-  Report("person page", person_paths.size(), Time(port, person_paths, 2, errors), 20);
-  Report("search", search_paths.size(), Time(port, search_paths, 4, errors), 100);
-  Report("statistics", stats_paths.size(), Time(port, stats_paths, 8, errors), 20);
-  Report("series, awards", 3, Time(port, {"/series", "/awards", "/api/awards"}, 10, errors), 20);
-  Report("cover", cover_paths.size(), Time(port, cover_paths, 2, errors), 20);
+  Report("home page", 2, Time(port, {"/", "/api/"}, 10, errors));
+  Report("title list", list_paths.size(), Time(port, list_paths, 4, errors));
+  Report("title page", title_paths.size(), Time(port, title_paths, 2, errors));
+  Report("person page", person_paths.size(), Time(port, person_paths, 2, errors));
+  Report("people", people_paths.size(), Time(port, people_paths, 5, errors));
+  Report("search", search_paths.size(), Time(port, search_paths, 4, errors));
+  Report("statistics", stats_paths.size(), Time(port, stats_paths, 8, errors));
+  Report("series, awards", 3, Time(port, {"/series", "/awards", "/api/awards"}, 10, errors));
+  Report("cover", cover_paths.size(), Time(port, cover_paths, 2, errors));
+  std::printf("  %s\n", Memory().c_str());
 
-  // The first request after another program changed the file reads the whole catalogue again.
-  std::printf("first request after a change to the file, ms\n");
-  for (const char* path : {"/", "/titles", "/search?q=cafe", "/stats"}) {
-    TouchCatalogue(catalogue);
-    const Figures cold = Time(port, {path}, 1, errors);
-    std::printf("  %-16s %8.2f\n", path, cold.max);
-  }
-
-  // Concurrent clients, each with its own connection, mixing the kinds of pages, once every kept
-  // value has been read again.
-  Time(port, {"/", "/search?q=x", "/stats", "/stats?collection=all", "/stats?collection=wishlist"},
-       1, errors);
-  std::atomic<int> failed{0};
-  std::vector<std::vector<double>> per_client(static_cast<size_t>(clients));
-  const auto start = Clock::now();
-  std::vector<std::thread> threads;
-  for (int c = 0; c < clients; ++c) {
-    threads.emplace_back([&, c] {
-      httplib::Client client("127.0.0.1", port);
-      client.set_read_timeout(120, 0);
-      std::mt19937 random(static_cast<unsigned>(c));
-      for (int r = 0; r < requests; ++r) {
-        const std::vector<std::string>* kinds[] = {&title_paths,  &person_paths, &list_paths,
-                                                   &search_paths, &stats_paths,  &cover_paths};
-        const auto& paths = *kinds[random() % std::size(kinds)];
-        const std::string& path = paths[random() % paths.size()];
-        const auto sent = Clock::now();
-        auto result = client.Get(path);
-        per_client[static_cast<size_t>(c)].push_back(Milliseconds(Clock::now() - sent));
-        if (!result || result->status != 200) ++failed;
+  // The first request of each kind after another program changed a title.
+  std::printf("first request after a change to a title, ms   median       p95       max\n");
+  const std::vector<std::pair<const char*, std::vector<std::string>>> firsts = {
+      {"home page", {"/"}},
+      {"title list", {"/titles", "/titles?sort=price&collection=all", "/titles?genre=Drama"}},
+      {"title page", {title_paths.front()}},
+      {"person page", {person_paths.front(), person_paths.back()}},
+      {"people", {"/people"}},
+      {"search", {"/search?q=cafe", "/search?q=a", "/search?q=garden&kind=roles&page=3"}},
+      {"statistics", {"/stats", "/stats?collection=all"}}};
+  for (const auto& [name, paths] : firsts) {
+    std::vector<double> times;
+    for (int round = 0; round < 5; ++round) {
+      for (const std::string& path : paths) {
+        TouchCatalogue(catalogue,
+                       targets.titles[static_cast<size_t>(round) % targets.titles.size()]);
+        times.push_back(Time(port, {path}, 1, errors).max);
       }
-    });
+    }
+    Report(name, paths.size(), Summarise(times));
   }
-  for (auto& thread : threads) thread.join();
-  const double seconds = Milliseconds(Clock::now() - start) / 1000.0;
-  std::vector<double> all;
-  for (const auto& times : per_client) all.insert(all.end(), times.begin(), times.end());
-  const Figures together = Summarise(all);
-  std::printf(
-      "%d concurrent clients x %d requests: %zu answered in %.2f s (%.0f requests/s), "
-      "%d not 200; latency ms median %.2f, p95 %.2f, max %.2f\n",
-      clients, requests, all.size(), seconds, all.size() / seconds, failed.load(), together.median,
-      together.p95, together.max);
+  std::printf("  %s\n", Memory().c_str());
+
+  // Concurrent clients, each with its own connection, mixing the kinds of pages; twice, to show
+  // that memory does not grow with the requests.
+  for (int run = 1; run <= 2; ++run) {
+    std::atomic<int> failed{0};
+    std::vector<std::vector<double>> per_client(static_cast<size_t>(clients));
+    const auto start = Clock::now();
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+      threads.emplace_back([&, c] {
+        httplib::Client client("127.0.0.1", port);
+        client.set_read_timeout(120, 0);
+        std::mt19937 random(static_cast<unsigned>(c + run * clients));
+        for (int r = 0; r < requests; ++r) {
+          const std::vector<std::string>* kinds[] = {&title_paths,  &person_paths, &list_paths,
+                                                     &search_paths, &stats_paths,  &cover_paths,
+                                                     &people_paths};
+          const auto& paths = *kinds[random() % std::size(kinds)];
+          const std::string& path = paths[random() % paths.size()];
+          const auto sent = Clock::now();
+          auto result = client.Get(path);
+          per_client[static_cast<size_t>(c)].push_back(Milliseconds(Clock::now() - sent));
+          if (!result || result->status != 200) ++failed;
+        }
+      });
+    }
+    for (auto& thread : threads) thread.join();
+    const double seconds = Milliseconds(Clock::now() - start) / 1000.0;
+    std::vector<double> all;
+    for (const auto& times : per_client) all.insert(all.end(), times.begin(), times.end());
+    const Figures together = Summarise(all);
+    std::printf(
+        "%d concurrent clients x %d requests: %zu answered in %.2f s (%.0f requests/s), "
+        "%d not 200; latency ms median %.2f, p95 %.2f, max %.2f; %s\n",
+        clients, requests, all.size(), seconds, all.size() / seconds, failed.load(),
+        together.median, together.p95, together.max, Memory().c_str());
+    errors += failed;
+  }
 
   server.Stop();
   runner.join();
-  return errors == 0 && failed == 0 ? 0 : 1;
+  return errors == 0 ? 0 : 1;
 }

@@ -1,12 +1,6 @@
-// Values of `zel serve` read from the whole catalogue (the title table, the people, the search
-// index, the statistics) cost far more than a page; they are kept between requests and read again
-// once the file has changed.
-//
-// Changes are noticed by one watching connection of the server's own: SQLite's data_version of a
-// connection moves whenever another connection has committed. Each change moves the server's
-// generation on; a kept value serves the requests of the generation it was read in (or an older
-// one) and is read again for a newer one. A value is read after its generation was established,
-// so it holds every change committed before the request that asks for it.
+// Values of `zel serve` kept between requests (the statistics) while the catalogue does not change:
+// a value serves the requests of the generation it was read in (or an older one) and is read again
+// for a newer one. CatalogueIndex::Refresh gives the generation.
 #pragma once
 
 #include <cstdint>
@@ -16,27 +10,7 @@
 #include <mutex>
 #include <string>
 
-namespace zel::store {
-class Connection;
-}
-
 namespace zel::web {
-
-class CatalogueWatch {
- public:
-  explicit CatalogueWatch(std::string path);
-  ~CatalogueWatch();
-  // The generation of the catalogue as it is now. Thread-safe; the watching connection is used by
-  // one thread at a time. A failure to ask (the file replaced, say) counts as a change.
-  uint64_t Current();
-
- private:
-  std::string path_;
-  std::mutex mutex_;
-  std::shared_ptr<store::Connection> connection_;
-  int64_t version_ = -1;
-  uint64_t generation_ = 0;
-};
 
 // One kept value per key, at most `max_keys` of them (the one used longest ago goes first).
 // Reading a value holds the key's lock, so concurrent requests for the same value wait for one

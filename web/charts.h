@@ -1,5 +1,5 @@
-// Charts of the statistics page, drawn on the server as inline SVG: no scripts, no outside
-// resources. Each chart repeats its figures in a table that screen readers read in its place.
+// Charts of the statistics page: tables of labels and figures with each row's bar drawn as inline
+// SVG on the server. No scripts, no outside resources; screen readers read the table.
 #pragma once
 
 #include <string>

@@ -2,19 +2,14 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
-#include "awards/awards.h"
 #include "catalogue/control.h"
-#include "catalogue/database.h"
+#include "frame/collection.h"
 #include "frame/text.h"
-#include "import/profiler_import.h"
-#include "model/profile.h"
-#include "model/profiles.h"
-#include "store/connection.h"
-#include "store/text_helpers.h"
-#include "tv/episode.h"
-#include "tv/tv_show.h"
+#include "tv/episode_derivation.h"
+#include "web/cells.h"
 #include "web/covers.h"
 #include "web/fold.h"
 #include "web/html.h"
@@ -23,48 +18,152 @@
 namespace zel::web {
 namespace {
 
-using store::RecordSet;
+using store::PlainDatabase;
+using store::PlainStatement;
 
-// `episode`: the credit of an episode, which carries the series-regular mark.
-Json CreditJson(const ZelCredit& credit, bool cast, bool episode) {
-  const std::string divider = DividerKind(credit.Role());
-  if (!divider.empty()) {
-    return {{"Position", credit.Position()}, {"Divider", divider}, {"Caption", credit.Name()}};
+// The current row of a statement read by column name, for tables whose columns differ between
+// schemas: a column the file lacks reads as empty.
+class Row {
+ public:
+  explicit Row(const PlainStatement& row) : row_(row) {
+    const int count = sqlite3_column_count(row.get());
+    for (int i = 0; i < count; ++i) at_[ToLower(sqlite3_column_name(row.get(), i))] = i;
   }
-  Json item = {{"Position", credit.Position()},        {"Name", credit.Name()},
-               {"CommonName", credit.CommonName()},    {"Role", credit.Role()},
-               {"BirthYear", credit.BirthYear()},      {"IsUncredited", credit.IsUncredited()},
-               {"IsCreditOnly", credit.IsCreditOnly()}};
-  if (episode) item["IsRegular"] = credit.IsRegular();
-  if (cast) item["IsVoice"] = credit.IsVoice();
-  return item;
-}
-
-Json CreditsJson(const ZelCredits& credits, bool cast, bool episode = false) {
-  Json list = Json::array();
-  for (const auto& credit : credits.All()) list.push_back(CreditJson(*credit, cast, episode));
-  return list;
-}
-
-Json TextsJson(const Collection& texts) {
-  Json list = Json::array();
-  for (const Variant& text : texts.Items()) list.push_back(text.ToTextOrEmpty());
-  return list;
-}
-
-Json AwardsJson(const ZelAwards& awards) {
-  Json list = Json::array();
-  for (const auto& award : awards.All()) {
-    list.push_back({{"Award", award->Award()},
-                    {"Year", award->Year()},
-                    {"Category", award->Category()},
-                    {"MovieTitle", award->MovieTitle()},
-                    {"MovieYear", award->MovieYear()},
-                    {"Nominee", award->Nominee()},
-                    {"Nominees", TextsJson(*Control::SplitUpNominees(award->Nominee()))},
-                    {"HasWon", award->HasWon()}});
+  int At(std::string_view name) const {
+    const auto found = at_.find(ToLower(name));
+    return found == at_.end() ? -1 : found->second;
   }
+  std::string Text(std::string_view name) const {
+    const int at = At(name);
+    return at < 0 ? std::string() : row_.Text(at);
+  }
+  // A whole number within the range the object model keeps for the column, or 0.
+  int64_t Number(std::string_view name, int64_t low = -32768, int64_t high = 32767) const {
+    const int at = At(name);
+    return at < 0 ? 0 : BoundedAt(row_, at, low, high);
+  }
+  Json Date(std::string_view name) const {
+    const int at = At(name);
+    return at < 0 ? Json(nullptr) : DateJson(DateAt(row_, at));
+  }
+  bool Flag(std::string_view name) const {
+    const int at = At(name);
+    return at >= 0 && FlagAt(row_, at);
+  }
+  Json Amount(std::string_view name) const {
+    const int at = At(name);
+    const auto value = at < 0 ? std::nullopt : NumberAt(row_, at);
+    return value ? Json(*value) : Json(nullptr);
+  }
+
+ private:
+  const PlainStatement& row_;
+  std::unordered_map<std::string, int> at_;
+};
+
+// Whether a credit row is cast: a yes/no column, or the text "yes" in the oldest files.
+bool IsCast(const Row& row) { return row.Flag("IsCast"); }
+
+// Cast or crew of a title or an episode in credit order, the common name of each credited name
+// through the Alias table. `episode`: the credits of an episode, which carry the series-regular
+// mark.
+void ReadCredits(PlainDatabase& db, const std::string& table, const std::string& owner_column,
+                 const std::string& owner, bool episode, Json& cast, Json& crew) {
+  cast = Json::array();
+  crew = Json::array();
+  PlainStatement& rows =
+      db.Prepare("SELECT c.*, a.CommonName AS AliasCommonName FROM main." + table +
+                 " c LEFT JOIN main.Alias a ON a.AliasName = c.Name WHERE c." + owner_column +
+                 " = ? ORDER BY c.Position");
+  rows.Bind(1, owner);
+  while (rows.Step()) {
+    const Row row(rows);
+    const bool is_cast = IsCast(row);
+    const std::string name = row.Text("Name"), role = row.Text("Role");
+    const int64_t position = row.Number("Position");
+    Json& list = is_cast ? cast : crew;
+    if (const std::string divider = DividerKind(role); !divider.empty()) {
+      list.push_back({{"Position", position}, {"Divider", divider}, {"Caption", name}});
+      continue;
+    }
+    std::string common = row.Text("AliasCommonName");
+    if (row.At("AliasCommonName") < 0 || rows.IsNull(row.At("AliasCommonName"))) common = name;
+    Json item = {{"Position", position},
+                 {"Name", name},
+                 {"CommonName", common},
+                 {"Role", role},
+                 {"BirthYear", row.Number("BirthYear")},
+                 {"IsUncredited", row.Flag("IsUncredited")},
+                 {"IsCreditOnly", row.Flag("IsCreditOnly")}};
+    if (episode) item["IsRegular"] = row.Flag("IsRegular");
+    if (is_cast) item["IsVoice"] = row.Flag("IsVoice");
+    list.push_back(std::move(item));
+  }
+}
+
+// The texts of one column of a title's rows in `table`, in order.
+Json Texts(PlainDatabase& db, const std::string& table, const std::string& column,
+           const std::string& profile_id) {
+  Json list = Json::array();
+  PlainStatement& rows = db.Prepare("SELECT " + column + " FROM main." + table +
+                                    " WHERE ProfileID = ? ORDER BY " + column);
+  rows.Bind(1, profile_id);
+  while (rows.Step()) list.push_back(rows.Text(0));
   return list;
+}
+
+Json AwardJson(const Row& row) {
+  const std::string nominee = row.Text("Nominee");
+  Json nominees = Json::array();
+  for (const Variant& name : Control::SplitUpNominees(nominee)->Items()) {
+    nominees.push_back(name.ToTextOrEmpty());
+  }
+  // Older files mark a win with "X".
+  const bool won = row.Flag("Won") || EqualsIgnoreCase(Trim(row.Text("Won")), "x");
+  return {{"Award", row.Text("Award")},           {"Year", row.Number("Year")},
+          {"Category", row.Text("Category")},     {"MovieTitle", row.Text("MovieTitle")},
+          {"MovieYear", row.Number("MovieYear")}, {"Nominee", nominee},
+          {"Nominees", std::move(nominees)},      {"HasWon", won}};
+}
+
+Json AwardsOf(PlainDatabase& db, const std::string& sql, const SqlParams& params) {
+  Json list = Json::array();
+  PlainStatement& rows = db.Prepare(sql);
+  params.Bind(rows);
+  while (rows.Step()) list.push_back(AwardJson(Row(rows)));
+  return list;
+}
+
+bool HasColumn(PlainDatabase& db, const char* table, const char* column) {
+  PlainStatement& info =
+      db.Prepare("SELECT 1 FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE");
+  info.Bind(1, std::string_view(table)).Bind(2, std::string_view(column));
+  const bool found = info.Step();
+  info.Reset();
+  return found;
+}
+
+// The awards of a film, by its title (or, failing that, the part before a colon) and a window
+// around its year, as the library finds them.
+Json MovieAwards(PlainDatabase& db, const std::string& title, int64_t year) {
+  const bool movie_year = HasColumn(db, "Awards", "MovieYear");
+  const auto read = [&](const std::string& name) {
+    SqlParams params;
+    std::string sql = "SELECT * FROM main.Awards WHERE MovieTitle = " + params.Add(name);
+    if (year != 0) {
+      const std::string window =
+          "(Year BETWEEN " + params.Add(year - 1) + " AND " + params.Add(year + 2) + ")";
+      sql += movie_year ? " AND ((MovieYear = " + params.Add(year) + ") OR (" + window +
+                              " AND (MovieYear IS NULL OR MovieYear = 0 OR Year = MovieYear)) OR "
+                              "Year = 0)"
+                        : " AND (" + window + " OR Year = 0)";
+    }
+    return AwardsOf(db, sql + " ORDER BY Award, Won DESC, Category, Year", params);
+  };
+  Json awards = read(title);
+  const size_t colon = title.rfind(':');
+  if (awards.empty() && colon != std::string::npos) awards = read(Trim(title.substr(0, colon)));
+  return awards;
 }
 
 // Whether one nominee of an award ("Ann Lee", " Ann Lee (music)") is one of `names`.
@@ -77,253 +176,285 @@ bool NamesPerson(const std::string& nominee, const std::vector<std::string>& nam
   });
 }
 
-Json ProfileFields(ZelProfile& profile) {
-  return {{"ProfileID", profile.ProfileID()},
-          {"Title", profile.Title()},
-          {"OriginalTitle", profile.OriginalTitle()},
-          {"SortTitle", profile.SortTitle()},
-          {"OriginalSortTitle", profile.OriginalSortTitle()},
-          {"Description", profile.Description()},
-          {"Medium", profile.Medium()},
-          {"DataSource", profile.DataSource()},
-          {"CollectionNumber", profile.CollectionNumber()},
-          {"CollectionType", CollectionTypeName(CollectionTypeOf(profile.CollectionType()))},
-          {"UPC", profile.UPC()},
-          {"ProfileTimeStamp", DateJson(profile.ProfileTimeStamp())},
-          {"Rating", profile.Rating()},
-          {"RatingSystem", profile.RatingSystem()},
-          {"RatingDetails", profile.RatingDetails()},
-          {"ProductionYear", profile.ProductionYear()},
-          {"CountryOfOrigin", profile.CountryOfOrigin()},
-          {"ReleaseDate", DateJson(profile.ReleaseDate())},
-          {"RunningTime", profile.RunningTime()},
-          {"CaseType", profile.CaseType()},
-          {"Overview", profile.Overview()},
-          {"Notes", profile.Notes()},
-          {"EasterEggs", profile.EasterEggs()},
-          {"LastEdited", DateJson(profile.LastEdited())},
-          {"WishListPriority", profile.WishListPriority()},
-          {"CountAs", profile.CountAs()},
-          {"Locality", profile.Locality()}};
+Json TitleRef(const PlainStatement& row) {
+  return {{"ProfileID", row.Text(0)}, {"Title", row.Text(1)}, {"ProductionYear", YearAt(row, 2)}};
 }
 
-Json ProfileRef(ZelProfile& profile) {
-  return {{"ProfileID", profile.ProfileID()},
-          {"Title", profile.Title()},
-          {"ProductionYear", profile.ProductionYear()}};
-}
-
-// Reads the physical records through the model: none of their loaders writes.
-void AddMedia(ZelProfile& profile, Json& json) {
-  Json discs = Json::array();
-  for (const auto& disc : profile.Discs()->All()) {
-    discs.push_back({{"Number", disc->Number()},
-                     {"DescriptionSideA", disc->DescriptionSideA()},
-                     {"DescriptionSideB", disc->DescriptionSideB()},
-                     {"DiscIDSideA", disc->DiscIDSideA()},
-                     {"DiscIDSideB", disc->DiscIDSideB()},
-                     {"LabelSideA", disc->LabelSideA()},
-                     {"LabelSideB", disc->LabelSideB()},
-                     {"DualSided", disc->DualSided()},
-                     {"DualLayered", disc->DualLayered()},
-                     {"Flipper", disc->Flipper()},
-                     {"Location", disc->Location()},
-                     {"Slot", disc->Slot()}});
-  }
-  json["Discs"] = std::move(discs);
-  const auto video = profile.Video();
-  json["Video"] = {{"AspectRatio", video->AspectRatio()}, {"VideoStandard", video->VideoStandard()},
-                   {"LetterBox", video->LetterBox()},     {"PanAndScan", video->PanAndScan()},
-                   {"FullFrame", video->FullFrame()},     {"Anamorphic", video->Anamorphic()}};
-  Json audio = Json::array();
-  for (const auto& format : profile.Audio()->All()) {
-    audio.push_back({{"Position", format->Position()},
-                     {"Language", format->Language()},
-                     {"Compression", format->Compression()},
-                     {"Channels", format->Channels()}});
-  }
-  json["Audio"] = std::move(audio);
-  json["Subtitles"] = TextsJson(*profile.Subtitles());
-  json["Features"] = TextsJson(*profile.Features());
-  Json studios = Json::array();
-  for (const auto& studio : profile.Studios()->All()) {
-    studios.push_back({{"Name", studio->Name()}, {"StudioType", studio->StudioType()}});
-  }
-  json["Studios"] = std::move(studios);
-  json["Genres"] = TextsJson(*profile.Genres());
-  json["Regions"] = TextsJson(*profile.Regions());
-  const auto review = profile.Review();
-  json["Review"] = {{"Film", review->Film()},
-                    {"Video", review->Video()},
-                    {"Audio", review->Audio()},
-                    {"Extras", review->Extras()}};
-}
-
-// Prices, purchase, loan and events by query: the model's loaders of these records add the
-// currency, retailer or user they name to its list when missing, which would write.
-void AddOwnerRecords(ZelDatabase& database, const std::string& id, Json& json) {
-  const std::string owner = "'" + QuoteSql(id) + "'";
-  auto srp = database.DbOpenRecordSet(
-      "SELECT SRPValue, CurrencyID FROM SRPInfo WHERE ProfileID = " + owner);
-  json["SRP"] = srp->Eof() ? Json(nullptr)
-                           : Json{{"Value", AmountJson(srp->Value("SRPValue"))},
-                                  {"CurrencyID", Text(*srp, "CurrencyID")}};
-  auto purchase = database.DbOpenRecordSet(
-      "SELECT Price, CurrencyID, PurchaseDate, PurchasePlace FROM PurchaseInfo WHERE ProfileID = " +
-      owner);
-  json["PurchaseInfo"] = purchase->Eof()
-                             ? Json(nullptr)
-                             : Json{{"Price", AmountJson(purchase->Value("Price"))},
-                                    {"CurrencyID", Text(*purchase, "CurrencyID")},
-                                    {"PurchaseDate", DateJson(purchase->Value("PurchaseDate"))},
-                                    {"PurchasePlaceName", Text(*purchase, "PurchasePlace")}};
-  auto loan =
-      database.DbOpenRecordSet("SELECT UserID, LoanedDue FROM LoanInfo WHERE ProfileID = " + owner);
-  json["LoanInfo"] = loan->Eof() ? Json(nullptr)
-                                 : Json{{"UserID", Text(*loan, "UserID")},
-                                        {"LoanedDue", DateJson(loan->Value("LoanedDue"))}};
-  Json events = Json::array();
-  auto rows = database.DbOpenRecordSet(
-      "SELECT EventType, EventTimeStamp, UserID, Comment FROM Events WHERE ProfileID = " + owner +
-      " ORDER BY EventTimeStamp, EventID");
-  for (; !rows->Eof(); rows->MoveNext()) {
-    events.push_back({{"EventType", Text(*rows, "EventType")},
-                      {"TimeStamp", DateJson(rows->Value("EventTimeStamp"))},
-                      {"UserID", Text(*rows, "UserID")},
-                      {"Comment", Text(*rows, "Comment")}});
-  }
-  json["Events"] = std::move(events);
-  Json tags = Json::array();
-  auto tag_rows = database.DbOpenRecordSet(
-      "SELECT TagName, FullyQualifiedName FROM Tags WHERE ProfileID = " + owner +
-      " ORDER BY TagName");
-  for (; !tag_rows->Eof(); tag_rows->MoveNext()) {
-    tags.push_back({{"Name", Text(*tag_rows, "TagName")},
-                    {"LongName", Text(*tag_rows, "FullyQualifiedName")}});
-  }
-  json["Tags"] = std::move(tags);
-}
-
-Json EpisodeRef(RecordSet& records) {
-  return {{"EpisodeID", Text(records, "EpisodeID")},     {"ShowID", Text(records, "SeriesID")},
-          {"SeriesTitle", Text(records, "SeriesTitle")}, {"Season", Text(records, "Season")},
-          {"Number", Text(records, "EpisodeNo")},        {"Title", Text(records, "EpisodeTitle")}};
-}
-
-// Episodes and their series come from the tables the television classes keep: Episodes, TVSeries,
-// TVCastCrew and Profile2Episodes.
+// Episodes and their series: the columns of an episode reference, first in a statement.
 constexpr std::string_view kEpisodeColumns =
-    "e.EpisodeID AS EpisodeID, e.SeriesID AS SeriesID, s.Title AS SeriesTitle, e.Season AS "
-    "Season, e.EpisodeNo AS EpisodeNo, e.EpisodeTitle AS EpisodeTitle";
+    "e.EpisodeID, e.SeriesID, s.Title, e.Season, e.EpisodeNo, e.EpisodeTitle";
+
+Json EpisodeRefAt(const PlainStatement& row, int at) {
+  return {{"EpisodeID", row.Text(at)},       {"ShowID", row.Text(at + 1)},
+          {"SeriesTitle", row.Text(at + 2)}, {"Season", row.Text(at + 3)},
+          {"Number", row.Text(at + 4)},      {"Title", row.Text(at + 5)}};
+}
+
+// The stored ProfileID `text` names: as stored (letter case aside), or as DVD Profiler shows it.
+std::string FindProfileId(PlainDatabase& db, const std::string& text) {
+  if (text.empty()) return {};
+  for (const std::string& candidate : {text, "Key_" + text}) {
+    PlainStatement& find = db.Prepare("SELECT ProfileID FROM main.Profiles WHERE ProfileID = ?");
+    find.Bind(1, candidate);
+    if (find.Step()) return find.Text(0);
+  }
+  return {};
+}
 
 }  // namespace
 
-std::optional<Json> TitleData(ZelDatabase& database, const std::string& text, CoverFolder* covers) {
-  // The stored ProfileID or the ID that DVD Profiler shows.
-  const std::string profile_id = FindProfileId(database, text);
+std::optional<Json> TitleData(PlainDatabase& db, const std::string& text, CoverFolder* covers) {
+  const std::string profile_id = FindProfileId(db, text);
   if (profile_id.empty()) return std::nullopt;
-  auto records = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
-                                          QuoteSql(profile_id) + "'");
-  if (records->Eof()) return std::nullopt;
-  const auto profile = ProfileFromRecord(*records);
-  records.reset();
-  Json json = ProfileFields(*profile);
+  PlainStatement& profile = db.Prepare("SELECT * FROM main.Profiles WHERE ProfileID = ?");
+  profile.Bind(1, profile_id);
+  if (!profile.Step()) return std::nullopt;
+  const Row row(profile);
+  const std::string title = row.Text("Title"), original = row.Text("OriginalTitle");
+  const int64_t year = row.Number("ProdYear", 1, 9999);
+  Json json = {{"ProfileID", profile_id},
+               {"Title", title},
+               {"OriginalTitle", original},
+               {"SortTitle", row.Text("SortTitle")},
+               {"OriginalSortTitle", row.Text("OriginalSortTitle")},
+               {"Description", row.Text("Description")},
+               {"Medium", row.Text("Medium")},
+               {"DataSource", row.Text("DataSource")},
+               {"CollectionNumber", row.Text("ColNo")},
+               {"CollectionType", CollectionTypeName(CollectionTypeOf(row.Text("ColType")))},
+               {"UPC", row.Text("UPC")},
+               {"ProfileTimeStamp", row.Date("ProfileTimestamp")},
+               {"Rating", row.Text("Rating")},
+               {"RatingSystem", row.Text("RatingSystem")},
+               {"RatingDetails", row.Text("RatingDetails")},
+               {"ProductionYear", year},
+               {"CountryOfOrigin", row.Text("CountryOfOrigin")},
+               {"ReleaseDate", row.Date("Released")},
+               {"RunningTime", row.Number("Runtime", 0, 1000000)},
+               {"CaseType", row.Text("CaseType")},
+               {"Overview", row.Text("Overview")},
+               {"Notes", row.Text("Notes")},
+               {"EasterEggs", row.Text("Eastereggs")},
+               {"LastEdited", row.Date("LastEdited")},
+               {"WishListPriority", row.Number("WishListPriority", 0, 1000000)},
+               {"CountAs", row.Number("CountAs")},
+               {"Locality", row.Text("Locality")}};
+  profile.Reset();
   Json cover_links = Json::object();
   for (const auto& [side, name] :
        {std::pair{CoverSide::kFront, "Front"}, std::pair{CoverSide::kBack, "Back"}}) {
-    const bool found = covers && covers->Has(profile->ProfileID(), side);
-    cover_links[name] = found ? Json(Link("/cover/", profile->ProfileID()) +
-                                     (side == CoverSide::kFront ? "/front" : "/back"))
-                              : Json(nullptr);
+    const bool found = covers && covers->Has(profile_id, side);
+    cover_links[name] =
+        found ? Json(Link("/cover/", profile_id) + (side == CoverSide::kFront ? "/front" : "/back"))
+              : Json(nullptr);
   }
   json["Covers"] = std::move(cover_links);
-  json["Cast"] = CreditsJson(*profile->Cast(), true);
-  json["Crew"] = CreditsJson(*profile->Crew(), false);
-  AddMedia(*profile, json);
-  AddOwnerRecords(database, profile->ProfileID(), json);
+  ReadCredits(db, "CastCrew", "ProfileID", profile_id, false, json["Cast"], json["Crew"]);
 
-  json["ParentProfile"] =
-      profile->HasParentProfile() ? ProfileRef(*profile->ParentProfile()) : Json(nullptr);
+  Json discs = Json::array();
+  {
+    PlainStatement& rows =
+        db.Prepare("SELECT * FROM main.Discs WHERE ProfileID = ? ORDER BY DiscNo");
+    rows.Bind(1, profile_id);
+    while (rows.Step()) {
+      const Row disc(rows);
+      discs.push_back({{"Number", disc.Number("DiscNo")},
+                       {"DescriptionSideA", disc.Text("Description")},
+                       {"DescriptionSideB", disc.Text("DescriptionSideB")},
+                       {"DiscIDSideA", disc.Text("DiscIDSideA")},
+                       {"DiscIDSideB", disc.Text("DiscIDSideB")},
+                       {"LabelSideA", disc.Text("LabelSideA")},
+                       {"LabelSideB", disc.Text("LabelSideB")},
+                       {"DualSided", disc.Flag("DualSided")},
+                       {"DualLayered", disc.Flag("DualLayered")},
+                       {"Flipper", disc.Flag("Flipper")},
+                       {"Location", disc.Text("Location")},
+                       {"Slot", disc.Text("Slot")}});
+    }
+  }
+  json["Discs"] = std::move(discs);
+  {
+    PlainStatement& rows = db.Prepare("SELECT * FROM main.VideoFormat WHERE ProfileID = ?");
+    rows.Bind(1, profile_id);
+    const bool found = rows.Step();
+    const Row video(rows);
+    json["Video"] = {{"AspectRatio", found ? video.Text("AspectRatio") : ""},
+                     {"VideoStandard", found ? video.Text("VideoStandard") : ""},
+                     {"LetterBox", found && video.Flag("LetterBox")},
+                     {"PanAndScan", found && video.Flag("PanAndScan")},
+                     {"FullFrame", found && video.Flag("FullFrame")},
+                     {"Anamorphic", found && video.Flag("F16X9")}};
+    rows.Reset();
+  }
+  Json audio = Json::array();
+  {
+    PlainStatement& rows =
+        db.Prepare("SELECT * FROM main.AudioFormats WHERE ProfileID = ? ORDER BY OrderPos");
+    rows.Bind(1, profile_id);
+    while (rows.Step()) {
+      const Row format(rows);
+      audio.push_back({{"Position", format.Number("OrderPos")},
+                       {"Language", format.Text("Language")},
+                       {"Compression", format.Text("Compression")},
+                       {"Channels", format.Text("Channels")}});
+    }
+  }
+  json["Audio"] = std::move(audio);
+  json["Subtitles"] = Texts(db, "Subtitles", "Subtitle", profile_id);
+  json["Features"] = Texts(db, "Features", "Feature", profile_id);
+  Json studios = Json::array();
+  {
+    PlainStatement& rows = db.Prepare(
+        "SELECT Studio, Type FROM main.Studios WHERE ProfileID = ? ORDER BY Studio, Type");
+    rows.Bind(1, profile_id);
+    while (rows.Step()) studios.push_back({{"Name", rows.Text(0)}, {"StudioType", rows.Text(1)}});
+  }
+  json["Studios"] = std::move(studios);
+  json["Genres"] = Texts(db, "Genres", "Genre", profile_id);
+  json["Regions"] = Texts(db, "Regions", "Region", profile_id);
+  {
+    PlainStatement& rows =
+        db.Prepare("SELECT Film, Video, Audio, Extras FROM main.Reviews WHERE ProfileID = ?");
+    rows.Bind(1, profile_id);
+    const bool found = rows.Step();
+    const auto score = [&](int column) {
+      return found ? BoundedAt(rows, column, -32768, 32767) : 0;
+    };
+    json["Review"] = {
+        {"Film", score(0)}, {"Video", score(1)}, {"Audio", score(2)}, {"Extras", score(3)}};
+    rows.Reset();
+  }
+  {
+    PlainStatement& rows = db.Prepare("SELECT * FROM main.SRPInfo WHERE ProfileID = ?");
+    rows.Bind(1, profile_id);
+    const Row srp(rows);
+    json["SRP"] = rows.Step() ? Json{{"Value", srp.Amount("SRPValue")},
+                                     {"CurrencyID", srp.Text("CurrencyID")}}
+                              : Json(nullptr);
+    rows.Reset();
+  }
+  {
+    PlainStatement& rows = db.Prepare("SELECT * FROM main.PurchaseInfo WHERE ProfileID = ?");
+    rows.Bind(1, profile_id);
+    const Row purchase(rows);
+    json["PurchaseInfo"] = rows.Step() ? Json{{"Price", purchase.Amount("Price")},
+                                              {"CurrencyID", purchase.Text("CurrencyID")},
+                                              {"PurchaseDate", purchase.Date("PurchaseDate")},
+                                              {"PurchasePlaceName", purchase.Text("PurchasePlace")}}
+                                       : Json(nullptr);
+    rows.Reset();
+  }
+  {
+    PlainStatement& rows = db.Prepare("SELECT * FROM main.LoanInfo WHERE ProfileID = ?");
+    rows.Bind(1, profile_id);
+    const Row loan(rows);
+    json["LoanInfo"] =
+        rows.Step() ? Json{{"UserID", loan.Text("UserID")}, {"LoanedDue", loan.Date("LoanedDue")}}
+                    : Json(nullptr);
+    rows.Reset();
+  }
+  Json events = Json::array();
+  {
+    PlainStatement& rows = db.Prepare(
+        "SELECT * FROM main.Events WHERE ProfileID = ? ORDER BY EventTimeStamp, EventID");
+    rows.Bind(1, profile_id);
+    while (rows.Step()) {
+      const Row event(rows);
+      events.push_back({{"EventType", event.Text("EventType")},
+                        {"TimeStamp", event.Date("EventTimeStamp")},
+                        {"UserID", event.Text("UserID")},
+                        {"Comment", event.Text("Comment")}});
+    }
+  }
+  json["Events"] = std::move(events);
+  Json tags = Json::array();
+  {
+    PlainStatement& rows = db.Prepare(
+        "SELECT TagName, FullyQualifiedName FROM main.Tags WHERE ProfileID = ? ORDER BY TagName");
+    rows.Bind(1, profile_id);
+    while (rows.Step()) tags.push_back({{"Name", rows.Text(0)}, {"LongName", rows.Text(1)}});
+  }
+  json["Tags"] = std::move(tags);
+
+  {
+    PlainStatement& rows = db.Prepare(
+        "SELECT ProfileID, Title, ProdYear FROM main.Profiles WHERE ProfileID IN (SELECT BoxSetID "
+        "FROM main.BoxSet WHERE ChildID = ?) ORDER BY SortTitle");
+    rows.Bind(1, profile_id);
+    json["ParentProfile"] = rows.Step() && !rows.Text(1).empty() ? TitleRef(rows) : Json(nullptr);
+    rows.Reset();
+  }
   Json children = Json::array();
-  for (const auto& child : profile->ChildProfiles()->All()) children.push_back(ProfileRef(*child));
+  {
+    PlainStatement& rows = db.Prepare(
+        "SELECT p.ProfileID, p.Title, p.ProdYear FROM main.Profiles p INNER JOIN main.BoxSet b ON "
+        "b.ChildID = p.ProfileID WHERE b.BoxSetID = ? ORDER BY p.SortTitle");
+    rows.Bind(1, profile_id);
+    while (rows.Step()) children.push_back(TitleRef(rows));
+  }
   json["ChildProfiles"] = std::move(children);
   // Parts of a box set that were never imported, or were removed, are named by their identifier.
   Json missing = Json::array();
-  auto missing_rows = database.DbOpenRecordSet(
-      "SELECT b.ChildID FROM BoxSet b LEFT JOIN Profiles p ON p.ProfileID = b.ChildID WHERE "
-      "b.BoxSetID = '" +
-      QuoteSql(profile->ProfileID()) + "' AND p.ProfileID IS NULL ORDER BY b.ChildID");
-  for (; !missing_rows->Eof(); missing_rows->MoveNext())
-    missing.push_back(TextAt(*missing_rows, 0));
+  {
+    PlainStatement& rows = db.Prepare(
+        "SELECT b.ChildID FROM main.BoxSet b LEFT JOIN main.Profiles p ON p.ProfileID = b.ChildID "
+        "WHERE b.BoxSetID = ? AND p.ProfileID IS NULL ORDER BY b.ChildID");
+    rows.Bind(1, profile_id);
+    while (rows.Step()) missing.push_back(rows.Text(0));
+  }
   json["MissingChildProfiles"] = std::move(missing);
-
   Json episodes = Json::array();
-  auto episode_rows = database.DbOpenRecordSet(
-      "SELECT " + std::string(kEpisodeColumns) +
-      " FROM (Profile2Episodes pe INNER JOIN Episodes e ON e.EpisodeID = pe.EpisodeID) LEFT JOIN "
-      "TVSeries s ON s.SeriesID = e.SeriesID WHERE pe.ProfileID = '" +
-      QuoteSql(profile->ProfileID()) + "' ORDER BY s.SortTitle, e.SeriesID, e.Season, e.EpisodeNo");
-  for (; !episode_rows->Eof(); episode_rows->MoveNext()) {
-    episodes.push_back(EpisodeRef(*episode_rows));
+  {
+    PlainStatement& rows = db.Prepare(
+        "SELECT " + std::string(kEpisodeColumns) +
+        " FROM (main.Profile2Episodes pe INNER JOIN main.Episodes e ON e.EpisodeID = "
+        "pe.EpisodeID) LEFT JOIN main.TVSeries s ON s.SeriesID = e.SeriesID WHERE pe.ProfileID = "
+        "? ORDER BY s.SortTitle, e.SeriesID, e.Season, e.EpisodeNo");
+    rows.Bind(1, profile_id);
+    while (rows.Step()) episodes.push_back(EpisodeRefAt(rows, 0));
   }
   json["Episodes"] = std::move(episodes);
-  const std::string award_title =
-      profile->OriginalTitle().empty() ? profile->Title() : profile->OriginalTitle();
-  json["Awards"] = AwardsJson(*database.GetMovieAwards(award_title, profile->ProductionYear()));
+  json["Awards"] = MovieAwards(db, original.empty() ? title : original, year);
   return json;
 }
 
 namespace {
 
-// One line of a person's titles or episodes: the work and every role of theirs in it. The JSON
-// of the roles is made only for the lines of the page shown.
+// One line of a person's titles or episodes: the work and every role of theirs in it.
 struct Line {
   struct Role {
     std::string role, credited_as;
     bool cast = false, voice = false, uncredited = false, credit_only = false;
   };
-  Json item;                        // the work, unless `title` describes it
-  const TitleRow* title = nullptr;  // the work in the title table
-  std::string title_key;            // folded sort title
-  int32_t year = 0;
+  Json item;
+  std::string title_key;  // the title order
+  int64_t year = 0;
+  bool derived = false;  // an episode derived from its titles' credits
   std::vector<Role> roles;
 };
 
-Json TitleHead(const std::string& id, const std::string& title, int32_t year,
-               const std::string& medium, CollectionType type) {
-  return {{"ProfileID", id},
-          {"Title", title},
-          {"ProductionYear", year},
-          {"Medium", medium},
-          {"CollectionType", CollectionTypeName(type)}};
-}
-
-// Reads credit rows ordered by work into one line per work. `work(rows, line)` describes the work
-// of a new line, or returns false to leave the work out.
+// Reads credit rows ordered by work into one line per work: the credit's columns first in every
+// statement (Name, Role, IsCast, IsVoice, IsUncredited, IsCreditOnly), then the work's key, then
+// what `work(row, line)` reads of a new line.
 template <class Work>
-std::vector<Line> ReadLines(ZelDatabase& database, const std::string& sql, Work work) {
+std::vector<Line> ReadLines(PlainDatabase& db, const std::string& sql, const SqlParams& params,
+                            bool credit_only, Work work) {
   std::vector<Line> lines;
   std::string last;
-  bool skipping = false;
-  auto rows = database.DbOpenRecordSet(sql);
-  // The rows are many: the credit's columns, first in every statement (Name, Role, IsCast, IsVoice,
-  // IsUncredited, IsCreditOnly), are read by position.
-  const int32_t work_at = rows->Eof() ? -1 : PositionOf(*rows, "WorkID");
-  const bool credit_only = Schema() >= 88;
-  for (; !rows->Eof(); rows->MoveNext()) {
-    std::string role = TextAt(*rows, 1);
+  PlainStatement& rows = db.Prepare(sql);
+  params.Bind(rows);
+  while (rows.Step()) {
+    std::string role = rows.Text(1);
     if (!DividerKind(role).empty()) continue;
-    const std::string key = ToLower(TextAt(*rows, work_at));
+    const std::string key = ToLower(rows.Text(6));
     if (lines.empty() || key != last) {
       last = key;
-      Line line;
-      skipping = !work(*rows, line);
-      if (!skipping) lines.push_back(std::move(line));
+      lines.emplace_back();
+      work(rows, lines.back());
     }
-    if (skipping) continue;
-    const bool cast = IsCastValue(rows->ValueAt(2));
-    lines.back().roles.push_back({std::move(role), TextAt(*rows, 0), cast, cast && FlagAt(*rows, 3),
-                                  FlagAt(*rows, 4), credit_only && FlagAt(*rows, 5)});
+    const bool cast = FlagAt(rows, 2);
+    lines.back().roles.push_back({std::move(role), rows.Text(0), cast, cast && FlagAt(rows, 3),
+                                  FlagAt(rows, 4), credit_only && FlagAt(rows, 5)});
   }
   return lines;
 }
@@ -336,9 +467,7 @@ Json LinePage(const std::vector<Line>& lines, int32_t wanted_page) {
   Json items = Json::array();
   for (int64_t i = (page - 1) * per_page; i < total && i < page * per_page; ++i) {
     const Line& line = lines[static_cast<size_t>(i)];
-    Json item = line.title ? TitleHead(line.title->profile_id, line.title->title, line.title->year,
-                                       line.title->medium, line.title->collection)
-                           : line.item;
+    Json item = line.item;
     Json roles = Json::array();
     for (const Line::Role& role : line.roles) {
       roles.push_back({{"Role", role.role},
@@ -358,7 +487,7 @@ Json LinePage(const std::vector<Line>& lines, int32_t wanted_page) {
           {"Items", std::move(items)}};
 }
 
-int32_t YearOf(Date date) {
+int64_t YearOf(Date date) {
   if (date == Date::Zero()) return 0;
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   date.ToParts(year, month, day, hour, minute, second);
@@ -367,53 +496,38 @@ int32_t YearOf(Date date) {
 
 }  // namespace
 
-std::optional<Json> PersonData(ZelDatabase& database, const PersonQuery& query,
-                               const TitleTable* table) {
-  const PersonNames person = NamesOfPerson(database, query.name);
+std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
+  const PersonNames person = NamesOfPerson(db, query.name);
   Json aliases = Json::array();
   for (const auto& alias : person.aliases) {
     aliases.push_back({{"AliasName", alias.name}, {"BirthYear", alias.birth_year}});
   }
-  const std::string in_list = InList(person.names);
-  // First in each statement, in this order: ReadLines reads them by position.
-  const std::string credit_columns =
-      "c.Name AS Name, c.Role AS Role, c.IsCast AS IsCast, c.IsVoice AS IsVoice, c.IsUncredited "
-      "AS IsUncredited" +
-      std::string(Schema() >= 88 ? ", c.IsCreditOnly AS IsCreditOnly" : "");
+  const bool credit_only = HasColumn(db, "CastCrew", "IsCreditOnly");
+  const bool tv_credit_only = HasColumn(db, "TVCastCrew", "IsCreditOnly");
+  const auto credit_columns = [](bool has_credit_only) {
+    return std::string("c.Name, c.Role, c.IsCast, c.IsVoice, c.IsUncredited, ") +
+           (has_credit_only ? "c.IsCreditOnly" : "0");
+  };
 
-  // Cast roles before crew jobs within a line, each in credit order. With the title table the
-  // titles are described from it, which spares reading each title's row.
-  std::vector<Line> titles;
-  if (table) {
-    titles = ReadLines(database,
-                       "SELECT " + credit_columns +
-                           ", c.ProfileID AS WorkID FROM CastCrew c WHERE c.Name IN " + in_list +
-                           " ORDER BY c.ProfileID, c.IsCast DESC, c.Position",
-                       [&](RecordSet& rows, Line& line) {
-                         const TitleRow* row = table->Find(Text(rows, "WorkID"));
-                         if (!row) return false;
-                         line.year = row->year;
-                         line.title_key = row->sort_key;
-                         line.title = row;
-                         return true;
-                       });
-  } else {
-    titles = ReadLines(
-        database,
-        "SELECT " + credit_columns +
-            ", p.ProfileID AS WorkID, p.Title AS Title, p.ProdYear AS ProdYear, p.Medium AS "
-            "Medium, p.ColType AS ColType, p.SortTitle AS SortTitle FROM CastCrew c INNER JOIN "
-            "Profiles p ON p.ProfileID = c.ProfileID WHERE c.Name IN " +
-            in_list + " ORDER BY p.ProfileID, c.IsCast DESC, c.Position",
-        [](RecordSet& rows, Line& line) {
-          line.year = Number(rows, "ProdYear");
-          const std::string title = Text(rows, "Title"), sort_title = Text(rows, "SortTitle");
-          line.title_key = Fold(sort_title.empty() ? title : sort_title);
-          line.item = TitleHead(Text(rows, "WorkID"), title, line.year, Text(rows, "Medium"),
-                                CollectionTypeOf(Text(rows, "ColType")));
-          return true;
-        });
-  }
+  // Cast roles before crew jobs within a line, each in credit order; the titles described from
+  // the index.
+  SqlParams title_params;
+  std::vector<Line> titles = ReadLines(
+      db,
+      "SELECT " + credit_columns(credit_only) +
+          ", t.profile_id, t.title, t.year, t.medium, t.collection, t.order_key FROM "
+          "main.CastCrew c JOIN ix.titles t ON t.profile_id = c.ProfileID WHERE c.Name IN " +
+          InList(person.names, title_params) + " ORDER BY t.id, c.IsCast DESC, c.Position",
+      title_params, credit_only, [](const PlainStatement& row, Line& line) {
+        line.year = row.Int(8);
+        line.title_key = std::string(row.Blob(11));
+        const auto type = static_cast<CollectionType>(std::clamp<int64_t>(row.Int(10), 0, 3));
+        line.item = {{"ProfileID", row.Text(6)},
+                     {"Title", row.Text(7)},
+                     {"ProductionYear", line.year},
+                     {"Medium", row.Text(9)},
+                     {"CollectionType", CollectionTypeName(type)}};
+      });
   std::sort(titles.begin(), titles.end(), [&](const Line& a, const Line& b) {
     // Titles without a year come last in either direction.
     if (!query.by_title && (a.year == 0) != (b.year == 0)) return b.year == 0;
@@ -426,28 +540,69 @@ std::optional<Json> PersonData(ZelDatabase& database, const PersonQuery& query,
     return query.descending ? after : before;
   });
 
+  SqlParams episode_params;
   std::vector<Line> episodes = ReadLines(
-      database,
-      "SELECT " + credit_columns + ", " + std::string(kEpisodeColumns) +
-          ", e.EpisodeID AS WorkID, e.Airdate AS Airdate FROM (TVCastCrew c INNER JOIN Episodes e "
-          "ON e.EpisodeID = c.EpisodeID) LEFT JOIN TVSeries s ON s.SeriesID = e.SeriesID WHERE "
-          "c.Name IN " +
-          in_list +
+      db,
+      "SELECT " + credit_columns(tv_credit_only) + ", e.EpisodeID, " +
+          std::string(kEpisodeColumns) +
+          ", e.Airdate, EXISTS (SELECT 1 FROM main.MetaInfo m WHERE m.ProfileID = e.EpisodeID "
+          "AND m.InfoName = '" +
+          std::string(tv::kDerivedEntry) +
+          "') FROM (main.TVCastCrew c INNER JOIN main.Episodes e ON e.EpisodeID = "
+          "c.EpisodeID) LEFT JOIN main.TVSeries s ON s.SeriesID = e.SeriesID WHERE c.Name IN " +
+          InList(person.names, episode_params) +
           " ORDER BY s.SortTitle, e.SeriesID, e.Season, e.EpisodeNo, e.EpisodeID, c.IsCast DESC, "
           "c.Position",
-      [](RecordSet& rows, Line& line) {
-        const Date aired = DateOf(rows.Value("Airdate"));
+      episode_params, tv_credit_only, [](const PlainStatement& row, Line& line) {
+        const Date aired = DateAt(row, 13);
         line.year = YearOf(aired);
-        line.item = EpisodeRef(rows);
+        line.item = EpisodeRefAt(row, 7);
         line.item["Airdate"] = DateJson(aired);
-        return true;
+        line.derived = row.Int(14) != 0;
       });
+  // A derived episode repeats credits of the titles that hold it: it is shown as an episode of
+  // those titles, not as an appearance of its own.
+  {
+    std::map<std::string, Line*> title_lines;
+    for (Line& line : titles)
+      title_lines[ToLower(line.item["ProfileID"].get<std::string>())] = &line;
+    PlainStatement& holders =
+        db.Prepare("SELECT ProfileID FROM main.Profile2Episodes WHERE EpisodeID = ?");
+    std::vector<Line> own;
+    for (Line& episode : episodes) {
+      bool shown = false;
+      if (episode.derived) {
+        holders.Bind(1, episode.item["EpisodeID"].get<std::string>());
+        while (holders.Step()) {
+          const auto holder = title_lines.find(ToLower(holders.Text(0)));
+          if (holder == title_lines.end()) continue;
+          Json& held = holder->second->item["Episodes"];
+          if (held.is_null()) held = Json::array();
+          held.push_back(episode.item);
+          shown = true;
+        }
+        holders.Reset();
+      }
+      if (!shown) own.push_back(std::move(episode));
+    }
+    episodes = std::move(own);
+  }
 
   // The award query matches any nominee text holding the name, so "Tom" would find "Tom Hale":
   // only nominations naming one of the person's names (a note in brackets aside) are theirs.
+  SqlParams award_params;
+  std::string pattern;
+  for (char c : person.common_name) {
+    if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+    pattern += c;
+  }
   Json awards = Json::array();
   int64_t won = 0;
-  for (Json& award : AwardsJson(*database.GetPersonAwards(person.common_name))) {
+  for (Json& award : AwardsOf(db,
+                              "SELECT * FROM main.Awards WHERE Nominee LIKE " +
+                                  award_params.Add("%" + pattern + "%") +
+                                  " ESCAPE '\\' ORDER BY Award, Won DESC, Category, Year",
+                              award_params)) {
     const bool theirs = std::any_of(
         award["Nominees"].begin(), award["Nominees"].end(),
         [&](const Json& nominee) { return NamesPerson(nominee.get<std::string>(), person.names); });
@@ -458,7 +613,7 @@ std::optional<Json> PersonData(ZelDatabase& database, const PersonQuery& query,
   if (aliases.empty() && titles.empty() && episodes.empty() && awards.empty()) {
     return std::nullopt;
   }
-  int32_t first_year = 0, last_year = 0;
+  int64_t first_year = 0, last_year = 0;
   for (const auto* lines : {&titles, &episodes}) {
     for (const Line& line : *lines) {
       if (line.year == 0) continue;
@@ -484,74 +639,115 @@ std::optional<Json> PersonData(ZelDatabase& database, const PersonQuery& query,
               {"Awards", std::move(awards)}};
 }
 
-Json SeriesListData(ZelDatabase& database) {
+Json PeopleData(PlainDatabase& db, const PeopleQuery& query) {
+  constexpr int32_t kPerPage = 100;
+  const int64_t total = CountOf(db, "SELECT value FROM ix.meta WHERE name = 'credited_people'");
+  const int64_t pages = std::max<int64_t>(1, (total + kPerPage - 1) / kPerPage);
+  const int64_t page = std::clamp<int64_t>(query.page, 1, pages);
+  SqlParams params;
+  const std::string limit = params.Add(int64_t{kPerPage});
+  const std::string offset = params.Add((page - 1) * kPerPage);
+  PlainStatement& rows = db.Prepare(
+      "SELECT common_name, t0 + t1 + t2 + t3, episodes FROM ix.people WHERE t0 + t1 + t2 + t3 + "
+      "episodes > 0 ORDER BY " +
+      std::string(query.by_credits ? "t0 + t1 + t2 + t3 + episodes DESC, key"
+                                   : "folded, common_name") +
+      " LIMIT " + limit + " OFFSET " + offset);
+  params.Bind(rows);
+  Json people = Json::array();
+  while (rows.Step()) {
+    people.push_back(
+        {{"CommonName", rows.Text(0)}, {"Titles", rows.Int(1)}, {"Episodes", rows.Int(2)}});
+  }
+  return {{"Sort", query.by_credits ? "credits" : "name"},
+          {"Total", total},
+          {"Page", page},
+          {"Pages", pages},
+          {"PerPage", kPerPage},
+          {"People", std::move(people)}};
+}
+
+Json SeriesListData(PlainDatabase& db) {
   Json series = Json::array();
-  auto records = database.DbOpenRecordSet(
-      "SELECT s.SeriesID AS SeriesID, s.Title AS Title, s.OriginalTitle AS OriginalTitle, "
-      "(SELECT COUNT(*) FROM Episodes e WHERE e.SeriesID = s.SeriesID) AS EpisodeCount "
-      "FROM TVSeries s ORDER BY s.SortTitle, s.Title, s.SeriesID");
-  for (; !records->Eof(); records->MoveNext()) {
-    series.push_back({{"ShowID", Text(*records, "SeriesID")},
-                      {"Title", Text(*records, "Title")},
-                      {"OriginalTitle", Text(*records, "OriginalTitle")},
-                      {"Episodes", Number(*records, "EpisodeCount")}});
+  PlainStatement& rows = db.Prepare(
+      "SELECT s.SeriesID, s.Title, s.OriginalTitle, (SELECT COUNT(*) FROM main.Episodes e WHERE "
+      "e.SeriesID = s.SeriesID) FROM main.TVSeries s ORDER BY s.SortTitle, s.Title, s.SeriesID");
+  while (rows.Step()) {
+    series.push_back({{"ShowID", rows.Text(0)},
+                      {"Title", rows.Text(1)},
+                      {"OriginalTitle", rows.Text(2)},
+                      {"Episodes", rows.Int(3)}});
   }
   return {{"Series", std::move(series)}};
 }
 
-std::optional<Json> SeriesData(ZelDatabase& database, const std::string& show_id) {
-  auto row = database.DbOpenRecordSet("SELECT * FROM TVSeries WHERE SeriesID = '" +
-                                      QuoteSql(show_id) + "'");
-  if (row->Eof()) return std::nullopt;
-  // A series object of its own, not the catalogue's cached list, so that every request reads the
-  // seasons, episodes and credits as they are stored now.
-  auto show = std::make_shared<ZelTVShow>();
-  show->SetShowID(Text(*row, "SeriesID"));
-  show->SetTitle(Text(*row, "Title"));
-  show->SetOriginalTitle(Text(*row, "OriginalTitle"));
-  show->SetSortTitle(Text(*row, "SortTitle"));
-  show->SetOriginalSortTitle(Text(*row, "OriginalSortTitle"));
-  row.reset();
-  Json json = {{"ShowID", show->ShowID()},
-               {"Title", show->Title()},
-               {"OriginalTitle", show->OriginalTitle()},
-               {"SortTitle", show->SortTitle()},
-               {"OriginalSortTitle", show->OriginalSortTitle()}};
+std::optional<Json> SeriesData(PlainDatabase& db, const std::string& show_id) {
+  PlainStatement& show = db.Prepare(
+      "SELECT SeriesID, Title, OriginalTitle, SortTitle, OriginalSortTitle FROM main.TVSeries "
+      "WHERE SeriesID = ?");
+  show.Bind(1, show_id);
+  if (!show.Step()) return std::nullopt;
+  const std::string id = show.Text(0), original = show.Text(2);
+  Json json = {{"ShowID", id},
+               {"Title", show.Text(1)},
+               {"OriginalTitle", original},
+               {"SortTitle", show.Text(3)},
+               {"OriginalSortTitle", show.Text(4)}};
+  show.Reset();
+  std::vector<std::string> season_names;
+  {
+    PlainStatement& rows =
+        db.Prepare("SELECT DISTINCT Season FROM main.Episodes WHERE SeriesID = ? ORDER BY Season");
+    rows.Bind(1, id);
+    while (rows.Step()) season_names.push_back(rows.Text(0));
+  }
   Json seasons = Json::array();
-  int32_t episode_count = 0;
-  for (const auto& season : show->Seasons()->All()) {
-    Json episodes = Json::array();
-    for (const auto& episode : season->Episodes()->All()) {
-      episodes.push_back({{"EpisodeID", episode->EpisodeID()},
-                          {"Number", episode->Number()},
-                          {"Title", episode->Title()},
-                          {"OriginalTitle", episode->OriginalTitle()},
-                          {"Airdate", DateJson(episode->Airdate())},
-                          {"RunningTime", episode->RunningTime()},
-                          {"Rating", episode->Rating()},
-                          {"Overview", episode->Overview()},
-                          {"Notes", episode->Notes()},
-                          {"Cast", CreditsJson(*episode->Cast(), true, true)},
-                          {"Crew", CreditsJson(*episode->Crew(), false, true)}});
+  int64_t episode_count = 0;
+  for (const std::string& season : season_names) {
+    std::vector<Json> episodes;
+    {
+      PlainStatement& rows = db.Prepare(
+          "SELECT * FROM main.Episodes WHERE SeriesID = ? AND Season = ? ORDER BY EpisodeNo");
+      rows.Bind(1, id).Bind(2, season);
+      while (rows.Step()) {
+        const Row episode(rows);
+        episodes.push_back({{"EpisodeID", episode.Text("EpisodeID")},
+                            {"Number", episode.Text("EpisodeNo")},
+                            {"Title", episode.Text("EpisodeTitle")},
+                            {"OriginalTitle", episode.Text("EpisodeOriginalTitle")},
+                            {"Airdate", episode.Date("Airdate")},
+                            {"RunningTime", episode.Number("Runtime", 0, 1000000)},
+                            {"Rating", episode.Text("Rating")},
+                            {"Overview", episode.Text("Overview")},
+                            {"Notes", episode.Text("Notes")}});
+      }
+    }
+    Json list = Json::array();
+    for (Json& episode : episodes) {
+      ReadCredits(db, "TVCastCrew", "EpisodeID", episode["EpisodeID"].get<std::string>(), true,
+                  episode["Cast"], episode["Crew"]);
+      list.push_back(std::move(episode));
       ++episode_count;
     }
-    seasons.push_back({{"Name", season->Name()}, {"Episodes", std::move(episodes)}});
+    seasons.push_back({{"Name", season}, {"Episodes", std::move(list)}});
   }
   json["Seasons"] = std::move(seasons);
   json["EpisodeCount"] = episode_count;
-  json["Awards"] = AwardsJson(*show->Awards());
+  SqlParams params;
+  json["Awards"] = AwardsOf(
+      db,
+      "SELECT * FROM main.Awards WHERE MovieTitle = " + params.Add(original) + " ORDER BY Award",
+      params);
   return json;
 }
 
-Json AwardsData(ZelDatabase& database, const std::string& award) {
-  std::string sql = "SELECT * FROM Awards";
-  if (!award.empty()) sql += " WHERE Award = '" + QuoteSql(award) + "'";
+Json AwardsData(PlainDatabase& db, const std::string& award) {
+  SqlParams params;
+  std::string sql = "SELECT * FROM main.Awards";
+  if (!award.empty()) sql += " WHERE Award = " + params.Add(award);
   sql += " ORDER BY Award, Year DESC, Category, MovieTitle";
-  auto records = database.DbOpenRecordSet(sql);
-  const auto list = AwardsFromRecords(*records);
-  records.reset();
   Json awards = Json::array();
-  for (const Json& item : AwardsJson(*list)) {
+  for (Json& item : AwardsOf(db, sql, params)) {
     if (awards.empty() || awards.back()["Award"] != item["Award"]) {
       awards.push_back({{"Award", item["Award"]}, {"Years", Json::array()}});
     }
@@ -559,14 +755,23 @@ Json AwardsData(ZelDatabase& database, const std::string& award) {
     if (years.empty() || years.back()["Year"] != item["Year"]) {
       years.push_back({{"Year", item["Year"]}, {"Nominations", Json::array()}});
     }
-    Json nomination = item;
-    nomination.erase("Award");
-    nomination.erase("Year");
-    years.back()["Nominations"].push_back(std::move(nomination));
+    // The film when the catalogue holds it: by title or original title and, when the nomination
+    // gives it, the production year; otherwise the one nearest the award's year.
+    PlainStatement& film = db.Prepare(
+        "SELECT profile_id FROM ix.titles WHERE (folded_title = ?1 OR folded_original = ?1) AND "
+        "(?2 = 0 OR year = ?2) ORDER BY abs(year - ?3), order_key LIMIT 1");
+    film.Bind(1, Fold(item["MovieTitle"].get<std::string>()))
+        .Bind(2, item["MovieYear"].get<int64_t>())
+        .Bind(3, item["Year"].get<int64_t>());
+    item["ProfileID"] = film.Step() ? Json(film.Text(0)) : Json(nullptr);
+    film.Reset();
+    item.erase("Award");
+    item.erase("Year");
+    years.back()["Nominations"].push_back(std::move(item));
   }
   Json names = Json::array();
-  auto name_rows = database.DbOpenRecordSet("SELECT DISTINCT Award FROM Awards ORDER BY Award");
-  for (; !name_rows->Eof(); name_rows->MoveNext()) names.push_back(Text(*name_rows, "Award"));
+  PlainStatement& rows = db.Prepare("SELECT DISTINCT Award FROM main.Awards ORDER BY Award");
+  while (rows.Step()) names.push_back(rows.Text(0));
   return {{"Award", award}, {"Names", std::move(names)}, {"Awards", std::move(awards)}};
 }
 

@@ -3,10 +3,11 @@
 // column's own name where there is one); /api/... answers with exactly this value and the HTML page
 // is rendered from it, so both always agree. The shapes are written down in the README.
 //
-// Nothing here writes to the catalogue: the title's records that would add a missing currency,
-// retailer or user on reading (prices, purchase, loan, events) are read with queries rather than
-// through the model. Every value taken from outside reaches a statement only quoted with QuoteSql,
-// or as a number the caller parsed. None of these functions depends on HTTP.
+// Every function reads through a plain connection (store::PlainDatabase) with the catalogue as
+// schema main and, where it says so, its index (index.h) as schema ix; none of them writes, and
+// every cell is read as cells.h says, so a value of the wrong type in one row changes what that row
+// shows and nothing else. Values from outside reach statements as bound parameters. None of these
+// functions depends on HTTP.
 //
 // The title list, the home page, the search and the statistics have files of their own:
 // titles.h, search.h, stats.h.
@@ -16,21 +17,18 @@
 #include <optional>
 #include <string>
 
+#include "store/plain_database.h"
 #include "web/sql.h"
-
-namespace zel {
-class ZelDatabase;
-}
 
 namespace zel::web {
 
 class CoverFolder;
-struct TitleTable;
 
-// Everything about one title, what a collector reads first (covers, title, year, medium, rating,
-// running time, overview) before the internal fields; box-set parts the catalogue lacks are
-// listed by identifier. nullopt when no profile has that identifier. `covers` may be null.
-std::optional<Json> TitleData(ZelDatabase& database, const std::string& profile_id,
+// Everything about one title, the facts a collector reads first (covers, title, year, medium,
+// rating, running time, director, purchase and loan) before the internal fields; box-set parts the
+// catalogue lacks are listed by identifier. nullopt when no profile has that identifier (as stored,
+// or as DVD Profiler shows it). Reads the catalogue only. `covers` may be null.
+std::optional<Json> TitleData(store::PlainDatabase& db, const std::string& profile_id,
                               CoverFolder* covers = nullptr);
 
 struct PersonQuery {
@@ -45,18 +43,25 @@ inline constexpr int32_t kPersonLinesPerPage = 200;
 
 // A person by any of their names: the common name, every alias, a summary (counts, years active),
 // one line per title and per episode with every role there joined, and the awards; nullopt when
-// the name is credited nowhere, has no alias row and no award. With `titles` (a server keeps one)
-// the titles are described from it rather than read.
-std::optional<Json> PersonData(ZelDatabase& database, const PersonQuery& query,
-                               const TitleTable* titles = nullptr);
+// the name is credited nowhere, has no alias row and no award. Reads the index too.
+std::optional<Json> PersonData(store::PlainDatabase& db, const PersonQuery& query);
+
+struct PeopleQuery {
+  bool by_credits = true;  // most credited first; else by name
+  int32_t page = 1;
+};
+// People credited in the catalogue, 100 a page, by the titles and episodes crediting them (across
+// all their names) or by name. Reads the index.
+Json PeopleData(store::PlainDatabase& db, const PeopleQuery& query);
 
 // Every series with its number of episodes.
-Json SeriesListData(ZelDatabase& database);
+Json SeriesListData(store::PlainDatabase& db);
 
 // One series with its seasons, their episodes and each episode's credits; nullopt when unknown.
-std::optional<Json> SeriesData(ZelDatabase& database, const std::string& show_id);
+std::optional<Json> SeriesData(store::PlainDatabase& db, const std::string& show_id);
 
-// The award nominations grouped by award and year (newest year first); `award` narrows to one.
-Json AwardsData(ZelDatabase& database, const std::string& award);
+// The award nominations grouped by award and year (newest year first); `award` narrows to one. A
+// nomination of a film the catalogue holds names it (ProfileID), from the index.
+Json AwardsData(store::PlainDatabase& db, const std::string& award);
 
 }  // namespace zel::web

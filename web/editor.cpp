@@ -7,6 +7,7 @@
 #include "catalogue/database.h"
 #include "frame/error.h"
 #include "frame/text.h"
+#include "store/plain_database.h"
 #include "web/data.h"
 #include "web/edit_access.h"
 #include "web/edit_pages.h"
@@ -78,12 +79,13 @@ std::string FormValue(const HeaderList& fields, std::string_view name) {
   return {};
 }
 
-Json Column(ZelDatabase& database, const std::string& sql) {
+Json Column(store::PlainDatabase& db, const std::string& sql) {
   Json values = Json::array();
-  auto records = database.DbOpenRecordSet(sql);
-  for (int count = 0; !records->Eof() && count < kMaxSuggestions; records->MoveNext(), ++count) {
-    values.push_back(TextAt(*records, 0));
+  store::PlainStatement& rows = db.Prepare(sql);
+  for (int count = 0; count < kMaxSuggestions && rows.Step(); ++count) {
+    values.push_back(rows.Text(0));
   }
+  rows.Reset();
   return values;
 }
 
@@ -144,7 +146,7 @@ struct Editor::Impl {
   void SendTitle(const Request& request, Response& response, const std::string& id, Json edit,
                  int status) {
     std::optional<Json> data;
-    hooks.read([&](ZelDatabase& database) {
+    hooks.read([&](store::PlainDatabase& database) {
       data = TitleData(database, id, hooks.covers);
       if (data && edit.is_object()) {
         edit["Users"] = Column(database, "SELECT UserID FROM Users ORDER BY UserID");
@@ -238,7 +240,7 @@ struct Editor::Impl {
   void ViewLoans(const Request& request, Response& response) {
     const auto session = ViewingSession(request, response);
     Json data;
-    hooks.read([&](ZelDatabase& database) { data = LoansData(database, Today()); });
+    hooks.read([&](store::PlainDatabase& database) { data = LoansData(database, Today()); });
     if (session) {
       data["Edit"] = {{"Token", session->form_token}, {"Note", access.TakeNote(session->id)}};
     }

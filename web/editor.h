@@ -22,8 +22,8 @@
 
 #include "web/http.h"
 
-namespace zel {
-class ZelDatabase;
+namespace zel::store {
+class PlainDatabase;
 }
 
 namespace zel::web {
@@ -40,8 +40,8 @@ struct EditorOptions {
 
 // What the editor needs of the server it is part of.
 struct EditorHooks {
-  // Runs `read` with this thread's open catalogue, as the pages read.
-  std::function<void(const std::function<void(ZelDatabase&)>&)> read;
+  // Runs `read` with this thread's reading connection, as the pages read.
+  std::function<void(const std::function<void(store::PlainDatabase&)>&)> read;
   // Lets go of this thread's catalogue, before a change opens the file for itself.
   std::function<void()> release;
   CoverFolder* covers = nullptr;

@@ -98,4 +98,25 @@ bool ContainsAll(std::string_view folded, const std::vector<std::string>& words)
   return true;
 }
 
+WordMatch MatchOf(std::string_view text) {
+  WordMatch match;
+  match.words = FoldedWords(text);
+  for (const std::string& word : match.words) {
+    size_t characters = 0;
+    for (char c : word) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (characters < 3) continue;
+    match.fts += (match.fts.empty() ? "\"" : " AND \"") + ReplaceAll(word, "\"", "\"\"") + "\"";
+  }
+  return match;
+}
+
+std::string AllWordsIn(std::string_view column, const std::vector<std::string>& placeholders) {
+  std::string condition = "(";
+  for (size_t i = 0; i < placeholders.size(); ++i) {
+    condition +=
+        (i ? " AND instr(" : "instr(") + std::string(column) + ", " + placeholders[i] + ") > 0";
+  }
+  return condition + ")";
+}
+
 }  // namespace zel::web

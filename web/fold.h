@@ -19,4 +19,17 @@ std::vector<std::string> FoldedWords(std::string_view text, size_t max_words = 1
 // True when every one of `words` occurs in `folded` (an empty list matches nothing).
 bool ContainsAll(std::string_view folded, const std::vector<std::string>& words);
 
+// The words of a search as the index finds them: every word must occur in a folded text, which
+// SQL tests with instr() on the rows; the words of three characters or more also make an FTS5
+// query of the trigram tables, which narrows the rows to test to those holding them.
+struct WordMatch {
+  std::vector<std::string> words;  // folded, at most 12
+  std::string fts;                 // "word" AND "word" ...; empty when no word is long enough
+};
+WordMatch MatchOf(std::string_view text);
+
+// The SQL condition that every word occurs in `column`, given the placeholders the words are bound
+// to: "(instr(col, ?1) > 0 AND instr(col, ?2) > 0)".
+std::string AllWordsIn(std::string_view column, const std::vector<std::string>& placeholders);
+
 }  // namespace zel::web

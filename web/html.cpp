@@ -188,7 +188,7 @@ std::string CoverPlaceholder(std::string_view title, bool small) {
          "\"><span>" + Escape(title) + "</span></div>";
 }
 
-std::string Page(std::string_view title, std::string_view body) {
+std::string Page(std::string_view title, std::string_view body, bool wide) {
   std::string page =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
@@ -198,10 +198,12 @@ std::string Page(std::string_view title, std::string_view body) {
       "<body>\n<a class=\"skip\" href=\"#content\">Skip to content</a>\n"
       "<header>\n<nav aria-label=\"Site\">\n<ul>\n"
       "<li><a href=\"/\">Catalogue</a></li>\n<li><a href=\"/titles\">Titles</a></li>\n"
+      "<li><a href=\"/people\">People</a></li>\n"
       "<li><a href=\"/series\">Series</a></li>\n<li><a href=\"/awards\">Awards</a></li>\n"
       "<li><a href=\"/stats\">Statistics</a></li>\n"
       "<li><a href=\"/loans\">Loans</a></li>\n<li><a href=\"/search\">Search</a></li>\n"
-      "</ul>\n</nav>\n</header>\n<main id=\"content\">\n<h1>";
+      "</ul>\n</nav>\n</header>\n<main id=\"content\"";
+  page += wide ? " class=\"wide\">\n<h1>" : ">\n<h1>";
   page += Escape(title);
   page += "</h1>\n";
   page += body;
@@ -219,7 +221,7 @@ a{color:var(--accent)}
 header{border-bottom:1px solid var(--line);background:var(--band)}
 nav ul{display:flex;flex-wrap:wrap;gap:0 1.2em;list-style:none;margin:0 auto;padding:.6em 1em;max-width:60em}
 nav a{text-decoration:none;font-weight:600}
-main{max-width:60em;margin:0 auto;padding:0 1em 3em}
+main{max-width:60em;margin:0 auto;padding:0 1em 3em}main.wide{max-width:none;padding:0 1.5em 3em}
 h1{font-size:1.6em;margin:.8em 0 .3em}h2{font-size:1.25em;margin:1.6em 0 .4em;border-bottom:1px solid var(--line)}h3{font-size:1.05em;margin:1.2em 0 .3em}
 table{border-collapse:collapse;width:100%;margin:.4em 0 1em}
 caption{text-align:left;font-weight:600;padding:.3em 0}
@@ -246,7 +248,7 @@ nav.switch,nav.letters,nav.tabs,nav.pages{display:flex;flex-wrap:wrap;gap:.3em .
 nav.switch a,nav.letters a,nav.tabs a,nav.pages a,nav.pages span{padding:.15em .55em;border:1px solid var(--line);border-radius:4px;text-decoration:none}
 nav.switch a[aria-current],nav.letters a[aria-current],nav.tabs a[aria-current],nav.pages [aria-current]{background:var(--accent);color:var(--bg);border-color:var(--accent)}
 nav.pages span.gap{border:0}
-ul.grid{display:grid;grid-template-columns:repeat(auto-fill,minmax(9.5em,1fr));gap:1.2em .9em;list-style:none;padding:0;margin:1em 0}
+ul.grid{display:grid;grid-template-columns:repeat(auto-fill,minmax(8em,1fr));gap:1.2em .9em;list-style:none;padding:0;margin:1em 0}
 ul.grid a{display:block;text-decoration:none;color:var(--fg)}
 ul.grid img,ul.grid .placeholder{width:100%;aspect-ratio:27/38;object-fit:cover;border-radius:4px;box-shadow:0 1px 4px rgba(0,0,0,.3)}ul.grid img{display:block}
 ul.grid .caption{display:block;font-size:.85em;margin-top:.35em;line-height:1.3}
@@ -259,12 +261,28 @@ ul.grid .caption{display:block;font-size:.85em;margin-top:.35em;line-height:1.3}
 .covers img,.covers .placeholder{width:12em;max-width:42vw;aspect-ratio:27/38;object-fit:cover;border-radius:4px;box-shadow:0 1px 5px rgba(0,0,0,.35)}
 .facts{flex:1 1 20em}
 .overview p{margin:.5em 0}
-figure.chart{margin:1em 0 1.6em}figure.chart figcaption{font-weight:600;margin-bottom:.3em}
-svg.chart{max-width:100%;height:auto;display:block}
-svg.chart rect{fill:var(--accent)}svg.chart text{fill:var(--fg);font-size:13px}svg.chart text.value{fill:var(--muted)}
+figure.chart{margin:1em 0 1.6em}
+table.chart{table-layout:fixed;max-width:48em;margin:0}table.chart caption{text-align:left;font-weight:600;margin-bottom:.3em}
+table.chart th,table.chart td{border:0;padding:.12em 0;vertical-align:middle}
+table.chart th{width:14em;padding-right:.6em;text-align:right;font-weight:normal;overflow:hidden;text-overflow:ellipsis;white-space:nowrap}
+table.chart td{color:var(--muted)}table.chart svg.bar{display:inline-block;width:calc(100% - 11em);height:.95em;margin-right:.5em;vertical-align:-.1em}
+svg.bar rect{fill:var(--accent)}
+tr.won td{background:var(--band)}tr.won strong{color:var(--accent)}
+@media (max-width:40em){table.chart th{width:38%}table.chart svg.bar{width:45%}}
 p.summary{font-size:1.05em;color:var(--muted)}
 .sort{font-size:.9em}.sort a[aria-current]{font-weight:700;text-decoration:none;color:var(--fg)}
-@media (max-width:40em){dl.fields{grid-template-columns:1fr}dl.fields dd{margin-bottom:.4em}th,td{padding:.25em .3em}ul.grid{grid-template-columns:repeat(auto-fill,minmax(7em,1fr))}}
+.bar{display:flex;flex-wrap:wrap;gap:0 1.5em;align-items:center}
+form.filters{gap:.4em .5em;align-items:center;margin:.4em 0 .6em}form.filters>input[type=search]{flex:1 1 12em;max-width:24em}
+form.filters details{display:flex;align-items:center}form.filters details[open]{flex-basis:100%;order:5}
+form.filters summary{cursor:pointer;color:var(--accent);font-size:.9em;padding:.3em 0}
+form.filters details>div{display:flex;flex-wrap:wrap;gap:.4em 1em;align-items:flex-end;margin:.3em 0 .2em 1em}
+form.filters button{order:4}
+table.titles td{vertical-align:middle}table.titles td.thumb{width:2.8em;padding:.15em .3em}
+table.titles td.thumb img,table.titles td.thumb .placeholder{width:2.4em;aspect-ratio:27/38;object-fit:cover;border-radius:2px;display:block;padding:0}
+table.titles td.thumb .placeholder span{display:none}
+table.titles th a{text-decoration:none;color:var(--fg)}table.titles th[aria-sort=ascending] a::after{content:" \25B2"}table.titles th[aria-sort=descending] a::after{content:" \25BC"}
+td.number,th.number{text-align:right}
+@media (max-width:40em){dl.fields{grid-template-columns:1fr}dl.fields dd{margin-bottom:.4em}th,td{padding:.25em .3em}ul.grid{grid-template-columns:repeat(auto-fill,minmax(6.5em,1fr))}.optional{display:none}main.wide{padding:0 .6em 2em}}
 )css";
 }
 

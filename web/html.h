@@ -44,8 +44,10 @@ std::string PlainText(std::string_view text);
 std::string CoverPlaceholder(std::string_view title, bool small);
 
 // A whole document: doctype, language, viewport, the stylesheet link, the site navigation, the
-// given heading as the page title and `body` (already escaped HTML) inside <main>.
-std::string Page(std::string_view title, std::string_view body);
+// given heading as the page title and `body` (already escaped HTML) inside <main>. `wide`: the
+// page uses the whole width of the window (lists of covers and tables) rather than a column
+// that reads comfortably.
+std::string Page(std::string_view title, std::string_view body, bool wide = false);
 
 // The stylesheet served at /style.css, built into the binary so that pages work offline.
 std::string_view StyleSheet();

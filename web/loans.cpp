@@ -4,7 +4,8 @@
 #include <ctime>
 #include <map>
 
-#include "catalogue/database.h"
+#include "store/plain_database.h"
+#include "web/cells.h"
 #include "web/html.h"
 #include "web/page_parts.h"
 #include "web/sql.h"
@@ -63,27 +64,29 @@ std::string CompactDate(Date date) {
 
 }  // namespace
 
-Json LoansData(ZelDatabase& database, Date today) {
+Json LoansData(store::PlainDatabase& db, Date today) {
   std::map<std::pair<std::string, std::string>, Date> since;  // by title and borrower
-  auto borrowed = database.DbOpenRecordSet(
-      "SELECT ProfileID, UserID, MAX(EventTimeStamp) FROM Events WHERE EventType = 'Borrowed' "
-      "GROUP BY ProfileID, UserID");
-  for (; !borrowed->Eof(); borrowed->MoveNext()) {
-    since[{TextAt(*borrowed, 0), TextAt(*borrowed, 1)}] = DateOf(borrowed->ValueAt(2));
+  {
+    store::PlainStatement& borrowed = db.Prepare(
+        "SELECT ProfileID, UserID, MAX(EventTimeStamp) FROM Events WHERE EventType = 'Borrowed' "
+        "GROUP BY ProfileID, UserID");
+    while (borrowed.Step()) {
+      since[{borrowed.Text(0), borrowed.Text(1)}] = DateAt(borrowed, 2);
+    }
+    borrowed.Reset();
   }
-  borrowed.reset();
   Json overdue = Json::array(), due = Json::array(), undated = Json::array();
-  auto loans = database.DbOpenRecordSet(
+  store::PlainStatement& loans = db.Prepare(
       "SELECT x.ProfileID, p.Title, x.UserID, x.LoanedDue FROM LoanInfo x INNER JOIN Profiles p ON "
       "p.ProfileID = x.ProfileID ORDER BY x.LoanedDue, p.SortTitle");
-  for (; !loans->Eof(); loans->MoveNext()) {
-    const Date when = DateOf(loans->ValueAt(3));
-    const auto out = since.find({TextAt(*loans, 0), TextAt(*loans, 2)});
+  while (loans.Step()) {
+    const Date when = DateAt(loans, 3);
+    const auto out = since.find({loans.Text(0), loans.Text(2)});
     const bool dated = when != Date::Zero();
     const int days = dated ? DaysBetween(today, when) : 0;
-    Json loan = {{"ProfileID", TextAt(*loans, 0)},
-                 {"Title", TextAt(*loans, 1)},
-                 {"UserID", TextAt(*loans, 2)},
+    Json loan = {{"ProfileID", loans.Text(0)},
+                 {"Title", loans.Text(1)},
+                 {"UserID", loans.Text(2)},
                  {"Since", out == since.end() ? Json(nullptr)
                                               : DateJson(Date{std::floor(out->second.serial)})},
                  {"LoanedDue", DateJson(when)},
@@ -91,6 +94,7 @@ Json LoansData(ZelDatabase& database, Date today) {
                  {"Overdue", dated && days < 0}};
     (!dated ? undated : days < 0 ? overdue : due).push_back(std::move(loan));
   }
+  loans.Reset();
   Json all = std::move(overdue);
   for (Json& loan : due) all.push_back(std::move(loan));
   for (Json& loan : undated) all.push_back(std::move(loan));

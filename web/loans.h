@@ -11,15 +11,15 @@
 #include "frame/variant.h"
 #include "web/data.h"
 
-namespace zel {
-class ZelDatabase;
+namespace zel::store {
+class PlainDatabase;
 }
 
 namespace zel::web {
 
 // {Today, Loans: [{ProfileID, Title, UserID, Since, LoanedDue, Days (until due; negative: late;
 // null: no due date), Overdue}]}, overdue first by how late, then by due date, undated last.
-Json LoansData(ZelDatabase& database, Date today);
+Json LoansData(store::PlainDatabase& db, Date today);
 
 // The page; with an "Edit" member ({Token}) each loan gets a button that marks it returned.
 std::string LoansPage(const Json& data);

@@ -19,14 +19,13 @@ std::string Marks(const Json& credit) {
   return marks;
 }
 
-// The small cover of a title, or its placeholder.
+}  // namespace
+
 std::string Thumbnail(const Json& title) {
   const std::string cover = Str(title, "Cover");
   if (cover.empty()) return CoverPlaceholder(Str(title, "Title"), true);
   return "<img src=\"" + Escape(cover + "?size=thumb") + "\" alt=\"\" loading=\"lazy\">";
 }
-
-}  // namespace
 
 std::string Mark(std::string_view text) {
   return " <span class=\"mark\">" + Escape(text) + "</span>";
@@ -136,6 +135,10 @@ std::string Nominees(const Json& award) {
   return nominees;
 }
 
+std::string Result(const Json& nomination) {
+  return Bool(nomination, "HasWon") ? "<strong>\xE2\x98\x85 Won</strong>" : "Nominated";
+}
+
 std::string AwardsTable(const Json& awards, bool with_title) {
   if (awards.empty()) return {};
   std::string out =
@@ -144,15 +147,14 @@ std::string AwardsTable(const Json& awards, bool with_title) {
   if (with_title) out += "<th scope=\"col\">Film</th>";
   out += "<th scope=\"col\">Nominee</th><th scope=\"col\">Result</th></tr></thead>\n<tbody>\n";
   for (const Json& award : awards) {
-    out += "<tr><td>" + Anchor("/awards?award=", Str(award, "Award"), Str(award, "Award")) +
-           "</td><td>" + Escape(YearText(award, "Year")) + "</td><td>" +
-           Escape(Str(award, "Category")) + "</td>";
+    out += "<tr" + std::string(Bool(award, "HasWon") ? " class=\"won\"" : "") + "><td>" +
+           Anchor("/awards?award=", Str(award, "Award"), Str(award, "Award")) + "</td><td>" +
+           Escape(YearText(award, "Year")) + "</td><td>" + Escape(Str(award, "Category")) + "</td>";
     if (with_title) {
       out += "<td>" + Anchor("/titles?q=", Str(award, "MovieTitle"), Str(award, "MovieTitle")) +
              "</td>";
     }
-    out += "<td>" + Nominees(award) + "</td><td>" + (Bool(award, "HasWon") ? "Won" : "Nominated") +
-           "</td></tr>\n";
+    out += "<td>" + Nominees(award) + "</td><td>" + Result(award) + "</td></tr>\n";
   }
   return out + "</tbody>\n</table></div>\n";
 }
@@ -196,6 +198,15 @@ std::string Select(std::string_view label, std::string_view name, const Json& va
                     "\"><option value=\"\">any</option>";
   for (const Json& value : values) out += Option(value.get<std::string>(), selected);
   return out + "</select></label>\n";
+}
+
+std::string CompactSelect(std::string_view label, std::string_view any, std::string_view name,
+                          const Json& values, const std::string& selected) {
+  if (values.empty() && selected.empty()) return {};
+  std::string out = "<select name=\"" + Escape(name) + "\" aria-label=\"" + Escape(label) + "\">" +
+                    Option("", selected, any);
+  for (const Json& value : values) out += Option(value.get<std::string>(), selected);
+  return out + "</select>\n";
 }
 
 std::string CollectionWord(const Json& type) {

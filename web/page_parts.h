@@ -46,17 +46,25 @@ std::string Pager(int64_t page, int64_t pages, const PageHref& href);
 std::string CreditsTable(const Json& credits, bool cast, std::string_view caption);
 // The nominees of an award, each linked to their page.
 std::string Nominees(const Json& award);
+// "Won", marked to stand out, or "Nominated".
+std::string Result(const Json& nomination);
 std::string AwardsTable(const Json& awards, bool with_title);
 
 std::string SearchForm(const std::string& text);
 // Titles as a grid of their small covers (or placeholders).
 std::string CoverGrid(const Json& titles);
+// The small cover of a title (its JSON has Cover and Title), or its placeholder.
+std::string Thumbnail(const Json& title);
 
 std::string Option(const std::string& value, const std::string& selected,
                    std::string_view label = {});
 // A choice of `values` with "any" first; nothing when there is nothing to choose.
 std::string Select(std::string_view label, std::string_view name, const Json& values,
                    const std::string& selected);
+// The same without a visible label, for a compact bar: the label is read out, and the first
+// choice says what is chosen ("Any genre").
+std::string CompactSelect(std::string_view label, std::string_view any, std::string_view name,
+                          const Json& values, const std::string& selected);
 
 // The address word of a collection type given in JSON ("WishList" -> "wishlist", null -> "all").
 std::string CollectionWord(const Json& type);

@@ -41,6 +41,15 @@ std::string RolesText(const Json& line, const std::string& common_name) {
   return out;
 }
 
+// The episodes of a title line: those of the title's episodes that credit the person.
+std::string TitleEpisodes(const Json& line) {
+  std::string links;
+  for (const Json& episode : Member(line, "Episodes")) {
+    links += (links.empty() ? "" : ", ") + EpisodeLink(episode);
+  }
+  return links.empty() ? "" : "<br><span class=\"muted\">Episodes: " + links + "</span>";
+}
+
 }  // namespace
 
 std::string PersonPage(const Json& data) {
@@ -87,7 +96,8 @@ std::string PersonPage(const Json& data) {
   for (const Json& item : Member(titles, "Items")) {
     title_rows += "<tr><td>" + Anchor("/title/", Str(item, "ProfileID"), Str(item, "Title")) +
                   TitleMarks(item) + "</td><td>" + Escape(YearText(item, "ProductionYear")) +
-                  "</td><td>" + Escape(RolesText(item, common)) + "</td></tr>\n";
+                  "</td><td>" + Escape(RolesText(item, common)) + TitleEpisodes(item) +
+                  "</td></tr>\n";
   }
   if (!title_rows.empty()) {
     std::string sorting =
@@ -116,6 +126,34 @@ std::string PersonPage(const Json& data) {
   if (title_rows.empty() && episode_rows.empty()) body += Section("Appearances", "<p>None.</p>\n");
   body += Section("Awards", AwardsTable(Member(data, "Awards"), true));
   return Page(common, body);
+}
+
+std::string PeoplePage(const Json& data) {
+  const bool by_credits = Str(data, "Sort") == "credits";
+  const auto href = [&](bool credits, int64_t page) {
+    return Address("/people", {{"sort", credits ? "" : "name"},
+                               {"page", page > 1 ? std::to_string(page) : ""}});
+  };
+  std::string body = "<p class=\"sort\">Sort: " + A(href(true, 1), "most credited", by_credits) +
+                     " \xC2\xB7 " + A(href(false, 1), "by name", !by_credits) + "</p>\n";
+  body += "<p class=\"summary\">" + Plural(Int(data, "Total"), "person", "people") + ".</p>\n";
+  std::string rows;
+  for (const Json& person : Member(data, "People")) {
+    const std::string name = Str(person, "CommonName");
+    rows += "<tr><td>" + Anchor("/person/", name, name) + "</td><td class=\"number\">" +
+            Str(person, "Titles") + "</td><td class=\"number\">" + Str(person, "Episodes") +
+            "</td></tr>\n";
+  }
+  if (!rows.empty()) {
+    body +=
+        "<div class=\"scroll\"><table>\n<caption class=\"sr\">People</caption>\n<thead><tr>"
+        "<th scope=\"col\">Person</th><th scope=\"col\" class=\"number\">Titles</th>"
+        "<th scope=\"col\" class=\"number\">Episodes</th></tr></thead>\n<tbody>\n" +
+        rows + "</tbody>\n</table></div>\n";
+  }
+  body +=
+      Pager(Int(data, "Page"), Int(data, "Pages"), [&](int64_t n) { return href(by_credits, n); });
+  return Page("People", body);
 }
 
 std::string SeriesListPage(const Json& data) {
@@ -170,11 +208,14 @@ std::string AwardsPage(const Json& data) {
     for (const Json& year : Member(award, "Years")) {
       std::string rows;
       for (const Json& nomination : Member(year, "Nominations")) {
-        rows += "<tr><td>" + Escape(Str(nomination, "Category")) + "</td><td>" +
-                Anchor("/titles?collection=all&q=", Str(nomination, "MovieTitle"),
-                       Str(nomination, "MovieTitle")) +
-                "</td><td>" + Nominees(nomination) + "</td><td>" +
-                (Bool(nomination, "HasWon") ? "Won" : "Nominated") + "</td></tr>\n";
+        // A film the catalogue holds leads to its page; any other to the titles named like it.
+        const std::string film = Str(nomination, "MovieTitle"), id = Str(nomination, "ProfileID");
+        rows += "<tr" + std::string(Bool(nomination, "HasWon") ? " class=\"won\"" : "") + "><td>" +
+                Escape(Str(nomination, "Category")) + "</td><td>" +
+                (id.empty() ? Anchor("/titles?collection=all&q=", film, film)
+                            : Anchor("/title/", id, film)) +
+                "</td><td>" + Nominees(nomination) + "</td><td>" + Result(nomination) +
+                "</td></tr>\n";
       }
       const std::string year_text = Int(year, "Year") ? Str(year, "Year") : "No year";
       years += "<div class=\"scroll\"><table>\n<caption>" + Escape(year_text) +
@@ -272,7 +313,14 @@ std::string StatsPage(const Json& data) {
       CollectionSwitch(Member(data, "Counts"), collection, [](const std::string& word) {
         return word == "owned" ? std::string("/stats") : "/stats?collection=" + word;
       });
-  body += "<p class=\"summary\">" + Plural(Int(data, "Titles"), "title", "titles") + ".</p>\n";
+  body += "<p class=\"summary\">" + Plural(Int(data, "Titles"), "title", "titles");
+  const Json& running = Member(data, "RunningTime");
+  if (const int64_t minutes = Int(running, "Minutes"); minutes > 0) {
+    body += ". Running time: " + std::to_string(minutes / 60) + " h " +
+            std::to_string(minutes % 60) + " min over " +
+            Plural(Int(running, "Titles"), "title", "titles");
+  }
+  body += ".</p>\n";
   const std::string scope = collection == "all" ? "" : "collection=" + collection + "&";
   const auto bars = [&](const char* list, const char* key, const char* filter, size_t limit) {
     std::vector<Bar> out;
@@ -300,7 +348,18 @@ std::string StatsPage(const Json& data) {
                       BarChart("Titles by studio", "Studio", "Titles",
                                bars("Studios", "Studio", "studio", kShownStudios)) +
                       BarChart("Titles by country of origin", "Country", "Titles",
-                               bars("Countries", "CountryOfOrigin", nullptr, kShownCountries)));
+                               bars("Countries", "CountryOfOrigin", nullptr, kShownCountries)) +
+                      BarChart("Titles by rating", "Rating", "Titles",
+                               bars("Ratings", "Rating", nullptr, kShownRatings)));
+  std::vector<Bar> regions;
+  for (const Json& item : Member(data, "Regions")) {
+    regions.push_back({"Region " + Str(item, "Region"), static_cast<double>(Int(item, "Titles")),
+                       Str(item, "Titles"), ""});
+  }
+  body +=
+      Section("Discs", BarChart("Titles by region", "Region", "Titles", regions) +
+                           BarChart("Titles by audio language", "Language", "Titles",
+                                    bars("AudioLanguages", "Language", nullptr, kShownLanguages)));
   // One chart per currency: amounts in different currencies do not add up.
   std::vector<std::string> currencies;
   for (const Json& item : Member(data, "Spending")) {
@@ -324,7 +383,16 @@ std::string StatsPage(const Json& data) {
                              " per year of purchase",
                          "Year", "Spent", years);
   }
-  body += Section("Spending", spending);
+  // Amounts in different currencies are not compared: each is given in its own.
+  std::string worth;
+  for (const Json& item : Member(data, "Value")) {
+    worth += (worth.empty() ? "" : ", ") + Amount(Member(item, "Value"), Str(item, "CurrencyID")) +
+             " (" + Plural(Int(item, "Titles"), "title", "titles") + ")";
+  }
+  if (!worth.empty()) {
+    spending += "<p class=\"summary\">Value at retail prices: " + Escape(worth) + ".</p>\n";
+  }
+  body += Section("Spending and value", spending);
   std::vector<Bar> people;
   for (const Json& person : Member(data, "People")) {
     const std::string name = Str(person, "CommonName");
@@ -355,6 +423,23 @@ std::string StatsPage(const Json& data) {
   }
   body += Section("Loans", loan_html.empty() ? "<p>Nothing is on loan.</p>\n" : loan_html);
   return Page("Statistics", body);
+}
+
+std::string NotFoundPage(const std::string& path) {
+  // The address's last part is most often what the reader was after: a name, a title.
+  std::string words = path.substr(path.find_last_of('/') + 1);
+  for (char& c : words) {
+    if (c == '_' || c == '+') c = ' ';
+  }
+  const auto cut = [](std::string text, size_t limit) {
+    if (text.size() <= limit) return text;
+    while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80) --limit;
+    return text.substr(0, limit);
+  };
+  return Page("Not found", "<p>There is nothing in the catalogue at <code>" +
+                               Escape(cut(path, 200)) + "</code>. Search for it instead?</p>\n" +
+                               SearchForm(Trim(cut(words, 100))) +
+                               "<p><a href=\"/\">Back to the catalogue</a></p>\n");
 }
 
 std::string MessagePage(const std::string& title, const std::string& message) {

@@ -10,10 +10,7 @@
 #include <optional>
 #include <utility>
 
-#include "catalogue/control.h"
-#include "catalogue/database.h"
 #include "frame/error.h"
-#include "frame/library_state.h"
 #include "frame/text.h"
 #include "web/cache.h"
 #include "web/covers.h"
@@ -21,6 +18,7 @@
 #include "web/editor.h"
 #include "web/html.h"
 #include "web/http.h"
+#include "web/index.h"
 #include "web/loans.h"
 #include "web/pages.h"
 #include "web/search.h"
@@ -35,39 +33,22 @@ constexpr size_t kMaxFilterLength = 200;
 // Larger image files are not served: an image is read whole into memory to be sent.
 constexpr uintmax_t kMaxImageBytes = 8 * 1024 * 1024;
 
-// This thread's open catalogue. The library's values are per thread, so each worker thread opens
-// the file once and keeps it.
+// This thread's connection to the catalogue and its index. Connections are used by one thread at
+// a time, so each worker thread opens its own and keeps it.
 class Session {
  public:
-  ZelDatabase& Database(const std::string& path) {
-    if (!database_ || path_ != path) {
-      Close();
-      control_ = std::make_unique<Control>();
-      database_ = control_->OpenDatabase(path);
-      path_ = path;
-    }
-    return *database_;
+  store::PlainDatabase& Reader(const CatalogueIndex& index) {
+    if (!reader_) reader_ = index.OpenReader();
+    return *reader_;
   }
-  // After a failed request: the next one opens the file afresh (it may have been replaced).
-  void Close() noexcept {
-    try {
-      if (control_) control_->CloseDatabase();
-    } catch (...) {
-    }
-    database_.reset();
-    control_.reset();
-  }
-  ~Session() { Close(); }
+  // After a failed request: the next one opens the files afresh (they may have been replaced).
+  void Close() noexcept { reader_.reset(); }
 
  private:
-  std::unique_ptr<Control> control_;
-  std::shared_ptr<ZelDatabase> database_;
-  std::string path_;
+  std::unique_ptr<store::PlainDatabase> reader_;
 };
 
 Session& ThisThreadSession() {
-  // The library's per-thread values must outlive the session that closes the catalogue in them.
-  State();
   thread_local Session session;
   return session;
 }
@@ -109,7 +90,8 @@ void SendError(const Request& request, Response& response, int status, const std
   if (IsApi(request)) {
     SendJson(response, status, Json{{"Error", message}, {"Status", status}});
   } else {
-    SendHtml(response, status, MessagePage(title, message));
+    SendHtml(response, status,
+             status == 404 ? NotFoundPage(request.path) : MessagePage(title, message));
   }
 }
 
@@ -146,6 +128,7 @@ const std::vector<NamedValue> kOrders = {{"asc", 0}, {"desc", 1}};
 const std::vector<NamedValue> kLoans = {{"yes", 1}, {"no", 0}};
 const std::vector<NamedValue> kViews = {{"list", 0}, {"grid", 1}};
 const std::vector<NamedValue> kPersonSorts = {{"year", 0}, {"title", 1}};
+const std::vector<NamedValue> kPeopleSorts = {{"credits", 0}, {"name", 1}};
 const std::vector<NamedValue> kSizes = {{"full", 0}, {"thumb", 1}};
 
 std::optional<CollectionType> CollectionParam(const Request& request) {
@@ -196,52 +179,31 @@ struct Server::Impl {
 
   ServerOptions options;
   std::unique_ptr<CoverFolder> covers;
-  std::unique_ptr<CatalogueWatch> watch;
-  Kept<TitleTable> titles;
-  Kept<PeopleIndex> people;
-  Kept<SearchIndex> search;
+  std::unique_ptr<CatalogueIndex> index;
   Kept<Json> stats;
-  Kept<std::vector<std::string>> person_titles{256};  // by lower-case name
   HttpServer& http;  // the server itself, which routes requests here
   std::unique_ptr<Editor> editor;
 
-  // What one request reads with: its thread's catalogue and, when it needs them, the values
-  // kept for the catalogue's current generation.
+  // What one request reads with: its thread's connection, inside one read transaction, once the
+  // index has caught up with the catalogue; and the values kept for the catalogue's generation.
   class Context {
    public:
-    Context(Impl& server, ZelDatabase& database) : server_(server), database_(database) {}
-    ZelDatabase& database() { return database_; }
+    Context(Impl& server, store::PlainDatabase& db)
+        : server_(server), generation_(server.index->Refresh()), db_(db), scope_(db) {}
+    store::PlainDatabase& db() { return db_; }
     CoverFolder* covers() { return server_.covers.get(); }
-    std::shared_ptr<const TitleTable> Titles() {
-      return server_.titles.Get({}, Generation(), [&] { return ReadTitleTable(database_); });
-    }
-    std::shared_ptr<const PeopleIndex> People() {
-      return server_.people.Get({}, Generation(), [&] { return ReadPeopleIndex(database_); });
-    }
-    std::shared_ptr<const SearchIndex> Search() {
-      return server_.search.Get({}, Generation(),
-                                [&] { return ReadSearchIndex(database_, Titles(), People()); });
-    }
-    std::shared_ptr<const std::vector<std::string>> PersonTitles(const std::string& name) {
-      return server_.person_titles.Get(ToLower(name), Generation(),
-                                       [&] { return TitlesOfPerson(database_, name); });
-    }
     std::shared_ptr<const Json> Stats(const StatsQuery& query, Date today) {
       const std::string key =
           FormatDate(today) + "/" +
           (query.collection ? std::string(CollectionTypeName(*query.collection)) : "all");
-      return server_.stats.Get(key, Generation(),
-                               [&] { return StatsData(database_, query, today); });
+      return server_.stats.Get(key, generation_, [&] { return StatsData(db_, query, today); });
     }
 
    private:
-    uint64_t Generation() {
-      if (!generation_) generation_ = server_.watch->Current();
-      return *generation_;
-    }
     Impl& server_;
-    ZelDatabase& database_;
-    std::optional<uint64_t> generation_;
+    uint64_t generation_;
+    store::PlainDatabase& db_;
+    ReadScope scope_;
   };
 
   // Answers one page: `read` gives the page's JSON (nullopt: not found); `render` its HTML.
@@ -250,7 +212,7 @@ struct Server::Impl {
     Session& session = ThisThreadSession();
     std::optional<Json> data;
     try {
-      Context context(*this, session.Database(options.catalogue));
+      Context context(*this, session.Reader(*index));
       data = read(context);
     } catch (const QueryError& bad) {
       SendError(request, response, 400, "Bad request", bad.what());
@@ -378,10 +340,11 @@ struct Server::Impl {
     editing.private_reading = options.private_reading;
     editing.session_idle = options.session_idle;
     EditorHooks hooks;
-    hooks.read = [this](const std::function<void(ZelDatabase&)>& read) {
+    hooks.read = [this](const std::function<void(store::PlainDatabase&)>& read) {
       Session& session = ThisThreadSession();
       try {
-        read(session.Database(options.catalogue));
+        Context context(*this, session.Reader(*index));
+        read(context.db());
       } catch (...) {
         session.Close();
         throw;
@@ -396,7 +359,8 @@ struct Server::Impl {
     Session& session = ThisThreadSession();
     Json loans;
     try {
-      loans = LoansData(session.Database(options.catalogue), Today());
+      Context context(*this, session.Reader(*index));
+      loans = LoansData(context.db(), Today());
     } catch (...) {
       session.Close();
       throw;
@@ -410,22 +374,18 @@ struct Server::Impl {
     Route(
         "/",
         [](Context& context, const Request&) -> std::optional<Json> {
-          return HomeData(context.database(), *context.Titles(), context.People()->credited,
-                          context.covers());
+          return HomeData(context.db(), context.covers());
         },
         HomePage);
     Route(
         "/titles",
         [](Context& context, const Request& request) -> std::optional<Json> {
-          TitleQuery query = TitleQueryOf(request);
-          // Kept per person: paging through a person's titles reads their credits once.
-          if (!query.person.empty()) query.person_titles = context.PersonTitles(query.person);
-          return TitlesData(context.database(), *context.Titles(), query, context.covers());
+          return TitlesData(context.db(), TitleQueryOf(request), context.covers());
         },
         TitlesPage);
     Route(R"(/title/(.+))",
           [](Context& context, const Request& request) {
-            return TitleData(context.database(), request.matches[1], context.covers());
+            return TitleData(context.db(), request.matches[1], context.covers());
           },
           TitlePage);
     Route(R"(/person/(.+))",
@@ -436,24 +396,33 @@ struct Server::Impl {
             query.descending = OrderParam(request).value_or(false);
             query.page = NumberParam(request, "page", 1, 1, 1000000);
             query.episode_page = NumberParam(request, "epage", 1, 1, 1000000);
-            return PersonData(context.database(), query, context.Titles().get());
+            return PersonData(context.db(), query);
           },
           PersonPage);
     Route(
+        "/people",
+        [](Context& context, const Request& request) -> std::optional<Json> {
+          PeopleQuery query;
+          query.by_credits = ChoiceParam(request, "sort", kPeopleSorts, 0) == 0;
+          query.page = NumberParam(request, "page", 1, 1, 1000000);
+          return PeopleData(context.db(), query);
+        },
+        PeoplePage);
+    Route(
         "/series",
         [](Context& context, const Request&) -> std::optional<Json> {
-          return SeriesListData(context.database());
+          return SeriesListData(context.db());
         },
         SeriesListPage);
     Route(R"(/series/(.+))",
           [](Context& context, const Request& request) {
-            return SeriesData(context.database(), request.matches[1]);
+            return SeriesData(context.db(), request.matches[1]);
           },
           SeriesPage);
     Route(
         "/awards",
         [](Context& context, const Request& request) -> std::optional<Json> {
-          return AwardsData(context.database(), Param(request, "award"));
+          return AwardsData(context.db(), Param(request, "award"));
         },
         AwardsPage);
     Route(
@@ -464,7 +433,7 @@ struct Server::Impl {
           const int kind = ChoiceParam(request, "kind", kSearchKinds, -1);
           if (kind >= 0) query.kind = static_cast<SearchKind>(kind);
           query.page = NumberParam(request, "page", 1, 1, 1000000);
-          return SearchData(*context.Search(), query, context.covers());
+          return SearchData(context.db(), query, context.covers());
         },
         SearchPage);
     Route(
@@ -479,7 +448,7 @@ struct Server::Impl {
     Route(
         "/loans",
         [](Context& context, const Request&) -> std::optional<Json> {
-          return LoansData(context.database(), Today());
+          return LoansData(context.db(), Today());
         },
         LoansPage);
     http.Get("/loans.ics", [this](const Request&, Response& response) { SendCalendar(response); });
@@ -496,16 +465,9 @@ struct Server::Impl {
 
 Server::Server(ServerOptions options)
     : HttpServer(options), impl_(std::make_unique<Impl>(std::move(options), *this)) {
-  {
-    // Fails early, with the library's own error, when the file is not a catalogue.
-    Control control;
-    control.OpenDatabase(impl_->options.catalogue);
-    control.CloseDatabase();
-  }
   if (!impl_->options.images.empty()) {
     impl_->covers = std::make_unique<CoverFolder>(impl_->options.images);
   }
-  impl_->watch = std::make_unique<CatalogueWatch>(impl_->options.catalogue);
   const ServerOptions& set = impl_->options;
   if (set.password.empty() && set.private_reading) {
     throw Error(errc::kInvalidArgument,
@@ -517,6 +479,10 @@ Server::Server(ServerOptions options)
                 "Editing on an address other machines can reach needs a password "
                 "(--password-file FILE or the environment variable ZEL_SERVE_PASSWORD).");
   }
+  // Fails early, with the engine's error, when the file is not a catalogue; builds the index when
+  // there is none yet.
+  impl_->index =
+      std::make_unique<CatalogueIndex>(impl_->options.catalogue, impl_->options.progress);
   if (set.edit || !set.password.empty()) impl_->SetUpEditor();
   impl_->SetUpRoutes();
 }

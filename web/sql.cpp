@@ -1,90 +1,51 @@
 #include "web/sql.h"
 
 #include <algorithm>
-#include <utility>
 
-#include "catalogue/database.h"
-#include "frame/library_state.h"
 #include "frame/text.h"
-#include "store/connection.h"
-#include "store/text_helpers.h"
+#include "web/cells.h"
 
 namespace zel::web {
 
-using store::RecordSet;
+using store::PlainStatement;
 
-std::string Text(RecordSet& records, std::string_view column) {
-  return records.Value(column).ToTextOrEmpty();
+std::string SqlParams::Add(std::string text) {
+  values_.emplace_back(std::move(text));
+  return "?" + std::to_string(values_.size());
 }
 
-int32_t Number(RecordSet& records, std::string_view column) {
-  const Variant value = records.Value(column);
-  return value.IsNull() || value.IsEmpty() ? 0 : value.ToLong();
+std::string SqlParams::Add(int64_t number) {
+  values_.emplace_back(number);
+  return "?" + std::to_string(values_.size());
 }
 
-std::string TextAt(RecordSet& records, int32_t position) {
-  return records.ValueAt(position).ToTextOrEmpty();
-}
-
-int32_t NumberAt(RecordSet& records, int32_t position) {
-  const Variant value = records.ValueAt(position);
-  return value.IsNull() || value.IsEmpty() ? 0 : value.ToLong();
-}
-
-namespace {
-
-bool FlagOf(const Variant& value) {
-  if (value.IsNull() || value.IsEmpty()) return false;
-  if (value.IsString() && value.ToText().empty()) return false;
-  return value.ToBool();
-}
-
-}  // namespace
-
-bool Flag(RecordSet& records, std::string_view column) { return FlagOf(records.Value(column)); }
-
-bool FlagAt(RecordSet& records, int32_t position) { return FlagOf(records.ValueAt(position)); }
-
-int32_t PositionOf(RecordSet& records, std::string_view column) {
-  for (int32_t i = 0; i < records.FieldCount(); ++i) {
-    if (EqualsIgnoreCase(records.FieldName(i), column)) return i;
+void SqlParams::Bind(PlainStatement& statement) const {
+  for (size_t i = 0; i < values_.size(); ++i) {
+    const int index = static_cast<int>(i) + 1;
+    if (const auto* text = std::get_if<std::string>(&values_[i])) {
+      statement.Bind(index, *text);
+    } else {
+      statement.Bind(index, std::get<int64_t>(values_[i]));
+    }
   }
-  return -1;
 }
 
-int16_t Schema() { return State().active_db_schema; }
-
-bool IsCastRow(RecordSet& records) { return IsCastValue(records.Value("IsCast")); }
-
-bool IsCastValue(const Variant& value) {
-  if (value.IsNull()) return false;
-  if (Schema() >= 76) return value.ToBool();
-  return value.ToText() == "yes";
-}
-
-std::string CastCondition(std::string_view column) {
-  return std::string(column) + (Schema() >= 76 ? " = true" : " = 'yes'");
-}
-
-Date DateOf(const Variant& value) {
-  if (value.IsNull() || value.IsEmpty()) return Date::Zero();
-  return value.ToDate();
+int64_t CountOf(store::PlainDatabase& db, const std::string& sql, const SqlParams& params) {
+  PlainStatement& statement = db.Prepare(sql);
+  params.Bind(statement);
+  const int64_t count = statement.Step() ? statement.Int(0) : 0;
+  statement.Reset();
+  return count;
 }
 
 Json DateJson(Date date) { return date == Date::Zero() ? Json(nullptr) : Json(FormatDate(date)); }
 
-Json DateJson(const Variant& value) { return DateJson(DateOf(value)); }
-
-Json AmountJson(const Variant& value) {
-  if (value.IsNull() || value.IsEmpty()) return nullptr;
-  return value.ToDouble();
+Json StoredDateJson(const PlainStatement& row, int column) {
+  return row.IsNull(column) ? Json(nullptr) : Json(row.Text(column));
 }
 
-int64_t CountOf(ZelDatabase& database, const std::string& sql) {
-  auto records = database.DbOpenRecordSet(sql);
-  if (records->Eof()) return 0;
-  const Variant value = records->ValueAt(0);
-  return value.IsNull() ? 0 : value.ToLong();
+Json StoredAmountJson(const PlainStatement& row, int column) {
+  return row.IsNull(column) ? Json(nullptr) : Json(static_cast<double>(row.Int(column)) / 10000.0);
 }
 
 namespace {
@@ -97,14 +58,6 @@ constexpr std::pair<std::string_view, std::string_view> kDividers[] = {{"[DivGro
                                                                        {"[DivEnd]", "End"},
                                                                        {"[Divider]", "Divider"}};
 
-std::string DividerRoles() {
-  std::string list;
-  for (const auto& [role, kind] : kDividers) {
-    list += (list.empty() ? "('" : ", '") + std::string(role) + "'";
-  }
-  return list + ")";
-}
-
 }  // namespace
 
 std::string DividerKind(std::string_view role) {
@@ -116,37 +69,44 @@ std::string DividerKind(std::string_view role) {
 
 std::string NotDivider(std::string_view alias) {
   const std::string role = std::string(alias) + ".Role";
-  return "(" + role + " IS NULL OR " + role + " NOT IN " + DividerRoles() + ")";
-}
-
-std::string IsDivider(std::string_view alias) {
-  return std::string(alias) + ".Role IN " + DividerRoles();
-}
-
-std::string InList(const std::vector<std::string>& values) {
-  std::string list = "(";
-  for (size_t i = 0; i < values.size(); ++i) {
-    list += (i ? ", '" : "'") + QuoteSql(values[i]) + "'";
+  std::string list;
+  for (const auto& [marker, kind] : kDividers) {
+    list += (list.empty() ? "('" : ", '") + std::string(marker) + "'";
   }
-  return list + ")";
+  return "(" + role + " IS NULL OR " + role + " NOT IN " + list + "))";
 }
 
-PersonNames NamesOfPerson(ZelDatabase& database, const std::string& name) {
-  PersonNames person{database.GetCommonName(name), {}};
+PersonNames NamesOfPerson(store::PlainDatabase& db, const std::string& name) {
+  // One step through the Alias table, as the library looks a common name up.
+  PersonNames person;
+  {
+    PlainStatement& common = db.Prepare(
+        "SELECT CommonName FROM main.Alias WHERE AliasName = ? AND CommonName <> '' LIMIT 1");
+    common.Bind(1, name);
+    person.common_name = common.Step() ? common.Text(0) : name;
+    common.Reset();
+  }
   person.names.push_back(person.common_name);
-  auto rows =
-      database.DbOpenRecordSet("SELECT AliasName, BirthYear FROM Alias WHERE CommonName = '" +
-                               QuoteSql(person.common_name) + "' ORDER BY AliasName");
-  for (; !rows->Eof(); rows->MoveNext()) {
-    const std::string alias = TextAt(*rows, 0);
-    person.aliases.push_back({alias, NumberAt(*rows, 1)});
+  PlainStatement& rows = db.Prepare(
+      "SELECT AliasName, BirthYear FROM main.Alias WHERE CommonName = ? ORDER BY AliasName");
+  rows.Bind(1, person.common_name);
+  while (rows.Step()) {
+    const std::string alias = rows.Text(0);
+    person.aliases.push_back({alias, BoundedAt(rows, 1, 1, 9999)});
     // An alias equal to a name before it but for letter case names the same credits.
     const bool known =
         std::any_of(person.names.begin(), person.names.end(),
                     [&](const std::string& n) { return EqualsIgnoreCase(n, alias); });
     if (!known) person.names.push_back(alias);
   }
+  rows.Reset();
   return person;
+}
+
+std::string InList(const std::vector<std::string>& values, SqlParams& params) {
+  std::string list = "(";
+  for (size_t i = 0; i < values.size(); ++i) list += (i ? ", " : "") + params.Add(values[i]);
+  return list + ")";
 }
 
 }  // namespace zel::web

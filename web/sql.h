@@ -1,24 +1,20 @@
-// Reading helpers shared by the data functions of `zel serve`: typed values of a record set's
-// current row, the JSON forms of dates and amounts, and the statements' common pieces. Every
-// text from outside reaches a statement through QuoteSql here or in the caller.
+// Pieces shared by the data functions of `zel serve`: the JSON type, the error of a request that
+// cannot be answered as asked, statements built piece by piece with their values bound, and the
+// reading of a person's names. Every value taken from outside reaches a statement as a bound
+// parameter.
 #pragma once
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "frame/variant.h"
-
-namespace zel {
-class ZelDatabase;
-namespace store {
-class RecordSet;
-}
-}  // namespace zel
+#include "store/plain_database.h"
 
 namespace zel::web {
 
@@ -32,45 +28,33 @@ class QueryError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Null reads as empty text and 0.
-std::string Text(store::RecordSet& records, std::string_view column);
-int32_t Number(store::RecordSet& records, std::string_view column);
-std::string TextAt(store::RecordSet& records, int32_t position);
-int32_t NumberAt(store::RecordSet& records, int32_t position);
-// A yes/no column in either stored form (booleans, or the texts "True"/"False" of older files);
-// null and empty text are false.
-bool Flag(store::RecordSet& records, std::string_view column);
-bool FlagAt(store::RecordSet& records, int32_t position);
-// The 0-based position of a column of a record set (-1 when it has none), to read many rows by
-// position.
-int32_t PositionOf(store::RecordSet& records, std::string_view column);
-// Whether a credit row is cast: a boolean from schema 76, the exact text "yes" before.
-bool IsCastRow(store::RecordSet& records);
-bool IsCastValue(const Variant& value);
-// The condition on column `column` (e.g. "c.IsCast") that selects cast credits in this file.
-std::string CastCondition(std::string_view column);
-int16_t Schema();
+// The values of a statement built piece by piece: each Add returns the placeholder ("?3") that
+// stands for its value in the text; Bind gives them all to the prepared statement.
+class SqlParams {
+ public:
+  std::string Add(std::string text);
+  std::string Add(int64_t number);
+  void Bind(store::PlainStatement& statement) const;
 
-// A date, or Date::Zero() for null and the zero date (both mean "no date").
-Date DateOf(const Variant& value);
+ private:
+  std::vector<std::variant<std::string, int64_t>> values_;
+};
+
+// Runs `sql` with `params` and gives its first column of the first row as a number (0 without).
+int64_t CountOf(store::PlainDatabase& db, const std::string& sql, const SqlParams& params = {});
+
 // ISO date text, or null for "no date".
 Json DateJson(Date date);
-Json DateJson(const Variant& value);
-Json AmountJson(const Variant& value);
-
-// The first column of the first row as a whole number (0 when there is none).
-int64_t CountOf(ZelDatabase& database, const std::string& sql);
+// A date the index keeps as its JSON text, or null (a null column).
+Json StoredDateJson(const store::PlainStatement& row, int column);
+// An amount kept in ten-thousandths, as JSON, or null for a null column.
+Json StoredAmountJson(const store::PlainStatement& row, int column);
 
 // The kind of a list divider by its marker role ("Group", "Episode", "Team", "End", "Divider"),
 // or empty for a real credit.
 std::string DividerKind(std::string_view role);
-// "(c.Role IS NULL OR c.Role NOT IN (...the divider markers...))" for a credit table alias, and
-// "c.Role IN (...)" for the dividers themselves.
+// "(c.Role IS NULL OR c.Role NOT IN (...the divider markers...))" for a credit table alias.
 std::string NotDivider(std::string_view alias);
-std::string IsDivider(std::string_view alias);
-
-// "('a', 'b')" with each text quoted.
-std::string InList(const std::vector<std::string>& values);
 
 // A person's common name and every name credited to them: the common name first, then each alias
 // of it that differs from the names before it in more than letter case.
@@ -79,10 +63,13 @@ struct PersonNames {
   std::vector<std::string> names;
   struct Alias {
     std::string name;
-    int32_t birth_year = 0;
+    int64_t birth_year = 0;
   };
   std::vector<Alias> aliases;  // every alias row of the common name, by name
 };
-PersonNames NamesOfPerson(ZelDatabase& database, const std::string& name);
+// Read from the catalogue's Alias table (schema main of `db`).
+PersonNames NamesOfPerson(store::PlainDatabase& db, const std::string& name);
+// "(?4, ?5)": the names as parameters, for an IN list.
+std::string InList(const std::vector<std::string>& values, SqlParams& params);
 
 }  // namespace zel::web

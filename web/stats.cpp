@@ -3,38 +3,42 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
-#include <map>
-#include <unordered_map>
 
-#include "catalogue/database.h"
 #include "frame/text.h"
-#include "store/connection.h"
-#include "store/text_helpers.h"
+#include "web/cells.h"
+#include "web/index_schema.h"
 
 namespace zel::web {
 namespace {
 
+using index::Tally;
+using store::PlainStatement;
+
 // Most credited people listed.
-constexpr size_t kTopPeople = 25;
+constexpr int kTopPeople = 25;
 
 struct Count {
-  std::string name;
-  int64_t titles = 0;
+  std::string key, name;
+  int64_t titles = 0, amount = 0;
 };
 
-// Rows of (text, count) merged without regard to letter case, most first, then by name.
-std::vector<Count> Counts(ZelDatabase& database, const std::string& sql) {
+// The tallies of one dimension for the chosen titles, most titles first, then by name.
+std::vector<Count> Counts(store::PlainDatabase& db, Tally tally, const StatsQuery& query) {
+  SqlParams params;
+  std::string sql =
+      "SELECT key, min(value), sum(titles), sum(amount) FROM ix.tallies WHERE "
+      "dimension = " +
+      params.Add(static_cast<int64_t>(tally));
+  if (query.collection)
+    sql += " AND collection = " + params.Add(static_cast<int64_t>(*query.collection));
+  PlainStatement& rows = db.Prepare(sql + " GROUP BY key");
+  params.Bind(rows);
   std::vector<Count> counts;
-  std::unordered_map<std::string, size_t> at;
-  auto rows = database.DbOpenRecordSet(sql);
-  for (; !rows->Eof(); rows->MoveNext()) {
-    const std::string name = Trim(TextAt(*rows, 0));
-    const auto [found, added] = at.emplace(ToLower(name), counts.size());
-    if (added) counts.push_back({name, 0});
-    counts[found->second].titles += NumberAt(*rows, 1);
+  while (rows.Step()) {
+    if (rows.Int(2) > 0) counts.push_back({rows.Text(0), rows.Text(1), rows.Int(2), rows.Int(3)});
   }
   std::sort(counts.begin(), counts.end(), [](const Count& a, const Count& b) {
-    return a.titles != b.titles ? a.titles > b.titles : ToLower(a.name) < ToLower(b.name);
+    return a.titles != b.titles ? a.titles > b.titles : a.key < b.key;
   });
   return counts;
 }
@@ -45,27 +49,13 @@ Json CountsJson(const std::vector<Count>& counts, const char* key) {
   return list;
 }
 
+double Amount(int64_t ten_thousandths) { return static_cast<double>(ten_thousandths) / 10000.0; }
+
 int DaysBetween(Date from, Date to) {
   return static_cast<int>(std::floor(to.serial) - std::floor(from.serial));
 }
 
 }  // namespace
-
-std::string CollectionCondition(std::string_view alias, CollectionType type) {
-  const std::string column = std::string(alias) + ".ColType";
-  const std::string known = "('Owned', 'OnOrder', 'Ordered', 'WishList')";
-  switch (type) {
-    case CollectionType::kOwned:
-      return "(" + column + " IS NULL OR " + column + " = '' OR " + column + " = 'Owned')";
-    case CollectionType::kOnOrder:
-      return column + " IN ('OnOrder', 'Ordered')";
-    case CollectionType::kWishList:
-      return column + " = 'WishList'";
-    case CollectionType::kOther:
-      return "(" + column + " <> '' AND " + column + " NOT IN " + known + ")";
-  }
-  return "1 = 1";
-}
 
 Date Today() {
   const std::time_t now = std::time(nullptr);
@@ -74,136 +64,113 @@ Date Today() {
   return Date::FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
-Json StatsData(ZelDatabase& database, const StatsQuery& query, Date today) {
-  const std::string where =
-      query.collection ? " WHERE " + CollectionCondition("p", *query.collection) : " WHERE 1 = 1";
-  // Rows of other tables are narrowed to the chosen titles by a subquery, which the engine answers
-  // from one pass over Profiles rather than a lookup per row.
-  const std::string scope =
-      query.collection ? " WHERE x.ProfileID IN (SELECT p.ProfileID FROM Profiles p" + where + ")"
-                       : " WHERE 1 = 1";
+Json StatsData(store::PlainDatabase& db, const StatsQuery& query, Date today) {
+  // Every title has one decade, or none: their sum is the titles of a type.
+  Json counts = Json::object();
+  for (CollectionType type : kCollectionTypes) counts[std::string(CollectionTypeName(type))] = 0;
+  int64_t titles = 0;
+  {
+    PlainStatement& rows = db.Prepare(
+        "SELECT collection, sum(titles) FROM ix.tallies WHERE dimension = ? GROUP BY collection");
+    rows.Bind(1, static_cast<int64_t>(Tally::kDecade));
+    while (rows.Step()) {
+      const auto type = static_cast<CollectionType>(std::clamp<int64_t>(rows.Int(0), 0, 3));
+      Json& count = counts[std::string(CollectionTypeName(type))];
+      count = count.get<int64_t>() + rows.Int(1);
+      if (!query.collection || *query.collection == type) titles += rows.Int(1);
+    }
+  }
   Json stats = {{"CollectionType",
                  query.collection ? Json(CollectionTypeName(*query.collection)) : Json(nullptr)},
                 {"Today", FormatDate(today)},
-                {"Titles", CountOf(database, "SELECT COUNT(*) FROM Profiles p" + where)}};
-  // Titles of every type, for the switch between them.
-  Json counts = Json::object();
-  for (CollectionType type : kCollectionTypes) counts[std::string(CollectionTypeName(type))] = 0;
-  {
-    auto rows = database.DbOpenRecordSet("SELECT ColType, COUNT(*) FROM Profiles GROUP BY ColType");
-    for (; !rows->Eof(); rows->MoveNext()) {
-      Json& count = counts[std::string(CollectionTypeName(CollectionTypeOf(TextAt(*rows, 0))))];
-      count = count.get<int64_t>() + NumberAt(*rows, 1);
-    }
-  }
-  stats["Counts"] = std::move(counts);
-  stats["Media"] = CountsJson(
-      Counts(database, "SELECT p.Medium, COUNT(*) FROM Profiles p" + where + " GROUP BY p.Medium"),
-      "Medium");
-  stats["Genres"] = CountsJson(
-      Counts(database, "SELECT x.Genre, COUNT(*) FROM Genres x" + scope + " GROUP BY x.Genre"),
-      "Genre");
+                {"Titles", titles},
+                {"Counts", std::move(counts)}};
+  stats["Media"] = CountsJson(Counts(db, Tally::kMedium, query), "Medium");
+  stats["Genres"] = CountsJson(Counts(db, Tally::kGenre, query), "Genre");
 
-  std::map<int32_t, int64_t> decades;  // 0: no production year
-  {
-    auto rows = database.DbOpenRecordSet("SELECT p.ProdYear, COUNT(*) FROM Profiles p" + where +
-                                         " GROUP BY p.ProdYear");
-    for (; !rows->Eof(); rows->MoveNext()) {
-      const int32_t year = NumberAt(*rows, 0);
-      decades[year > 0 ? year / 10 * 10 : 0] += NumberAt(*rows, 1);
-    }
-  }
+  std::vector<Count> decades = Counts(db, Tally::kDecade, query);
+  std::sort(decades.begin(), decades.end(), [](const Count& a, const Count& b) {
+    // By year, titles without one last.
+    if (a.key.empty() != b.key.empty()) return b.key.empty();
+    return std::atoll(a.key.c_str()) < std::atoll(b.key.c_str());
+  });
   Json decade_list = Json::array();
-  for (const auto& [decade, titles] : decades) {
-    if (decade) decade_list.push_back({{"Decade", decade}, {"Titles", titles}});
+  for (const Count& decade : decades) {
+    decade_list.push_back(
+        {{"Decade", decade.key.empty() ? Json(nullptr) : Json(std::atoll(decade.key.c_str()))},
+         {"Titles", decade.titles}});
   }
-  if (decades.count(0)) decade_list.push_back({{"Decade", nullptr}, {"Titles", decades[0]}});
   stats["Decades"] = std::move(decade_list);
+  stats["Studios"] = CountsJson(Counts(db, Tally::kStudio, query), "Studio");
+  stats["Countries"] = CountsJson(Counts(db, Tally::kCountry, query), "CountryOfOrigin");
 
-  // Studios proper: media companies are the discs' publishers.
-  stats["Studios"] = CountsJson(
-      Counts(database, "SELECT x.Studio, COUNT(DISTINCT x.ProfileID) FROM Studios x" + scope +
-                           " AND (x.Type IS NULL OR x.Type <> 'Media Company') GROUP BY x.Studio"),
-      "Studio");
-  stats["Countries"] =
-      CountsJson(Counts(database, "SELECT p.CountryOfOrigin, COUNT(*) FROM Profiles p" + where +
-                                      " GROUP BY p.CountryOfOrigin"),
-                 "CountryOfOrigin");
-
-  // Spending per year of purchase and currency, summed in the catalogue's fixed-point units.
-  std::map<std::pair<int32_t, std::string>, std::pair<int64_t, int64_t>> spending;
-  {
-    auto rows = database.DbOpenRecordSet(
-        "SELECT x.PurchaseDate, x.CurrencyID, x.Price FROM PurchaseInfo x" + scope +
-        " AND x.Price IS NOT NULL");
-    for (; !rows->Eof(); rows->MoveNext()) {
-      int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-      const Date date = DateOf(rows->ValueAt(0));
-      if (date != Date::Zero()) date.ToParts(year, month, day, hour, minute, second);
-      auto& [titles, amount] = spending[{year, ToUpper(TextAt(*rows, 1))}];
-      ++titles;
-      amount += std::llround(rows->ValueAt(2).ToDouble() * 10000.0);
-    }
+  // Spending per year of purchase and currency; titles without a date of purchase first.
+  std::vector<Count> spending = Counts(db, Tally::kSpending, query);
+  std::vector<std::tuple<int64_t, std::string, const Count*>> spent_keys;
+  for (const Count& count : spending) {
+    const size_t bar = count.key.find('|');
+    spent_keys.emplace_back(std::atoll(count.key.substr(0, bar).c_str()),
+                            bar == std::string::npos ? "" : count.key.substr(bar + 1), &count);
   }
+  std::sort(spent_keys.begin(), spent_keys.end(), [](const auto& a, const auto& b) {
+    return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b));
+  });
   Json spent = Json::array();
-  for (const auto& [key, value] : spending) {
-    spent.push_back({{"Year", key.first ? Json(key.first) : Json(nullptr)},
-                     {"CurrencyID", key.second},
-                     {"Titles", value.first},
-                     {"Spent", static_cast<double>(value.second) / 10000.0}});
+  for (const auto& [year, currency, count] : spent_keys) {
+    spent.push_back({{"Year", year ? Json(year) : Json(nullptr)},
+                     {"CurrencyID", currency},
+                     {"Titles", count->titles},
+                     {"Spent", Amount(count->amount)}});
   }
   stats["Spending"] = std::move(spent);
 
-  // People by the titles and episodes crediting them under any of their names.
-  struct Person {
-    std::string name;
-    int64_t titles = 0, episodes = 0;
-  };
-  std::vector<Person> people;
-  std::unordered_map<std::string, size_t> person_at;
-  const auto tally = [&](const std::string& sql, int64_t Person::*field) {
-    auto rows = database.DbOpenRecordSet(sql);
-    for (; !rows->Eof(); rows->MoveNext()) {
-      const std::string name = TextAt(*rows, 0);
-      const auto [found, added] = person_at.emplace(ToLower(name), people.size());
-      if (added) people.push_back({name, 0, 0});
-      people[found->second].*field += NumberAt(*rows, 1);
-    }
-  };
-  tally(
-      "SELECT COALESCE(a.CommonName, x.Name) AS Person, COUNT(DISTINCT x.ProfileID) FROM "
-      "CastCrew x LEFT JOIN Alias a ON a.AliasName = x.Name" +
-          scope + " AND " + NotDivider("x") + " GROUP BY COALESCE(a.CommonName, x.Name)",
-      &Person::titles);
-  tally(
-      "SELECT COALESCE(a.CommonName, x.Name) AS Person, COUNT(DISTINCT x.EpisodeID) FROM "
-      "TVCastCrew x LEFT JOIN Alias a ON a.AliasName = x.Name WHERE " +
-          NotDivider("x") + " GROUP BY COALESCE(a.CommonName, x.Name)",
-      &Person::episodes);
-  const size_t shown = std::min(kTopPeople, people.size());
-  std::partial_sort(people.begin(), people.begin() + shown, people.end(),
-                    [](const Person& a, const Person& b) {
-                      const int64_t x = a.titles + a.episodes, y = b.titles + b.episodes;
-                      return x != y ? x > y : ToLower(a.name) < ToLower(b.name);
-                    });
-  Json top = Json::array();
-  for (size_t i = 0; i < shown; ++i) {
-    top.push_back({{"CommonName", people[i].name},
-                   {"Titles", people[i].titles},
-                   {"Episodes", people[i].episodes}});
+  // What the titles are worth at their suggested retail prices, per currency.
+  Json value = Json::array();
+  for (const Count& count : Counts(db, Tally::kValue, query)) {
+    value.push_back(
+        {{"CurrencyID", count.name}, {"Titles", count.titles}, {"Value", Amount(count.amount)}});
   }
-  stats["People"] = std::move(top);
+  stats["Value"] = std::move(value);
+  {
+    const std::vector<Count> running = Counts(db, Tally::kRunningTime, query);
+    stats["RunningTime"] = {{"Titles", running.empty() ? 0 : running[0].titles},
+                            {"Minutes", running.empty() ? 0 : running[0].amount}};
+  }
+  stats["Ratings"] = CountsJson(Counts(db, Tally::kRating, query), "Rating");
+  Json regions = Json::array();
+  for (const Count& count : Counts(db, Tally::kRegion, query)) {
+    regions.push_back({{"Region", std::atoll(count.key.c_str())}, {"Titles", count.titles}});
+  }
+  stats["Regions"] = std::move(regions);
+  stats["AudioLanguages"] = CountsJson(Counts(db, Tally::kAudio, query), "Language");
+
+  // People by the titles and episodes crediting them under any of their names.
+  {
+    const std::string scope = query.collection
+                                  ? "t" + std::to_string(static_cast<int>(*query.collection))
+                                  : std::string("t0 + t1 + t2 + t3");
+    Json top = Json::array();
+    PlainStatement& rows =
+        db.Prepare("SELECT common_name, " + scope + ", episodes FROM ix.people WHERE " + scope +
+                   " + episodes > 0 ORDER BY " + scope + " + episodes DESC, key LIMIT " +
+                   std::to_string(kTopPeople));
+    while (rows.Step()) {
+      top.push_back(
+          {{"CommonName", rows.Text(0)}, {"Titles", rows.Int(1)}, {"Episodes", rows.Int(2)}});
+    }
+    stats["People"] = std::move(top);
+  }
 
   // Overdue first by how late, then due by date; loans without a date last.
   Json overdue = Json::array(), due = Json::array(), undated = Json::array();
-  auto loans = database.DbOpenRecordSet(
-      "SELECT x.ProfileID, p.Title, x.UserID, x.LoanedDue FROM LoanInfo x INNER JOIN Profiles p ON "
-      "p.ProfileID = x.ProfileID ORDER BY x.LoanedDue, p.SortTitle");
-  for (; !loans->Eof(); loans->MoveNext()) {
-    const Date when = DateOf(loans->ValueAt(3));
-    Json loan = {{"ProfileID", TextAt(*loans, 0)},
-                 {"Title", TextAt(*loans, 1)},
-                 {"UserID", TextAt(*loans, 2)},
+  PlainStatement& loans = db.Prepare(
+      "SELECT x.ProfileID, p.Title, x.UserID, x.LoanedDue FROM main.LoanInfo x INNER JOIN "
+      "main.Profiles p ON p.ProfileID = x.ProfileID ORDER BY x.LoanedDue, p.SortTitle");
+  while (loans.Step()) {
+    const Date when = DateAt(loans, 3);
+    Json loan = {{"ProfileID", loans.Text(0)},
+                 {"Title", loans.Text(1)},
+                 {"UserID", loans.Text(2)},
                  {"LoanedDue", DateJson(when)},
                  {"Days", when == Date::Zero() ? Json(nullptr) : Json(DaysBetween(today, when))}};
     if (when == Date::Zero()) {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "frame/text.h"
+
 namespace zel::web {
 
 std::string Str(const Json& json, const char* key) {
@@ -157,6 +159,29 @@ std::string LoanText(const Json& loan) {
   std::string text = "to " + Str(loan, "UserID");
   if (!Str(loan, "LoanedDue").empty()) text += ", due " + Str(loan, "LoanedDue");
   return text;
+}
+
+std::string PurchaseText(const Json& purchase) {
+  std::vector<std::string> parts;
+  const std::string paid = Amount(Member(purchase, "Price"), Str(purchase, "CurrencyID"));
+  if (!paid.empty()) parts.push_back(paid);
+  if (!Str(purchase, "PurchaseDate").empty()) parts.push_back(Str(purchase, "PurchaseDate"));
+  if (!Str(purchase, "PurchasePlaceName").empty()) {
+    parts.push_back("at " + Str(purchase, "PurchasePlaceName"));
+  }
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+  return text;
+}
+
+std::vector<std::string> CrewNames(const Json& crew, std::string_view role) {
+  std::vector<std::string> names;
+  for (const Json& credit : crew) {
+    if (!credit.contains("Divider") && EqualsIgnoreCase(Str(credit, "Role"), role)) {
+      names.push_back(Str(credit, "Name"));
+    }
+  }
+  return names;
 }
 
 std::string TagText(const Json& tag) {

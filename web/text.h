@@ -48,14 +48,20 @@ std::string VideoText(const Json& video);    // "NTSC, 2.35:1, 16:9 enhanced, le
 std::string AudioText(const Json& track);    // "English, Dolby Digital, 5.1"
 std::string ReviewText(const Json& review);  // empty without any score
 std::string LoanText(const Json& loan);      // "to Ann, due 2024-05-01"
-std::string TagText(const Json& tag);        // the full name, or the name
-std::string EventText(const Json& event);    // "2013-02-11 20:15:00 Watched (Ann): comment"
+// "7.49 USD, 2010-01-01, at Media Markt": what was paid, when and where (PurchaseInfo).
+std::string PurchaseText(const Json& purchase);
+// The names credited in `role` ("Director") in a crew list, in credit order.
+std::vector<std::string> CrewNames(const Json& crew, std::string_view role);
+std::string TagText(const Json& tag);      // the full name, or the name
+std::string EventText(const Json& event);  // "2013-02-11 20:15:00 Watched (Ann): comment"
 
 // The statistics (StatsData) show this many of a list one by one and sum the rest as "Others".
 inline constexpr size_t kShownMedia = 12;
 inline constexpr size_t kShownGenres = 20;
 inline constexpr size_t kShownStudios = 15;
 inline constexpr size_t kShownCountries = 15;
+inline constexpr size_t kShownRatings = 15;
+inline constexpr size_t kShownLanguages = 15;
 
 struct ShownCount {
   std::string name;  // empty for titles without a value

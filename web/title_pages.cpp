@@ -1,7 +1,9 @@
 // The pages of the titles: the home page, the title list and a title's own page.
+#include <algorithm>
 #include <utility>
 #include <vector>
 
+#include "frame/text.h"
 #include "web/edit_pages.h"
 #include "web/html.h"
 #include "web/page_parts.h"
@@ -57,6 +59,29 @@ class TitlesAddress {
   std::vector<std::pair<std::string, std::string>> values_;
 };
 
+// Credits listed before the rest of a long list is folded away, and the jobs of the crew in brief.
+constexpr size_t kCreditsShown = 15;
+constexpr size_t kCrewJobsShown = 8;
+
+// A credit list: all of it when short, else its first `shown` entries and the others folded away
+// under "The other 169 cast members" (with `shown` 0, all of it under "68 crew members").
+std::string Folded(const Json& credits, bool cast, std::string_view caption, std::string_view one,
+                   std::string_view many, size_t shown) {
+  const auto count = [](Json::const_iterator begin, Json::const_iterator end) {
+    return static_cast<int64_t>(
+        std::count_if(begin, end, [](const Json& credit) { return !credit.contains("Divider"); }));
+  };
+  if (count(credits.begin(), credits.end()) == 0) return {};
+  if (shown > 0 && credits.size() <= shown + 5) return CreditsTable(credits, cast, caption);
+  const auto split = credits.begin() + static_cast<std::ptrdiff_t>(shown);
+  const int64_t rest = count(split, credits.end());
+  const std::string label =
+      shown ? "The other " + Plural(rest, one, many) : Plural(rest, one, many);
+  return (shown ? CreditsTable(Json(credits.begin(), split), cast, caption) : std::string()) +
+         "<details class=\"credits\"><summary>" + Escape(label) + "</summary>\n" +
+         CreditsTable(Json(split, credits.end()), cast, caption) + "</details>\n";
+}
+
 }  // namespace
 
 std::string HomePage(const Json& data) {
@@ -74,23 +99,62 @@ std::string HomePage(const Json& data) {
   if (Int(counts, "OnOrder")) count("OnOrder", "On order", "/titles?collection=onorder");
   count("WishList", "Wish list", "/titles?collection=wishlist");
   if (Int(counts, "Other")) count("Other", "Other", "/titles?collection=other");
-  count("People", "People", "");
+  count("People", "People", "/people");
   count("Series", "Series", "/series");
   count("Episodes", "Episodes", "");
   count("Awards", "Awards", "/awards");
   body += "</ul>\n";
-  std::string recent;
-  for (const Json& title : Member(data, "Recent")) {
-    recent += "<li>" + TitleLink(title) + TitleMarks(title);
-    if (!Str(title, "LastEdited").empty()) {
-      recent += " <span class=\"muted\">edited " + Escape(Str(title, "LastEdited")) + "</span>";
-    }
-    recent += "</li>\n";
-  }
-  if (!recent.empty()) body += Section("Edited last", "<ol>\n" + recent + "</ol>\n");
+  const Json& recent = Member(data, "Recent");
+  if (!recent.empty()) body += Section("Added last", CoverGrid(recent));
   body += "<p><a href=\"/stats\">Statistics of the collection</a></p>\n";
   return Page("Catalogue", body);
 }
+
+namespace {
+
+// A column of the list table: its heading, the sort its heading switches to (empty: none), whether
+// phones leave it out, and its cell.
+struct ListColumn {
+  const char* heading;
+  const char* sort;
+  bool optional;
+  std::string (*cell)(const Json& title);
+};
+
+std::string Minutes(const Json& title) {
+  return Int(title, "RunningTime") ? Str(title, "RunningTime") + " min" : std::string();
+}
+
+const ListColumn kListColumns[] = {
+    {"Year", "year", false, [](const Json& t) { return Escape(YearText(t, "ProductionYear")); }},
+    {"Medium", "medium", true, [](const Json& t) { return Escape(Str(t, "Medium")); }},
+    {"Running time", "runtime", true, [](const Json& t) { return Escape(Minutes(t)); }},
+    {"Rating", "rating", true,
+     [](const Json& t) {
+       const Json& review = Member(t, "Review");
+       return review.is_object() ? Escape(Str(review, "Film") + "/10") : std::string();
+     }},
+    {"Director", "director", true, [](const Json& t) { return Escape(Str(t, "Director")); }},
+    {"Purchased", "purchased", true, [](const Json& t) { return Escape(Str(t, "PurchaseDate")); }},
+    {"Price", "price", false,
+     [](const Json& t) { return Escape(Amount(Member(t, "Price"), Str(t, "CurrencyID"))); }},
+};
+
+// The wish list shows what a collector plans with instead of what they paid.
+const ListColumn kWishListColumns[] = {
+    {"Priority", "priority", false,
+     [](const Json& t) {
+       return Int(t, "WishListPriority") ? Str(t, "WishListPriority") : std::string();
+     }},
+    {"Retail price", "retail", false,
+     [](const Json& t) {
+       const Json& srp = Member(t, "SRP");
+       return srp.is_object() ? Escape(Amount(Member(srp, "Value"), Str(srp, "CurrencyID")))
+                              : std::string();
+     }},
+};
+
+}  // namespace
 
 std::string TitlesPage(const Json& data) {
   const Json& filter = Member(data, "Filter");
@@ -101,43 +165,57 @@ std::string TitlesPage(const Json& data) {
   const bool grid = Str(filter, "View") == "grid";
 
   std::string body =
-      CollectionSwitch(Member(data, "Counts"), collection, [&](const std::string& word) {
-        return address.With({{"collection", word == "owned" ? "" : word}});
-      });
-  body += "<nav class=\"switch\" aria-label=\"View\">" +
-          A(address.With({{"view", ""}}), "List", !grid) +
-          A(address.With({{"view", "grid"}}), "Covers", grid) + "</nav>\n";
+      "<div class=\"bar\">\n" +
+      CollectionSwitch(Member(data, "Counts"), collection,
+                       [&](const std::string& word) {
+                         return address.With({{"collection", word == "owned" ? "" : word}});
+                       }) +
+      "<nav class=\"switch\" aria-label=\"View\">" +
+      A(address.With({{"view", ""}}), "List", !grid) +
+      A(address.With({{"view", "grid"}}), "Covers", grid) + "</nav>\n</div>\n";
 
+  // One compact bar: the filters people use most, the rarer ones folded away until asked for
+  // (or set).
   body +=
-      "<form action=\"/titles\" method=\"get\" aria-label=\"Filter and sort titles\">\n"
-      "<label>Title<input type=\"search\" name=\"q\" maxlength=\"200\" value=\"" +
-      Escape(Str(filter, "Text")) + "\"></label>\n";
-  body += Select("Genre", "genre", Member(choices, "Genres"), Str(filter, "Genre"));
-  body += Select("Medium", "medium", Member(choices, "Media"), Str(filter, "Medium"));
-  const int64_t year = Int(filter, "ProductionYear");
-  body += "<label>Year<input type=\"number\" name=\"year\" min=\"1\" max=\"9999\" value=\"" +
-          (year ? std::to_string(year) : std::string()) + "\"></label>\n";
-  body += Select("Tag", "tag", Member(choices, "Tags"), Str(filter, "Tag"));
-  body += Select("Location", "location", Member(choices, "Locations"), Str(filter, "Location"));
-  body += Select("Studio", "studio", Member(choices, "Studios"), Str(filter, "Studio"));
-  body += "<label>Person<input type=\"search\" name=\"person\" maxlength=\"200\" value=\"" +
-          Escape(Str(filter, "Person")) + "\"></label>\n";
-  const Json& loan = Member(filter, "OnLoan");
-  const std::string loan_word = loan.is_boolean() ? (loan.get<bool>() ? "yes" : "no") : "";
-  body += "<label>Loan<select name=\"loan\">" + Option("", loan_word, "any") +
-          Option("yes", loan_word, "on loan") + Option("no", loan_word, "not on loan") +
-          "</select></label>\n";
-  body += "<label>Sort by<select name=\"sort\">";
+      "<form class=\"filters\" action=\"/titles\" method=\"get\" aria-label=\"Filter and sort "
+      "titles\">\n<input type=\"search\" name=\"q\" maxlength=\"200\" placeholder=\"Title\" "
+      "aria-label=\"Title\" value=\"" +
+      Escape(Str(filter, "Text")) + "\">\n";
+  body +=
+      CompactSelect("Genre", "Any genre", "genre", Member(choices, "Genres"), Str(filter, "Genre"));
+  body += CompactSelect("Medium", "Any medium", "medium", Member(choices, "Media"),
+                        Str(filter, "Medium"));
+  body += "<select name=\"sort\" aria-label=\"Sort by\">";
   for (const auto& [word, label] :
-       {std::pair{"title", "title"}, std::pair{"year", "year"}, std::pair{"added", "date added"},
-        std::pair{"edited", "date edited"}, std::pair{"purchased", "purchase date"},
-        std::pair{"runtime", "running time"}, std::pair{"rating", "rating (review)"},
-        std::pair{"price", "price paid"}}) {
+       {std::pair{"title", "By title"}, std::pair{"year", "By year"},
+        std::pair{"added", "By date added"}, std::pair{"edited", "By date edited"},
+        std::pair{"purchased", "By purchase date"}, std::pair{"runtime", "By running time"},
+        std::pair{"rating", "By rating (review)"}, std::pair{"price", "By price paid"},
+        std::pair{"medium", "By medium"}, std::pair{"director", "By director"},
+        std::pair{"priority", "By priority"}, std::pair{"retail", "By retail price"}}) {
     body += Option(word, sort, label);
   }
-  body += "</select></label>\n<label>Order<select name=\"order\">" +
-          Option("asc", order, "ascending") + Option("desc", order, "descending") +
+  body += "</select>\n<select name=\"order\" aria-label=\"Order\">" +
+          Option("asc", order, "ascending") + Option("desc", order, "descending") + "</select>\n";
+  const int64_t year = Int(filter, "ProductionYear");
+  const Json& loan = Member(filter, "OnLoan");
+  const std::string loan_word = loan.is_boolean() ? (loan.get<bool>() ? "yes" : "no") : "";
+  const bool rarer = year || !Str(filter, "Tag").empty() || !Str(filter, "Location").empty() ||
+                     !Str(filter, "Studio").empty() || !Str(filter, "Person").empty() ||
+                     !loan_word.empty();
+  std::string more =
+      "<label>Year<input type=\"number\" name=\"year\" min=\"1\" max=\"9999\" value=\"" +
+      (year ? std::to_string(year) : std::string()) + "\"></label>\n";
+  more += Select("Tag", "tag", Member(choices, "Tags"), Str(filter, "Tag"));
+  more += Select("Location", "location", Member(choices, "Locations"), Str(filter, "Location"));
+  more += Select("Studio", "studio", Member(choices, "Studios"), Str(filter, "Studio"));
+  more += "<label>Person<input type=\"search\" name=\"person\" maxlength=\"200\" value=\"" +
+          Escape(Str(filter, "Person")) + "\"></label>\n";
+  more += "<label>Loan<select name=\"loan\">" + Option("", loan_word, "any") +
+          Option("yes", loan_word, "on loan") + Option("no", loan_word, "not on loan") +
           "</select></label>\n";
+  body += std::string("<details class=\"more\"") + (rarer ? " open" : "") +
+          "><summary>More filters</summary>\n<div>\n" + more + "</div>\n</details>\n";
   if (collection != "owned") {
     body += "<input type=\"hidden\" name=\"collection\" value=\"" + Escape(collection) + "\">\n";
   }
@@ -145,8 +223,8 @@ std::string TitlesPage(const Json& data) {
   body += "<button type=\"submit\">Show</button>\n</form>\n";
 
   const int64_t total = Int(data, "Total"), page = Int(data, "Page"), pages = Int(data, "Pages");
-  body += "<p>" + Plural(total, "title", "titles") + ", page " + std::to_string(page) + " of " +
-          std::to_string(pages) + ".</p>\n";
+  body += "<p class=\"summary\">" + Plural(total, "title", "titles") + ", page " +
+          std::to_string(page) + " of " + std::to_string(pages) + ".</p>\n";
   const Json& letters = Member(data, "Letters");
   if (!letters.empty()) {
     body += "<nav class=\"letters\" aria-label=\"Jump to a letter\">";
@@ -159,32 +237,63 @@ std::string TitlesPage(const Json& data) {
   const Json& titles = Member(data, "Titles");
   if (grid) {
     body += CoverGrid(titles);
-  } else {
-    std::string list = "<ul class=\"plain\">\n";
-    for (const Json& title : titles) {
-      list += TitleItem(title);
-      // The value the list is sorted by, when it is not the title.
-      std::string value;
-      if (sort == "added") value = Str(title, "ProfileTimeStamp");
-      if (sort == "edited") value = Str(title, "LastEdited");
-      if (sort == "purchased") value = Str(title, "PurchaseDate");
-      if (sort == "runtime" && Int(title, "RunningTime")) {
-        value = Str(title, "RunningTime") + " min";
-      }
-      if (sort == "rating" && Member(title, "Review").is_object()) {
-        value = "review " + Str(Member(title, "Review"), "Film") + "/10";
-      }
-      if (sort == "price") value = Amount(Member(title, "Price"), Str(title, "CurrencyID"));
-      if (!value.empty()) list += " <span class=\"muted\">" + Escape(value) + "</span>";
-      list += "</li>\n";
+  } else if (!titles.empty()) {
+    // A table whose headings sort it; the heading of the order shown turns it round.
+    const auto heading = [&](const char* label, const char* by, bool optional) {
+      std::string th = std::string("<th scope=\"col\"") + (optional ? " class=\"optional\"" : "");
+      if (by == sort)
+        th += std::string(" aria-sort=\"") + (order == "asc" ? "ascending" : "descending") + "\"";
+      const std::string flip = by == sort ? (order == "asc" ? "desc" : "asc") : "";
+      return th + ">" +
+             A(address.With({{"sort", by == std::string("title") ? "" : by}, {"order", flip}}),
+               label, by == sort) +
+             "</th>";
+    };
+    const bool wished = collection == "wishlist";
+    std::string table =
+        "<div class=\"scroll\"><table class=\"titles\">\n<caption "
+        "class=\"sr\">Titles</caption>\n<thead><tr><th scope=\"col\"><span "
+        "class=\"sr\">Cover</span></th>" +
+        heading("Title", "title", false);
+    for (const ListColumn& column : kListColumns) {
+      if (wished &&
+          (column.sort == std::string("purchased") || column.sort == std::string("price")))
+        continue;
+      table += heading(column.heading, column.sort, column.optional);
     }
-    if (!titles.empty()) body += list + "</ul>\n";
+    if (wished) {
+      for (const ListColumn& column : kWishListColumns)
+        table += heading(column.heading, column.sort, column.optional);
+    }
+    table += "</tr></thead>\n<tbody>\n";
+    for (const Json& title : titles) {
+      table += "<tr><td class=\"thumb\"><a href=\"" +
+               Escape(Link("/title/", Str(title, "ProfileID"))) +
+               "\" tabindex=\"-1\" aria-hidden=\"true\">" + Thumbnail(title) + "</a></td><td>" +
+               Anchor("/title/", Str(title, "ProfileID"), Str(title, "Title")) + TitleMarks(title) +
+               "</td>";
+      const auto cell = [&](const ListColumn& column) {
+        table += std::string("<td") + (column.optional ? " class=\"optional\"" : "") + ">" +
+                 column.cell(title) + "</td>";
+      };
+      for (const ListColumn& column : kListColumns) {
+        if (wished &&
+            (column.sort == std::string("purchased") || column.sort == std::string("price")))
+          continue;
+        cell(column);
+      }
+      if (wished) {
+        for (const ListColumn& column : kWishListColumns) cell(column);
+      }
+      table += "</tr>\n";
+    }
+    body += table + "</tbody>\n</table></div>\n";
   }
   if (titles.empty()) body += "<p>No titles match.</p>\n";
   body += Pager(page, pages, [&](int64_t n) {
     return address.With({{"page", n == 1 ? "" : std::to_string(n)}});
   });
-  return Page("Titles", body);
+  return Page("Titles", body, true);
 }
 
 std::string TitlePage(const Json& data) {
@@ -208,6 +317,11 @@ std::string TitlePage(const Json& data) {
   if (Int(data, "RunningTime")) {
     facts += TextField("Running time", std::to_string(Int(data, "RunningTime")) + " minutes");
   }
+  std::string directors;
+  for (const std::string& name : CrewNames(Member(data, "Crew"), "Director")) {
+    directors += (directors.empty() ? "" : ", ") + Anchor("/person/", name, name);
+  }
+  facts += Field("Director", directors);
   std::string genres;
   for (const Json& genre : Member(data, "Genres")) {
     const std::string name = genre.get<std::string>();
@@ -224,6 +338,14 @@ std::string TitlePage(const Json& data) {
   if (!Member(data, "ParentProfile").is_null()) {
     facts += Field("Part of", TitleLink(Member(data, "ParentProfile")));
   }
+  // Where the disc is and what it cost belong with the facts, not at the end of the page.
+  const Json& loan = Member(data, "LoanInfo");
+  if (!loan.is_null()) facts += TextField("On loan", LoanText(loan));
+  const Json& purchase = Member(data, "PurchaseInfo");
+  if (!purchase.is_null()) facts += TextField("Purchased", PurchaseText(purchase));
+  if (Int(data, "WishListPriority") && Str(data, "CollectionType") == "WishList") {
+    facts += TextField("Wish list priority", Str(data, "WishListPriority"));
+  }
   const std::string type = CollectionMark(Str(data, "CollectionType"));
   std::string marks = type.empty() ? std::string() : Mark(type);
   if (!Member(data, "LoanInfo").is_null()) marks += Mark("on loan");
@@ -237,8 +359,33 @@ std::string TitlePage(const Json& data) {
   }
   body += "</div>\n</div>\n";
 
-  body += Section("Cast", CreditsTable(Member(data, "Cast"), true, "Cast in credit order"));
-  body += Section("Crew", CreditsTable(Member(data, "Crew"), false, "Crew in credit order"));
+  // The crew in brief (who did what), then the cast; long lists show their beginning and fold
+  // the rest away, so that a cast of two hundred does not bury the rest of the page.
+  const Json& crew = Member(data, "Crew");
+  const Json& cast = Member(data, "Cast");
+  std::string summary;
+  std::vector<std::string> jobs;
+  for (const Json& credit : crew) {
+    const std::string job = Str(credit, "Role");
+    if (credit.contains("Divider") || job.empty()) continue;
+    if (std::find_if(jobs.begin(), jobs.end(), [&](const std::string& known) {
+          return EqualsIgnoreCase(known, job);
+        }) == jobs.end()) {
+      jobs.push_back(job);
+    }
+  }
+  for (size_t i = 0; i < jobs.size() && i < kCrewJobsShown; ++i) {
+    std::string names;
+    for (const std::string& name : CrewNames(crew, jobs[i])) {
+      names += (names.empty() ? "" : ", ") + Anchor("/person/", name, name);
+    }
+    summary += Field(jobs[i], names);
+  }
+  if (!summary.empty()) summary = "<dl class=\"fields crew\">\n" + summary + "</dl>\n";
+  body += Section("Crew", summary + Folded(crew, false, "Crew in credit order", "crew member",
+                                           "crew members", 0));
+  body += Section("Cast", Folded(cast, true, "Cast in credit order", "cast member", "cast members",
+                                 kCreditsShown));
 
   std::string children;
   for (const Json& child : Member(data, "ChildProfiles")) {
@@ -300,14 +447,6 @@ std::string TitlePage(const Json& data) {
   const Json& srp = Member(data, "SRP");
   if (!srp.is_null())
     owner += TextField("Retail price", Amount(srp["Value"], Str(srp, "CurrencyID")));
-  const Json& purchase = Member(data, "PurchaseInfo");
-  if (!purchase.is_null()) {
-    owner += TextField("Price paid", Amount(purchase["Price"], Str(purchase, "CurrencyID")));
-    owner += TextField("Purchased", Str(purchase, "PurchaseDate"));
-    owner += TextField("Purchased at", Str(purchase, "PurchasePlaceName"));
-  }
-  const Json& loan = Member(data, "LoanInfo");
-  if (!loan.is_null()) owner += TextField("On loan", LoanText(loan));
   std::string tags;
   for (const Json& tag : Member(data, "Tags")) {
     const std::string name = TagText(tag);
@@ -320,9 +459,6 @@ std::string TitlePage(const Json& data) {
   }
   if (!events.empty()) owner += Field("Events", "<ul class=\"plain\">" + events + "</ul>");
   owner += TextField("Collection number", Str(data, "CollectionNumber"));
-  if (Int(data, "WishListPriority")) {
-    owner += TextField("Wish list priority", Str(data, "WishListPriority"));
-  }
   owner += TextField("Counts as", Int(data, "CountAs") > 1 ? Str(data, "CountAs") : "");
   if (!owner.empty()) {
     body += Section("In the collection", "<dl class=\"fields\">\n" + owner + "</dl>\n");

@@ -1,105 +1,21 @@
 #include "web/titles.h"
 
 #include <algorithm>
-#include <cmath>
-#include <map>
-#include <set>
 
-#include "catalogue/database.h"
 #include "frame/text.h"
-#include "store/connection.h"
-#include "store/text_helpers.h"
 #include "web/covers.h"
 #include "web/fold.h"
 #include "web/html.h"
+#include "web/index_schema.h"
 
 namespace zel::web {
 namespace {
 
-using store::RecordSet;
+using store::PlainStatement;
 
 constexpr int32_t kListPerPage = 50;
 constexpr int32_t kGridPerPage = 48;  // whole rows of 2, 3, 4, 6 and 8 covers
-
-char InitialOf(std::string_view folded) {
-  const char c = folded.empty() ? '#' : folded.front();
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : '#';
-}
-
-// Collects (title, value) pairs of one kind and gives each title the indexes of its values in the
-// list of distinct values (letter case ignored, first spelling kept), sorted in folded order.
-class ValueCollector {
- public:
-  void Add(uint32_t row, std::string value) {
-    if (!value.empty()) pairs_.emplace_back(row, std::move(value));
-  }
-  void Attach(TitleTable& table, std::vector<std::string>& values,
-              std::vector<uint32_t> TitleRow::*member) {
-    std::map<std::string, std::string> distinct;  // folded -> first spelling
-    for (const auto& [row, value] : pairs_) distinct.emplace(Fold(value), value);
-    std::unordered_map<std::string, uint32_t> index;
-    for (const auto& [folded, value] : distinct) {
-      index.emplace(folded, static_cast<uint32_t>(values.size()));
-      values.push_back(value);
-    }
-    for (const auto& [row, value] : pairs_) {
-      auto& list = table.rows[row].*member;
-      const uint32_t i = index.at(Fold(value));
-      if (std::find(list.begin(), list.end(), i) == list.end()) list.push_back(i);
-    }
-  }
-
- private:
-  std::vector<std::pair<uint32_t, std::string>> pairs_;
-};
-
-// Calls `each(row, records)` for every row of `sql` whose first column names a known title.
-template <class Each>
-void ForEachTitleRow(ZelDatabase& database, TitleTable& table, const std::string& sql, Each each) {
-  auto records = database.DbOpenRecordSet(sql);
-  for (; !records->Eof(); records->MoveNext()) {
-    const auto found = table.by_id.find(ToLower(TextAt(*records, 0)));
-    if (found != table.by_id.end()) each(found->second, *records);
-  }
-}
-
-std::optional<uint32_t> IndexOf(const std::vector<std::string>& values, const std::string& wanted) {
-  const std::string folded = Fold(wanted);
-  for (size_t i = 0; i < values.size(); ++i) {
-    if (Fold(values[i]) == folded) return static_cast<uint32_t>(i);
-  }
-  return std::nullopt;
-}
-
-bool Holds(const std::vector<uint32_t>& list, uint32_t value) {
-  return std::find(list.begin(), list.end(), value) != list.end();
-}
-
-// The value a title sorts by, or nullopt when it has none (those come last either way).
-std::optional<double> SortValue(const TitleRow& row, TitleSort sort) {
-  const auto date = [](Date d) {
-    return d == Date::Zero() ? std::nullopt : std::optional(d.serial);
-  };
-  switch (sort) {
-    case TitleSort::kTitle:
-      return 0.0;
-    case TitleSort::kYear:
-      return row.year ? std::optional<double>(row.year) : std::nullopt;
-    case TitleSort::kAdded:
-      return date(row.added);
-    case TitleSort::kEdited:
-      return date(row.edited);
-    case TitleSort::kPurchased:
-      return date(row.purchased);
-    case TitleSort::kRunningTime:
-      return row.running_time ? std::optional<double>(row.running_time) : std::nullopt;
-    case TitleSort::kRating:
-      return row.review >= 0 ? std::optional<double>(row.review) : std::nullopt;
-    case TitleSort::kPrice:
-      return row.price ? std::optional<double>(static_cast<double>(*row.price)) : std::nullopt;
-  }
-  return std::nullopt;
-}
+constexpr size_t kRecentTitles = 12;
 
 std::string_view NameOf(const std::vector<NamedValue>& names, int value) {
   for (const NamedValue& named : names) {
@@ -108,9 +24,73 @@ std::string_view NameOf(const std::vector<NamedValue>& names, int value) {
   return {};
 }
 
-Json Amount(int64_t ten_thousandths) { return static_cast<double>(ten_thousandths) / 10000.0; }
+// The column a sort orders by. A title without a value comes last in either direction: in the
+// natural one an index gives that order (the column is null, or an empty blob when the lowest
+// come first, see index_schema.cpp); the other way round the missing are put last by hand.
+struct SortColumn {
+  const char* column;
+  const char* missing;
+};
 
-Json Choices(const std::vector<std::string>& values) { return Json(values); }
+SortColumn SortColumnOf(TitleSort sort) {
+  switch (sort) {
+    case TitleSort::kTitle:
+      return {"t.order_key", "0"};
+    case TitleSort::kYear:
+      return {"t.year", "t.year IS NULL"};
+    case TitleSort::kAdded:
+      return {"t.added", "t.added IS NULL"};
+    case TitleSort::kEdited:
+      return {"t.edited", "t.edited IS NULL"};
+    case TitleSort::kPurchased:
+      return {"t.purchased", "t.purchased IS NULL"};
+    case TitleSort::kRunningTime:
+      return {"t.running_time", "t.running_time IS NULL"};
+    case TitleSort::kRating:
+      return {"t.review", "t.review IS NULL"};
+    case TitleSort::kPrice:
+      return {"t.price", "t.price IS NULL"};
+    case TitleSort::kMedium:
+      return {"t.sort_medium", "typeof(t.sort_medium) = 'blob'"};
+    case TitleSort::kDirector:
+      return {"t.sort_director", "typeof(t.sort_director) = 'blob'"};
+    case TitleSort::kPriority:
+      return {"t.sort_priority", "typeof(t.sort_priority) = 'blob'"};
+    case TitleSort::kRetail:
+      return {"t.retail", "t.retail IS NULL"};
+  }
+  return {"t.order_key", "0"};
+}
+
+// ORDER BY of a sort; titles with equal values stay in title order.
+std::string OrderOf(TitleSort sort, bool descending) {
+  const SortColumn column = SortColumnOf(sort);
+  if (sort == TitleSort::kTitle) return descending ? "t.order_key DESC" : "t.order_key";
+  const std::string value = std::string(column.column) + (descending ? " DESC" : "");
+  if (descending == SortsDescending(sort)) return value + ", t.order_key";
+  return std::string("(") + column.missing + "), " + value + ", t.order_key";
+}
+
+// The titles of each collection type in the whole collection: every title adds one decade (or the
+// lack of one) to the statistics, so their sum per type is its number of titles.
+std::array<int64_t, 4> TypeCounts(store::PlainDatabase& db) {
+  std::array<int64_t, 4> counts{};
+  PlainStatement& rows = db.Prepare(
+      "SELECT collection, sum(titles) FROM ix.tallies WHERE dimension = ? GROUP BY collection");
+  rows.Bind(1, static_cast<int64_t>(index::Tally::kDecade));
+  while (rows.Step())
+    counts[static_cast<size_t>(std::clamp<int64_t>(rows.Int(0), 0, 3))] += rows.Int(1);
+  return counts;
+}
+
+Json Choices(store::PlainDatabase& db, index::Facet facet) {
+  Json values = Json::array();
+  PlainStatement& rows = db.Prepare(
+      "SELECT key, min(value) FROM ix.tallies WHERE dimension = ? GROUP BY key ORDER BY key");
+  rows.Bind(1, static_cast<int64_t>(index::kFacetTally + static_cast<int>(facet)));
+  while (rows.Step()) values.push_back(rows.Text(1));
+  return values;
+}
 
 }  // namespace
 
@@ -132,7 +112,16 @@ const std::vector<NamedValue> kTitleSorts = {{"title", static_cast<int>(TitleSor
                                              {"purchased", static_cast<int>(TitleSort::kPurchased)},
                                              {"runtime", static_cast<int>(TitleSort::kRunningTime)},
                                              {"rating", static_cast<int>(TitleSort::kRating)},
-                                             {"price", static_cast<int>(TitleSort::kPrice)}};
+                                             {"price", static_cast<int>(TitleSort::kPrice)},
+                                             {"medium", static_cast<int>(TitleSort::kMedium)},
+                                             {"director", static_cast<int>(TitleSort::kDirector)},
+                                             {"priority", static_cast<int>(TitleSort::kPriority)},
+                                             {"retail", static_cast<int>(TitleSort::kRetail)}};
+
+bool SortsDescending(TitleSort sort) {
+  return sort != TitleSort::kTitle && sort != TitleSort::kMedium && sort != TitleSort::kDirector &&
+         sort != TitleSort::kPriority;
+}
 
 const std::vector<NamedValue> kCollectionChoices = {
     {"owned", static_cast<int>(CollectionType::kOwned)},
@@ -163,222 +152,150 @@ CollectionType CollectionTypeOf(std::string_view stored) {
   return CollectionType::kOther;
 }
 
-const TitleRow* TitleTable::Find(std::string_view profile_id) const {
-  // Identifiers are mostly written the same way everywhere; letter case is the exception.
-  if (const auto exact = by_exact_id.find(std::string(profile_id)); exact != by_exact_id.end()) {
-    return &rows[exact->second];
-  }
-  const auto found = by_id.find(ToLower(profile_id));
-  return found == by_id.end() ? nullptr : &rows[found->second];
+Json TitleSummaryAt(const PlainStatement& row, int at, CoverFolder* covers) {
+  const std::string id = row.Text(at);
+  const bool cover = covers && covers->Has(id, CoverSide::kFront);
+  const auto type = static_cast<CollectionType>(std::clamp<int64_t>(row.Int(at + 4), 0, 3));
+  return {{"ProfileID", id},
+          {"Title", row.Text(at + 1)},
+          {"ProductionYear", row.Int(at + 2)},
+          {"Medium", row.Text(at + 3)},
+          {"CollectionType", CollectionTypeName(type)},
+          {"OnLoan", row.Int(at + 5) != 0},
+          {"Cover", cover ? Json(Link("/cover/", id) + "/front") : Json(nullptr)}};
 }
 
-int64_t TitleTable::Count(CollectionType type) const {
-  return std::count_if(rows.begin(), rows.end(),
-                       [type](const TitleRow& row) { return row.collection == type; });
-}
-
-TitleTable ReadTitleTable(ZelDatabase& database) {
-  TitleTable table;
-  {
-    auto records = database.DbOpenRecordSet(
-        "SELECT ProfileID, Title, OriginalTitle, SortTitle, ProdYear, Medium, ColType, UPC, "
-        "ProfileTimestamp, LastEdited, Runtime, CountryOfOrigin FROM Profiles");
-    for (; !records->Eof(); records->MoveNext()) {
-      TitleRow row;
-      row.profile_id = TextAt(*records, 0);
-      row.title = TextAt(*records, 1);
-      row.original_title = TextAt(*records, 2);
-      const std::string sort_title = TextAt(*records, 3);
-      row.year = NumberAt(*records, 4);
-      row.medium = TextAt(*records, 5);
-      row.collection = CollectionTypeOf(TextAt(*records, 6));
-      row.upc = TextAt(*records, 7);
-      row.added = DateOf(records->ValueAt(8));
-      row.edited = DateOf(records->ValueAt(9));
-      row.running_time = NumberAt(*records, 10);
-      row.country = TextAt(*records, 11);
-      row.folded_title = Fold(row.title);
-      row.folded_original = Fold(row.original_title);
-      row.sort_key = sort_title.empty() ? row.folded_title : Fold(sort_title);
-      row.initial = InitialOf(row.sort_key);
-      table.rows.push_back(std::move(row));
-    }
-  }
-  std::sort(table.rows.begin(), table.rows.end(), [](const TitleRow& a, const TitleRow& b) {
-    return std::tie(a.sort_key, a.folded_title, a.profile_id) <
-           std::tie(b.sort_key, b.folded_title, b.profile_id);
-  });
-  for (size_t i = 0; i < table.rows.size(); ++i) {
-    table.by_id.emplace(ToLower(table.rows[i].profile_id), static_cast<uint32_t>(i));
-    table.by_exact_id.emplace(table.rows[i].profile_id, static_cast<uint32_t>(i));
-  }
-
-  ForEachTitleRow(database, table, "SELECT ProfileID, Film FROM Reviews",
-                  [&](uint32_t row, RecordSet& records) {
-                    const Variant film = records.ValueAt(1);
-                    if (!film.IsNull()) table.rows[row].review = film.ToLong();
-                  });
-  ForEachTitleRow(database, table,
-                  "SELECT ProfileID, Price, CurrencyID, PurchaseDate FROM PurchaseInfo",
-                  [&](uint32_t row, RecordSet& records) {
-                    TitleRow& title = table.rows[row];
-                    const Variant price = records.ValueAt(1);
-                    if (!price.IsNull()) title.price = std::llround(price.ToDouble() * 10000.0);
-                    title.currency = TextAt(records, 2);
-                    title.purchased = DateOf(records.ValueAt(3));
-                  });
-  ForEachTitleRow(database, table, "SELECT ProfileID FROM LoanInfo",
-                  [&](uint32_t row, RecordSet&) { table.rows[row].on_loan = true; });
-
-  ValueCollector genres, studios, tags, locations, media;
-  for (size_t i = 0; i < table.rows.size(); ++i) {
-    for (std::string& part : Split(table.rows[i].medium, "/")) {
-      media.Add(static_cast<uint32_t>(i), Trim(part));
-    }
-  }
-  ForEachTitleRow(database, table, "SELECT ProfileID, Genre FROM Genres",
-                  [&](uint32_t row, RecordSet& records) { genres.Add(row, TextAt(records, 1)); });
-  ForEachTitleRow(database, table, "SELECT ProfileID, Studio FROM Studios",
-                  [&](uint32_t row, RecordSet& records) { studios.Add(row, TextAt(records, 1)); });
-  // A tag's full name is a path of folders ("Living Room/Shelf 3"); a title is also found under
-  // each folder above its tags.
-  ForEachTitleRow(database, table, "SELECT ProfileID, TagName, FullyQualifiedName FROM Tags",
-                  [&](uint32_t row, RecordSet& records) {
-                    std::string name = TextAt(records, 2);
-                    if (name.empty()) name = TextAt(records, 1);
-                    for (size_t slash = name.find('/'); slash != std::string::npos;
-                         slash = name.find('/', slash + 1)) {
-                      if (slash > 0) tags.Add(row, name.substr(0, slash));
-                    }
-                    tags.Add(row, name);
-                  });
-  ForEachTitleRow(
-      database, table, "SELECT DISTINCT ProfileID, Location FROM Discs WHERE Location <> ''",
-      [&](uint32_t row, RecordSet& records) { locations.Add(row, Trim(TextAt(records, 1))); });
-  genres.Attach(table, table.genres, &TitleRow::genres);
-  studios.Attach(table, table.studios, &TitleRow::studios);
-  tags.Attach(table, table.tags, &TitleRow::tags);
-  locations.Attach(table, table.locations, &TitleRow::locations);
-  media.Attach(table, table.media, &TitleRow::media);
-  return table;
-}
-
-std::vector<std::string> TitlesOfPerson(ZelDatabase& database, const std::string& name) {
-  const PersonNames person = NamesOfPerson(database, name);
-  std::vector<std::string> ids;
-  auto records =
-      database.DbOpenRecordSet("SELECT DISTINCT ProfileID FROM CastCrew c WHERE c.Name IN " +
-                               InList(person.names) + " AND " + NotDivider("c"));
-  for (; !records->Eof(); records->MoveNext()) ids.push_back(TextAt(*records, 0));
-  return ids;
-}
-
-Json TitleSummaryJson(const TitleRow& row, CoverFolder* covers) {
-  const bool cover = covers && covers->Has(row.profile_id, CoverSide::kFront);
-  return {{"ProfileID", row.profile_id},
-          {"Title", row.title},
-          {"ProductionYear", row.year},
-          {"Medium", row.medium},
-          {"CollectionType", CollectionTypeName(row.collection)},
-          {"OnLoan", row.on_loan},
-          {"Cover", cover ? Json(Link("/cover/", row.profile_id) + "/front") : Json(nullptr)}};
-}
-
-Json TitlesData(ZelDatabase& database, const TitleTable& table, const TitleQuery& query,
-                CoverFolder* covers) {
+Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* covers) {
   if (query.letter && query.sort != TitleSort::kTitle) {
     throw QueryError("The jump to a letter works in title order (sort=title).");
   }
-  const std::vector<std::string> words = FoldedWords(query.text);
+  SqlParams params;
+  std::string where = "1 = 1";
+  if (const WordMatch match = MatchOf(query.text); !match.words.empty()) {
+    std::vector<std::string> words;
+    for (const std::string& word : match.words) words.push_back(params.Add(word));
+    std::string matching = "SELECT f.rowid FROM ix.title_fts f WHERE (" +
+                           AllWordsIn("f.title", words) + " OR " + AllWordsIn("f.original", words) +
+                           ")";
+    if (!match.fts.empty()) matching += " AND title_fts MATCH " + params.Add(match.fts);
+    where += " AND t.id IN (" + matching + ")";
+  }
   // A value no title has matches nothing; it is not dropped from the filter.
-  static constexpr uint32_t kNone = UINT32_MAX;
-  const auto wanted = [](const std::vector<std::string>& values, const std::string& value) {
-    return value.empty() ? std::optional<uint32_t>() : IndexOf(values, value).value_or(kNone);
-  };
-  const auto genre = wanted(table.genres, query.genre);
-  const auto medium = wanted(table.media, query.medium);
-  const auto tag = wanted(table.tags, query.tag);
-  const auto location = wanted(table.locations, query.location);
-  const auto studio = wanted(table.studios, query.studio);
-  std::vector<char> person_titles;  // by row: whether it credits the person
+  for (const auto& [facet, value] :
+       {std::pair{index::Facet::kGenre, &query.genre},
+        std::pair{index::Facet::kMedium, &query.medium}, std::pair{index::Facet::kTag, &query.tag},
+        std::pair{index::Facet::kLocation, &query.location},
+        std::pair{index::Facet::kStudio, &query.studio}}) {
+    if (value->empty()) continue;
+    where += " AND t.id IN (SELECT f.title FROM ix.facets f WHERE f.facet = " +
+             params.Add(static_cast<int64_t>(facet)) + " AND f.key = " + params.Add(Fold(*value)) +
+             ")";
+  }
   if (!query.person.empty()) {
-    person_titles.assign(table.rows.size(), 0);
-    const auto ids = query.person_titles ? query.person_titles
-                                         : std::make_shared<const std::vector<std::string>>(
-                                               TitlesOfPerson(database, query.person));
-    for (const std::string& id : *ids) {
-      if (const TitleRow* row = table.Find(id)) {
-        person_titles[static_cast<size_t>(row - table.rows.data())] = 1;
-      }
-    }
+    const PersonNames person = NamesOfPerson(db, query.person);
+    where += " AND t.profile_id IN (SELECT c.ProfileID FROM main.CastCrew c WHERE c.Name IN " +
+             InList(person.names, params) + " AND " + NotDivider("c") + ")";
   }
+  if (query.year) where += " AND t.year = " + params.Add(static_cast<int64_t>(query.year));
+  if (query.on_loan) where += " AND t.on_loan = " + params.Add(int64_t{*query.on_loan});
 
+  // Titles of every type passing the other filters, for the switch between the types.
+  const bool filtered = where != "1 = 1";
   std::array<int64_t, kCollectionTypes.size()> type_counts{};
-  std::vector<const TitleRow*> hits;
-  for (const TitleRow& row : table.rows) {
-    if (!words.empty() && !ContainsAll(row.folded_title, words) &&
-        !ContainsAll(row.folded_original, words)) {
-      continue;
-    }
-    if (genre && !Holds(row.genres, *genre)) continue;
-    if (medium && !Holds(row.media, *medium)) continue;
-    if (tag && !Holds(row.tags, *tag)) continue;
-    if (location && !Holds(row.locations, *location)) continue;
-    if (studio && !Holds(row.studios, *studio)) continue;
-    if (query.year && row.year != query.year) continue;
-    if (query.on_loan && row.on_loan != *query.on_loan) continue;
-    if (!person_titles.empty() && !person_titles[static_cast<size_t>(&row - table.rows.data())]) {
-      continue;
-    }
-    ++type_counts[static_cast<size_t>(row.collection)];
-    if (query.collection && row.collection != *query.collection) continue;
-    hits.push_back(&row);
-  }
-
-  const bool descending = query.descending.value_or(query.sort != TitleSort::kTitle);
-  if (query.sort == TitleSort::kTitle) {
-    if (descending) std::reverse(hits.begin(), hits.end());
+  if (!filtered) {
+    type_counts = TypeCounts(db);
   } else {
-    // Stable: titles with equal values stay in title order.
-    std::stable_sort(hits.begin(), hits.end(), [&](const TitleRow* a, const TitleRow* b) {
-      const auto x = SortValue(*a, query.sort), y = SortValue(*b, query.sort);
-      if (!x || !y) return x.has_value() && !y.has_value();
-      return descending ? *x > *y : *x < *y;
-    });
+    PlainStatement& rows = db.Prepare("SELECT t.collection, COUNT(*) FROM ix.titles t WHERE " +
+                                      where + " GROUP BY t.collection");
+    params.Bind(rows);
+    while (rows.Step()) {
+      type_counts[static_cast<size_t>(std::clamp<int64_t>(rows.Int(0), 0, 3))] += rows.Int(1);
+    }
+  }
+  int64_t total = 0;
+  if (query.collection) {
+    total = type_counts[static_cast<size_t>(*query.collection)];
+    where += " AND t.collection = " + params.Add(static_cast<int64_t>(*query.collection));
+  } else {
+    for (int64_t count : type_counts) total += count;
   }
 
+  const bool descending = query.descending.value_or(SortsDescending(query.sort));
   const int32_t per_page = query.grid ? kGridPerPage : kListPerPage;
-  const int64_t total = static_cast<int64_t>(hits.size());
   const int64_t pages = std::max<int64_t>(1, (total + per_page - 1) / per_page);
   int64_t page = std::clamp<int64_t>(query.page, 1, pages);
   Json letters = Json::array();
   if (query.sort == TitleSort::kTitle) {
-    std::set<char> present;
-    for (const TitleRow* row : hits) present.insert(row->initial);
-    for (char c : present) letters.push_back(std::string(1, c));
+    if (!filtered) {
+      SqlParams letter_params;
+      std::string sql = "SELECT key FROM ix.tallies WHERE dimension = " +
+                        letter_params.Add(static_cast<int64_t>(index::Tally::kInitial));
+      if (query.collection) {
+        sql += " AND collection = " + letter_params.Add(static_cast<int64_t>(*query.collection));
+      }
+      PlainStatement& rows = db.Prepare(sql + " GROUP BY key HAVING sum(titles) > 0 ORDER BY key");
+      letter_params.Bind(rows);
+      while (rows.Step()) letters.push_back(ToUpper(rows.Text(0)));
+    } else {
+      PlainStatement& rows = db.Prepare("SELECT DISTINCT t.initial FROM ix.titles t WHERE " +
+                                        where + " ORDER BY t.initial");
+      params.Bind(rows);
+      while (rows.Step()) letters.push_back(rows.Text(0));
+    }
     if (query.letter) {
       // The first title of that letter, or else where it would stand.
-      const auto at = std::find_if(hits.begin(), hits.end(), [&](const TitleRow* row) {
-        return row->initial == query.letter ||
-               (descending ? row->initial < query.letter : row->initial > query.letter);
-      });
-      page = std::min<int64_t>(pages, (at - hits.begin()) / per_page + 1);
+      const std::string letter(1, query.letter);
+      SqlParams at = params;
+      const std::string bound = at.Add(letter);
+      const std::string sql =
+          descending
+              ? "SELECT (SELECT COUNT(*) FROM ix.titles t WHERE " + where +
+                    " AND t.order_key > x.k), x.k IS NULL FROM (SELECT max(t.order_key) AS k FROM "
+                    "ix.titles t WHERE " +
+                    where + " AND t.initial <= " + bound + ") x"
+              : "SELECT (SELECT COUNT(*) FROM ix.titles t WHERE " + where +
+                    " AND t.order_key < x.k), x.k IS NULL FROM (SELECT min(t.order_key) AS k FROM "
+                    "ix.titles t WHERE " +
+                    where + " AND t.initial >= " + bound + ") x";
+      PlainStatement& position = db.Prepare(sql);
+      at.Bind(position);
+      if (position.Step()) {
+        const int64_t before = position.Int(1) ? total : position.Int(0);
+        page = std::min<int64_t>(pages, before / per_page + 1);
+      }
     }
   }
 
+  const std::string order = OrderOf(query.sort, descending);
   Json titles = Json::array();
-  const size_t first = static_cast<size_t>((page - 1) * per_page);
-  for (size_t i = first; i < hits.size() && i < first + per_page; ++i) {
-    const TitleRow& row = *hits[i];
-    Json item = TitleSummaryJson(row, covers);
-    item["RunningTime"] = row.running_time;
-    item["ProfileTimeStamp"] = DateJson(row.added);
-    item["LastEdited"] = DateJson(row.edited);
-    item["PurchaseDate"] = DateJson(row.purchased);
-    item["Price"] = row.price ? Amount(*row.price) : Json(nullptr);
-    item["CurrencyID"] = row.currency;
-    item["Review"] = row.review >= 0 ? Json{{"Film", row.review}} : Json(nullptr);
-    titles.push_back(std::move(item));
+  {
+    SqlParams paged = params;
+    const std::string limit = paged.Add(static_cast<int64_t>(per_page));
+    const std::string offset = paged.Add((page - 1) * per_page);
+    PlainStatement& rows = db.Prepare(
+        "SELECT " + std::string(kTitleSummaryColumns) +
+        ", t.running_time, t.added, t.edited, t.purchased, t.price, t.currency, t.review, "
+        "t.director, t.priority, t.retail, t.retail_currency, t.rating FROM ix.titles t WHERE " +
+        where + " ORDER BY " + order + " LIMIT " + limit + " OFFSET " + offset);
+    paged.Bind(rows);
+    while (rows.Step()) {
+      const int c = kTitleSummaryCount;
+      Json item = TitleSummaryAt(rows, 0, covers);
+      item["RunningTime"] = rows.Int(c);
+      item["ProfileTimeStamp"] = StoredDateJson(rows, c + 1);
+      item["LastEdited"] = StoredDateJson(rows, c + 2);
+      item["PurchaseDate"] = StoredDateJson(rows, c + 3);
+      item["Price"] = StoredAmountJson(rows, c + 4);
+      item["CurrencyID"] = rows.Text(c + 5);
+      item["Review"] = rows.IsNull(c + 6) ? Json(nullptr) : Json{{"Film", rows.Int(c + 6)}};
+      item["Director"] = rows.Text(c + 7);
+      item["WishListPriority"] = rows.Int(c + 8);
+      item["SRP"] = rows.IsNull(c + 9) ? Json(nullptr)
+                                       : Json{{"Value", StoredAmountJson(rows, c + 9)},
+                                              {"CurrencyID", rows.Text(c + 10)}};
+      item["Rating"] = rows.Text(c + 11);
+      titles.push_back(std::move(item));
+    }
   }
   Json counts = Json::object();
   for (CollectionType type : kCollectionTypes) {
@@ -407,33 +324,33 @@ Json TitlesData(ZelDatabase& database, const TitleTable& table, const TitleQuery
           {"Letters", std::move(letters)},
           {"Counts", std::move(counts)},
           {"Choices",
-           {{"Genres", Choices(table.genres)},
-            {"Media", Choices(table.media)},
-            {"Tags", Choices(table.tags)},
-            {"Locations", Choices(table.locations)},
-            {"Studios", Choices(table.studios)}}}};
+           {{"Genres", Choices(db, index::Facet::kGenre)},
+            {"Media", Choices(db, index::Facet::kMedium)},
+            {"Tags", Choices(db, index::Facet::kTag)},
+            {"Locations", Choices(db, index::Facet::kLocation)},
+            {"Studios", Choices(db, index::Facet::kStudio)}}}};
 }
 
-Json HomeData(ZelDatabase& database, const TitleTable& table, int64_t people, CoverFolder* covers) {
-  Json counts = {{"Titles", static_cast<int64_t>(table.rows.size())}};
+Json HomeData(store::PlainDatabase& db, CoverFolder* covers) {
+  const std::array<int64_t, kCollectionTypes.size()> type_counts = TypeCounts(db);
+  int64_t all = 0;
+  for (int64_t count : type_counts) all += count;
+  Json counts = {{"Titles", all}};
   for (CollectionType type : kCollectionTypes) {
-    counts[std::string(CollectionTypeName(type))] = table.Count(type);
+    counts[std::string(CollectionTypeName(type))] = type_counts[static_cast<size_t>(type)];
   }
-  counts["People"] = people;
-  counts["Series"] = CountOf(database, "SELECT COUNT(*) FROM TVSeries");
-  counts["Episodes"] = CountOf(database, "SELECT COUNT(*) FROM Episodes");
-  counts["Awards"] = CountOf(database, "SELECT COUNT(*) FROM Awards");
-  std::vector<const TitleRow*> recent;
-  for (const TitleRow& row : table.rows) recent.push_back(&row);
-  const size_t shown = std::min<size_t>(10, recent.size());
-  std::partial_sort(recent.begin(), recent.begin() + shown, recent.end(),
-                    [](const TitleRow* a, const TitleRow* b) {
-                      return a->edited != b->edited ? a->edited > b->edited : a < b;
-                    });
+  counts["People"] = CountOf(db, "SELECT value FROM ix.meta WHERE name = 'credited_people'");
+  counts["Series"] = CountOf(db, "SELECT COUNT(*) FROM ix.series");
+  counts["Episodes"] = CountOf(db, "SELECT COUNT(*) FROM ix.episodes");
+  counts["Awards"] = CountOf(db, "SELECT COUNT(*) FROM main.Awards");
   Json items = Json::array();
-  for (size_t i = 0; i < shown; ++i) {
-    Json item = TitleSummaryJson(*recent[i], covers);
-    item["LastEdited"] = DateJson(recent[i]->edited);
+  PlainStatement& rows = db.Prepare("SELECT " + std::string(kTitleSummaryColumns) +
+                                    ", t.added FROM ix.titles t WHERE t.added IS NOT NULL ORDER "
+                                    "BY t.added DESC, t.order_key LIMIT " +
+                                    std::to_string(kRecentTitles));
+  while (rows.Step()) {
+    Json item = TitleSummaryAt(rows, 0, covers);
+    item["ProfileTimeStamp"] = StoredDateJson(rows, kTitleSummaryCount);
     items.push_back(std::move(item));
   }
   return {{"Counts", std::move(counts)}, {"Recent", std::move(items)}};

@@ -1,24 +1,16 @@
-// The title table of `zel serve`: what the title list, its filters and sort orders, the home
-// page's counts and the search need of every title, read from the catalogue in one query per
-// table. Lists then filter, sort and page in memory, which keeps every choice fast on large
-// collections.
+// The title list of `zel serve` (/titles) with its filters, sort orders and pages, and the home
+// page: read from the index (index.h), a page of rows at a time.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "frame/variant.h"
+#include "store/plain_database.h"
 #include "web/sql.h"
-
-namespace zel {
-class ZelDatabase;
-}
 
 namespace zel::web {
 
@@ -36,34 +28,6 @@ std::string_view CollectionTypeName(CollectionType type);
 // program's default; a text the program does not write is Other.
 CollectionType CollectionTypeOf(std::string_view stored);
 
-struct TitleRow {
-  std::string profile_id, title, original_title, medium, upc, country;
-  std::string folded_title, folded_original, sort_key;  // folded; sort_key: sort title or title
-  char initial = '#';                                   // 'A'..'Z', or '#' for anything else
-  CollectionType collection = CollectionType::kOwned;
-  int32_t year = 0, running_time = 0;
-  int32_t review = -1;  // the review's film score; -1 without a review
-  Date added, edited, purchased;
-  std::optional<int64_t> price;  // in ten-thousandths, as the catalogue keeps amounts
-  std::string currency;
-  bool on_loan = false;
-  std::vector<uint32_t> genres, studios, tags, locations, media;  // indexes into TitleTable lists
-};
-
-struct TitleTable {
-  std::vector<TitleRow> rows;  // in title order
-  // The values to filter on, each in folded order; a title's lists index into them.
-  std::vector<std::string> genres, studios, tags, locations, media;
-  std::unordered_map<std::string, uint32_t> by_id;        // lower-case ProfileID -> row
-  std::unordered_map<std::string, uint32_t> by_exact_id;  // ProfileID as stored -> row
-
-  const TitleRow* Find(std::string_view profile_id) const;
-  int64_t Count(CollectionType type) const;
-};
-
-// Reads every title with the fields the list shows, filters and sorts on.
-TitleTable ReadTitleTable(ZelDatabase& database);
-
 enum class TitleSort : uint8_t {
   kTitle,
   kYear,
@@ -72,7 +36,11 @@ enum class TitleSort : uint8_t {
   kPurchased,
   kRunningTime,
   kRating,
-  kPrice
+  kPrice,
+  kMedium,
+  kDirector,
+  kPriority,
+  kRetail
 };
 
 // The choices of the title list as they are named in addresses; every name table is the one
@@ -86,8 +54,12 @@ struct NamedValue {
 int ChoiceOf(std::string_view what, std::string_view text, const std::vector<NamedValue>& choices);
 
 // title, year, added (the profile's time stamp), edited, purchased, runtime, rating (the review's
-// film score), price (the price paid).
+// film score), price (the price paid), medium, director, priority (on the wish list), retail (the
+// suggested retail price).
 extern const std::vector<NamedValue> kTitleSorts;
+// Whether a sort runs from the highest value down unless the order says otherwise: dates,
+// amounts, years, running times and ratings do; titles, media, directors and priorities do not.
+bool SortsDescending(TitleSort sort);
 // owned, onorder, wishlist, other, all (-1).
 extern const std::vector<NamedValue> kCollectionChoices;
 
@@ -99,9 +71,7 @@ struct TitleQuery {
   std::string location;  // the location of any disc
   std::string studio;    // a studio or media company
   std::string person;    // any credited name of a person; every name of theirs counts
-  // The titles crediting `person` (TitlesOfPerson), when the caller keeps them; read otherwise.
-  std::shared_ptr<const std::vector<std::string>> person_titles;
-  int32_t year = 0;  // production year; 0: any
+  int32_t year = 0;      // production year; 0: any
   std::optional<bool> on_loan;
   std::optional<CollectionType> collection = CollectionType::kOwned;  // nullopt: every type
   TitleSort sort = TitleSort::kTitle;
@@ -114,18 +84,19 @@ struct TitleQuery {
 // One page of the titles passing `query`, with the total, the page numbers, the letters present
 // and the values to choose from. The letter jump needs the title order: QueryError otherwise.
 // `covers` may be null.
-Json TitlesData(ZelDatabase& database, const TitleTable& table, const TitleQuery& query,
-                CoverFolder* covers);
+Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* covers);
 
-// The identifiers of the titles crediting a person under any of their names (list dividers aside).
-std::vector<std::string> TitlesOfPerson(ZelDatabase& database, const std::string& name);
+// The columns of ix.titles (alias t) a title as lists show it is read from, and their number.
+inline constexpr std::string_view kTitleSummaryColumns =
+    "t.profile_id, t.title, t.year, t.medium, t.collection, t.on_loan";
+inline constexpr int kTitleSummaryCount = 6;
+// A title as lists show it, from those columns of `row` beginning at `at`: ProfileID, Title,
+// ProductionYear, Medium, CollectionType, OnLoan and the address of its front cover (null
+// without one).
+Json TitleSummaryAt(const store::PlainStatement& row, int at, CoverFolder* covers);
 
-// A title as lists show it: ProfileID, Title, ProductionYear, Medium, CollectionType, OnLoan and
-// the address of its front cover (null without one).
-Json TitleSummaryJson(const TitleRow& row, CoverFolder* covers);
-
-// Counts of titles by collection type, people, series, episodes and awards, and the titles edited
-// last. `people` is the number of people (PeopleCount), kept apart because it costs the most.
-Json HomeData(ZelDatabase& database, const TitleTable& table, int64_t people, CoverFolder* covers);
+// Counts of titles by collection type, people, series, episodes and awards, and the titles added
+// last.
+Json HomeData(store::PlainDatabase& db, CoverFolder* covers);
 
 }  // namespace zel::web

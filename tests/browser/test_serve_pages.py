@@ -10,6 +10,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import unicodedata
 import unittest
 import urllib.request
 from html.parser import HTMLParser
@@ -40,13 +41,21 @@ def zel(*args):
 
 class Page(HTMLParser):
     """What the tests read of a rendered page: table rows with their table's caption, the items of
-    the cover grid, and the charts."""
+    the cover grid, the charts, the filter forms, the order the list is sorted by, and the order of
+    its headings and fact lists."""
 
     def __init__(self):
         super().__init__()
         self.rows = []  # (caption, [cell texts])
         self.grid = []  # per item: {"href", "img" (src or None), "placeholder" (text or None)}
         self.charts = 0
+        self.filter_forms = 0
+        self.more_filters_open = []  # per folded group of filters: whether it shows unfolded
+        self.sorted_by = []  # (heading, "ascending" or "descending")
+        self.outline = []  # ("h2", text) and ("facts", first term) in document order
+        self._heading = None
+        self._sort = None
+        self._term = None
         self.caption = ""
         self._in_caption = False
         self._cells = None
@@ -71,10 +80,31 @@ class Page(HTMLParser):
             self.grid[-1]["img"] = attrs.get("src")
         elif self._in_grid and tag == "div" and "placeholder" in classes and self.grid:
             self._placeholder = ""
-        elif tag == "svg" and "chart" in classes:
+        elif tag == "table" and "chart" in classes:
             self.charts += 1
+        elif tag == "form" and "filters" in classes:
+            self.filter_forms += 1
+        elif tag == "details" and "more" in classes:
+            self.more_filters_open.append("open" in attrs)
+        if tag == "th" and attrs.get("aria-sort"):
+            self._sort = [attrs["aria-sort"], ""]
+        elif tag == "h2":
+            self._heading = ""
+        elif tag == "dl" and "fields" in classes:
+            self.outline.append(("facts", None))
+        elif tag == "dt" and self.outline and self.outline[-1] == ("facts", None):
+            self._term = ""
 
     def handle_endtag(self, tag):
+        if tag == "th" and self._sort is not None:
+            self.sorted_by.append((" ".join(self._sort[1].split()), self._sort[0]))
+            self._sort = None
+        elif tag == "h2" and self._heading is not None:
+            self.outline.append(("h2", " ".join(self._heading.split())))
+            self._heading = None
+        elif tag == "dt" and self._term is not None:
+            self.outline[-1] = ("facts", self._term.strip())
+            self._term = None
         if tag == "caption":
             self._in_caption = False
         elif tag in ("td", "th") and self._cell is not None:
@@ -90,6 +120,12 @@ class Page(HTMLParser):
             self._placeholder = None
 
     def handle_data(self, data):
+        if self._sort is not None:
+            self._sort[1] += data
+        if self._heading is not None:
+            self._heading += data
+        if self._term is not None:
+            self._term += data
         if self._in_caption:
             self.caption += data
         if self._cell is not None:
@@ -151,12 +187,12 @@ class ServePagesInBrowser(unittest.TestCase):
         with urllib.request.urlopen(self.base + "/api" + path, timeout=30) as answer:
             return json.load(answer)
 
-    def screenshot(self, path, name, height):
+    def screenshot(self, path, name, height, width=1000):
         os.makedirs(SCREENSHOT_DIR, exist_ok=True)
         target = os.path.join(SCREENSHOT_DIR, name)
         if os.path.exists(target):
             os.remove(target)
-        self.browse(path, f"--screenshot={target}", f"--window-size=1000,{height}",
+        self.browse(path, f"--screenshot={target}", f"--window-size={width},{height}",
                     "--hide-scrollbars")
         with open(target, "rb") as image:
             self.assertEqual(image.read(8), b"\x89PNG\r\n\x1a\n")
@@ -210,11 +246,62 @@ class ServePagesInBrowser(unittest.TestCase):
         self.assertIn(["Tomas Keller", f"{keller['Titles']} titles, {keller['Episodes']} episodes"],
                       people)
 
+    def test_title_list_is_one_compact_bar_and_a_sortable_table(self):
+        query = "/titles?collection=all&sort=year&order=desc"
+        page = self.rendered(query)
+        self.assertEqual(page.filter_forms, 1)
+        self.assertEqual(page.more_filters_open, [False])
+        rows = [cells for caption, cells in page.rows if caption == "Titles"]
+        header, body = rows[0], rows[1:]
+        for column in ("Year", "Medium", "Running time", "Rating", "Director", "Purchased",
+                       "Price"):
+            self.assertIn(column, header)
+        self.assertEqual(page.sorted_by, [("Year", "descending")])
+        titles = self.api(query)["Titles"]
+        self.assertEqual(len(body), len(titles))
+        for cells, title in zip(body, titles):
+            self.assertTrue(cells[1].startswith(title["Title"]), (cells, title["Title"]))
+        years = [int(cells[header.index("Year")]) for cells in body
+                 if cells[header.index("Year")]]
+        self.assertEqual(years, sorted(years, reverse=True))
+        self.assertGreater(len(set(years)), 3)
+        # A filter among the rarer ones shows them unfolded.
+        filtered = self.rendered("/titles?collection=all&location=Shelf%201")
+        self.assertEqual(filtered.more_filters_open, [True])
+
+    def test_people_index_pages_people_by_credits(self):
+        page = self.rendered("/people")
+        people = self.api("/people")["People"]
+        rows = [cells for caption, cells in page.rows if caption == "People"][1:]
+        self.assertEqual([cells[0] for cells in rows], [p["CommonName"] for p in people])
+        credits = [int(cells[1]) + int(cells[2]) for cells in rows]
+        self.assertEqual(credits, sorted(credits, reverse=True))
+        self.assertEqual(rows[0][0], "Tomas Keller")
+        by_name = [cells[0] for caption, cells in self.rendered("/people?sort=name").rows
+                   if caption == "People"][1:]
+        named = self.api("/people?sort=name")["People"]
+        self.assertEqual(by_name, [person["CommonName"] for person in named])
+        initials = [unicodedata.normalize("NFKD", name)[0].casefold() for name in by_name]
+        self.assertEqual(initials, sorted(initials))
+
+    def test_title_page_at_phone_width_puts_the_facts_first(self):
+        page = self.rendered("/title/Key_800004711000")
+        headings = [text for kind, text in page.outline if kind == "h2"]
+        self.assertEqual(page.outline[0][0], "facts")
+        self.assertLess(headings.index("Crew"), headings.index("Cast"))
+        self.screenshot("/title/Key_800004711000", "serve-title-page-phone.png", 1800, 390)
+
     def test_screenshots(self):
-        self.screenshot("/titles?view=grid&collection=all", "serve-cover-grid.png", 1300)
-        self.screenshot("/title/Key_800004711000", "serve-title-page.png", 1500)
-        self.screenshot("/stats", "serve-statistics.png", 2200)
-        self.screenshot("/person/T.%20Keller", "serve-person-page.png", 1400)
+        pages = [("/", "home", 1200), ("/titles?collection=all", "title-list", 1400),
+                 ("/titles?view=grid&collection=all", "cover-grid", 1300),
+                 ("/title/Key_800004711000", "title-page", 1500),
+                 ("/person/T.%20Keller", "person-page", 1400), ("/people", "people", 1000),
+                 ("/stats", "statistics", 2600), ("/awards", "awards", 900),
+                 ("/search?q=harbour", "search", 1100), ("/nowhere/Harbour", "not-found", 600)]
+        for path, name, height in pages:
+            self.screenshot(path, f"serve-{name}.png", height)
+            if name != "title-page":
+                self.screenshot(path, f"serve-{name}-phone.png", height * 2, 390)
 
 
 if __name__ == "__main__":

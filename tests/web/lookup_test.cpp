@@ -22,10 +22,13 @@ TEST_F(ServeTest, PersonPageSummarisesAndPagesTheirTitles) {
           "Keller', 'T. Keller'))");
   const Json& summary = by_common["Summary"];
   EXPECT_EQ(summary["Titles"], titles);
-  // The example series' episodes, and one derived from a title's episode headings.
+  // The example series' episodes; the one derived from a title's episode headings repeats that
+  // title's credits, and shows under the title instead of counting again.
   const int64_t episodes =
       Sql("SELECT COUNT(*) FROM (SELECT DISTINCT EpisodeID FROM TVCastCrew WHERE Name IN ('Tomas "
-          "Keller', 'T. Keller'))");
+          "Keller', 'T. Keller') AND EpisodeID NOT IN (SELECT ProfileID FROM MetaInfo WHERE "
+          "InfoName = 'Derived'))");
+  EXPECT_EQ(episodes, 3);
   EXPECT_EQ(summary["Episodes"], episodes);
   EXPECT_EQ(summary["Awards"], 1);
   EXPECT_EQ(summary["Won"], 1);
@@ -49,6 +52,15 @@ TEST_F(ServeTest, PersonPageSummarisesAndPagesTheirTitles) {
     EXPECT_GE(ToLower(sorted[i - 1]["Title"].get<std::string>()),
               ToLower(sorted[i]["Title"].get<std::string>()));
   }
+  const Json derived = GetJson("/api/person/Tomas%20Keller")["Titles"]["Items"];
+  const auto holder = std::find_if(derived.begin(), derived.end(),
+                                   [](const Json& line) { return line.contains("Episodes"); });
+  ASSERT_NE(holder, derived.end());
+  ASSERT_EQ((*holder)["Episodes"].size(), 1u);
+  EXPECT_EQ(Sql("SELECT COUNT(*) FROM Profile2Episodes WHERE ProfileID = '" +
+                (*holder)["ProfileID"].get<std::string>() + "' AND EpisodeID = '" +
+                (*holder)["Episodes"][0]["EpisodeID"].get<std::string>() + "'"),
+            1);
   const Json& episode_lines = by_common["Episodes"]["Items"];
   ASSERT_EQ(static_cast<int64_t>(episode_lines.size()), episodes);
   EXPECT_TRUE(std::any_of(episode_lines.begin(), episode_lines.end(), [](const Json& line) {
@@ -192,8 +204,8 @@ TEST_F(ServeTest, StatisticsAgreeWithTheCatalogue) {
                                     "c.ProfileID WHERE c.Name IN ('Tomas Keller', 'T. Keller') "
                                     "AND " +
                                     owned + ")"));
-    EXPECT_EQ(person["Episodes"], Sql("SELECT COUNT(*) FROM (SELECT DISTINCT EpisodeID FROM "
-                                      "TVCastCrew WHERE Name IN ('Tomas Keller', 'T. Keller'))"));
+    // Episodes derived from a title's headings are counted with that title.
+    EXPECT_EQ(person["Episodes"], 3);
   }
   EXPECT_TRUE(std::none_of(stats["People"].begin(), stats["People"].end(), [](const Json& p) {
     return p["CommonName"] == "T. Keller" || p["CommonName"] == "The Harbour Band";
@@ -210,10 +222,16 @@ TEST_F(ServeTest, StatisticsAgreeWithTheCatalogue) {
   EXPECT_EQ(all["Titles"], Sql("SELECT COUNT(*) FROM Profiles"));
   EXPECT_EQ(all["Counts"], stats["Counts"]);
 
-  // Charts drawn as inline SVG, each with its figures in a table; nothing from outside.
+  // Charts are tables of figures with a bar drawn in each row; nothing from outside. The figures
+  // the page had before come with value, running time, ratings, regions and audio languages.
   const std::string page = Html("/stats");
-  EXPECT_TRUE(Has(page, "<svg class=\"chart\""));
-  EXPECT_TRUE(Has(page, "<table class=\"sr\">\n<caption>Titles by genre</caption>"));
+  EXPECT_TRUE(Has(page, "<table class=\"chart\">\n<caption>Titles by genre</caption>"));
+  EXPECT_TRUE(Has(page, "<svg class=\"bar\""));
+  for (const char* caption : {"Titles by rating", "Titles by region", "Titles by audio language"}) {
+    EXPECT_TRUE(Has(page, std::string("<caption>") + caption)) << caption;
+  }
+  EXPECT_TRUE(Has(page, "Value at retail prices: "));
+  EXPECT_TRUE(Has(page, "Running time: "));
   EXPECT_TRUE(Has(page, "<a href=\"/titles?collection=owned&amp;genre=Drama\">Drama</a>") ||
               Has(page, "<a href=\"/titles?genre=Drama\">Drama</a>"));
   EXPECT_FALSE(Has(page, "<script"));
@@ -242,6 +260,17 @@ TEST_F(ServeTest, SeriesAndAwards) {
   const Json& nominations = awards["Awards"][0]["Years"][0]["Nominations"];
   ASSERT_EQ(nominations.size(), 2u);
   EXPECT_EQ(nominations[1]["Nominees"], Json::array({"Sven Eklund", "Anna J. Berg"}));
+  // Wins stand out; a film the catalogue holds leads to its page.
+  const std::string page = Html("/awards");
+  EXPECT_TRUE(Has(page, "<tr class=\"won\">"));
+  int linked = 0;
+  for (const Json& nomination : nominations) {
+    if (nomination["ProfileID"].is_null()) continue;
+    ++linked;
+    EXPECT_TRUE(
+        Has(page, "<a href=\"/title/" + nomination["ProfileID"].get<std::string>() + "\">"));
+  }
+  EXPECT_GT(linked, 0);
   EXPECT_EQ(GetJson("/api/awards?award=None")["Awards"].size(), 0u);
   EXPECT_TRUE(GetJson("/api/awards")["Names"].is_array());
 }

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,12 +66,24 @@ void BuildImages(const fs::path& root) {
 
 }  // namespace
 
+void WithSqlite(const std::string& path, const std::vector<std::string>& statements) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  for (const std::string& sql : statements) {
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+        << sql << ": " << (error ? error : "");
+    sqlite3_free(error);
+  }
+  sqlite3_close(db);
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void BuildCatalogue(const std::string& catalogue) {
+void BuildExampleCatalogue(const std::string& catalogue) {
   ASSERT_EQ(RunZel({"create", catalogue}).exit_code, 0);
   const CommandResult import =
       RunZel({"import", catalogue, SourceDir() + "/examples/collection.xml"});
@@ -80,6 +93,12 @@ void BuildCatalogue(const std::string& catalogue) {
   for (std::string line; std::getline(series, line);) {
     if (!line.empty()) statements.push_back(line);
   }
+  Execute(catalogue, statements);
+}
+
+void BuildCatalogue(const std::string& catalogue) {
+  BuildExampleCatalogue(catalogue);
+  std::vector<std::string> statements;
   statements.push_back(
       "INSERT INTO Profiles (ProfileID, Title, SortTitle, OriginalTitle, Overview, Medium) VALUES "
       "('x<y>&''z', '<script>alert(\"t\")</script> & ''Co''', 'zzz', '', '<b>Bold</b> and "
@@ -370,7 +389,11 @@ TEST_F(ServeTest, UnknownPagesAnswer404) {
   }
   const Json error = Json::parse(Get("/api/nothing")->body);
   EXPECT_EQ(error, Json({{"Error", "There is no such page in the catalogue."}, {"Status", 404}}));
-  EXPECT_TRUE(Has(Get("/nothing")->body, "<h1>Not found</h1>"));
+  // What was asked for, and a search for it.
+  const std::string page = Get("/person/Nobody_Known")->body;
+  EXPECT_TRUE(Has(page, "<h1>Not found</h1>"));
+  EXPECT_TRUE(Has(page, "<code>/person/Nobody_Known</code>"));
+  EXPECT_TRUE(Has(page, "name=\"q\" maxlength=\"200\" value=\"Nobody Known\""));
   auto css = Get("/style.css");
   EXPECT_EQ(css->status, 200);
   EXPECT_EQ(css->get_header_value("Content-Type"), "text/css; charset=utf-8");
@@ -460,6 +483,54 @@ TEST(ServeProcess, ReadsOnlyAndSeesConcurrentImports) {
   EXPECT_EQ(get("/api/stats")["Titles"], owned_before + 1);
   EXPECT_EQ(get("/api/search?q=fresh%20arrival")["Titles"]["Total"], 1);
   EXPECT_EQ(get("/api/title/Key_990000000001")["Title"], "Fresh Arrival");
+  EXPECT_EQ(server.Stop(), 0);
+}
+
+// Another program may write anything into any column: every page still answers, and a cell that
+// does not read as what its column means shows as not given.
+TEST(ServeProcess, OddCellsShowAsMissingValuesOnEveryPage) {
+  TempDir dir;
+  const std::string catalogue = dir.File("odd.zel");
+  BuildExampleCatalogue(catalogue);
+  const int64_t paid =
+      Count(catalogue, "SELECT COUNT(*) FROM PurchaseInfo WHERE Price IS NOT NULL");
+  WithSqlite(catalogue,
+             {"UPDATE Profiles SET ProdYear = 'nineteen fifty', ProfileTimestamp = 'yesterday', "
+              "LastEdited = 12 WHERE ProfileID = 'Key_800004711000'",
+              "UPDATE Profiles SET ProdYear = 2147483648, Runtime = 'long', CountAs = 1e300 WHERE "
+              "ProfileID = 'Key_800004711037'",
+              "UPDATE PurchaseInfo SET Price = 'cheap', PurchaseDate = 'someday' WHERE ProfileID "
+              "= 'Key_800004711000'",
+              "UPDATE CastCrew SET BirthYear = 'old', Position = 'first' WHERE ProfileID = "
+              "'Key_800004711000' AND Name = 'Tomas Keller'",
+              "UPDATE LoanInfo SET LoanedDue = 'soon'", "UPDATE Reviews SET Film = 'great'",
+              "UPDATE Episodes SET Airdate = 'tuesday', Runtime = x'00ff'",
+              "UPDATE Awards SET Year = 'last year', MovieYear = -5"});
+  ServerProcess server(catalogue);
+  ASSERT_GT(server.port(), 0);
+  httplib::Client client("127.0.0.1", server.port());
+  client.set_read_timeout(30, 0);
+  for (const char* path :
+       {"/", "/titles", "/titles?sort=year", "/titles?sort=runtime&collection=all",
+        "/titles?sort=price", "/titles?sort=added", "/titles?sort=rating",
+        "/title/Key_800004711000", "/title/Key_800004711037", "/person/Tomas%20Keller", "/people",
+        "/search?q=harbour", "/stats", "/stats?collection=all", "/series/HARBOUR", "/awards",
+        "/api/title/Key_800004711000"}) {
+    auto result = client.Get(path);
+    ASSERT_TRUE(result) << path;
+    EXPECT_EQ(result->status, 200) << path << "\n" << result->body.substr(0, 300);
+  }
+  const Json title = Json::parse(client.Get("/api/title/Key_800004711000")->body);
+  EXPECT_EQ(title["ProductionYear"], 0);
+  EXPECT_TRUE(title["ProfileTimeStamp"].is_null());
+  EXPECT_TRUE(title["PurchaseInfo"]["Price"].is_null());
+  EXPECT_TRUE(title["PurchaseInfo"]["PurchaseDate"].is_null());
+  EXPECT_EQ(Json::parse(client.Get("/api/title/Key_800004711037")->body)["ProductionYear"], 0);
+  const Json stats = Json::parse(client.Get("/api/stats?collection=all")->body);
+  int64_t priced = 0;
+  for (const Json& year : stats["Spending"]) priced += year["Titles"].get<int64_t>();
+  EXPECT_EQ(priced, paid - 1);
+  EXPECT_TRUE(stats["Loans"]["Due"][0]["LoanedDue"].is_null());
   EXPECT_EQ(server.Stop(), 0);
 }
 

@@ -34,7 +34,9 @@ void Execute(const std::string& catalogue, const std::vector<std::string>& state
 // The first column of the first row of a query, read in this process (0 for Null or no row).
 int64_t Count(const std::string& catalogue, const std::string& sql);
 
-// The example catalogue with a series, awards, a hostile title and plain titles for paging.
+// The example catalogue (examples/collection.xml) with a series and awards, as the demo has it.
+void BuildExampleCatalogue(const std::string& catalogue);
+// The example catalogue with a hostile title and plain titles for paging besides.
 void BuildCatalogue(const std::string& catalogue);
 
 // A zel serve process on a free loopback port, stopped with SIGTERM at the end.
@@ -58,6 +60,9 @@ class ServerProcess {
   int port_ = 0;
   int exit_code_ = -1;
 };
+
+// Runs statements with SQLite itself, as another program writing the file would.
+void WithSqlite(const std::string& path, const std::vector<std::string>& statements);
 
 // Sends raw bytes and returns whatever the server answers before closing (or a timeout).
 std::string RawExchange(int port, const std::string& bytes, bool half_close = true);

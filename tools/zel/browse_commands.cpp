@@ -1,15 +1,16 @@
 // zel search and zel stats: the search and the statistics of `zel serve` on the command line, read
 // by the same functions, so that a command and its page always agree.
+#include <unistd.h>
+
 #include <algorithm>
 #include <iostream>
 #include <optional>
 
-#include "catalogue/control.h"
-#include "catalogue/database.h"
 #include "commands.h"
 #include "frame/text.h"
 #include "output.h"
 #include "web/fold.h"
+#include "web/index.h"
 #include "web/search.h"
 #include "web/stats.h"
 #include "web/text.h"
@@ -29,6 +30,32 @@ const std::vector<web::NamedValue> kKinds = {
     {"role", static_cast<int>(web::SearchKind::kRoles)},
     {"series", static_cast<int>(web::SearchKind::kSeries)},
     {"episode", static_cast<int>(web::SearchKind::kEpisodes)}};
+
+}  // namespace
+
+std::function<void(int64_t done, int64_t total)> IndexProgress(const std::string& path) {
+  if (!isatty(STDERR_FILENO)) return {};
+  return [path](int64_t done, int64_t total) {
+    std::cerr << "\rIndexing " << path << ": " << done << " of " << total << " titles and episodes"
+              << (done == total ? "\n" : "") << std::flush;
+  };
+}
+
+namespace {
+
+// The catalogue's index, brought up to date, and a connection reading it; building it the first
+// time shows how far it got when someone watches.
+class Index {
+ public:
+  explicit Index(const std::string& path)
+      : index_(path, IndexProgress(path)), reader_(index_.OpenReader(true)), scope_(*reader_) {}
+  store::PlainDatabase& reader() { return *reader_; }
+
+ private:
+  web::CatalogueIndex index_;
+  std::unique_ptr<store::PlainDatabase> reader_;
+  web::ReadScope scope_;
+};
 
 // A named choice of an option; a bad one fails as a usage error naming the choices there are.
 int Choice(const std::string& option, std::string_view what, const std::string& text,
@@ -169,9 +196,8 @@ void RunSearch(const std::string& path, const SearchOptions& options) {
         Choice("--kind", "kind", options.kind, kKinds, web::kSearchKinds));
   }
   query.page = options.page;
-  Control control;
-  auto database = OpenCatalogue(control, path);
-  const Json found = web::SearchData(*database, query);
+  Index index(path);
+  const Json found = web::SearchData(index.reader(), query, nullptr);
   if (options.json) {
     PrintJson(std::cout, found);
   } else {
@@ -270,9 +296,8 @@ void RunStats(const std::string& path, const std::string& collection, bool json)
   const int type = Choice("--collection", "collection", collection, web::kCollectionChoices);
   query.collection =
       type < 0 ? std::nullopt : std::optional(static_cast<web::CollectionType>(type));
-  Control control;
-  auto database = OpenCatalogue(control, path);
-  const Json stats = web::StatsData(*database, query, web::Today());
+  Index index(path);
+  const Json stats = web::StatsData(index.reader(), query, web::Today());
   if (json) {
     PrintJson(std::cout, stats);
   } else {

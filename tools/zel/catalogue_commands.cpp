@@ -13,6 +13,7 @@
 #include "store/backup.h"
 #include "store/connection.h"
 #include "store/sql_translator.h"
+#include "web/index.h"
 
 namespace zel::cli {
 namespace {
@@ -38,6 +39,8 @@ void RunInfo(const std::string& path, bool json) {
   auto database = OpenCatalogue(control, path);
   Json tables = Json::object();
   for (const store::TableDef& table : database->connection().TableDefs()) {
+    // The change log of zel serve's index is not part of the catalogue.
+    if (web::IsIndexTable(table.name)) continue;
     auto records = database->DbOpenRecordSet("SELECT COUNT(*) AS Rows FROM [" + table.name + "]");
     tables[table.name] = records->ValueAt(0).ToLong();
   }

@@ -13,6 +13,7 @@
 #include "frame/text.h"
 #include "output.h"
 #include "store/connection.h"
+#include "web/index.h"
 
 namespace zel::cli {
 namespace {
@@ -225,6 +226,8 @@ DumpCounts WriteDump(ZelDatabase& database, std::ostream& out,
   out << opening << ",\n  \"Tables\": {";
   DumpCounts counts;
   for (const store::TableDef& table : database.connection().TableDefs()) {
+    // The change log of zel serve's index is derived data, not part of the catalogue.
+    if (web::IsIndexTable(table.name)) continue;
     out << (counts.tables.empty() ? "\n    " : ",\n    ") << Json(table.name).dump() << ": [";
     counts.tables.emplace_back(table.name, 0);
     bool first = true;
@@ -256,7 +259,7 @@ DumpCounts WriteDump(ZelDatabase& database, std::ostream& out,
 DumpCounts RestoreDump(ZelDatabase& database, std::istream& in, const std::string& source,
                        const std::function<void(int64_t)>& progress) {
   for (const store::TableDef& table : database.connection().TableDefs()) {
-    if (EqualsIgnoreCase(table.name, "DbInfo")) continue;
+    if (EqualsIgnoreCase(table.name, "DbInfo") || web::IsIndexTable(table.name)) continue;
     if (database.DbOpenRecordSet("SELECT COUNT(*) FROM [" + table.name + "]")->ValueAt(0).ToLong() >
         0) {
       Raise(errc::kInvalidArgument, database.FilePath() + " is not empty (table " + table.name +

@@ -2,6 +2,8 @@
 // command bodies throw zel::Error on failure, which main() turns into one line and exit code 1.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,6 +22,10 @@ std::shared_ptr<ZelDatabase> OpenCatalogue(Control& control, const std::string& 
 // identifiers that would have matched.
 [[noreturn]] void RaiseUnknownTitle(ZelDatabase& database, const std::string& path,
                                     const std::string& text);
+
+// Shows on standard error how far building the catalogue's index got, when someone watches there;
+// nothing otherwise.
+std::function<void(int64_t done, int64_t total)> IndexProgress(const std::string& path);
 
 void AddCatalogueCommands(CLI::App& app);  // create, info, sql, compact, backup
 void AddProfileCommands(CLI::App& app);    // profiles, show

@@ -15,6 +15,7 @@
 #include "model/region_codes.h"
 #include "output.h"
 #include "people/namesakes.h"
+#include "store/plain_database.h"
 #include "tv/series_outline.h"
 #include "web/data.h"
 #include "web/html.h"
@@ -25,6 +26,16 @@ namespace zel::cli {
 namespace {
 
 std::string YearText(int16_t year) { return year == 0 ? "" : std::to_string(year); }
+
+// The catalogue read as the title page reads it; a file this user may not write, or on a
+// read-only disk, is read as one nobody writes.
+std::unique_ptr<store::PlainDatabase> OpenTitleReader(const std::string& path) {
+  try {
+    return store::PlainDatabase::Open(path, store::PlainDatabase::Mode::kReadOnly);
+  } catch (const Error&) {
+    return store::PlainDatabase::Open(path, store::PlainDatabase::Mode::kImmutable);
+  }
+}
 
 std::string Joined(const std::vector<std::string>& texts) {
   std::string joined;
@@ -426,7 +437,7 @@ void PrintSeries(ZelDatabase& database, const Json& series) {
 void RunShow(const std::string& path, const std::string& id, bool json) {
   Control control;
   auto database = OpenCatalogue(control, path);
-  if (const std::optional<Json> title = web::TitleData(*database, id)) {
+  if (const std::optional<Json> title = web::TitleData(*OpenTitleReader(path), id)) {
     json ? PrintJson(std::cout, *title) : PrintTitle(*database, *title);
     return;
   }

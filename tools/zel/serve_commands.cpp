@@ -42,9 +42,13 @@ void RunServe(web::ServerOptions& options) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
-  web::Server server(options);
-  std::fill(options.password.begin(), options.password.end(), '\0');
-  options.password.clear();
+  web::ServerOptions with_progress = options;
+  with_progress.progress = IndexProgress(options.catalogue);
+  web::Server server(with_progress);
+  for (std::string* password : {&options.password, &with_progress.password}) {
+    std::fill(password->begin(), password->end(), '\0');
+    password->clear();
+  }
   const int port = server.Bind();
   const std::string host =
       options.bind.find(':') != std::string::npos ? "[" + options.bind + "]" : options.bind;
