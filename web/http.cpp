@@ -219,25 +219,25 @@ ByteRange ChooseRange(std::string_view range, std::string_view if_range, std::st
     return whole;
   }
   std::vector<std::pair<uintmax_t, uintmax_t>> parts;  // first and last byte, within the file
-  size_t specs = 0;
+  size_t asked = 0;
   for (std::string_view set = range.substr(equals + 1); !set.empty();) {
     const size_t comma = std::min(set.find(','), set.size());
-    const std::string_view spec = TrimBlanks(set.substr(0, comma));
+    const std::string_view part = TrimBlanks(set.substr(0, comma));
     set.remove_prefix(std::min(comma + 1, set.size()));
-    if (spec.empty()) continue;  // empty list elements are allowed
-    const size_t dash = spec.find('-');
-    if (++specs > kMaxRanges || dash == std::string_view::npos) return whole;
-    const auto first = Number(spec.substr(0, dash));
-    const auto last = Number(spec.substr(dash + 1));
+    if (part.empty()) continue;  // empty list elements are allowed
+    const size_t dash = part.find('-');
+    if (++asked > kMaxRanges || dash == std::string_view::npos) return whole;
+    const auto first = Number(part.substr(0, dash));
+    const auto last = Number(part.substr(dash + 1));
     if (dash == 0) {  // the last N bytes
       if (!last) return whole;
       if (*last > 0 && size > 0) parts.emplace_back(size - std::min(*last, size), size - 1);
     } else {
-      if (!first || (dash + 1 < spec.size() && (!last || *last < *first))) return whole;
+      if (!first || (dash + 1 < part.size() && (!last || *last < *first))) return whole;
       if (*first < size) parts.emplace_back(*first, std::min(last.value_or(size - 1), size - 1));
     }
   }
-  if (specs == 0) return whole;
+  if (asked == 0) return whole;
   if (parts.empty()) return {0, 0, true};
   std::sort(parts.begin(), parts.end());
   auto [first, last] = parts.front();

@@ -117,14 +117,14 @@ void ZelAward::ReadRow(store::CatalogueFile& database, store::RowImage image) {
 
 bool ZelAward::StoredAs(std::string_view award, std::optional<int64_t> year) const {
   if (!row_.Stored()) return false;
-  const store::TableSpec& spec = Shape().spec();
-  const size_t award_column = spec.IndexOf("Award");
-  const size_t year_column = spec.IndexOf("Year");
+  const store::TableLayout& layout = Shape().layout();
+  const size_t award_column = layout.IndexOf("Award");
+  const size_t year_column = layout.IndexOf("Year");
   return EqualsFolded(
-             store::ReadColumn(spec.columns[award_column], row_.values[award_column]).ToText(),
+             store::ReadColumn(layout.columns[award_column], row_.values[award_column]).ToText(),
              award) &&
          (!year ||
-          store::ReadColumn(spec.columns[year_column], row_.values[year_column]).ToLongLong() ==
+          store::ReadColumn(layout.columns[year_column], row_.values[year_column]).ToLongLong() ==
               *year);
 }
 
@@ -192,7 +192,7 @@ std::shared_ptr<ZelAwards> AwardsFromRecords(store::CatalogueFile& database,
   for (int32_t i = 0; i < records.FieldCount(); ++i) {
     if (records.FieldName(i) == "ZelRow") has_row = true;
   }
-  const store::TableSpec& spec = ZelAward::Shape().spec();
+  const store::TableLayout& layout = ZelAward::Shape().layout();
   const int16_t schema = database.SchemaNumber();
   auto awards = std::make_shared<ZelAwards>();
   for (; !records.Eof(); records.MoveNext()) {
@@ -207,11 +207,11 @@ std::shared_ptr<ZelAwards> AwardsFromRecords(store::CatalogueFile& database,
     }
     // Values without their row: a new award of them.
     store::RowImage image;
-    image.values.resize(spec.columns.size());
-    for (size_t i = 0; i < spec.columns.size(); ++i) {
-      if (!spec.columns[i].In(schema)) continue;
-      const Variant value = records.Value(spec.columns[i].name);
-      if (!value.IsNull()) image.values[i] = store::WriteColumn(spec.columns[i], value, schema);
+    image.values.resize(layout.columns.size());
+    for (size_t i = 0; i < layout.columns.size(); ++i) {
+      if (!layout.columns[i].In(schema)) continue;
+      const Variant value = records.Value(layout.columns[i].name);
+      if (!value.IsNull()) image.values[i] = store::WriteColumn(layout.columns[i], value, schema);
     }
     auto award = std::make_shared<ZelAward>();
     ZelAward::Shape().Read(*award, image, schema);
@@ -240,7 +240,7 @@ void UpdateAwards(store::CatalogueFile& database) {
   if (!awards) return;
   const int16_t schema = database.SchemaNumber();
   const bool checksums = schema < store::schema::kAwardsWithoutId;
-  const size_t checksum_column = ZelAward::Shape().spec().IndexOf("AwardID");
+  const size_t checksum_column = ZelAward::Shape().layout().IndexOf("AwardID");
   store::RowWriter writer(database, store::Table::kAwards);
   auto removed = awards->TakeRemoved();
   try {

@@ -110,15 +110,15 @@ store::StoredValue CastFlag(CreditTable table, bool cast, int16_t schema) {
 CreditsImage LoadCredits(store::CatalogueFile& database, CreditTable table,
                          std::string_view owner_id, bool cast, ZelCredits& credits) {
   const int16_t schema = database.SchemaNumber();
-  const store::TableSpec& spec = store::Describe(table);
-  const std::string owner = "t.\"" + std::string(spec.owner) + "\"";
+  const store::TableLayout& layout = store::Describe(table);
+  const std::string owner = "t.\"" + std::string(layout.owner) + "\"";
   const auto& shape = ZelCredit::Shape(table, cast);
   CreditsImage image;
   for (store::LoadedRow& row : store::LoadRows(
            database, table, owner + " = ? AND t.\"IsCast\" = ?",
            {store::StoredValue::Text(std::string(owner_id)), CastFlag(table, cast, schema)},
            "t.\"Position\"",
-           "\"" + std::string(spec.name) +
+           "\"" + std::string(layout.name) +
                "\" t LEFT JOIN \"Alias\" a ON a.\"AliasName\" = t.\"Name\"",
            {"a.\"CommonName\""})) {
     auto credit = std::make_shared<ZelCredit>();
@@ -126,7 +126,7 @@ CreditsImage LoadCredits(store::CatalogueFile& database, CreditTable table,
     const store::StoredValue& common_name = row.extra[0];
     credit->SetCommonName(common_name.IsNull()
                               ? credit->Name()
-                              : store::ReadColumn(spec.Column("Name"), common_name).ToText());
+                              : store::ReadColumn(layout.Column("Name"), common_name).ToText());
     credit->catalogue().Bind(database);
     credits.AddCredit(credit);
     image.rows.push_back({credit, std::move(row.image)});

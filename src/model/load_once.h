@@ -44,8 +44,8 @@ struct Owner {
   template <class C>
   store::ListContext<C> Context(store::Table table,
                                 std::function<std::string(const C&)> describe) const {
-    const store::TableSpec& spec = store::Describe(table);
-    const size_t column = spec.IndexOf(spec.owner);
+    const store::TableLayout& layout = store::Describe(table);
+    const size_t column = layout.IndexOf(layout.owner);
     store::ListContext<C> context{
         {{column, store::StoredValue::Text(id)}}, {}, std::move(describe)};
     if (moved) context.expect = context.fixed;
@@ -97,9 +97,9 @@ store::ListImage<T> LoadOwned(store::CatalogueFile& database, const store::Recor
                               Add add) {
   const int16_t schema = store::SchemaOf(database);
   store::ListImage<T> image;
-  for (store::LoadedRow& row :
-       store::LoadRows(database, shape.table(), "t.\"" + std::string(shape.spec().owner) + "\" = ?",
-                       {store::StoredValue::Text(std::string(owner_id))}, order)) {
+  for (store::LoadedRow& row : store::LoadRows(
+           database, shape.table(), "t.\"" + std::string(shape.layout().owner) + "\" = ?",
+           {store::StoredValue::Text(std::string(owner_id))}, order)) {
     auto member = std::make_shared<T>();
     shape.Read(*member, row.image, schema);
     if constexpr (requires { member->catalogue().Bind(database); }) {
@@ -116,9 +116,9 @@ store::ListImage<T> LoadOwned(store::CatalogueFile& database, const store::Recor
 template <class T>
 store::RowImage LoadOwnedRow(store::CatalogueFile& database, const store::RecordShape<T>& shape,
                              std::string_view owner_id, T& record) {
-  auto rows =
-      store::LoadRows(database, shape.table(), "t.\"" + std::string(shape.spec().owner) + "\" = ?",
-                      {store::StoredValue::Text(std::string(owner_id))});
+  auto rows = store::LoadRows(database, shape.table(),
+                              "t.\"" + std::string(shape.layout().owner) + "\" = ?",
+                              {store::StoredValue::Text(std::string(owner_id))});
   if (rows.empty()) return {};
   shape.Read(record, rows.front().image, store::SchemaOf(database));
   return std::move(rows.front().image);

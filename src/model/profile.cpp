@@ -466,13 +466,13 @@ std::shared_ptr<ZelProfile> ProfileFromRecord(store::CatalogueFile& database,
   // A row of another table, or one the Profiles table no longer holds: a new profile of its values.
   auto profile = std::make_shared<ZelProfile>();
   store::RowImage image;
-  const store::TableSpec& spec = store::Describe(store::Table::kProfiles);
-  image.values.resize(spec.columns.size());
-  for (size_t i = 0; i < spec.columns.size(); ++i) {
-    if (!spec.columns[i].In(database.SchemaNumber())) continue;
-    const Variant value = records.Value(spec.columns[i].name);
+  const store::TableLayout& layout = store::Describe(store::Table::kProfiles);
+  image.values.resize(layout.columns.size());
+  for (size_t i = 0; i < layout.columns.size(); ++i) {
+    if (!layout.columns[i].In(database.SchemaNumber())) continue;
+    const Variant value = records.Value(layout.columns[i].name);
     if (!value.IsNull()) {
-      image.values[i] = store::WriteColumn(spec.columns[i], value, database.SchemaNumber());
+      image.values[i] = store::WriteColumn(layout.columns[i], value, database.SchemaNumber());
     }
   }
   ZelProfile::Shape().Read(*profile, image, database.SchemaNumber());

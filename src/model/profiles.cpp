@@ -96,9 +96,9 @@ void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_
   store::WriteScope scope(database.connection());
   tv::ReleaseTitleEpisodes(database, profile_id);
   for (store::Table table : store::ProfileRowTables()) {
-    const store::TableSpec& spec = store::Describe(table);
+    const store::TableLayout& layout = store::Describe(table);
     database.connection().Write(
-        "DELETE FROM " + Quoted(spec.name) + " WHERE " + Quoted(spec.owner) + " = ?",
+        "DELETE FROM " + Quoted(layout.name) + " WHERE " + Quoted(layout.owner) + " = ?",
         Texts({profile_id}));
   }
   // Both ends of a box-set link: a removed part leaves its box, a removed box frees its parts.
@@ -111,9 +111,9 @@ void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_
 
 void MoveProfileRows(store::CatalogueFile& database, std::string_view from, std::string_view to) {
   for (store::Table table : store::ProfileRowTables()) {
-    const store::TableSpec& spec = store::Describe(table);
-    database.connection().Write("UPDATE " + Quoted(spec.name) + " SET " + Quoted(spec.owner) +
-                                    " = ? WHERE " + Quoted(spec.owner) + " = ?",
+    const store::TableLayout& layout = store::Describe(table);
+    database.connection().Write("UPDATE " + Quoted(layout.name) + " SET " + Quoted(layout.owner) +
+                                    " = ? WHERE " + Quoted(layout.owner) + " = ?",
                                 Texts({to, from}));
   }
   for (const char* column : {"ChildID", "BoxSetID"}) {

@@ -262,9 +262,9 @@ std::shared_ptr<List> LoadList(store::CatalogueFile& database, std::string_view 
 template <class List, class Record>
 void SyncMember(List& list, store::CatalogueFile& database, std::string_view key) {
   if (list.Exists(key)) return;
-  const store::TableSpec& spec = Record::Shape().spec();
+  const store::TableLayout& layout = Record::Shape().layout();
   auto found = store::LoadRecords<Record>(database, Record::Shape().table(),
-                                          "t." + Quoted(spec.key.front()) + " = ?", Texts({key}));
+                                          "t." + Quoted(layout.key.front()) + " = ?", Texts({key}));
   if (!found.empty()) list.AddLoaded(found.front());
 }
 
@@ -477,12 +477,12 @@ constexpr size_t kUserText = 1;  // Translation.UserString
 std::shared_ptr<Dictionary> LoadTranslations(store::CatalogueFile& database,
                                              std::vector<store::RowImage>& rows) {
   auto translations = std::make_shared<Dictionary>(Dictionary::kTextCompare);
-  const store::TableSpec& spec = store::Describe(store::Table::kTranslation);
+  const store::TableLayout& layout = store::Describe(store::Table::kTranslation);
   for (store::LoadedRow& row :
        store::LoadRows(database, store::Table::kTranslation, "", {}, "t.\"OriginalString\"")) {
     translations->Add(
-        store::ReadColumn(spec.columns[kOriginal], row.image.values[kOriginal]).ToText(),
-        store::ReadColumn(spec.columns[kUserText], row.image.values[kUserText]));
+        store::ReadColumn(layout.columns[kOriginal], row.image.values[kOriginal]).ToText(),
+        store::ReadColumn(layout.columns[kUserText], row.image.values[kUserText]));
     rows.push_back(std::move(row.image));
   }
   return translations;
@@ -500,7 +500,7 @@ void StoreTranslations(store::CatalogueFile& database, const Dictionary& transla
                 "' cannot both be stored: the catalogue's keys ignore the case of letters");
     }
   }
-  const store::TableSpec& spec = store::Describe(store::Table::kTranslation);
+  const store::TableLayout& layout = store::Describe(store::Table::kTranslation);
   const int16_t schema = database.SchemaNumber();
   store::RowWriter writer(database, store::Table::kTranslation);
   store::WriteScope scope(database.connection());
@@ -515,7 +515,7 @@ void StoreTranslations(store::CatalogueFile& database, const Dictionary& transla
     }
     stored[FoldKey(original)] = true;
     const store::StoredValue user_text = store::WriteColumn(
-        spec.columns[kUserText], Variant(translations.Item(original).ToTextOrEmpty()), schema);
+        layout.columns[kUserText], Variant(translations.Item(original).ToTextOrEmpty()), schema);
     store::ColumnValues changes;
     // The key as the dictionary spells it now, and the text.
     for (const auto& [key, value] : translations.entries()) {
@@ -529,11 +529,11 @@ void StoreTranslations(store::CatalogueFile& database, const Dictionary& transla
   }
   for (const auto& [original, user_text] : translations.entries()) {
     if (stored.count(FoldKey(original))) continue;
-    next.push_back(writer.Insert(
-        {{kOriginal, store::StoredValue::Text(original)},
-         {kUserText,
-          store::WriteColumn(spec.columns[kUserText], Variant(user_text.ToTextOrEmpty()), schema)}},
-        "The translation of '" + original + "'"));
+    next.push_back(
+        writer.Insert({{kOriginal, store::StoredValue::Text(original)},
+                       {kUserText, store::WriteColumn(layout.columns[kUserText],
+                                                      Variant(user_text.ToTextOrEmpty()), schema)}},
+                      "The translation of '" + original + "'"));
   }
   store::UndoOnRollback(database, rows, nullptr);
   rows = std::move(next);

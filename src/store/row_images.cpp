@@ -43,7 +43,7 @@ std::string ItemText(const StoredValue& value) {
 }
 
 // The column of a plain list that holds its items: the one that is not the owner's.
-size_t ItemColumn(const TableSpec& table) {
+size_t ItemColumn(const TableLayout& table) {
   for (size_t i = 0; i < table.columns.size(); ++i) {
     if (table.columns[i].name != table.owner) return i;
   }
@@ -66,24 +66,24 @@ int16_t SchemaOf(const CatalogueFile& database) { return database.SchemaNumber()
 std::vector<LoadedRow> LoadRows(CatalogueFile& database, Table table, std::string_view where,
                                 const std::vector<StoredValue>& params, std::string_view order,
                                 std::string_view from, const std::vector<std::string_view>& extra) {
-  const TableSpec& spec = Describe(table);
+  const TableLayout& layout = Describe(table);
   const int16_t schema = database.SchemaNumber();
   std::string sql = "SELECT t.rowid";
   std::vector<size_t> present;
-  for (size_t i = 0; i < spec.columns.size(); ++i) {
-    if (!spec.columns[i].In(schema)) continue;
+  for (size_t i = 0; i < layout.columns.size(); ++i) {
+    if (!layout.columns[i].In(schema)) continue;
     present.push_back(i);
-    sql += ", t." + Quoted(spec.columns[i].name);
+    sql += ", t." + Quoted(layout.columns[i].name);
   }
   for (std::string_view expression : extra) sql += ", " + std::string(expression);
-  sql += " FROM " + (from.empty() ? Quoted(spec.name) + " t" : std::string(from));
+  sql += " FROM " + (from.empty() ? Quoted(layout.name) + " t" : std::string(from));
   if (!where.empty()) sql += " WHERE " + std::string(where);
   if (!order.empty()) sql += " ORDER BY " + std::string(order);
   std::vector<LoadedRow> loaded;
   for (auto& row : database.connection().Read(sql, params)) {
     LoadedRow result;
     result.image.rowid = row[0].integer;
-    result.image.values.resize(spec.columns.size());
+    result.image.values.resize(layout.columns.size());
     for (size_t k = 0; k < present.size(); ++k) {
       result.image.values[present[k]] = std::move(row[k + 1]);
     }
@@ -104,18 +104,18 @@ RowWriter::RowWriter(CatalogueFile& database, Table table)
 
 std::string RowWriter::Guard(const RowImage& image, const ColumnValues& expect,
                              std::vector<StoredValue>& params) const {
-  const TableSpec& spec = Describe(table_);
+  const TableLayout& layout = Describe(table_);
   std::string sql = "rowid = ?";
   params.push_back(StoredValue::Integer(image.rowid));
-  for (size_t i = 0; i < spec.columns.size(); ++i) {
-    if (!spec.columns[i].In(schema_)) continue;
+  for (size_t i = 0; i < layout.columns.size(); ++i) {
+    if (!layout.columns[i].In(schema_)) continue;
     const StoredValue* expected = &image.values[i];
     for (const auto& [column, value] : expect) {
       if (column == i) expected = &value;
     }
     // Texts compare byte by byte here, not as the column's key does: a name changed only in the
     // case of its letters is a change.
-    sql += " AND " + Quoted(spec.columns[i].name) + " IS ? COLLATE BINARY";
+    sql += " AND " + Quoted(layout.columns[i].name) + " IS ? COLLATE BINARY";
     params.push_back(*expected);
   }
   return sql;
@@ -124,11 +124,11 @@ std::string RowWriter::Guard(const RowImage& image, const ColumnValues& expect,
 void RowWriter::Update(const RowImage& image, const ColumnValues& changes, const std::string& what,
                        const ColumnValues& expect) {
   if (changes.empty()) return;
-  const TableSpec& spec = Describe(table_);
-  std::string sql = "UPDATE " + Quoted(spec.name) + " SET ";
+  const TableLayout& layout = Describe(table_);
+  std::string sql = "UPDATE " + Quoted(layout.name) + " SET ";
   std::vector<StoredValue> params;
   for (size_t k = 0; k < changes.size(); ++k) {
-    sql += (k ? ", " : "") + Quoted(spec.columns[changes[k].first].name) + " = ?";
+    sql += (k ? ", " : "") + Quoted(layout.columns[changes[k].first].name) + " = ?";
     params.push_back(changes[k].second);
   }
   sql += " WHERE " + Guard(image, expect, params);
@@ -153,19 +153,19 @@ void RowWriter::Verify(const RowImage& image, const std::string& what, const Col
 }
 
 RowImage RowWriter::Insert(const ColumnValues& values, const std::string& what) {
-  const TableSpec& spec = Describe(table_);
+  const TableLayout& layout = Describe(table_);
   std::string columns, marks;
   std::vector<StoredValue> params;
   RowImage image;
-  image.values.resize(spec.columns.size());
+  image.values.resize(layout.columns.size());
   for (const auto& [column, value] : values) {
-    columns += (columns.empty() ? "" : ", ") + Quoted(spec.columns[column].name);
+    columns += (columns.empty() ? "" : ", ") + Quoted(layout.columns[column].name);
     marks += marks.empty() ? "?" : ", ?";
     params.push_back(value);
     image.values[column] = value;
   }
   const std::string sql =
-      "INSERT INTO " + Quoted(spec.name) + " (" + columns + ") VALUES (" + marks + ")";
+      "INSERT INTO " + Quoted(layout.name) + " (" + columns + ") VALUES (" + marks + ")";
   Named(what, [&] { return database_.connection().Write(sql, params); });
   image.rowid = database_.connection().LastInsertRowid();
   return image;
@@ -180,13 +180,13 @@ RowImage RowWriter::Applied(RowImage image, const ColumnValues& changes,
 
 void RequireFreeKey(CatalogueFile& database, Table table, std::string_view key, int64_t own_rowid,
                     std::string_view kind, std::string_view from) {
-  const TableSpec& spec = Describe(table);
+  const TableLayout& layout = Describe(table);
   const auto holders = database.connection().Read(
-      "SELECT rowid FROM " + Quoted(spec.name) + " WHERE " + Quoted(spec.key.front()) +
+      "SELECT rowid FROM " + Quoted(layout.name) + " WHERE " + Quoted(layout.key.front()) +
           " = ? AND rowid <> ?",
       {StoredValue::Text(std::string(key)), StoredValue::Integer(own_rowid)});
   if (holders.empty()) return;
-  const std::string holder = "another row of " + std::string(spec.name) + " holds '" +
+  const std::string holder = "another row of " + std::string(layout.name) + " holds '" +
                              std::string(key) + "' (the case of letters aside)";
   if (from.empty()) {
     Raise(engine_errc::kDuplicateKey,
@@ -198,17 +198,17 @@ void RequireFreeKey(CatalogueFile& database, Table table, std::string_view key, 
 }
 
 std::string StoredKey(const RowImage& image, Table table) {
-  const TableSpec& spec = Describe(table);
-  return ItemText(image.values.at(spec.IndexOf(spec.key.front())));
+  const TableLayout& layout = Describe(table);
+  return ItemText(image.values.at(layout.IndexOf(layout.key.front())));
 }
 
 TextListImage LoadTextList(CatalogueFile& database, Table table, std::string_view owner_id,
                            std::vector<std::string>& items) {
-  const TableSpec& spec = Describe(table);
-  const size_t item = ItemColumn(spec);
-  const std::string column = "t." + Quoted(spec.columns[item].name);
+  const TableLayout& layout = Describe(table);
+  const size_t item = ItemColumn(layout);
+  const std::string column = "t." + Quoted(layout.columns[item].name);
   TextListImage image;
-  for (LoadedRow& row : LoadRows(database, table, "t." + Quoted(spec.owner) + " = ?",
+  for (LoadedRow& row : LoadRows(database, table, "t." + Quoted(layout.owner) + " = ?",
                                  {StoredValue::Text(std::string(owner_id))}, column)) {
     items.push_back(ItemText(row.image.values[item]));
     image.rows.push_back(std::move(row.image));
@@ -218,8 +218,8 @@ TextListImage LoadTextList(CatalogueFile& database, Table table, std::string_vie
 
 void SaveTextList(CatalogueFile& database, Table table, const std::vector<std::string>& items,
                   TextListImage& image, const ListContext<std::string>& context) {
-  const TableSpec& spec = Describe(table);
-  const size_t item = ItemColumn(spec);
+  const TableLayout& layout = Describe(table);
+  const size_t item = ItemColumn(layout);
   const int16_t schema = database.SchemaNumber();
   RowWriter writer(database, table);
   std::vector<bool> matched(image.rows.size(), false);
@@ -248,7 +248,7 @@ void SaveTextList(CatalogueFile& database, Table table, const std::vector<std::s
   for (size_t i = 0; i < items.size(); ++i) {
     if (stored[i]) continue;
     ColumnValues values = context.fixed;
-    values.emplace_back(item, WriteColumn(spec.columns[item], Variant(items[i]), schema));
+    values.emplace_back(item, WriteColumn(layout.columns[item], Variant(items[i]), schema));
     next.rows.push_back(writer.Insert(values, context.describe(items[i])));
   }
   UndoOnRollback(database, image, nullptr);

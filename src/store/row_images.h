@@ -68,37 +68,38 @@ class RecordShape {
   // Binds every column of `table` that names a property to its field; a column without a field,
   // or a field without a column, is a fault of the program (std::logic_error).
   RecordShape(Table table, std::vector<Field> fields) : table_(table) {
-    const TableSpec& spec = Describe(table);
+    const TableLayout& layout = Describe(table);
     for (Field& field : fields) {
-      size_t column = spec.columns.size();
-      for (size_t i = 0; i < spec.columns.size(); ++i) {
-        if (spec.columns[i].property == field.property) column = i;
+      size_t column = layout.columns.size();
+      for (size_t i = 0; i < layout.columns.size(); ++i) {
+        if (layout.columns[i].property == field.property) column = i;
       }
-      if (column == spec.columns.size()) {
-        throw std::logic_error(std::string(spec.name) + " has no column for property " +
+      if (column == layout.columns.size()) {
+        throw std::logic_error(std::string(layout.name) + " has no column for property " +
                                std::string(field.property));
       }
       bound_.push_back({std::move(field), column});
     }
-    for (size_t i = 0; i < spec.columns.size(); ++i) {
-      if (spec.columns[i].property.empty()) continue;
+    for (size_t i = 0; i < layout.columns.size(); ++i) {
+      if (layout.columns[i].property.empty()) continue;
       bool found = false;
       for (const Bound& bound : bound_) found = found || bound.column == i;
       if (!found) {
-        throw std::logic_error(std::string(spec.name) + "." + std::string(spec.columns[i].name) +
+        throw std::logic_error(std::string(layout.name) + "." +
+                               std::string(layout.columns[i].name) +
                                " names a property no field reaches");
       }
     }
   }
 
   Table table() const { return table_; }
-  const TableSpec& spec() const { return Describe(table_); }
+  const TableLayout& layout() const { return Describe(table_); }
 
   // Sets every field from the row, as its column reads (stored_value.h).
   void Read(C& record, const RowImage& image, int16_t schema) const {
-    const TableSpec& table = spec();
+    const TableLayout& table = layout();
     for (const Bound& bound : bound_) {
-      const ColumnSpec& column = table.columns[bound.column];
+      const ColumnLayout& column = table.columns[bound.column];
       if (!column.In(schema)) continue;
       bound.field.set(record,
                       ReadColumn(column, image.values[bound.column], bound.field.null_value));
@@ -108,10 +109,10 @@ class RecordShape {
   // The columns whose property no longer reads as the stored value; every field when there is no
   // stored row.
   ColumnValues Changes(const C& record, const RowImage* image, int16_t schema) const {
-    const TableSpec& table = spec();
+    const TableLayout& table = layout();
     ColumnValues changes;
     for (const Bound& bound : bound_) {
-      const ColumnSpec& column = table.columns[bound.column];
+      const ColumnLayout& column = table.columns[bound.column];
       if (!column.In(schema)) continue;
       const Variant current = bound.field.get(record);
       if (image && image->Stored() &&

@@ -8,7 +8,7 @@ namespace zel {
 const std::vector<std::string>& TableStatements() {
   static const std::vector<std::string> statements = [] {
     std::vector<std::string> built;
-    for (const store::TableSpec& table : store::AllTables()) built.push_back(table.Definition());
+    for (const store::TableLayout& table : store::AllTables()) built.push_back(table.Definition());
     return built;
   }();
   return statements;
@@ -17,7 +17,7 @@ const std::vector<std::string>& TableStatements() {
 const std::vector<std::string>& IndexStatements() {
   static const std::vector<std::string> statements = [] {
     std::vector<std::string> built;
-    for (const store::IndexSpec& index : store::AllIndexes()) {
+    for (const store::IndexLayout& index : store::AllIndexes()) {
       built.push_back(std::string(index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
                       std::string(index.name) + " ON " + std::string(index.table) + " (" +
                       std::string(index.columns) + ")");

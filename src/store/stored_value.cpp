@@ -45,7 +45,7 @@ bool FlagOfText(std::string_view text) {
   return AnyNumber(word, number) && number != 0;
 }
 
-[[noreturn]] void Mismatch(const ColumnSpec& column, const Variant& value) {
+[[noreturn]] void Mismatch(const ColumnLayout& column, const Variant& value) {
   Raise(engine_errc::kDataTypeMismatch,
         "Data type mismatch: '" + (value.IsObject() ? value.TypeName() : value.ToTextOrEmpty()) +
             "' is not a valid value for column " + std::string(column.name) + ".");
@@ -146,7 +146,8 @@ void RequireStorableAmount(Currency amount, std::string_view what) {
                              StoredValue::Real(StoredOfAmount(amount)).Describe());
 }
 
-Variant ReadColumn(const ColumnSpec& column, const StoredValue& value, const Variant& null_value) {
+Variant ReadColumn(const ColumnLayout& column, const StoredValue& value,
+                   const Variant& null_value) {
   using Kind = StoredValue::Kind;
   if (value.IsNull() && !null_value.IsEmpty()) return null_value;
   switch (column.Type()) {
@@ -208,7 +209,7 @@ Variant ReadColumn(const ColumnSpec& column, const StoredValue& value, const Var
   return Variant::Null();
 }
 
-StoredValue WriteColumn(const ColumnSpec& column, const Variant& value, int16_t schema) {
+StoredValue WriteColumn(const ColumnLayout& column, const Variant& value, int16_t schema) {
   if (value.IsNull()) return StoredValue{};
   if (value.IsObject() || value.IsArray()) Mismatch(column, value);
   try {

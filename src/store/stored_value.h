@@ -19,7 +19,7 @@
 
 namespace zel::store {
 
-struct ColumnSpec;
+struct ColumnLayout;
 
 struct StoredValue {
   enum class Kind { kNull, kInteger, kReal, kText };
@@ -40,12 +40,12 @@ struct StoredValue {
 
 // The cell read into the property type of `column` (see the file comment). Null reads as
 // `null_value` when that is not Empty (a property whose missing value means something else).
-Variant ReadColumn(const ColumnSpec& column, const StoredValue& value,
+Variant ReadColumn(const ColumnLayout& column, const StoredValue& value,
                    const Variant& null_value = {});
 // The stored form of a property value for `column` in a file of schema `schema`. Yes/no columns of
 // files before schema::kFlagsAsYesNo take their old text form. A value that does not convert to the
 // column's type raises the engine's kDataTypeMismatch, naming the column.
-StoredValue WriteColumn(const ColumnSpec& column, const Variant& value, int16_t schema);
+StoredValue WriteColumn(const ColumnLayout& column, const Variant& value, int16_t schema);
 
 // The nearest amount with four decimals to a stored double, exactly (no intermediate rounding);
 // beyond the range of Currency the nearest end of it.

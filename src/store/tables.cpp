@@ -11,7 +11,7 @@ namespace {
 
 using S = OldFlagForm;
 
-std::vector<TableSpec> BuildTables() {
+std::vector<TableLayout> BuildTables() {
   // Each line: column, type, constraints, property, first schema, first schema without it.
   return {
       {"Alias",
@@ -279,7 +279,7 @@ std::vector<TableSpec> BuildTables() {
 
 }  // namespace
 
-ColumnType ColumnSpec::Type() const {
+ColumnType ColumnLayout::Type() const {
   if (type.starts_with("varchar")) return ColumnType::kText;
   if (type == "memo") return ColumnType::kMemo;
   if (type == "integer" || type == "long") return ColumnType::kLong;
@@ -288,10 +288,10 @@ ColumnType ColumnSpec::Type() const {
   return ColumnType::kBoolean;
 }
 
-std::string TableSpec::Definition() const {
+std::string TableLayout::Definition() const {
   std::string sql = "CREATE TABLE " + std::string(name) + " (";
   bool first = true;
-  for (const ColumnSpec& column : columns) {
+  for (const ColumnLayout& column : columns) {
     if (!column.In(schema::kCurrent)) continue;
     if (!first) sql += ", ";
     first = false;
@@ -306,22 +306,22 @@ std::string TableSpec::Definition() const {
   return sql + ")";
 }
 
-size_t TableSpec::IndexOf(std::string_view column) const {
+size_t TableLayout::IndexOf(std::string_view column) const {
   for (size_t i = 0; i < columns.size(); ++i) {
     if (EqualsIgnoreCase(columns[i].name, column)) return i;
   }
   throw std::logic_error("table " + std::string(name) + " has no column " + std::string(column));
 }
 
-const std::vector<TableSpec>& AllTables() {
-  static const std::vector<TableSpec> tables = BuildTables();
+const std::vector<TableLayout>& AllTables() {
+  static const std::vector<TableLayout> tables = BuildTables();
   return tables;
 }
 
-const TableSpec& Describe(Table table) { return AllTables()[static_cast<size_t>(table)]; }
+const TableLayout& Describe(Table table) { return AllTables()[static_cast<size_t>(table)]; }
 
-const std::vector<IndexSpec>& AllIndexes() {
-  static const std::vector<IndexSpec> indexes = {
+const std::vector<IndexLayout>& AllIndexes() {
+  static const std::vector<IndexLayout> indexes = {
       {"idx_AdditionalInfo_ProfileIDInfoName", "AdditionalInfo", "ProfileID, InfoName", true},
       {"idx_MetaInfo_ProfileIDInfoName", "MetaInfo", "ProfileID, InfoName", true},
       {"idx_Episodes_EpisodeID", "Episodes", "EpisodeID", true},

@@ -47,7 +47,7 @@ enum class OldFlagForm {
   kWonMark,    // "X" for true, the empty text for false
 };
 
-struct ColumnSpec {
+struct ColumnLayout {
   std::string_view name;
   // As the definition writes it: varchar, varchar(n), memo, integer, long, NUMERIC, date, yesno.
   std::string_view type;
@@ -66,9 +66,9 @@ struct ColumnSpec {
   }
 };
 
-struct TableSpec {
+struct TableLayout {
   std::string_view name;
-  std::vector<ColumnSpec> columns;
+  std::vector<ColumnLayout> columns;
   // The primary key; with more than one column written as a table constraint.
   std::vector<std::string_view> key;
   // The column that names the profile, episode or series a row belongs to; empty for none.
@@ -78,7 +78,7 @@ struct TableSpec {
   std::string Definition() const;
   // Position of a column; raises std::logic_error for a name the table lacks.
   size_t IndexOf(std::string_view column) const;
-  const ColumnSpec& Column(std::string_view column) const { return columns[IndexOf(column)]; }
+  const ColumnLayout& Column(std::string_view column) const { return columns[IndexOf(column)]; }
 };
 
 // The tables, in creation order (the referenced ones before those that refer to them).
@@ -117,18 +117,18 @@ enum class Table : uint8_t {
   kTags,
 };
 
-const TableSpec& Describe(Table table);
+const TableLayout& Describe(Table table);
 // Every table in creation order.
-const std::vector<TableSpec>& AllTables();
+const std::vector<TableLayout>& AllTables();
 
-struct IndexSpec {
+struct IndexLayout {
   std::string_view name;
   std::string_view table;
   std::string_view columns;  // "a, b"
   bool unique = false;
 };
 // The indexes, created after every table, in creation order.
-const std::vector<IndexSpec>& AllIndexes();
+const std::vector<IndexLayout>& AllIndexes();
 
 // The tables that keep rows of a profile under its ProfileID, its lists and links included
 // (BoxSet aside, which names profiles in two columns). An episode keeps its lists in the same

@@ -304,13 +304,13 @@ std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::CatalogueFile& database,
   if (!stored.empty()) return stored.front();
   // A row the Episodes table does not hold: a new episode of its values.
   auto episode = std::make_shared<ZelEpisode>();
-  const store::TableSpec& spec = store::Describe(store::Table::kEpisodes);
+  const store::TableLayout& layout = store::Describe(store::Table::kEpisodes);
   store::RowImage image;
-  image.values.resize(spec.columns.size());
-  for (size_t i = 0; i < spec.columns.size(); ++i) {
-    const Variant value = records.Value(spec.columns[i].name);
+  image.values.resize(layout.columns.size());
+  for (size_t i = 0; i < layout.columns.size(); ++i) {
+    const Variant value = records.Value(layout.columns[i].name);
     if (!value.IsNull()) {
-      image.values[i] = store::WriteColumn(spec.columns[i], value, database.SchemaNumber());
+      image.values[i] = store::WriteColumn(layout.columns[i], value, database.SchemaNumber());
     }
   }
   ZelEpisode::Shape().Read(*episode, image, database.SchemaNumber());
@@ -320,9 +320,9 @@ std::shared_ptr<ZelEpisode> EpisodeFromRecord(store::CatalogueFile& database,
 
 void DeleteEpisodeRows(store::CatalogueFile& database, std::string_view episode_id) {
   for (store::Table table : store::EpisodeListTables()) {
-    const store::TableSpec& spec = store::Describe(table);
+    const store::TableLayout& layout = store::Describe(table);
     database.connection().Write(
-        "DELETE FROM " + Quoted(spec.name) + " WHERE " + Quoted(spec.owner) + " = ?",
+        "DELETE FROM " + Quoted(layout.name) + " WHERE " + Quoted(layout.owner) + " = ?",
         Texts({episode_id}));
   }
   // An assignment to a profile means nothing once the episode is gone.
@@ -334,9 +334,9 @@ void DeleteEpisodeRows(store::CatalogueFile& database, std::string_view episode_
 
 void MoveEpisodeRows(store::CatalogueFile& database, std::string_view from, std::string_view to) {
   for (store::Table table : store::EpisodeListTables()) {
-    const store::TableSpec& spec = store::Describe(table);
-    database.connection().Write("UPDATE " + Quoted(spec.name) + " SET " + Quoted(spec.owner) +
-                                    " = ? WHERE " + Quoted(spec.owner) + " = ?",
+    const store::TableLayout& layout = store::Describe(table);
+    database.connection().Write("UPDATE " + Quoted(layout.name) + " SET " + Quoted(layout.owner) +
+                                    " = ? WHERE " + Quoted(layout.owner) + " = ?",
                                 Texts({to, from}));
   }
   for (const char* table : {"TVCastCrew", "Profile2Episodes"}) {
