@@ -252,7 +252,10 @@ void MarkEditedHere(Connection& connection, Table table, const std::vector<Store
   }
   if (parts.empty()) return;
   const StoredValue& owner = row.at(layout.IndexOf(parts.front()->key));
-  if (owner.kind != StoredValue::Kind::kText) return;
+  // Only the import writes profiles "Key_" + ID; the others have no export to be kept from.
+  if (owner.kind != StoredValue::Kind::kText ||
+      !EqualsIgnoreCase(std::string_view(owner.text).substr(0, 4), "Key_"))
+    return;
   const std::string& profile_id = owner.text;
   // Episodes keep their lists in the same tables: only a profile's parts are marked.
   if (table != Table::kProfiles &&

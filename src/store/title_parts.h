@@ -75,8 +75,9 @@ void DropEditMarks(Connection& connection, std::string_view profile_id, std::str
 
 // Called by every guarded write of a save before it writes: marks the parts of the title that the
 // write changes (`changed`: the columns it writes; empty for a whole row, inserted or deleted),
-// the row holding `row`. Writes to other tables, to rows of no profile, and writes while an
-// UnmarkedWrites lives mark nothing.
+// the row holding `row`. Only profiles an import may write ("Key_" + ID) are marked: writes to
+// other tables, to rows of other profiles or of no profile, and writes while an UnmarkedWrites
+// lives mark nothing.
 void MarkEditedHere(Connection& connection, Table table, const std::vector<StoredValue>& row,
                     const ColumnValues& changed);
 
