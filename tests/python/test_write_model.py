@@ -16,21 +16,14 @@ import tempfile
 import unittest
 
 import zelcontrol
+from catalogue_case import CatalogueCase
 from zel_tool import run_zel
 
 CHANGED_ELSEWHERE = 3197
 
 
-class WriteModelTest(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="zelpy-")
-        self.path = os.path.join(self.dir, "w.zel")
-        self.control = zelcontrol.Control()
-        self.db = self.control.CreateDatabase(self.path)
-
-    def tearDown(self):
-        self.control.CloseDatabase()
-        shutil.rmtree(self.dir, ignore_errors=True)
+class WriteModelTest(CatalogueCase):
+    FILE = "w.zel"
 
     def reopen(self):
         self.control.CloseDatabase()
