@@ -119,6 +119,13 @@ TEST_F(ImportTest, TheSameMarkupTwiceWritesNothing) {
   // Indentation is no change: the fingerprint is taken of the parsed element.
   const std::string indented = ReplaceAll(markup, "><", ">\n    <");
   EXPECT_EQ(Import(indented).outcome, ImportOutcome::kUnchanged);
+  // A profile deleted by a statement leaves its other rows behind: the title imported anew
+  // replaces them rather than adding to them.
+  db_->ExecuteSQL("DELETE FROM Profiles");
+  db_->ExecuteSQL("INSERT INTO Genres (ProfileID, Genre) VALUES ('Key_012345678901', 'Old')");
+  EXPECT_EQ(Import(markup).outcome, ImportOutcome::kNew);
+  EXPECT_EQ(Rows("SELECT Genre FROM Genres"), Table{{"Drama"}});
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM MetaInfo WHERE InfoName = 'Exclusions'"), "1");
 }
 
 TEST_F(ImportTest, ANullFingerprintIsImportedAgain) {
@@ -169,11 +176,11 @@ TEST_F(ImportTest, SectionAndColumnLocksProtectOnlyTheirPart) {
                                 "('Key_012345678901', '") +
                     lock + "')");
   }
-  const ImportResult result = Import(
-      Dvd("<Rating>R</Rating><RatingSystem>TV</RatingSystem><RatingDetails>b</RatingDetails>"
-          "<Actors><Actor FirstName=\"Tom\" LastName=\"Hale\" Role=\"Max\"/></Actors>"
-          "<Genres><Genre>Comedy</Genre></Genres><Overview>New</Overview>",
-          "012345678901", "Renamed"));
+  const ImportResult result =
+      Import(Dvd("<Rating>R</Rating><RatingSystem>TV</RatingSystem><RatingDetails>b</RatingDetails>"
+                 "<Actors><Actor FirstName=\"Tom\" LastName=\"Hale\" Role=\"Max\"/></Actors>"
+                 "<Genres><Genre>Comedy</Genre></Genres><Overview>New</Overview>",
+                 "012345678901", "Renamed"));
   // What changed and what the locks kept, by the names of the locks.
   EXPECT_EQ(result.changed_sections, (std::vector<std::string>{"Overview", "Genres"}));
   EXPECT_EQ(result.locked_sections, (std::vector<std::string>{"Cast"}));
