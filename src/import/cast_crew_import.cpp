@@ -78,14 +78,8 @@ void ApplyCreditOnlyMarker(Credit& credit) {
   credit.role = Trim(ReplaceAll(credit.role, "(credit only)", ""));
 }
 
-void ReadNameParts(Credit& credit, const xml::Node& element) {
-  credit.name.SetFirstName(AttributeText(element, "FirstName", ""));
-  credit.name.SetMiddleName(AttributeText(element, "MiddleName", ""));
-  credit.name.SetLastName(AttributeText(element, "LastName", ""));
-}
-
-void ReadBirthYear(Credit& credit, std::string text) {
-  credit.birth_year_text = std::move(text);
+void ReadBirthYear(Credit& credit, std::string_view text) {
+  credit.birth_year_text.assign(text);
   credit.birth_year = BirthYearValue(credit.birth_year_text);
 }
 
@@ -130,6 +124,7 @@ class ListImporter {
   }
 
   void DeleteRows() {
+    if (!MayHoldRows(title_)) return;
     title_.database.ExecuteSQL("DELETE FROM CastCrew WHERE ProfileID = '" + title_.quoted_id +
                                "' AND IsCast = " + CastFlag());
   }
@@ -199,18 +194,31 @@ class ListImporter {
   }
 
  private:
+  // The value of an attribute in place, or `fallback`: valid until the next call, so each is used
+  // (copied where it is kept) at once. Most credits are read without copying their texts twice.
+  std::string_view Attribute(const xml::Node& element, std::string_view name,
+                             std::string_view fallback) {
+    return element.AttributeView(name, scratch_).value_or(fallback);
+  }
+
+  void ReadNameParts(const xml::Node& element) {
+    credit_.name.SetFirstName(Attribute(element, "FirstName", ""));
+    credit_.name.SetMiddleName(Attribute(element, "MiddleName", ""));
+    credit_.name.SetLastName(Attribute(element, "LastName", ""));
+  }
+
   void ReadActor(const xml::Node& element) {
-    ReadNameParts(credit_, element);
-    credit_.role = AttributeText(element, "Role", "");
+    ReadNameParts(element);
+    credit_.role.assign(Attribute(element, "Role", ""));
     if (credit_.role.empty() && !group_caption_.empty()) credit_.role = group_caption_;
-    credit_.credited_as = AttributeText(element, "CreditedAs", "");
-    ReadBirthYear(credit_, AttributeText(element, "BirthYear", "0"));
-    credit_.voice = AttributeText(element, "Voice", "False");
-    credit_.uncredited = AttributeText(element, "Uncredited", "False");
+    credit_.credited_as.assign(Attribute(element, "CreditedAs", ""));
+    ReadBirthYear(credit_, Attribute(element, "BirthYear", "0"));
+    credit_.voice.assign(Attribute(element, "Voice", "False"));
+    credit_.uncredited.assign(Attribute(element, "Uncredited", "False"));
   }
 
   void ReadDivider(const xml::Node& element) {
-    credit_.name.SetFullName(AttributeText(element, "Caption", ""));
+    credit_.name.SetFullName(Attribute(element, "Caption", ""));
     const std::optional<std::string> type = element.Attribute("Type");
     credit_.role = DividerMarker(type);
     if (list_ != List::kCast || !type) return;
@@ -222,11 +230,11 @@ class ListImporter {
   }
 
   void ReadCredit(const xml::Node& element) {
-    ReadNameParts(credit_, element);
-    credit_.role = AttributeText(element, "CreditSubtype", "");
-    const std::string custom_role = AttributeText(element, "CustomRole", "");
-    if (!custom_role.empty()) credit_.role = custom_role;
-    std::string crew_type = AttributeText(element, "CreditType", "");
+    ReadNameParts(element);
+    credit_.role.assign(Attribute(element, "CreditSubtype", ""));
+    const std::string_view custom_role = Attribute(element, "CustomRole", "");
+    if (!custom_role.empty()) credit_.role.assign(custom_role);
+    std::string crew_type(Attribute(element, "CreditType", ""));
     if (crew_type == "Other" && credit_.role.find(": ") != std::string::npos) {
       const std::vector<std::string> pieces = Split(credit_.role, ": ");
       crew_type = pieces[0];
@@ -236,8 +244,8 @@ class ListImporter {
     if (crew_type != "Other" && !CrewMappingTable().Exists(credit_.role)) {
       LearnCrewType(title_.database, credit_.role, crew_type);
     }
-    credit_.credited_as = AttributeText(element, "CreditedAs", "");
-    ReadBirthYear(credit_, AttributeText(element, "BirthYear", "0"));
+    credit_.credited_as.assign(Attribute(element, "CreditedAs", ""));
+    ReadBirthYear(credit_, Attribute(element, "BirthYear", "0"));
   }
 
   // The element form: a credit written as child elements instead of attributes.
@@ -326,23 +334,30 @@ class ListImporter {
   }
 
   void Write(const Row& row) {
+    using store::Connection;
+    static const Connection::RowShape kRow{"CastCrew",
+                                           {"Name", "Role", "Position", "IsCast", "IsVoice",
+                                            "IsUncredited", "BirthYear", "ProfileID"}};
+    static const Connection::RowShape kCreditOnlyRow{
+        "CastCrew",
+        {"Name", "Role", "Position", "IsCast", "IsVoice", "IsUncredited", "BirthYear", "ProfileID",
+         "IsCreditOnly"}};
     const bool is_cast = list_ == List::kCast;
-    if (!rows_) {
-      rows_ = title_.database.DbOpenRecordSet("SELECT * FROM CastCrew WHERE ProfileID = '" +
-                                              title_.quoted_id + "'");
+    const Variant cast_flag = text_flags_ ? Variant(is_cast ? "yes" : "no") : Variant(is_cast);
+    Connection& connection = title_.database.connection();
+    if (row.credit_only) {
+      connection.Insert(kCreditOnlyRow,
+                        {Variant(row.name), Variant(row.role), Variant(row.position), cast_flag,
+                         Variant(row.voice), Variant(row.uncredited), Variant(row.birth_year),
+                         Variant(title_.profile_id), Variant(*row.credit_only)},
+                        Connection::Refused::kRaise);
+    } else {
+      connection.Insert(kRow,
+                        {Variant(row.name), Variant(row.role), Variant(row.position), cast_flag,
+                         Variant(row.voice), Variant(row.uncredited), Variant(row.birth_year),
+                         Variant(title_.profile_id)},
+                        Connection::Refused::kRaise);
     }
-    store::RecordSet& rows = *rows_;
-    rows.AddNew();
-    rows.SetValue("Name", Variant(row.name));
-    rows.SetValue("Role", Variant(row.role));
-    rows.SetValue("Position", Variant(row.position));
-    rows.SetValue("IsCast", text_flags_ ? Variant(is_cast ? "yes" : "no") : Variant(is_cast));
-    rows.SetValue("IsVoice", Variant(row.voice));
-    rows.SetValue("IsUncredited", Variant(row.uncredited));
-    if (row.credit_only) rows.SetValue("IsCreditOnly", Variant(*row.credit_only));
-    rows.SetValue("BirthYear", Variant(row.birth_year));
-    rows.SetValue("ProfileID", Variant(title_.profile_id));
-    rows.Update();
   }
 
   TitleContext& title_;
@@ -352,7 +367,7 @@ class ListImporter {
   bool text_flags_ = false;
   bool keep_if_same_ = false;
   std::vector<Row> read_;  // the rows read, while they may still be the stored ones
-  std::shared_ptr<store::RecordSet> rows_;
+  std::string scratch_;    // an attribute value put together from pieces (Attribute)
 };
 
 }  // namespace

@@ -15,9 +15,15 @@ namespace zel {
 
 namespace {
 
-void DeleteRows(TitleContext& title, std::string_view table) {
-  title.database.ExecuteSQL("DELETE FROM " + std::string(table) + " WHERE ProfileID = '" +
-                            title.quoted_id + "'");
+using store::Connection;
+
+// A row of the title in `shape`, whose first column is its ProfileID: refused rows (the same
+// feature twice, say) are skipped, as a statement of the dialect skips them.
+template <typename... Values>
+void InsertRow(TitleContext& title, const Connection::RowShape& shape, Values&&... values) {
+  title.database.connection().Insert(
+      shape, {Variant(title.profile_id), Variant(std::forward<Values>(values))...},
+      Connection::Refused::kSkip);
 }
 
 // The child elements `name` of the section element `section`; none when the section is missing.
@@ -76,59 +82,53 @@ std::string_view FeatureOf(std::string_view element) {
 }
 
 void InsertFeature(TitleContext& title, std::string_view feature) {
-  title.database.ExecuteSQL("INSERT INTO Features (ProfileID, Feature) Values ('" +
-                            title.quoted_id + "', '" + QuoteSql(feature) + "')");
+  static const Connection::RowShape kShape{"Features", {"ProfileID", "Feature"}};
+  InsertRow(title, kShape, feature);
 }
 
 void InsertStudio(TitleContext& title, std::string_view studio, std::string_view type) {
-  title.database.ExecuteSQL("INSERT INTO Studios (ProfileID, Studio, Type) VALUES ('" +
-                            title.quoted_id + "', '" + QuoteSql(studio) + "', '" + QuoteSql(type) +
-                            "')");
+  static const Connection::RowShape kShape{"Studios", {"ProfileID", "Studio", "Type"}};
+  InsertRow(title, kShape, studio, type);
 }
 
 }  // namespace
 
 void ImportDiscs(TitleContext& title) {
-  DeleteRows(title, "Discs");
-  const std::vector<xml::Node> discs = Items(title, "Discs", "Disc");
-  if (discs.empty()) return;
-  auto records = title.database.DbOpenRecordSet("SELECT * FROM Discs WHERE ProfileID = '" +
-                                                title.quoted_id + "'");
+  DeleteTitleRows(title, "Discs");
+  static const Connection::RowShape kShape{
+      "Discs",
+      {"ProfileID", "DiscNo", "Description", "DescriptionSideB", "DiscIDSideA", "LabelSideA",
+       "DiscIDSideB", "LabelSideB", "DualSided", "DualLayered", "DualLayeredSideB", "Flipper",
+       "Location", "Slot"}};
   int16_t number = 1;
-  for (const xml::Node& disc : discs) {
-    records->AddNew();
-    records->SetValue("ProfileID", Variant(title.profile_id));
-    records->SetValue("DiscNo", Variant(number));
-    records->SetValue("Description", Variant(ChildText(disc, "DescriptionSideA", "")));
-    for (std::string_view column :
-         {"DescriptionSideB", "DiscIDSideA", "LabelSideA", "DiscIDSideB", "LabelSideB"}) {
-      records->SetValue(column, Variant(ChildText(disc, column, "")));
-    }
-    records->SetValue("DualSided", Variant(FlagValue(ChildText(disc, "DualSided", "False"))));
-    records->SetValue("DualLayered",
-                      Variant(FlagValue(ChildText(disc, "DualLayeredSideA", "False"))));
-    records->SetValue("DualLayeredSideB",
-                      Variant(FlagValue(ChildText(disc, "DualLayeredSideB", "False"))));
-    records->SetValue("Flipper", Variant(false));
-    records->SetValue("Location", Variant(ChildText(disc, "Location", "")));
-    records->SetValue("Slot", Variant(ChildText(disc, "Slot", "")));
-    records->Update();
+  for (const xml::Node& disc : Items(title, "Discs", "Disc")) {
+    const auto text = [&](std::string_view element) {
+      return Variant(ChildText(disc, element, ""));
+    };
+    const auto flag = [&](std::string_view element) {
+      return Variant(FlagValue(ChildText(disc, element, "False")));
+    };
+    title.database.connection().Insert(
+        kShape,
+        {Variant(title.profile_id), Variant(number), text("DescriptionSideA"),
+         text("DescriptionSideB"), text("DiscIDSideA"), text("LabelSideA"), text("DiscIDSideB"),
+         text("LabelSideB"), flag("DualSided"), flag("DualLayeredSideA"), flag("DualLayeredSideB"),
+         Variant(false), text("Location"), text("Slot")},
+        Connection::Refused::kRaise);
     ++number;
   }
 }
 
 void ImportRegions(TitleContext& title) {
-  DeleteRows(title, "Regions");
+  DeleteTitleRows(title, "Regions");
   std::vector<std::string> codes;
   for (const xml::Node& region : Items(title, "Regions", "Region")) {
     codes.push_back(RegionCode(region.Text()));
   }
   // A title without regions counts as region 0.
   if (codes.empty()) codes.emplace_back("0");
-  for (const std::string& code : codes) {
-    title.database.ExecuteSQL("INSERT INTO Regions (ProfileID, Region) VALUES ('" +
-                              title.quoted_id + "', '" + QuoteSql(code) + "')");
-  }
+  static const Connection::RowShape kShape{"Regions", {"ProfileID", "Region"}};
+  for (const std::string& code : codes) InsertRow(title, kShape, code);
 }
 
 void ImportVideoFormat(TitleContext& title) {
@@ -156,7 +156,7 @@ void ImportVideoFormat(TitleContext& title) {
 }
 
 void ImportFeatures(TitleContext& title) {
-  DeleteRows(title, "Features");
+  DeleteTitleRows(title, "Features");
   const xml::Node features = title.dvd.Child("Features");
   if (!features) return;
   for (const xml::Node& child : features.ChildNodes()) {
@@ -175,7 +175,7 @@ void ImportFeatures(TitleContext& title) {
 }
 
 void ImportStudios(TitleContext& title) {
-  DeleteRows(title, "Studios");
+  DeleteTitleRows(title, "Studios");
   for (const xml::Node& studio : Items(title, "Studios", "Studio")) {
     InsertStudio(title, studio.Text(), "");
   }
@@ -188,48 +188,45 @@ void ImportStudios(TitleContext& title) {
 }
 
 void ImportGenres(TitleContext& title) {
-  DeleteRows(title, "Genres");
+  DeleteTitleRows(title, "Genres");
+  static const Connection::RowShape kShape{"Genres", {"ProfileID", "Genre"}};
   for (const xml::Node& genre : Items(title, "Genres", "Genre")) {
-    const std::string text = genre.Text();
-    if (text.empty()) continue;
-    title.database.ExecuteSQL("INSERT INTO Genres (ProfileID, Genre) VALUES ('" + title.quoted_id +
-                              "', '" + QuoteSql(text) + "')");
+    std::string text = genre.Text();
+    if (!text.empty()) InsertRow(title, kShape, std::move(text));
   }
 }
 
 void ImportSubtitles(TitleContext& title) {
-  DeleteRows(title, "Subtitles");
+  DeleteTitleRows(title, "Subtitles");
+  static const Connection::RowShape kShape{"Subtitles", {"ProfileID", "Subtitle"}};
   for (const xml::Node& subtitle : Items(title, "Subtitles", "Subtitle")) {
-    title.database.ExecuteSQL("INSERT INTO Subtitles (ProfileID, Subtitle) VALUES ('" +
-                              title.quoted_id + "', '" + QuoteSql(subtitle.Text()) + "')");
+    InsertRow(title, kShape, subtitle.Text());
   }
 }
 
 void ImportAudio(TitleContext& title) {
-  DeleteRows(title, "AudioFormats");
+  DeleteTitleRows(title, "AudioFormats");
+  static const Connection::RowShape kShape{
+      "AudioFormats", {"ProfileID", "OrderPos", "Language", "Compression", "Channels"}};
   int position = 1;
   for (const xml::Node& track : Items(title, "Audio", "AudioTrack")) {
-    title.database.ExecuteSQL(
-        "INSERT INTO AudioFormats(ProfileID, OrderPos, Language, Compression, Channels) VALUES "
-        "('" +
-        title.quoted_id + "', '" + std::to_string(position) + "', '" +
-        QuoteSql(ChildText(track, "AudioContent", "")) + "', '" +
-        QuoteSql(ChildText(track, "AudioFormat", "")) + "', '" +
-        QuoteSql(ChannelText(ChildText(track, "AudioChannels", ""))) + "')");
+    InsertRow(title, kShape, std::to_string(position), ChildText(track, "AudioContent", ""),
+              ChildText(track, "AudioFormat", ""),
+              ChannelText(ChildText(track, "AudioChannels", "")));
     ++position;
   }
 }
 
 void ImportReview(TitleContext& title) {
-  DeleteRows(title, "Reviews");
+  DeleteTitleRows(title, "Reviews");
   const xml::Node review = title.dvd.Child("Review");
   if (!review) return;
-  std::string values = "'" + title.quoted_id + "'";
-  for (std::string_view score : {"Film", "Video", "Audio", "Extras"}) {
-    values += ", " + QuotedOrNull(AttributeText(review, score, ""));
-  }
-  title.database.ExecuteSQL("INSERT INTO Reviews (ProfileID, Film, Video, Audio, Extras) VALUES (" +
-                            values + ")");
+  static const Connection::RowShape kShape{"Reviews",
+                                           {"ProfileID", "Film", "Video", "Audio", "Extras"}};
+  const auto score = [&](std::string_view name) {
+    return TextOrNull(AttributeText(review, name, ""));
+  };
+  InsertRow(title, kShape, score("Film"), score("Video"), score("Audio"), score("Extras"));
 }
 
 }  // namespace zel

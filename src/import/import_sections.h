@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "frame/variant.h"
 #include "import/xml_document.h"
 #include "store/title_parts.h"
 
@@ -33,9 +35,9 @@ bool FlagValue(std::string_view text);
 // real exports hold on some credits.
 int16_t BirthYearValue(std::string_view text);
 
-// `text` quoted for a statement: between single quotes with its quotes doubled, or NULL when it is
-// empty (for number and date columns, where an empty text means no value).
-std::string QuotedOrNull(std::string_view text);
+// `text` as a value to write, or Null when it is empty (for number and date columns, where an
+// empty text means no value).
+Variant TextOrNull(std::string text);
 
 // What every section needs to know of the title being imported.
 struct TitleContext {
@@ -60,7 +62,16 @@ struct TitleContext {
   bool prefer_export = false;
   std::vector<std::string>* kept = nullptr;
   std::vector<std::string>* conflicts = nullptr;
+  // Of a new title: whether some table still holds rows under its ProfileID; asked once.
+  std::optional<bool> rows_left_behind;
 };
+
+// Whether tables may hold rows of the title, which its sections must then delete before writing
+// their own: those of a stored title, and any left behind under the ProfileID of a new one.
+bool MayHoldRows(TitleContext& title);
+// Deletes the rows of `table` whose column `key` names the title (MayHoldRows).
+void DeleteTitleRows(TitleContext& title, std::string_view table,
+                     std::string_view key = "ProfileID");
 
 // Notes that the import changed the stored rows of `part` of a changed title.
 void NoteChanged(TitleContext& title, std::string_view part);

@@ -60,30 +60,31 @@ int16_t BirthYearValue(std::string_view text) {
   return Variant(number).ToInteger();
 }
 
-std::string QuotedOrNull(std::string_view text) {
-  if (text.empty()) return "NULL";
-  return "'" + QuoteSql(text) + "'";
-}
-
 void WriteMetaEntry(TitleContext& title, std::string_view name, std::string_view value) {
-  const std::string quoted_name = QuoteSql(name);
-  title.database.ExecuteSQL("DELETE FROM MetaInfo WHERE ProfileID = '" + title.quoted_id +
-                            "' AND InfoName = '" + quoted_name + "'");
-  title.database.ExecuteSQL("INSERT INTO MetaInfo (ProfileID, InfoName, InfoValue) VALUES ('" +
-                            title.quoted_id + "', '" + quoted_name + "', '" + QuoteSql(value) +
-                            "')");
+  store::Connection& connection = title.database.connection();
+  if (MayHoldRows(title)) {
+    connection.Write(
+        "DELETE FROM MetaInfo WHERE ProfileID = ? AND InfoName = ?",
+        {store::StoredValue::Text(title.profile_id), store::StoredValue::Text(std::string(name))});
+  }
+  static const store::Connection::RowShape kShape{"MetaInfo",
+                                                  {"ProfileID", "InfoName", "InfoValue"}};
+  connection.Insert(kShape, {Variant(title.profile_id), Variant(name), Variant(value)},
+                    store::Connection::Refused::kSkip);
 }
 
 void ImportBoxSet(TitleContext& title) {
-  title.database.ExecuteSQL("DELETE FROM BoxSet WHERE BoxSetID = '" + title.quoted_id + "'");
+  DeleteTitleRows(title, "BoxSet", "BoxSetID");
   const xml::Node box_set = title.dvd.Child("BoxSet");
   if (!box_set) return;
   // An exported box set always has Contents; one without is taken as a box set of no titles.
   const xml::Node contents = box_set.Child("Contents");
   if (!contents) return;
   for (const xml::Node& content : contents.Children("Content")) {
-    title.database.ExecuteSQL("INSERT INTO BoxSet (ChildID, BoxSetID) VALUES ('Key_" +
-                              QuoteSql(content.Text()) + "', '" + title.quoted_id + "')");
+    static const store::Connection::RowShape kShape{"BoxSet", {"ChildID", "BoxSetID"}};
+    title.database.connection().Insert(
+        kShape, {Variant("Key_" + content.Text()), Variant(title.profile_id)},
+        store::Connection::Refused::kSkip);
     title.box_set_parts = true;
   }
 }

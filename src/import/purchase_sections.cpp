@@ -15,10 +15,7 @@ namespace zel {
 
 namespace {
 
-void DeleteRows(TitleContext& title, std::string_view table) {
-  title.database.ExecuteSQL("DELETE FROM " + std::string(table) + " WHERE ProfileID = '" +
-                            title.quoted_id + "'");
-}
+using store::Connection;
 
 struct PriceElement {
   std::string code;  // DenominationType
@@ -35,30 +32,34 @@ PriceElement ReadPriceElement(const xml::Node& element) {
   return read;
 }
 
-// Runs an insert into a reference table; a row that is new is noted for the loaded list.
+// Inserts a row; one that a key or reference refuses is skipped, as a statement of the dialect
+// skips it.
+bool Insert(TitleContext& title, const Connection::RowShape& shape,
+            std::initializer_list<Variant> values) {
+  return title.database.connection().Insert(shape, values, Connection::Refused::kSkip) > 0;
+}
+
+// Inserts into a reference table; a row that is new is noted for the loaded list.
 void InsertReference(TitleContext& title, store::CatalogueFile::List list, std::string key,
-                     const std::string& sql) {
-  if (title.database.connection().Execute(sql) > 0) {
-    title.database.NoteImported(list, std::move(key));
-  }
+                     const Connection::RowShape& shape, std::initializer_list<Variant> values) {
+  if (Insert(title, shape, values)) title.database.NoteImported(list, std::move(key));
 }
 
 // The first import that names a currency defines it; later ones leave the stored row.
 void InsertCurrency(TitleContext& title, const PriceElement& price) {
   if (price.price.amount.empty() || price.code.empty()) return;
-  InsertReference(title, store::CatalogueFile::List::kCurrencies, price.code,
-                  "INSERT INTO Currencies (CurrencyID, CurrencyName, CurrencySymbol) VALUES ('" +
-                      QuoteSql(price.code) + "', '" + QuoteSql(price.name) + "', '" +
-                      QuoteSql(price.price.symbol) + "')");
+  static const Connection::RowShape kShape{"Currencies",
+                                           {"CurrencyID", "CurrencyName", "CurrencySymbol"}};
+  InsertReference(title, store::CatalogueFile::List::kCurrencies, price.code, kShape,
+                  {Variant(price.code), Variant(price.name), Variant(price.price.symbol)});
 }
 
 // The first import that names a person defines the user; later ones leave the stored row.
 void InsertUser(TitleContext& title, const xml::Node& user, const std::string& user_name) {
-  InsertReference(title, store::CatalogueFile::List::kUsers, user_name,
-                  "INSERT INTO Users (UserID, PhoneNumber, EmailAddress) VALUES ('" +
-                      QuoteSql(user_name) + "', '" +
-                      QuoteSql(AttributeText(user, "PhoneNumber", "")) + "', '" +
-                      QuoteSql(AttributeText(user, "EmailAddress", "")) + "')");
+  static const Connection::RowShape kShape{"Users", {"UserID", "PhoneNumber", "EmailAddress"}};
+  InsertReference(title, store::CatalogueFile::List::kUsers, user_name, kShape,
+                  {Variant(user_name), Variant(AttributeText(user, "PhoneNumber", "")),
+                   Variant(AttributeText(user, "EmailAddress", ""))});
 }
 
 std::string UserName(const xml::Node& user) {
@@ -78,19 +79,19 @@ int32_t DrawEventId() {
 }  // namespace
 
 void ImportSuggestedPrice(TitleContext& title) {
-  title.database.ExecuteSQL("DELETE FROM SRPInfo WHERE ProfileID ='" + title.quoted_id + "'");
+  DeleteTitleRows(title, "SRPInfo");
   const xml::Node srp = title.dvd.Child("SRP");
   if (!srp) return;
   const PriceElement price = ReadPriceElement(srp);
   InsertCurrency(title, price);
   if (price.code.empty()) return;
-  title.database.ExecuteSQL("INSERT INTO SRPInfo (ProfileID, SRPValue, CurrencyID) VALUES ('" +
-                            title.quoted_id + "', " + QuotedOrNull(price.price.amount) + ", '" +
-                            QuoteSql(price.code) + "')");
+  static const Connection::RowShape kShape{"SRPInfo", {"ProfileID", "SRPValue", "CurrencyID"}};
+  Insert(title, kShape,
+         {Variant(title.profile_id), TextOrNull(price.price.amount), Variant(price.code)});
 }
 
 void ImportPurchase(TitleContext& title) {
-  DeleteRows(title, "PurchaseInfo");
+  DeleteTitleRows(title, "PurchaseInfo");
   const xml::Node purchase = title.dvd.Child("PurchaseInfo");
   if (!purchase) return;
   const std::string date = ChildText(purchase, "PurchaseDate", "");
@@ -111,19 +112,21 @@ void ImportPurchase(TitleContext& title) {
   if (!price_node) price_node = purchase.Child("PurchasePrice");
   const PriceElement price = ReadPriceElement(price_node);
   InsertCurrency(title, price);
-  InsertReference(title, store::CatalogueFile::List::kRetailers, place,
-                  "INSERT INTO Retailers (Name, Type, Website) VALUES ('" + QuoteSql(place) +
-                      "', '" + QuoteSql(shop_type) + "', '" + QuoteSql(website) + "')");
+  static const Connection::RowShape kRetailer{"Retailers", {"Name", "Type", "Website"}};
+  InsertReference(title, store::CatalogueFile::List::kRetailers, place, kRetailer,
+                  {Variant(place), Variant(shop_type), Variant(website)});
   if (price.code.empty()) return;
-  title.database.ExecuteSQL(
-      "INSERT INTO PurchaseInfo (ProfileID, Price, CurrencyID, PurchaseDate, PurchasePlace) "
-      "VALUES ('" +
-      title.quoted_id + "', " + QuotedOrNull(price.price.amount) + ", '" + QuoteSql(price.code) +
-      "', " + QuotedOrNull(date) + ", '" + QuoteSql(place) + "')");
+  static const Connection::RowShape kShape{
+      "PurchaseInfo", {"ProfileID", "Price", "CurrencyID", "PurchaseDate", "PurchasePlace"}};
+  Insert(title, kShape,
+         {Variant(title.profile_id), TextOrNull(price.price.amount), Variant(price.code),
+          TextOrNull(date), Variant(place)});
 }
 
 void ImportEvents(TitleContext& title) {
-  DeleteRows(title, "Events");
+  DeleteTitleRows(title, "Events");
+  static const Connection::RowShape kShape{
+      "Events", {"EventID", "ProfileID", "UserID", "EventType", "EventTimeStamp"}};
   const xml::Node events = title.dvd.Child("Events");
   if (!events) return;
   for (const xml::Node& event : events.Children("Event")) {
@@ -143,15 +146,14 @@ void ImportEvents(TitleContext& title) {
       event_id = DrawEventId();
     }
     InsertUser(title, user, user_name);
-    title.database.ExecuteSQL(
-        "INSERT INTO Events (EventID, ProfileID, UserID, EventType, EventTimeStamp) VALUES ('" +
-        std::to_string(event_id) + "', '" + title.quoted_id + "', '" + QuoteSql(user_name) +
-        "', '" + QuoteSql(event_type) + "', " + QuotedOrNull(timestamp) + ")");
+    Insert(title, kShape,
+           {Variant(std::to_string(event_id)), Variant(title.profile_id), Variant(user_name),
+            Variant(event_type), TextOrNull(timestamp)});
   }
 }
 
 void ImportLoan(TitleContext& title) {
-  DeleteRows(title, "LoanInfo");
+  DeleteTitleRows(title, "LoanInfo");
   const xml::Node loan = title.dvd.Child("LoanInfo");
   if (!loan) return;
   std::string user_name;
@@ -166,13 +168,13 @@ void ImportLoan(TitleContext& title) {
   // The borrower is added to the users as an event's user is: without the row the table's
   // reference would refuse the loan and the title would lose it.
   InsertUser(title, user, user_name);
-  title.database.ExecuteSQL("INSERT INTO LoanInfo (ProfileID, UserID, LoanedDue) VALUES ('" +
-                            title.quoted_id + "', '" + QuoteSql(user_name) + "', " +
-                            QuotedOrNull(due) + ")");
+  static const Connection::RowShape kShape{"LoanInfo", {"ProfileID", "UserID", "LoanedDue"}};
+  Insert(title, kShape, {Variant(title.profile_id), Variant(user_name), TextOrNull(due)});
 }
 
 void ImportTags(TitleContext& title) {
-  DeleteRows(title, "Tags");
+  DeleteTitleRows(title, "Tags");
+  static const Connection::RowShape kShape{"Tags", {"ProfileID", "TagName", "FullyQualifiedName"}};
   const xml::Node tags = title.dvd.Child("Tags");
   if (!tags) return;
   // A title's tags are keyed by their name, ignoring letter case, and DVD Profiler names a tag by
@@ -191,9 +193,7 @@ void ImportTags(TitleContext& title) {
       stored = (full_name.empty() ? name : full_name) + " (" + std::to_string(n) + ")";
     }
     names.insert(FoldKey(stored));
-    title.database.ExecuteSQL(
-        "INSERT INTO Tags (ProfileID, TagName, FullyQualifiedName) VALUES ('" + title.quoted_id +
-        "', '" + QuoteSql(stored) + "', '" + QuoteSql(full_name) + "')");
+    Insert(title, kShape, {Variant(title.profile_id), Variant(stored), Variant(full_name)});
   }
 }
 

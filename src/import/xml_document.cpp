@@ -358,6 +358,14 @@ std::vector<Node> Node::ChildNodes() const {
 }
 
 std::optional<std::string> Node::Attribute(std::string_view name) const {
+  std::string scratch;
+  const std::optional<std::string_view> value = AttributeView(name, scratch);
+  if (!value) return std::nullopt;
+  return std::string(*value);
+}
+
+std::optional<std::string_view> Node::AttributeView(std::string_view name,
+                                                    std::string& scratch) const {
   const xmlNode* node = Require(node_);
   if (node->type != XML_ELEMENT_NODE) return std::nullopt;
   for (const xmlAttr* attribute = node->properties; attribute != nullptr;
@@ -366,11 +374,11 @@ std::optional<std::string> Node::Attribute(std::string_view name) const {
       const xmlNode* value_node = attribute->children;
       if (value_node && !value_node->next && value_node->type == XML_TEXT_NODE &&
           value_node->content) {
-        return std::string(reinterpret_cast<const char*>(value_node->content));
+        return std::string_view(reinterpret_cast<const char*>(value_node->content));
       }
-      std::string value;
-      AppendText(value_node, value, 0);
-      return value;
+      scratch.clear();
+      AppendText(value_node, scratch, 0);
+      return std::string_view(scratch);
     }
   }
   return std::nullopt;

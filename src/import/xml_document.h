@@ -42,6 +42,10 @@ class Node {
   bool HasAttributeMap() const { return IsElement(); }
   // The value of an attribute, or nullopt when the element has none of that name.
   std::optional<std::string> Attribute(std::string_view name) const;
+  // The same without a copy: a view into the document where it holds the value as one piece, or
+  // into `scratch` where the value had to be put together (entity references). Valid while the
+  // document lives and `scratch` is neither changed nor destroyed.
+  std::optional<std::string_view> AttributeView(std::string_view name, std::string& scratch) const;
   // Whether the element has any attribute.
   bool HasAttributes() const;
   // Every attribute as (name, value), in document order.

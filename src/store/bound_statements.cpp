@@ -1,5 +1,6 @@
 // The library's own statements: SQLite's SQL with bound values, refusals raised rather than
 // skipped; and closing a connection while others still hold it.
+#include <stdexcept>
 #include <string>
 
 #include "frame/error.h"
@@ -96,6 +97,69 @@ std::vector<std::vector<StoredValue>> Connection::Read(const std::string& sql,
   }
   if (rc != SQLITE_DONE) impl.Fail(sqlite3_extended_errcode(impl.db.get()), sql);
   return rows;
+}
+
+int64_t Connection::Insert(const RowShape& shape, std::initializer_list<Variant> values,
+                           Refused refused) {
+  Impl& impl = *impl_;
+  impl.RequireOpen();
+  Impl::ShapeStatement& prepared = impl.shapes[&shape];
+  if (prepared.sql.empty() || prepared.generation != impl.schema_generation) {
+    const TableDef* table = impl.FindTable(shape.table);
+    if (!table) {
+      Raise(engine_errc::kUnknownTable,
+            "The table '" + std::string(shape.table) + "' does not exist.");
+    }
+    std::vector<const ColumnDef*> columns;
+    std::string names, marks;
+    for (std::string_view name : shape.columns) {
+      const ColumnDef* column = nullptr;
+      for (const ColumnDef& candidate : table->columns) {
+        if (EqualsIgnoreCase(candidate.name, name)) {
+          column = &candidate;
+          break;
+        }
+      }
+      if (!column) {
+        Raise(engine_errc::kUnknownField,
+              "Item not found in this collection: '" + std::string(name) + "'.");
+      }
+      columns.push_back(column);
+      names += (names.empty() ? "" : ", ") + QuoteName(column->name);
+      marks += marks.empty() ? "?" : ", ?";
+    }
+    prepared = {
+        impl.schema_generation, table, std::move(columns),
+        "INSERT INTO " + QuoteName(table->name) + " (" + names + ") VALUES (" + marks + ")"};
+  }
+  if (values.size() != prepared.columns.size()) {
+    throw std::logic_error("Connection::Insert: one value per column of the shape");
+  }
+  // Every value is converted and checked before anything is written.
+  std::vector<SqlValue>& row = impl.row;
+  row.clear();
+  size_t c = 0;
+  for (const Variant& value : values) {
+    const ColumnDef& column = *prepared.columns[c++];
+    row.push_back(ConvertVariant(*prepared.table, column, value));
+    CheckLength(*prepared.table, column, row.back());
+  }
+  ++impl.stats.statements;
+  int rc;
+  {
+    StatementLease statement = impl.Prepare(prepared.sql, prepared.sql);
+    impl.Bind(statement.get(), row, 0, row.size(), prepared.sql);
+    rc = impl.StepAll(statement.get());
+  }
+  if (rc == SQLITE_DONE) return sqlite3_changes64(impl.db.get());
+  if (!IsRefusedRow(rc)) impl.Fail(rc, prepared.sql);
+  if (refused == Refused::kSkip) return 0;
+  FailRowWrite(impl, rc, prepared.table->name, [&](std::string_view name) {
+    for (size_t i = 0; i < prepared.columns.size(); ++i) {
+      if (EqualsIgnoreCase(prepared.columns[i]->name, name)) return row[i];
+    }
+    return SqlValue{};
+  });
 }
 
 int64_t Connection::LastInsertRowid() {

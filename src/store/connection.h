@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -111,6 +112,22 @@ class Connection {
                                              const std::vector<StoredValue>& values);
   // The rowid of the row inserted last.
   int64_t LastInsertRowid();
+
+  // Some columns of one table, which the library's own inserts fill in this order. A shape lives
+  // as long as the program (a static): its statement is built once per connection and schema.
+  struct RowShape {
+    std::string_view table;
+    std::vector<std::string_view> columns;
+  };
+  // What an insert does with a row that a key, required-value or reference rule refuses: skip it
+  // and return 0, as Execute does, or raise the error a record set's Update raises.
+  enum class Refused { kSkip, kRaise };
+  // Inserts one row of `shape` with `values` bound, one per column. Each value is converted to its
+  // column's type and checked against its length exactly as Execute converts a literal of an
+  // INSERT and a record set an assigned value (a text in a number column is read as a number, and
+  // so on), so the row stored is the one such a statement stores, without its text being built and
+  // read again. Returns the number of rows written.
+  int64_t Insert(const RowShape& shape, std::initializer_list<Variant> values, Refused refused);
 
   // Runs `undo` if the write scope now open, or any scope around it, rolls back, so that what a
   // save changed in memory goes back with the file. Dropped once the outermost scope commits;

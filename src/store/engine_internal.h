@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -138,7 +139,24 @@ struct Connection::Impl {
   void RequireOpen() const;
   // Raises the engine error for a refused bound write, as a record set's Update does.
   [[noreturn]] void FailWrite(int code, std::string_view sql);
+
+  // The statement of a row shape (Connection::Insert) and the columns it fills, valid while the
+  // schema read at `generation` is.
+  struct ShapeStatement {
+    uint64_t generation = 0;
+    const TableDef* table = nullptr;
+    std::vector<const ColumnDef*> columns;
+    std::string sql;
+  };
+  std::unordered_map<const RowShape*, ShapeStatement> shapes;
+  std::vector<SqlValue> row;  // the converted values of the row being inserted
 };
+
+// Raises what a record set's Update raises when SQLite refused its write to `table` with `code`.
+// `value_of` gives the value the row has (or would have) in a column, to name the table whose row
+// a refused reference needs.
+[[noreturn]] void FailRowWrite(Connection::Impl& engine, int code, const std::string& table,
+                               const std::function<SqlValue(std::string_view column)>& value_of);
 
 // Runs a statement that needs no parameters nor cache (pragmas, transaction control).
 inline int Exec(sqlite3* db, const char* sql) {

@@ -50,7 +50,64 @@ Variant TypedValue(const ColumnDef& column, const SqlValue& value) {
   return Variant::Null();
 }
 
+// The table a refused reference of a row of `table` names: the first whose key has no row for the
+// row's value.
+std::string MissingParent(Connection::Impl& engine, const std::string& table,
+                          const std::function<SqlValue(std::string_view column)>& value_of) {
+  struct Reference {
+    std::string parent, from, to;
+  };
+  std::vector<Reference> references;
+  {
+    const std::string sql_text = "PRAGMA foreign_key_list(" + QuoteName(table) + ")";
+    StatementLease statement = engine.Prepare(sql_text, sql_text);
+    while (sqlite3_step(statement.get()) == SQLITE_ROW) {
+      auto column = [&](int c) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), c));
+        return std::string(text ? text : "");
+      };
+      references.push_back({column(2), column(3), column(4)});
+    }
+  }
+  for (const Reference& reference : references) {
+    const SqlValue value = value_of(reference.from);
+    if (value.kind == SqlValue::Kind::kNull) continue;
+    const std::string sql_text = "SELECT 1 FROM " + QuoteName(reference.parent) + " WHERE " +
+                                 QuoteName(reference.to) + " = ?";
+    StatementLease statement = engine.Prepare(sql_text, sql_text);
+    engine.Bind(statement.get(), {value}, 0, 1, sql_text);
+    if (sqlite3_step(statement.get()) != SQLITE_ROW) return reference.parent;
+  }
+  return references.empty() ? table : references.front().parent;
+}
+
 }  // namespace
+
+void FailRowWrite(Connection::Impl& engine, int code, const std::string& table,
+                  const std::function<SqlValue(std::string_view column)>& value_of) {
+  const std::string message = sqlite3_errmsg(engine.db.get());
+  switch (code) {
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+    case SQLITE_CONSTRAINT_UNIQUE:
+      Raise(engine_errc::kDuplicateKey,
+            "The changes you requested to the table were not successful because they would "
+            "create duplicate values in the index, primary key, or relationship.");
+    case SQLITE_CONSTRAINT_NOTNULL: {
+      const size_t colon = message.find(": ");
+      const std::string column = colon == std::string::npos ? table : message.substr(colon + 2);
+      Raise(engine_errc::kRequiredValue,
+            "The field '" + column +
+                "' cannot contain a Null value because the Required property for this field "
+                "is set to True. Enter a value in this field.");
+    }
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+      Raise(engine_errc::kRelatedRecordRequired,
+            "You cannot add or change a record because a related record is required in table '" +
+                MissingParent(engine, table, value_of) + "'.");
+    default:
+      engine.Fail(code, table);
+  }
+}
 
 struct RecordSet::Impl {
   enum class Mode { kNone, kAdd, kEdit };
@@ -223,35 +280,6 @@ struct RecordSet::Impl {
     }
     return value;
   }
-
-  // The table a refused reference names: the first whose key has no row for the written value.
-  std::string MissingParent(Connection::Impl& engine) {
-    struct Reference {
-      std::string parent, from, to;
-    };
-    std::vector<Reference> references;
-    {
-      const std::string sql_text = "PRAGMA foreign_key_list(" + QuoteName(table) + ")";
-      StatementLease statement = engine.Prepare(sql_text, sql_text);
-      while (sqlite3_step(statement.get()) == SQLITE_ROW) {
-        auto column = [&](int c) {
-          const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), c));
-          return std::string(text ? text : "");
-        };
-        references.push_back({column(2), column(3), column(4)});
-      }
-    }
-    for (const Reference& reference : references) {
-      const SqlValue value = ValueOf(engine, reference.from);
-      if (value.kind == SqlValue::Kind::kNull) continue;
-      const std::string sql_text = "SELECT 1 FROM " + QuoteName(reference.parent) + " WHERE " +
-                                   QuoteName(reference.to) + " = ?";
-      StatementLease statement = engine.Prepare(sql_text, sql_text);
-      engine.Bind(statement.get(), {value}, 0, 1, sql_text);
-      if (sqlite3_step(statement.get()) != SQLITE_ROW) return reference.parent;
-    }
-    return references.empty() ? table : references.front().parent;
-  }
 };
 
 std::shared_ptr<RecordSet> Connection::OpenRecordSet(std::string_view sql) {
@@ -400,29 +428,10 @@ void RecordSet::Update() {
   }
   ++engine.stats.statements;
   if (rc != SQLITE_DONE) {
-    const std::string message = sqlite3_errmsg(engine.db.get());
-    switch (rc) {
-      case SQLITE_CONSTRAINT_PRIMARYKEY:
-      case SQLITE_CONSTRAINT_UNIQUE:
-        Raise(engine_errc::kDuplicateKey,
-              "The changes you requested to the table were not successful because they would "
-              "create duplicate values in the index, primary key, or relationship.");
-      case SQLITE_CONSTRAINT_NOTNULL: {
-        const size_t colon = message.find(": ");
-        const std::string column =
-            colon == std::string::npos ? impl.table : message.substr(colon + 2);
-        Raise(engine_errc::kRequiredValue,
-              "The field '" + column +
-                  "' cannot contain a Null value because the Required property for this field "
-                  "is set to True. Enter a value in this field.");
-      }
-      case SQLITE_CONSTRAINT_FOREIGNKEY:
-        Raise(engine_errc::kRelatedRecordRequired,
-              "You cannot add or change a record because a related record is required in table '" +
-                  impl.MissingParent(engine) + "'.");
-      default:
-        engine.Fail(rc, sql);
-    }
+    // Fail() names the statement; a refusal names the table.
+    if (!IsRefusedRow(rc)) engine.Fail(rc, sql);
+    FailRowWrite(engine, rc, impl.table,
+                 [&](std::string_view column) { return impl.ValueOf(engine, column); });
   }
 
   // Show the written values in the set, as a re-read would.

@@ -119,6 +119,13 @@ TEST_F(ImportTest, TheSameMarkupTwiceWritesNothing) {
   // Indentation is no change: the fingerprint is taken of the parsed element.
   const std::string indented = ReplaceAll(markup, "><", ">\n    <");
   EXPECT_EQ(Import(indented).outcome, ImportOutcome::kUnchanged);
+  // A profile deleted by a statement leaves its other rows behind: the title imported anew
+  // replaces them rather than adding to them.
+  db_->ExecuteSQL("DELETE FROM Profiles");
+  db_->ExecuteSQL("INSERT INTO Genres (ProfileID, Genre) VALUES ('Key_012345678901', 'Old')");
+  EXPECT_EQ(Import(markup).outcome, ImportOutcome::kNew);
+  EXPECT_EQ(Rows("SELECT Genre FROM Genres"), Table{{"Drama"}});
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM MetaInfo WHERE InfoName = 'Exclusions'"), "1");
 }
 
 TEST_F(ImportTest, ANullFingerprintIsImportedAgain) {

@@ -188,6 +188,22 @@ TEST(Execute, RefusedSingleRowIsSkippedWithoutError) {
   EXPECT_EQ(c.Count("Users"), 1);
   EXPECT_EQ(c.Count("Events"), 0);
   EXPECT_EQ(c.Count("CastCrew"), 2);
+
+  // The library's bound inserts skip the same rows, or raise what a record set's Update raises.
+  static const Connection::RowShape kUser{"Users", {"UserID"}};
+  static const Connection::RowShape kEvent{"Events", {"EventID", "ProfileID", "UserID"}};
+  using enum Connection::Refused;
+  EXPECT_EQ(c.db().Insert(kUser, {Variant("ANN")}, kSkip), 0);
+  EXPECT_EQ(c.db().Insert(kUser, {Variant::Null()}, kSkip), 0);
+  EXPECT_EQ(c.db().Insert(kEvent, {Variant("1"), Variant("p"), Variant("nobody")}, kSkip), 0);
+  EXPECT_ZEL_ERROR_NUMBER(c.db().Insert(kUser, {Variant("ann")}, kRaise), ec::kDuplicateKey);
+  EXPECT_ZEL_ERROR(c.db().Insert(kEvent, {Variant("1"), Variant("p"), Variant("nobody")}, kRaise),
+                   ec::kRelatedRecordRequired,
+                   "You cannot add or change a record because a related record is required in "
+                   "table 'Users'.");
+  EXPECT_EQ(c.db().Insert(kUser, {Variant("bo")}, kRaise), 1);
+  EXPECT_EQ(c.Count("Users"), 2);
+  EXPECT_EQ(c.Count("Events"), 0);
 }
 
 TEST(Execute, MultiRowStatementsSkipOnlyTheRefusedRows) {
@@ -251,6 +267,17 @@ TEST(Conversion, TextLiteralsBecomeTheColumnsType) {
   EXPECT_EQ(c.Raw("SELECT typeof(ProdYear) || ':' || ProdYear FROM Profiles"), "integer:1999");
   EXPECT_EQ(c.Raw("SELECT Released FROM Profiles"), "2024-05-01 13:45:10");
   EXPECT_EQ(c.Raw("SELECT CountAs FROM Profiles"), "2");  // half to even
+  // The library's bound inserts store what the literals of a statement store.
+  static const Connection::RowShape kProfile{
+      "Profiles", {"ProfileID", "Title", "ProdYear", "Released", "CountAs"}};
+  c.db().Insert(kProfile,
+                {Variant("p0"), Variant("T"), Variant(" 1999 "), Variant("5/1/2024 1:45:10 PM"),
+                 Variant("2,5")},
+                Connection::Refused::kRaise);
+  EXPECT_EQ(c.Raw("SELECT group_concat(typeof(ProdYear) || ProdYear || Released || CountAs, '|') "
+                  "FROM Profiles"),
+            "integer19992024-05-01 13:45:102|integer19992024-05-01 13:45:102");
+  c.db().Execute("DELETE FROM Profiles WHERE ProfileID = 'p0'");
   c.db().Execute("INSERT INTO Currencies (CurrencyID) VALUES ('EUR')");
   c.db().Execute(
       "INSERT INTO SRPInfo (ProfileID, SRPValue, CurrencyID) VALUES ('p1', '19,99', "
@@ -296,6 +323,15 @@ TEST(Conversion, ValuesThatDoNotFitAreErrors) {
                    ec::kValueTooLong,
                    "The field VideoFormat.AspectRatio is too small to accept the amount of data "
                    "you attempted to add: 5 characters, at most 4.");
+  static const Connection::RowShape kFormat{"VideoFormat", {"ProfileID", "AspectRatio"}};
+  EXPECT_ZEL_ERROR_NUMBER(
+      c.db().Insert(kFormat, {Variant("p"), Variant("1.855")}, Connection::Refused::kSkip),
+      ec::kValueTooLong);
+  static const Connection::RowShape kYear{"Profiles", {"ProfileID", "Title", "ProdYear"}};
+  EXPECT_ZEL_ERROR(c.db().Insert(kYear, {Variant("p"), Variant("T"), Variant("abc")},
+                                 Connection::Refused::kSkip),
+                   ec::kDataTypeMismatch,
+                   "Data type mismatch: 'abc' is not a valid value for column Profiles.ProdYear.");
   // The limit counts characters, not bytes.
   EXPECT_EQ(c.db().Execute("INSERT INTO VideoFormat (ProfileID, AspectRatio) VALUES ('p', "
                            "'\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9')"),
