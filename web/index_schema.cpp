@@ -4,9 +4,10 @@ namespace zel::web::index {
 
 std::vector<std::string> IndexStatements() {
   std::vector<std::string> statements;
-  for (const char* table : {"meta", "titles", "parts", "facets", "tallies", "names", "people",
-                            "roles", "role_credits", "series", "episodes", "title_fts",
-                            "person_fts", "name_fts", "role_fts", "series_fts", "episode_fts"}) {
+  for (const char* table :
+       {"meta", "titles", "parts", "facets", "tallies", "names", "people", "roles", "role_credits",
+        "name_works", "series", "episodes", "title_fts", "person_fts", "name_fts", "role_fts",
+        "series_fts", "episode_fts"}) {
     statements.push_back(std::string("DROP TABLE IF EXISTS ix.") + table);
   }
   const auto add = [&](const std::string& sql) { statements.push_back(sql); };
@@ -70,6 +71,11 @@ std::vector<std::string> IndexStatements() {
   add("CREATE TABLE ix.roles (id INTEGER PRIMARY KEY, key TEXT NOT NULL UNIQUE, text TEXT, "
       "credits INTEGER NOT NULL DEFAULT 0)");
   // The cast credits with a role: kind 0 a title, 1 an episode.
+  // The titles (kind 0) and episodes (kind 1) crediting each name, for a person's page: the
+  // credits of a person with thousands are read in a few pages of the index rather than one
+  // page of the catalogue each.
+  add("CREATE TABLE ix.name_works (name INTEGER, kind INTEGER, work INTEGER, PRIMARY KEY (name, "
+      "kind, work)) WITHOUT ROWID");
   add("CREATE TABLE ix.role_credits (role INTEGER, kind INTEGER, work INTEGER, position INTEGER, "
       "name INTEGER, PRIMARY KEY (role, kind, work, position, name)) WITHOUT ROWID");
   add("CREATE TABLE ix.series (id INTEGER PRIMARY KEY, show_id TEXT NOT NULL UNIQUE COLLATE "

@@ -12,6 +12,7 @@
 
 #include "model/profile.h"
 #include "model/profiles.h"
+#include "web/data.h"
 #include "web/index.h"
 #include "web/index_schema.h"
 #include "web/search.h"
@@ -47,7 +48,8 @@ Json ZelJson(const std::string& catalogue, std::vector<std::string> args) {
 }
 
 // What `zel search` or `zel stats` answers for ARGS (its own words for kinds and collection
-// types), asked in this process of a CatalogueIndex of `catalogue`.
+// types), or {"person", NAME} a person's page, asked in this process of a CatalogueIndex of
+// `catalogue`.
 Json Answer(const std::string& catalogue, const std::vector<std::string>& args) {
   web::CatalogueIndex index(catalogue);
   const auto reader = index.OpenReader();
@@ -56,6 +58,11 @@ Json Answer(const std::string& catalogue, const std::vector<std::string>& args) 
     const auto at = std::find(args.begin(), args.end(), name);
     return at == args.end() ? std::string() : *(at + 1);
   };
+  if (args[0] == "person") {
+    web::PersonQuery query;
+    query.name = args[1];
+    return web::PersonData(*reader, query).value_or(Json());
+  }
   if (args[0] == "stats") {
     web::StatsQuery query;
     const int type = web::ChoiceOf(
@@ -179,7 +186,10 @@ TEST(CatalogueIndex, FollowsTheLibraryAndOtherProgramsAsAFreshIndexWould) {
       {"search", "zebra", "--kind", "title", "--page", "5"},
       {"search", "extra", "--kind", "role", "--page", "2"},
       {"search", "e", "--kind", "person"},
-      {"search", "renee other"}};
+      {"search", "renee other"},
+      {"person", "Tomas Keller"},
+      {"person", "Nadia Newcomer"},
+      {"person", "Renee Other"}};
   for (const auto& question : questions) {
     const Json followed = Answer(catalogue, question), fresh = Answer(copy, question);
     if (question[0] == "stats") {
