@@ -328,6 +328,7 @@ void CatalogueIndex::Update() {
       index::Deriver fresh(db);
       fresh.All(progress_);
       fresh.Finish();
+      for (const std::string& statement : index::AfterBuildStatements()) db.Execute(statement);
       // What the query planner knows of the tables: that most titles are owned, say, so that a
       // list sorted by date reads the dates' index rather than sorting the owned titles.
       db.Execute("ANALYZE ix");

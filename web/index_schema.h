@@ -17,7 +17,7 @@
 namespace zel::web::index {
 
 // Raised with every change of the index's tables: an index of another format is built anew.
-inline constexpr int kFormat = 5;
+inline constexpr int kFormat = 6;
 
 using store::changes::ChangeLogTriggers;
 using store::changes::kAliasChange;
@@ -32,6 +32,8 @@ using store::changes::WatchedTables;
 
 // Statements that drop and make every table of the index in schema "ix".
 std::vector<std::string> IndexStatements();
+// Statements that index what a build filled in, run once it is done.
+std::vector<std::string> AfterBuildStatements();
 
 // The facets of a title, each value under its folded form: those the title list is filtered by,
 // then those only the statistics count.
