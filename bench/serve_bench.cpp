@@ -67,6 +67,11 @@ int64_t TitleCount(const std::string& catalogue) {
 void Prepare(const std::filesystem::path& folder, const std::string& catalogue, int titles) {
   if (TitleCount(catalogue) == titles) {
     std::printf("catalogue: reusing %s\n", catalogue.c_str());
+    // As any write through the library leaves it (an import, a save): with the change log.
+    zel::Control control;
+    control.OpenDatabase(catalogue)->ExecuteSQL(
+        "UPDATE DbInfo SET InfoValue = InfoValue WHERE InfoName = 'Schema'");
+    control.CloseDatabase();
     return;
   }
   const std::string collection = (folder / "collection.xml").string();

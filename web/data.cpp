@@ -433,6 +433,16 @@ struct Line {
   std::vector<Role> roles;
 };
 
+// Adds the credit of `rows` (Name, Role, IsCast, IsVoice, IsUncredited, IsCreditOnly) to `line`,
+// unless it is a divider.
+void AddRole(const PlainStatement& rows, bool credit_only, Line& line) {
+  std::string role = rows.Text(1);
+  if (!DividerKind(role).empty()) return;
+  const bool cast = FlagAt(rows, 2);
+  line.roles.push_back({std::move(role), rows.Text(0), cast, cast && FlagAt(rows, 3),
+                        FlagAt(rows, 4), credit_only && FlagAt(rows, 5)});
+}
+
 // Reads credit rows ordered by work into one line per work: the credit's columns first in every
 // statement (Name, Role, IsCast, IsVoice, IsUncredited, IsCreditOnly), then the work's key, then
 // what `work(row, line)` reads of a new line.
@@ -452,20 +462,27 @@ std::vector<Line> ReadLines(PlainDatabase& db, const std::string& sql, const Sql
       lines.emplace_back();
       work(rows, lines.back());
     }
-    const bool cast = FlagAt(rows, 2);
-    lines.back().roles.push_back({std::move(role), rows.Text(0), cast, cast && FlagAt(rows, 3),
-                                  FlagAt(rows, 4), credit_only && FlagAt(rows, 5)});
+    AddRole(rows, credit_only, lines.back());
   }
   return lines;
+}
+
+// The page of lines shown, by 1-based number (the last when beyond it): [first, end).
+std::pair<int64_t, int64_t> PageOf(int64_t total, int32_t wanted_page) {
+  const int32_t per_page = kPersonLinesPerPage;
+  const int64_t pages = std::max<int64_t>(1, (total + per_page - 1) / per_page);
+  const int64_t page = std::clamp<int64_t>(wanted_page, 1, pages);
+  return {(page - 1) * per_page, std::min(total, page * per_page)};
 }
 
 Json LinePage(const std::vector<Line>& lines, int32_t wanted_page) {
   const int32_t per_page = kPersonLinesPerPage;
   const int64_t total = static_cast<int64_t>(lines.size());
   const int64_t pages = std::max<int64_t>(1, (total + per_page - 1) / per_page);
-  const int64_t page = std::clamp<int64_t>(wanted_page, 1, pages);
+  const auto [first, end] = PageOf(total, wanted_page);
+  const int64_t page = first / per_page + 1;
   Json items = Json::array();
-  for (int64_t i = (page - 1) * per_page; i < total && i < page * per_page; ++i) {
+  for (int64_t i = first; i < end; ++i) {
     const Line& line = lines[static_cast<size_t>(i)];
     Json item = line.item;
     Json roles = Json::array();
@@ -509,25 +526,28 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
            (has_credit_only ? "c.IsCreditOnly" : "0");
   };
 
-  // Cast roles before crew jobs within a line, each in credit order; the titles described from
-  // the index.
-  SqlParams title_params;
-  std::vector<Line> titles = ReadLines(
-      db,
-      "SELECT " + credit_columns(credit_only) +
-          ", t.profile_id, t.title, t.year, t.medium, t.collection, t.order_key FROM "
-          "main.CastCrew c JOIN ix.titles t ON t.profile_id = c.ProfileID WHERE c.Name IN " +
-          InList(person.names, title_params) + " ORDER BY t.id, c.IsCast DESC, c.Position",
-      title_params, credit_only, [](const PlainStatement& row, Line& line) {
-        line.year = row.Int(8);
-        line.title_key = std::string(row.Blob(11));
-        const auto type = static_cast<CollectionType>(std::clamp<int64_t>(row.Int(10), 0, 3));
-        line.item = {{"ProfileID", row.Text(6)},
-                     {"Title", row.Text(7)},
-                     {"ProductionYear", line.year},
-                     {"Medium", row.Text(9)},
-                     {"CollectionType", CollectionTypeName(type)}};
-      });
+  // The titles crediting the person, described from the index: a person credited on thousands of
+  // titles costs a few pages of the index, and only the titles shown are read from the catalogue.
+  std::vector<Line> titles;
+  {
+    SqlParams title_params;
+    PlainStatement& rows = db.Prepare(
+        "SELECT t.profile_id, t.title, t.year, t.medium, t.collection, t.order_key FROM ix.titles "
+        "t WHERE t.id IN " +
+        TitlesCrediting(person, title_params) + " ORDER BY t.id");
+    title_params.Bind(rows);
+    while (rows.Step()) {
+      Line& line = titles.emplace_back();
+      line.year = rows.Int(2);
+      line.title_key = std::string(rows.Blob(5));
+      const auto type = static_cast<CollectionType>(std::clamp<int64_t>(rows.Int(4), 0, 3));
+      line.item = {{"ProfileID", rows.Text(0)},
+                   {"Title", rows.Text(1)},
+                   {"ProductionYear", line.year},
+                   {"Medium", rows.Text(3)},
+                   {"CollectionType", CollectionTypeName(type)}};
+    }
+  }
   std::sort(titles.begin(), titles.end(), [&](const Line& a, const Line& b) {
     // Titles without a year come last in either direction.
     if (!query.by_title && (a.year == 0) != (b.year == 0)) return b.year == 0;
@@ -539,6 +559,24 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
                            : std::tie(b.year, b.title_key) < std::tie(a.year, a.title_key);
     return query.descending ? after : before;
   });
+  // Cast roles before crew jobs within a line, each in credit order, for the lines shown.
+  {
+    SqlParams role_params;
+    const std::string names = InList(person.names, role_params);
+    const std::string owner = role_params.Add(std::string());
+    PlainStatement& rows = db.Prepare(
+        "SELECT " + credit_columns(credit_only) + " FROM main.CastCrew c WHERE c.Name IN " + names +
+        " AND c.ProfileID = " + owner + " ORDER BY c.IsCast DESC, c.Position");
+    const auto [first, end] = PageOf(static_cast<int64_t>(titles.size()), query.page);
+    for (int64_t i = first; i < end; ++i) {
+      Line& line = titles[static_cast<size_t>(i)];
+      role_params.Bind(rows);
+      rows.Bind(static_cast<int>(person.names.size()) + 1,
+                line.item["ProfileID"].get<std::string>());
+      while (rows.Step()) AddRole(rows, credit_only, line);
+      rows.Reset();
+    }
+  }
 
   SqlParams episode_params;
   std::vector<Line> episodes = ReadLines(

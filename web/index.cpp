@@ -1,17 +1,19 @@
 #include "web/index.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <set>
 #include <vector>
 
 #include "frame/error.h"
+#include "frame/random_ids.h"
 #include "frame/text.h"
+#include "store/change_log.h"
 #include "store/engine_errors.h"
 #include "web/index_derive.h"
 #include "web/index_schema.h"
@@ -29,10 +31,8 @@ constexpr int kIndexBusyMs = 120000;
 constexpr size_t kMostChangesFollowed = 2000;
 
 std::string RandomIdentity() {
-  std::random_device random;
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string identity;
-  for (int i = 0; i < 24; ++i) identity += kHex[random() % 16];
+  for (int i = 0; i < 3; ++i) identity += std::to_string(NextRandomId());
   return identity;
 }
 
@@ -100,6 +100,32 @@ void SetMeta(PlainDatabase& db, const char* name, const std::string& value) {
       .Run();
 }
 
+// How the catalogue is opened: it is only ever read here, and nothing is left beside it. A
+// connection that may write takes the engine's log (-wal, -shm) away when the last one closes;
+// one that may not leaves them behind, so it is given them only when they are there already,
+// and otherwise reads a file that nobody may be writing meanwhile.
+PlainDatabase::Mode ReadingMode(const std::string& catalogue, bool writable) {
+  if (writable) return PlainDatabase::Mode::kReadWrite;
+  std::error_code error;
+  return fs::exists(catalogue + "-wal", error) && fs::exists(catalogue + "-shm", error)
+             ? PlainDatabase::Mode::kReadOnly
+             : PlainDatabase::Mode::kImmutable;
+}
+
+// What the catalogue file is now, as far as its size and times tell: without a change log, an
+// index built at one identity is trusted while the file keeps it. Every commit writes the file or
+// its -wal, moving their times; an empty -wal counts as none.
+std::string FileIdentity(const std::string& catalogue) {
+  std::string identity;
+  for (const std::string& path : {catalogue, catalogue + "-wal"}) {
+    struct stat facts {};
+    if (stat(path.c_str(), &facts) != 0 || facts.st_size == 0) continue;
+    identity += std::to_string(facts.st_size) + ":" + std::to_string(facts.st_mtim.tv_sec) + "." +
+                std::to_string(facts.st_mtim.tv_nsec) + ":" + std::to_string(facts.st_ino) + " ";
+  }
+  return identity;
+}
+
 bool HasIndexTables(PlainDatabase& db) {
   PlainStatement& read =
       db.Prepare("SELECT 1 FROM ix.sqlite_master WHERE type = 'table' AND name = 'meta'");
@@ -110,7 +136,7 @@ bool HasIndexTables(PlainDatabase& db) {
 
 }  // namespace
 
-bool IsIndexTable(std::string_view table) { return EqualsIgnoreCase(table, index::kChangeLog); }
+bool IsIndexTable(std::string_view table) { return store::changes::IsChangeLogTable(table); }
 
 CatalogueIndex::CatalogueIndex(std::string catalogue, Progress progress)
     : catalogue_(std::move(catalogue)), progress_(std::move(progress)) {
@@ -123,9 +149,7 @@ CatalogueIndex::CatalogueIndex(std::string catalogue, Progress progress)
   writable_ = CanWrite(catalogue_) && CanWrite(folder.string()) &&
               (!fs::exists(beside, error) || CanWrite(beside));
 
-  // The catalogue is only ever read here; a folder nobody may write to holds a file nobody writes.
-  catalogue_mode_ =
-      CanWrite(folder.string()) ? PlainDatabase::Mode::kReadOnly : PlainDatabase::Mode::kImmutable;
+  catalogue_mode_ = ReadingMode(catalogue_, CanWrite(catalogue_) && CanWrite(folder.string()));
   keeper_ = PlainDatabase::Open(catalogue_, catalogue_mode_);
   {
     PlainStatement& profiles = keeper_->Prepare(
@@ -138,7 +162,6 @@ CatalogueIndex::CatalogueIndex(std::string catalogue, Progress progress)
             "The file '" + catalogue_ + "' is not a catalogue: it has no Profiles table.");
     }
   }
-  if (writable_ && !ReadLog(*keeper_).whole) InstallChangeLog();
   path_ =
       writable_ ? beside : (fs::temp_directory_path() / ("zel-index-" + RandomIdentity())).string();
   temporary_ = !writable_;
@@ -163,45 +186,6 @@ CatalogueIndex::CatalogueIndex(std::string catalogue, Progress progress)
 CatalogueIndex::~CatalogueIndex() {
   keeper_.reset();
   if (temporary_) RemoveFiles(path_);
-}
-
-bool CatalogueIndex::InstallChangeLog() {
-  try {
-    auto db = PlainDatabase::Open(catalogue_, PlainDatabase::Mode::kReadWrite);
-    // A reading command never waits for a writer, nor keeps one waiting: while another program
-    // writes the file (an import between two titles, say) the log is not added, and the index is
-    // built anew on changes instead until a later start adds it.
-    db->Execute("PRAGMA busy_timeout = 0");
-    db->Execute("BEGIN IMMEDIATE");
-    try {
-      // Triggers of another version of the log give way to this version's.
-      const std::vector<std::string> current = index::ChangeLogTriggers();
-      std::vector<std::string> stale;
-      PlainStatement& triggers = db->Prepare(
-          "SELECT name FROM sqlite_master WHERE type = 'trigger' AND name LIKE ? ESCAPE '\\'");
-      triggers.Bind(1, ReplaceAll(index::kChangeLog, "_", "\\_") + "\\_%");
-      while (triggers.Step()) {
-        const std::string name = triggers.Text(0);
-        if (std::find(current.begin(), current.end(), name) == current.end()) {
-          stale.push_back(name);
-        }
-      }
-      triggers.Reset();
-      for (const std::string& name : stale) db->Execute("DROP TRIGGER \"" + name + "\"");
-      for (const std::string& statement : index::ChangeLogStatements(RandomIdentity())) {
-        db->Execute(statement);
-      }
-      db->ResetAll();
-      db->Execute("COMMIT");
-    } catch (...) {
-      db->ResetAll();
-      db->Execute("ROLLBACK");
-      throw;
-    }
-    return true;
-  } catch (const Error&) {
-    return false;
-  }
 }
 
 uint64_t CatalogueIndex::Refresh() {
@@ -234,9 +218,13 @@ std::string RowidKey(const std::string& table) { return "rowid " + table; }
 void CatalogueIndex::Update() {
   PlainDatabase& db = *keeper_;
   db.Execute("PRAGMA busy_timeout = " + std::to_string(kIndexBusyMs));
-  // The index's write lock first, so that a writer in another process is waited for here rather
-  // than failing the transaction later; the catalogue is read as of this moment.
-  db.Execute("BEGIN IMMEDIATE");
+  // Taken before the catalogue is first read: a commit after it moves it on, and the index built
+  // from what is read next is built again next time rather than trusted.
+  const std::string identity = FileIdentity(catalogue_);
+  // The index's write lock first (and the catalogue's never), so that a writer of the index in
+  // another process is waited for here rather than failing the transaction later; the catalogue
+  // is read as of the first read after it.
+  db.Execute("BEGIN; PRAGMA ix.user_version = " + std::to_string(index::kFormat));
   try {
     bool build = !HasIndexTables(db);
     const LogState log = ReadLog(db);
@@ -247,8 +235,16 @@ void CatalogueIndex::Update() {
     if (!build) {
       const bool same_log = MetaText(db, "identity") == (log.whole ? log.identity : "");
       applied = std::atoll(MetaText(db, "applied").c_str());
-      build = MetaText(db, "format") != std::to_string(index::kFormat) || !same_log || !log.whole ||
+      build = MetaText(db, "format") != std::to_string(index::kFormat) || !same_log ||
               applied > log.last || MetaText(db, "schema") != schema;
+      // Without a log, only a file unchanged since the index was built is known to match it.
+      if (!log.whole && (identity.empty() || MetaText(db, "file") != identity)) build = true;
+    }
+    if (!log.whole && !build) {
+      db.ResetAll();
+      db.Execute("COMMIT");
+      built_afresh_ = false;
+      return;
     }
     // The highest rowid of each table now: rows above a table's watermark were written since.
     std::map<std::string, int64_t> highest;
@@ -332,16 +328,19 @@ void CatalogueIndex::Update() {
       index::Deriver fresh(db);
       fresh.All(progress_);
       fresh.Finish();
+      for (const std::string& statement : index::AfterBuildStatements()) db.Execute(statement);
       // What the query planner knows of the tables: that most titles are owned, say, so that a
       // list sorted by date reads the dates' index rather than sorting the owned titles.
       db.Execute("ANALYZE ix");
     } else {
       deriver.Finish();
     }
+    built_afresh_ = build;
     SetMeta(db, "format", std::to_string(index::kFormat));
     SetMeta(db, "identity", log.whole ? log.identity : "");
     SetMeta(db, "applied", std::to_string(log.whole ? log.last : 0));
     SetMeta(db, "schema", schema);
+    SetMeta(db, "file", log.whole ? "" : identity);
     for (const index::WatchedTable& table : index::WatchedTables()) {
       SetMeta(db, RowidKey(table.table).c_str(), std::to_string(highest[table.table]));
     }

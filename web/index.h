@@ -6,13 +6,14 @@
 // otherwise (a catalogue on a read-only disk, say) in a temporary file that lives as long as the
 // CatalogueIndex and is built anew for each process.
 //
-// How it stays fresh. The index adds one thing to the catalogue file: a change log, the table
-// zel_changes and triggers on the tables it reads (index_schema.h), which every program writing
-// the file fills as it writes, in the same transactions. Refresh reads the log from where it left
-// off and derives the changed titles, episodes, series and aliases again, so the first request
-// after a change costs what changed, not the collection. The catalogue's own tables are never
-// written. Without a log (the catalogue cannot be written, or the log could not be added because
-// another program held the file) the index is built again whenever the file changes.
+// How it stays fresh. The catalogue's change log (store/change_log.h), which the library adds with
+// its first write to a file and every program writing the file then fills in the same
+// transactions, says what changed. Refresh reads the log from where it left off and derives the
+// changed titles, episodes, series and aliases again, so the first request after a change costs
+// what changed, not the collection. The catalogue file is never written here, nor is anything
+// left beside it but the index. Without a log (a file no program of this library has written
+// since it was created, or written only by others) the index is built again whenever the file
+// changes, and kept while it does not.
 //
 // Nothing depends on the index for correctness: it is built when missing, when of another format,
 // when it belongs to another file or when the log says it is behind in a way it cannot follow, and
@@ -60,16 +61,18 @@ class CatalogueIndex {
   // Where the index is kept; whether a change log keeps it fresh.
   const std::string& path() const { return path_; }
   bool tracked() const { return tracked_; }
+  // Whether the last catch-up built the index from nothing rather than following the log.
+  bool built_afresh() const { return built_afresh_; }
 
  private:
   void Update();
-  bool InstallChangeLog();
 
   std::string catalogue_;
   std::string path_;
   bool temporary_ = false;
   bool writable_ = false;
   bool tracked_ = false;
+  bool built_afresh_ = false;
   store::PlainDatabase::Mode catalogue_mode_ = store::PlainDatabase::Mode::kReadOnly;
   Progress progress_;
   std::mutex mutex_;

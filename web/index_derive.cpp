@@ -455,9 +455,19 @@ void Deriver::MoveCredits(int kind, int64_t work, const Parts& before, const Par
   const auto [names_gone, names_come] = Differences(before.names, after.names);
   for (int64_t name : names_gone) {
     --(kind == kTitle ? name_deltas_[name].titles : name_deltas_[name].episodes);
+    db_.Prepare("DELETE FROM ix.name_works WHERE name = ? AND kind = ? AND work = ?")
+        .Bind(1, name)
+        .Bind(2, static_cast<int64_t>(kind))
+        .Bind(3, work)
+        .Run();
   }
   for (int64_t name : names_come) {
     ++(kind == kTitle ? name_deltas_[name].titles : name_deltas_[name].episodes);
+    db_.Prepare("INSERT OR IGNORE INTO ix.name_works (name, kind, work) VALUES (?, ?, ?)")
+        .Bind(1, name)
+        .Bind(2, static_cast<int64_t>(kind))
+        .Bind(3, work)
+        .Run();
   }
   // People: a title counts once for each of its people, under its collection type.
   const std::vector<int64_t> people_before = PeopleOf(before.names);

@@ -1,103 +1,17 @@
 #include "web/index_schema.h"
 
 namespace zel::web::index {
-namespace {
 
-struct Watched {
-  const char* table;
-  const char* column;  // the key of what a row belongs to
-  char kind;
-};
-
-// Every table the index reads, with what a change of one of its rows changes.
-constexpr Watched kWatched[] = {
-    {"Profiles", "ProfileID", kTitleChange},     {"CastCrew", "ProfileID", kTitleChange},
-    {"Genres", "ProfileID", kTitleChange},       {"Studios", "ProfileID", kTitleChange},
-    {"Tags", "ProfileID", kTitleChange},         {"Discs", "ProfileID", kTitleChange},
-    {"PurchaseInfo", "ProfileID", kTitleChange}, {"LoanInfo", "ProfileID", kTitleChange},
-    {"Reviews", "ProfileID", kTitleChange},      {"SRPInfo", "ProfileID", kTitleChange},
-    {"Regions", "ProfileID", kTitleChange},      {"AudioFormats", "ProfileID", kTitleChange},
-    {"Episodes", "EpisodeID", kEpisodeChange},   {"TVCastCrew", "EpisodeID", kEpisodeChange},
-    {"TVSeries", "SeriesID", kSeriesChange},     {"Alias", "AliasName", kAliasChange}};
-
-// The triggers of each table: a row removed, the last row removed, a row changed, and a row
-// changed to belong elsewhere. Rows written are found by their rowid instead (index_schema.h).
-constexpr const char* kEvents[] = {"delete", "top", "update", "rekey"};
-
-// The version in the names: triggers of another version are replaced.
-std::string TriggerName(const Watched& watched, const char* event) {
-  return std::string(kChangeLog) + "_2_" + watched.table + "_" + event;
-}
-
-// True unless the log's last row names (kind, `value`) already.
-std::string NotLast(char kind, const std::string& value) {
-  const std::string log(kChangeLog);
-  return "NOT EXISTS (SELECT 1 FROM " + log + " WHERE seq = (SELECT max(seq) FROM " + log +
-         ") AND kind = '" + std::string(1, kind) + "' AND key = " + value + ")";
-}
-
-std::string Append(char kind, const std::string& value) {
-  return "INSERT INTO " + std::string(kChangeLog) + " (kind, key) VALUES ('" +
-         std::string(1, kind) + "', " + value + ");";
-}
-
-}  // namespace
-
-std::vector<std::string> ChangeLogStatements(const std::string& identity) {
-  const std::string log(kChangeLog);
-  std::vector<std::string> statements = {
-      "CREATE TABLE IF NOT EXISTS " + log +
-          " (seq INTEGER PRIMARY KEY, kind TEXT NOT NULL, key TEXT NOT NULL)",
-      "INSERT INTO " + log + " (kind, key) SELECT '" + kLogIdentity + "', '" + identity +
-          "' WHERE NOT EXISTS (SELECT 1 FROM " + log + ")"};
-  // The condition stands in the trigger's WHEN clause, where a false one costs no more than its
-  // own test: a title removed as a hundred rows runs the trigger's statement once.
-  for (const Watched& watched : kWatched) {
-    const std::string column = watched.column;
-    const std::string old_key = "OLD." + column, new_key = "NEW." + column;
-    const auto trigger = [&](const char* name, const char* event, const std::string& when,
-                             const std::string& body) {
-      statements.push_back("CREATE TRIGGER IF NOT EXISTS " + TriggerName(watched, name) +
-                           " AFTER " + event + " ON " + watched.table + " WHEN " + when +
-                           " BEGIN " + body + " END");
-    };
-    trigger("delete", "DELETE", old_key + " IS NOT NULL AND " + NotLast(watched.kind, old_key),
-            Append(watched.kind, old_key));
-    // The row with the highest rowid gone, the next row written may take a rowid seen before.
-    const std::string top =
-        "coalesce((SELECT max(rowid) FROM " + std::string(watched.table) + "), 0)";
-    trigger("top", "DELETE", "OLD.rowid > " + top,
-            Append(kRowidDrop, "'" + std::string(watched.table) + " ' || " + top));
-    trigger("update", "UPDATE", old_key + " IS NOT NULL AND " + NotLast(watched.kind, old_key),
-            Append(watched.kind, old_key));
-    trigger("rekey", "UPDATE",
-            new_key + " IS NOT NULL AND " + new_key + " IS NOT " + old_key + " AND " +
-                NotLast(watched.kind, new_key),
-            Append(watched.kind, new_key));
-  }
-  return statements;
-}
-
-std::vector<WatchedTable> WatchedTables() {
-  std::vector<WatchedTable> tables;
-  for (const Watched& watched : kWatched)
-    tables.push_back({watched.table, watched.column, watched.kind});
-  return tables;
-}
-
-std::vector<std::string> ChangeLogTriggers() {
-  std::vector<std::string> names;
-  for (const Watched& watched : kWatched) {
-    for (const char* event : kEvents) names.push_back(TriggerName(watched, event));
-  }
-  return names;
+std::vector<std::string> AfterBuildStatements() {
+  return {"CREATE UNIQUE INDEX ix.name_works_by_name ON name_works (name, kind, work)"};
 }
 
 std::vector<std::string> IndexStatements() {
   std::vector<std::string> statements;
-  for (const char* table : {"meta", "titles", "parts", "facets", "tallies", "names", "people",
-                            "roles", "role_credits", "series", "episodes", "title_fts",
-                            "person_fts", "name_fts", "role_fts", "series_fts", "episode_fts"}) {
+  for (const char* table :
+       {"meta", "titles", "parts", "facets", "tallies", "names", "people", "roles", "role_credits",
+        "name_works", "series", "episodes", "title_fts", "person_fts", "name_fts", "role_fts",
+        "series_fts", "episode_fts"}) {
     statements.push_back(std::string("DROP TABLE IF EXISTS ix.") + table);
   }
   const auto add = [&](const std::string& sql) { statements.push_back(sql); };
@@ -161,6 +75,12 @@ std::vector<std::string> IndexStatements() {
   add("CREATE TABLE ix.roles (id INTEGER PRIMARY KEY, key TEXT NOT NULL UNIQUE, text TEXT, "
       "credits INTEGER NOT NULL DEFAULT 0)");
   // The cast credits with a role: kind 0 a title, 1 an episode.
+  // The titles (kind 0) and episodes (kind 1) crediting each name, for a person's page: the
+  // credits of a person with thousands are read in a few pages of the index rather than one
+  // page of the catalogue each.
+  // Filled in title order by a build and indexed by name once it is done (AfterBuildStatements):
+  // sorting the rows once costs far less than keeping them in name order as they come.
+  add("CREATE TABLE ix.name_works (name INTEGER, kind INTEGER, work INTEGER)");
   add("CREATE TABLE ix.role_credits (role INTEGER, kind INTEGER, work INTEGER, position INTEGER, "
       "name INTEGER, PRIMARY KEY (role, kind, work, position, name)) WITHOUT ROWID");
   add("CREATE TABLE ix.series (id INTEGER PRIMARY KEY, show_id TEXT NOT NULL UNIQUE COLLATE "

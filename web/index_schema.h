@@ -1,56 +1,39 @@
-// The tables of the index file and of the change log in the catalogue: the statements that make
-// them, in one place.
+// The tables of the index file: the statements that make them, in one place, and the names of
+// the catalogue's change log (store/change_log.h), which tells the index what changed.
 //
 // The index ("ix" when attached) holds one row per title, episode, series, role, credited name and
 // person, with the folded texts the search matches, the keys the lists sort by and the counts the
 // statistics show, each kept up to date as the catalogue changes. Its texts are searched through
 // FTS5 tables with the trigram tokenizer, which finds any part of a word of three characters or
 // more; shorter words are matched by reading the rows.
-//
-// The change log is the one thing the index adds to a catalogue file: a table and triggers, in
-// plain SQL so that any program writing the file (the library, an import, the sqlite3 shell) marks
-// what it changed, in the same transaction. Rows written are not logged: a rowid table gives each
-// new row a rowid above every row it holds, so the rows above the highest rowid the index has seen
-// are the new ones, found without a trigger and at no cost to the writer (an import writes a title
-// as a hundred rows). Rows removed or changed are logged by triggers, as (kind, key) of the thing
-// they belong to; a trigger appends unless the last row of the log names the same thing already,
-// so a reader must go over the last row it has seen once more (a change of the same thing may have
-// been folded into it since). Removing a table's highest row lets the next row written take a
-// rowid seen before, so that is logged too, with the highest rowid left.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "store/change_log.h"
+
 namespace zel::web::index {
 
 // Raised with every change of the index's tables: an index of another format is built anew.
-inline constexpr int kFormat = 4;
+inline constexpr int kFormat = 6;
 
-// The change log's table; the kinds of its rows.
-inline constexpr std::string_view kChangeLog = "zel_changes";
-inline constexpr char kTitleChange = 'p';    // key: ProfileID
-inline constexpr char kEpisodeChange = 'e';  // key: EpisodeID
-inline constexpr char kSeriesChange = 's';   // key: SeriesID
-inline constexpr char kAliasChange = 'a';    // key: AliasName
-inline constexpr char kLogIdentity = '#';    // key: the log's random identity, in its first row
-inline constexpr char kRowidDrop = 'm';      // key: "Table N", N the highest rowid left
-
-// A table the index reads: its key column names what a row belongs to (a title, an episode...).
-struct WatchedTable {
-  std::string table, column;
-  char kind;
-};
-std::vector<WatchedTable> WatchedTables();
-
-// Statements that make the change log and its triggers in the catalogue (schema "main").
-std::vector<std::string> ChangeLogStatements(const std::string& identity);
-// The names of the triggers those statements make.
-std::vector<std::string> ChangeLogTriggers();
+using store::changes::ChangeLogTriggers;
+using store::changes::kAliasChange;
+using store::changes::kChangeLog;
+using store::changes::kEpisodeChange;
+using store::changes::kLogIdentity;
+using store::changes::kRowidDrop;
+using store::changes::kSeriesChange;
+using store::changes::kTitleChange;
+using store::changes::WatchedTable;
+using store::changes::WatchedTables;
 
 // Statements that drop and make every table of the index in schema "ix".
 std::vector<std::string> IndexStatements();
+// Statements that index what a build filled in, run once it is done.
+std::vector<std::string> AfterBuildStatements();
 
 // The facets of a title, each value under its folded form: those the title list is filtered by,
 // then those only the statistics count.

@@ -1,5 +1,7 @@
 #include "web/server.h"
 
+#include <malloc.h>
+
 #include <charconv>
 #include <ctime>
 #include <exception>
@@ -465,6 +467,9 @@ struct Server::Impl {
 
 Server::Server(ServerOptions options)
     : HttpServer(options), impl_(std::make_unique<Impl>(std::move(options), *this)) {
+  // Each thread answering requests would otherwise keep a heap of its own, holding on to what its
+  // largest page needed; two shared heaps keep the server's memory near what it uses.
+  mallopt(M_ARENA_MAX, 2);
   if (!impl_->options.images.empty()) {
     impl_->covers = std::make_unique<CoverFolder>(impl_->options.images);
   }

@@ -103,6 +103,14 @@ PersonNames NamesOfPerson(store::PlainDatabase& db, const std::string& name) {
   return person;
 }
 
+std::string TitlesCrediting(const PersonNames& person, SqlParams& params) {
+  std::vector<std::string> keys;
+  for (const std::string& name : person.names) keys.push_back(ToLower(name));
+  return "(SELECT w.work FROM ix.name_works w JOIN ix.names n ON n.id = w.name WHERE w.kind = 0 "
+         "AND n.key IN " +
+         InList(keys, params) + ")";
+}
+
 std::string InList(const std::vector<std::string>& values, SqlParams& params) {
   std::string list = "(";
   for (size_t i = 0; i < values.size(); ++i) list += (i ? ", " : "") + params.Add(values[i]);

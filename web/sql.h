@@ -69,6 +69,9 @@ struct PersonNames {
 };
 // Read from the catalogue's Alias table (schema main of `db`).
 PersonNames NamesOfPerson(store::PlainDatabase& db, const std::string& name);
+// "(SELECT ...)": the index ids of the titles crediting one of the person's names, for an IN
+// test of ix.titles.id; read from the index, a few pages however many titles credit the person.
+std::string TitlesCrediting(const PersonNames& person, SqlParams& params);
 // "(?4, ?5)": the names as parameters, for an IN list.
 std::string InList(const std::vector<std::string>& values, SqlParams& params);
 

@@ -193,8 +193,7 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
   }
   if (!query.person.empty()) {
     const PersonNames person = NamesOfPerson(db, query.person);
-    where += " AND t.profile_id IN (SELECT c.ProfileID FROM main.CastCrew c WHERE c.Name IN " +
-             InList(person.names, params) + " AND " + NotDivider("c") + ")";
+    where += " AND t.id IN " + TitlesCrediting(person, params);
   }
   if (query.year) where += " AND t.year = " + params.Add(static_cast<int64_t>(query.year));
   if (query.on_loan) where += " AND t.on_loan = " + params.Add(int64_t{*query.on_loan});

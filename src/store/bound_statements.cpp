@@ -55,6 +55,7 @@ void Connection::Impl::FailWrite(int code, std::string_view sql) {
 
 int64_t Connection::Write(const std::string& sql, const std::vector<StoredValue>& values) {
   Impl& impl = *impl_;
+  impl.KeepChangeLog();
   ++impl.stats.statements;
   StatementLease statement = impl.Prepare(sql, sql);
   impl.Bind(statement.get(), values, 0, values.size(), sql);

@@ -2,6 +2,8 @@
 // and the rows a rule refuses skipped one by one; the schema the translations are checked against.
 #include "store/connection.h"
 
+#include "store/change_log.h"
+
 #include "frame/error.h"
 #include "frame/text.h"
 #include "store/engine_errors.h"
@@ -28,7 +30,9 @@ const TableDef* Connection::Impl::FindTable(std::string_view name) {
           "reading the table definitions");
       int rc;
       while ((rc = sqlite3_step(list.get())) == SQLITE_ROW) {
-        names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0)));
+        std::string table_name = reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0));
+        // The change log is the derived data's, not one of the catalogue's tables.
+        if (!changes::IsChangeLogTable(table_name)) names.push_back(std::move(table_name));
       }
       if (rc != SQLITE_DONE) Fail(rc, "reading the table definitions");
     }
@@ -143,6 +147,9 @@ int64_t Connection::Execute(std::string_view sql) {
     return 0;
   }
 
+  if (translation.kind != StatementKind::kSelect && translation.kind != StatementKind::kOther) {
+    impl.KeepChangeLog();
+  }
   const std::vector<SqlValue> values = impl.Convert(translation);
   {
     StatementLease statement = impl.Prepare(translation.sql, sql);

@@ -108,12 +108,19 @@ struct Connection::Impl {
   std::vector<TableDef> tables;
   bool tables_loaded = false;
   uint64_t schema_generation = 0;  // counts the times the remembered schema was dropped
+  // Whether this connection found or added the file's change log (store/change_log.h).
+  bool change_log_kept = false;
   const TableFinder finder = [this](std::string_view name) { return FindTable(name); };
 
   ~Impl() { cache.Clear(); }
 
   const TableDef* FindTable(std::string_view name);
   void ForgetSchema();
+  // Before this connection's first write: adds the change log when the file lacks it, in the
+  // transaction that has just begun (`transaction_begun`, from BeginScope), or else in one of its
+  // own just before a statement that writes outside any scope. Costs nothing once the log was
+  // found; does nothing inside a scope that began without adding it.
+  void KeepChangeLog(bool transaction_begun = false);
   // A prepared statement for `sql`; errors name the statement as the caller wrote it.
   StatementLease Prepare(const std::string& sql, std::string_view original);
   // Binds one value to the placeholder `slot` (1 for the first). The value must outlive the

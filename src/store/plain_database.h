@@ -3,9 +3,7 @@
 // of its own, with the catalogue attached to read from in the same statements.
 //
 // Nothing here applies the catalogue's rules (case-insensitive keys, skipped rows, typed values):
-// the catalogue's own tables are written only through Connection. The one write a PlainDatabase
-// makes to a catalogue is what its caller asks for in the catalogue's own schema name (the web
-// layer's change log), never rows of the catalogue's tables.
+// a catalogue is written only through Connection, and only read here.
 //
 // A PlainDatabase is used on one thread at a time. Its statements must not outlive it.
 #pragma once

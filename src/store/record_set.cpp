@@ -413,6 +413,7 @@ void RecordSet::Update() {
     sql = "UPDATE " + QuoteName(impl.table) + " SET " + assignments + " WHERE rowid = ?";
   }
 
+  engine.KeepChangeLog();
   int rc;
   {
     StatementLease statement = engine.Prepare(sql, sql);

@@ -57,6 +57,7 @@ bool Connection::InsertStoredRow(std::string_view table, const std::vector<std::
   }
   const std::string sql =
       "INSERT INTO " + QuoteName(table) + " (" + names + ") VALUES (" + marks + ")";
+  impl.KeepChangeLog();
   StatementLease statement = impl.Prepare(sql, sql);
   impl.Bind(statement.get(), values, 0, values.size(), sql);
   ++impl.stats.statements;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "store/change_log.h"
 #include "store/connection.h"
 #include "store/engine_internal.h"
 
@@ -17,6 +18,29 @@ void Connection::BeginScope() {
   impl.Run(sql, sql);
   ++impl.depth;
   impl.undo.emplace_back();
+  if (impl.depth == 1) impl.KeepChangeLog(true);
+}
+
+void Connection::Impl::KeepChangeLog(bool transaction_begun) {
+  if (change_log_kept || !read_only.empty() || !db) return;
+  // Inside a transaction that did not add it when it began (a catalogue being created, say).
+  if (depth > 0 && !transaction_begun) return;
+  if (transaction_begun) {
+    if (!changes::AddChangeLog(db.get())) return;
+    change_log_kept = true;
+    // Rolled back, the transaction takes the log with it.
+    undo.front().push_back([this] { change_log_kept = false; });
+    return;
+  }
+  // A statement that writes on its own: the log goes in just before it, in a transaction of its
+  // own. A file another program keeps locked gets it at a later write.
+  if (Exec(db.get(), "BEGIN IMMEDIATE") != SQLITE_OK) return;
+  const bool kept = changes::AddChangeLog(db.get());
+  if (Exec(db.get(), "COMMIT") != SQLITE_OK) {
+    Exec(db.get(), "ROLLBACK");
+    return;
+  }
+  change_log_kept = kept;
 }
 
 void Connection::CommitScope() {

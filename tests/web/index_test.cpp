@@ -12,7 +12,9 @@
 
 #include "model/profile.h"
 #include "model/profiles.h"
+#include "web/data.h"
 #include "web/index.h"
+#include "web/index_schema.h"
 #include "web/search.h"
 #include "web/stats.h"
 #include "web_fixture.h"
@@ -46,7 +48,8 @@ Json ZelJson(const std::string& catalogue, std::vector<std::string> args) {
 }
 
 // What `zel search` or `zel stats` answers for ARGS (its own words for kinds and collection
-// types), asked in this process of a CatalogueIndex of `catalogue`.
+// types), or {"person", NAME} a person's page, asked in this process of a CatalogueIndex of
+// `catalogue`.
 Json Answer(const std::string& catalogue, const std::vector<std::string>& args) {
   web::CatalogueIndex index(catalogue);
   const auto reader = index.OpenReader();
@@ -55,6 +58,11 @@ Json Answer(const std::string& catalogue, const std::vector<std::string>& args) 
     const auto at = std::find(args.begin(), args.end(), name);
     return at == args.end() ? std::string() : *(at + 1);
   };
+  if (args[0] == "person") {
+    web::PersonQuery query;
+    query.name = args[1];
+    return web::PersonData(*reader, query).value_or(Json());
+  }
   if (args[0] == "stats") {
     web::StatsQuery query;
     const int type = web::ChoiceOf(
@@ -123,8 +131,8 @@ TEST(CatalogueIndex, FollowsTheLibraryAndOtherProgramsAsAFreshIndexWould) {
   BuildCatalogue(catalogue);
   const Json before = ZelJson(catalogue, {"stats", "--collection", "all"});
 
-  // The index adds a change log to the file and nothing else of the catalogue's: SQLite finds
-  // the file sound, and zel info and zel export leave the log out.
+  // The library's writes added a change log to the file and nothing else of the catalogue's:
+  // SQLite finds the file sound, and zel info and zel export leave the log out.
   EXPECT_EQ(SqliteText(catalogue, "PRAGMA integrity_check"), "ok");
   EXPECT_EQ(SqliteText(catalogue,
                        "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND "
@@ -178,7 +186,10 @@ TEST(CatalogueIndex, FollowsTheLibraryAndOtherProgramsAsAFreshIndexWould) {
       {"search", "zebra", "--kind", "title", "--page", "5"},
       {"search", "extra", "--kind", "role", "--page", "2"},
       {"search", "e", "--kind", "person"},
-      {"search", "renee other"}};
+      {"search", "renee other"},
+      {"person", "Tomas Keller"},
+      {"person", "Nadia Newcomer"},
+      {"person", "Renee Other"}};
   for (const auto& question : questions) {
     const Json followed = Answer(catalogue, question), fresh = Answer(copy, question);
     if (question[0] == "stats") {
@@ -195,6 +206,60 @@ TEST(CatalogueIndex, FollowsTheLibraryAndOtherProgramsAsAFreshIndexWould) {
   EXPECT_EQ(Answer(catalogue, {"search", "river captain"})["Roles"]["Total"], 0);
   EXPECT_EQ(Answer(catalogue, {"search", "harbour nights"})["Series"]["Total"], 1);
   EXPECT_EQ(SqliteText(catalogue, "PRAGMA integrity_check"), "ok");
+}
+
+// Reading never writes: on a file no library write has given the log (here, one from which
+// another program removed it), zel search and zel stats change nothing and leave nothing beside
+// it but the index, which they build once and then trust while the file stays as it is. The next
+// library write adds the log in its own transaction, and from then on the index follows it.
+TEST(CatalogueIndex, ReadersLeaveTheFileAsItWasAndTheFirstWriteAddsTheLog) {
+  TempDir dir;
+  const std::string catalogue = dir.File("untouched.zel");
+  BuildCatalogue(catalogue);
+  std::vector<std::string> drop;
+  for (const std::string& trigger : web::index::ChangeLogTriggers()) {
+    drop.push_back("DROP TRIGGER IF EXISTS " + trigger);
+  }
+  drop.push_back("DROP TABLE zel_changes");
+  WithSqlite(catalogue, drop);
+  const std::string log_tables =
+      "SELECT COUNT(*) FROM sqlite_master WHERE name LIKE 'zel_changes%'";
+  const std::string bytes = ReadFile(catalogue);
+  const auto untouched = [&] {
+    EXPECT_EQ(ReadFile(catalogue), bytes);
+    EXPECT_FALSE(fs::exists(catalogue + "-wal"));
+    EXPECT_FALSE(fs::exists(catalogue + "-shm"));
+  };
+  ZelJson(catalogue, {"search", "keller"});
+  EXPECT_EQ(ZelJson(catalogue, {"stats"})["Titles"], ZelJson(catalogue, {"stats"})["Titles"]);
+  untouched();
+  {
+    web::CatalogueIndex index(catalogue);
+    EXPECT_FALSE(index.tracked());
+    EXPECT_FALSE(index.built_afresh());
+  }
+  untouched();
+  EXPECT_EQ(SqliteText(catalogue, log_tables), "0");
+
+  const auto retitle = [&](const std::string& title) {
+    Control control;
+    auto profile = control.OpenDatabase(catalogue)->Profiles()->Item(Variant("Extra001"));
+    profile->SetTitle(title);
+    profile->UpdateProfile();
+    control.CloseDatabase();
+  };
+  retitle("Keller Returns");
+  EXPECT_NE(SqliteText(catalogue, log_tables), "0");
+  EXPECT_EQ(SqliteText(catalogue, "PRAGMA integrity_check"), "ok");
+  {
+    web::CatalogueIndex index(catalogue);
+    EXPECT_TRUE(index.tracked());
+  }
+  retitle("Keller Again");
+  web::CatalogueIndex index(catalogue);
+  EXPECT_TRUE(index.tracked());
+  EXPECT_FALSE(index.built_afresh());
+  EXPECT_EQ(Answer(catalogue, {"search", "keller again"})["Titles"]["Total"], 1);
 }
 
 }  // namespace
