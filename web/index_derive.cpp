@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "frame/text.h"
+#include "model/region_codes.h"
 #include "tv/episode_derivation.h"
 #include "web/cells.h"
 #include "web/fold.h"
@@ -548,6 +549,7 @@ void Deriver::Title(const std::string& profile_id) {
   Parts after;
   TitleFacts now;
   now.collection = was.collection;
+  std::string profile;  // as stored
   RowValues values;
   TitleText text;
   if (exists) {
@@ -604,6 +606,11 @@ void Deriver::Title(const std::string& profile_id) {
     values.Add("sort_medium", LastIfMissing(Trim(now.medium).empty(), ToLower(Trim(now.medium))));
     values.Add("sort_director", LastIfMissing(director.empty(), Fold(director)));
     values.Add("sort_priority", LastIfMissing(priority == 0, priority));
+    const auto box_set = ReadText(
+        db_, "SELECT BoxSetID FROM BoxSet WHERE ChildID = ? AND BoxSetID IS NOT ChildID LIMIT 1",
+        stored_id);
+    values.Add("box_set", box_set ? Value(*box_set) : Value());
+    profile = stored_id;
     after.facts = values.Fingerprint();
     text = {folded_title, folded_original, DigitsOf(upc)};
     after.text = std::hash<std::string>()(text.title + '\n' + text.original + '\n' + text.upc);
@@ -640,7 +647,7 @@ void Deriver::Title(const std::string& profile_id) {
          [&](const PlainStatement& rows) { AddFacet(now, Facet::kLocation, Trim(rows.Text(0))); });
     each("SELECT Region FROM Regions WHERE ProfileID = ?", [&](const PlainStatement& rows) {
       if (const auto region = WholeNumberAt(rows, 0)) {
-        AddFacet(now, Facet::kRegion, std::to_string(*region));
+        AddFacet(now, Facet::kRegion, model::RegionLabel(now.medium, std::to_string(*region)));
       }
     });
     each("SELECT Language FROM AudioFormats WHERE ProfileID = ?",
@@ -654,6 +661,14 @@ void Deriver::Title(const std::string& profile_id) {
     id = WriteRow(db_, "titles", id, values);
   }
   if (exists && before.text != after.text) TitleFtsReplace(db_, id, &text);
+  // Parts derived before their box set was written learn of it here.
+  if (exists) {
+    db_.Prepare(
+           "UPDATE ix.titles SET box_set = ?1 WHERE box_set IS NOT ?1 AND profile_id IN "
+           "(SELECT ChildID FROM main.BoxSet WHERE BoxSetID = ?1)")
+        .Bind(1, profile)
+        .Run();
+  }
 
   for (const auto& [key, value] : was.facets) {
     if (now.facets.count(key)) continue;

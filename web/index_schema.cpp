@@ -18,7 +18,8 @@ constexpr Watched kWatched[] = {
     {"Reviews", "ProfileID", kTitleChange},      {"SRPInfo", "ProfileID", kTitleChange},
     {"Regions", "ProfileID", kTitleChange},      {"AudioFormats", "ProfileID", kTitleChange},
     {"Episodes", "EpisodeID", kEpisodeChange},   {"TVCastCrew", "EpisodeID", kEpisodeChange},
-    {"TVSeries", "SeriesID", kSeriesChange},     {"Alias", "AliasName", kAliasChange}};
+    {"TVSeries", "SeriesID", kSeriesChange},     {"Alias", "AliasName", kAliasChange},
+    {"BoxSet", "BoxSetID", kTitleChange}};
 
 // The triggers of each table: a row removed, the last row removed, a row changed, and a row
 // changed to belong elsewhere. Rows written are found by their rowid instead (index_schema.h).
@@ -113,7 +114,10 @@ std::vector<std::string> IndexStatements() {
       "collection INTEGER, year INTEGER, running_time INTEGER, review INTEGER, added TEXT, edited "
       "TEXT, purchased TEXT, price INTEGER, currency TEXT, retail INTEGER, retail_currency TEXT, "
       "on_loan INTEGER, priority INTEGER, director TEXT, sort_medium, sort_director, "
-      "sort_priority)");
+      "sort_priority, box_set TEXT)");
+  // A box set's parts: box_set is the ProfileID of the box set a title is a part of. Lists show
+  // a part inside its box set, unless the box set is gone.
+  add("CREATE INDEX ix.titles_box_set ON titles (box_set) WHERE box_set IS NOT NULL");
   add("CREATE INDEX ix.titles_order ON titles (collection, order_key)");
   add("CREATE INDEX ix.titles_all_order ON titles (order_key)");
   // Where a letter begins in the title order.

@@ -26,7 +26,7 @@
 namespace zel::web::index {
 
 // Raised with every change of the index's tables: an index of another format is built anew.
-inline constexpr int kFormat = 4;
+inline constexpr int kFormat = 5;
 
 // The change log's table; the kinds of its rows.
 inline constexpr std::string_view kChangeLog = "zel_changes";

@@ -274,16 +274,23 @@ Json SearchData(store::PlainDatabase& db, const SearchQuery& query, CoverFolder*
                            : "'(' || ?" + std::to_string(terms.fts_at) + " || ') OR \"' || ?" +
                                  std::to_string(terms.upc_at) + " || '\"'");
   }
-  const std::string titles_where = "t.id IN (" + matching + ")";
+  // A part found stands for its box set, which is shown once with the number of its parts.
+  const std::string found =
+      "SELECT DISTINCT coalesce(b.id, h.id) FROM ix.titles h LEFT JOIN ix.titles b ON "
+      "b.profile_id = h.box_set WHERE h.id IN (" +
+      matching + ")";
+  const std::string titles_where = "t.id IN (" + found + ")";
   answer["Titles"] =
-      Group(db, terms, "SELECT COUNT(*) FROM (" + matching + ")",
+      Group(db, terms, "SELECT COUNT(*) FROM (" + found + ")",
             "SELECT " + std::string(kTitleSummaryColumns) +
-                ", t.original_title, t.upc FROM ix.titles t WHERE " + titles_where +
-                " ORDER BY t.order_key",
+                ", t.original_title, t.upc, (SELECT COUNT(*) FROM ix.titles p WHERE p.box_set = "
+                "t.profile_id) FROM ix.titles t WHERE " +
+                titles_where + " ORDER BY t.order_key",
             shown(SearchKind::kTitles), per_page, page, [&](const PlainStatement& row) {
               Json item = TitleSummaryAt(row, 0, covers);
               item["OriginalTitle"] = row.Text(kTitleSummaryCount);
               item["UPC"] = row.Text(kTitleSummaryCount + 1);
+              if (const int64_t parts = row.Int(kTitleSummaryCount + 2)) item["Parts"] = parts;
               return item;
             });
 
