@@ -220,6 +220,7 @@ struct TitleFacts {
   std::string medium, initial, country, rating, purchased, currency, retail_currency;
   std::optional<int64_t> price, retail;
   std::map<std::pair<int64_t, std::string>, std::string> facets;  // (facet, folded) -> value
+  int64_t count_as = 1;                                           // 1 in files that keep no CountAs
 };
 
 void AddFacet(TitleFacts& facts, Facet facet, const std::string& value) {
@@ -251,6 +252,7 @@ Contributions ContributionsOf(const TitleFacts& facts) {
   }
   if (facts.retail) add(Tally::kValue, ToUpper(facts.retail_currency), *facts.retail);
   if (facts.running_time) add(Tally::kRunningTime, "", facts.running_time);
+  add(Tally::kCounted, "", std::max<int64_t>(0, facts.count_as));
   for (const auto& [key, value] : facts.facets) {
     switch (static_cast<Facet>(key.first)) {
       case Facet::kGenre:
@@ -507,7 +509,7 @@ void Deriver::Title(const std::string& profile_id) {
   {
     PlainStatement& old = db_.Prepare(
         "SELECT id, collection, year, running_time, medium, initial, country, rating, purchased, "
-        "currency, retail_currency, price, retail FROM ix.titles WHERE profile_id = ?");
+        "currency, retail_currency, price, retail, count_as FROM ix.titles WHERE profile_id = ?");
     old.Bind(1, profile_id);
     if (old.Step()) {
       id = old.Int(0);
@@ -523,7 +525,8 @@ void Deriver::Title(const std::string& profile_id) {
              old.Text(10),
              old.IsNull(11) ? std::nullopt : std::optional(old.Int(11)),
              old.IsNull(12) ? std::nullopt : std::optional(old.Int(12)),
-             {}};
+             {},
+             old.Int(13)};
     }
   }
   const bool indexed = id != 0;
@@ -610,6 +613,24 @@ void Deriver::Title(const std::string& profile_id) {
         db_, "SELECT BoxSetID FROM BoxSet WHERE ChildID = ? AND BoxSetID IS NOT ChildID LIMIT 1",
         stored_id);
     values.Add("box_set", box_set ? Value(*box_set) : Value());
+    if (!count_as_) {
+      count_as_ = ReadText(db_,
+                           "SELECT 1 FROM pragma_table_info('Profiles') WHERE name = ? COLLATE "
+                           "NOCASE",
+                           "CountAs")
+                      .has_value();
+    }
+    if (*count_as_) {
+      const auto count_as =
+          ReadText(db_, "SELECT CountAs FROM Profiles WHERE ProfileID = ?", stored_id);
+      int64_t number = 1;
+      if (count_as &&
+          std::from_chars(count_as->data(), count_as->data() + count_as->size(), number).ec !=
+              std::errc())
+        number = 1;
+      now.count_as = number;
+    }
+    values.Add("count_as", now.count_as);
     profile = stored_id;
     after.facts = values.Fingerprint();
     text = {folded_title, folded_original, DigitsOf(upc)};

@@ -114,7 +114,7 @@ std::vector<std::string> IndexStatements() {
       "collection INTEGER, year INTEGER, running_time INTEGER, review INTEGER, added TEXT, edited "
       "TEXT, purchased TEXT, price INTEGER, currency TEXT, retail INTEGER, retail_currency TEXT, "
       "on_loan INTEGER, priority INTEGER, director TEXT, sort_medium, sort_director, "
-      "sort_priority, box_set TEXT)");
+      "sort_priority, box_set TEXT, count_as INTEGER)");
   // A box set's parts: box_set is the ProfileID of the box set a title is a part of. Lists show
   // a part inside its box set, unless the box set is gone.
   add("CREATE INDEX ix.titles_box_set ON titles (box_set) WHERE box_set IS NOT NULL");

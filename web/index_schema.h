@@ -80,6 +80,7 @@ enum class Tally : int {
   kRegion = 9,       //
   kAudio = 10,       // audio languages
   kInitial = 11,     // the first letter of the sort title, "#" for any other character
+  kCounted = 12,     // key: ""; amount: what the titles count as (CountAs), as DVD Profiler counts
 };
 // The values of each Facet, keyed by the folded value, are tallied too, as dimension
 // kFacetTally + facet: the choices of the title list.

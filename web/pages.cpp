@@ -393,6 +393,9 @@ std::string StatsPage(const Json& data) {
         return word == "owned" ? std::string("/stats") : "/stats?collection=" + word;
       });
   body += "<p class=\"summary\">" + Plural(Int(data, "Titles"), "title", "titles");
+  if (Int(data, "Counted") != Int(data, "Titles")) {
+    body += ", counted as " + std::to_string(Int(data, "Counted"));
+  }
   const Json& running = Member(data, "RunningTime");
   if (const int64_t minutes = Int(running, "Minutes"); minutes > 0) {
     body += ". Running time: " + std::to_string(minutes / 60) + " h " +

@@ -95,6 +95,12 @@ Json StatsData(store::PlainDatabase& db, const StatsQuery& query, Date today) {
                 {"Today", FormatDate(today)},
                 {"Titles", titles},
                 {"Counts", std::move(counts)}};
+  {
+    // What the titles count as, as DVD Profiler counts them: a box set and its parts as their
+    // CountAs say.
+    const std::vector<Count> counted = Counts(db, Tally::kCounted, query);
+    stats["Counted"] = counted.empty() ? 0 : counted[0].amount;
+  }
   stats["Media"] = CountsJson(Counts(db, Tally::kMedium, query), "Medium");
   stats["Genres"] = CountsJson(Counts(db, Tally::kGenre, query), "Genre");
 

@@ -187,6 +187,10 @@ TEST_F(ServeTest, StatisticsAgreeWithTheCatalogue) {
   const Json stats = GetJson("/api/stats");
   EXPECT_EQ(stats["CollectionType"], "Owned");
   EXPECT_EQ(stats["Titles"], Sql("SELECT COUNT(*) FROM Profiles p WHERE " + owned));
+  // Counted as DVD Profiler counts: by CountAs, which a box set may set to its number of discs.
+  EXPECT_EQ(stats["Counted"],
+            Sql("SELECT SUM(max(coalesce(p.CountAs, 1), 0)) FROM Profiles p WHERE " + owned));
+  EXPECT_NE(stats["Counted"], stats["Titles"]);
   const auto titles_of = [](const Json& list, const char* key, const std::string& value) {
     for (const Json& item : list) {
       if (item[key] == value) return item["Titles"].get<int64_t>();
