@@ -593,15 +593,19 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
   std::vector<RawCredit> title_credits, episode_credits;
 
   // Cast roles before crew jobs within a line, each in credit order, each under the episode
-  // heading before it in its list; the titles described from the index.
+  // heading before it in its list; the titles described from the index. Only titles holding
+  // episodes (derived from their headings) have their lists searched for headings: reading a
+  // title's whole list for each credit of a person credited thousands of times would cost more
+  // than the rest of the page.
   SqlParams title_params;
   std::vector<Line> titles;
   ReadPersonCredits(
       db,
       "SELECT " + credit_columns(credit_only) +
-          ", (SELECT h.Name FROM main.CastCrew h WHERE h.ProfileID = c.ProfileID AND h.Role = "
-          "'[DivEpisode]' AND h.IsCast IS c.IsCast AND h.Position < c.Position ORDER BY "
-          "h.Position DESC LIMIT 1), t.profile_id, t.title, t.year, t.medium, t.collection, "
+          ", CASE WHEN EXISTS (SELECT 1 FROM main.Profile2Episodes pe WHERE pe.ProfileID = "
+          "c.ProfileID) THEN (SELECT h.Name FROM main.CastCrew h WHERE h.ProfileID = c.ProfileID "
+          "AND h.Role = '[DivEpisode]' AND h.IsCast IS c.IsCast AND h.Position < c.Position ORDER "
+          "BY h.Position DESC LIMIT 1) END, t.profile_id, t.title, t.year, t.medium, t.collection, "
           "t.order_key FROM main.CastCrew c JOIN ix.titles t ON t.profile_id = c.ProfileID WHERE "
           "c.Name IN " +
           InList(person.names, title_params) + " ORDER BY t.id, c.IsCast DESC, c.Position",

@@ -274,11 +274,16 @@ Json SearchData(store::PlainDatabase& db, const SearchQuery& query, CoverFolder*
                            : "'(' || ?" + std::to_string(terms.fts_at) + " || ') OR \"' || ?" +
                                  std::to_string(terms.upc_at) + " || '\"'");
   }
-  // A part found stands for its box set, which is shown once with the number of its parts.
-  const std::string found =
-      "SELECT DISTINCT coalesce(b.id, h.id) FROM ix.titles h LEFT JOIN ix.titles b ON "
-      "b.profile_id = h.box_set WHERE h.id IN (" +
-      matching + ")";
+  // A part found stands for its box set, which is shown once with the number of its parts. Parts
+  // are few: they are read from their own index, and the titles found are not read at all.
+  const std::string parts_found =
+      "SELECT h.id, h.box_set FROM ix.titles h WHERE h.box_set IS NOT NULL AND h.id IN (" +
+      matching + ") AND EXISTS (SELECT 1 FROM ix.titles b WHERE b.profile_id = h.box_set)";
+  const std::string found = "SELECT rowid FROM (" + matching +
+                            ") WHERE rowid NOT IN (SELECT id FROM (" + parts_found +
+                            ")) UNION SELECT b.id FROM ix.titles b WHERE b.profile_id IN (SELECT "
+                            "box_set FROM (" +
+                            parts_found + "))";
   const std::string titles_where = "t.id IN (" + found + ")";
   answer["Titles"] =
       Group(db, terms, "SELECT COUNT(*) FROM (" + found + ")",

@@ -107,8 +107,10 @@ TEST_F(ServeTest, PersonPageSummarisesAndPagesTheirTitles) {
   ASSERT_EQ(roles.size(), 2u);
   EXPECT_EQ(roles[0]["Episodes"], Json::array({"1.01 Pilot", "1.02 Home"}));
   EXPECT_TRUE(roles[1]["Episodes"].empty());
+  // Each episode leads to its place on the page of the series derived from the disc.
   EXPECT_TRUE(Has(Html("/person/Vera%20Voss"),
-                  "Narrator (voice), 2 episodes: 1.01 Pilot, 1.02 Home; Producer"));
+                  "Narrator (voice), 2 episodes: <a href=\"/series/tv%3Awild-coast#ep-tv%3Awild-"
+                  "coast%2F1.01\">1.01 Pilot</a>, <a "));
 
   // Beyond 200 lines the list is paged.
   const Json first = GetJson("/api/person/Paging%20Person");

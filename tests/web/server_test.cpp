@@ -153,6 +153,8 @@ void BuildCatalogue(const std::string& catalogue) {
   credit("Voices", 4, "Vera Voss", "Narrator", true, "1960");
   credit("Voices", 5, "Vera Voss", "Producer", false, "1960");
   Execute(catalogue, statements);
+  const CommandResult derive = RunZel({"tv", "derive", catalogue});
+  ASSERT_EQ(derive.exit_code, 0) << derive.err;
 }
 
 ServerProcess::ServerProcess(const std::string& catalogue, std::vector<std::string> extra,
