@@ -499,12 +499,21 @@ std::vector<Line> ByPerson(std::vector<Line> lines, const std::vector<RawCredit>
                            const people::Namesakes& years, const std::string& common_name) {
   std::vector<Line> out;
   std::map<std::pair<size_t, std::string>, size_t> at;
+  constexpr size_t kNotYet = static_cast<size_t>(-1);
+  std::vector<size_t> first(lines.size(), kNotYet);  // where each line went first
   for (const RawCredit& credit : credits) {
     const people::Person person = years.Resolve(common_name, credit.birth_year);
     const auto [found, added] =
         at.try_emplace({credit.line, people::PersonLabel(person)}, out.size());
     if (added) {
-      out.push_back(lines[credit.line]);
+      // A line is copied only for a second namesake.
+      if (first[credit.line] == kNotYet) {
+        first[credit.line] = out.size();
+        out.push_back(std::move(lines[credit.line]));
+      } else {
+        out.push_back(out[first[credit.line]]);
+        out.back().roles.clear();
+      }
       out.back().person = person;
     }
     people::AddRole(out[found->second].roles, credit.group, credit.heading);

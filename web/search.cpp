@@ -275,15 +275,19 @@ Json SearchData(store::PlainDatabase& db, const SearchQuery& query, CoverFolder*
                                  std::to_string(terms.upc_at) + " || '\"'");
   }
   // A part found stands for its box set, which is shown once with the number of its parts. Parts
-  // are few: they are read from their own index, and the titles found are not read at all.
-  const std::string parts_found =
-      "SELECT h.id, h.box_set FROM ix.titles h WHERE h.box_set IS NOT NULL AND h.id IN (" +
-      matching + ") AND EXISTS (SELECT 1 FROM ix.titles b WHERE b.profile_id = h.box_set)";
-  const std::string found = "SELECT rowid FROM (" + matching +
-                            ") WHERE rowid NOT IN (SELECT id FROM (" + parts_found +
-                            ")) UNION SELECT b.id FROM ix.titles b WHERE b.profile_id IN (SELECT "
-                            "box_set FROM (" +
-                            parts_found + "))";
+  // are few: each is tested on its own, and without any the titles found are taken as they are.
+  std::string found = matching;
+  if (CountOf(db, "SELECT EXISTS (SELECT 1 FROM ix.titles WHERE box_set IS NOT NULL)")) {
+    const std::string parts_found =
+        "SELECT h.id, h.box_set FROM ix.titles h WHERE h.box_set IS NOT NULL AND EXISTS (" +
+        matching +
+        " AND f.rowid = h.id) AND EXISTS (SELECT 1 FROM ix.titles b WHERE b.profile_id = "
+        "h.box_set)";
+    found = "SELECT rowid FROM (" + matching + ") WHERE rowid NOT IN (SELECT id FROM (" +
+            parts_found +
+            ")) UNION SELECT b.id FROM ix.titles b WHERE b.profile_id IN (SELECT box_set FROM (" +
+            parts_found + "))";
+  }
   const std::string titles_where = "t.id IN (" + found + ")";
   answer["Titles"] =
       Group(db, terms, "SELECT COUNT(*) FROM (" + found + ")",
