@@ -392,16 +392,18 @@ class CollectionImport {
       return Done(bytes);
     }
     try {
-      ImportResult result = ImportParsedTitle(dvd, title.fingerprint, !options_.dry_run);
+      ImportResult result =
+          ImportParsedTitle(dvd, title.fingerprint, !options_.dry_run, options_.prefer_export);
       switch (result.outcome) {
         case ImportOutcome::kNew:
           ++summary_.new_titles;
           break;
         case ImportOutcome::kChanged:
           ++summary_.changed;
-          summary_.changed_titles.push_back({std::move(result.profile_id), std::move(result.title),
-                                             std::move(result.changed_sections),
-                                             std::move(result.locked_sections)});
+          summary_.changed_titles.push_back(
+              {std::move(result.profile_id), std::move(result.title),
+               std::move(result.changed_sections), std::move(result.locked_sections),
+               std::move(result.kept_sections), std::move(result.conflicts)});
           break;
         case ImportOutcome::kUnchanged:
           ++summary_.unchanged;

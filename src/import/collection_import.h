@@ -50,6 +50,9 @@ struct CollectionImportOptions {
   // and the removed-titles file are left as they were. It holds the catalogue's write lock while
   // it runs, and needs a catalogue that may be written, as an import does.
   bool dry_run = false;
+  // A part of a title that both the file and this catalogue changed since the title's last import
+  // takes the file's version, instead of keeping the one edited here.
+  bool prefer_export = false;
 };
 
 struct TitleFailure {
@@ -64,8 +67,10 @@ struct TitleFailure {
 struct ChangedTitle {
   std::string profile_id;
   std::string title;
-  std::vector<std::string> sections;  // the parts the import changed (ImportResult)
-  std::vector<std::string> locked;    // the sections its locks kept as they were
+  std::vector<std::string> sections;   // the parts the import changed (ImportResult)
+  std::vector<std::string> locked;     // the sections its locks kept as they were
+  std::vector<std::string> kept;       // the sections edited here that it kept so
+  std::vector<std::string> conflicts;  // sections changed both in the file and here
 };
 
 struct CollectionSummary {

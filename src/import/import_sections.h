@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/xml_document.h"
+#include "store/title_parts.h"
 
 namespace zel {
 
@@ -52,6 +53,13 @@ struct TitleContext {
   uint64_t event_seed = 0;        // state of the event identifier generator
   // Of a changed title: where the parts whose stored rows change are named (ImportResult).
   std::vector<std::string>* changed = nullptr;
+  // Of a changed title: the parts edited here since its last import, whether the export's version
+  // of a part also changed wins over them, and where the parts kept as edited here and the
+  // conflicts are named (ImportResult).
+  std::vector<store::EditMark> edits;
+  bool prefer_export = false;
+  std::vector<std::string>* kept = nullptr;
+  std::vector<std::string>* conflicts = nullptr;
 };
 
 // Notes that the import changed the stored rows of `part` of a changed title.

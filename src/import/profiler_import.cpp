@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "frame/dictionary.h"
 #include "frame/error.h"
@@ -18,6 +19,7 @@
 #include "store/catalogue_file.h"
 #include "store/connection.h"
 #include "store/text_helpers.h"
+#include "store/title_parts.h"
 #include "tv/episode_derivation.h"
 
 namespace zel {
@@ -110,73 +112,116 @@ std::vector<std::string> LockNames(store::CatalogueFile& database, const std::st
   return names;
 }
 
-// Where the stored rows of a part of a title are: the rows of `table` whose `key` column holds its
-// ProfileID, but for the column `leave_out` (drawn anew by every import); and, where `names` is
-// given, only the information entries (InfoName) it lists, "|" around each.
-struct PartRows {
-  std::string_view table;
-  std::string_view key = "ProfileID";
-  std::string_view leave_out = {};
-  std::string_view names = {};
-};
-
-// The stored rows of a part of the title, each as one text, sorted: the same before and after its
-// import when the import changed nothing of it.
-std::vector<std::string> StoredRows(TitleContext& title, const PartRows& part) {
-  store::Connection& connection = title.database.connection();
-  const store::TableDef* table = connection.FindTable(part.table);
-  if (!table) return {};
-  const auto column_of = [&](std::string_view name) {
-    for (size_t c = 0; c < table->columns.size(); ++c) {
-      if (EqualsIgnoreCase(table->columns[c].name, name)) return c;
-    }
-    return table->columns.size();
-  };
-  const size_t left_out =
-      part.leave_out.empty() ? table->columns.size() : column_of(part.leave_out);
-  const size_t info_name = part.names.empty() ? table->columns.size() : column_of("InfoName");
-  std::vector<std::string> rows;
-  connection.ReadStoredRows(
-      part.table, part.key, title.profile_id, [&](const std::vector<store::SqlValue>& values) {
-        if (info_name < values.size() &&
-            part.names.find("|" + values[info_name].text + "|") == std::string_view::npos) {
-          return;
-        }
-        std::string row;
-        for (size_t c = 0; c < values.size(); ++c) {
-          if (c == left_out) continue;
-          const store::SqlValue& value = values[c];
-          row += static_cast<char>('0' + static_cast<int>(value.kind));
-          switch (value.kind) {
-            case store::SqlValue::Kind::kNull:
-              break;
-            case store::SqlValue::Kind::kInteger:
-              row += std::to_string(value.integer);
-              break;
-            case store::SqlValue::Kind::kReal:
-              row += std::to_string(value.real);
-              break;
-            case store::SqlValue::Kind::kText:
-              row += value.text;
-              break;
-          }
-          row += '\x1f';
-        }
-        rows.push_back(std::move(row));
-      });
-  std::sort(rows.begin(), rows.end());
-  return rows;
-}
-
 // Runs `write` for a part of the title; of a changed title, notes the part as changed when its
-// stored rows differ afterwards.
-void WritePart(TitleContext& title, std::string_view part, const PartRows& rows,
+// stored rows (`rows`) differ afterwards. Without `rows`, `write` notes its changes itself.
+void WritePart(TitleContext& title, std::string_view part, const store::TitlePart* rows,
                const std::function<void()>& write) {
-  if (!title.changed || rows.table.empty()) return write();
-  const std::vector<std::string> before = StoredRows(title, rows);
+  if (!title.changed || !rows) return write();
+  store::Connection& connection = title.database.connection();
+  const std::vector<std::string> before = store::PartRows(connection, title.profile_id, *rows);
   write();
-  if (StoredRows(title, rows) != before) NoteChanged(title, part);
+  if (store::PartRows(connection, title.profile_id, *rows) != before) NoteChanged(title, part);
 }
+
+const store::EditMark* EditOf(const TitleContext& title, std::string_view part) {
+  for (const store::EditMark& mark : title.edits) {
+    if (EqualsIgnoreCase(mark.part, part)) return &mark;
+  }
+  return nullptr;
+}
+
+void ForgetChanged(TitleContext& title, std::string_view part) { std::erase(*title.changed, part); }
+
+// Decides about a part edited here once the export's version of it was written over the version
+// edited here: `local` its rows before, `exported` after. Returns nothing when the export's version
+// stays (the mark is dropped); otherwise the version edited here is to be put back, and what its
+// mark is to hold then. A conflict is reported once: the mark takes the export's new version, so
+// the next import reports only what the export changes again.
+std::optional<std::string> KeepEditedPart(TitleContext& title, const store::EditMark& mark,
+                                          const std::vector<std::string>& local,
+                                          const std::vector<std::string>& exported) {
+  store::Connection& connection = title.database.connection();
+  // The export came to say what was edited here: there is nothing left to keep.
+  const bool same = exported == local;
+  const std::string digest = store::PartDigest(exported);
+  if (!same && digest != mark.digest) {
+    title.conflicts->push_back(mark.part);
+    if (title.prefer_export) {
+      store::DropEditMark(connection, title.profile_id, mark.part);
+      return std::nullopt;
+    }
+  }
+  if (same) {
+    store::DropEditMark(connection, title.profile_id, mark.part);
+    return std::nullopt;
+  }
+  title.kept->push_back(mark.part);
+  ForgetChanged(title, mark.part);
+  return digest;
+}
+
+// As WritePart, for a part that may have been edited here since the title's last import.
+void WriteEditablePart(TitleContext& title, std::string_view part, const store::TitlePart* rows,
+                       const std::function<void()>& write) {
+  const store::EditMark* mark = title.changed ? EditOf(title, part) : nullptr;
+  if (!mark) return WritePart(title, part, rows, write);
+  const store::TitlePart& compared = rows ? *rows : *store::FindTitlePart(part);
+  store::Connection& connection = title.database.connection();
+  const std::vector<std::string> local = store::PartRows(connection, title.profile_id, compared);
+  std::optional<store::WriteScope> exported_version(std::in_place, connection);
+  write();
+  const std::vector<std::string> exported = store::PartRows(connection, title.profile_id, compared);
+  const std::optional<std::string> keep = KeepEditedPart(title, *mark, local, exported);
+  if (!keep) {
+    exported_version->Commit();
+    if (exported != local) NoteChanged(title, part);
+    return;
+  }
+  exported_version.reset();  // rolls the export's version back
+  // Crew roles learned from it went with it.
+  CrewMappingTable().RemoveAll();
+  if (*keep != mark->digest) {
+    store::WriteEditMark(connection, title.profile_id, {mark->part, *keep});
+  }
+}
+
+// Writes the Profiles row (`write`), then puts back the columns edited here that are to stay.
+void WriteProfileKeepingEdits(TitleContext& title, const std::function<void()>& write) {
+  struct Edited {
+    const store::EditMark* mark;
+    const store::TitlePart* part;
+    std::vector<std::string> rows;
+    std::vector<store::StoredValue> values;
+  };
+  store::Connection& connection = title.database.connection();
+  std::vector<Edited> edited;
+  for (const store::EditMark& mark : title.edits) {
+    const store::TitlePart* part = store::FindTitlePart(mark.part);
+    if (!part || part->columns.empty() || IsLocked(title.locks, part->name)) continue;
+    edited.push_back({&mark, part, store::PartRows(connection, title.profile_id, *part),
+                      store::ReadPartColumns(connection, title.profile_id, *part)});
+  }
+  write();
+  for (const Edited& column : edited) {
+    const std::optional<std::string> keep =
+        KeepEditedPart(title, *column.mark, column.rows,
+                       store::PartRows(connection, title.profile_id, *column.part));
+    if (!keep) continue;
+    store::WritePartColumns(connection, title.profile_id, *column.part, column.values);
+    if (*keep != column.mark->digest) {
+      store::WriteEditMark(connection, title.profile_id, {column.mark->part, *keep});
+    }
+  }
+}
+
+// The meta entries the import writes besides the parts that locks name.
+const store::TitlePart kExclusions{
+    .name = "Exclusions", .table = store::Table::kMetaInfo, .names = "|Exclusions|"};
+const store::TitlePart kMediaBanners{.name = "MediaBanners",
+                                     .table = store::Table::kMetaInfo,
+                                     .names = "|MediaBannerFront|MediaBannerBack|"};
+const store::TitlePart kRatingEntries{
+    .name = "Rating", .table = store::Table::kMetaInfo, .names = "|RatingAge|RatingVariant|"};
 
 void RunSections(TitleContext& title, std::vector<std::string>& locked) {
   struct Section {
@@ -184,41 +229,38 @@ void RunSections(TitleContext& title, std::vector<std::string>& locked) {
     bool lockable;
     void (*run)(TitleContext&);
     // The stored rows it writes; none for the lists of credits, which note their changes.
-    PartRows rows;
+    const store::TitlePart* rows;
   };
   const auto cast = [](TitleContext& t) { ImportCast(t, t.dvd.Child("Actors")); };
   const auto crew = [](TitleContext& t) { ImportCrew(t, t.dvd.Child("Credits")); };
+  const auto part = [](std::string_view name) { return store::FindTitlePart(name); };
   static const Section kSections[] = {
-      {"Cast", true, cast, {}},
-      {"Crew", true, crew, {}},
-      {"BoxSet", true, ImportBoxSet, {"BoxSet", "BoxSetID"}},
-      {"Discs", true, ImportDiscs, {"Discs"}},
-      {"Regions", true, ImportRegions, {"Regions"}},
-      {"VideoFormats", true, ImportVideoFormat, {"VideoFormat"}},
-      {"Features", true, ImportFeatures, {"Features"}},
-      {"Studios", true, ImportStudios, {"Studios"}},
-      {"Genres", true, ImportGenres, {"Genres"}},
-      {"Subtitles", true, ImportSubtitles, {"Subtitles"}},
-      {"AudioFormats", true, ImportAudio, {"AudioFormats"}},
-      {"SRPInfo", true, ImportSuggestedPrice, {"SRPInfo"}},
-      {"Reviews", true, ImportReview, {"Reviews"}},
-      {"Exclusions", false, WriteExclusions, {"MetaInfo", "ProfileID", {}, "|Exclusions|"}},
-      {"MediaBanners",
-       false,
-       WriteMediaBanners,
-       {"MetaInfo", "ProfileID", {}, "|MediaBannerFront|MediaBannerBack|"}},
-      {"PurchaseInfo", true, ImportPurchase, {"PurchaseInfo"}},
-      // An event's identifier is drawn anew by every import.
-      {"Events", true, ImportEvents, {"Events", "ProfileID", "EventID"}},
-      {"LoanInfo", true, ImportLoan, {"LoanInfo"}},
-      {"Tags", true, ImportTags, {"Tags"}},
+      {"Cast", true, cast, nullptr},
+      {"Crew", true, crew, nullptr},
+      {"BoxSet", true, ImportBoxSet, part("BoxSet")},
+      {"Discs", true, ImportDiscs, part("Discs")},
+      {"Regions", true, ImportRegions, part("Regions")},
+      {"VideoFormats", true, ImportVideoFormat, part("VideoFormats")},
+      {"Features", true, ImportFeatures, part("Features")},
+      {"Studios", true, ImportStudios, part("Studios")},
+      {"Genres", true, ImportGenres, part("Genres")},
+      {"Subtitles", true, ImportSubtitles, part("Subtitles")},
+      {"AudioFormats", true, ImportAudio, part("AudioFormats")},
+      {"SRPInfo", true, ImportSuggestedPrice, part("SRPInfo")},
+      {"Reviews", true, ImportReview, part("Reviews")},
+      {"Exclusions", false, WriteExclusions, &kExclusions},
+      {"MediaBanners", false, WriteMediaBanners, &kMediaBanners},
+      {"PurchaseInfo", true, ImportPurchase, part("PurchaseInfo")},
+      {"Events", true, ImportEvents, part("Events")},
+      {"LoanInfo", true, ImportLoan, part("LoanInfo")},
+      {"Tags", true, ImportTags, part("Tags")},
   };
   for (const Section& section : kSections) {
     if (section.lockable && IsLocked(title.locks, section.name)) {
       if (title.stored) locked.emplace_back(section.name);
       continue;
     }
-    WritePart(title, section.name, section.rows, [&] { section.run(title); });
+    WriteEditablePart(title, section.name, section.rows, [&] { section.run(title); });
   }
 }
 
@@ -254,7 +296,8 @@ bool RefuseNewerSchema(store::CatalogueFile& database) {
 }
 
 ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
-                         const std::string& markup_fingerprint, bool sync_loaded_lists) {
+                         const std::string& markup_fingerprint, bool sync_loaded_lists,
+                         bool prefer_export) {
   ImportResult result;
   if (!dvd || !dvd.IsElement() || dvd.Name() != "DVD") {
     RaiseMissing("The title markup has no DVD element");
@@ -288,12 +331,21 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
   }
 
   title.stored = !is_new;
-  if (title.stored) title.changed = &result.changed_sections;
+  if (title.stored) {
+    title.changed = &result.changed_sections;
+    title.edits = store::ReadEditMarks(database.connection(), title.profile_id);
+    title.prefer_export = prefer_export;
+    title.kept = &result.kept_sections;
+    title.conflicts = &result.conflicts;
+  }
   try {
     store::WriteScope scope(database.connection());
+    const store::UnmarkedWrites from_the_export(database.connection());
     title.medium = MediumOf(dvd);
-    WritePart(title, "Rating", {"MetaInfo", "ProfileID", {}, "|RatingAge|RatingVariant|"},
-              [&] { WriteProfileRow(title, *profile, is_new, fingerprint, locality); });
+    WriteProfileKeepingEdits(title, [&] {
+      WritePart(title, "Rating", &kRatingEntries,
+                [&] { WriteProfileRow(title, *profile, is_new, fingerprint, locality); });
+    });
     profile.reset();
     RunSections(title, result.locked_sections);
     DeriveTelevision(title);
@@ -327,8 +379,9 @@ bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint
 }
 
 ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint,
-                               bool sync_loaded_lists) {
-  return ImportTitle(store::RequireActiveCatalogue(), dvd, fingerprint, sync_loaded_lists);
+                               bool sync_loaded_lists, bool prefer_export) {
+  return ImportTitle(store::RequireActiveCatalogue(), dvd, fingerprint, sync_loaded_lists,
+                     prefer_export);
 }
 
 bool ImportRefusesSchema() { return RefuseNewerSchema(store::RequireActiveCatalogue()); }
@@ -354,7 +407,7 @@ ImportResult ImportProfilerXml(store::CatalogueFile& database, std::string_view 
                  " as its document element instead of DVD");
   }
   // The markup parsed, so its document element (the DVD element) can be found as bytes.
-  return ImportTitle(database, dvd, TitleFingerprint(DocumentElement(markup)), true);
+  return ImportTitle(database, dvd, TitleFingerprint(DocumentElement(markup)), true, false);
 }
 
 std::string FindProfileId(store::CatalogueFile& database, std::string_view text) {

@@ -6,7 +6,9 @@
 // for the title. The profile is "Key_" + the title's ID. A stored fingerprint of the element's
 // markup (TitleFingerprint) recognises an unchanged title, which is left alone without a single
 // write; the profile's lock rows protect the whole title ("Entire") or single sections and columns
-// of a changed one.
+// of a changed one. Sections and columns edited here since the title's last import
+// (store/title_parts.h) are kept as locked ones are; when the export changed them too, that is a
+// conflict, and the version edited here still stays unless the caller prefers the export's.
 //
 // One title's import is all or nothing: any error leaves the catalogue as it was before the call
 // (a new title absent, a changed one in its previous version) and reaches the caller. Shared
@@ -44,6 +46,12 @@ struct ImportResult {
   // the sections its locks kept as they were.
   std::vector<std::string> changed_sections;
   std::vector<std::string> locked_sections;
+  // Of a changed title: the parts edited here since its last import that keep the version edited
+  // here, and the conflicts: parts edited here that the export changed as well. A conflict keeps
+  // the version edited here, unless the import prefers the export's (then it is among the changed
+  // sections instead).
+  std::vector<std::string> kept_sections;
+  std::vector<std::string> conflicts;
 };
 
 // Imports the DVD element given as markup (UTF-8 text; an encoding named in a declaration is
@@ -70,8 +78,10 @@ bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint
 // parse must not keep whitespace-only text between its children (as xml::Document does not).
 // With `sync_loaded_lists` false the loaded lists of the catalogue are not brought in step, for an
 // import whose writes are to be rolled back.
+// With `prefer_export`, a part that both the export and this catalogue changed since the title's
+// last import takes the export's version.
 ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint,
-                               bool sync_loaded_lists = true);
+                               bool sync_loaded_lists = true, bool prefer_export = false);
 
 // Whether the import refuses the active catalogue because its stored schema number is above the
 // one recorded when it was opened; shows the warning when it does. Raises 91 when no catalogue is

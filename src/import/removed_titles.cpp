@@ -12,6 +12,7 @@
 #include "store/catalogue_file.h"
 #include "store/connection.h"
 #include "store/text_helpers.h"
+#include "store/title_parts.h"
 #include "tv/episode_derivation.h"
 #include "tv/tv_corrections.h"
 
@@ -59,6 +60,8 @@ class RowCopier {
     for (const std::string_view table : ProfileRowTables()) {
       refused += Copy(table, "ProfileID", profile_id);
     }
+    // What was edited here goes and comes back with the title.
+    Copy("MetaInfo", "ProfileID", store::EditMarkKey(profile_id));
     return refused + Copy("BoxSet", "BoxSetID", profile_id) + Copy("BoxSet", "ChildID", profile_id);
   }
 

@@ -5,6 +5,7 @@
 #include "store/catalogue_file.h"
 #include "store/engine_errors.h"
 #include "store/tables.h"
+#include "store/title_parts.h"
 
 namespace zel {
 
@@ -106,6 +107,7 @@ void RemoveProfileRows(store::CatalogueFile& database, std::string_view profile_
                               Texts({profile_id, profile_id}));
   database.connection().Write("DELETE FROM \"Profiles\" WHERE \"ProfileID\" = ?",
                               Texts({profile_id}));
+  store::DropEditMarks(database.connection(), profile_id);
   scope.Commit();
 }
 
@@ -121,6 +123,7 @@ void MoveProfileRows(store::CatalogueFile& database, std::string_view from, std:
         "UPDATE \"BoxSet\" SET " + Quoted(column) + " = ? WHERE " + Quoted(column) + " = ?",
         Texts({to, from}));
   }
+  store::DropEditMarks(database.connection(), from, to);
 }
 
 void AssignBoxSetPart(store::CatalogueFile& database, std::string_view box, std::string_view part) {

@@ -158,6 +158,11 @@ class Connection {
   void RollbackScope() noexcept;
   int ScopeDepth() const;
 
+  // Whether saves on this connection mark the parts of titles they change as edited here
+  // (title_parts.h); UnmarkedWrites counts itself in and out while it lives.
+  bool MarksEdits() const;
+  void CountUnmarkedWrites(int change);
+
   struct Stats {
     uint64_t statements = 0;    // statements run (Execute and record sets)
     uint64_t cache_hits = 0;    // prepared statements reused

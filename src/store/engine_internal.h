@@ -101,6 +101,7 @@ struct Connection::Impl {
   std::vector<std::string> texts;  // the literal texts of the last statement translated
   Stats stats;
   int depth = 0;
+  int unmarked_writes = 0;  // UnmarkedWrites alive
   // The undo actions of the scope at each depth (OnRollback), innermost last.
   std::vector<std::vector<std::function<void()>>> undo;
   std::vector<TableDef> tables;

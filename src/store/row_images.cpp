@@ -5,6 +5,7 @@
 #include "frame/error.h"
 #include "store/catalogue_file.h"
 #include "store/engine_errors.h"
+#include "store/title_parts.h"
 
 namespace zel::store {
 namespace {
@@ -124,6 +125,7 @@ std::string RowWriter::Guard(const RowImage& image, const ColumnValues& expect,
 void RowWriter::Update(const RowImage& image, const ColumnValues& changes, const std::string& what,
                        const ColumnValues& expect) {
   if (changes.empty()) return;
+  MarkEditedHere(database_.connection(), table_, Applied(image, {}, expect).values, changes);
   const TableLayout& layout = Describe(table_);
   std::string sql = "UPDATE " + Quoted(layout.name) + " SET ";
   std::vector<StoredValue> params;
@@ -138,6 +140,7 @@ void RowWriter::Update(const RowImage& image, const ColumnValues& changes, const
 
 void RowWriter::Delete(const RowImage& image, const std::string& what, const ColumnValues& expect) {
   if (!image.Stored()) return;
+  MarkEditedHere(database_.connection(), table_, Applied(image, {}, expect).values, {});
   std::vector<StoredValue> params;
   const std::string sql =
       "DELETE FROM " + Quoted(Describe(table_).name) + " WHERE " + Guard(image, expect, params);
@@ -164,6 +167,7 @@ RowImage RowWriter::Insert(const ColumnValues& values, const std::string& what) 
     params.push_back(value);
     image.values[column] = value;
   }
+  MarkEditedHere(database_.connection(), table_, image.values, {});
   const std::string sql =
       "INSERT INTO " + Quoted(layout.name) + " (" + columns + ") VALUES (" + marks + ")";
   Named(what, [&] { return database_.connection().Write(sql, params); });

@@ -56,6 +56,10 @@ void Connection::RollbackScope() noexcept {
 
 int Connection::ScopeDepth() const { return impl_->depth; }
 
+bool Connection::MarksEdits() const { return impl_->unmarked_writes == 0; }
+
+void Connection::CountUnmarkedWrites(int change) { impl_->unmarked_writes += change; }
+
 WriteScope::WriteScope(Connection& connection) : connection_(connection) {
   connection_.BeginScope();
 }

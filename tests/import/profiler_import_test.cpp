@@ -169,11 +169,11 @@ TEST_F(ImportTest, SectionAndColumnLocksProtectOnlyTheirPart) {
                                 "('Key_012345678901', '") +
                     lock + "')");
   }
-  const ImportResult result = Import(
-      Dvd("<Rating>R</Rating><RatingSystem>TV</RatingSystem><RatingDetails>b</RatingDetails>"
-          "<Actors><Actor FirstName=\"Tom\" LastName=\"Hale\" Role=\"Max\"/></Actors>"
-          "<Genres><Genre>Comedy</Genre></Genres><Overview>New</Overview>",
-          "012345678901", "Renamed"));
+  const ImportResult result =
+      Import(Dvd("<Rating>R</Rating><RatingSystem>TV</RatingSystem><RatingDetails>b</RatingDetails>"
+                 "<Actors><Actor FirstName=\"Tom\" LastName=\"Hale\" Role=\"Max\"/></Actors>"
+                 "<Genres><Genre>Comedy</Genre></Genres><Overview>New</Overview>",
+                 "012345678901", "Renamed"));
   // What changed and what the locks kept, by the names of the locks.
   EXPECT_EQ(result.changed_sections, (std::vector<std::string>{"Overview", "Genres"}));
   EXPECT_EQ(result.locked_sections, (std::vector<std::string>{"Cast"}));
@@ -181,6 +181,55 @@ TEST_F(ImportTest, SectionAndColumnLocksProtectOnlyTheirPart) {
             (Table{{"Night River", "PG", "Film", "a"}}));
   EXPECT_EQ(Rows("SELECT Name, Role FROM CastCrew"), (Table{{"Anna Berg", "Eva"}}));
   EXPECT_EQ(Rows("SELECT Genre FROM Genres"), (Table{{"Comedy"}}));
+}
+
+// Edits made here are kept as locked parts are, until the export says the same; what the export
+// changed besides is imported, and a part changed on both sides is a conflict.
+TEST_F(ImportTest, PartsEditedHereOutliveAChangedExport) {
+  const auto export_with = [](const std::string& genre, const std::string& overview) {
+    return Dvd("<Genres><Genre>" + genre + "</Genre></Genres><Overview>" + overview +
+               "</Overview><Notes>n</Notes>");
+  };
+  Import(export_with("Drama", "Old"));
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM MetaInfo WHERE ProfileID LIKE 'edited:%'"), "0");
+  auto title = db_->Profiles()->Item(Variant("Key_012345678901"));
+  title->Genres()->AddText("Comedy");
+  title->SetNotes("mine");
+  title->UpdateProfile();
+  title->SetNotes("mine, again");  // a second edit keeps the first one's record of the export
+  title->UpdateProfile();
+
+  ImportResult result = Import(export_with("Drama", "New"));
+  EXPECT_EQ(result.changed_sections, (std::vector<std::string>{"Overview"}));
+  EXPECT_EQ(result.kept_sections, (std::vector<std::string>{"Notes", "Genres"}));
+  EXPECT_TRUE(result.conflicts.empty());
+  EXPECT_EQ(Rows("SELECT Genre FROM Genres ORDER BY Genre"), (Table{{"Comedy"}, {"Drama"}}));
+  EXPECT_EQ(Rows("SELECT Notes, Overview FROM Profiles"), (Table{{"mine, again", "New"}}));
+
+  // The export's genre changed too: the genres edited here stay, once reported.
+  result = Import(export_with("Horror", "New"));
+  EXPECT_EQ(result.conflicts, (std::vector<std::string>{"Genres"}));
+  EXPECT_EQ(result.kept_sections, (std::vector<std::string>{"Notes", "Genres"}));
+  EXPECT_EQ(Rows("SELECT Genre FROM Genres ORDER BY Genre"), (Table{{"Comedy"}, {"Drama"}}));
+  result = Import(export_with("Horror", "Newer"));
+  EXPECT_TRUE(result.conflicts.empty());
+
+  // Once the export holds what was edited here, the part follows the export again.
+  result =
+      Import(Dvd("<Genres><Genre>Comedy</Genre><Genre>Drama</Genre></Genres>"
+                 "<Overview>Newer</Overview><Notes>mine, again</Notes>"));
+  EXPECT_TRUE(result.kept_sections.empty());
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM MetaInfo WHERE ProfileID LIKE 'edited:%'"), "0");
+  result = Import(export_with("Western", "Newest"));
+  EXPECT_EQ(Rows("SELECT Genre FROM Genres"), (Table{{"Western"}}));
+
+  // A removed title takes its marks along.
+  title->SetNotes("gone soon");
+  title->UpdateProfile();
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM MetaInfo WHERE ProfileID = 'edited:Key_012345678901'"),
+            "1");
+  RemoveProfileRows(*db_, "Key_012345678901");
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM MetaInfo"), "0");
 }
 
 TEST_F(ImportTest, BoxSetContentsBecomeChildRows) {

@@ -2,25 +2,15 @@
 
 import datetime
 import decimal
-import os
-import shutil
-import tempfile
 import unittest
 
 import zelcontrol
+from catalogue_case import CatalogueCase
 from zel_tool import run_zel
 
 
-class ProfilesTest(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="zelpy-")
-        self.path = os.path.join(self.dir, "p.zel")
-        self.control = zelcontrol.Control()
-        self.db = self.control.CreateDatabase(self.path)
-
-    def tearDown(self):
-        self.control.CloseDatabase()
-        shutil.rmtree(self.dir, ignore_errors=True)
+class ProfilesTest(CatalogueCase):
+    FILE = "p.zel"
 
     def reopen(self):
         self.control.CloseDatabase()

@@ -1,29 +1,19 @@
 """Television series, episodes and the appearance search driven from Python and from zel."""
 
 import json
-import os
-import shutil
-import tempfile
 import unittest
 
 import zelcontrol
+from catalogue_case import CatalogueCase
 from zel_tool import run_zel
 
 
-class TelevisionTest(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="zelpy-")
-        self.file = os.path.join(self.dir, "tv.zel")
-        self.control = zelcontrol.Control()
-        self.db = self.control.CreateDatabase(self.file)
-
-    def tearDown(self):
-        self.control.CloseDatabase()
-        shutil.rmtree(self.dir, ignore_errors=True)
+class TelevisionTest(CatalogueCase):
+    FILE = "tv.zel"
 
     def reopen(self):
         self.control.CloseDatabase()
-        self.db = self.control.OpenDatabase(self.file)
+        self.db = self.control.OpenDatabase(self.path)
 
     def build_series(self):
         show = self.db.TVShows.Add("S1", "Northern Exposure", OriginalTitle="Northern Exposure")
@@ -68,8 +58,8 @@ class TelevisionTest(unittest.TestCase):
         self.assertEqual(len(list(self.db.FindAppearances("Janine Turner", IncludeCast=False))), 0)
 
         self.control.CloseDatabase()
-        out = run_zel("appearances", self.file, "Janine Turner", "--json", check=True).stdout
-        self.db = self.control.OpenDatabase(self.file)
+        out = run_zel("appearances", self.path, "Janine Turner", "--json", check=True).stdout
+        self.db = self.control.OpenDatabase(self.path)
         hits = json.loads(out)["Appearances"]
         kinds = [(hit["Kind"], hit["Title"], hit["Roles"][0]["Role"]) for hit in hits]
         # By year, then title: neither has a year, and the film's title comes first.

@@ -4,7 +4,9 @@ Each test drives real catalogue files; the second writer is another process (a P
 or zel sql) or the sqlite3 module standing for any other program.
 """
 
+import datetime
 import decimal
+import json
 import os
 import shutil
 import sqlite3
@@ -14,21 +16,14 @@ import tempfile
 import unittest
 
 import zelcontrol
+from catalogue_case import CatalogueCase
 from zel_tool import run_zel
 
 CHANGED_ELSEWHERE = 3197
 
 
-class WriteModelTest(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="zelpy-")
-        self.path = os.path.join(self.dir, "w.zel")
-        self.control = zelcontrol.Control()
-        self.db = self.control.CreateDatabase(self.path)
-
-    def tearDown(self):
-        self.control.CloseDatabase()
-        shutil.rmtree(self.dir, ignore_errors=True)
+class WriteModelTest(CatalogueCase):
+    FILE = "w.zel"
 
     def reopen(self):
         self.control.CloseDatabase()
@@ -291,6 +286,97 @@ class WriteModelTest(unittest.TestCase):
         self.assertEqual(raised.exception.number, 3022)
         self.assertEqual(first.ExecuteSQLWithResult(
             "SELECT COUNT(*) FROM AdditionalInfo").GetRows(1), [[0]])
+
+
+class WorkDoneHereTest(unittest.TestCase):
+    """What is edited here survives the next import of a changed export."""
+
+    SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    TITLE = "Key_800004711000"
+    SHOWN = '800004711000 "Harbour Trilogy (Box Set)"'
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="zelpy-")
+        self.path = os.path.join(self.dir, "here.zel")
+        with open(os.path.join(self.SOURCE, "examples", "collection.xml"), encoding="cp1252",
+                  newline="") as example:
+            self.export = example.read()
+        self.assertEqual(run_zel("create", self.path).returncode, 0)
+        self.import_file(self.write("first.xml", self.export))
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def write(self, name, text):
+        path = os.path.join(self.dir, name)
+        with open(path, "w", encoding="cp1252", newline="") as out:
+            out.write(text)
+        return path
+
+    def import_file(self, path, *args, catalogue=None):
+        result = run_zel("import", catalogue or self.path, path, "--quiet", *args)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return result.stdout
+
+    def edit(self, change):
+        control = zelcontrol.Control()
+        db = control.OpenDatabase(self.path)
+        change(db, db.Profiles[self.TITLE])
+        control.CloseDatabase()
+
+    def read(self, catalogue=None):
+        control = zelcontrol.Control()
+        title = control.OpenDatabase(catalogue or self.path).Profiles[self.TITLE]
+        shown = ([tag.Name for tag in title.Tags], title.LoanInfo.User.Name, title.Notes,
+                 title.Overview.splitlines()[-1])
+        control.CloseDatabase()
+        return shown
+
+    def test_a_changed_export_keeps_what_was_edited_here_and_names_conflicts(self):
+        def lend_and_tag(db, title):
+            db.Users.Add("Ann")
+            title.Tags.Add("Mine", "/Mine")
+            title.LoanInfo.UserID = "Ann"
+            title.LoanInfo.LoanedDue = datetime.date(2027, 1, 1)
+            title.Notes = "Signed by the director."
+            title.UpdateProfile()
+        self.edit(lend_and_tag)
+        # The export changes the title's overview, and nothing that was edited here.
+        retold = self.export.replace("Title 1 of 30: Harbour Trilogy (Box Set).",
+                                     "Retold: Harbour Trilogy (Box Set).", 1)
+        changed = self.write("changed.xml", retold)
+
+        before = self.read()
+        dry = json.loads(self.import_file(changed, "--dry-run", "--json"))
+        self.assertEqual(dry["ChangedTitles"][0]["KeptEditedHere"], ["Notes", "LoanInfo", "Tags"])
+        self.assertEqual(dry["ChangedTitles"][0]["Sections"], ["Overview"])
+        self.assertEqual(self.read(), before)
+
+        out = self.import_file(changed)
+        self.assertIn("kept 3 sections edited here on 1 title\n", out)
+        self.assertIn("changed: " + self.SHOWN + ": Overview; kept as edited here: Notes, "
+                      "LoanInfo, Tags\n", out)
+        self.assertEqual(self.read(), (["Mine"], "Ann", "Signed by the director.",
+                                       "Retold: Harbour Trilogy (Box Set)."))
+
+        # The marks travel with a dump and a compacted copy: the export's own tag then conflicts.
+        dump = os.path.join(self.dir, "dump.json")
+        self.assertEqual(run_zel("export", self.path, "--format", "json", "-o", dump).returncode, 0)
+        copy = os.path.join(self.dir, "copy.zel")
+        self.assertEqual(run_zel("restore", copy, dump).returncode, 0)
+        self.assertEqual(run_zel("compact", copy).returncode, 0)
+        theirs = self.write("theirs.xml", retold.replace(
+            "<Tags/>", '<Tags><Tag Name="Theirs" FullName="Theirs"/></Tags>', 1))
+        out = self.import_file(theirs, catalogue=copy)
+        self.assertIn("conflict: " + self.SHOWN + ": Tags was changed both in the file and here; "
+                      "kept the version edited here (--prefer-export takes the file's)\n", out)
+        self.assertEqual(self.read(copy)[0], ["Mine"])
+        # Reported once; the file's side when asked for.
+        self.assertNotIn("conflict", self.import_file(theirs, catalogue=copy))
+        self.assertEqual(run_zel("import", copy, changed, "--quiet").returncode, 0)
+        out = self.import_file(theirs, "--prefer-export", catalogue=copy)
+        self.assertIn("Tags was changed both in the file and here; took the file's version", out)
+        self.assertEqual(self.read(copy)[:2], (["Theirs"], "Ann"))
 
 
 if __name__ == "__main__":

@@ -431,6 +431,13 @@ TEST_F(EditTest, EditsWhileAnImportWritesTheSameTitleAreAppliedOrRefusedWithAMes
       Sql("SELECT COUNT(*) FROM Tags WHERE ProfileID = '" + kTitle + "' AND TagName = 'Racing'"),
       1);
   EXPECT_EQ(Sql("SELECT COUNT(*) FROM Profiles"), 30);
+
+  // What was edited on the page outlives the next changed export.
+  EXPECT_EQ(RunZel({"import", catalogue_, dir_.File("original.xml"), "--quiet"}).exit_code, 0);
+  EXPECT_EQ(Sql("SELECT COUNT(*) FROM Profiles WHERE ProfileID = '" + kTitle +
+                "' AND Overview LIKE '*" + before + "'"),
+            1);
+  EXPECT_EQ(Sql("SELECT COUNT(*) FROM Tags WHERE ProfileID = '" + kTitle + "'"), 1);
 }
 
 TEST_F(EditTest, TheLoansFeedIsICalendar) {

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -89,8 +90,26 @@ Json NullOr(const std::string& text) { return text.empty() ? Json(nullptr) : Jso
 // Lists name at most this many titles; --json names all.
 constexpr size_t kListed = 20;
 
+// What an import did with the work done here: sections kept, on how many titles, and conflicts.
+struct EditedHere {
+  size_t sections = 0;
+  size_t titles = 0;
+  size_t conflicts = 0;
+};
+
+EditedHere EditedHereOf(const CollectionSummary& summary) {
+  EditedHere edited;
+  for (const ChangedTitle& title : summary.changed_titles) {
+    edited.sections += title.kept.size();
+    edited.titles += title.kept.empty() ? 0 : 1;
+    edited.conflicts += title.conflicts.size();
+  }
+  return edited;
+}
+
 Json SummaryJson(const std::string& catalogue, const std::string& collection,
                  const CollectionSummary& summary) {
+  const EditedHere edited = EditedHereOf(summary);
   Json failures = Json::array();
   for (const TitleFailure& failure : summary.failures) {
     failures.push_back({{"Position", failure.position},
@@ -105,7 +124,9 @@ Json SummaryJson(const std::string& catalogue, const std::string& collection,
     changed.push_back({{"ProfileID", title.profile_id},
                        {"Title", title.title},
                        {"Sections", title.sections},
-                       {"Locked", title.locked}});
+                       {"Locked", title.locked},
+                       {"KeptEditedHere", title.kept},
+                       {"Conflicts", title.conflicts}});
   }
   Json missing = Json::array();
   for (const auto& [profile_id, title] : summary.missing) {
@@ -121,6 +142,9 @@ Json SummaryJson(const std::string& catalogue, const std::string& collection,
               {"Locked", summary.locked},
               {"Failed", summary.failed},
               {"ElapsedSeconds", summary.seconds},
+              {"KeptEditedSections", edited.sections},
+              {"KeptEditedTitles", edited.titles},
+              {"Conflicts", edited.conflicts},
               {"ChangedTitles", std::move(changed)},
               {"Failures", std::move(failures)},
               {"Stopped", NullOr(summary.stream_error)},
@@ -188,12 +212,30 @@ void PrintSummary(const std::string& catalogue, const std::string& collection,
   }
   std::cout << "  " << std::left << std::setw(12) << "elapsed" << std::right << " " << elapsed.str()
             << "\n";
+  const EditedHere edited = EditedHereOf(summary);
+  if (edited.sections != 0) {
+    std::cout << (dry ? "would keep " : "kept ") << edited.sections
+              << (edited.sections == 1 ? " section" : " sections") << " edited here on "
+              << edited.titles << (edited.titles == 1 ? " title" : " titles") << "\n";
+  }
   PrintListed(summary.changed_titles, [](const ChangedTitle& title) {
     std::cout << "changed: " << ShownId(title.profile_id) << " \"" << title.title << "\": "
               << (title.sections.empty() ? "its time stamps only" : Joined(title.sections));
     if (!title.locked.empty()) std::cout << "; kept by their locks: " << Joined(title.locked);
+    if (!title.kept.empty()) std::cout << "; kept as edited here: " << Joined(title.kept);
     std::cout << "\n";
   });
+  // Every conflict is named: each is work done here that the file would have replaced.
+  for (const ChangedTitle& title : summary.changed_titles) {
+    for (const std::string& part : title.conflicts) {
+      const bool kept = std::find(title.kept.begin(), title.kept.end(), part) != title.kept.end();
+      std::cout << "conflict: " << ShownId(title.profile_id) << " \"" << title.title
+                << "\": " << part << " was changed both in the file and here; "
+                << (kept ? "kept the version edited here (--prefer-export takes the file's)"
+                         : "took the file's version (--prefer-export)")
+                << "\n";
+    }
+  }
   for (const TitleFailure& failure : summary.failures) {
     std::cout << "failed: title " << failure.position << " on line " << failure.line << ", ID \""
               << failure.id << "\", \"" << failure.title << "\": " << failure.description
@@ -268,6 +310,7 @@ struct ImportArguments {
   bool remove_missing = false;
   bool force = false;
   bool dry_run = false;
+  bool prefer_export = false;
 };
 
 // A copy of a catalogue in a folder of its own under the temporary folder, removed with the folder
@@ -319,6 +362,7 @@ void RunImport(const ImportArguments& arguments) {
   options.remove_missing = arguments.remove_missing;
   options.force = arguments.force;
   options.dry_run = arguments.dry_run;
+  options.prefer_export = arguments.prefer_export;
   CollectionSummary summary;
   {
     const InterruptGuard guard;
@@ -430,6 +474,9 @@ void AddImportCommands(CLI::App& app) {
                    "Remove the imported titles of the catalogue that the file no longer holds "
                    "(only when the whole file imports without a failure), keeping them in a "
                    "file beside the catalogue for zel restore-removed");
+  import->add_flag("--prefer-export", arguments.prefer_export,
+                   "Where a section of a title was changed both in the file and here since its "
+                   "last import, take the file's version instead of keeping the one edited here");
   import->add_flag("--force", arguments.force,
                    "With --remove-missing: remove them even when they are more than half of the "
                    "catalogue, or more than 50 titles and more than a tenth of it");
