@@ -2,13 +2,19 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
 #include "catalogue/control.h"
 #include "frame/collection.h"
 #include "frame/text.h"
+#include "model/region_codes.h"
+#include "people/namesakes.h"
+#include "people/person_credits.h"
 #include "tv/episode_derivation.h"
+#include "tv/series_outline.h"
 #include "web/cells.h"
 #include "web/covers.h"
 #include "web/fold.h"
@@ -109,6 +115,22 @@ Json Texts(PlainDatabase& db, const std::string& table, const std::string& colum
                                     " WHERE ProfileID = ? ORDER BY " + column);
   rows.Bind(1, profile_id);
   while (rows.Step()) list.push_back(rows.Text(0));
+  return list;
+}
+
+// A title's regions as the collection means them ("B" for a Blu-ray's 2), each with the stored
+// code beside it: a number, or the text a cell of another type holds.
+Json RegionsJson(PlainDatabase& db, const std::string& profile_id, const std::string& medium) {
+  Json list = Json::array();
+  PlainStatement& rows =
+      db.Prepare("SELECT Region FROM main.Regions WHERE ProfileID = ? ORDER BY Region");
+  rows.Bind(1, profile_id);
+  while (rows.Step()) {
+    const auto number = WholeNumberAt(rows, 0);
+    const std::string code = number ? std::to_string(*number) : rows.Text(0);
+    list.push_back({{"Region", model::RegionLabel(medium, code)},
+                    {"Code", number ? Json(*number) : Json(code)}});
+  }
   return list;
 }
 
@@ -311,7 +333,7 @@ std::optional<Json> TitleData(PlainDatabase& db, const std::string& text, CoverF
   }
   json["Studios"] = std::move(studios);
   json["Genres"] = Texts(db, "Genres", "Genre", profile_id);
-  json["Regions"] = Texts(db, "Regions", "Region", profile_id);
+  json["Regions"] = RegionsJson(db, profile_id, json["Medium"].get<std::string>());
   {
     PlainStatement& rows =
         db.Prepare("SELECT Film, Video, Audio, Extras FROM main.Reviews WHERE ProfileID = ?");
@@ -420,51 +442,56 @@ std::optional<Json> TitleData(PlainDatabase& db, const std::string& text, CoverF
 
 namespace {
 
-// One line of a person's titles or episodes: the work and every role of theirs in it.
+// One line of a person's titles or episodes: the work and every role of theirs in it, grouped by
+// role with the episodes each stands under.
 struct Line {
-  struct Role {
-    std::string role, credited_as;
-    bool cast = false, voice = false, uncredited = false, credit_only = false;
-  };
   Json item;
   std::string title_key;  // the title order
   int64_t year = 0;
   bool derived = false;  // an episode derived from its titles' credits
-  std::vector<Role> roles;
+  people::Person person;
+  std::vector<people::RoleGroup> roles;
 };
 
-// Adds the credit of `rows` (Name, Role, IsCast, IsVoice, IsUncredited, IsCreditOnly) to `line`,
-// unless it is a divider.
-void AddRole(const PlainStatement& rows, bool credit_only, Line& line) {
-  std::string role = rows.Text(1);
-  if (!DividerKind(role).empty()) return;
-  const bool cast = FlagAt(rows, 2);
-  line.roles.push_back({std::move(role), rows.Text(0), cast, cast && FlagAt(rows, 3),
-                        FlagAt(rows, 4), credit_only && FlagAt(rows, 5)});
-}
-
-// Reads credit rows ordered by work into one line per work: the credit's columns first in every
-// statement (Name, Role, IsCast, IsVoice, IsUncredited, IsCreditOnly), then the work's key, then
-// what `work(row, line)` reads of a new line.
+// Reads credit rows into one line per person and work. The credit's columns come first in every
+// statement (Name, Role, IsCast, IsVoice, IsUncredited, IsCreditOnly, BirthYear, the caption of the
+// episode heading it stands under), then the work's key, then what `work(row, line)` reads of a
+// new line. Namesakes are told apart once every credit is read: `years` gathers the birth years.
+struct RawCredit {
+  size_t line;
+  int32_t birth_year;
+  std::string heading;
+  people::RoleGroup group;
+};
 template <class Work>
-std::vector<Line> ReadLines(PlainDatabase& db, const std::string& sql, const SqlParams& params,
-                            bool credit_only, Work work) {
-  std::vector<Line> lines;
-  std::string last;
+void ReadPersonCredits(PlainDatabase& db, const std::string& sql, const SqlParams& params,
+                       bool credit_only, std::vector<Line>& lines, std::vector<RawCredit>& credits,
+                       people::Namesakes& years, const std::string& common_name, Work work) {
+  std::unordered_map<std::string, size_t> line_of;
   PlainStatement& rows = db.Prepare(sql);
   params.Bind(rows);
   while (rows.Step()) {
     std::string role = rows.Text(1);
     if (!DividerKind(role).empty()) continue;
-    const std::string key = ToLower(rows.Text(6));
-    if (lines.empty() || key != last) {
-      last = key;
+    const auto [at, added] = line_of.try_emplace(ToLower(rows.Text(8)), lines.size());
+    if (added) {
       lines.emplace_back();
       work(rows, lines.back());
     }
-    AddRole(rows, credit_only, lines.back());
+    const bool cast = FlagAt(rows, 2);
+    const auto year = WholeNumberAt(rows, 6);
+    const int32_t birth_year =
+        year && *year > 0 && *year < 100000 ? static_cast<int32_t>(*year) : 0;
+    years.Note(common_name, birth_year);
+    people::RoleGroup group{std::move(role),
+                            rows.Text(0),
+                            cast,
+                            cast && FlagAt(rows, 3),
+                            FlagAt(rows, 4),
+                            credit_only && FlagAt(rows, 5),
+                            {}};
+    credits.push_back({at->second, birth_year, rows.Text(7), std::move(group)});
   }
-  return lines;
 }
 
 // The page of lines shown, by 1-based number (the last when beyond it): [first, end).
@@ -475,7 +502,40 @@ std::pair<int64_t, int64_t> PageOf(int64_t total, int32_t wanted_page) {
   return {(page - 1) * per_page, std::min(total, page * per_page)};
 }
 
-Json LinePage(const std::vector<Line>& lines, int32_t wanted_page) {
+// Splits the lines read by person: a line whose credits name namesakes becomes one line each.
+std::vector<Line> ByPerson(std::vector<Line> lines, const std::vector<RawCredit>& credits,
+                           const people::Namesakes& years, const std::string& common_name) {
+  std::vector<Line> out;
+  std::map<std::pair<size_t, std::string>, size_t> at;
+  constexpr size_t kNotYet = static_cast<size_t>(-1);
+  std::vector<size_t> first(lines.size(), kNotYet);  // where each line went first
+  for (const RawCredit& credit : credits) {
+    const people::Person person = years.Resolve(common_name, credit.birth_year);
+    const auto [found, added] =
+        at.try_emplace({credit.line, people::PersonLabel(person)}, out.size());
+    if (added) {
+      // A line is copied only for a second namesake.
+      if (first[credit.line] == kNotYet) {
+        first[credit.line] = out.size();
+        out.push_back(std::move(lines[credit.line]));
+      } else {
+        out.push_back(out[first[credit.line]]);
+        out.back().roles.clear();
+      }
+      out.back().person = person;
+    }
+    people::AddRole(out[found->second].roles, credit.group, credit.heading);
+  }
+  return out;
+}
+
+Json PersonJson(const people::Person& person) {
+  return {{"Label", people::PersonLabel(person)},
+          {"BirthYear", person.birth_year ? Json(person.birth_year) : Json(nullptr)},
+          {"CouldBe", person.could_be}};
+}
+
+Json LinePage(const std::vector<const Line*>& lines, int32_t wanted_page, bool namesakes) {
   const int32_t per_page = kPersonLinesPerPage;
   const int64_t total = static_cast<int64_t>(lines.size());
   const int64_t pages = std::max<int64_t>(1, (total + per_page - 1) / per_page);
@@ -483,18 +543,20 @@ Json LinePage(const std::vector<Line>& lines, int32_t wanted_page) {
   const int64_t page = first / per_page + 1;
   Json items = Json::array();
   for (int64_t i = first; i < end; ++i) {
-    const Line& line = lines[static_cast<size_t>(i)];
+    const Line& line = *lines[static_cast<size_t>(i)];
     Json item = line.item;
     Json roles = Json::array();
-    for (const Line::Role& role : line.roles) {
+    for (const people::RoleGroup& role : line.roles) {
       roles.push_back({{"Role", role.role},
                        {"CreditedAs", role.credited_as},
                        {"IsCast", role.cast},
                        {"IsVoice", role.voice},
                        {"IsUncredited", role.uncredited},
-                       {"IsCreditOnly", role.credit_only}});
+                       {"IsCreditOnly", role.credit_only},
+                       {"Episodes", role.episodes}});
     }
     item["Roles"] = std::move(roles);
+    if (namesakes) item["Person"] = PersonJson(line.person);
     items.push_back(std::move(item));
   }
   return {{"Total", total},
@@ -511,6 +573,26 @@ int64_t YearOf(Date date) {
   return year;
 }
 
+// What a person's lines add up to: the titles and the episodes of their own (a title's credits
+// standing under its episode headings count with the title) and the years they span.
+Json SummaryOf(const std::vector<const Line*>& titles, const std::vector<const Line*>& episodes) {
+  int64_t first_year = 0, last_year = 0;
+  std::set<std::string> works[2];
+  for (const int kind : {0, 1}) {
+    for (const Line* line : kind == 0 ? titles : episodes) {
+      works[kind].insert(
+          ToLower(line->item[kind == 0 ? "ProfileID" : "EpisodeID"].get<std::string>()));
+      if (line->year == 0) continue;
+      first_year = first_year ? std::min(first_year, line->year) : line->year;
+      last_year = std::max(last_year, line->year);
+    }
+  }
+  return {{"Titles", works[0].size()},
+          {"Episodes", works[1].size()},
+          {"FirstYear", first_year ? Json(first_year) : Json(nullptr)},
+          {"LastYear", last_year ? Json(last_year) : Json(nullptr)}};
+}
+
 }  // namespace
 
 std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
@@ -523,31 +605,64 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
   const bool tv_credit_only = HasColumn(db, "TVCastCrew", "IsCreditOnly");
   const auto credit_columns = [](bool has_credit_only) {
     return std::string("c.Name, c.Role, c.IsCast, c.IsVoice, c.IsUncredited, ") +
-           (has_credit_only ? "c.IsCreditOnly" : "0");
+           (has_credit_only ? "c.IsCreditOnly" : "0") + ", c.BirthYear";
   };
+  people::Namesakes years;
+  std::vector<RawCredit> title_credits, episode_credits;
 
-  // The titles crediting the person, described from the index: a person credited on thousands of
-  // titles costs a few pages of the index, and only the titles shown are read from the catalogue.
+  // Cast roles before crew jobs within a line, each in credit order, each under the episode
+  // heading before it in its list; the titles described from the index. Only titles holding
+  // episodes (derived from their headings) have their lists searched for headings: reading a
+  // title's whole list for each credit of a person credited thousands of times would cost more
+  // than the rest of the page.
+  SqlParams title_params;
   std::vector<Line> titles;
-  {
-    SqlParams title_params;
-    PlainStatement& rows = db.Prepare(
-        "SELECT t.profile_id, t.title, t.year, t.medium, t.collection, t.order_key FROM ix.titles "
-        "t WHERE t.id IN " +
-        TitlesCrediting(person, title_params) + " ORDER BY t.id");
-    title_params.Bind(rows);
-    while (rows.Step()) {
-      Line& line = titles.emplace_back();
-      line.year = rows.Int(2);
-      line.title_key = std::string(rows.Blob(5));
-      const auto type = static_cast<CollectionType>(std::clamp<int64_t>(rows.Int(4), 0, 3));
-      line.item = {{"ProfileID", rows.Text(0)},
-                   {"Title", rows.Text(1)},
-                   {"ProductionYear", line.year},
-                   {"Medium", rows.Text(3)},
-                   {"CollectionType", CollectionTypeName(type)}};
-    }
-  }
+  ReadPersonCredits(
+      db,
+      "SELECT " + credit_columns(credit_only) +
+          ", CASE WHEN EXISTS (SELECT 1 FROM main.Profile2Episodes pe WHERE pe.ProfileID = "
+          "c.ProfileID) THEN (SELECT h.Name FROM main.CastCrew h WHERE h.ProfileID = c.ProfileID "
+          "AND h.Role = '[DivEpisode]' AND h.IsCast IS c.IsCast AND h.Position < c.Position ORDER "
+          "BY h.Position DESC LIMIT 1) END, t.profile_id, t.title, t.year, t.medium, t.collection, "
+          "t.order_key FROM main.CastCrew c JOIN ix.titles t ON t.profile_id = c.ProfileID WHERE "
+          "c.Name IN " +
+          InList(person.names, title_params) + " ORDER BY t.id, c.IsCast DESC, c.Position",
+      title_params, credit_only, titles, title_credits, years, person.common_name,
+      [](const PlainStatement& row, Line& line) {
+        line.year = row.Int(10);
+        line.title_key = std::string(row.Blob(13));
+        const auto type = static_cast<CollectionType>(std::clamp<int64_t>(row.Int(12), 0, 3));
+        line.item = {{"ProfileID", row.Text(8)},
+                     {"Title", row.Text(9)},
+                     {"ProductionYear", line.year},
+                     {"Medium", row.Text(11)},
+                     {"CollectionType", CollectionTypeName(type)}};
+      });
+
+  SqlParams episode_params;
+  std::vector<Line> episodes;
+  ReadPersonCredits(
+      db,
+      "SELECT " + credit_columns(tv_credit_only) + ", NULL, e.EpisodeID, " +
+          std::string(kEpisodeColumns) +
+          ", e.Airdate, EXISTS (SELECT 1 FROM main.MetaInfo m WHERE m.ProfileID = e.EpisodeID "
+          "AND m.InfoName = '" +
+          std::string(tv::kDerivedEntry) +
+          "') FROM (main.TVCastCrew c INNER JOIN main.Episodes e ON e.EpisodeID = "
+          "c.EpisodeID) LEFT JOIN main.TVSeries s ON s.SeriesID = e.SeriesID WHERE c.Name IN " +
+          InList(person.names, episode_params) +
+          " ORDER BY s.SortTitle, e.SeriesID, e.Season, e.EpisodeNo, e.EpisodeID, c.IsCast DESC, "
+          "c.Position",
+      episode_params, tv_credit_only, episodes, episode_credits, years, person.common_name,
+      [](const PlainStatement& row, Line& line) {
+        const Date aired = DateAt(row, 15);
+        line.year = YearOf(aired);
+        line.item = EpisodeRefAt(row, 9);
+        line.item["Airdate"] = DateJson(aired);
+        line.derived = row.Int(16) != 0;
+      });
+  titles = ByPerson(std::move(titles), title_credits, years, person.common_name);
+  episodes = ByPerson(std::move(episodes), episode_credits, years, person.common_name);
   std::sort(titles.begin(), titles.end(), [&](const Line& a, const Line& b) {
     // Titles without a year come last in either direction.
     if (!query.by_title && (a.year == 0) != (b.year == 0)) return b.year == 0;
@@ -559,51 +674,14 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
                            : std::tie(b.year, b.title_key) < std::tie(a.year, a.title_key);
     return query.descending ? after : before;
   });
-  // Cast roles before crew jobs within a line, each in credit order, for the lines shown.
-  {
-    SqlParams role_params;
-    const std::string names = InList(person.names, role_params);
-    const std::string owner = role_params.Add(std::string());
-    PlainStatement& rows = db.Prepare(
-        "SELECT " + credit_columns(credit_only) + " FROM main.CastCrew c WHERE c.Name IN " + names +
-        " AND c.ProfileID = " + owner + " ORDER BY c.IsCast DESC, c.Position");
-    const auto [first, end] = PageOf(static_cast<int64_t>(titles.size()), query.page);
-    for (int64_t i = first; i < end; ++i) {
-      Line& line = titles[static_cast<size_t>(i)];
-      role_params.Bind(rows);
-      rows.Bind(static_cast<int>(person.names.size()) + 1,
-                line.item["ProfileID"].get<std::string>());
-      while (rows.Step()) AddRole(rows, credit_only, line);
-      rows.Reset();
-    }
-  }
-
-  SqlParams episode_params;
-  std::vector<Line> episodes = ReadLines(
-      db,
-      "SELECT " + credit_columns(tv_credit_only) + ", e.EpisodeID, " +
-          std::string(kEpisodeColumns) +
-          ", e.Airdate, EXISTS (SELECT 1 FROM main.MetaInfo m WHERE m.ProfileID = e.EpisodeID "
-          "AND m.InfoName = '" +
-          std::string(tv::kDerivedEntry) +
-          "') FROM (main.TVCastCrew c INNER JOIN main.Episodes e ON e.EpisodeID = "
-          "c.EpisodeID) LEFT JOIN main.TVSeries s ON s.SeriesID = e.SeriesID WHERE c.Name IN " +
-          InList(person.names, episode_params) +
-          " ORDER BY s.SortTitle, e.SeriesID, e.Season, e.EpisodeNo, e.EpisodeID, c.IsCast DESC, "
-          "c.Position",
-      episode_params, tv_credit_only, [](const PlainStatement& row, Line& line) {
-        const Date aired = DateAt(row, 13);
-        line.year = YearOf(aired);
-        line.item = EpisodeRefAt(row, 7);
-        line.item["Airdate"] = DateJson(aired);
-        line.derived = row.Int(14) != 0;
-      });
   // A derived episode repeats credits of the titles that hold it: it is shown as an episode of
-  // those titles, not as an appearance of its own.
+  // those titles (its caption links to it), not as an appearance of its own.
   {
-    std::map<std::string, Line*> title_lines;
-    for (Line& line : titles)
-      title_lines[ToLower(line.item["ProfileID"].get<std::string>())] = &line;
+    std::map<std::pair<std::string, std::string>, Line*> title_lines;
+    for (Line& line : titles) {
+      title_lines[{ToLower(line.item["ProfileID"].get<std::string>()),
+                   people::PersonLabel(line.person)}] = &line;
+    }
     PlainStatement& holders =
         db.Prepare("SELECT ProfileID FROM main.Profile2Episodes WHERE EpisodeID = ?");
     std::vector<Line> own;
@@ -612,7 +690,8 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
       if (episode.derived) {
         holders.Bind(1, episode.item["EpisodeID"].get<std::string>());
         while (holders.Step()) {
-          const auto holder = title_lines.find(ToLower(holders.Text(0)));
+          const auto holder =
+              title_lines.find({ToLower(holders.Text(0)), people::PersonLabel(episode.person)});
           if (holder == title_lines.end()) continue;
           Json& held = holder->second->item["Episodes"];
           if (held.is_null()) held = Json::array();
@@ -626,6 +705,43 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
     episodes = std::move(own);
   }
 
+  // Namesakes: the people of this name, each with what is theirs; a credit that could be any of
+  // them is listed apart. `born` narrows the lists to one of them and what could be theirs.
+  const std::vector<int32_t> known_years = years.YearsOf(person.common_name);
+  const bool namesakes = known_years.size() > 1;
+  const int32_t born = namesakes && std::find(known_years.begin(), known_years.end(), query.born) !=
+                                        known_years.end()
+                           ? query.born
+                           : 0;
+  const auto shown = [&](const Line& line) {
+    return born == 0 || line.person.birth_year == born ||
+           std::find(line.person.could_be.begin(), line.person.could_be.end(), born) !=
+               line.person.could_be.end();
+  };
+  std::vector<const Line*> shown_titles, shown_episodes;
+  for (const Line& line : titles)
+    if (shown(line)) shown_titles.push_back(&line);
+  for (const Line& line : episodes)
+    if (shown(line)) shown_episodes.push_back(&line);
+  Json people_json = Json::array();
+  if (namesakes) {
+    std::vector<people::Person> people_of_name;
+    for (int32_t year : known_years)
+      people_of_name.push_back(years.Resolve(person.common_name, year));
+    people_of_name.push_back(years.Resolve(person.common_name, 0));  // could be either
+    for (const people::Person& one : people_of_name) {
+      const std::string label = people::PersonLabel(one);
+      std::vector<const Line*> own_titles, own_episodes;
+      for (const Line& line : titles)
+        if (people::PersonLabel(line.person) == label) own_titles.push_back(&line);
+      for (const Line& line : episodes)
+        if (people::PersonLabel(line.person) == label) own_episodes.push_back(&line);
+      if (own_titles.empty() && own_episodes.empty()) continue;
+      Json entry = PersonJson(one);
+      entry["Summary"] = SummaryOf(own_titles, own_episodes);
+      people_json.push_back(std::move(entry));
+    }
+  }
   // The award query matches any nominee text holding the name, so "Tom" would find "Tom Hale":
   // only nominations naming one of the person's names (a note in brackets aside) are theirs.
   SqlParams award_params;
@@ -641,9 +757,16 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
                                   award_params.Add("%" + pattern + "%") +
                                   " ESCAPE '\\' ORDER BY Award, Won DESC, Category, Year",
                               award_params)) {
-    const bool theirs = std::any_of(
+    bool theirs = std::any_of(
         award["Nominees"].begin(), award["Nominees"].end(),
         [&](const Json& nominee) { return NamesPerson(nominee.get<std::string>(), person.names); });
+    // Of namesakes, one is shown the nominations of films credited to them.
+    if (theirs && born) {
+      const std::string film = Fold(award["MovieTitle"].get<std::string>());
+      theirs = std::any_of(shown_titles.begin(), shown_titles.end(), [&](const Line* line) {
+        return Fold(line->item["Title"].get<std::string>()) == film;
+      });
+    }
     if (!theirs) continue;
     won += award["HasWon"].get<bool>() ? 1 : 0;
     awards.push_back(std::move(award));
@@ -651,29 +774,26 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
   if (aliases.empty() && titles.empty() && episodes.empty() && awards.empty()) {
     return std::nullopt;
   }
-  int64_t first_year = 0, last_year = 0;
-  for (const auto* lines : {&titles, &episodes}) {
-    for (const Line& line : *lines) {
-      if (line.year == 0) continue;
-      first_year = first_year ? std::min(first_year, line.year) : line.year;
-      last_year = std::max(last_year, line.year);
-    }
+  // One namesake's summary is of what is theirs, not of what could be.
+  std::vector<const Line*> own_titles, own_episodes;
+  for (const auto& [from, to] :
+       {std::pair{&shown_titles, &own_titles}, std::pair{&shown_episodes, &own_episodes}}) {
+    for (const Line* line : *from)
+      if (!line->person.CouldBeEither() || !born) to->push_back(line);
   }
-  const int64_t award_count = static_cast<int64_t>(awards.size());
+  Json summary = SummaryOf(own_titles, own_episodes);
+  summary["Awards"] = static_cast<int64_t>(awards.size());
+  summary["Won"] = won;
   return Json{{"Name", query.name},
               {"CommonName", person.common_name},
+              {"Born", born ? Json(born) : Json(nullptr)},
               {"Aliases", std::move(aliases)},
-              {"Summary",
-               {{"Titles", titles.size()},
-                {"Episodes", episodes.size()},
-                {"Awards", award_count},
-                {"Won", won},
-                {"FirstYear", first_year ? Json(first_year) : Json(nullptr)},
-                {"LastYear", last_year ? Json(last_year) : Json(nullptr)}}},
+              {"People", std::move(people_json)},
+              {"Summary", std::move(summary)},
               {"Sort", query.by_title ? "title" : "year"},
               {"Order", query.descending ? "desc" : "asc"},
-              {"Titles", LinePage(titles, query.page)},
-              {"Episodes", LinePage(episodes, query.episode_page)},
+              {"Titles", LinePage(shown_titles, query.page, namesakes)},
+              {"Episodes", LinePage(shown_episodes, query.episode_page, namesakes)},
               {"Awards", std::move(awards)}};
 }
 
@@ -732,42 +852,75 @@ std::optional<Json> SeriesData(PlainDatabase& db, const std::string& show_id) {
                {"SortTitle", show.Text(3)},
                {"OriginalSortTitle", show.Text(4)}};
   show.Reset();
-  std::vector<std::string> season_names;
+  // The discs of every episode, read at once: an episode can be on several.
+  std::unordered_map<std::string, Json> discs;
   {
-    PlainStatement& rows =
-        db.Prepare("SELECT DISTINCT Season FROM main.Episodes WHERE SeriesID = ? ORDER BY Season");
+    PlainStatement& rows = db.Prepare(
+        "SELECT pe.EpisodeID, p.ProfileID, p.Title, p.ProdYear FROM main.Profile2Episodes pe "
+        "INNER JOIN main.Profiles p ON p.ProfileID = pe.ProfileID WHERE pe.EpisodeID IN (SELECT "
+        "EpisodeID FROM main.Episodes WHERE SeriesID = ?) ORDER BY p.SortTitle, p.ProfileID");
     rows.Bind(1, id);
-    while (rows.Step()) season_names.push_back(rows.Text(0));
+    while (rows.Step()) {
+      Json& list = discs[ToLower(rows.Text(0))];
+      if (list.is_null()) list = Json::array();
+      list.push_back({{"ProfileID", rows.Text(1)},
+                      {"Title", rows.Text(2)},
+                      {"ProductionYear", YearAt(rows, 3)}});
+    }
   }
+  // Seasons and episodes in the order of their numbers ("2" before "10"); episodes without a
+  // number in the order of the discs they were derived from.
+  struct Entry {
+    std::string season, number, disc_order;
+    Json json;
+  };
+  std::vector<Entry> entries;
+  {
+    PlainStatement& rows = db.Prepare(
+        "SELECT e.*, (SELECT m.InfoValue FROM main.MetaInfo m WHERE m.ProfileID = e.EpisodeID AND "
+        "m.InfoName = '" +
+        std::string(tv::kDerivedEntry) +
+        "') AS zel_derived FROM main.Episodes e WHERE e.SeriesID = ?");
+    rows.Bind(1, id);
+    while (rows.Step()) {
+      const Row episode(rows);
+      const std::string episode_id = episode.Text("EpisodeID");
+      const std::string season = episode.Text("Season"), number = episode.Text("EpisodeNo");
+      const std::string title = episode.Text("EpisodeTitle");
+      const auto held = discs.find(ToLower(episode_id));
+      entries.push_back(
+          {season,
+           number,
+           episode.Text("zel_derived"),
+           {{"EpisodeID", episode_id},
+            {"Number", number},
+            {"Label", tv::EpisodeLabel(season, number, title)},
+            {"Title", title},
+            {"OriginalTitle", episode.Text("EpisodeOriginalTitle")},
+            {"Airdate", episode.Date("Airdate")},
+            {"RunningTime", episode.Number("Runtime", 0, 1000000)},
+            {"Rating", episode.Text("Rating")},
+            {"Overview", episode.Text("Overview")},
+            {"Notes", episode.Text("Notes")},
+            {"Derived", episode.At("zel_derived") >= 0 && !episode.Text("zel_derived").empty()},
+            {"Discs", held == discs.end() ? Json::array() : held->second}}});
+    }
+  }
+  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return std::tuple(tv::NumberOrder(a.season), tv::NumberOrder(a.number), a.disc_order) <
+           std::tuple(tv::NumberOrder(b.season), tv::NumberOrder(b.number), b.disc_order);
+  });
   Json seasons = Json::array();
   int64_t episode_count = 0;
-  for (const std::string& season : season_names) {
-    std::vector<Json> episodes;
-    {
-      PlainStatement& rows = db.Prepare(
-          "SELECT * FROM main.Episodes WHERE SeriesID = ? AND Season = ? ORDER BY EpisodeNo");
-      rows.Bind(1, id).Bind(2, season);
-      while (rows.Step()) {
-        const Row episode(rows);
-        episodes.push_back({{"EpisodeID", episode.Text("EpisodeID")},
-                            {"Number", episode.Text("EpisodeNo")},
-                            {"Title", episode.Text("EpisodeTitle")},
-                            {"OriginalTitle", episode.Text("EpisodeOriginalTitle")},
-                            {"Airdate", episode.Date("Airdate")},
-                            {"RunningTime", episode.Number("Runtime", 0, 1000000)},
-                            {"Rating", episode.Text("Rating")},
-                            {"Overview", episode.Text("Overview")},
-                            {"Notes", episode.Text("Notes")}});
-      }
+  for (size_t i = 0; i < entries.size(); ++i) {
+    Entry& entry = entries[i];
+    if (i == 0 || entries[i - 1].season != entry.season) {
+      seasons.push_back({{"Name", entry.season}, {"Episodes", Json::array()}});
     }
-    Json list = Json::array();
-    for (Json& episode : episodes) {
-      ReadCredits(db, "TVCastCrew", "EpisodeID", episode["EpisodeID"].get<std::string>(), true,
-                  episode["Cast"], episode["Crew"]);
-      list.push_back(std::move(episode));
-      ++episode_count;
-    }
-    seasons.push_back({{"Name", season}, {"Episodes", std::move(list)}});
+    ReadCredits(db, "TVCastCrew", "EpisodeID", entry.json["EpisodeID"].get<std::string>(), true,
+                entry.json["Cast"], entry.json["Crew"]);
+    seasons.back()["Episodes"].push_back(std::move(entry.json));
+    ++episode_count;
   }
   json["Seasons"] = std::move(seasons);
   json["EpisodeCount"] = episode_count;

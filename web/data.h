@@ -37,13 +37,18 @@ struct PersonQuery {
   bool descending = false;
   int32_t page = 1;          // of the title lines
   int32_t episode_page = 1;  // of the episode lines
+  // The birth year of one of several namesakes: only their lines, and those that could be theirs.
+  int32_t born = 0;
 };
 // Lines listed on one page of a person's titles or episodes.
 inline constexpr int32_t kPersonLinesPerPage = 200;
 
 // A person by any of their names: the common name, every alias, a summary (counts, years active),
-// one line per title and per episode with every role there joined, and the awards; nullopt when
-// the name is credited nowhere, has no alias row and no award. Reads the index too.
+// one line per title and per episode with the roles there, each with the episode headings its
+// credits stand under, and the awards; nullopt when the name is credited nowhere, has no alias row
+// and no award. Namesakes (people/namesakes.h) are told apart: People lists each with a summary,
+// every line names its person, and a credit that could be any of them is a line of its own.
+// Reads the index too.
 std::optional<Json> PersonData(store::PlainDatabase& db, const PersonQuery& query);
 
 struct PeopleQuery {

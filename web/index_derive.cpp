@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "frame/text.h"
+#include "model/region_codes.h"
 #include "tv/episode_derivation.h"
 #include "web/cells.h"
 #include "web/fold.h"
@@ -219,6 +220,7 @@ struct TitleFacts {
   std::string medium, initial, country, rating, purchased, currency, retail_currency;
   std::optional<int64_t> price, retail;
   std::map<std::pair<int64_t, std::string>, std::string> facets;  // (facet, folded) -> value
+  int64_t count_as = 1;                                           // 1 in files that keep no CountAs
 };
 
 void AddFacet(TitleFacts& facts, Facet facet, const std::string& value) {
@@ -250,6 +252,7 @@ Contributions ContributionsOf(const TitleFacts& facts) {
   }
   if (facts.retail) add(Tally::kValue, ToUpper(facts.retail_currency), *facts.retail);
   if (facts.running_time) add(Tally::kRunningTime, "", facts.running_time);
+  add(Tally::kCounted, "", std::max<int64_t>(0, facts.count_as));
   for (const auto& [key, value] : facts.facets) {
     switch (static_cast<Facet>(key.first)) {
       case Facet::kGenre:
@@ -516,7 +519,7 @@ void Deriver::Title(const std::string& profile_id) {
   {
     PlainStatement& old = db_.Prepare(
         "SELECT id, collection, year, running_time, medium, initial, country, rating, purchased, "
-        "currency, retail_currency, price, retail FROM ix.titles WHERE profile_id = ?");
+        "currency, retail_currency, price, retail, count_as FROM ix.titles WHERE profile_id = ?");
     old.Bind(1, profile_id);
     if (old.Step()) {
       id = old.Int(0);
@@ -532,7 +535,8 @@ void Deriver::Title(const std::string& profile_id) {
              old.Text(10),
              old.IsNull(11) ? std::nullopt : std::optional(old.Int(11)),
              old.IsNull(12) ? std::nullopt : std::optional(old.Int(12)),
-             {}};
+             {},
+             old.Int(13)};
     }
   }
   const bool indexed = id != 0;
@@ -558,6 +562,7 @@ void Deriver::Title(const std::string& profile_id) {
   Parts after;
   TitleFacts now;
   now.collection = was.collection;
+  std::string profile;  // as stored
   RowValues values;
   TitleText text;
   if (exists) {
@@ -614,6 +619,29 @@ void Deriver::Title(const std::string& profile_id) {
     values.Add("sort_medium", LastIfMissing(Trim(now.medium).empty(), ToLower(Trim(now.medium))));
     values.Add("sort_director", LastIfMissing(director.empty(), Fold(director)));
     values.Add("sort_priority", LastIfMissing(priority == 0, priority));
+    const auto box_set = ReadText(
+        db_, "SELECT BoxSetID FROM BoxSet WHERE ChildID = ? AND BoxSetID IS NOT ChildID LIMIT 1",
+        stored_id);
+    values.Add("box_set", box_set ? Value(*box_set) : Value());
+    if (!count_as_) {
+      count_as_ = ReadText(db_,
+                           "SELECT 1 FROM pragma_table_info('Profiles') WHERE name = ? COLLATE "
+                           "NOCASE",
+                           "CountAs")
+                      .has_value();
+    }
+    if (*count_as_) {
+      const auto count_as =
+          ReadText(db_, "SELECT CountAs FROM Profiles WHERE ProfileID = ?", stored_id);
+      int64_t number = 1;
+      if (count_as &&
+          std::from_chars(count_as->data(), count_as->data() + count_as->size(), number).ec !=
+              std::errc())
+        number = 1;
+      now.count_as = number;
+    }
+    values.Add("count_as", now.count_as);
+    profile = stored_id;
     after.facts = values.Fingerprint();
     text = {folded_title, folded_original, DigitsOf(upc)};
     after.text = std::hash<std::string>()(text.title + '\n' + text.original + '\n' + text.upc);
@@ -650,7 +678,7 @@ void Deriver::Title(const std::string& profile_id) {
          [&](const PlainStatement& rows) { AddFacet(now, Facet::kLocation, Trim(rows.Text(0))); });
     each("SELECT Region FROM Regions WHERE ProfileID = ?", [&](const PlainStatement& rows) {
       if (const auto region = WholeNumberAt(rows, 0)) {
-        AddFacet(now, Facet::kRegion, std::to_string(*region));
+        AddFacet(now, Facet::kRegion, model::RegionLabel(now.medium, std::to_string(*region)));
       }
     });
     each("SELECT Language FROM AudioFormats WHERE ProfileID = ?",
@@ -664,6 +692,14 @@ void Deriver::Title(const std::string& profile_id) {
     id = WriteRow(db_, "titles", id, values);
   }
   if (exists && before.text != after.text) TitleFtsReplace(db_, id, &text);
+  // Parts derived before their box set was written learn of it here.
+  if (exists) {
+    db_.Prepare(
+           "UPDATE ix.titles SET box_set = ?1 WHERE box_set IS NOT ?1 AND profile_id IN "
+           "(SELECT ChildID FROM main.BoxSet WHERE BoxSetID = ?1)")
+        .Bind(1, profile)
+        .Run();
+  }
 
   for (const auto& [key, value] : was.facets) {
     if (now.facets.count(key)) continue;

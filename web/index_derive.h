@@ -85,6 +85,7 @@ class Deriver {
   void SeriesRow(const std::string& show_id);
 
   store::PlainDatabase& db_;
+  std::optional<bool> count_as_;  // whether the catalogue's titles have a CountAs
   std::unordered_map<std::string, int64_t> name_ids_, person_ids_, role_ids_;
   std::unordered_map<int64_t, int64_t> person_of_name_;
   std::unordered_map<int64_t, NameDelta> name_deltas_;

@@ -27,22 +27,27 @@ std::vector<std::string> IndexStatements() {
       "collection INTEGER, year INTEGER, running_time INTEGER, review INTEGER, added TEXT, edited "
       "TEXT, purchased TEXT, price INTEGER, currency TEXT, retail INTEGER, retail_currency TEXT, "
       "on_loan INTEGER, priority INTEGER, director TEXT, sort_medium, sort_director, "
-      "sort_priority)");
-  add("CREATE INDEX ix.titles_order ON titles (collection, order_key)");
-  add("CREATE INDEX ix.titles_all_order ON titles (order_key)");
+      "sort_priority, box_set TEXT, count_as INTEGER)");
+  // A box set's parts: box_set is the ProfileID of the box set a title is a part of. Lists show
+  // a part inside its box set, unless the box set is gone.
+  add("CREATE INDEX ix.titles_box_set ON titles (box_set) WHERE box_set IS NOT NULL");
+  // The orders' indexes carry box_set, so that a list that shows a box set's parts inside it
+  // passes over them without reading their rows.
+  add("CREATE INDEX ix.titles_order ON titles (collection, order_key, box_set)");
+  add("CREATE INDEX ix.titles_all_order ON titles (order_key, box_set)");
   // Where a letter begins in the title order.
-  add("CREATE INDEX ix.titles_initial ON titles (collection, initial, order_key)");
-  add("CREATE INDEX ix.titles_all_initial ON titles (initial, order_key)");
+  add("CREATE INDEX ix.titles_initial ON titles (collection, initial, order_key, box_set)");
+  add("CREATE INDEX ix.titles_all_initial ON titles (initial, order_key, box_set)");
   add("CREATE INDEX ix.titles_folded ON titles (folded_title)");
   add("CREATE INDEX ix.titles_folded_original ON titles (folded_original)");
   for (const char* column :
        {"year", "added", "edited", "purchased", "running_time", "review", "price", "retail"}) {
     add(std::string("CREATE INDEX ix.titles_by_") + column + " ON titles (" + column +
-        ", order_key DESC)");
+        ", order_key DESC, box_set)");
   }
   for (const char* column : {"sort_medium", "sort_director", "sort_priority"}) {
     add(std::string("CREATE INDEX ix.titles_by_") + column + " ON titles (" + column +
-        ", order_key)");
+        ", order_key, box_set)");
   }
   // What each title (kind 0) and episode (kind 1) contributed: fingerprints of its row and
   // searched text, the ids of the names credited and its cast credits with a role (role,

@@ -17,7 +17,7 @@
 namespace zel::web::index {
 
 // Raised with every change of the index's tables: an index of another format is built anew.
-inline constexpr int kFormat = 6;
+inline constexpr int kFormat = 7;
 
 using store::changes::ChangeLogTriggers;
 using store::changes::kAliasChange;
@@ -63,6 +63,7 @@ enum class Tally : int {
   kRegion = 9,       //
   kAudio = 10,       // audio languages
   kInitial = 11,     // the first letter of the sort title, "#" for any other character
+  kCounted = 12,     // key: ""; amount: what the titles count as (CountAs), as DVD Profiler counts
 };
 // The values of each Facet, keyed by the folded value, are tallied too, as dimension
 // kFacetTally + facet: the choices of the title list.

@@ -35,6 +35,10 @@ std::string TitleMarks(const Json& title) {
   const std::string type = CollectionMark(Str(title, "CollectionType"));
   std::string marks = type.empty() ? std::string() : Mark(type);
   if (Bool(title, "OnLoan")) marks += Mark("on loan");
+  if (const int64_t parts = Int(title, "Parts")) {
+    marks += Mark("box set of " + Plural(parts, "part", "parts"));
+  }
+  if (!Str(title, "BoxSet").empty()) marks += Mark("part of a box set");
   return marks;
 }
 

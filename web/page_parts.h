@@ -16,11 +16,12 @@ namespace zel::web {
 
 // A small mark beside a name or title ("voice", "on loan").
 std::string Mark(std::string_view text);
-// The marks of a title that is not simply on the shelf: ordered, wished for, lent out.
+// The marks of a title that is not simply on the shelf: ordered, wished for, lent out, a box set
+// or a part of one.
 std::string TitleMarks(const Json& title);
 // A title linked to its page, with its year.
 std::string TitleLink(const Json& title);
-// "Series title – 1x03 Episode title", linked to the episode on its series page.
+// "Series title – 1.03 Episode title", linked to the episode on its series page.
 std::string EpisodeLink(const Json& episode);
 // A title as an open <li> of a list: its link, medium and marks.
 std::string TitleItem(const Json& title);

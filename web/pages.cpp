@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "frame/text.h"
+#include "tv/series_outline.h"
 #include "web/charts.h"
+#include "web/fold.h"
 #include "web/html.h"
 #include "web/page_parts.h"
 #include "web/text.h"
@@ -22,7 +24,16 @@ std::string LinesTable(std::string_view caption, std::string_view work, const st
          rows + "</tbody>\n</table></div>\n";
 }
 
-std::string RolesText(const Json& line, const std::string& common_name) {
+// A line's roles, each with the episodes its credits stand under ("Narrator (voice), 2 episodes:
+// 1.01 Pilot, 1.02 Home"); an episode the catalogue holds links to its series page.
+std::string RolesHtml(const Json& line, const std::string& common_name) {
+  std::vector<std::pair<std::string, const Json*>> held;  // the line's episodes by caption
+  for (const Json& episode : Member(line, "Episodes")) {
+    held.emplace_back(Fold(tv::EpisodeLabel(Str(episode, "Season"), Str(episode, "Number"),
+                                            Str(episode, "Title"))),
+                      &episode);
+  }
+  std::vector<const Json*> linked;
   std::string out;
   for (const Json& role : Member(line, "Roles")) {
     std::string text = Str(role, "Role");
@@ -36,18 +47,61 @@ std::string RolesText(const Json& line, const std::string& common_name) {
       if (Bool(role, key)) notes += (notes.empty() ? "" : ", ") + std::string(label);
     }
     if (!notes.empty()) text += " (" + notes + ")";
-    out += (out.empty() ? "" : "; ") + text;
+    std::string html = Escape(text);
+    const Json& episodes = Member(role, "Episodes");
+    if (!episodes.empty()) {
+      html += Escape(", " + Plural(static_cast<int64_t>(episodes.size()), "episode", "episodes") +
+                     ": ");
+      std::string list;
+      for (const Json& caption : episodes) {
+        const std::string shown = caption.is_string() ? caption.get<std::string>() : "";
+        const auto found = std::find_if(held.begin(), held.end(),
+                                        [&](const auto& h) { return h.first == Fold(shown); });
+        std::string item = Escape(shown);
+        if (found != held.end()) {
+          linked.push_back(found->second);
+          item = "<a href=\"" +
+                 Escape(Link("/series/", Str(*found->second, "ShowID")) + "#ep-" +
+                        EncodeSegment(Str(*found->second, "EpisodeID"))) +
+                 "\">" + item + "</a>";
+        }
+        list += (list.empty() ? "" : ", ") + item;
+      }
+      html += list;
+    }
+    out += (out.empty() ? "" : "; ") + html;
   }
+  // Episodes holding the person's credits under a caption of another spelling.
+  std::string rest;
+  for (const auto& [caption, episode] : held) {
+    if (std::find(linked.begin(), linked.end(), episode) != linked.end()) continue;
+    rest += (rest.empty() ? "" : ", ") + EpisodeLink(*episode);
+  }
+  if (!rest.empty()) out += "<br><span class=\"muted\">Episodes: " + rest + "</span>";
   return out;
 }
 
-// The episodes of a title line: those of the title's episodes that credit the person.
-std::string TitleEpisodes(const Json& line) {
-  std::string links;
-  for (const Json& episode : Member(line, "Episodes")) {
-    links += (links.empty() ? "" : ", ") + EpisodeLink(episode);
+// Which of several namesakes a line is theirs: "born 1949", "born 1946 or 1949, could be either";
+// nothing for the one namesake `born` names, whose page it is.
+std::string PersonMark(const Json& line, const Json& born) {
+  const Json& person = Member(line, "Person");
+  if (person.is_null() || Member(person, "BirthYear") == born) return {};
+  const std::string label = Str(person, "Label");
+  const size_t open = label.rfind(" (");
+  return open == std::string::npos ? std::string()
+                                   : Mark(label.substr(open + 2, label.size() - open - 3));
+}
+
+std::string SummaryText(const Json& summary) {
+  std::string line = Plural(Int(summary, "Titles"), "title", "titles") + ", " +
+                     Plural(Int(summary, "Episodes"), "episode", "episodes");
+  if (Int(summary, "FirstYear")) {
+    line +=
+        Int(summary, "FirstYear") == Int(summary, "LastYear")
+            ? ", in " + Str(summary, "FirstYear")
+            : ", active " + Str(summary, "FirstYear") + "\xE2\x80\x93" + Str(summary, "LastYear");
   }
-  return links.empty() ? "" : "<br><span class=\"muted\">Episodes: " + links + "</span>";
+  return line;
 }
 
 }  // namespace
@@ -55,19 +109,38 @@ std::string TitleEpisodes(const Json& line) {
 std::string PersonPage(const Json& data) {
   const std::string common = Str(data, "CommonName");
   const Json& summary = Member(data, "Summary");
-  std::string line = Plural(Int(summary, "Titles"), "title", "titles") + ", " +
-                     Plural(Int(summary, "Episodes"), "episode", "episodes");
+  const Json& people = Member(data, "People");
+  const bool narrowed = !Member(data, "Born").is_null();
+  std::string line = people.empty() || narrowed
+                         ? SummaryText(summary)
+                         : Plural(static_cast<int64_t>(people.size()) -
+                                      (Member(people.back(), "CouldBe").empty() ? 0 : 1),
+                                  "person", "people") +
+                               " share this name";
   if (Int(summary, "Awards")) {
     line += ", " + Plural(Int(summary, "Awards"), "award nomination", "award nominations") + " (" +
             std::to_string(Int(summary, "Won")) + " won)";
   }
-  if (Int(summary, "FirstYear")) {
-    line +=
-        Int(summary, "FirstYear") == Int(summary, "LastYear")
-            ? ", in " + Str(summary, "FirstYear")
-            : ", active " + Str(summary, "FirstYear") + "\xE2\x80\x93" + Str(summary, "LastYear");
-  }
   std::string body = "<p class=\"summary\">" + Escape(line) + ".</p>\n";
+  // Namesakes: each is a person of their own, with the credits that could be either apart.
+  std::string namesakes;
+  for (const Json& person : people) {
+    const std::string label = Str(person, "Label");
+    const bool either = !Member(person, "CouldBe").empty();
+    const std::string link =
+        either
+            ? Escape(label)
+            : A(Address(Link("/person/", Str(data, "Name")), {{"born", Str(person, "BirthYear")}}),
+                label, narrowed && Int(data, "Born") == Int(person, "BirthYear"));
+    namesakes += "<li>" + link + " <span class=\"muted\">" +
+                 Escape(SummaryText(Member(person, "Summary"))) + "</span></li>\n";
+  }
+  if (!namesakes.empty()) {
+    if (narrowed) {
+      namesakes += "<li>" + A(Link("/person/", Str(data, "Name")), "All of them") + "</li>\n";
+    }
+    body += Section("People of this name", "<ul>\n" + namesakes + "</ul>\n");
+  }
 
   std::string names = "<li>" + Escape(common) + Mark("common name") + "</li>\n";
   for (const Json& alias : Member(data, "Aliases")) {
@@ -86,7 +159,8 @@ std::string PersonPage(const Json& data) {
   const Json& episodes = Member(data, "Episodes");
   const auto href = [&](std::string new_sort, std::string new_order, int64_t page,
                         int64_t episode_page) {
-    return Address(base, {{"sort", new_sort == "year" ? "" : new_sort},
+    return Address(base, {{"born", narrowed ? Str(data, "Born") : ""},
+                          {"sort", new_sort == "year" ? "" : new_sort},
                           {"order", new_order == "asc" ? "" : new_order},
                           {"page", page > 1 ? std::to_string(page) : ""},
                           {"epage", episode_page > 1 ? std::to_string(episode_page) : ""}});
@@ -95,8 +169,8 @@ std::string PersonPage(const Json& data) {
   std::string title_rows;
   for (const Json& item : Member(titles, "Items")) {
     title_rows += "<tr><td>" + Anchor("/title/", Str(item, "ProfileID"), Str(item, "Title")) +
-                  TitleMarks(item) + "</td><td>" + Escape(YearText(item, "ProductionYear")) +
-                  "</td><td>" + Escape(RolesText(item, common)) + TitleEpisodes(item) +
+                  TitleMarks(item) + PersonMark(item, Member(data, "Born")) + "</td><td>" +
+                  Escape(YearText(item, "ProductionYear")) + "</td><td>" + RolesHtml(item, common) +
                   "</td></tr>\n";
   }
   if (!title_rows.empty()) {
@@ -114,9 +188,9 @@ std::string PersonPage(const Json& data) {
   }
   std::string episode_rows;
   for (const Json& item : Member(episodes, "Items")) {
-    episode_rows += "<tr><td>" + EpisodeLink(item) + "</td><td>" +
-                    Escape(Str(item, "Airdate").substr(0, 4)) + "</td><td>" +
-                    Escape(RolesText(item, common)) + "</td></tr>\n";
+    episode_rows += "<tr><td>" + EpisodeLink(item) + PersonMark(item, Member(data, "Born")) +
+                    "</td><td>" + Escape(Str(item, "Airdate").substr(0, 4)) + "</td><td>" +
+                    RolesHtml(item, common) + "</td></tr>\n";
   }
   if (!episode_rows.empty()) {
     body += Section("Episodes", LinesTable("Episodes", "Episode", episode_rows) +
@@ -125,7 +199,7 @@ std::string PersonPage(const Json& data) {
   }
   if (title_rows.empty() && episode_rows.empty()) body += Section("Appearances", "<p>None.</p>\n");
   body += Section("Awards", AwardsTable(Member(data, "Awards"), true));
-  return Page(common, body);
+  return Page(narrowed ? common + " (born " + Str(data, "Born") + ")" : common, body);
 }
 
 std::string PeoplePage(const Json& data) {
@@ -176,9 +250,13 @@ std::string SeriesPage(const Json& data) {
     std::string episodes;
     for (const Json& episode : Member(season, "Episodes")) {
       episodes += "<article id=\"ep-" + Escape(EncodeSegment(Str(episode, "EpisodeID"))) +
-                  "\">\n<h3>" + Escape(Str(episode, "Number") + ". " + Str(episode, "Title")) +
-                  "</h3>\n";
-      std::string details = TextField("Original title", Str(episode, "OriginalTitle"));
+                  "\">\n<h3>" + Escape(Str(episode, "Label")) + "</h3>\n";
+      std::string discs;
+      for (const Json& disc : Member(episode, "Discs")) {
+        discs += (discs.empty() ? "" : ", ") + TitleLink(disc);
+      }
+      std::string details = Field("On", discs);
+      details += TextField("Original title", Str(episode, "OriginalTitle"));
       details += TextField("Aired", Str(episode, "Airdate"));
       if (Int(episode, "RunningTime")) {
         details += TextField("Running time", Str(episode, "RunningTime") + " minutes");
@@ -190,7 +268,8 @@ std::string SeriesPage(const Json& data) {
       episodes += CreditsTable(Member(episode, "Crew"), false, "Crew");
       episodes += "</article>\n";
     }
-    body += Section("Season " + Str(season, "Name"), episodes);
+    const std::string name = Str(season, "Name");
+    body += Section(name.empty() ? "Without a season" : "Season " + name, episodes);
   }
   body += Section("Awards", AwardsTable(Member(data, "Awards"), false));
   return Page(Str(data, "Title"), body);
@@ -314,6 +393,9 @@ std::string StatsPage(const Json& data) {
         return word == "owned" ? std::string("/stats") : "/stats?collection=" + word;
       });
   body += "<p class=\"summary\">" + Plural(Int(data, "Titles"), "title", "titles");
+  if (Int(data, "Counted") != Int(data, "Titles")) {
+    body += ", counted as " + std::to_string(Int(data, "Counted"));
+  }
   const Json& running = Member(data, "RunningTime");
   if (const int64_t minutes = Int(running, "Minutes"); minutes > 0) {
     body += ". Running time: " + std::to_string(minutes / 60) + " h " +

@@ -274,16 +274,32 @@ Json SearchData(store::PlainDatabase& db, const SearchQuery& query, CoverFolder*
                            : "'(' || ?" + std::to_string(terms.fts_at) + " || ') OR \"' || ?" +
                                  std::to_string(terms.upc_at) + " || '\"'");
   }
-  const std::string titles_where = "t.id IN (" + matching + ")";
+  // A part found stands for its box set, which is shown once with the number of its parts. Parts
+  // are few: each is tested on its own, and without any the titles found are taken as they are.
+  std::string found = matching;
+  if (CountOf(db, "SELECT EXISTS (SELECT 1 FROM ix.titles WHERE box_set IS NOT NULL)")) {
+    const std::string parts_found =
+        "SELECT h.id, h.box_set FROM ix.titles h WHERE h.box_set IS NOT NULL AND EXISTS (" +
+        matching +
+        " AND f.rowid = h.id) AND EXISTS (SELECT 1 FROM ix.titles b WHERE b.profile_id = "
+        "h.box_set)";
+    found = "SELECT rowid FROM (" + matching + ") WHERE rowid NOT IN (SELECT id FROM (" +
+            parts_found +
+            ")) UNION SELECT b.id FROM ix.titles b WHERE b.profile_id IN (SELECT box_set FROM (" +
+            parts_found + "))";
+  }
+  const std::string titles_where = "t.id IN (" + found + ")";
   answer["Titles"] =
-      Group(db, terms, "SELECT COUNT(*) FROM (" + matching + ")",
+      Group(db, terms, "SELECT COUNT(*) FROM (" + found + ")",
             "SELECT " + std::string(kTitleSummaryColumns) +
-                ", t.original_title, t.upc FROM ix.titles t WHERE " + titles_where +
-                " ORDER BY t.order_key",
+                ", t.original_title, t.upc, (SELECT COUNT(*) FROM ix.titles p WHERE p.box_set = "
+                "t.profile_id) FROM ix.titles t WHERE " +
+                titles_where + " ORDER BY t.order_key",
             shown(SearchKind::kTitles), per_page, page, [&](const PlainStatement& row) {
               Json item = TitleSummaryAt(row, 0, covers);
               item["OriginalTitle"] = row.Text(kTitleSummaryCount);
               item["UPC"] = row.Text(kTitleSummaryCount + 1);
+              if (const int64_t parts = row.Int(kTitleSummaryCount + 2)) item["Parts"] = parts;
               return item;
             });
 

@@ -129,6 +129,8 @@ int ChoiceParam(const Request& request, const char* name, const std::vector<Name
 const std::vector<NamedValue> kOrders = {{"asc", 0}, {"desc", 1}};
 const std::vector<NamedValue> kLoans = {{"yes", 1}, {"no", 0}};
 const std::vector<NamedValue> kViews = {{"list", 0}, {"grid", 1}};
+// Box sets once with their parts inside, or every part as a title of its own.
+const std::vector<NamedValue> kPartsChoices = {{"inside", 0}, {"titles", 1}};
 const std::vector<NamedValue> kPersonSorts = {{"year", 0}, {"title", 1}};
 const std::vector<NamedValue> kPeopleSorts = {{"credits", 0}, {"name", 1}};
 const std::vector<NamedValue> kSizes = {{"full", 0}, {"thumb", 1}};
@@ -161,6 +163,7 @@ TitleQuery TitleQueryOf(const Request& request) {
       ChoiceParam(request, "sort", kTitleSorts, static_cast<int>(TitleSort::kTitle)));
   query.descending = OrderParam(request);
   query.grid = ChoiceParam(request, "view", kViews, 0) == 1;
+  query.parts_as_titles = ChoiceParam(request, "parts", kPartsChoices, 0) == 1;
   const std::string letter = request.Query("letter");
   if (!letter.empty()) {
     const char c = letter.size() == 1 ? static_cast<char>(std::toupper(letter[0])) : 0;
@@ -398,6 +401,7 @@ struct Server::Impl {
             query.descending = OrderParam(request).value_or(false);
             query.page = NumberParam(request, "page", 1, 1, 1000000);
             query.episode_page = NumberParam(request, "epage", 1, 1, 1000000);
+            query.born = NumberParam(request, "born", 0, 0, 9999);
             return PersonData(context.db(), query);
           },
           PersonPage);

@@ -49,6 +49,16 @@ Json CountsJson(const std::vector<Count>& counts, const char* key) {
   return list;
 }
 
+// The stored code of a region as the index shows it (model/region_codes.h): "B" was 2.
+Json RegionCode(const std::string& label) {
+  if (label == "All") return 0;
+  if (label.size() == 1 && label[0] >= 'A' && label[0] <= 'C') return label[0] - 'A' + 1;
+  const bool digits =
+      !label.empty() && label.size() < 10 &&
+      std::all_of(label.begin(), label.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return digits ? Json(std::atoll(label.c_str())) : Json(label);
+}
+
 double Amount(int64_t ten_thousandths) { return static_cast<double>(ten_thousandths) / 10000.0; }
 
 int DaysBetween(Date from, Date to) {
@@ -85,6 +95,12 @@ Json StatsData(store::PlainDatabase& db, const StatsQuery& query, Date today) {
                 {"Today", FormatDate(today)},
                 {"Titles", titles},
                 {"Counts", std::move(counts)}};
+  {
+    // What the titles count as, as DVD Profiler counts them: a box set and its parts as their
+    // CountAs say.
+    const std::vector<Count> counted = Counts(db, Tally::kCounted, query);
+    stats["Counted"] = counted.empty() ? 0 : counted[0].amount;
+  }
   stats["Media"] = CountsJson(Counts(db, Tally::kMedium, query), "Medium");
   stats["Genres"] = CountsJson(Counts(db, Tally::kGenre, query), "Genre");
 
@@ -139,7 +155,8 @@ Json StatsData(store::PlainDatabase& db, const StatsQuery& query, Date today) {
   stats["Ratings"] = CountsJson(Counts(db, Tally::kRating, query), "Rating");
   Json regions = Json::array();
   for (const Count& count : Counts(db, Tally::kRegion, query)) {
-    regions.push_back({{"Region", std::atoll(count.key.c_str())}, {"Titles", count.titles}});
+    regions.push_back(
+        {{"Region", count.name}, {"Code", RegionCode(count.name)}, {"Titles", count.titles}});
   }
   stats["Regions"] = std::move(regions);
   stats["AudioLanguages"] = CountsJson(Counts(db, Tally::kAudio, query), "Language");

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "frame/text.h"
+#include "tv/series_outline.h"
 
 namespace zel::web {
 
@@ -77,8 +78,8 @@ std::string ShownId(std::string id) {
 std::string EpisodeLabel(const Json& episode) {
   std::string series = Str(episode, "SeriesTitle");
   if (series.empty()) series = Str(episode, "ShowID");
-  return series + " \xE2\x80\x93 " + Str(episode, "Season") + "x" + Str(episode, "Number") + " " +
-         Str(episode, "Title");
+  return series + " \xE2\x80\x93 " +
+         tv::EpisodeLabel(Str(episode, "Season"), Str(episode, "Number"), Str(episode, "Title"));
 }
 
 std::string RatingText(const Json& title) {
@@ -95,8 +96,7 @@ std::string RatingText(const Json& title) {
 std::string RegionsText(const Json& regions) {
   std::string text;
   for (const Json& region : regions) {
-    const std::string code = region.get<std::string>();
-    text += (text.empty() ? "" : ", ") + (code == "0" ? std::string("All") : code);
+    text += (text.empty() ? "" : ", ") + Str(region, "Region");
   }
   return text;
 }

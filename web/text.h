@@ -35,12 +35,12 @@ std::string CollectionMark(std::string_view type);
 std::vector<std::string> CreditMarks(const Json& credit);
 // A title's identifier as the desktop program shows it: without the "Key_" the import puts before.
 std::string ShownId(std::string id);
-// "Series title – 1x03 Episode title" of an EpisodeRef.
+// "Series title – 1.03 Episode title" of an EpisodeRef.
 std::string EpisodeLabel(const Json& episode);
 
 // Pieces of the title page (TitleData).
-std::string RatingText(const Json& title);     // "PG (MPAA): mild peril"
-std::string RegionsText(const Json& regions);  // "All, 2": region 0 plays in every region
+std::string RatingText(const Json& title);                // "PG (MPAA): mild peril"
+std::string RegionsText(const Json& regions);             // "All, B", from the regions of TitleData
 std::string DiscSideText(const Json& disc, bool side_b);  // description [label]
 std::string DiscPlaceText(const Json& disc);              // "Shelf 1, slot 3"
 std::vector<std::string> DiscMarks(const Json& disc);     // dual sided, dual layered, flipper

@@ -38,6 +38,7 @@ class TitlesAddress {
     const bool descending = Str(filter, "Order") == "desc";
     set("order", descending == natural_descending ? "" : Str(filter, "Order"));
     set("view", Str(filter, "View") == "grid" ? "grid" : "");
+    set("parts", Bool(filter, "PartsAsTitles") ? "titles" : "");
   }
   // With `name` set to `value` (empty: left out) and the page and letter dropped unless given.
   std::string With(std::vector<std::pair<std::string, std::string>> changes) const {
@@ -163,6 +164,7 @@ std::string TitlesPage(const Json& data) {
   const std::string collection = CollectionWord(Member(filter, "CollectionType"));
   const std::string sort = Str(filter, "Sort"), order = Str(filter, "Order");
   const bool grid = Str(filter, "View") == "grid";
+  const bool parts = Bool(filter, "PartsAsTitles");
 
   std::string body =
       "<div class=\"bar\">\n" +
@@ -172,7 +174,10 @@ std::string TitlesPage(const Json& data) {
                        }) +
       "<nav class=\"switch\" aria-label=\"View\">" +
       A(address.With({{"view", ""}}), "List", !grid) +
-      A(address.With({{"view", "grid"}}), "Covers", grid) + "</nav>\n</div>\n";
+      A(address.With({{"view", "grid"}}), "Covers", grid) + "</nav>\n" +
+      "<nav class=\"switch\" aria-label=\"Box sets\">" +
+      A(address.With({{"parts", ""}}), "Box sets once", !parts) +
+      A(address.With({{"parts", "titles"}}), "Parts as titles", parts) + "</nav>\n</div>\n";
 
   // One compact bar: the filters people use most, the rarer ones folded away until asked for
   // (or set).
@@ -220,6 +225,7 @@ std::string TitlesPage(const Json& data) {
     body += "<input type=\"hidden\" name=\"collection\" value=\"" + Escape(collection) + "\">\n";
   }
   if (grid) body += "<input type=\"hidden\" name=\"view\" value=\"grid\">\n";
+  if (parts) body += "<input type=\"hidden\" name=\"parts\" value=\"titles\">\n";
   body += "<button type=\"submit\">Show</button>\n</form>\n";
 
   const int64_t total = Int(data, "Total"), page = Int(data, "Page"), pages = Int(data, "Pages");
@@ -396,12 +402,19 @@ std::string TitlePage(const Json& data) {
                 Mark("missing from the catalogue") + "</li>\n";
   }
   if (!children.empty()) body += Section("In this box set", "<ul>\n" + children + "</ul>\n");
-  std::string episodes;
+  std::string episodes, series;
+  std::vector<std::string> shows;
   for (const Json& episode : Member(data, "Episodes")) {
     episodes += "<li>" + EpisodeLink(episode) + "</li>\n";
+    const std::string show = Str(episode, "ShowID");
+    if (std::find(shows.begin(), shows.end(), show) != shows.end()) continue;
+    shows.push_back(show);
+    const std::string name = Str(episode, "SeriesTitle");
+    series += (series.empty() ? "" : ", ") + Anchor("/series/", show, name.empty() ? show : name);
   }
   if (!episodes.empty()) {
-    body += Section("Episodes on these discs", "<ul>\n" + episodes + "</ul>\n");
+    body += Section("Episodes on these discs",
+                    "<p>Series: " + series + "</p>\n<ul>\n" + episodes + "</ul>\n");
   }
 
   std::string discs;

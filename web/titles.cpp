@@ -71,6 +71,11 @@ std::string OrderOf(TitleSort sort, bool descending) {
   return std::string("(") + column.missing + "), " + value + ", t.order_key";
 }
 
+// A title listed inside its box set: one whose box set the catalogue holds.
+constexpr std::string_view kInBoxSet =
+    "(t.box_set IS NOT NULL AND EXISTS (SELECT 1 FROM ix.titles b WHERE b.profile_id = "
+    "t.box_set))";
+
 // The titles of each collection type in the whole collection: every title adds one decade (or the
 // lack of one) to the statistics, so their sum per type is its number of titles.
 std::array<int64_t, 4> TypeCounts(store::PlainDatabase& db) {
@@ -200,9 +205,17 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
 
   // Titles of every type passing the other filters, for the switch between the types.
   const bool filtered = where != "1 = 1";
+  if (!query.parts_as_titles) where += " AND NOT " + std::string(kInBoxSet);
   std::array<int64_t, kCollectionTypes.size()> type_counts{};
   if (!filtered) {
     type_counts = TypeCounts(db);
+    if (!query.parts_as_titles) {
+      PlainStatement& parts = db.Prepare("SELECT t.collection, COUNT(*) FROM ix.titles t WHERE " +
+                                         std::string(kInBoxSet) + " GROUP BY t.collection");
+      while (parts.Step()) {
+        type_counts[static_cast<size_t>(std::clamp<int64_t>(parts.Int(0), 0, 3))] -= parts.Int(1);
+      }
+    }
   } else {
     PlainStatement& rows = db.Prepare("SELECT t.collection, COUNT(*) FROM ix.titles t WHERE " +
                                       where + " GROUP BY t.collection");
@@ -274,7 +287,8 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
     PlainStatement& rows = db.Prepare(
         "SELECT " + std::string(kTitleSummaryColumns) +
         ", t.running_time, t.added, t.edited, t.purchased, t.price, t.currency, t.review, "
-        "t.director, t.priority, t.retail, t.retail_currency, t.rating FROM ix.titles t WHERE " +
+        "t.director, t.priority, t.retail, t.retail_currency, t.rating, (SELECT COUNT(*) FROM "
+        "ix.titles p WHERE p.box_set = t.profile_id), t.box_set FROM ix.titles t WHERE " +
         where + " ORDER BY " + order + " LIMIT " + limit + " OFFSET " + offset);
     paged.Bind(rows);
     while (rows.Step()) {
@@ -293,6 +307,8 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
                                        : Json{{"Value", StoredAmountJson(rows, c + 9)},
                                               {"CurrencyID", rows.Text(c + 10)}};
       item["Rating"] = rows.Text(c + 11);
+      item["Parts"] = rows.Int(c + 12);
+      if (query.parts_as_titles && !rows.IsNull(c + 13)) item["BoxSet"] = rows.Text(c + 13);
       titles.push_back(std::move(item));
     }
   }
@@ -314,7 +330,8 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
              query.collection ? Json(CollectionTypeName(*query.collection)) : Json(nullptr)},
             {"Sort", NameOf(kTitleSorts, static_cast<int>(query.sort))},
             {"Order", descending ? "desc" : "asc"},
-            {"View", query.grid ? "grid" : "list"}}},
+            {"View", query.grid ? "grid" : "list"},
+            {"PartsAsTitles", query.parts_as_titles}}},
           {"Total", total},
           {"Page", page},
           {"Pages", pages},

@@ -78,12 +78,16 @@ struct TitleQuery {
   std::optional<bool> descending;  // nullopt: the sort's natural direction
   char letter = 0;                 // 'A'..'Z' or '#': show the page where that letter begins
   bool grid = false;
+  // A box set's parts as titles of their own; otherwise the list shows the box set once, with
+  // the number of its parts.
+  bool parts_as_titles = false;
   int32_t page = 1;
 };
 
 // One page of the titles passing `query`, with the total, the page numbers, the letters present
-// and the values to choose from. The letter jump needs the title order: QueryError otherwise.
-// `covers` may be null.
+// and the values to choose from. A box set's row has Parts, the number of its parts, and a part
+// listed as a title of its own names its BoxSet. The letter jump needs the title order: QueryError
+// otherwise. `covers` may be null.
 Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* covers);
 
 // The columns of ix.titles (alias t) a title as lists show it is read from, and their number.

@@ -56,9 +56,11 @@ bool SameRole(const RoleGroup& a, const RoleGroup& b) {
          a.episodes.empty() == b.episodes.empty();
 }
 
-void AddRole(WorkLine& line, RoleGroup group, const std::string& heading) {
+}  // namespace
+
+void AddRole(std::vector<RoleGroup>& roles, RoleGroup group, const std::string& heading) {
   if (!heading.empty()) group.episodes.push_back(heading);
-  for (RoleGroup& known : line.roles) {
+  for (RoleGroup& known : roles) {
     if (!SameRole(known, group)) continue;
     if (!heading.empty() &&
         std::find(known.episodes.begin(), known.episodes.end(), heading) == known.episodes.end()) {
@@ -66,8 +68,10 @@ void AddRole(WorkLine& line, RoleGroup group, const std::string& heading) {
     }
     return;
   }
-  line.roles.push_back(std::move(group));
+  roles.push_back(std::move(group));
 }
+
+namespace {
 
 int32_t YearOf(Date date) {
   if (date == Date::Zero()) return 0;
@@ -254,7 +258,7 @@ PersonAppearances ReadPersonAppearances(store::CatalogueFile& database, std::str
         l.title = std::get<0>(title);
         l.year = std::get<1>(title);
       });
-      AddRole(line, credit.group, HeadingOf(headings, credit));
+      AddRole(line.roles, credit.group, HeadingOf(headings, credit));
     }
   }
 
@@ -292,7 +296,7 @@ PersonAppearances ReadPersonAppearances(store::CatalogueFile& database, std::str
         l.year = YearOf(l.airdate);
         l.series_title = rows->ValueAt(work_at + 6).ToTextOrEmpty();
       });
-      AddRole(line, credit.group, {});
+      AddRole(line.roles, credit.group, {});
     }
   }
   return {std::string(name), names.common_name, gatherer.Finish()};

@@ -32,6 +32,10 @@ struct RoleGroup {
   std::vector<std::string> episodes;
 };
 
+// Adds a credit standing under the episode heading `heading` (empty: the title's own) to the
+// roles of one work: to the group of the same role, name and marks, or as a new group.
+void AddRole(std::vector<RoleGroup>& roles, RoleGroup group, const std::string& heading);
+
 // "Narrator (voice, uncredited), 7 episodes: 1.01 Pilot, 1.02 Home"; "Director" for a crew credit
 // of the title itself. `max_episodes` > 0 names at most that many episodes, then "…".
 std::string RoleText(const RoleGroup& group, size_t max_episodes = 0);

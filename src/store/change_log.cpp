@@ -16,7 +16,8 @@ struct Watched {
 
 // Every table derived data reads, with what a change of one of its rows changes. MetaInfo holds
 // the marks of derived series and episodes under their identifiers: a mark changed alone changes
-// the episode it names (a key that names no episode changes nothing).
+// the episode it names (a key that names no episode changes nothing). A box set's list of parts
+// changes how the box set is shown.
 constexpr Watched kWatched[] = {
     {"Profiles", "ProfileID", kTitleChange},     {"CastCrew", "ProfileID", kTitleChange},
     {"Genres", "ProfileID", kTitleChange},       {"Studios", "ProfileID", kTitleChange},
@@ -26,7 +27,7 @@ constexpr Watched kWatched[] = {
     {"Regions", "ProfileID", kTitleChange},      {"AudioFormats", "ProfileID", kTitleChange},
     {"Episodes", "EpisodeID", kEpisodeChange},   {"TVCastCrew", "EpisodeID", kEpisodeChange},
     {"TVSeries", "SeriesID", kSeriesChange},     {"Alias", "AliasName", kAliasChange},
-    {"MetaInfo", "ProfileID", kEpisodeChange}};
+    {"MetaInfo", "ProfileID", kEpisodeChange},   {"BoxSet", "BoxSetID", kTitleChange}};
 
 // The triggers of each table: a row removed, the last row removed, a row changed, and a row
 // changed to belong elsewhere. Rows written are found by their rowid instead (change_log.h).
@@ -34,7 +35,7 @@ constexpr const char* kEvents[] = {"delete", "top", "update", "rekey"};
 
 // The version in the names: triggers of another version are replaced.
 std::string TriggerName(const Watched& watched, const char* event) {
-  return std::string(kChangeLog) + "_3_" + watched.table + "_" + event;
+  return std::string(kChangeLog) + "_4_" + watched.table + "_" + event;
 }
 
 // True unless the log's last row names (kind, `value`) already.

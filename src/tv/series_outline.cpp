@@ -9,16 +9,11 @@
 #include "tv/episode_derivation.h"
 
 namespace zel::tv {
-namespace {
-
-// Sorts numbers by value, other texts after them in text order, empty text last.
 std::tuple<int, int64_t, std::string> NumberOrder(std::string_view text) {
   if (text.empty()) return {2, 0, {}};
   if (IsAsciiDigits(text) && text.size() < 15) return {0, std::stoll(std::string(text)), {}};
   return {1, 0, FoldKey(text)};
 }
-
-}  // namespace
 
 std::optional<SeriesOutline> ReadSeriesOutline(store::CatalogueFile& database,
                                                std::string_view show_id) {

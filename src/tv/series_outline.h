@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "tv/episode.h"
@@ -35,6 +36,10 @@ struct SeriesOutline {
 // without one in the order of their discs.
 std::optional<SeriesOutline> ReadSeriesOutline(store::CatalogueFile& database,
                                                std::string_view show_id);
+
+// The order of season and episode numbers: numbers by value, other texts after them in text
+// order, empty text last ("2" before "10" before "Specials").
+std::tuple<int, int64_t, std::string> NumberOrder(std::string_view text);
 
 // How a collector names an episode: "3.01 A Deadly Affair", "01 Pilot" (a number without season),
 // "Pilot" (no number).

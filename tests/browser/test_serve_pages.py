@@ -1,7 +1,8 @@
 """zel serve in a real browser: headless Chromium renders the example catalogue served with the
 example covers (examples/images). The person page lists a person's titles and episodes under both
 of their names; the cover grid shows one image per title with a cover and the placeholder
-elsewhere; the statistics page draws its charts with their figures in tables. Screenshots of the
+elsewhere; the statistics page draws its charts with their figures in tables; a series page shows
+each episode with its cast and the discs that hold it. Screenshots of the
 grid, a title page, the statistics and the person page are saved under the build folder."""
 
 import json
@@ -198,7 +199,8 @@ class ServePagesInBrowser(unittest.TestCase):
             self.assertEqual(image.read(8), b"\x89PNG\r\n\x1a\n")
 
     def test_person_page_lists_titles_and_episodes_under_both_names(self):
-        page = self.rendered("/person/T.%20Keller")
+        # The name has namesakes; the page of the one born in 1941 lists his own credits.
+        page = self.rendered("/person/T.%20Keller?born=1941")
         lines = {}
         for caption, cells in page.rows:
             if caption in ("Titles", "Episodes") and len(cells) == 3:
@@ -208,9 +210,23 @@ class ServePagesInBrowser(unittest.TestCase):
                          "River Captain (as T. Keller); Screenwriter")
         self.assertTrue(any("as T. Keller" not in roles for roles in titles.values()))
         episodes = {cells[0]: cells[2] for cells in lines["Episodes"]}
-        self.assertEqual(episodes["Harbour Lights \u2013 1x1 The Lighthouse"], "Lighthouse Keeper")
-        self.assertEqual(episodes["Harbour Lights \u2013 1x2 Low Tide"],
+        self.assertEqual(episodes["Harbour Lights \u2013 1.1 The Lighthouse"], "Lighthouse Keeper")
+        self.assertEqual(episodes["Harbour Lights \u2013 1.2 Low Tide"],
                          "Lighthouse Keeper (as T. Keller)")
+
+    def test_series_page_shows_episodes_with_their_cast_and_discs(self):
+        self.assertIn('href="/series/tv%3Aempire-distant"',
+                      self.browse("/title/Key_800004711074.4", "--dump-dom"))
+        page = self.rendered("/series/tv%3Aempire-distant")
+        series = self.api("/series/tv%3Aempire-distant")
+        self.assertEqual([text for kind, text in page.outline if kind == "h2"][0], "Season 1")
+        self.assertIn(("facts", "On"), page.outline)
+        episode = series["Seasons"][0]["Episodes"][0]
+        cast = [" ".join(cells) for caption, cells in page.rows if caption == "Cast"]
+        for credit in episode["Cast"]:
+            if credit.get("Name"):
+                self.assertTrue(any(credit["Name"] in row for row in cast), credit["Name"])
+        self.screenshot("/series/tv%3Aempire-distant", "serve-series-page.png", 1200)
 
     def test_cover_grid_shows_covers_and_placeholders(self):
         page = self.rendered("/titles?view=grid&collection=all")

@@ -85,7 +85,7 @@ TEST_F(ServeTest, CommandsShowWhatThePagesShowAsText) {
   EXPECT_FALSE(Has(title, "[Div")) << title;
   EXPECT_TRUE(LineHas(title, {"T. Keller", "Tomas Keller", "River Captain", "1941"}));
   EXPECT_TRUE(LineHas(title, {"800004711074", "(missing from the catalogue)"}));
-  EXPECT_TRUE(LineHas(title, {"HARBOUR11", "Harbour Lights \xE2\x80\x93 1x1 The Lighthouse"}));
+  EXPECT_TRUE(LineHas(title, {"HARBOUR11", "Harbour Lights \xE2\x80\x93 1.1 The Lighthouse"}));
   EXPECT_TRUE(LineHas(title, {"Harbour Film Prize", "1951", "Best Score",
                               "Sven Eklund, Anna J. Berg", "Nominated"}));
   EXPECT_TRUE(LineHas(title, {"Regions:", "All"}));

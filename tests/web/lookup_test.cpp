@@ -33,8 +33,10 @@ TEST_F(ServeTest, PersonPageSummarisesAndPagesTheirTitles) {
   EXPECT_EQ(summary["Awards"], 1);
   EXPECT_EQ(summary["Won"], 1);
   EXPECT_EQ(summary["FirstYear"], 1950);
+  // His name has several known birth years: one title credits him with one and without one, and
+  // the credit without could be any of them, so it is a line of its own.
   const Json& lines = by_common["Titles"]["Items"];
-  ASSERT_EQ(static_cast<int64_t>(lines.size()), titles);
+  ASSERT_EQ(static_cast<int64_t>(lines.size()), titles + 1);
   const Json& box_set = lines[0];  // in year order, 1950 first
   EXPECT_EQ(box_set["ProfileID"], "Key_800004711000");
   ASSERT_EQ(box_set["Roles"].size(), 2u);
@@ -77,6 +79,38 @@ TEST_F(ServeTest, PersonPageSummarisesAndPagesTheirTitles) {
   EXPECT_TRUE(Has(page, "active 1950"));
   EXPECT_TRUE(Has(page, "River Captain (as T. Keller); Screenwriter"));
   EXPECT_TRUE(Has(page, "href=\"/person/T.%20Keller?sort=title\""));
+
+  // Namesakes with different birth years are two people; a credit without one could be either
+  // and is listed apart, on each of their pages.
+  const Json lund = GetJson("/api/person/Kim%20Lund");
+  ASSERT_EQ(lund["People"].size(), 3u);
+  EXPECT_EQ(lund["People"][0]["Label"], "Kim Lund (born 1946)");
+  EXPECT_EQ(lund["People"][0]["Summary"]["Titles"], 1);
+  EXPECT_EQ(lund["People"][1]["Label"], "Kim Lund (born 1949)");
+  EXPECT_EQ(lund["People"][2]["CouldBe"], Json::array({1946, 1949}));
+  const Json sailor = GetJson("/api/person/Kim%20Lund?born=1949");
+  EXPECT_EQ(sailor["Born"], 1949);
+  const Json& sailor_lines = sailor["Titles"]["Items"];
+  ASSERT_EQ(sailor_lines.size(), 2u);
+  EXPECT_EQ(sailor_lines[0]["Title"], "Lund Sailing");
+  EXPECT_EQ(sailor_lines[1]["Person"]["Label"], "Kim Lund (born 1946 or 1949, could be either)");
+  EXPECT_EQ(sailor["Summary"]["Titles"], 1);
+  EXPECT_EQ(sailor["Summary"]["LastYear"], 1975);
+  EXPECT_TRUE(Has(Html("/person/Kim%20Lund"), "2 people share this name"));
+  const std::string sailor_page = Html("/person/Kim%20Lund?born=1949");
+  EXPECT_TRUE(Has(sailor_page, "<h1>Kim Lund (born 1949)</h1>"));
+  EXPECT_TRUE(Has(sailor_page, "born 1946 or 1949, could be either"));
+  EXPECT_FALSE(Has(sailor_page, "Lund Cutting"));
+  // Credits of one person on one title are grouped by role, with the episodes they stand under.
+  const Json narrator = GetJson("/api/person/Vera%20Voss");
+  const Json& roles = narrator["Titles"]["Items"][0]["Roles"];
+  ASSERT_EQ(roles.size(), 2u);
+  EXPECT_EQ(roles[0]["Episodes"], Json::array({"1.01 Pilot", "1.02 Home"}));
+  EXPECT_TRUE(roles[1]["Episodes"].empty());
+  // Each episode leads to its place on the page of the series derived from the disc.
+  EXPECT_TRUE(Has(Html("/person/Vera%20Voss"),
+                  "Narrator (voice), 2 episodes: <a href=\"/series/tv%3Awild-coast#ep-tv%3Awild-"
+                  "coast%2F1.01\">1.01 Pilot</a>, <a "));
 
   // Beyond 200 lines the list is paged.
   const Json first = GetJson("/api/person/Paging%20Person");
@@ -155,6 +189,10 @@ TEST_F(ServeTest, StatisticsAgreeWithTheCatalogue) {
   const Json stats = GetJson("/api/stats");
   EXPECT_EQ(stats["CollectionType"], "Owned");
   EXPECT_EQ(stats["Titles"], Sql("SELECT COUNT(*) FROM Profiles p WHERE " + owned));
+  // Counted as DVD Profiler counts: by CountAs, which a box set may set to its number of discs.
+  EXPECT_EQ(stats["Counted"],
+            Sql("SELECT SUM(max(coalesce(p.CountAs, 1), 0)) FROM Profiles p WHERE " + owned));
+  EXPECT_NE(stats["Counted"], stats["Titles"]);
   const auto titles_of = [](const Json& list, const char* key, const std::string& value) {
     for (const Json& item : list) {
       if (item[key] == value) return item["Titles"].get<int64_t>();
@@ -181,6 +219,15 @@ TEST_F(ServeTest, StatisticsAgreeWithTheCatalogue) {
     EXPECT_EQ(decade["Titles"], Sql("SELECT COUNT(*) FROM Profiles p WHERE p.ProdYear >= 1950 "
                                     "AND p.ProdYear < 1960 AND " +
                                     owned));
+  }
+  // Blu-ray regions count as the letters they stand for.
+  for (const Json& region : stats["Regions"]) {
+    if (region["Region"] != "B") continue;
+    EXPECT_EQ(region["Code"], 2);
+    EXPECT_EQ(region["Titles"],
+              Sql("SELECT COUNT(*) FROM Regions r INNER JOIN Profiles p ON p.ProfileID = "
+                  "r.ProfileID WHERE r.Region = 2 AND p.Medium = 'Blu-ray Disc' AND " +
+                  owned));
   }
   // Spending: amounts per currency add up to what the purchases hold.
   std::map<std::string, double> spent;
@@ -255,6 +302,22 @@ TEST_F(ServeTest, SeriesAndAwards) {
   EXPECT_TRUE(pilot["Cast"][0]["IsRegular"].get<bool>());
   EXPECT_EQ(pilot["Cast"][1]["Divider"], "Group");
   EXPECT_TRUE(Has(Html("/series/HARBOUR"), "id=\"ep-HARBOUR12\""));
+  EXPECT_EQ(pilot["Label"], "1.1 The Lighthouse");
+  ASSERT_EQ(pilot["Discs"].size(), 1u);
+  EXPECT_EQ(pilot["Discs"][0]["ProfileID"], "Key_800004711000");
+  // A series derived from discs' episode headings: each episode with its cast and its discs,
+  // reached from a disc's page.
+  const Json derived = GetJson("/api/series/tv:empire-distant");
+  const Json& arrival = derived["Seasons"][0]["Episodes"][0];
+  EXPECT_EQ(arrival["Label"], "1.01 The Arrival");
+  EXPECT_TRUE(arrival["Derived"]);
+  EXPECT_FALSE(arrival["Cast"].empty());
+  ASSERT_EQ(arrival["Discs"].size(), 2u);
+  EXPECT_EQ(arrival["Discs"][0]["ProfileID"], "Key_800004711074.4");
+  EXPECT_TRUE(Has(Html("/title/Key_800004711074.4"),
+                  "Series: <a href=\"/series/tv%3Aempire-distant\">Empire Distant</a>"));
+  EXPECT_TRUE(Has(Html("/series/tv:empire-distant"),
+                  "<dt>On</dt><dd><a href=\"/title/Key_800004711074.4\">Empire Distant</a>"));
   const Json awards = GetJson("/api/awards");
   ASSERT_EQ(awards["Awards"].size(), 1u);
   const Json& nominations = awards["Awards"][0]["Years"][0]["Nominations"];

@@ -16,7 +16,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <thread>
+#include <tuple>
 
 #include "frame/text.h"
 #include "web/fold.h"
@@ -122,7 +124,37 @@ void BuildCatalogue(const std::string& catalogue) {
         "IsCreditOnly) VALUES ('Paging Person', 'Extra " +
         n + "', '" + id + "', 1, true, false, false, false)");
   }
+  // Namesakes: one name, two known birth years, and a credit that could be either; a narrator of
+  // two episodes of a disc, whose credits stand under the disc's episode headings.
+  const auto credit = [&](const std::string& id, int position, const std::string& name,
+                          const std::string& role, bool cast, const std::string& born) {
+    statements.push_back(
+        "INSERT INTO CastCrew (Name, Role, ProfileID, Position, IsCast, IsVoice, IsUncredited, "
+        "IsCreditOnly, BirthYear) VALUES ('" +
+        name + "', '" + role + "', '" + id + "', " + std::to_string(position) + ", " +
+        (cast ? "true" : "false") + ", " + (role == "Narrator" ? "true" : "false") +
+        ", false, false, " + born + ")");
+  };
+  for (const auto& [id, title, year] :
+       {std::tuple{"Namesake1", "Lund Sailing", 1975},
+        std::tuple{"Namesake2", "Lund Cutting", 1980}, std::tuple{"Namesake3", "Lund Either", 1985},
+        std::tuple{"Voices", "Wild Coast", 1990}}) {
+    statements.push_back(
+        "INSERT INTO Profiles (ProfileID, Title, SortTitle, ColType, ProdYear, Medium) VALUES ('" +
+        std::string(id) + "', '" + title + "', '" + title + "', 'Owned', " + std::to_string(year) +
+        ", 'DVD')");
+  }
+  credit("Namesake1", 1, "Kim Lund", "Sailor", true, "1949");
+  credit("Namesake2", 1, "Kim Lund", "Editor", false, "1946");
+  credit("Namesake3", 1, "Kim Lund", "Mayor", true, "NULL");
+  credit("Voices", 1, "1.01 Pilot", "[DivEpisode]", true, "0");
+  credit("Voices", 2, "Vera Voss", "Narrator", true, "1960");
+  credit("Voices", 3, "1.02 Home", "[DivEpisode]", true, "0");
+  credit("Voices", 4, "Vera Voss", "Narrator", true, "1960");
+  credit("Voices", 5, "Vera Voss", "Producer", false, "1960");
   Execute(catalogue, statements);
+  const CommandResult derive = RunZel({"tv", "derive", catalogue});
+  ASSERT_EQ(derive.exit_code, 0) << derive.err;
 }
 
 ServerProcess::ServerProcess(const std::string& catalogue, std::vector<std::string> extra,

@@ -53,14 +53,33 @@ TEST_F(ServeTest, HomeCountsCollectionTypesApart) {
 TEST_F(ServeTest, TitlesKeepCollectionTypesApart) {
   const Json owned = GetJson("/api/titles");
   EXPECT_EQ(owned["Filter"]["CollectionType"], "Owned");
-  EXPECT_EQ(owned["Total"], GetJson("/api/")["Counts"]["Owned"]);
+  EXPECT_EQ(owned["Total"], GetJson("/api/titles?parts=titles")["Total"].get<int64_t>() - 2);
   for (const Json& title : AllTitles("")) EXPECT_EQ(title["CollectionType"], "Owned");
   const Json wished = GetJson("/api/titles?collection=wishlist");
   ASSERT_EQ(wished["Total"], 1);
   EXPECT_EQ(wished["Titles"][0]["CollectionType"], "WishList");
   EXPECT_EQ(GetJson("/api/titles?collection=ONORDER")["Titles"][0]["CollectionType"], "OnOrder");
+  // A box set shows once, with the number of its parts; the switch lists the parts as titles.
   const Json all = GetJson("/api/titles?collection=all");
-  EXPECT_EQ(all["Total"], Sql("SELECT COUNT(*) FROM Profiles"));
+  const int64_t parts = Sql(
+      "SELECT COUNT(*) FROM BoxSet b WHERE EXISTS (SELECT 1 FROM Profiles p WHERE p.ProfileID = "
+      "b.ChildID) AND EXISTS (SELECT 1 FROM Profiles p WHERE p.ProfileID = b.BoxSetID)");
+  ASSERT_EQ(parts, 2);
+  EXPECT_EQ(all["Total"], Sql("SELECT COUNT(*) FROM Profiles") - parts);
+  const Json box_sets = GetJson("/api/titles?collection=all&q=trilogy");
+  ASSERT_EQ(box_sets["Titles"].size(), 1u);
+  EXPECT_EQ(box_sets["Titles"][0]["Parts"], parts);
+  const Json apart = GetJson("/api/titles?collection=all&parts=titles");
+  EXPECT_EQ(apart["Total"], Sql("SELECT COUNT(*) FROM Profiles"));
+  EXPECT_EQ(std::count_if(apart["Titles"].begin(), apart["Titles"].end(),
+                          [](const Json& t) { return t.contains("BoxSet"); }),
+            parts);
+  EXPECT_TRUE(Has(Html("/titles?collection=all&view=grid"), "box set of 2 parts"));
+  EXPECT_TRUE(Has(Html("/titles?parts=titles"), "href=\"/titles?view=grid&amp;parts=titles\""));
+  // Search finds a part as its box set.
+  const Json found = GetJson("/api/search?q=keeper");
+  ASSERT_EQ(found["Titles"]["Items"].size(), 1u);
+  EXPECT_EQ(found["Titles"]["Items"][0]["ProfileID"], "Key_800004711000");
   EXPECT_EQ(all["Filter"]["CollectionType"], nullptr);
   EXPECT_EQ(all["Counts"]["WishList"], 1);
   EXPECT_EQ(all["Counts"]["OnOrder"], 1);
@@ -310,6 +329,10 @@ TEST_F(ServeTest, TitlePageReadsAsACollectorReads) {
   EXPECT_LT(at("<h2>Cast</h2>"), at("<dt>Profile ID</dt>"));
   EXPECT_LT(at("<h2>In the collection</h2>"), at("<dt>Data source</dt>"));
   EXPECT_TRUE(Has(page, "<dt>Regions</dt><dd>All</dd>"));
+  // A Blu-ray's regions show as letters, the stored codes beside them.
+  EXPECT_EQ(GetJson("/api/title/Key_800004711074.4")["Regions"],
+            Json::parse(R"([{"Region": "A", "Code": 1}, {"Region": "B", "Code": 2}])"));
+  EXPECT_TRUE(Has(Html("/title/Key_800004711074.4"), "<dt>Regions</dt><dd>A, B</dd>"));
   EXPECT_TRUE(Has(page, "800004711074 <span class=\"mark\">missing from the catalogue</span>"));
   EXPECT_TRUE(Has(page, "href=\"/series/HARBOUR#ep-HARBOUR11\""));
   EXPECT_TRUE(Has(page, "scope=\"colgroup\">The Harbour Band"));

@@ -157,11 +157,7 @@ void PrintTitle(ZelDatabase& database, const Json& title) {
   facts.Add("Edition", Str(title, "Description"));
   facts.Add("Country of origin", Str(title, "CountryOfOrigin"));
   facts.Add("Released", Str(title, "ReleaseDate"));
-  std::vector<std::string> regions;
-  for (const Json& code : Member(title, "Regions")) {
-    regions.push_back(model::RegionLabel(Str(title, "Medium"), code.get<std::string>()));
-  }
-  facts.Add("Regions", Joined(regions));
+  facts.Add("Regions", web::RegionsText(Member(title, "Regions")));
   if (const Json& parent = Member(title, "ParentProfile"); !parent.is_null()) {
     std::string part_of = Str(parent, "Title");
     if (web::Int(parent, "ProductionYear")) part_of += " (" + Str(parent, "ProductionYear") + ")";
