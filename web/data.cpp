@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "catalogue/control.h"
@@ -446,10 +447,12 @@ namespace {
 // role with the episodes each stands under.
 struct Line {
   Json item;
+  std::string key;        // the work's ProfileID or EpisodeID, in lower case
   std::string title_key;  // the title order
   int64_t year = 0;
   bool derived = false;  // an episode derived from its titles' credits
   people::Person person;
+  std::string label;  // PersonLabel(person)
   std::vector<people::RoleGroup> roles;
 };
 
@@ -461,8 +464,23 @@ struct RawCredit {
   size_t line;
   int32_t birth_year;
   std::string heading;
-  people::RoleGroup group;
+  std::optional<people::RoleGroup> group;  // none: the line's person alone, its roles read later
 };
+
+// The credit of `rows` at its leading columns (see RawCredit): its birth year (0 for none or one
+// out of range) and its role.
+std::pair<int32_t, people::RoleGroup> CreditAt(const PlainStatement& rows, bool credit_only) {
+  const bool cast = FlagAt(rows, 2);
+  const auto year = WholeNumberAt(rows, 6);
+  const int32_t birth_year = year && *year > 0 && *year < 100000 ? static_cast<int32_t>(*year) : 0;
+  return {birth_year, people::RoleGroup{rows.Text(1),
+                                        rows.Text(0),
+                                        cast,
+                                        cast && FlagAt(rows, 3),
+                                        FlagAt(rows, 4),
+                                        credit_only && FlagAt(rows, 5),
+                                        {}}};
+}
 template <class Work>
 void ReadPersonCredits(PlainDatabase& db, const std::string& sql, const SqlParams& params,
                        bool credit_only, std::vector<Line>& lines, std::vector<RawCredit>& credits,
@@ -471,25 +489,14 @@ void ReadPersonCredits(PlainDatabase& db, const std::string& sql, const SqlParam
   PlainStatement& rows = db.Prepare(sql);
   params.Bind(rows);
   while (rows.Step()) {
-    std::string role = rows.Text(1);
-    if (!DividerKind(role).empty()) continue;
+    if (!DividerKind(rows.Text(1)).empty()) continue;
     const auto [at, added] = line_of.try_emplace(ToLower(rows.Text(8)), lines.size());
     if (added) {
-      lines.emplace_back();
+      lines.emplace_back().key = at->first;
       work(rows, lines.back());
     }
-    const bool cast = FlagAt(rows, 2);
-    const auto year = WholeNumberAt(rows, 6);
-    const int32_t birth_year =
-        year && *year > 0 && *year < 100000 ? static_cast<int32_t>(*year) : 0;
+    auto [birth_year, group] = CreditAt(rows, credit_only);
     years.Note(common_name, birth_year);
-    people::RoleGroup group{std::move(role),
-                            rows.Text(0),
-                            cast,
-                            cast && FlagAt(rows, 3),
-                            FlagAt(rows, 4),
-                            credit_only && FlagAt(rows, 5),
-                            {}};
     credits.push_back({at->second, birth_year, rows.Text(7), std::move(group)});
   }
 }
@@ -506,27 +513,76 @@ std::pair<int64_t, int64_t> PageOf(int64_t total, int32_t wanted_page) {
 std::vector<Line> ByPerson(std::vector<Line> lines, const std::vector<RawCredit>& credits,
                            const people::Namesakes& years, const std::string& common_name) {
   std::vector<Line> out;
-  std::map<std::pair<size_t, std::string>, size_t> at;
-  constexpr size_t kNotYet = static_cast<size_t>(-1);
-  std::vector<size_t> first(lines.size(), kNotYet);  // where each line went first
+  out.reserve(lines.size());
+  // A name has few birth years, and a line few people: both are looked up in short lists.
+  struct Known {
+    int32_t birth_year;
+    people::Person person;
+    std::string label;
+  };
+  std::vector<Known> person_of_year;
+  std::vector<std::vector<size_t>> at(lines.size());  // the lines out of each line read
   for (const RawCredit& credit : credits) {
-    const people::Person person = years.Resolve(common_name, credit.birth_year);
-    const auto [found, added] =
-        at.try_emplace({credit.line, people::PersonLabel(person)}, out.size());
-    if (added) {
+    auto known = std::find_if(person_of_year.begin(), person_of_year.end(),
+                              [&](const Known& k) { return k.birth_year == credit.birth_year; });
+    if (known == person_of_year.end()) {
+      people::Person person = years.Resolve(common_name, credit.birth_year);
+      std::string label = people::PersonLabel(person);
+      person_of_year.push_back({credit.birth_year, std::move(person), std::move(label)});
+      known = person_of_year.end() - 1;
+    }
+    const people::Person& person = known->person;
+    std::vector<size_t>& outs = at[credit.line];
+    auto found =
+        std::find_if(outs.begin(), outs.end(), [&](size_t i) { return out[i].person == person; });
+    if (found == outs.end()) {
       // A line is copied only for a second namesake.
-      if (first[credit.line] == kNotYet) {
-        first[credit.line] = out.size();
+      if (outs.empty()) {
         out.push_back(std::move(lines[credit.line]));
       } else {
-        out.push_back(out[first[credit.line]]);
+        out.push_back(out[outs.front()]);
         out.back().roles.clear();
       }
       out.back().person = person;
+      out.back().label = known->label;
+      outs.push_back(out.size() - 1);
+      found = outs.end() - 1;
     }
-    people::AddRole(out[found->second].roles, credit.group, credit.heading);
+    if (credit.group) people::AddRole(out[*found].roles, *credit.group, credit.heading);
   }
   return out;
+}
+
+// Fills in the roles of the title lines shown: the person's credits on each title that name the
+// line's person, cast roles before crew jobs, each in credit order, each under the episode heading
+// before it. Only titles holding episodes have their lists searched for headings.
+void ReadTitleRoles(PlainDatabase& db, const PersonNames& person, bool credit_only,
+                    const people::Namesakes& years, const std::vector<Line*>& lines) {
+  if (lines.empty()) return;
+  SqlParams params;
+  const std::string names = InList(person.names, params);
+  const std::string owner = params.Add(std::string());
+  PlainStatement& rows = db.Prepare(
+      std::string("SELECT c.Name, c.Role, c.IsCast, c.IsVoice, c.IsUncredited, ") +
+      (credit_only ? "c.IsCreditOnly" : "0") +
+      ", c.BirthYear, CASE WHEN EXISTS (SELECT 1 FROM main.Profile2Episodes pe WHERE "
+      "pe.ProfileID = c.ProfileID) THEN (SELECT h.Name FROM main.CastCrew h WHERE h.ProfileID = "
+      "c.ProfileID AND h.Role = '[DivEpisode]' AND h.IsCast IS c.IsCast AND h.Position < "
+      "c.Position ORDER BY h.Position DESC LIMIT 1) END FROM main.CastCrew c WHERE c.Name IN " +
+      names + " AND c.ProfileID = " + owner + " ORDER BY c.IsCast DESC, c.Position");
+  for (Line* line : lines) {
+    params.Bind(rows);
+    rows.Bind(static_cast<int>(person.names.size()) + 1,
+              line->item["ProfileID"].get<std::string>());
+    const std::string& label = line->label;
+    while (rows.Step()) {
+      if (!DividerKind(rows.Text(1)).empty()) continue;
+      auto [birth_year, group] = CreditAt(rows, credit_only);
+      if (people::PersonLabel(years.Resolve(person.common_name, birth_year)) != label) continue;
+      people::AddRole(line->roles, std::move(group), rows.Text(7));
+    }
+    rows.Reset();
+  }
 }
 
 Json PersonJson(const people::Person& person) {
@@ -577,11 +633,10 @@ int64_t YearOf(Date date) {
 // standing under its episode headings count with the title) and the years they span.
 Json SummaryOf(const std::vector<const Line*>& titles, const std::vector<const Line*>& episodes) {
   int64_t first_year = 0, last_year = 0;
-  std::set<std::string> works[2];
+  std::unordered_set<std::string_view> works[2];
   for (const int kind : {0, 1}) {
     for (const Line* line : kind == 0 ? titles : episodes) {
-      works[kind].insert(
-          ToLower(line->item[kind == 0 ? "ProfileID" : "EpisodeID"].get<std::string>()));
+      works[kind].insert(line->key);
       if (line->year == 0) continue;
       first_year = first_year ? std::min(first_year, line->year) : line->year;
       last_year = std::max(last_year, line->year);
@@ -610,34 +665,44 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
   people::Namesakes years;
   std::vector<RawCredit> title_credits, episode_credits;
 
-  // Cast roles before crew jobs within a line, each in credit order, each under the episode
-  // heading before it in its list; the titles described from the index. Only titles holding
-  // episodes (derived from their headings) have their lists searched for headings: reading a
-  // title's whole list for each credit of a person credited thousands of times would cost more
-  // than the rest of the page.
-  SqlParams title_params;
+  // The titles crediting the person, with the birth years they give, from the index: a person
+  // credited on thousands of titles costs a few pages of the index, not a read of every credit.
+  // Their roles are read below, for the lines shown.
   std::vector<Line> titles;
-  ReadPersonCredits(
-      db,
-      "SELECT " + credit_columns(credit_only) +
-          ", CASE WHEN EXISTS (SELECT 1 FROM main.Profile2Episodes pe WHERE pe.ProfileID = "
-          "c.ProfileID) THEN (SELECT h.Name FROM main.CastCrew h WHERE h.ProfileID = c.ProfileID "
-          "AND h.Role = '[DivEpisode]' AND h.IsCast IS c.IsCast AND h.Position < c.Position ORDER "
-          "BY h.Position DESC LIMIT 1) END, t.profile_id, t.title, t.year, t.medium, t.collection, "
-          "t.order_key FROM main.CastCrew c JOIN ix.titles t ON t.profile_id = c.ProfileID WHERE "
-          "c.Name IN " +
-          InList(person.names, title_params) + " ORDER BY t.id, c.IsCast DESC, c.Position",
-      title_params, credit_only, titles, title_credits, years, person.common_name,
-      [](const PlainStatement& row, Line& line) {
-        line.year = row.Int(10);
-        line.title_key = std::string(row.Blob(13));
-        const auto type = static_cast<CollectionType>(std::clamp<int64_t>(row.Int(12), 0, 3));
-        line.item = {{"ProfileID", row.Text(8)},
-                     {"Title", row.Text(9)},
+  {
+    SqlParams title_params;
+    std::vector<std::string> keys;
+    for (const std::string& name : person.names) keys.push_back(ToLower(name));
+    PlainStatement& rows = db.Prepare(
+        "SELECT b.born, t.profile_id, t.title, t.year, t.medium, t.collection, t.order_key FROM "
+        "ix.name_births b JOIN ix.names n ON n.id = b.name JOIN ix.titles t ON t.id = b.work "
+        "WHERE b.kind = 0 AND n.key IN " +
+        InList(keys, title_params) + " ORDER BY t.id, b.born");
+    title_params.Bind(rows);
+    std::string last;
+    std::vector<int32_t> noted;  // a name has few birth years; each is noted once
+    while (rows.Step()) {
+      if (titles.empty() || rows.Text(1) != last) {
+        last = rows.Text(1);
+        Line& line = titles.emplace_back();
+        line.key = ToLower(last);
+        line.year = rows.Int(3);
+        line.title_key = std::string(rows.Blob(6));
+        const auto type = static_cast<CollectionType>(std::clamp<int64_t>(rows.Int(5), 0, 3));
+        line.item = {{"ProfileID", last},
+                     {"Title", rows.Text(2)},
                      {"ProductionYear", line.year},
-                     {"Medium", row.Text(11)},
+                     {"Medium", rows.Text(4)},
                      {"CollectionType", CollectionTypeName(type)}};
-      });
+      }
+      const auto born = static_cast<int32_t>(std::clamp<int64_t>(rows.Int(0), 0, 99999));
+      if (std::find(noted.begin(), noted.end(), born) == noted.end()) {
+        noted.push_back(born);
+        years.Note(person.common_name, born);
+      }
+      title_credits.push_back({titles.size() - 1, born, {}, std::nullopt});
+    }
+  }
 
   SqlParams episode_params;
   std::vector<Line> episodes;
@@ -663,7 +728,13 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
       });
   titles = ByPerson(std::move(titles), title_credits, years, person.common_name);
   episodes = ByPerson(std::move(episodes), episode_credits, years, person.common_name);
-  std::sort(titles.begin(), titles.end(), [&](const Line& a, const Line& b) {
+  // The lines are sorted by reference: a line is far larger than a pointer to it.
+  std::vector<Line*> ordered;
+  ordered.reserve(titles.size());
+  for (Line& line : titles) ordered.push_back(&line);
+  std::stable_sort(ordered.begin(), ordered.end(), [&](const Line* x, const Line* y) {
+    const Line& a = *x;
+    const Line& b = *y;
     // Titles without a year come last in either direction.
     if (!query.by_title && (a.year == 0) != (b.year == 0)) return b.year == 0;
     const bool before = query.by_title
@@ -676,12 +747,9 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
   });
   // A derived episode repeats credits of the titles that hold it: it is shown as an episode of
   // those titles (its caption links to it), not as an appearance of its own.
-  {
+  if (std::any_of(episodes.begin(), episodes.end(), [](const Line& e) { return e.derived; })) {
     std::map<std::pair<std::string, std::string>, Line*> title_lines;
-    for (Line& line : titles) {
-      title_lines[{ToLower(line.item["ProfileID"].get<std::string>()),
-                   people::PersonLabel(line.person)}] = &line;
-    }
+    for (Line& line : titles) title_lines[{line.key, line.label}] = &line;
     PlainStatement& holders =
         db.Prepare("SELECT ProfileID FROM main.Profile2Episodes WHERE EpisodeID = ?");
     std::vector<Line> own;
@@ -690,8 +758,7 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
       if (episode.derived) {
         holders.Bind(1, episode.item["EpisodeID"].get<std::string>());
         while (holders.Step()) {
-          const auto holder =
-              title_lines.find({ToLower(holders.Text(0)), people::PersonLabel(episode.person)});
+          const auto holder = title_lines.find({ToLower(holders.Text(0)), episode.label});
           if (holder == title_lines.end()) continue;
           Json& held = holder->second->item["Episodes"];
           if (held.is_null()) held = Json::array();
@@ -719,8 +786,17 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
                line.person.could_be.end();
   };
   std::vector<const Line*> shown_titles, shown_episodes;
-  for (const Line& line : titles)
-    if (shown(line)) shown_titles.push_back(&line);
+  std::vector<Line*> shown_title_lines;
+  for (Line* line : ordered) {
+    if (!shown(*line)) continue;
+    shown_titles.push_back(line);
+    shown_title_lines.push_back(line);
+  }
+  {
+    const auto [first, end] = PageOf(static_cast<int64_t>(shown_title_lines.size()), query.page);
+    ReadTitleRoles(db, person, credit_only, years,
+                   {shown_title_lines.begin() + first, shown_title_lines.begin() + end});
+  }
   for (const Line& line : episodes)
     if (shown(line)) shown_episodes.push_back(&line);
   Json people_json = Json::array();
@@ -733,9 +809,9 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
       const std::string label = people::PersonLabel(one);
       std::vector<const Line*> own_titles, own_episodes;
       for (const Line& line : titles)
-        if (people::PersonLabel(line.person) == label) own_titles.push_back(&line);
+        if (line.label == label) own_titles.push_back(&line);
       for (const Line& line : episodes)
-        if (people::PersonLabel(line.person) == label) own_episodes.push_back(&line);
+        if (line.label == label) own_episodes.push_back(&line);
       if (own_titles.empty() && own_episodes.empty()) continue;
       Json entry = PersonJson(one);
       entry["Summary"] = SummaryOf(own_titles, own_episodes);

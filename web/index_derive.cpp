@@ -393,7 +393,7 @@ void Deriver::ReadCredits(const std::string& sql, const std::string& owner, Part
                           std::string& director) {
   PlainStatement& rows = db_.Prepare(sql);
   rows.Bind(1, owner);
-  std::set<int64_t> names;
+  std::set<int64_t> names, births;
   std::set<Credit> credits;
   int64_t director_position = INT64_MAX;
   while (rows.Step()) {
@@ -401,6 +401,7 @@ void Deriver::ReadCredits(const std::string& sql, const std::string& owner, Part
     if (name.empty() || IsDividerRole(role)) continue;
     const int64_t id = NameId(name);
     names.insert(id);
+    births.insert(BirthKey(id, BoundedAt(rows, 4, 0, kBornSpan - 1)));
     const bool cast = FlagAt(rows, 2);
     const int64_t position = BoundedAt(rows, 3, 0, INT32_MAX);
     if (cast && !role.empty()) credits.insert({RoleId(role), position, id});
@@ -411,17 +412,19 @@ void Deriver::ReadCredits(const std::string& sql, const std::string& owner, Part
   }
   parts.names.assign(names.begin(), names.end());
   parts.credits.assign(credits.begin(), credits.end());
+  parts.births.assign(births.begin(), births.end());
 }
 
 Deriver::Parts Deriver::ReadParts(int kind, int64_t id) {
   Parts parts;
-  PlainStatement& read =
-      db_.Prepare("SELECT facts, text, names, credits FROM ix.parts WHERE kind = ? AND id = ?");
+  PlainStatement& read = db_.Prepare(
+      "SELECT facts, text, names, credits, births FROM ix.parts WHERE kind = ? AND id = ?");
   read.Bind(1, static_cast<int64_t>(kind)).Bind(2, id);
   if (!read.Step()) return parts;
   parts.facts = static_cast<uint64_t>(read.Int(0));
   parts.text = static_cast<uint64_t>(read.Int(1));
   parts.names = NumbersOf(read.Blob(2));
+  parts.births = NumbersOf(read.Blob(4));
   const std::vector<int64_t> credits = NumbersOf(read.Blob(3));
   for (size_t i = 0; i + 2 < credits.size(); i += 3) {
     parts.credits.push_back({credits[i], credits[i + 1], credits[i + 2]});
@@ -431,25 +434,27 @@ Deriver::Parts Deriver::ReadParts(int kind, int64_t id) {
 
 void Deriver::WriteParts(int kind, int64_t id, const Parts& before, const Parts& after) {
   if (before.facts == after.facts && before.text == after.text && before.names == after.names &&
-      before.credits == after.credits) {
+      before.credits == after.credits && before.births == after.births) {
     return;
   }
-  std::string names, credits;
+  std::string names, credits, births;
   for (int64_t name : after.names) PutNumber(names, name);
+  for (int64_t birth : after.births) PutNumber(births, birth);
   for (const Credit& credit : after.credits) {
     PutNumber(credits, credit.role);
     PutNumber(credits, credit.position);
     PutNumber(credits, credit.name);
   }
   db_.Prepare(
-         "INSERT OR REPLACE INTO ix.parts (kind, id, facts, text, names, credits) VALUES (?, ?, "
-         "?, ?, ?, ?)")
+         "INSERT OR REPLACE INTO ix.parts (kind, id, facts, text, names, credits, births) VALUES "
+         "(?, ?, ?, ?, ?, ?, ?)")
       .Bind(1, static_cast<int64_t>(kind))
       .Bind(2, id)
       .Bind(3, static_cast<int64_t>(after.facts))
       .Bind(4, static_cast<int64_t>(after.text))
       .BindBlob(5, names)
       .BindBlob(6, credits)
+      .BindBlob(7, births)
       .Run();
 }
 
@@ -471,6 +476,24 @@ void Deriver::MoveCredits(int kind, int64_t work, const Parts& before, const Par
         .Bind(2, static_cast<int64_t>(kind))
         .Bind(3, work)
         .Run();
+  }
+  const auto [births_gone, births_come] = Differences(before.births, after.births);
+  for (const auto& [births, sql] :
+       {std::pair{&births_gone,
+                  "DELETE FROM ix.name_births WHERE name = ?1 AND kind = ?2 AND work = ?3 AND born "
+                  "= ?4"},
+        std::pair{&births_come,
+                  "INSERT OR IGNORE INTO ix.name_births (name, kind, work, born) VALUES (?1, ?2, "
+                  "?3, ?4)"}}) {
+    PlainStatement& statement = db_.Prepare(sql);
+    for (int64_t birth : *births) {
+      statement.Reset();
+      statement.Bind(1, birth / kBornSpan)
+          .Bind(2, static_cast<int64_t>(kind))
+          .Bind(3, work)
+          .Bind(4, birth % kBornSpan)
+          .Run();
+    }
   }
   // People: a title counts once for each of its people, under its collection type.
   const std::vector<int64_t> people_before = PeopleOf(before.names);
@@ -587,8 +610,8 @@ void Deriver::Title(const std::string& profile_id) {
     now.initial =
         std::string(1, first >= 'a' && first <= 'z' ? static_cast<char>(first - 32) : '#');
     std::string director;
-    ReadCredits("SELECT Name, Role, IsCast, Position FROM CastCrew WHERE ProfileID = ?", stored_id,
-                after, director);
+    ReadCredits("SELECT Name, Role, IsCast, Position, BirthYear FROM CastCrew WHERE ProfileID = ?",
+                stored_id, after, director);
 
     values.Add("profile_id", stored_id);
     values.Add("title", title);
@@ -791,8 +814,9 @@ void Deriver::Episode(const std::string& episode_id) {
     derived.Reset();
     std::string director;
     if (!repeats_title) {
-      ReadCredits("SELECT Name, Role, IsCast, Position FROM TVCastCrew WHERE EpisodeID = ?",
-                  stored_id, after, director);
+      ReadCredits(
+          "SELECT Name, Role, IsCast, Position, BirthYear FROM TVCastCrew WHERE EpisodeID = ?",
+          stored_id, after, director);
     }
     after.facts = values.Fingerprint();
     after.text = std::hash<std::string>()(folded);

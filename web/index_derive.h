@@ -57,7 +57,11 @@ class Deriver {
     uint64_t facts = 0, text = 0;  // fingerprints of its row and of its searched text
     std::vector<int64_t> names;    // distinct, sorted
     std::vector<Credit> credits;   // sorted
+    std::vector<int64_t> births;   // BirthKey of each name and birth year credited; sorted
   };
+  // A name credited with a birth year (0 when none is given), as one number.
+  static constexpr int64_t kBornSpan = 100000;
+  static int64_t BirthKey(int64_t name, int64_t born) { return name * kBornSpan + born; }
 
  private:
   struct PersonDelta {

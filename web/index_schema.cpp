@@ -3,15 +3,16 @@
 namespace zel::web::index {
 
 std::vector<std::string> AfterBuildStatements() {
-  return {"CREATE UNIQUE INDEX ix.name_works_by_name ON name_works (name, kind, work)"};
+  return {"CREATE UNIQUE INDEX ix.name_works_by_name ON name_works (name, kind, work)",
+          "CREATE UNIQUE INDEX ix.name_births_by_name ON name_births (name, kind, work, born)"};
 }
 
 std::vector<std::string> IndexStatements() {
   std::vector<std::string> statements;
   for (const char* table :
        {"meta", "titles", "parts", "facets", "tallies", "names", "people", "roles", "role_credits",
-        "name_works", "series", "episodes", "title_fts", "person_fts", "name_fts", "role_fts",
-        "series_fts", "episode_fts"}) {
+        "name_works", "name_births", "series", "episodes", "title_fts", "person_fts", "name_fts",
+        "role_fts", "series_fts", "episode_fts"}) {
     statements.push_back(std::string("DROP TABLE IF EXISTS ix.") + table);
   }
   const auto add = [&](const std::string& sql) { statements.push_back(sql); };
@@ -53,7 +54,7 @@ std::vector<std::string> IndexStatements() {
   // searched text, the ids of the names credited and its cast credits with a role (role,
   // position, name), numbers in seven-bit groups.
   add("CREATE TABLE ix.parts (kind INTEGER, id INTEGER, facts INTEGER, text INTEGER, names BLOB, "
-      "credits BLOB, PRIMARY KEY (kind, id)) WITHOUT ROWID");
+      "credits BLOB, births BLOB, PRIMARY KEY (kind, id)) WITHOUT ROWID");
   add("CREATE TABLE ix.facets (facet INTEGER, key TEXT, title INTEGER, value TEXT, PRIMARY KEY "
       "(facet, key, title)) WITHOUT ROWID");
   add("CREATE INDEX ix.facets_title ON facets (title)");
@@ -86,6 +87,10 @@ std::vector<std::string> IndexStatements() {
   // Filled in title order by a build and indexed by name once it is done (AfterBuildStatements):
   // sorting the rows once costs far less than keeping them in name order as they come.
   add("CREATE TABLE ix.name_works (name INTEGER, kind INTEGER, work INTEGER)");
+  // The birth years each name is credited with on each work (0: none given), filled and indexed
+  // as name_works: a person's page tells namesakes apart from these, without reading the credits
+  // of every title.
+  add("CREATE TABLE ix.name_births (name INTEGER, kind INTEGER, work INTEGER, born INTEGER)");
   add("CREATE TABLE ix.role_credits (role INTEGER, kind INTEGER, work INTEGER, position INTEGER, "
       "name INTEGER, PRIMARY KEY (role, kind, work, position, name)) WITHOUT ROWID");
   add("CREATE TABLE ix.series (id INTEGER PRIMARY KEY, show_id TEXT NOT NULL UNIQUE COLLATE "
