@@ -415,6 +415,30 @@ void Deriver::ReadCredits(const std::string& sql, const std::string& owner, Part
   parts.births.assign(births.begin(), births.end());
 }
 
+std::set<int64_t> Deriver::UnitPeople(const std::string& unit, int64_t collection, int64_t except) {
+  std::set<int64_t> people;
+  PlainStatement& members = db_.Prepare(
+      "SELECT p.names FROM ix.titles t JOIN ix.parts p ON p.kind = 0 AND p.id = t.id WHERE "
+      "t.box_set = ?1 AND t.collection = ?2 AND t.id IS NOT ?3 UNION ALL SELECT p.names FROM "
+      "ix.titles t JOIN ix.parts p ON p.kind = 0 AND p.id = t.id WHERE t.profile_id = ?1 AND "
+      "t.box_set IS NULL AND t.collection = ?2 AND t.id IS NOT ?3");
+  members.Bind(1, unit).Bind(2, collection).Bind(3, except);
+  while (members.Step()) {
+    for (int64_t person : PeopleOf(NumbersOf(members.Blob(0)))) people.insert(person);
+  }
+  members.Reset();
+  return people;
+}
+
+void Deriver::CountInUnit(const std::vector<int64_t>& people, const std::string& unit,
+                          int64_t collection, int64_t title, int delta) {
+  if (people.empty()) return;
+  const std::set<int64_t> counted = UnitPeople(unit, collection, title);
+  for (int64_t person : people) {
+    if (!counted.count(person)) person_deltas_[person].titles[collection] += delta;
+  }
+}
+
 Deriver::Parts Deriver::ReadParts(int kind, int64_t id) {
   Parts parts;
   PlainStatement& read = db_.Prepare(
@@ -459,7 +483,8 @@ void Deriver::WriteParts(int kind, int64_t id, const Parts& before, const Parts&
 }
 
 void Deriver::MoveCredits(int kind, int64_t work, const Parts& before, const Parts& after,
-                          int64_t collection_before, int64_t collection_after) {
+                          int64_t collection_before, int64_t collection_after,
+                          const std::string& unit_before, const std::string& unit_after) {
   const auto [names_gone, names_come] = Differences(before.names, after.names);
   for (int64_t name : names_gone) {
     --(kind == kTitle ? name_deltas_[name].titles : name_deltas_[name].episodes);
@@ -495,19 +520,20 @@ void Deriver::MoveCredits(int kind, int64_t work, const Parts& before, const Par
           .Run();
     }
   }
-  // People: a title counts once for each of its people, under its collection type.
+  // People: a title counts once for each of its people, under its collection type, and a box
+  // set with its parts once; an episode once for each of its people.
   const std::vector<int64_t> people_before = PeopleOf(before.names);
   const std::vector<int64_t> people_after = PeopleOf(after.names);
-  const bool moved = kind == kTitle && collection_before != collection_after;
-  const auto [people_gone, people_come] =
-      moved ? std::pair(people_before, people_after) : Differences(people_before, people_after);
-  for (int64_t person : people_gone) {
-    --(kind == kTitle ? person_deltas_[person].titles[collection_before]
-                      : person_deltas_[person].episodes);
-  }
-  for (int64_t person : people_come) {
-    ++(kind == kTitle ? person_deltas_[person].titles[collection_after]
-                      : person_deltas_[person].episodes);
+  if (kind == kTitle) {
+    if (people_before != people_after || collection_before != collection_after ||
+        unit_before != unit_after) {
+      CountInUnit(people_before, unit_before, collection_before, work, -1);
+      CountInUnit(people_after, unit_after, collection_after, work, 1);
+    }
+  } else {
+    const auto [people_gone, people_come] = Differences(people_before, people_after);
+    for (int64_t person : people_gone) --person_deltas_[person].episodes;
+    for (int64_t person : people_come) ++person_deltas_[person].episodes;
   }
   const auto [credits_gone, credits_come] = Differences(before.credits, after.credits);
   for (const Credit& credit : credits_gone) {
@@ -564,6 +590,15 @@ void Deriver::Title(const std::string& profile_id) {
   }
   const bool indexed = id != 0;
   const Parts before = indexed ? ReadParts(kTitle, id) : Parts();
+  std::string unit_before;
+  if (indexed) {
+    PlainStatement& unit =
+        db_.Prepare("SELECT coalesce(box_set, profile_id) FROM ix.titles WHERE id = ?");
+    unit.Bind(1, id);
+    if (unit.Step()) unit_before = unit.Text(0);
+    unit.Reset();
+  }
+  std::string unit_after;
   if (indexed) {
     PlainStatement& facets = db_.Prepare("SELECT facet, key, value FROM ix.facets WHERE title = ?");
     facets.Bind(1, id);
@@ -646,6 +681,7 @@ void Deriver::Title(const std::string& profile_id) {
         db_, "SELECT BoxSetID FROM BoxSet WHERE ChildID = ? AND BoxSetID IS NOT ChildID LIMIT 1",
         stored_id);
     values.Add("box_set", box_set ? Value(*box_set) : Value());
+    unit_after = box_set.value_or(stored_id);
     if (!count_as_) {
       count_as_ = ReadText(db_,
                            "SELECT 1 FROM pragma_table_info('Profiles') WHERE name = ? COLLATE "
@@ -715,13 +751,29 @@ void Deriver::Title(const std::string& profile_id) {
     id = WriteRow(db_, "titles", id, values);
   }
   if (exists && before.text != after.text) TitleFtsReplace(db_, id, &text);
-  // Parts derived before their box set was written learn of it here.
+  // Parts derived before their box set was written learn of it here, and move into its unit one
+  // at a time, so that each counts against the parts moved before it.
   if (exists) {
-    db_.Prepare(
-           "UPDATE ix.titles SET box_set = ?1 WHERE box_set IS NOT ?1 AND profile_id IN "
-           "(SELECT ChildID FROM main.BoxSet WHERE BoxSetID = ?1)")
-        .Bind(1, profile)
-        .Run();
+    struct Moving {
+      int64_t id, collection;
+      std::string unit;
+    };
+    std::vector<Moving> moving;
+    PlainStatement& parts = db_.Prepare(
+        "SELECT id, collection, coalesce(box_set, profile_id) FROM ix.titles WHERE box_set IS NOT "
+        "?1 AND profile_id IS NOT ?1 AND profile_id IN (SELECT ChildID FROM main.BoxSet WHERE "
+        "BoxSetID = ?1)");
+    parts.Bind(1, profile);
+    while (parts.Step()) moving.push_back({parts.Int(0), parts.Int(1), parts.Text(2)});
+    for (const Moving& part : moving) {
+      db_.Prepare("UPDATE ix.titles SET box_set = ? WHERE id = ?")
+          .Bind(1, profile)
+          .Bind(2, part.id)
+          .Run();
+      const std::vector<int64_t> people = PeopleOf(ReadParts(kTitle, part.id).names);
+      CountInUnit(people, part.unit, part.collection, part.id, -1);
+      CountInUnit(people, profile, part.collection, part.id, 1);
+    }
   }
 
   for (const auto& [key, value] : was.facets) {
@@ -758,7 +810,7 @@ void Deriver::Title(const std::string& profile_id) {
       Tallied(db_, key, value, now.collection, 1);
     }
   }
-  MoveCredits(kTitle, id, before, after, was.collection, now.collection);
+  MoveCredits(kTitle, id, before, after, was.collection, now.collection, unit_before, unit_after);
   if (exists) {
     WriteParts(kTitle, id, before, after);
   } else {
@@ -904,38 +956,56 @@ void Deriver::Alias(const std::string& name) {
 
   // Every title and episode crediting the name counts for the new person instead, unless another
   // of its names there counts for that person already.
+  // An episode counts by itself; a title with the other titles of its box-set unit.
   struct Work {
     int64_t collection;  // -1: an episode
-    std::vector<int64_t> names, people;
+    std::string unit;
+    std::vector<int64_t> names;
+    std::set<int64_t> people;
   };
   std::vector<Work> works;
+  std::set<std::pair<std::string, int64_t>> units;
   for (const int kind : {kTitle, kEpisode}) {
     PlainStatement& rows = db_.Prepare(
         kind == kEpisode
-            ? "SELECT -1, p.names FROM ix.episodes e JOIN ix.parts p ON p.kind = 1 AND p.id = e.id "
-              "WHERE e.episode_id IN (SELECT EpisodeID FROM TVCastCrew WHERE Name = ?)"
-            : "SELECT t.collection, p.names FROM ix.titles t JOIN ix.parts p ON p.kind = 0 AND "
-              "p.id = t.id WHERE t.profile_id IN (SELECT ProfileID FROM CastCrew WHERE Name = ?)");
+            ? "SELECT -1, p.names, NULL FROM ix.episodes e JOIN ix.parts p ON p.kind = 1 AND p.id "
+              "= e.id WHERE e.episode_id IN (SELECT EpisodeID FROM TVCastCrew WHERE Name = ?)"
+            : "SELECT t.collection, p.names, coalesce(t.box_set, t.profile_id) FROM ix.titles t "
+              "JOIN ix.parts p ON p.kind = 0 AND p.id = t.id WHERE t.profile_id IN (SELECT "
+              "ProfileID FROM CastCrew WHERE Name = ?)");
     rows.Bind(1, name);
     while (rows.Step()) {
       std::vector<int64_t> names = NumbersOf(rows.Blob(1));
-      if (std::binary_search(names.begin(), names.end(), id)) {
-        works.push_back({rows.Int(0), std::move(names), {}});
+      if (!std::binary_search(names.begin(), names.end(), id)) continue;
+      if (kind == kTitle) {
+        // A unit is looked at once, with every title in it.
+        if (units.insert({rows.Text(2), rows.Int(0)}).second) {
+          works.push_back({rows.Int(0), rows.Text(2), {}, {}});
+        }
+      } else {
+        works.push_back({-1, {}, std::move(names), {}});
       }
     }
   }
-  for (Work& work : works) work.people = PeopleOf(work.names);
+  const auto people_of = [&](const Work& work) {
+    if (work.collection >= 0) return UnitPeople(work.unit, work.collection, 0);
+    const std::vector<int64_t> people = PeopleOf(work.names);
+    return std::set<int64_t>(people.begin(), people.end());
+  };
+  for (Work& work : works) work.people = people_of(work);
   db_.Prepare("UPDATE ix.names SET person = ? WHERE id = ?").Bind(1, new_person).Bind(2, id).Run();
   person_of_name_[id] = new_person;
   --person_deltas_[old_person].names;
   ++person_deltas_[new_person].names;
   for (const Work& work : works) {
-    const auto [gone, come] = Differences(work.people, PeopleOf(work.names));
-    for (int64_t person : gone) {
+    const std::set<int64_t> now = people_of(work);
+    for (int64_t person : work.people) {
+      if (now.count(person)) continue;
       --(work.collection < 0 ? person_deltas_[person].episodes
                              : person_deltas_[person].titles[work.collection]);
     }
-    for (int64_t person : come) {
+    for (int64_t person : now) {
+      if (work.people.count(person)) continue;
       ++(work.collection < 0 ? person_deltas_[person].episodes
                              : person_deltas_[person].titles[work.collection]);
     }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -81,9 +82,20 @@ class Deriver {
   std::optional<std::string> AliasCommonName(const std::string& name);
   std::vector<int64_t> PeopleOf(const std::vector<int64_t>& names);
   // Counts what changed between what a work contributed and what it contributes now. `kind` 0 is
-  // a title of collection type `collection` (before and after), 1 an episode.
+  // a title of collection type `collection` in box-set unit `unit` (before and after), 1 an
+  // episode.
   void MoveCredits(int kind, int64_t work, const Parts& before, const Parts& after,
-                   int64_t collection_before, int64_t collection_after);
+                   int64_t collection_before, int64_t collection_after,
+                   const std::string& unit_before = {}, const std::string& unit_after = {});
+  // A box set and its parts are one unit, named by the box set's ProfileID (a title outside any
+  // box set is a unit of its own): a person counts once for a unit of a collection type, however
+  // many of its titles credit them. The people the unit's titles other than `except` credit, as
+  // their stored parts say.
+  std::set<int64_t> UnitPeople(const std::string& unit, int64_t collection, int64_t except);
+  // Counts `people` of title `title` in or out (`delta` 1 or -1) of their unit, where no other
+  // title of the unit credits them already.
+  void CountInUnit(const std::vector<int64_t>& people, const std::string& unit, int64_t collection,
+                   int64_t title, int delta);
   Parts ReadParts(int kind, int64_t id);
   void WriteParts(int kind, int64_t id, const Parts& before, const Parts& after);
   void SeriesRow(const std::string& show_id);

@@ -114,7 +114,8 @@ TEST(CatalogueIndex, AnswersAsTheWholeCatalogueSearchAndStatisticsDid) {
       Json answer = Answer(catalogue, args);
       Json want = entry["Result"];
       if (args[0] == "stats") {
-        // The statistics show more figures now; those shown before are the same.
+        // The statistics show more figures now; those shown before are the same, but for the
+        // most credited people, who count a box set with its parts once.
         Json shown = Json::object();
         for (const auto& [key, value] : want.items()) shown[key] = answer[key];
         answer = Undated(shown);
@@ -169,7 +170,8 @@ TEST(CatalogueIndex, FollowsTheLibraryAndOtherProgramsAsAFreshIndexWould) {
        "UPDATE Profiles SET ProdYear = 1901 WHERE ProfileID = 'Extra003'",
        "INSERT INTO Alias (AliasName, CommonName) VALUES ('Nadia Newcomer', 'Tomas Keller')",
        "UPDATE CastCrew SET BirthYear = 1931 WHERE rowid = (SELECT min(rowid) FROM CastCrew WHERE "
-       "Name = 'Tomas Keller')"});
+       "Name = 'Tomas Keller')",
+       "INSERT INTO BoxSet (BoxSetID, ChildID) VALUES ('Key_800004711000', 'Key_800004711851')"});
   Answer(catalogue, {"stats"});
   // The last row of a table gone, the next row written takes its rowid again: a row seen before
   // for all its rowid says, and it must be read all the same.
@@ -207,6 +209,15 @@ TEST(CatalogueIndex, FollowsTheLibraryAndOtherProgramsAsAFreshIndexWould) {
   EXPECT_EQ(Answer(catalogue, {"search", "ferryman"})["Roles"]["Total"], 2);
   EXPECT_EQ(Answer(catalogue, {"search", "river captain"})["Roles"]["Total"], 0);
   EXPECT_EQ(Answer(catalogue, {"search", "harbour nights"})["Series"]["Total"], 1);
+  // A title that joins a box set crediting one of its people counts for them no more.
+  const auto anna_berg = [&](const std::string& file) {
+    const Json stats = Answer(file, {"stats", "--collection", "all"});
+    for (const Json& person : stats["People"]) {
+      if (person["CommonName"] == "Anna Berg") return person["Titles"].get<int64_t>();
+    }
+    return int64_t{0};
+  };
+  EXPECT_EQ(anna_berg(catalogue), anna_berg(copy));
   // A birth year given on one credit makes a namesake, as a fresh index finds.
   EXPECT_NE(Answer(catalogue, {"person", "Tomas Keller"}).dump().find("born 1931"),
             std::string::npos);
