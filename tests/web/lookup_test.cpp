@@ -205,7 +205,9 @@ TEST_F(ServeTest, StatisticsAgreeWithTheCatalogue) {
       "NOT b.ChildID), c.ProfileID)");
   EXPECT_LT(units, credited("c.ProfileID"));
   for (const Json& person : stats["People"]) {
-    if (person["CommonName"] == "Anna Berg") EXPECT_EQ(person["Titles"], units);
+    if (person["CommonName"] == "Anna Berg") {
+      EXPECT_EQ(person["Titles"], units);
+    }
   }
   const auto titles_of = [](const Json& list, const char* key, const std::string& value) {
     for (const Json& item : list) {
