@@ -417,11 +417,13 @@ void Deriver::ReadCredits(const std::string& sql, const std::string& owner, Part
 
 std::set<int64_t> Deriver::UnitPeople(const std::string& unit, int64_t collection, int64_t except) {
   std::set<int64_t> people;
+  // The unary + keeps the collection from choosing an index: while an index is being built it has
+  // no statistics, and the planner would walk every title of the collection.
   PlainStatement& members = db_.Prepare(
       "SELECT p.names FROM ix.titles t JOIN ix.parts p ON p.kind = 0 AND p.id = t.id WHERE "
-      "t.box_set = ?1 AND t.collection = ?2 AND t.id IS NOT ?3 UNION ALL SELECT p.names FROM "
+      "t.box_set = ?1 AND +t.collection = ?2 AND t.id IS NOT ?3 UNION ALL SELECT p.names FROM "
       "ix.titles t JOIN ix.parts p ON p.kind = 0 AND p.id = t.id WHERE t.profile_id = ?1 AND "
-      "t.box_set IS NULL AND t.collection = ?2 AND t.id IS NOT ?3");
+      "t.box_set IS NULL AND +t.collection = ?2 AND t.id IS NOT ?3");
   members.Bind(1, unit).Bind(2, collection).Bind(3, except);
   while (members.Step()) {
     for (int64_t person : PeopleOf(NumbersOf(members.Blob(0)))) people.insert(person);
