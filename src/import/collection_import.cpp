@@ -33,6 +33,9 @@ using Clock = std::chrono::steady_clock;
 // Within the import's bounded memory, and a log of some 40 MB.
 constexpr int64_t kPageCacheKiB = 48 * 1024;
 constexpr int64_t kLogPages = 10000;
+// The markup of the titles of a batch that would be written again should one fail is kept in
+// memory: a batch ends early rather than keep more.
+constexpr size_t kWrittenBytes = 16 << 20;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -318,6 +321,7 @@ class CollectionImport {
       }
       if (batch_) batch_->Commit();
       batch_.reset();
+      written_.clear();
       if (!summary_.interrupted && summary_.stream_error.empty()) EndOfReading(queue);
     }
     summary_.complete = !summary_.interrupted && summary_.stream_error.empty();
@@ -392,8 +396,11 @@ class CollectionImport {
       return Done(bytes);
     }
     try {
-      ImportResult result =
-          ImportParsedTitle(dvd, title.fingerprint, !options_.dry_run, options_.prefer_export);
+      ImportResult result = ImportParsedTitle(dvd, title.fingerprint, TitleOptions());
+      if (!each_title_in_a_savepoint_) {
+        written_bytes_ += bytes.markup.size();
+        written_.push_back({std::move(title.bytes.markup), std::move(title.fingerprint)});
+      }
       switch (result.outcome) {
         case ImportOutcome::kNew:
           ++summary_.new_titles;
@@ -416,10 +423,40 @@ class CollectionImport {
       }
     } catch (const Error& failure) {
       Fail(bytes, TextOf(dvd, "ID"), TextOf(dvd, "Title"), failure.number(), failure.description());
+      UndoFailedTitle();
     } catch (const std::exception& failure) {
       Fail(bytes, TextOf(dvd, "ID"), TextOf(dvd, "Title"), 0, failure.what());
+      UndoFailedTitle();
     }
     return Done(bytes);
+  }
+
+  ParsedTitleOptions TitleOptions() const {
+    return {.sync_loaded_lists = !options_.dry_run,
+            .prefer_export = options_.prefer_export,
+            .own_savepoint = each_title_in_a_savepoint_};
+  }
+
+  // A title written straight into the batch failed halfway: the batch is rolled back, taking the
+  // failed title's writes with it, and its earlier titles are written again. From then on each
+  // title gets a savepoint of its own, so that a file with many failing titles costs one batch
+  // written twice, not every batch. Those titles were written moments ago into the same
+  // catalogue, so they are written the same way again; an engine error now ends the import as
+  // any engine error does.
+  void UndoFailedTitle() {
+    if (each_title_in_a_savepoint_) return;
+    each_title_in_a_savepoint_ = true;
+    batch_.reset();
+    // The rollback took back the roles learned in the batch: they are learned again.
+    CrewMappingTable().RemoveAll();
+    batch_.emplace(database_.connection());
+    std::vector<WrittenTitle> written = std::move(written_);
+    written_.clear();
+    written_bytes_ = 0;
+    for (const WrittenTitle& title : written) {
+      const xml::Document document = ParseTitle(splitter_, title.markup);
+      ImportParsedTitle(document.Root(), title.fingerprint, TitleOptions());
+    }
   }
 
   static std::string TextOf(const xml::Node& dvd, std::string_view name) {
@@ -453,10 +490,12 @@ class CollectionImport {
   // Commits the batch when it is due and reports progress.
   bool Done(const TitleBytes& bytes) {
     ++titles_in_batch_;
-    if (titles_in_batch_ >= options_.commit_every_titles ||
+    if (titles_in_batch_ >= options_.commit_every_titles || written_bytes_ >= kWrittenBytes ||
         Clock::now() - batch_start_ >= options_.commit_every) {
       batch_->Commit();
       batch_.reset();
+      written_.clear();
+      written_bytes_ = 0;
     }
     if (options_.on_progress) {
       options_.on_progress(
@@ -519,6 +558,15 @@ class CollectionImport {
   std::unordered_map<std::string, std::pair<uint64_t, std::string>> file_ids_;
   Clock::time_point start_;
   std::optional<store::WriteScope> batch_;
+  // The titles of the batch, as they were read, while they are written without savepoints of
+  // their own: what UndoFailedTitle writes again.
+  struct WrittenTitle {
+    std::string markup;
+    std::string fingerprint;
+  };
+  std::vector<WrittenTitle> written_;
+  size_t written_bytes_ = 0;
+  bool each_title_in_a_savepoint_ = false;
   int titles_in_batch_ = 0;
   Clock::time_point batch_start_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 
 #include "frame/dictionary.h"
 #include "frame/error.h"
@@ -297,8 +298,7 @@ bool RefuseNewerSchema(store::CatalogueFile& database) {
 }
 
 ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
-                         const std::string& markup_fingerprint, bool sync_loaded_lists,
-                         bool prefer_export) {
+                         const std::string& markup_fingerprint, const ParsedTitleOptions& options) {
   ImportResult result;
   if (!dvd || !dvd.IsElement() || dvd.Name() != "DVD") {
     RaiseMissing("The title markup has no DVD element");
@@ -335,12 +335,13 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
   if (title.stored) {
     title.changed = &result.changed_sections;
     title.edits = store::ReadEditMarks(database.connection(), title.profile_id);
-    title.prefer_export = prefer_export;
+    title.prefer_export = options.prefer_export;
     title.kept = &result.kept_sections;
     title.conflicts = &result.conflicts;
   }
   try {
-    store::WriteScope scope(database.connection());
+    std::optional<store::WriteScope> scope;
+    if (options.own_savepoint) scope.emplace(database.connection());
     const store::UnmarkedWrites from_the_export(database.connection());
     title.medium = MediumOf(dvd);
     WriteProfileKeepingEdits(title, [&] {
@@ -351,7 +352,7 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
     RunSections(title, result.locked_sections);
     DeriveTelevision(title);
     database.NoteImported(store::CatalogueFile::List::kProfiles, result.profile_id);
-    scope.Commit();
+    if (scope) scope->Commit();
   } catch (...) {
     // The rollback took back any role learned by this title; forget the loaded mapping too, so
     // that such a role is learned again when it next comes.
@@ -360,7 +361,7 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
     throw;
   }
   // The lists of the catalogue that are loaded show the title as it now is.
-  if (sync_loaded_lists) {
+  if (options.sync_loaded_lists) {
     database.SyncImported();
   } else {
     database.ForgetImported();
@@ -380,9 +381,12 @@ bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint
 }
 
 ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint,
-                               bool sync_loaded_lists, bool prefer_export) {
-  return ImportTitle(store::RequireActiveCatalogue(), dvd, fingerprint, sync_loaded_lists,
-                     prefer_export);
+                               const ParsedTitleOptions& options) {
+  store::CatalogueFile& database = store::RequireActiveCatalogue();
+  if (!options.own_savepoint && database.connection().ScopeDepth() == 0) {
+    throw std::logic_error("ImportParsedTitle: without a savepoint of its own, in an open scope");
+  }
+  return ImportTitle(database, dvd, fingerprint, options);
 }
 
 bool ImportRefusesSchema() { return RefuseNewerSchema(store::RequireActiveCatalogue()); }
@@ -408,7 +412,7 @@ ImportResult ImportProfilerXml(store::CatalogueFile& database, std::string_view 
                  " as its document element instead of DVD");
   }
   // The markup parsed, so its document element (the DVD element) can be found as bytes.
-  return ImportTitle(database, dvd, TitleFingerprint(DocumentElement(markup)), true, false);
+  return ImportTitle(database, dvd, TitleFingerprint(DocumentElement(markup)), {});
 }
 
 std::string FindProfileId(store::CatalogueFile& database, std::string_view text) {

@@ -74,14 +74,26 @@ ImportResult ImportProfilerXml(store::CatalogueFile& database, std::string_view 
 // and needs no import (not even a parse). False when the catalogue keeps no fingerprints.
 bool IsStoredUnchanged(std::string_view profile_id, std::string_view fingerprint);
 
+struct ParsedTitleOptions {
+  // False: the loaded lists of the catalogue are not brought in step, for an import whose writes
+  // are to be rolled back.
+  bool sync_loaded_lists = true;
+  // A part that both the export and this catalogue changed since the title's last import takes
+  // the export's version.
+  bool prefer_export = false;
+  // True: the title is written in a savepoint of its own, so that a title that raises leaves the
+  // catalogue as it was. False: it is written straight into the caller's write scope, which must
+  // be open; a title that raises leaves its partial writes there, and the caller must roll that
+  // scope back. A savepoint makes the engine keep a copy of every page the title changes, which is
+  // most of a new title's cost beyond its rows: importers of many titles undo a rare failure by
+  // rolling back their batch instead.
+  bool own_savepoint = true;
+};
+
 // Imports a DVD element that is already parsed, whose fingerprint was taken of its markup. Its
 // parse must not keep whitespace-only text between its children (as xml::Document does not).
-// With `sync_loaded_lists` false the loaded lists of the catalogue are not brought in step, for an
-// import whose writes are to be rolled back.
-// With `prefer_export`, a part that both the export and this catalogue changed since the title's
-// last import takes the export's version.
 ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerprint,
-                               bool sync_loaded_lists = true, bool prefer_export = false);
+                               const ParsedTitleOptions& options = {});
 
 // Whether the import refuses the active catalogue because its stored schema number is above the
 // one recorded when it was opened; shows the warning when it does. Raises 91 when no catalogue is
