@@ -1,6 +1,8 @@
 // Cast and crew of an imported title: one CastCrew row per child of Actors or Credits, dividers
 // included, in document order.
+#include <algorithm>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -194,31 +196,47 @@ class ListImporter {
   }
 
  private:
-  // The value of an attribute in place, or `fallback`: valid until the next call, so each is used
-  // (copied where it is kept) at once. Most credits are read without copying their texts twice.
-  std::string_view Attribute(const xml::Node& element, std::string_view name,
-                             std::string_view fallback) {
-    return element.AttributeView(name, scratch_).value_or(fallback);
+  // The attributes of an actor or a credit, read in one pass: the names first, then those of its
+  // kind. The values are views, valid until the next element is read, so each is used (copied
+  // where it is kept) at once. Most credits are read without copying their texts twice.
+  enum Field { kFirstName, kMiddleName, kLastName, kCreditedAs, kBirthYear, kFieldsOfEither };
+  enum ActorField { kRole = kFieldsOfEither, kVoice, kUncredited, kActorFields };
+  enum CreditField { kCreditSubtype = kFieldsOfEither, kCustomRole, kCreditType, kCreditFields };
+  static constexpr std::string_view kActorNames[kActorFields] = {
+      "FirstName", "MiddleName", "LastName", "CreditedAs",
+      "BirthYear", "Role",       "Voice",    "Uncredited"};
+  static constexpr std::string_view kCreditNames[kCreditFields] = {
+      "FirstName", "MiddleName",    "LastName",   "CreditedAs",
+      "BirthYear", "CreditSubtype", "CustomRole", "CreditType"};
+  static constexpr size_t kMostFields = std::max<size_t>(kActorFields, kCreditFields);
+
+  void ReadFields(const xml::Node& element, std::span<const std::string_view> names) {
+    element.AttributeViews(names, std::span(fields_).first(names.size()),
+                           std::span(scratch_).first(names.size()));
+  }
+  std::string_view Field(int field, std::string_view fallback) const {
+    return fields_[static_cast<size_t>(field)].value_or(fallback);
   }
 
-  void ReadNameParts(const xml::Node& element) {
-    credit_.name.SetFirstName(Attribute(element, "FirstName", ""));
-    credit_.name.SetMiddleName(Attribute(element, "MiddleName", ""));
-    credit_.name.SetLastName(Attribute(element, "LastName", ""));
+  void ReadNameParts() {
+    credit_.name.SetFirstName(Field(kFirstName, ""));
+    credit_.name.SetMiddleName(Field(kMiddleName, ""));
+    credit_.name.SetLastName(Field(kLastName, ""));
   }
 
   void ReadActor(const xml::Node& element) {
-    ReadNameParts(element);
-    credit_.role.assign(Attribute(element, "Role", ""));
+    ReadFields(element, kActorNames);
+    ReadNameParts();
+    credit_.role.assign(Field(kRole, ""));
     if (credit_.role.empty() && !group_caption_.empty()) credit_.role = group_caption_;
-    credit_.credited_as.assign(Attribute(element, "CreditedAs", ""));
-    ReadBirthYear(credit_, Attribute(element, "BirthYear", "0"));
-    credit_.voice.assign(Attribute(element, "Voice", "False"));
-    credit_.uncredited.assign(Attribute(element, "Uncredited", "False"));
+    credit_.credited_as.assign(Field(kCreditedAs, ""));
+    ReadBirthYear(credit_, Field(kBirthYear, "0"));
+    credit_.voice.assign(Field(kVoice, "False"));
+    credit_.uncredited.assign(Field(kUncredited, "False"));
   }
 
   void ReadDivider(const xml::Node& element) {
-    credit_.name.SetFullName(Attribute(element, "Caption", ""));
+    credit_.name.SetFullName(element.AttributeView("Caption", scratch_[0]).value_or(""));
     const std::optional<std::string> type = element.Attribute("Type");
     credit_.role = DividerMarker(type);
     if (list_ != List::kCast || !type) return;
@@ -230,11 +248,12 @@ class ListImporter {
   }
 
   void ReadCredit(const xml::Node& element) {
-    ReadNameParts(element);
-    credit_.role.assign(Attribute(element, "CreditSubtype", ""));
-    const std::string_view custom_role = Attribute(element, "CustomRole", "");
+    ReadFields(element, kCreditNames);
+    ReadNameParts();
+    credit_.role.assign(Field(kCreditSubtype, ""));
+    const std::string_view custom_role = Field(kCustomRole, "");
     if (!custom_role.empty()) credit_.role.assign(custom_role);
-    std::string crew_type(Attribute(element, "CreditType", ""));
+    std::string crew_type(Field(kCreditType, ""));
     if (crew_type == "Other" && credit_.role.find(": ") != std::string::npos) {
       const std::vector<std::string> pieces = Split(credit_.role, ": ");
       crew_type = pieces[0];
@@ -244,8 +263,8 @@ class ListImporter {
     if (crew_type != "Other" && !CrewMappingTable().Exists(credit_.role)) {
       LearnCrewType(title_.database, credit_.role, crew_type);
     }
-    credit_.credited_as.assign(Attribute(element, "CreditedAs", ""));
-    ReadBirthYear(credit_, Attribute(element, "BirthYear", "0"));
+    credit_.credited_as.assign(Field(kCreditedAs, ""));
+    ReadBirthYear(credit_, Field(kBirthYear, "0"));
   }
 
   // The element form: a credit written as child elements instead of attributes.
@@ -367,7 +386,8 @@ class ListImporter {
   bool text_flags_ = false;
   bool keep_if_same_ = false;
   std::vector<Row> read_;  // the rows read, while they may still be the stored ones
-  std::string scratch_;    // an attribute value put together from pieces (Attribute)
+  std::optional<std::string_view> fields_[kMostFields];  // of the element being read (ReadFields)
+  std::string scratch_[kMostFields];  // attribute values put together from pieces
 };
 
 }  // namespace

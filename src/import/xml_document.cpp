@@ -364,24 +364,48 @@ std::optional<std::string> Node::Attribute(std::string_view name) const {
   return std::string(*value);
 }
 
+namespace {
+
+// The value of `attribute` in place where the document holds it as one piece, else put together
+// in `scratch`.
+std::string_view ValueOf(const xmlAttr* attribute, std::string& scratch) {
+  const xmlNode* value_node = attribute->children;
+  if (value_node && !value_node->next && value_node->type == XML_TEXT_NODE && value_node->content) {
+    return std::string_view(reinterpret_cast<const char*>(value_node->content));
+  }
+  scratch.clear();
+  AppendText(value_node, scratch, 0);
+  return std::string_view(scratch);
+}
+
+}  // namespace
+
 std::optional<std::string_view> Node::AttributeView(std::string_view name,
                                                     std::string& scratch) const {
   const xmlNode* node = Require(node_);
   if (node->type != XML_ELEMENT_NODE) return std::nullopt;
   for (const xmlAttr* attribute = node->properties; attribute != nullptr;
        attribute = attribute->next) {
-    if (SameName(attribute->name, name)) {
-      const xmlNode* value_node = attribute->children;
-      if (value_node && !value_node->next && value_node->type == XML_TEXT_NODE &&
-          value_node->content) {
-        return std::string_view(reinterpret_cast<const char*>(value_node->content));
-      }
-      scratch.clear();
-      AppendText(value_node, scratch, 0);
-      return std::string_view(scratch);
-    }
+    if (SameName(attribute->name, name)) return ValueOf(attribute, scratch);
   }
   return std::nullopt;
+}
+
+void Node::AttributeViews(std::span<const std::string_view> names,
+                          std::span<std::optional<std::string_view>> values,
+                          std::span<std::string> scratch) const {
+  const xmlNode* node = Require(node_);
+  for (std::optional<std::string_view>& value : values) value.reset();
+  if (node->type != XML_ELEMENT_NODE) return;
+  for (const xmlAttr* attribute = node->properties; attribute != nullptr;
+       attribute = attribute->next) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (!values[i] && SameName(attribute->name, names[i])) {
+        values[i] = ValueOf(attribute, scratch[i]);
+        break;
+      }
+    }
+  }
 }
 
 bool Node::HasAttributes() const {

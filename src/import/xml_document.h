@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,6 +47,12 @@ class Node {
   // into `scratch` where the value had to be put together (entity references). Valid while the
   // document lives and `scratch` is neither changed nor destroyed.
   std::optional<std::string_view> AttributeView(std::string_view name, std::string& scratch) const;
+  // Several values in one pass over the element's attributes: values[i] is the value of names[i],
+  // or nullopt; a value put together from pieces goes to scratch[i]. The three spans are of one
+  // size. Views are valid as those of AttributeView, each with its own scratch.
+  void AttributeViews(std::span<const std::string_view> names,
+                      std::span<std::optional<std::string_view>> values,
+                      std::span<std::string> scratch) const;
   // Whether the element has any attribute.
   bool HasAttributes() const;
   // Every attribute as (name, value), in document order.

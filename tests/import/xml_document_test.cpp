@@ -40,6 +40,18 @@ TEST(Document, ParsesChildrenTextAndAttributes) {
             (std::vector<std::pair<std::string, std::string>>{
                 {"FirstName", "Anna"}, {"LastName", "Berg"}, {"Role", "Herself"}}));
   EXPECT_EQ(dvd.Child("Actors").Children("Actor").size(), 2u);
+
+  // Read in one pass; values put together from an entity each keep their own piece of scratch.
+  const Document pieces = Document::Parse(
+      "<!DOCTYPE A [<!ENTITY n \"Ann\">]><A First=\"&n;a\" Last=\"B&n;\" Role=\"R\"/>");
+  constexpr std::string_view kNames[] = {"Role", "Last", "Missing", "First"};
+  std::optional<std::string_view> values[4];
+  std::string scratch[4];
+  pieces.Root().AttributeViews(kNames, values, scratch);
+  EXPECT_EQ(values[0], "R");
+  EXPECT_EQ(values[1], "BAnn");
+  EXPECT_EQ(values[2], std::nullopt);
+  EXPECT_EQ(values[3], "Anna");
 }
 
 TEST(Document, MissingNodesAreTestableAndNavigatingThemRaises91) {
