@@ -33,9 +33,12 @@ using BufferPtr = std::unique_ptr<xmlBuffer, BufferFree>;
 
 // Options shared by every parse. No network, no external subset, no entity substitution (an
 // external entity reference stays an unresolved reference), no error printing (errors are read
-// from the context), and the library's default size limits (no XML_PARSE_HUGE).
+// from the context), and the library's default size limits (no XML_PARSE_HUGE). Short texts, as
+// most attribute values are, are kept inside their node (XML_PARSE_COMPACT): a title's parse then
+// allocates and frees about a third fewer pieces. The tree must then not be changed, apart from
+// unlinking and freeing nodes, which the library does knowing of such texts.
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR |
-                              XML_PARSE_NOWARNING | XML_PARSE_NOCDATA;
+                              XML_PARSE_NOWARNING | XML_PARSE_NOCDATA | XML_PARSE_COMPACT;
 
 // Deep enough for any real document; bounds the walk through nested internal entities.
 constexpr int kMaxTextDepth = 256;
