@@ -1,6 +1,7 @@
 #include "web/data.h"
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <set>
 #include <tuple>
@@ -443,17 +444,28 @@ std::optional<Json> TitleData(PlainDatabase& db, const std::string& text, CoverF
 
 namespace {
 
-// One line of a person's titles or episodes: the work and every role of theirs in it, grouped by
-// role with the episodes each stands under.
-struct Line {
-  Json item;
-  std::string key;        // the work's ProfileID or EpisodeID, in lower case
-  std::string title_key;  // the title order
-  int64_t year = 0;
-  bool derived = false;  // an episode derived from its titles' credits
+// Who a line is of: the person a credit's birth year resolves to, and how they are named. A name
+// has few birth years, so a page has few of these, and its lines point to them.
+struct Someone {
+  int32_t birth_year = 0;  // as credited
   people::Person person;
   std::string label;  // PersonLabel(person)
+};
+
+// One line of a person's titles or episodes: the work and every role of theirs in it, grouped by
+// role with the episodes each stands under. A person may have tens of thousands of lines, of
+// which a page shows a few hundred: a line holds what sorting and counting need, and a title's
+// facts are read only for the lines shown.
+struct Line {
+  std::string id;         // the work's ProfileID or EpisodeID as stored; a title's once shown
+  std::string title_key;  // the title order
+  int64_t work = 0;       // tells works apart within a kind: a title's row in the index
+  int64_t year = 0;
+  bool derived = false;  // an episode derived from its titles' credits
+  const Someone* who = nullptr;
   std::vector<people::RoleGroup> roles;
+  Json item;      // an episode's reference; a title's once shown
+  Json episodes;  // the derived episodes a title line holds, or null
 };
 
 // Reads credit rows into one line per person and work. The credit's columns come first in every
@@ -463,8 +475,11 @@ struct Line {
 struct RawCredit {
   size_t line;
   int32_t birth_year;
-  std::string heading;
-  std::optional<people::RoleGroup> group;  // none: the line's person alone, its roles read later
+  int32_t role = -1;  // in Credits::roles; none when the roles are read later, for the lines shown
+};
+struct Credits {
+  std::vector<RawCredit> credits;
+  std::vector<std::pair<people::RoleGroup, std::string>> roles;  // with their episode headings
 };
 
 // The credit of `rows` at its leading columns (see RawCredit): its birth year (0 for none or one
@@ -483,7 +498,7 @@ std::pair<int32_t, people::RoleGroup> CreditAt(const PlainStatement& rows, bool 
 }
 template <class Work>
 void ReadPersonCredits(PlainDatabase& db, const std::string& sql, const SqlParams& params,
-                       bool credit_only, std::vector<Line>& lines, std::vector<RawCredit>& credits,
+                       bool credit_only, std::vector<Line>& lines, Credits& credits,
                        people::Namesakes& years, const std::string& common_name, Work work) {
   std::unordered_map<std::string, size_t> line_of;
   PlainStatement& rows = db.Prepare(sql);
@@ -492,12 +507,15 @@ void ReadPersonCredits(PlainDatabase& db, const std::string& sql, const SqlParam
     if (!DividerKind(rows.Text(1)).empty()) continue;
     const auto [at, added] = line_of.try_emplace(ToLower(rows.Text(8)), lines.size());
     if (added) {
-      lines.emplace_back().key = at->first;
-      work(rows, lines.back());
+      Line& line = lines.emplace_back();
+      line.id = rows.Text(8);
+      line.work = static_cast<int64_t>(at->second);
+      work(rows, line);
     }
     auto [birth_year, group] = CreditAt(rows, credit_only);
     years.Note(common_name, birth_year);
-    credits.push_back({at->second, birth_year, rows.Text(7), std::move(group)});
+    credits.credits.push_back({at->second, birth_year, static_cast<int32_t>(credits.roles.size())});
+    credits.roles.emplace_back(std::move(group), rows.Text(7));
   }
 }
 
@@ -510,45 +528,51 @@ std::pair<int64_t, int64_t> PageOf(int64_t total, int32_t wanted_page) {
 }
 
 // Splits the lines read by person: a line whose credits name namesakes becomes one line each.
-std::vector<Line> ByPerson(std::vector<Line> lines, const std::vector<RawCredit>& credits,
-                           const people::Namesakes& years, const std::string& common_name) {
+// `someone` holds the people met, one per birth year credited, and outlives the lines.
+std::vector<Line> ByPerson(std::vector<Line> lines, const Credits& credits,
+                           const people::Namesakes& years, const std::string& common_name,
+                           std::deque<Someone>& someone) {
   std::vector<Line> out;
-  out.reserve(lines.size());
-  // A name has few birth years, and a line few people: both are looked up in short lists.
-  struct Known {
-    int32_t birth_year;
-    people::Person person;
-    std::string label;
-  };
-  std::vector<Known> person_of_year;
-  std::vector<std::vector<size_t>> at(lines.size());  // the lines out of each line read
-  for (const RawCredit& credit : credits) {
-    auto known = std::find_if(person_of_year.begin(), person_of_year.end(),
-                              [&](const Known& k) { return k.birth_year == credit.birth_year; });
-    if (known == person_of_year.end()) {
+  out.reserve(credits.credits.size());  // a line out of each credit at most
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  // The first line out of each line read; the further ones, of namesakes, are few.
+  std::vector<size_t> first(lines.size(), kNone);
+  std::vector<std::pair<size_t, size_t>> further;
+  for (const RawCredit& credit : credits.credits) {
+    auto known = std::find_if(someone.begin(), someone.end(),
+                              [&](const Someone& s) { return s.birth_year == credit.birth_year; });
+    if (known == someone.end()) {
       people::Person person = years.Resolve(common_name, credit.birth_year);
       std::string label = people::PersonLabel(person);
-      person_of_year.push_back({credit.birth_year, std::move(person), std::move(label)});
-      known = person_of_year.end() - 1;
+      known =
+          someone.insert(someone.end(), {credit.birth_year, std::move(person), std::move(label)});
     }
-    const people::Person& person = known->person;
-    std::vector<size_t>& outs = at[credit.line];
-    auto found =
-        std::find_if(outs.begin(), outs.end(), [&](size_t i) { return out[i].person == person; });
-    if (found == outs.end()) {
-      // A line is copied only for a second namesake.
-      if (outs.empty()) {
-        out.push_back(std::move(lines[credit.line]));
-      } else {
-        out.push_back(out[outs.front()]);
+    const Someone* who = &*known;
+    const auto same = [&](size_t i) {
+      return out[i].who == who || out[i].who->person == who->person;
+    };
+    size_t found = first[credit.line];
+    if (found == kNone) {
+      out.push_back(std::move(lines[credit.line]));
+      out.back().who = who;
+      found = first[credit.line] = out.size() - 1;
+    } else if (!same(found)) {
+      auto other = std::find_if(further.begin(), further.end(), [&](const auto& f) {
+        return f.first == credit.line && same(f.second);
+      });
+      if (other == further.end()) {
+        // A line is copied only for a second namesake.
+        out.push_back(out[first[credit.line]]);
         out.back().roles.clear();
+        out.back().who = who;
+        other = further.insert(further.end(), {credit.line, out.size() - 1});
       }
-      out.back().person = person;
-      out.back().label = known->label;
-      outs.push_back(out.size() - 1);
-      found = outs.end() - 1;
+      found = other->second;
     }
-    if (credit.group) people::AddRole(out[*found].roles, *credit.group, credit.heading);
+    if (credit.role >= 0) {
+      const auto& [group, heading] = credits.roles[static_cast<size_t>(credit.role)];
+      people::AddRole(out[found].roles, group, heading);
+    }
   }
   return out;
 }
@@ -572,9 +596,8 @@ void ReadTitleRoles(PlainDatabase& db, const PersonNames& person, bool credit_on
       names + " AND c.ProfileID = " + owner + " ORDER BY c.IsCast DESC, c.Position");
   for (Line* line : lines) {
     params.Bind(rows);
-    rows.Bind(static_cast<int>(person.names.size()) + 1,
-              line->item["ProfileID"].get<std::string>());
-    const std::string& label = line->label;
+    rows.Bind(static_cast<int>(person.names.size()) + 1, line->id);
+    const std::string& label = line->who->label;
     while (rows.Step()) {
       if (!DividerKind(rows.Text(1)).empty()) continue;
       auto [birth_year, group] = CreditAt(rows, credit_only);
@@ -582,6 +605,26 @@ void ReadTitleRoles(PlainDatabase& db, const PersonNames& person, bool credit_on
       people::AddRole(line->roles, std::move(group), rows.Text(7));
     }
     rows.Reset();
+  }
+}
+
+// Reads the facts of the title lines a page shows from the index; the rest are never read.
+void ReadTitleItems(PlainDatabase& db, const std::vector<Line*>& lines) {
+  PlainStatement& row =
+      db.Prepare("SELECT profile_id, title, year, medium, collection FROM ix.titles WHERE id = ?");
+  for (Line* line : lines) {
+    row.Bind(1, line->work);
+    if (row.Step()) {
+      const auto type = static_cast<CollectionType>(std::clamp<int64_t>(row.Int(4), 0, 3));
+      line->id = row.Text(0);
+      line->item = {{"ProfileID", line->id},
+                    {"Title", row.Text(1)},
+                    {"ProductionYear", row.Int(2)},
+                    {"Medium", row.Text(3)},
+                    {"CollectionType", CollectionTypeName(type)}};
+    }
+    row.Reset();
+    if (!line->episodes.is_null()) line->item["Episodes"] = line->episodes;
   }
 }
 
@@ -612,7 +655,7 @@ Json LinePage(const std::vector<const Line*>& lines, int32_t wanted_page, bool n
                        {"Episodes", role.episodes}});
     }
     item["Roles"] = std::move(roles);
-    if (namesakes) item["Person"] = PersonJson(line.person);
+    if (namesakes) item["Person"] = PersonJson(line.who->person);
     items.push_back(std::move(item));
   }
   return {{"Total", total},
@@ -633,17 +676,21 @@ int64_t YearOf(Date date) {
 // standing under its episode headings count with the title) and the years they span.
 Json SummaryOf(const std::vector<const Line*>& titles, const std::vector<const Line*>& episodes) {
   int64_t first_year = 0, last_year = 0;
-  std::unordered_set<std::string_view> works[2];
+  size_t works[2] = {0, 0};
   for (const int kind : {0, 1}) {
+    // A work has a line for each namesake credited on it, and is counted once.
+    std::vector<int64_t> seen;
     for (const Line* line : kind == 0 ? titles : episodes) {
-      works[kind].insert(line->key);
+      seen.push_back(line->work);
       if (line->year == 0) continue;
       first_year = first_year ? std::min(first_year, line->year) : line->year;
       last_year = std::max(last_year, line->year);
     }
+    std::sort(seen.begin(), seen.end());
+    works[kind] = static_cast<size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
   }
-  return {{"Titles", works[0].size()},
-          {"Episodes", works[1].size()},
+  return {{"Titles", works[0]},
+          {"Episodes", works[1]},
           {"FirstYear", first_year ? Json(first_year) : Json(nullptr)},
           {"LastYear", last_year ? Json(last_year) : Json(nullptr)}};
 }
@@ -663,44 +710,49 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
            (has_credit_only ? "c.IsCreditOnly" : "0") + ", c.BirthYear";
   };
   people::Namesakes years;
-  std::vector<RawCredit> title_credits, episode_credits;
+  Credits title_credits, episode_credits;
 
   // The titles crediting the person, with the birth years they give, from the index: a person
   // credited on thousands of titles costs a few pages of the index, not a read of every credit.
-  // Their roles are read below, for the lines shown.
+  // Their roles and facts are read below, for the lines shown.
   std::vector<Line> titles;
   {
     SqlParams title_params;
     std::vector<std::string> keys;
     for (const std::string& name : person.names) keys.push_back(ToLower(name));
+    const std::string names = InList(keys, title_params);
+    // Counted first, so that tens of thousands of lines are not moved as their list grows.
+    PlainStatement& count = db.Prepare(
+        "SELECT count(*) FROM ix.name_births b JOIN ix.names n ON n.id = b.name WHERE b.kind = 0 "
+        "AND n.key IN " +
+        names);
+    title_params.Bind(count);
+    const auto credited = static_cast<size_t>(count.Step() ? count.Int(0) : 0);
+    count.Reset();
+    titles.reserve(credited);
+    title_credits.credits.reserve(credited);
+    // The lines are sorted and counted from a narrow index of the titles, which a page's cache
+    // holds where the titles' rows would not.
     PlainStatement& rows = db.Prepare(
-        "SELECT b.born, t.profile_id, t.title, t.year, t.medium, t.collection, t.order_key FROM "
-        "ix.name_births b JOIN ix.names n ON n.id = b.name JOIN ix.titles t ON t.id = b.work "
-        "WHERE b.kind = 0 AND n.key IN " +
-        InList(keys, title_params) + " ORDER BY t.id, b.born");
+        "SELECT b.born, t.id, t.year, t.order_key FROM ix.name_births b JOIN ix.names n ON n.id = "
+        "b.name JOIN ix.titles t INDEXED BY titles_lines ON t.id = b.work WHERE b.kind = 0 AND "
+        "n.key IN " +
+        names + " ORDER BY b.work, b.born");
     title_params.Bind(rows);
-    std::string last;
     std::vector<int32_t> noted;  // a name has few birth years; each is noted once
     while (rows.Step()) {
-      if (titles.empty() || rows.Text(1) != last) {
-        last = rows.Text(1);
+      if (titles.empty() || rows.Int(1) != titles.back().work) {
         Line& line = titles.emplace_back();
-        line.key = ToLower(last);
-        line.year = rows.Int(3);
-        line.title_key = std::string(rows.Blob(6));
-        const auto type = static_cast<CollectionType>(std::clamp<int64_t>(rows.Int(5), 0, 3));
-        line.item = {{"ProfileID", last},
-                     {"Title", rows.Text(2)},
-                     {"ProductionYear", line.year},
-                     {"Medium", rows.Text(4)},
-                     {"CollectionType", CollectionTypeName(type)}};
+        line.work = rows.Int(1);
+        line.year = rows.Int(2);
+        line.title_key = std::string(rows.Blob(3));
       }
       const auto born = static_cast<int32_t>(std::clamp<int64_t>(rows.Int(0), 0, 99999));
       if (std::find(noted.begin(), noted.end(), born) == noted.end()) {
         noted.push_back(born);
         years.Note(person.common_name, born);
       }
-      title_credits.push_back({titles.size() - 1, born, {}, std::nullopt});
+      title_credits.credits.push_back({titles.size() - 1, born});
     }
   }
 
@@ -726,41 +778,26 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
         line.item["Airdate"] = DateJson(aired);
         line.derived = row.Int(16) != 0;
       });
-  titles = ByPerson(std::move(titles), title_credits, years, person.common_name);
-  episodes = ByPerson(std::move(episodes), episode_credits, years, person.common_name);
-  // The lines are sorted by reference: a line is far larger than a pointer to it.
-  std::vector<Line*> ordered;
-  ordered.reserve(titles.size());
-  for (Line& line : titles) ordered.push_back(&line);
-  std::stable_sort(ordered.begin(), ordered.end(), [&](const Line* x, const Line* y) {
-    const Line& a = *x;
-    const Line& b = *y;
-    // Titles without a year come last in either direction.
-    if (!query.by_title && (a.year == 0) != (b.year == 0)) return b.year == 0;
-    const bool before = query.by_title
-                            ? std::tie(a.title_key, a.year) < std::tie(b.title_key, b.year)
-                            : std::tie(a.year, a.title_key) < std::tie(b.year, b.title_key);
-    const bool after = query.by_title
-                           ? std::tie(b.title_key, b.year) < std::tie(a.title_key, a.year)
-                           : std::tie(b.year, b.title_key) < std::tie(a.year, a.title_key);
-    return query.descending ? after : before;
-  });
+  std::deque<Someone> someone;
+  titles = ByPerson(std::move(titles), title_credits, years, person.common_name, someone);
+  episodes = ByPerson(std::move(episodes), episode_credits, years, person.common_name, someone);
   // A derived episode repeats credits of the titles that hold it: it is shown as an episode of
   // those titles (its caption links to it), not as an appearance of its own.
   if (std::any_of(episodes.begin(), episodes.end(), [](const Line& e) { return e.derived; })) {
-    std::map<std::pair<std::string, std::string>, Line*> title_lines;
-    for (Line& line : titles) title_lines[{line.key, line.label}] = &line;
-    PlainStatement& holders =
-        db.Prepare("SELECT ProfileID FROM main.Profile2Episodes WHERE EpisodeID = ?");
+    std::map<std::pair<int64_t, std::string_view>, Line*> title_lines;
+    for (Line& line : titles) title_lines[{line.work, line.who->label}] = &line;
+    PlainStatement& holders = db.Prepare(
+        "SELECT t.id FROM main.Profile2Episodes pe JOIN ix.titles t ON t.profile_id = "
+        "pe.ProfileID WHERE pe.EpisodeID = ?");
     std::vector<Line> own;
     for (Line& episode : episodes) {
       bool shown = false;
       if (episode.derived) {
-        holders.Bind(1, episode.item["EpisodeID"].get<std::string>());
+        holders.Bind(1, episode.id);
         while (holders.Step()) {
-          const auto holder = title_lines.find({ToLower(holders.Text(0)), episode.label});
+          const auto holder = title_lines.find({holders.Int(0), episode.who->label});
           if (holder == title_lines.end()) continue;
-          Json& held = holder->second->item["Episodes"];
+          Json& held = holder->second->episodes;
           if (held.is_null()) held = Json::array();
           held.push_back(episode.item);
           shown = true;
@@ -781,22 +818,37 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
                            ? query.born
                            : 0;
   const auto shown = [&](const Line& line) {
-    return born == 0 || line.person.birth_year == born ||
-           std::find(line.person.could_be.begin(), line.person.could_be.end(), born) !=
-               line.person.could_be.end();
+    const people::Person& of = line.who->person;
+    return born == 0 || of.birth_year == born ||
+           std::find(of.could_be.begin(), of.could_be.end(), born) != of.could_be.end();
   };
-  std::vector<const Line*> shown_titles, shown_episodes;
+  // Only the page shown is put in order: the lines before it are found in linear time, which a
+  // person with tens of thousands of titles notices. Lines are ordered by reference, a line being
+  // far larger than a pointer to it, and a namesake's copy of a line stays after the line.
   std::vector<Line*> shown_title_lines;
-  for (Line* line : ordered) {
-    if (!shown(*line)) continue;
-    shown_titles.push_back(line);
-    shown_title_lines.push_back(line);
-  }
+  for (Line& line : titles)
+    if (shown(line)) shown_title_lines.push_back(&line);
+  const auto precedes = [&](const Line* x, const Line* y) {
+    // Titles without a year come last in either direction.
+    if (!query.by_title && (x->year == 0) != (y->year == 0)) return y->year == 0;
+    const int by_year = (x->year > y->year) - (x->year < y->year);
+    const int by_title = x->title_key.compare(y->title_key);
+    const int order =
+        query.by_title ? (by_title ? by_title : by_year) : (by_year ? by_year : by_title);
+    if (order != 0) return query.descending ? order > 0 : order < 0;
+    return x < y;
+  };
   {
     const auto [first, end] = PageOf(static_cast<int64_t>(shown_title_lines.size()), query.page);
-    ReadTitleRoles(db, person, credit_only, years,
-                   {shown_title_lines.begin() + first, shown_title_lines.begin() + end});
+    const auto from = shown_title_lines.begin() + first, to = shown_title_lines.begin() + end;
+    std::nth_element(shown_title_lines.begin(), from, shown_title_lines.end(), precedes);
+    std::partial_sort(from, to, shown_title_lines.end(), precedes);
+    const std::vector<Line*> page(from, to);
+    ReadTitleItems(db, page);
+    ReadTitleRoles(db, person, credit_only, years, page);
   }
+  std::vector<const Line*> shown_titles(shown_title_lines.begin(), shown_title_lines.end());
+  std::vector<const Line*> shown_episodes;
   for (const Line& line : episodes)
     if (shown(line)) shown_episodes.push_back(&line);
   Json people_json = Json::array();
@@ -809,9 +861,9 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
       const std::string label = people::PersonLabel(one);
       std::vector<const Line*> own_titles, own_episodes;
       for (const Line& line : titles)
-        if (line.label == label) own_titles.push_back(&line);
+        if (line.who->label == label) own_titles.push_back(&line);
       for (const Line& line : episodes)
-        if (line.label == label) own_episodes.push_back(&line);
+        if (line.who->label == label) own_episodes.push_back(&line);
       if (own_titles.empty() && own_episodes.empty()) continue;
       Json entry = PersonJson(one);
       entry["Summary"] = SummaryOf(own_titles, own_episodes);
@@ -828,6 +880,9 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
   }
   Json awards = Json::array();
   int64_t won = 0;
+  // Of namesakes, one is shown the nominations of films credited to them: their titles, folded,
+  // read once and only then.
+  std::optional<std::unordered_set<std::string>> films_shown;
   for (Json& award : AwardsOf(db,
                               "SELECT * FROM main.Awards WHERE Nominee LIKE " +
                                   award_params.Add("%" + pattern + "%") +
@@ -836,12 +891,17 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
     bool theirs = std::any_of(
         award["Nominees"].begin(), award["Nominees"].end(),
         [&](const Json& nominee) { return NamesPerson(nominee.get<std::string>(), person.names); });
-    // Of namesakes, one is shown the nominations of films credited to them.
     if (theirs && born) {
-      const std::string film = Fold(award["MovieTitle"].get<std::string>());
-      theirs = std::any_of(shown_titles.begin(), shown_titles.end(), [&](const Line* line) {
-        return Fold(line->item["Title"].get<std::string>()) == film;
-      });
+      if (!films_shown) {
+        films_shown.emplace();
+        PlainStatement& film = db.Prepare("SELECT title FROM ix.titles WHERE id = ?");
+        for (const Line* line : shown_titles) {
+          film.Bind(1, line->work);
+          if (film.Step()) films_shown->insert(Fold(film.Text(0)));
+          film.Reset();
+        }
+      }
+      theirs = films_shown->contains(Fold(award["MovieTitle"].get<std::string>()));
     }
     if (!theirs) continue;
     won += award["HasWon"].get<bool>() ? 1 : 0;
@@ -855,7 +915,7 @@ std::optional<Json> PersonData(PlainDatabase& db, const PersonQuery& query) {
   for (const auto& [from, to] :
        {std::pair{&shown_titles, &own_titles}, std::pair{&shown_episodes, &own_episodes}}) {
     for (const Line* line : *from)
-      if (!line->person.CouldBeEither() || !born) to->push_back(line);
+      if (!line->who->person.CouldBeEither() || !born) to->push_back(line);
   }
   Json summary = SummaryOf(own_titles, own_episodes);
   summary["Awards"] = static_cast<int64_t>(awards.size());

@@ -17,7 +17,7 @@
 namespace zel::web::index {
 
 // Raised with every change of the index's tables: an index of another format is built anew.
-inline constexpr int kFormat = 9;
+inline constexpr int kFormat = 10;
 
 using store::changes::ChangeLogTriggers;
 using store::changes::kAliasChange;

@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "frame/text.h"
 #include "web_fixture.h"
@@ -119,6 +120,25 @@ TEST_F(ServeTest, PersonPageSummarisesAndPagesTheirTitles) {
   const Json second = GetJson("/api/person/Paging%20Person?page=2");
   ASSERT_EQ(second["Titles"]["Items"].size(), static_cast<size_t>(kExtraTitles - 200));
   EXPECT_NE(second["Titles"]["Items"][0], first["Titles"]["Items"][0]);
+  // Its pages together hold every line once and in order, whichever order is asked for: only the
+  // page shown is put in order, and a mistake there would show on a page boundary.
+  for (const bool title_order : {false, true}) {
+    std::vector<std::pair<int64_t, std::string>> keys;
+    for (const char* number : {"1", "2"}) {
+      const std::string path = std::string("/api/person/Paging%20Person?page=") + number +
+                               (title_order ? "&sort=title&order=desc" : "");
+      const Json answer = GetJson(path);
+      for (const Json& item : answer["Titles"]["Items"]) {
+        keys.emplace_back(title_order ? 0 : item["ProductionYear"].get<int64_t>(),
+                          item["Title"].get<std::string>());
+      }
+    }
+    ASSERT_EQ(keys.size(), static_cast<size_t>(kExtraTitles));
+    auto expected = keys;
+    std::sort(expected.begin(), expected.end());
+    if (title_order) std::reverse(expected.begin(), expected.end());
+    EXPECT_EQ(keys, expected) << (title_order ? "by title, descending" : "by year");
+  }
   EXPECT_TRUE(Has(Html("/person/Paging%20Person"), "href=\"/person/Paging%20Person?page=2\""));
   ExpectRefused("/person/Paging%20Person?sort=age", "year, title");
 }
