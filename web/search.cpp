@@ -271,7 +271,7 @@ Json SearchData(store::PlainDatabase& db, const SearchQuery& query, CoverFolder*
     return std::string("f.") + (every_row ? stored : name);
   };
   std::string matching =
-      "SELECT f.rowid AS rowid FROM ix." +
+      "SELECT f.rowid FROM ix." +
       std::string(every_row ? "title_fts_content" : "title_fts") + " f WHERE (" +
       terms.In(column("title", "c0")) + " OR " + terms.In(column("original", "c1")) +
       (terms.upc.empty()
