@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <unordered_map>
 
 #include "web/fold.h"
 
@@ -13,6 +12,9 @@ using store::PlainStatement;
 
 constexpr int32_t kKindPerPage = 50;
 constexpr int32_t kOverviewPerKind = 10;
+// Rows found beyond which a page of them is read by walking their order's index: dense enough
+// that the page fills soon, too many to put in order first.
+constexpr int64_t kWalkOrderBeyond = 2000;
 
 bool IsUpcQuery(std::string_view text, std::string& digits) {
   digits.clear();
@@ -88,17 +90,17 @@ Json GroupJson(int64_t total, const Window& window, Json items) {
           {"Items", std::move(items)}};
 }
 
-// One group: its total, and when shown one page of the rows of `select` (which ends in ORDER BY
-// and takes LIMIT and OFFSET after the terms), each made an item by `item`.
+// One group: its total, and when shown one page of the rows of `select(total)` (which ends in
+// ORDER BY and takes LIMIT and OFFSET after the terms), each made an item by `item`.
 Json Group(store::PlainDatabase& db, const Terms& terms, const std::string& count_sql,
-           const std::string& select, bool shown, int32_t per_page, int32_t wanted,
-           const std::function<Json(const PlainStatement&)>& item) {
+           const std::function<std::string(int64_t total)>& select, bool shown, int32_t per_page,
+           int32_t wanted, const std::function<Json(const PlainStatement&)>& item) {
   const int64_t total = Count(db, terms, count_sql);
   if (!shown) return {{"Total", total}};
   const Window window = WindowOf(total, per_page, wanted);
   Json items = Json::array();
   if (total > 0) {
-    PlainStatement& rows = db.Prepare(select + " LIMIT ?" + std::to_string(terms.next) +
+    PlainStatement& rows = db.Prepare(select(total) + " LIMIT ?" + std::to_string(terms.next) +
                                       " OFFSET ?" + std::to_string(terms.next + 1));
     terms.Bind(rows);
     rows.Bind(terms.next, static_cast<int64_t>(window.per_page))
@@ -151,12 +153,19 @@ Json Roles(store::PlainDatabase& db, const Terms& terms, bool shown, int32_t per
       continue;
     }
     PlainStatement& rows = db.Prepare(
-        "SELECT n.name, coalesce(p.common_name, n.name), rc.kind, t.profile_id, t.title, t.year, " +
+        // A role may have thousands of credits: they are put in order from the narrow index of
+        // the titles' order, and only the page's titles are read.
+        "SELECT n.name, coalesce(p.common_name, n.name), k.kind, t.profile_id, t.title, t.year, " +
         std::string(kEpisodeColumns) +
-        " FROM ix.role_credits rc JOIN ix.names n ON n.id = rc.name LEFT JOIN ix.people p ON p.id "
-        "= n.person LEFT JOIN ix.titles t ON rc.kind = 0 AND t.id = rc.work LEFT JOIN ix.episodes "
-        "e ON rc.kind = 1 AND e.id = rc.work WHERE rc.role = ? ORDER BY rc.kind, "
-        "coalesce(t.order_key, e.order_key), n.name LIMIT ? OFFSET ?");
+        " FROM (SELECT rc.kind, rc.work, rc.name, coalesce(o.order_key, e.order_key) AS "
+        "work_order, "
+        "m.name AS name_order FROM ix.role_credits rc JOIN ix.names m ON m.id = rc.name LEFT JOIN "
+        "ix.titles o INDEXED BY titles_lines ON rc.kind = 0 AND o.id = rc.work LEFT JOIN "
+        "ix.episodes e ON rc.kind = 1 AND e.id = rc.work WHERE rc.role = ? ORDER BY rc.kind, "
+        "work_order, name_order LIMIT ? OFFSET ?) k JOIN ix.names n ON n.id = k.name LEFT JOIN "
+        "ix.people p ON p.id = n.person LEFT JOIN ix.titles t ON k.kind = 0 AND t.id = k.work LEFT "
+        "JOIN ix.episodes e ON k.kind = 1 AND e.id = k.work ORDER BY k.kind, k.work_order, "
+        "k.name_order");
     rows.Bind(1, role.id).Bind(2, left).Bind(3, skip);
     skip = 0;
     while (rows.Step()) {
@@ -176,51 +185,45 @@ Json Roles(store::PlainDatabase& db, const Terms& terms, bool shown, int32_t per
 }
 
 // People by their common name or any name gathered under it, in the order of their common names;
-// each with the name that matched, the common name when it did.
+// each with the name that matched, the common name when it did. Counted and paged in the index, so
+// that a short word matching most people costs a scan of their names and not a list of them.
 Json People(store::PlainDatabase& db, const Terms& terms, bool shown, int32_t per_page,
             int32_t wanted) {
-  struct Person {
-    std::string folded, common_name;
-    bool by_common_name = false;
-  };
-  std::unordered_map<int64_t, Person> found;
-  for (const bool by_common_name : {true, false}) {
-    PlainStatement& rows = db.Prepare(
-        by_common_name
-            ? "SELECT p.id, p.folded, p.common_name FROM ix.people p WHERE " +
-                  terms.In("p.folded") + terms.Narrow("p.id", "person_fts")
-            : "SELECT p.id, p.folded, p.common_name FROM ix.names n JOIN ix.people p ON p.id = "
-              "n.person WHERE " +
-                  terms.In("n.folded") + terms.Narrow("n.id", "name_fts"));
-    terms.Bind(rows);
-    while (rows.Step()) {
-      Person& person = found[rows.Int(0)];
-      if (person.common_name.empty()) person = {rows.Text(1), rows.Text(2), false};
-      person.by_common_name |= by_common_name;
-    }
-  }
-  const int64_t total = static_cast<int64_t>(found.size());
+  const std::string by_common_name = terms.In("p.folded");
+  // Longer words find the few people holding them through the trigrams; short ones test every
+  // person, their names through the index of each person's names.
+  const std::string where =
+      terms.match.fts.empty()
+          ? "(" + by_common_name +
+                " OR EXISTS (SELECT 1 FROM ix.names n WHERE n.person = p.id AND " +
+                terms.In("n.folded") + "))"
+          : "p.id IN (SELECT p.id FROM ix.people p WHERE " + by_common_name +
+                terms.Narrow("p.id", "person_fts") +
+                " UNION SELECT n.person FROM ix.names n WHERE " + terms.In("n.folded") +
+                terms.Narrow("n.id", "name_fts") + ")";
+  const int64_t total = Count(db, terms, "SELECT COUNT(*) FROM ix.people p WHERE " + where);
   if (!shown) return {{"Total", total}};
-  std::vector<std::pair<const Person*, int64_t>> order;
-  for (const auto& [id, person] : found) order.emplace_back(&person, id);
-  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
-    return std::tie(a.first->folded, a.first->common_name) <
-           std::tie(b.first->folded, b.first->common_name);
-  });
   const Window window = WindowOf(total, per_page, wanted);
   Json items = Json::array();
-  for (int64_t i = window.offset; i < total && i < window.offset + window.per_page; ++i) {
-    const auto& [person, id] = order[static_cast<size_t>(i)];
-    std::string matched = person->common_name;
-    if (!person->by_common_name) {
+  PlainStatement& rows =
+      db.Prepare("SELECT p.id, p.common_name, " + by_common_name + " FROM ix.people p" +
+                 (total > kWalkOrderBeyond ? " INDEXED BY people_order" : "") + " WHERE " + where +
+                 " ORDER BY p.folded, p.common_name LIMIT ?" + std::to_string(terms.next) +
+                 " OFFSET ?" + std::to_string(terms.next + 1));
+  terms.Bind(rows);
+  rows.Bind(terms.next, static_cast<int64_t>(window.per_page)).Bind(terms.next + 1, window.offset);
+  while (rows.Step()) {
+    std::string matched = rows.Text(1);
+    if (rows.Int(2) == 0) {
       PlainStatement& names = db.Prepare(
           "SELECT n.name FROM ix.names n WHERE n.person = ?" + std::to_string(terms.next) +
           " AND " + terms.In("n.folded") + " ORDER BY n.folded, n.name LIMIT 1");
       terms.Bind(names);
-      names.Bind(terms.next, id);
+      names.Bind(terms.next, rows.Int(0));
       if (names.Step()) matched = names.Text(0);
+      names.Reset();
     }
-    items.push_back({{"CommonName", person->common_name}, {"MatchedName", matched}});
+    items.push_back({{"CommonName", rows.Text(1)}, {"MatchedName", std::move(matched)}});
   }
   return GroupJson(total, window, std::move(items));
 }
@@ -260,14 +263,22 @@ Json SearchData(store::PlainDatabase& db, const SearchQuery& query, CoverFolder*
   }
 
   // Titles by title, by original title, or by the digits of their UPC: the narrow rows of the
-  // title texts are tested, those holding the longer words first found by the trigrams.
+  // title texts are tested, those holding the longer words first found by the trigrams. Words all
+  // too short for the trigrams test every row, and read them from the table the trigram index
+  // keeps its texts in (id, c0 title, c1 original, c2 UPC), more than twice as fast as through it.
+  const bool every_row = terms.match.fts.empty();
+  const auto column = [&](const char* name, const char* stored) {
+    return std::string("f.") + (every_row ? stored : name);
+  };
   std::string matching =
-      "SELECT f.rowid FROM ix.title_fts f WHERE (" + terms.In("f.title") + " OR " +
-      terms.In("f.original") +
-      (terms.upc.empty() ? std::string()
-                         : " OR instr(f.upc, ?" + std::to_string(terms.upc_at) + ") > 0") +
+      "SELECT f.rowid FROM ix." +
+      std::string(every_row ? "title_fts_content" : "title_fts") + " f WHERE (" +
+      terms.In(column("title", "c0")) + " OR " + terms.In(column("original", "c1")) +
+      (terms.upc.empty()
+           ? std::string()
+           : " OR instr(" + column("upc", "c2") + ", ?" + std::to_string(terms.upc_at) + ") > 0") +
       ")";
-  if (!terms.match.fts.empty()) {
+  if (!every_row) {
     matching +=
         " AND title_fts MATCH " +
         (terms.upc.empty() ? "?" + std::to_string(terms.fts_at)
@@ -289,40 +300,51 @@ Json SearchData(store::PlainDatabase& db, const SearchQuery& query, CoverFolder*
             parts_found + "))";
   }
   const std::string titles_where = "t.id IN (" + found + ")";
-  answer["Titles"] =
-      Group(db, terms, "SELECT COUNT(*) FROM (" + found + ")",
-            "SELECT " + std::string(kTitleSummaryColumns) +
-                ", t.original_title, t.upc, (SELECT COUNT(*) FROM ix.titles p WHERE p.box_set = "
-                "t.profile_id) FROM ix.titles t WHERE " +
-                titles_where + " ORDER BY t.order_key",
-            shown(SearchKind::kTitles), per_page, page, [&](const PlainStatement& row) {
-              Json item = TitleSummaryAt(row, 0, covers);
-              item["OriginalTitle"] = row.Text(kTitleSummaryCount);
-              item["UPC"] = row.Text(kTitleSummaryCount + 1);
-              if (const int64_t parts = row.Int(kTitleSummaryCount + 2)) item["Parts"] = parts;
-              return item;
-            });
+  answer["Titles"] = Group(
+      db, terms, "SELECT COUNT(*) FROM (" + found + ")",
+      [&](int64_t total) {
+        // Many titles found are paged by walking the title order until the page is full, rather
+        // than by putting all of them in order first.
+        return "SELECT " + std::string(kTitleSummaryColumns) +
+               ", t.original_title, t.upc, (SELECT COUNT(*) FROM ix.titles p WHERE p.box_set = "
+               "t.profile_id) FROM ix.titles t" +
+               (total > kWalkOrderBeyond ? " INDEXED BY titles_all_order" : "") + " WHERE " +
+               titles_where + " ORDER BY t.order_key";
+      },
+      shown(SearchKind::kTitles), per_page, page,
+      [&](const PlainStatement& row) {
+        Json item = TitleSummaryAt(row, 0, covers);
+        item["OriginalTitle"] = row.Text(kTitleSummaryCount);
+        item["UPC"] = row.Text(kTitleSummaryCount + 1);
+        if (const int64_t parts = row.Int(kTitleSummaryCount + 2)) item["Parts"] = parts;
+        return item;
+      });
 
   answer["People"] = People(db, terms, shown(SearchKind::kPeople), per_page, page);
   answer["Roles"] = Roles(db, terms, shown(SearchKind::kRoles), per_page, page);
 
   const std::string series_where = terms.In("s.folded") + terms.Narrow("s.id", "series_fts");
-  answer["Series"] =
-      Group(db, terms, "SELECT COUNT(*) FROM ix.series s WHERE " + series_where,
-            "SELECT s.show_id, s.title, s.original_title FROM ix.series s WHERE " + series_where +
-                " ORDER BY s.order_key",
-            shown(SearchKind::kSeries), per_page, page, [](const PlainStatement& row) {
-              return Json{
-                  {"ShowID", row.Text(0)}, {"Title", row.Text(1)}, {"OriginalTitle", row.Text(2)}};
-            });
+  answer["Series"] = Group(
+      db, terms, "SELECT COUNT(*) FROM ix.series s WHERE " + series_where,
+      [&](int64_t) {
+        return "SELECT s.show_id, s.title, s.original_title FROM ix.series s WHERE " +
+               series_where + " ORDER BY s.order_key";
+      },
+      shown(SearchKind::kSeries), per_page, page,
+      [](const PlainStatement& row) {
+        return Json{
+            {"ShowID", row.Text(0)}, {"Title", row.Text(1)}, {"OriginalTitle", row.Text(2)}};
+      });
 
   const std::string episodes_where = terms.In("e.folded") + terms.Narrow("e.id", "episode_fts");
-  answer["Episodes"] =
-      Group(db, terms, "SELECT COUNT(*) FROM ix.episodes e WHERE " + episodes_where,
-            "SELECT " + std::string(kEpisodeColumns) + " FROM ix.episodes e WHERE " +
-                episodes_where + " ORDER BY e.order_key",
-            shown(SearchKind::kEpisodes), per_page, page,
-            [](const PlainStatement& row) { return EpisodeAt(row, 0); });
+  answer["Episodes"] = Group(
+      db, terms, "SELECT COUNT(*) FROM ix.episodes e WHERE " + episodes_where,
+      [&](int64_t) {
+        return "SELECT " + std::string(kEpisodeColumns) + " FROM ix.episodes e WHERE " +
+               episodes_where + " ORDER BY e.order_key";
+      },
+      shown(SearchKind::kEpisodes), per_page, page,
+      [](const PlainStatement& row) { return EpisodeAt(row, 0); });
   return answer;
 }
 

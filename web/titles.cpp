@@ -255,18 +255,19 @@ Json TitlesData(store::PlainDatabase& db, const TitleQuery& query, CoverFolder* 
       while (rows.Step()) letters.push_back(rows.Text(0));
     }
     if (query.letter) {
-      // The first title of that letter, or else where it would stand.
+      // The first title of that letter, or else where it would stand. Its key is found from the
+      // letters' index: walking the title order to the letter would read every title before it.
       const std::string letter(1, query.letter);
       SqlParams at = params;
       const std::string bound = at.Add(letter);
       const std::string sql =
           descending
               ? "SELECT (SELECT COUNT(*) FROM ix.titles t WHERE " + where +
-                    " AND t.order_key > x.k), x.k IS NULL FROM (SELECT max(t.order_key) AS k FROM "
+                    " AND t.order_key > x.k), x.k IS NULL FROM (SELECT max(+t.order_key) AS k FROM "
                     "ix.titles t WHERE " +
                     where + " AND t.initial <= " + bound + ") x"
               : "SELECT (SELECT COUNT(*) FROM ix.titles t WHERE " + where +
-                    " AND t.order_key < x.k), x.k IS NULL FROM (SELECT min(t.order_key) AS k FROM "
+                    " AND t.order_key < x.k), x.k IS NULL FROM (SELECT min(+t.order_key) AS k FROM "
                     "ix.titles t WHERE " +
                     where + " AND t.initial >= " + bound + ") x";
       PlainStatement& position = db.Prepare(sql);

@@ -2,6 +2,7 @@
 // title's own page.
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -80,6 +81,13 @@ TEST_F(ServeTest, TitlesKeepCollectionTypesApart) {
   const Json found = GetJson("/api/search?q=keeper");
   ASSERT_EQ(found["Titles"]["Items"].size(), 1u);
   EXPECT_EQ(found["Titles"]["Items"][0]["ProfileID"], "Key_800004711000");
+  // So it does for words too short for the trigrams, which test every title's texts.
+  const Json short_found = GetJson("/api/search?q=ke%20ep%20er&kind=titles");
+  std::set<std::string> short_words;
+  for (const Json& item : short_found["Titles"]["Items"]) short_words.insert(item["ProfileID"]);
+  EXPECT_TRUE(short_words.count("Key_800004711000"));
+  EXPECT_FALSE(short_words.count("Key_800004711111"));
+  EXPECT_GE(GetJson("/api/search?q=ze")["Titles"]["Total"].get<int>(), kExtraTitles);
   EXPECT_EQ(all["Filter"]["CollectionType"], nullptr);
   EXPECT_EQ(all["Counts"]["WishList"], 1);
   EXPECT_EQ(all["Counts"]["OnOrder"], 1);
