@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <deque>
 #include <map>
-#include <set>
-#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>

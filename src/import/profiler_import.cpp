@@ -384,7 +384,9 @@ ImportResult ImportParsedTitle(const xml::Node& dvd, const std::string& fingerpr
                                const ParsedTitleOptions& options) {
   store::CatalogueFile& database = store::RequireActiveCatalogue();
   if (!options.own_savepoint && database.connection().ScopeDepth() == 0) {
-    throw std::logic_error("ImportParsedTitle: without a savepoint of its own, in an open scope");
+    throw std::logic_error(
+        "ImportParsedTitle: a title written without a savepoint of its own needs an open write "
+        "scope");
   }
   return ImportTitle(database, dvd, fingerprint, options);
 }
