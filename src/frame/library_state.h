@@ -36,8 +36,8 @@ LibraryState& State();
 // locale cannot be read.
 std::string UserDecimalSeparator();
 
-// Overrides the decimal separator of this thread, for tests. Restores the previous one on
-// destruction.
+// Overrides the decimal separator of this thread: for tests, and for a thread that reads numbers
+// for another. Restores the previous one on destruction.
 class ScopedDecimalSeparator {
  public:
   explicit ScopedDecimalSeparator(std::string separator);

@@ -1,6 +1,7 @@
 // Cast and crew of an imported title: one CastCrew row per child of Actors or Credits, dividers
 // included, in document order.
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,6 +13,7 @@
 #include "frame/variant.h"
 #include "import/crew_types.h"
 #include "import/import_sections.h"
+#include "import/title_credits.h"
 #include "people/alias_registration.h"
 #include "people/name_parsing.h"
 #include "store/catalogue_file.h"
@@ -85,117 +87,81 @@ void ReadBirthYear(Credit& credit, std::string_view text) {
   credit.birth_year = BirthYearValue(credit.birth_year_text);
 }
 
-class ListImporter {
+// Reads the entries of one list: touches no catalogue (see title_credits.h).
+class CreditReader {
  public:
-  ListImporter(TitleContext& title, List list) : title_(title), list_(list) {}
+  CreditReader(List list, int16_t schema) : list_(list), schema_(schema) {}
 
-  void Run(const xml::Node& list_node) {
-    // Files before schema 76 keep the cast flag as the texts "yes" and "no".
-    text_flags_ = title_.schema < 76;
-    // A changed title's list is written again only when its rows change: deleting and writing
-    // the same rows anew would be most of the cost of a changed title.
-    keep_if_same_ = title_.stored && !text_flags_;
-    if (!keep_if_same_) DeleteRows();
-    if (list_node) ReadList(list_node);
-    const std::string_view part = list_ == List::kCast ? "Cast" : "Crew";
-    if (keep_if_same_ && !SameAsStored()) {
-      DeleteRows();
-      for (const Row& row : read_) Write(row);
-      NoteChanged(title_, part);
-    } else if (!keep_if_same_) {
-      // (The rows of a file with text flags are not compared: taken as changed.)
-      NoteChanged(title_, part);
-    }
-  }
-
- private:
-  // One row of the list as the import writes it.
-  struct Row {
-    std::string name;
-    std::string role;
-    int16_t position = 0;
-    bool voice = false;
-    bool uncredited = false;
-    std::optional<bool> credit_only;  // written for the cast of schema 88 on
-    int16_t birth_year = 0;
-  };
-
-  std::string CastFlag() const {
-    const bool is_cast = list_ == List::kCast;
-    return text_flags_ ? (is_cast ? "'yes'" : "'no'") : (is_cast ? "true" : "false");
-  }
-
-  void DeleteRows() {
-    if (!MayHoldRows(title_)) return;
-    title_.database.ExecuteSQL("DELETE FROM CastCrew WHERE ProfileID = '" + title_.quoted_id +
-                               "' AND IsCast = " + CastFlag());
-  }
-
-  void ReadList(const xml::Node& list_node) {
+  CreditList Read(const xml::Node& list_node) {
+    CreditList read;
+    if (!list_node) return read;
     const bool is_cast = list_ == List::kCast;
     int16_t position = 1;
     for (const xml::Node& child : list_node.ChildNodes()) {
       // A comment, an instruction or stray text is no entry: it neither ends the list nor takes a
       // position, and stores nothing, as the fingerprint does not count it either.
       if (!child.IsElement()) continue;
-      credit_.Reset();
-      if (!child.HasAttributes()) {
-        is_cast ? ReadCastElement(child) : ReadCrewElement(child);
-      } else {
-        const std::string name = child.Name();
-        if (name == "Divider") {
-          ReadDivider(child);
-        } else if (is_cast && name == "Actor") {
-          ReadActor(child);
-        } else if (!is_cast && name == "Credit") {
-          ReadCredit(child);
+      CreditEntry& entry = read.entries.emplace_back();
+      try {
+        ReadEntry(child, entry);
+      } catch (...) {
+        entry.failure = std::current_exception();
+        entry.registers = false;
+        return read;
+      }
+      try {
+        // Positions are 16-bit; a longer list would wrap to negative positions and scramble it.
+        if (position < 1) {
+          Raise(errc::kOverflow, std::string("Overflow: the title has more than 32767 ") +
+                                     (is_cast ? "cast" : "crew") + " entries");
         }
+        entry.position = position;
+        entry.voice = is_cast && FlagValue(credit_.voice);
+        entry.uncredited = FlagValue(credit_.uncredited);
+        if (is_cast && schema_ >= 88) entry.credit_only = FlagValue(credit_.credit_only);
+      } catch (...) {
+        entry.failure = std::current_exception();
+        return read;
       }
-      if (is_cast) {
-        ApplyVoiceMarker(credit_);
-        ApplyUncreditedMarker(credit_);
-        ApplyCreditOnlyMarker(credit_);
-      }
-      ResolveName();
-      // Positions are 16-bit; a longer list would wrap to negative positions and scramble it.
-      if (position < 1) {
-        Raise(errc::kOverflow, std::string("Overflow: the title has more than 32767 ") +
-                                   (is_cast ? "cast" : "crew") + " entries");
-      }
-      InsertRow(position);
+      if (entry.role == "[DivEpisode]") read.episode_headings = true;
       position = position == INT16_MAX ? int16_t{0} : static_cast<int16_t>(position + 1);
     }
-  }
-
-  // Whether the stored rows of the list are the rows just read, value for value.
-  bool SameAsStored() {
-    auto stored = title_.database.DbOpenRecordSet(
-        "SELECT Name, Role, Position, IsVoice, IsUncredited, IsCreditOnly, BirthYear FROM CastCrew "
-        "WHERE ProfileID = '" +
-        title_.quoted_id + "' AND IsCast = " + CastFlag() + " ORDER BY Position");
-    const auto same_flag = [](const Variant& value, std::optional<bool> flag) {
-      return flag ? value.type() == VarType::kBoolean && value.ToBool() == *flag : value.IsNull();
-    };
-    size_t i = 0;
-    for (; !stored->Eof(); stored->MoveNext(), ++i) {
-      if (i == read_.size()) return false;
-      const Row& row = read_[i];
-      const Variant name = stored->ValueAt(0);
-      const Variant role = stored->ValueAt(1);
-      const Variant birth_year = stored->ValueAt(6);
-      if (!name.IsString() || name.ToText() != row.name || !role.IsString() ||
-          role.ToText() != row.role || stored->ValueAt(2).ToLong() != row.position ||
-          !same_flag(stored->ValueAt(3), row.voice) ||
-          !same_flag(stored->ValueAt(4), row.uncredited) ||
-          !same_flag(stored->ValueAt(5), row.credit_only) || birth_year.IsNull() ||
-          birth_year.ToLong() != row.birth_year) {
-        return false;
-      }
-    }
-    return i == read_.size();
+    return read;
   }
 
  private:
+  void ReadEntry(const xml::Node& child, CreditEntry& entry) {
+    const bool is_cast = list_ == List::kCast;
+    credit_.Reset();
+    crew_type_.reset();
+    if (!child.HasAttributes()) {
+      is_cast ? ReadCastElement(child) : ReadCrewElement(child);
+    } else {
+      const std::string name = child.Name();
+      if (name == "Divider") {
+        ReadDivider(child);
+      } else if (is_cast && name == "Actor") {
+        ReadActor(child);
+      } else if (!is_cast && name == "Credit") {
+        ReadCredit(child);
+      }
+    }
+    if (is_cast) {
+      ApplyVoiceMarker(credit_);
+      ApplyUncreditedMarker(credit_);
+      ApplyCreditOnlyMarker(credit_);
+    }
+    entry.full_name = credit_.name.FullName();
+    entry.credited = !credit_.credited_as.empty();
+    entry.name = entry.credited ? credit_.credited_as : entry.full_name;
+    entry.role = std::move(credit_.role);
+    entry.birth_year = credit_.birth_year;
+    if (crew_type_) {
+      entry.learns_crew_type = true;
+      entry.crew_type = std::move(*crew_type_);
+    }
+  }
+
   // The attributes of an actor or a credit, read in one pass: the names first, then those of its
   // kind. The values are views, valid until the next element is read, so each is used (copied
   // where it is kept) at once. Most credits are read without copying their texts twice.
@@ -260,9 +226,7 @@ class ListImporter {
       credit_.role = pieces[1];
     }
     ApplyUncreditedMarker(credit_);
-    if (crew_type != "Other" && !CrewMappingTable().Exists(credit_.role)) {
-      LearnCrewType(title_.database, credit_.role, crew_type);
-    }
+    if (crew_type != "Other") crew_type_ = std::move(crew_type);
     credit_.credited_as.assign(Field(kCreditedAs, ""));
     ReadBirthYear(credit_, Field(kBirthYear, "0"));
   }
@@ -324,35 +288,97 @@ class ListImporter {
     }
   }
 
-  void ResolveName() {
-    const std::string full_name = credit_.name.FullName();
-    if (credit_.credited_as.empty()) {
-      RegisterSuffixVariant(title_.database, full_name, credit_.birth_year);
-    } else {
-      RegisterAlias(title_.database, full_name, credit_.credited_as, credit_.birth_year);
-      credit_.name.SetFullName(credit_.credited_as);
+  List list_;
+  int16_t schema_;
+  Credit credit_;
+  std::optional<std::string> crew_type_;  // of the credit being read, when not "Other"
+  std::string group_caption_;
+  std::optional<std::string_view> fields_[kMostFields];  // of the element being read (ReadFields)
+  std::string scratch_[kMostFields];  // attribute values put together from pieces
+};
+
+// Writes the entries of one list read by CreditReader.
+class ListWriter {
+ public:
+  ListWriter(TitleContext& title, List list) : title_(title), list_(list) {}
+
+  void Run(const CreditList& list) {
+    // Files before schema 76 keep the cast flag as the texts "yes" and "no".
+    text_flags_ = title_.schema < 76;
+    // A changed title's list is written again only when its rows change: deleting and writing
+    // the same rows anew would be most of the cost of a changed title.
+    keep_if_same_ = title_.stored && !text_flags_;
+    if (!keep_if_same_) DeleteRows();
+    for (const CreditEntry& entry : list.entries) {
+      if (entry.registers) Register(entry);
+      if (entry.failure) std::rethrow_exception(entry.failure);
+      if (!keep_if_same_) Write(entry);
+    }
+    if (list.episode_headings) title_.episode_headings = true;
+    const std::string_view part = list_ == List::kCast ? "Cast" : "Crew";
+    if (keep_if_same_ && !SameAsStored(list.entries)) {
+      DeleteRows();
+      for (const CreditEntry& entry : list.entries) Write(entry);
+      NoteChanged(title_, part);
+    } else if (!keep_if_same_) {
+      // (The rows of a file with text flags are not compared: taken as changed.)
+      NoteChanged(title_, part);
     }
   }
 
-  void InsertRow(int16_t position) {
+ private:
+  std::string CastFlag() const {
     const bool is_cast = list_ == List::kCast;
-    Row row;
-    row.name = credit_.name.FullName();
-    row.role = credit_.role;
-    row.position = position;
-    row.voice = is_cast && FlagValue(credit_.voice);
-    row.uncredited = FlagValue(credit_.uncredited);
-    if (is_cast && title_.schema >= 88) row.credit_only = FlagValue(credit_.credit_only);
-    row.birth_year = credit_.birth_year;
-    if (row.role == "[DivEpisode]") title_.episode_headings = true;
-    if (keep_if_same_) {
-      read_.push_back(std::move(row));
+    return text_flags_ ? (is_cast ? "'yes'" : "'no'") : (is_cast ? "true" : "false");
+  }
+
+  void DeleteRows() {
+    if (!MayHoldRows(title_)) return;
+    title_.database.ExecuteSQL("DELETE FROM CastCrew WHERE ProfileID = '" + title_.quoted_id +
+                               "' AND IsCast = " + CastFlag());
+  }
+
+  // What writing an entry registers first: the crew type of its role, then its names.
+  void Register(const CreditEntry& entry) {
+    if (entry.learns_crew_type && !CrewMappingTable().Exists(entry.role)) {
+      LearnCrewType(title_.database, entry.role, entry.crew_type);
+    }
+    if (entry.credited) {
+      RegisterAlias(title_.database, entry.full_name, entry.name, entry.birth_year);
     } else {
-      Write(row);
+      RegisterSuffixVariant(title_.database, entry.full_name, entry.birth_year);
     }
   }
 
-  void Write(const Row& row) {
+  // Whether the stored rows of the list are the rows just read, value for value.
+  bool SameAsStored(const std::vector<CreditEntry>& entries) {
+    auto stored = title_.database.DbOpenRecordSet(
+        "SELECT Name, Role, Position, IsVoice, IsUncredited, IsCreditOnly, BirthYear FROM CastCrew "
+        "WHERE ProfileID = '" +
+        title_.quoted_id + "' AND IsCast = " + CastFlag() + " ORDER BY Position");
+    const auto same_flag = [](const Variant& value, std::optional<bool> flag) {
+      return flag ? value.type() == VarType::kBoolean && value.ToBool() == *flag : value.IsNull();
+    };
+    size_t i = 0;
+    for (; !stored->Eof(); stored->MoveNext(), ++i) {
+      if (i == entries.size()) return false;
+      const CreditEntry& row = entries[i];
+      const Variant name = stored->ValueAt(0);
+      const Variant role = stored->ValueAt(1);
+      const Variant birth_year = stored->ValueAt(6);
+      if (!name.IsString() || name.ToText() != row.name || !role.IsString() ||
+          role.ToText() != row.role || stored->ValueAt(2).ToLong() != row.position ||
+          !same_flag(stored->ValueAt(3), row.voice) ||
+          !same_flag(stored->ValueAt(4), row.uncredited) ||
+          !same_flag(stored->ValueAt(5), row.credit_only) || birth_year.IsNull() ||
+          birth_year.ToLong() != row.birth_year) {
+        return false;
+      }
+    }
+    return i == entries.size();
+  }
+
+  void Write(const CreditEntry& row) {
     using store::Connection;
     static const Connection::RowShape kRow{"CastCrew",
                                            {"Name", "Role", "Position", "IsCast", "IsVoice",
@@ -381,23 +407,27 @@ class ListImporter {
 
   TitleContext& title_;
   List list_;
-  Credit credit_;
-  std::string group_caption_;
   bool text_flags_ = false;
   bool keep_if_same_ = false;
-  std::vector<Row> read_;  // the rows read, while they may still be the stored ones
-  std::optional<std::string_view> fields_[kMostFields];  // of the element being read (ReadFields)
-  std::string scratch_[kMostFields];  // attribute values put together from pieces
 };
 
 }  // namespace
 
-void ImportCast(TitleContext& title, const xml::Node& list) {
-  ListImporter(title, List::kCast).Run(list);
+CreditList ReadCredits(const xml::Node& list, bool cast, int16_t schema) {
+  return CreditReader(cast ? List::kCast : List::kCrew, schema).Read(list);
 }
 
-void ImportCrew(TitleContext& title, const xml::Node& list) {
-  ListImporter(title, List::kCrew).Run(list);
+TitleCredits ReadTitleCredits(const xml::Node& dvd, int16_t schema) {
+  return {ReadCredits(dvd.Child("Actors"), true, schema),
+          ReadCredits(dvd.Child("Credits"), false, schema)};
+}
+
+void ImportCast(TitleContext& title, const CreditList& list) {
+  ListWriter(title, List::kCast).Run(list);
+}
+
+void ImportCrew(TitleContext& title, const CreditList& list) {
+  ListWriter(title, List::kCrew).Run(list);
 }
 
 }  // namespace zel

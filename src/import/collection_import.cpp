@@ -17,6 +17,7 @@
 #include "import/import_sections.h"
 #include "import/profiler_import.h"
 #include "import/removed_titles.h"
+#include "import/title_credits.h"
 #include "import/title_fingerprint.h"
 #include "import/title_splitter.h"
 #include "import/xml_document.h"
@@ -112,6 +113,8 @@ struct PreparedTitle {
   bool fingerprint_later = false;
   // The parsed title; none when its stored fingerprint promised that it is unchanged.
   std::optional<xml::Document> document;
+  // Its cast and crew, read ahead on the reading thread, when it parsed as a DVD element.
+  std::optional<TitleCredits> credits;
 };
 
 // Titles on their way from the reading thread to the importing one: a few, so that memory does
@@ -204,13 +207,24 @@ xml::Document ParseTitle(const CollectionSplitter& splitter, const std::string& 
   return xml::Document::ParseBytes(splitter.doctype() + markup, "UTF-8");
 }
 
-// The work of the reading thread: cut, fingerprint and (unless surely unchanged) parse each title.
+// What the reading thread needs to know of the catalogue, read by the importing thread.
+struct ReadingFor {
+  const StoredFingerprints* stored;  // none when the catalogue keeps no fingerprints
+  int16_t schema;
+  std::string decimal_separator;
+};
+
+// The work of the reading thread: cut, fingerprint and (unless surely unchanged) parse each title,
+// and read its cast and crew, which is most of writing them besides the engine's own work.
 // When the importing thread waits for titles, as it does while they are unchanged, it takes the
 // fingerprints of stored titles itself, so that both threads share the work.
-// Touches neither the catalogue nor the library-wide values, which belong to the importing thread.
-void ReadTitles(CollectionSplitter& splitter, const StoredFingerprints* stored, TitleQueue& queue) {
+// Touches neither the catalogue nor the library-wide values, which belong to the importing thread
+// (its numbers are read with that thread's decimal separator).
+void ReadTitles(CollectionSplitter& splitter, const ReadingFor& reading, TitleQueue& queue) {
   constexpr size_t kShareBelow = TitleQueue::kMaxTitles / 2;
+  const StoredFingerprints* stored = reading.stored;
   try {
+    const ScopedDecimalSeparator numbers(reading.decimal_separator);
     TitleBytes bytes;
     while (splitter.Next(bytes)) {
       PreparedTitle title;
@@ -224,6 +238,10 @@ void ReadTitles(CollectionSplitter& splitter, const StoredFingerprints* stored, 
         if (stored) title.fingerprint = TitleFingerprint(title.bytes.markup);
         if (!(known && stored->Matches("Key_" + title.bytes.id, title.fingerprint))) {
           title.document = ParseTitle(splitter, title.bytes.markup);
+          if (!title.document->parse_error().failed) {
+            const xml::Node dvd = title.document->Root();
+            if (dvd && dvd.Name() == "DVD") title.credits = ReadTitleCredits(dvd, reading.schema);
+          }
         }
       }
       queue.FreeDiscarded();
@@ -238,9 +256,10 @@ void ReadTitles(CollectionSplitter& splitter, const StoredFingerprints* stored, 
 // Starts the reading thread; stops it and waits for it when the import ends, however it ends.
 class Reader {
  public:
-  Reader(CollectionSplitter& splitter, const StoredFingerprints* stored, TitleQueue& queue)
-      : queue_(queue),
-        thread_([&splitter, stored, &queue] { ReadTitles(splitter, stored, queue); }) {}
+  Reader(CollectionSplitter& splitter, ReadingFor reading, TitleQueue& queue)
+      : queue_(queue), thread_([&splitter, reading = std::move(reading), &queue] {
+          ReadTitles(splitter, reading, queue);
+        }) {}
   ~Reader() {
     queue_.Cancel();
     thread_.join();
@@ -309,7 +328,10 @@ class CollectionImport {
     if (options_.dry_run) dry_run.emplace(database_.connection());
     {
       TitleQueue queue;
-      Reader reader(splitter_, fingerprints ? &stored_ : nullptr, queue);
+      Reader reader(
+          splitter_,
+          {fingerprints ? &stored_ : nullptr, database_.SchemaNumber(), State().decimal_separator},
+          queue);
       while (std::optional<PreparedTitle> title = queue.Pop()) {
         if (options_.stop && options_.stop->load()) {
           summary_.interrupted = true;
@@ -396,7 +418,9 @@ class CollectionImport {
       return Done(bytes);
     }
     try {
-      ImportResult result = ImportParsedTitle(dvd, title.fingerprint, TitleOptions());
+      ParsedTitleOptions options = TitleOptions();
+      if (title.credits) options.credits = &*title.credits;
+      ImportResult result = ImportParsedTitle(dvd, title.fingerprint, options);
       if (!each_title_in_a_savepoint_) {
         written_bytes_ += bytes.markup.size();
         written_.push_back({std::move(title.bytes.markup), std::move(title.fingerprint)});

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/variant.h"
+#include "import/title_credits.h"
 #include "import/xml_document.h"
 #include "store/title_parts.h"
 
@@ -62,6 +63,8 @@ struct TitleContext {
   bool prefer_export = false;
   std::vector<std::string>* kept = nullptr;
   std::vector<std::string>* conflicts = nullptr;
+  // The cast and crew, when they were read ahead (title_credits.h); read from `dvd` otherwise.
+  const TitleCredits* credits = nullptr;
   // Of a new title: whether some table still holds rows under its ProfileID; asked once.
   std::optional<bool> rows_left_behind;
 };
@@ -90,8 +93,8 @@ void WriteMetaEntry(TitleContext& title, std::string_view name, std::string_view
 void WriteExclusions(TitleContext& title);
 void WriteMediaBanners(TitleContext& title);
 
-void ImportCast(TitleContext& title, const xml::Node& list);
-void ImportCrew(TitleContext& title, const xml::Node& list);
+void ImportCast(TitleContext& title, const CreditList& list);
+void ImportCrew(TitleContext& title, const CreditList& list);
 
 void ImportBoxSet(TitleContext& title);
 void ImportDiscs(TitleContext& title);

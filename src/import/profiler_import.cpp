@@ -233,8 +233,14 @@ void RunSections(TitleContext& title, std::vector<std::string>& locked) {
     // The stored rows it writes; none for the lists of credits, which note their changes.
     const store::TitlePart* rows;
   };
-  const auto cast = [](TitleContext& t) { ImportCast(t, t.dvd.Child("Actors")); };
-  const auto crew = [](TitleContext& t) { ImportCrew(t, t.dvd.Child("Credits")); };
+  const auto cast = [](TitleContext& t) {
+    if (t.credits) return ImportCast(t, t.credits->cast);
+    ImportCast(t, ReadCredits(t.dvd.Child("Actors"), true, t.schema));
+  };
+  const auto crew = [](TitleContext& t) {
+    if (t.credits) return ImportCrew(t, t.credits->crew);
+    ImportCrew(t, ReadCredits(t.dvd.Child("Credits"), false, t.schema));
+  };
   const auto part = [](std::string_view name) { return store::FindTitlePart(name); };
   static const Section kSections[] = {
       {"Cast", true, cast, nullptr},
@@ -313,7 +319,8 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
                      .id = id,
                      .profile_id = result.profile_id,
                      .quoted_id = QuoteSql(result.profile_id),
-                     .schema = database.SchemaNumber()};
+                     .schema = database.SchemaNumber(),
+                     .credits = options.credits};
   const bool has_fingerprint = title.schema >= 78;
   const std::string fingerprint = has_fingerprint ? markup_fingerprint : std::string();
   const std::string locality = LocalityOfId(id);

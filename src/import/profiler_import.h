@@ -27,6 +27,7 @@ class CatalogueFile;
 namespace xml {
 class Node;
 }
+struct TitleCredits;
 
 enum class ImportOutcome {
   kNew,            // the profile did not exist and was written
@@ -88,6 +89,9 @@ struct ParsedTitleOptions {
   // most of a new title's cost beyond its rows: importers of many titles undo a rare failure by
   // rolling back their batch instead.
   bool own_savepoint = true;
+  // The title's cast and crew, read ahead from the same element (ReadTitleCredits) for the
+  // catalogue's schema; none: they are read as they are written.
+  const TitleCredits* credits = nullptr;
 };
 
 // Imports a DVD element that is already parsed, whose fingerprint was taken of its markup. Its

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "frame/library_state.h"
+#include "import/crew_types.h"
 #include "import/removed_titles.h"
 #include "import/title_splitter.h"
 #include "import/xml_document.h"
@@ -257,6 +259,35 @@ TEST_F(CollectionImportTest, AFailingTitleIsReportedAndTheNextOnesStillImport) {
   EXPECT_EQ(summary.failures[1].number, 13);
   EXPECT_EQ(Rows("SELECT ProfileID FROM Profiles ORDER BY ProfileID"),
             (Table{{"Key_1"}, {"Key_4"}, {"Key_9"}, {"Key_x5"}}));
+}
+
+// Cast and crew are read on the reading thread: with the numbers of the calling thread, with a
+// bad entry failing its title as it does in the single-title import, and with names and roles
+// registered when the entry is written.
+TEST_F(CollectionImportTest, CastAndCrewReadAheadAsTheSingleTitleImportReadsThem) {
+  const ScopedDecimalSeparator comma(",");
+  const std::string odd_numbers =
+      R"(<Actors><Actor FirstName="Anna" LastName="Berg" Role="Eva" BirthYear="1970,6" )"
+      R"(Voice="0,5"/></Actors>)";
+  const std::string bad_flag =
+      R"(<Actors><Actor FirstName="Tom" LastName="Hale" Role="Max" Voice="maybe"/></Actors>)";
+  const std::string credited =
+      R"(<Credits><Credit FirstName="Eva" LastName="Lind" CreditedAs="E. Lind" )"
+      R"(CreditType="Writing" CreditSubtype="Story Editor"/></Credits>)";
+  const CollectionSummary summary = ImportCollectionFile(
+      Write("c.xml", Collection(Dvd(odd_numbers, "1") + Dvd(bad_flag, "2") + Dvd(credited, "3"))));
+  EXPECT_EQ(summary.new_titles, 2u);
+  ASSERT_EQ(summary.failures.size(), 1u);
+  EXPECT_EQ(summary.failures[0].id, "2");
+  EXPECT_EQ(summary.failures[0].number, errc::kTypeMismatch);
+  EXPECT_EQ(summary.failures[0].description,
+            "Type mismatch: the flag 'maybe' is neither true nor false");
+  EXPECT_EQ(RowsOf("Key_2"), std::vector<std::string>{});
+  EXPECT_EQ(Rows("SELECT ProfileID, Name, Role, BirthYear, IsVoice FROM CastCrew ORDER BY 1"),
+            (Table{{"Key_1", "Anna Berg", "Eva", "1971", "True"},
+                   {"Key_3", "E. Lind", "Story Editor", "0", "False"}}));
+  EXPECT_EQ(Rows("SELECT AliasName, CommonName FROM Alias"), (Table{{"E. Lind", "Eva Lind"}}));
+  EXPECT_TRUE(CrewMappingTable().Exists("Story Editor"));
 }
 
 TEST_F(CollectionImportTest, BrokenFiles) {
