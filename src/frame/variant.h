@@ -91,6 +91,9 @@ class Variant {
   bool IsEmpty() const { return type() == VarType::kEmpty; }
   bool IsNull() const { return type() == VarType::kNull; }
   bool IsString() const { return type() == VarType::kString; }
+  // The text held, where it is, when the value is a String; nullptr otherwise. Valid while the
+  // value is neither changed nor destroyed.
+  const std::string* StringIf() const { return std::get_if<std::string>(&value_); }
   bool IsObject() const { return type() == VarType::kObject; }
   bool IsArray() const { return type() == VarType::kArray; }
   bool IsNumeric() const;  // Boolean, Integer, Long, LongLong, Double or Currency

@@ -302,14 +302,14 @@ class ListWriter {
  public:
   ListWriter(TitleContext& title, List list) : title_(title), list_(list) {}
 
-  void Run(const CreditList& list) {
+  void Run(CreditList& list) {
     // Files before schema 76 keep the cast flag as the texts "yes" and "no".
     text_flags_ = title_.schema < 76;
     // A changed title's list is written again only when its rows change: deleting and writing
     // the same rows anew would be most of the cost of a changed title.
     keep_if_same_ = title_.stored && !text_flags_;
     if (!keep_if_same_) DeleteRows();
-    for (const CreditEntry& entry : list.entries) {
+    for (CreditEntry& entry : list.entries) {
       if (entry.registers) Register(entry);
       if (entry.failure) std::rethrow_exception(entry.failure);
       if (!keep_if_same_) Write(entry);
@@ -318,7 +318,7 @@ class ListWriter {
     const std::string_view part = list_ == List::kCast ? "Cast" : "Crew";
     if (keep_if_same_ && !SameAsStored(list.entries)) {
       DeleteRows();
-      for (const CreditEntry& entry : list.entries) Write(entry);
+      for (CreditEntry& entry : list.entries) Write(entry);
       NoteChanged(title_, part);
     } else if (!keep_if_same_) {
       // (The rows of a file with text flags are not compared: taken as changed.)
@@ -378,7 +378,8 @@ class ListWriter {
     return i == entries.size();
   }
 
-  void Write(const CreditEntry& row) {
+  // Stores the entry's row. Its texts move into the row written: an entry is written once.
+  void Write(CreditEntry& entry) {
     using store::Connection;
     static const Connection::RowShape kRow{"CastCrew",
                                            {"Name", "Role", "Position", "IsCast", "IsVoice",
@@ -387,28 +388,31 @@ class ListWriter {
         "CastCrew",
         {"Name", "Role", "Position", "IsCast", "IsVoice", "IsUncredited", "BirthYear", "ProfileID",
          "IsCreditOnly"}};
-    const bool is_cast = list_ == List::kCast;
-    const Variant cast_flag = text_flags_ ? Variant(is_cast ? "yes" : "no") : Variant(is_cast);
-    Connection& connection = title_.database.connection();
-    if (row.credit_only) {
-      connection.Insert(kCreditOnlyRow,
-                        {Variant(row.name), Variant(row.role), Variant(row.position), cast_flag,
-                         Variant(row.voice), Variant(row.uncredited), Variant(row.birth_year),
-                         Variant(title_.profile_id), Variant(*row.credit_only)},
-                        Connection::Refused::kRaise);
-    } else {
-      connection.Insert(kRow,
-                        {Variant(row.name), Variant(row.role), Variant(row.position), cast_flag,
-                         Variant(row.voice), Variant(row.uncredited), Variant(row.birth_year),
-                         Variant(title_.profile_id)},
-                        Connection::Refused::kRaise);
+    if (row_[kProfileColumn].IsEmpty()) {
+      const bool is_cast = list_ == List::kCast;
+      row_[3] = text_flags_ ? Variant(is_cast ? "yes" : "no") : Variant(is_cast);
+      row_[kProfileColumn] = Variant(title_.profile_id);
     }
+    row_[0] = Variant(std::move(entry.name));
+    row_[1] = Variant(std::move(entry.role));
+    row_[2] = Variant(entry.position);
+    row_[4] = Variant(entry.voice);
+    row_[5] = Variant(entry.uncredited);
+    row_[6] = Variant(entry.birth_year);
+    const bool credit_only = entry.credit_only.has_value();
+    if (credit_only) row_[8] = Variant(*entry.credit_only);
+    title_.database.connection().Insert(credit_only ? kCreditOnlyRow : kRow,
+                                        std::span<const Variant>(row_, credit_only ? 9 : 8),
+                                        Connection::Refused::kRaise);
   }
+
+  static constexpr size_t kProfileColumn = 7;
 
   TitleContext& title_;
   List list_;
   bool text_flags_ = false;
   bool keep_if_same_ = false;
+  Variant row_[9];  // the row being written, in the columns of Write's shapes
 };
 
 }  // namespace
@@ -422,12 +426,8 @@ TitleCredits ReadTitleCredits(const xml::Node& dvd, int16_t schema) {
           ReadCredits(dvd.Child("Credits"), false, schema)};
 }
 
-void ImportCast(TitleContext& title, const CreditList& list) {
-  ListWriter(title, List::kCast).Run(list);
-}
+void ImportCast(TitleContext& title, CreditList& list) { ListWriter(title, List::kCast).Run(list); }
 
-void ImportCrew(TitleContext& title, const CreditList& list) {
-  ListWriter(title, List::kCrew).Run(list);
-}
+void ImportCrew(TitleContext& title, CreditList& list) { ListWriter(title, List::kCrew).Run(list); }
 
 }  // namespace zel

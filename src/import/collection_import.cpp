@@ -124,12 +124,12 @@ class TitleQueue {
   static constexpr size_t kMaxTitles = 16;
   static constexpr size_t kMaxBytes = size_t{8} << 20;
 
-  // Waits while the queue is full; false once the importing thread has stopped.
+  // Waits while the queue is full, and once it was full until it is half empty: waking the
+  // reading thread for every title taken would cost the importing thread a system call each.
+  // False once the importing thread has stopped.
   bool Push(PreparedTitle&& title) {
     std::unique_lock lock(mutex_);
-    space_.wait(lock, [&] {
-      return cancelled_ || items_.empty() || (items_.size() < kMaxTitles && bytes_ < kMaxBytes);
-    });
+    if (!HasSpace()) space_.wait(lock, [&] { return cancelled_ || HalfEmpty(); });
     if (cancelled_) return false;
     bytes_ += title.bytes.markup.size();
     items_.push_back(std::move(title));
@@ -154,7 +154,7 @@ class TitleQueue {
     PreparedTitle title = std::move(items_.front());
     items_.pop_front();
     bytes_ -= title.bytes.markup.size();
-    space_.notify_one();
+    if (HalfEmpty()) space_.notify_one();
     return title;
   }
 
@@ -190,6 +190,13 @@ class TitleQueue {
   std::exception_ptr failure() const { return failure_; }
 
  private:
+  bool HasSpace() const {
+    return items_.empty() || (items_.size() < kMaxTitles && bytes_ < kMaxBytes);
+  }
+  bool HalfEmpty() const {
+    return items_.empty() || (items_.size() <= kMaxTitles / 2 && bytes_ <= kMaxBytes / 2);
+  }
+
   std::mutex mutex_;
   std::condition_variable ready_;
   std::condition_variable space_;

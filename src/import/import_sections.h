@@ -64,7 +64,7 @@ struct TitleContext {
   std::vector<std::string>* kept = nullptr;
   std::vector<std::string>* conflicts = nullptr;
   // The cast and crew, when they were read ahead (title_credits.h); read from `dvd` otherwise.
-  const TitleCredits* credits = nullptr;
+  TitleCredits* credits = nullptr;
   // Of a new title: whether some table still holds rows under its ProfileID; asked once.
   std::optional<bool> rows_left_behind;
 };
@@ -93,8 +93,9 @@ void WriteMetaEntry(TitleContext& title, std::string_view name, std::string_view
 void WriteExclusions(TitleContext& title);
 void WriteMediaBanners(TitleContext& title);
 
-void ImportCast(TitleContext& title, const CreditList& list);
-void ImportCrew(TitleContext& title, const CreditList& list);
+// Write the list's entries, taking their texts (each list is written once).
+void ImportCast(TitleContext& title, CreditList& list);
+void ImportCrew(TitleContext& title, CreditList& list);
 
 void ImportBoxSet(TitleContext& title);
 void ImportDiscs(TitleContext& title);

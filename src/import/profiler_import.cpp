@@ -235,11 +235,13 @@ void RunSections(TitleContext& title, std::vector<std::string>& locked) {
   };
   const auto cast = [](TitleContext& t) {
     if (t.credits) return ImportCast(t, t.credits->cast);
-    ImportCast(t, ReadCredits(t.dvd.Child("Actors"), true, t.schema));
+    CreditList read = ReadCredits(t.dvd.Child("Actors"), true, t.schema);
+    ImportCast(t, read);
   };
   const auto crew = [](TitleContext& t) {
     if (t.credits) return ImportCrew(t, t.credits->crew);
-    ImportCrew(t, ReadCredits(t.dvd.Child("Credits"), false, t.schema));
+    CreditList read = ReadCredits(t.dvd.Child("Credits"), false, t.schema);
+    ImportCrew(t, read);
   };
   const auto part = [](std::string_view name) { return store::FindTitlePart(name); };
   static const Section kSections[] = {

@@ -90,8 +90,8 @@ struct ParsedTitleOptions {
   // rolling back their batch instead.
   bool own_savepoint = true;
   // The title's cast and crew, read ahead from the same element (ReadTitleCredits) for the
-  // catalogue's schema; none: they are read as they are written.
-  const TitleCredits* credits = nullptr;
+  // catalogue's schema, and taken by the import; none: they are read as they are written.
+  TitleCredits* credits = nullptr;
 };
 
 // Imports a DVD element that is already parsed, whose fingerprint was taken of its markup. Its

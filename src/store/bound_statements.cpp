@@ -102,6 +102,11 @@ std::vector<std::vector<StoredValue>> Connection::Read(const std::string& sql,
 
 int64_t Connection::Insert(const RowShape& shape, std::initializer_list<Variant> values,
                            Refused refused) {
+  return Insert(shape, std::span<const Variant>(values.begin(), values.size()), refused);
+}
+
+int64_t Connection::Insert(const RowShape& shape, std::span<const Variant> values,
+                           Refused refused) {
   Impl& impl = *impl_;
   impl.RequireOpen();
   Impl::ShapeStatement& prepared = impl.shapes[&shape];
@@ -136,20 +141,39 @@ int64_t Connection::Insert(const RowShape& shape, std::initializer_list<Variant>
   if (values.size() != prepared.columns.size()) {
     throw std::logic_error("Connection::Insert: one value per column of the shape");
   }
-  // Every value is converted and checked before anything is written.
+  // Every value is converted and checked before anything is written. A text for a text column is
+  // its own stored form, bound where the caller holds it rather than copied: most of an import's
+  // values are such texts.
   std::vector<SqlValue>& row = impl.row;
+  std::vector<const std::string*>& texts = impl.row_texts;
   row.clear();
+  texts.clear();
   size_t c = 0;
   for (const Variant& value : values) {
     const ColumnDef& column = *prepared.columns[c++];
-    row.push_back(ConvertVariant(*prepared.table, column, value));
-    CheckLength(*prepared.table, column, row.back());
+    const std::string* text = value.StringIf();
+    if (text && (column.type == ColumnType::kText || column.type == ColumnType::kMemo)) {
+      CheckTextLength(*prepared.table, column, *text);
+      row.emplace_back();
+    } else {
+      text = nullptr;
+      row.push_back(ConvertVariant(*prepared.table, column, value));
+      CheckLength(*prepared.table, column, row.back());
+    }
+    texts.push_back(text);
   }
   ++impl.stats.statements;
   int rc;
   {
     StatementLease statement = impl.Prepare(prepared.sql, prepared.sql);
-    impl.Bind(statement.get(), row, 0, row.size(), prepared.sql);
+    for (size_t i = 0; i < row.size(); ++i) {
+      const int slot = static_cast<int>(i + 1);
+      if (texts[i]) {
+        impl.BindText(statement.get(), slot, *texts[i], prepared.sql);
+      } else {
+        impl.BindValue(statement.get(), slot, row[i], prepared.sql);
+      }
+    }
     rc = impl.StepAll(statement.get());
   }
   if (rc == SQLITE_DONE) return sqlite3_changes64(impl.db.get());
@@ -157,7 +181,8 @@ int64_t Connection::Insert(const RowShape& shape, std::initializer_list<Variant>
   if (refused == Refused::kSkip) return 0;
   FailRowWrite(impl, rc, prepared.table->name, [&](std::string_view name) {
     for (size_t i = 0; i < prepared.columns.size(); ++i) {
-      if (EqualsIgnoreCase(prepared.columns[i]->name, name)) return row[i];
+      if (!EqualsIgnoreCase(prepared.columns[i]->name, name)) continue;
+      return texts[i] ? SqlValue::Text(*texts[i]) : row[i];
     }
     return SqlValue{};
   });

@@ -83,6 +83,14 @@ void Connection::Impl::BindValue(sqlite3_stmt* statement, int slot, const SqlVal
   if (rc != SQLITE_OK) Fail(rc, original);
 }
 
+void Connection::Impl::BindText(sqlite3_stmt* statement, int slot, std::string_view text,
+                                std::string_view original) {
+  // As BindValue: the text outlives the step, and the statement is unbound before it is reused.
+  const int rc =
+      sqlite3_bind_text(statement, slot, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  if (rc != SQLITE_OK) Fail(rc, original);
+}
+
 void Connection::Impl::Bind(sqlite3_stmt* statement, const std::vector<SqlValue>& values,
                             size_t first, size_t count, std::string_view original) {
   for (size_t i = 0; i < count; ++i) {

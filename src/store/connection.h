@@ -23,6 +23,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -128,6 +129,7 @@ class Connection {
   // so on), so the row stored is the one such a statement stores, without its text being built and
   // read again. Returns the number of rows written.
   int64_t Insert(const RowShape& shape, std::initializer_list<Variant> values, Refused refused);
+  int64_t Insert(const RowShape& shape, std::span<const Variant> values, Refused refused);
 
   // Runs `undo` if the write scope now open, or any scope around it, rolls back, so that what a
   // save changed in memory goes back with the file. Dropped once the outermost scope commits;

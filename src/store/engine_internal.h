@@ -27,6 +27,7 @@ SqlValue ConvertLiteral(const Literal& literal, std::string&& text);
 SqlValue ConvertVariant(const TableDef& table, const ColumnDef& column, const Variant& value);
 // Raises kValueTooLong when a text is longer than the column allows.
 void CheckLength(const TableDef& table, const ColumnDef& column, const SqlValue& value);
+void CheckTextLength(const TableDef& table, const ColumnDef& column, std::string_view text);
 // The value of a result column, typed by the column's declared type (none: by storage class).
 Variant ReadValue(sqlite3_stmt* statement, int column, const std::optional<ColumnType>& declared);
 
@@ -127,6 +128,9 @@ struct Connection::Impl {
   // statement's use.
   void BindValue(sqlite3_stmt* statement, int slot, const SqlValue& value,
                  std::string_view original);
+  // Binds a text held by the caller, as BindValue binds a text value.
+  void BindText(sqlite3_stmt* statement, int slot, std::string_view text,
+                std::string_view original);
   // Binds `count` values starting at `first` to the placeholders 1, 2, ...
   void Bind(sqlite3_stmt* statement, const std::vector<SqlValue>& values, size_t first,
             size_t count, std::string_view original);
@@ -157,6 +161,9 @@ struct Connection::Impl {
   };
   std::unordered_map<const RowShape*, ShapeStatement> shapes;
   std::vector<SqlValue> row;  // the converted values of the row being inserted
+  // Of the row being inserted: the texts bound where the caller holds them (nullptr: the value
+  // in `row` is bound), one per column.
+  std::vector<const std::string*> row_texts;
 };
 
 // Raises what a record set's Update raises when SQLite refused its write to `table` with `code`.

@@ -161,11 +161,14 @@ SqlValue ConvertVariant(const TableDef& table, const ColumnDef& column, const Va
 }
 
 void CheckLength(const TableDef& table, const ColumnDef& column, const SqlValue& value) {
-  if (column.type != ColumnType::kText || column.max_length <= 0 ||
-      value.kind != SqlValue::Kind::kText) {
-    return;
-  }
-  const size_t length = CharacterCount(value.text);
+  if (value.kind == SqlValue::Kind::kText) CheckTextLength(table, column, value.text);
+}
+
+void CheckTextLength(const TableDef& table, const ColumnDef& column, std::string_view text) {
+  if (column.type != ColumnType::kText || column.max_length <= 0) return;
+  // A text of no more bytes than the column's characters fits, whatever its characters.
+  if (text.size() <= static_cast<size_t>(column.max_length)) return;
+  const size_t length = CharacterCount(text);
   if (length > static_cast<size_t>(column.max_length)) {
     Raise(engine_errc::kValueTooLong,
           "The field " + table.name + "." + column.name +

@@ -324,9 +324,11 @@ TEST(Conversion, ValuesThatDoNotFitAreErrors) {
                    "The field VideoFormat.AspectRatio is too small to accept the amount of data "
                    "you attempted to add: 5 characters, at most 4.");
   static const Connection::RowShape kFormat{"VideoFormat", {"ProfileID", "AspectRatio"}};
-  EXPECT_ZEL_ERROR_NUMBER(
+  EXPECT_ZEL_ERROR(
       c.db().Insert(kFormat, {Variant("p"), Variant("1.855")}, Connection::Refused::kSkip),
-      ec::kValueTooLong);
+      ec::kValueTooLong,
+      "The field VideoFormat.AspectRatio is too small to accept the amount of data you attempted "
+      "to add: 5 characters, at most 4.");
   static const Connection::RowShape kYear{"Profiles", {"ProfileID", "Title", "ProdYear"}};
   EXPECT_ZEL_ERROR(c.db().Insert(kYear, {Variant("p"), Variant("T"), Variant("abc")},
                                  Connection::Refused::kSkip),
@@ -335,6 +337,9 @@ TEST(Conversion, ValuesThatDoNotFitAreErrors) {
   // The limit counts characters, not bytes.
   EXPECT_EQ(c.db().Execute("INSERT INTO VideoFormat (ProfileID, AspectRatio) VALUES ('p', "
                            "'\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9')"),
+            1);
+  EXPECT_EQ(c.db().Insert(kFormat, {Variant("q"), Variant("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9")},
+                          Connection::Refused::kRaise),
             1);
   EXPECT_EQ(c.Count("Profiles"), 0);
 
@@ -348,7 +353,7 @@ TEST(Conversion, ValuesThatDoNotFitAreErrors) {
                                          "SELECT UserID, PhoneNumber FROM Users"),
                           ec::kValueTooLong);
   EXPECT_EQ(c.Raw("SELECT group_concat(ProfileID || ':' || AspectRatio) FROM VideoFormat"),
-            "p:\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");
+            "p:\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9,q:\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");
 }
 
 // ---- write scopes ----
