@@ -82,11 +82,11 @@ void NoteChanged(TitleContext& title, std::string_view part);
 // The medium of a title by its MediaTypes (DVD when it has none).
 std::string MediumOf(const xml::Node& dvd);
 
-// Writes the meta entries "RatingAge" and "RatingVariant" and the Profiles row through `records`,
-// the profile's record set: on its stored row for a changed title (locked columns, ProfileID and
-// CountAs stay; LastEdited never moves back), as a new row otherwise.
-void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new,
-                     const std::string& fingerprint, const std::string& locality);
+// Writes the meta entries "RatingAge" and "RatingVariant" and the Profiles row: through `records`,
+// the profile's record set, on its stored row for a changed title (locked columns, ProfileID and
+// CountAs stay; LastEdited never moves back); as a new row when `records` is null.
+void WriteProfileRow(TitleContext& title, store::RecordSet* records, const std::string& fingerprint,
+                     const std::string& locality);
 // Replaces the meta entry of one profile.
 void WriteMetaEntry(TitleContext& title, std::string_view name, std::string_view value);
 // The meta entry "Exclusions"; the meta entries "MediaBannerFront" and "MediaBannerBack".

@@ -86,8 +86,40 @@ std::string MediumOf(const xml::Node& dvd) {
   return medium;
 }
 
-void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new,
-                     const std::string& fingerprint, const std::string& locality) {
+namespace {
+
+// The columns of a new title's Profiles row, in the order WriteProfileRow gives their values: a
+// shape for each set of columns a title can have (with a wish-list priority or not; with the
+// fingerprint from schema 78 and the count from schema 88 on).
+const store::Connection::RowShape& NewProfileShape(bool wish_priority, int16_t schema) {
+  static const auto kShapes = [] {
+    std::vector<store::Connection::RowShape> shapes;
+    for (int wish = 0; wish < 2; ++wish) {
+      for (int kind = 0; kind < 3; ++kind) {
+        std::vector<std::string_view> columns = {
+            "ProfileID",    "Title",         "Medium",   "OriginalTitle", "ColNo",
+            "SortTitle",    "Description",   "ColType",  "UPC",           "Rating",
+            "RatingSystem", "RatingDetails", "ProdYear", "Released",      "Runtime",
+            "CaseType",     "Overview",      "Notes",    "Eastereggs",    "ProfileTimestamp",
+            "LastEdited"};
+        if (wish) columns.push_back("WishListPriority");
+        columns.insert(columns.end(), {"Locality", "DataSource"});
+        if (kind == 2) columns.push_back("CountAs");
+        if (kind >= 1) columns.push_back("MD5");
+        columns.push_back("CountryOfOrigin");
+        shapes.push_back({"Profiles", std::move(columns)});
+      }
+    }
+    return shapes;
+  }();
+  const int kind = schema >= 88 ? 2 : schema >= 78 ? 1 : 0;
+  return kShapes[static_cast<size_t>((wish_priority ? 3 : 0) + kind)];
+}
+
+}  // namespace
+
+void WriteProfileRow(TitleContext& title, store::RecordSet* records, const std::string& fingerprint,
+                     const std::string& locality) {
   const xml::Node& dvd = title.dvd;
   for (std::string_view entry :
        {std::string_view("RatingAge"), std::string_view("RatingVariant")}) {
@@ -95,19 +127,30 @@ void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new
     if (element) WriteMetaEntry(title, entry, element.Text());
   }
 
+  // A new title's row is inserted with its values bound, converted as a record set converts them;
+  // a stored one is edited through its record set.
+  const bool is_new = records == nullptr;
+  std::vector<Variant> values;
+  const auto set = [&](std::string_view column, Variant value) {
+    if (is_new) {
+      values.push_back(std::move(value));
+    } else {
+      records->SetValue(column, value);
+    }
+  };
   if (is_new) {
-    records.AddNew();
-    records.SetValue("ProfileID", Variant(title.profile_id));
+    values.reserve(27);
+    set("ProfileID", Variant(title.profile_id));
   } else {
-    records.Edit();
+    records->Edit();
   }
   // A column with a lock name is written for a new title, and for a changed one while unlocked.
   const auto write = [&](std::string_view column, std::string_view lock, std::string value) {
     if (!is_new && !lock.empty() && IsLocked(title.locks, lock)) return;
-    if (!title.changed) return records.SetValue(column, Variant(std::move(value)));
-    const Variant before = records.Value(column);
-    records.SetValue(column, Variant(std::move(value)));
-    const Variant after = records.Value(column);
+    if (!title.changed) return set(column, Variant(std::move(value)));
+    const Variant before = records->Value(column);
+    records->SetValue(column, Variant(std::move(value)));
+    const Variant after = records->Value(column);
     if (before.type() != after.type() || before.ToTextOrEmpty() != after.ToTextOrEmpty()) {
       NoteChanged(title, lock);
     }
@@ -130,22 +173,24 @@ void WriteProfileRow(TitleContext& title, store::RecordSet& records, bool is_new
   write("Overview", "Overview", WithCrLf(ChildText(dvd, "Overview", "")));
   write("Notes", "Notes", WithCrLf(ChildText(dvd, "Notes", "")));
   write("Eastereggs", "EasterEggs", WithCrLf(ChildText(dvd, "EasterEggs", "")));
-  records.SetValue("ProfileTimestamp",
-                   Variant(FixTimestamp(ChildText(dvd, "ProfileTimestamp", kZeroDate))));
+  set("ProfileTimestamp", Variant(FixTimestamp(ChildText(dvd, "ProfileTimestamp", kZeroDate))));
   const std::string last_edited = FixTimestamp(ChildText(dvd, "LastEdited", kZeroDate));
-  if (is_new || IsLater(last_edited, records.Value("LastEdited"))) {
-    records.SetValue("LastEdited", Variant(last_edited));
+  if (is_new || IsLater(last_edited, records->Value("LastEdited"))) {
+    set("LastEdited", Variant(last_edited));
   }
   const std::string wish_priority = SixteenBitText(dvd, "WishPriority", "");
   if (!wish_priority.empty()) write("WishListPriority", "WishListPriority", wish_priority);
   write("Locality", "Locality", locality);
   write("DataSource", "DataSource", "DVDProfiler");
-  if (is_new && title.schema >= 88) {
-    records.SetValue("CountAs", Variant(SixteenBitText(dvd, "CountAs", "1")));
-  }
-  if (title.schema >= 78) records.SetValue("MD5", Variant(fingerprint));
+  if (is_new && title.schema >= 88) set("CountAs", Variant(SixteenBitText(dvd, "CountAs", "1")));
+  if (title.schema >= 78) set("MD5", Variant(fingerprint));
   write("CountryOfOrigin", "CountryOfOrigin", ChildText(dvd, "CountryOfOrigin", ""));
-  records.Update();
+  if (is_new) {
+    title.database.connection().Insert(NewProfileShape(!wish_priority.empty(), title.schema),
+                                       values, store::Connection::Refused::kRaise);
+  } else {
+    records->Update();
+  }
 }
 
 void WriteExclusions(TitleContext& title) {

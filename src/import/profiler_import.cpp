@@ -327,12 +327,22 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
   const std::string fingerprint = has_fingerprint ? markup_fingerprint : std::string();
   const std::string locality = LocalityOfId(id);
 
-  auto profile = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
-                                          title.quoted_id + "'");
-  const bool is_new = profile->RecordCount() == 0;
-  if (!is_new && has_fingerprint && profile->Value("MD5").ToTextOrEmpty() == fingerprint) {
+  // Whether the profile is stored, and its fingerprint: asked with a bound read, as most titles
+  // of a collection are new. A stored profile is edited through a record set.
+  const auto stored =
+      database.connection().Read(has_fingerprint ? "SELECT MD5 FROM Profiles WHERE ProfileID = ?"
+                                                 : "SELECT NULL FROM Profiles WHERE ProfileID = ?",
+                                 {store::StoredValue::Text(title.profile_id)});
+  const bool is_new = stored.empty();
+  if (!is_new && has_fingerprint && stored[0][0].kind == store::StoredValue::Kind::kText &&
+      stored[0][0].text == fingerprint) {
     result.outcome = ImportOutcome::kUnchanged;
     return result;
+  }
+  std::shared_ptr<store::RecordSet> profile;
+  if (!is_new) {
+    profile = database.DbOpenRecordSet("SELECT * FROM Profiles WHERE ProfileID = '" +
+                                       title.quoted_id + "'");
   }
   title.locks = LockNames(database, title.quoted_id);
   if (!is_new && IsLocked(title.locks, "Entire")) {
@@ -355,7 +365,7 @@ ImportResult ImportTitle(store::CatalogueFile& database, const xml::Node& dvd,
     title.medium = MediumOf(dvd);
     WriteProfileKeepingEdits(title, [&] {
       WritePart(title, "Rating", &kRatingEntries,
-                [&] { WriteProfileRow(title, *profile, is_new, fingerprint, locality); });
+                [&] { WriteProfileRow(title, profile.get(), fingerprint, locality); });
     });
     profile.reset();
     RunSections(title, result.locked_sections);

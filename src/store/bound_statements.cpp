@@ -141,27 +141,34 @@ int64_t Connection::Insert(const RowShape& shape, std::span<const Variant> value
   if (values.size() != prepared.columns.size()) {
     throw std::logic_error("Connection::Insert: one value per column of the shape");
   }
-  // Every value is converted and checked before anything is written. A text for a text column is
-  // its own stored form, bound where the caller holds it rather than copied: most of an import's
-  // values are such texts.
+  // Every value is converted, then every one checked against its length, before anything is
+  // written, as a record set's assignments and its Update do. A text for a text column is its own
+  // stored form, bound where the caller holds it rather than copied: most of an import's values
+  // are such texts.
   std::vector<SqlValue>& row = impl.row;
   std::vector<const std::string*>& texts = impl.row_texts;
   row.clear();
   texts.clear();
-  size_t c = 0;
-  for (const Variant& value : values) {
-    const ColumnDef& column = *prepared.columns[c++];
-    const std::string* text = value.StringIf();
+  for (size_t c = 0; c < values.size(); ++c) {
+    const ColumnDef& column = *prepared.columns[c];
+    const std::string* text = values[c].StringIf();
     if (text && (column.type == ColumnType::kText || column.type == ColumnType::kMemo)) {
-      CheckTextLength(*prepared.table, column, *text);
       row.emplace_back();
     } else {
       text = nullptr;
-      row.push_back(ConvertVariant(*prepared.table, column, value));
-      CheckLength(*prepared.table, column, row.back());
+      row.push_back(ConvertVariant(*prepared.table, column, values[c]));
     }
     texts.push_back(text);
   }
+  for (size_t c = 0; c < values.size(); ++c) {
+    const ColumnDef& column = *prepared.columns[c];
+    if (texts[c]) {
+      CheckTextLength(*prepared.table, column, *texts[c]);
+    } else {
+      CheckLength(*prepared.table, column, row[c]);
+    }
+  }
+  impl.KeepChangeLog();
   ++impl.stats.statements;
   int rc;
   {
