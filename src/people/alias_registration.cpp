@@ -5,6 +5,7 @@
 
 #include "frame/text.h"
 #include "store/catalogue_file.h"
+#include "store/connection.h"
 #include "store/text_helpers.h"
 
 namespace zel {
@@ -14,31 +15,32 @@ namespace {
 class AliasLookups {
  public:
   AliasLookups(store::CatalogueFile& database, int16_t birth_year)
-      : database_(database), year_(std::to_string(birth_year)) {}
+      : database_(database), birth_year_(birth_year), year_(std::to_string(birth_year)) {}
+
+  // The lookups are the import's most frequent reads after its writes: bound statements, compared
+  // as the catalogue compares names (ignoring letter case).
 
   // The common name of the first alias row of `name` (empty text when null), if there is one.
   bool FindAlias(std::string_view name, std::string* common_name = nullptr) {
-    auto records =
-        database_.DbOpenRecordSet("SELECT AliasName, CommonName FROM Alias WHERE AliasName = '" +
-                                  QuoteSql(name) + "' AND BirthYear = " + year_);
-    if (records->RecordCount() == 0) return false;
-    if (common_name != nullptr) *common_name = records->Value("CommonName").ToTextOrEmpty();
+    const auto rows =
+        Lookup("SELECT CommonName FROM Alias WHERE AliasName = ?1 AND BirthYear = ?2", name);
+    if (rows.empty()) return false;
+    // (The column keeps texts: its affinity makes a text of any number written to it.)
+    if (common_name != nullptr) *common_name = rows[0][0].text;
     return true;
   }
 
   bool FindAliasOrCommon(std::string_view name) {
-    const std::string quoted = QuoteSql(name);
-    auto records = database_.DbOpenRecordSet(
-        "SELECT AliasName, CommonName FROM Alias WHERE (AliasName = '" + quoted +
-        "' OR CommonName = '" + quoted + "') AND BirthYear = " + year_);
-    return records->RecordCount() != 0;
+    return !Lookup(
+                "SELECT 1 FROM Alias WHERE (AliasName = ?1 OR CommonName = ?1) AND BirthYear = "
+                "?2 LIMIT 1",
+                name)
+                .empty();
   }
 
   bool FindCommon(std::string_view name) {
-    auto records =
-        database_.DbOpenRecordSet("SELECT AliasName, CommonName FROM Alias WHERE CommonName = '" +
-                                  QuoteSql(name) + "' AND BirthYear = " + year_);
-    return records->RecordCount() != 0;
+    return !Lookup("SELECT 1 FROM Alias WHERE CommonName = ?1 AND BirthYear = ?2 LIMIT 1", name)
+                .empty();
   }
 
   void Insert(std::string_view alias_name, std::string_view common_name) {
@@ -68,7 +70,14 @@ class AliasLookups {
   }
 
  private:
+  std::vector<std::vector<store::StoredValue>> Lookup(const std::string& sql,
+                                                      std::string_view name) {
+    return database_.connection().Read(sql, {store::StoredValue::Text(std::string(name)),
+                                             store::StoredValue::Integer(birth_year_)});
+  }
+
   store::CatalogueFile& database_;
+  int16_t birth_year_;
   std::string year_;
 };
 

@@ -172,7 +172,7 @@ int64_t Connection::Insert(const RowShape& shape, std::span<const Variant> value
   ++impl.stats.statements;
   int rc;
   {
-    StatementLease statement = impl.Prepare(prepared.sql, prepared.sql);
+    StatementLease statement = impl.PrepareShape(prepared);
     for (size_t i = 0; i < row.size(); ++i) {
       const int slot = static_cast<int>(i + 1);
       if (texts[i]) {

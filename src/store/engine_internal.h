@@ -54,6 +54,11 @@ class StatementCache {
   // Keeps a statement prepared anew and lends it at once; nullptr (the caller keeps it) when the
   // text is cached already, being lent to another caller.
   Entry* Add(const std::string& key, StatementPtr statement);
+  // Lends an entry that Borrow or Add gave earlier, without looking its text up again; nullptr
+  // when it is lent already. Valid only while epoch() is what it was when the entry was given.
+  Entry* BorrowAgain(Entry* entry);
+  // Changes whenever an entry is dropped, which ends the validity of entries kept by callers.
+  uint64_t epoch() const { return epoch_; }
   void Return(Entry* entry);
   // Finalizes every statement that is not lent; a lent one is finalized when it comes back.
   void Clear();
@@ -64,6 +69,7 @@ class StatementCache {
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
   std::vector<std::unique_ptr<Entry>> dropped_;  // cleared while lent
   uint64_t clock_ = 0;
+  uint64_t epoch_ = 0;
 };
 
 // A prepared statement lent by the cache (or owned, when it could not be cached); reset and
@@ -81,6 +87,8 @@ class StatementLease {
   ~StatementLease();
 
   sqlite3_stmt* get() const { return entry_ ? entry_->statement.get() : owned_.get(); }
+  // The cache's entry lent; nullptr for a statement owned by the lease.
+  StatementCache::Entry* entry() const { return entry_; }
 
  private:
   StatementCache* cache_ = nullptr;
@@ -158,7 +166,12 @@ struct Connection::Impl {
     const TableDef* table = nullptr;
     std::vector<const ColumnDef*> columns;
     std::string sql;
+    // Its statement in the cache, lent again without hashing its text (StatementCache::epoch).
+    StatementCache::Entry* cached = nullptr;
+    uint64_t cache_epoch = 0;
   };
+  // The prepared statement of a shape's insert.
+  StatementLease PrepareShape(ShapeStatement& shape);
   std::unordered_map<const RowShape*, ShapeStatement> shapes;
   std::vector<SqlValue> row;  // the converted values of the row being inserted
   // Of the row being inserted: the texts bound where the caller holds them (nullptr: the value

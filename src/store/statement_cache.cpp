@@ -33,7 +33,10 @@ StatementCache::Entry* StatementCache::Add(const std::string& key, StatementPtr 
         oldest = it;
       }
     }
-    if (oldest != entries_.end()) entries_.erase(oldest);
+    if (oldest != entries_.end()) {
+      entries_.erase(oldest);
+      ++epoch_;
+    }
   }
   auto entry = std::make_unique<Entry>();
   entry->statement = std::move(statement);
@@ -42,6 +45,13 @@ StatementCache::Entry* StatementCache::Add(const std::string& key, StatementPtr 
   Entry* raw = entry.get();
   entries_.emplace(key, std::move(entry));
   return raw;
+}
+
+StatementCache::Entry* StatementCache::BorrowAgain(Entry* entry) {
+  if (entry->lent) return nullptr;
+  entry->lent = true;
+  entry->last_use = ++clock_;
+  return entry;
 }
 
 void StatementCache::Return(Entry* entry) {
@@ -60,6 +70,7 @@ void StatementCache::Clear() {
     if (entry->lent) dropped_.push_back(std::move(entry));
   }
   entries_.clear();
+  ++epoch_;
 }
 
 StatementLease Connection::Impl::Prepare(const std::string& sql, std::string_view original) {
@@ -83,6 +94,22 @@ StatementLease Connection::Impl::Prepare(const std::string& sql, std::string_vie
     }
   }
   return StatementLease(std::move(statement));
+}
+
+StatementLease Connection::Impl::PrepareShape(ShapeStatement& shape) {
+  RequireOpen();
+  if (cache.enabled && shape.cached && shape.cache_epoch == cache.epoch()) {
+    if (StatementCache::Entry* entry = cache.BorrowAgain(shape.cached)) {
+      ++stats.cache_hits;
+      return StatementLease(&cache, entry);
+    }
+  }
+  StatementLease statement = Prepare(shape.sql, shape.sql);
+  if (statement.entry()) {
+    shape.cached = statement.entry();
+    shape.cache_epoch = cache.epoch();
+  }
+  return statement;
 }
 
 Connection::Stats Connection::stats() const { return impl_->stats; }

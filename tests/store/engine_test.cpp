@@ -463,6 +463,29 @@ TEST(Connection, StatementsOfOneShapeShareAPreparedStatement) {
   c.db().Execute("INSERT INTO Users (UserID) VALUES ('c')");
   EXPECT_EQ(c.db().stats().cache_misses, after.cache_misses + 1);
   EXPECT_EQ(c.Count("Users"), 4);
+
+  // A bound insert keeps its cached statement, and prepares it anew once the cache dropped it:
+  // here pushed out by more statements than the cache holds, then cleared.
+  c.db().SetStatementCache(true);
+  static const Connection::RowShape kUser{"Users", {"UserID"}};
+  const auto insert = [&](const std::string& user) {
+    return c.db().Insert(kUser, {Variant(user)}, Connection::Refused::kRaise);
+  };
+  EXPECT_EQ(insert("d"), 1);
+  const auto kept = c.db().stats();
+  EXPECT_EQ(insert("e"), 1);
+  EXPECT_EQ(c.db().stats().cache_hits, kept.cache_hits + 1);
+  for (int i = 0; i < 400; ++i) {
+    c.db().Read("SELECT " + std::to_string(i) + " FROM Users WHERE UserID = ?",
+                {StoredValue::Text("a")});
+  }
+  const auto pushed_out = c.db().stats();
+  EXPECT_EQ(insert("f"), 1);
+  EXPECT_EQ(c.db().stats().cache_misses, pushed_out.cache_misses + 1);
+  c.db().SetStatementCache(false);
+  c.db().SetStatementCache(true);
+  EXPECT_EQ(insert("g"), 1);
+  EXPECT_EQ(c.Count("Users"), 8);
 }
 
 TEST(Connection, TableDefsForScripts) {
