@@ -4,8 +4,8 @@
 // The file is cut into titles as bytes (CollectionSplitter) and each title is parsed as a document
 // of its own, in the encoding the file declares, so a title that is not well-formed fails alone.
 // A title whose fingerprint (TitleFingerprint) matches the stored one is unchanged and is not even
-// parsed. Cutting, fingerprinting and parsing run on a second thread ahead of the importing one,
-// which writes; memory holds a few titles, not the file.
+// parsed. Cutting, fingerprinting, parsing and reading each title's cast and crew run on a second
+// thread ahead of the importing one, which writes; memory holds a few titles, not the file.
 //
 // Each title is imported on its own: a title that fails is left as it was and the import goes on
 // with the next. Titles are committed in batches, at least every `commit_every_titles` titles or
