@@ -1,4 +1,5 @@
 // The Profiles row of an imported title and its meta entries.
+#include <stdexcept>
 #include <vector>
 
 #include "frame/error.h"
@@ -130,15 +131,18 @@ void WriteProfileRow(TitleContext& title, store::RecordSet* records, const std::
   // A new title's row is inserted with its values bound, converted as a record set converts them;
   // a stored one is edited through its record set.
   const bool is_new = records == nullptr;
+  std::vector<std::string_view> columns;
   std::vector<Variant> values;
   const auto set = [&](std::string_view column, Variant value) {
     if (is_new) {
+      columns.push_back(column);
       values.push_back(std::move(value));
     } else {
       records->SetValue(column, value);
     }
   };
   if (is_new) {
+    columns.reserve(27);
     values.reserve(27);
     set("ProfileID", Variant(title.profile_id));
   } else {
@@ -186,8 +190,13 @@ void WriteProfileRow(TitleContext& title, store::RecordSet* records, const std::
   if (title.schema >= 78) set("MD5", Variant(fingerprint));
   write("CountryOfOrigin", "CountryOfOrigin", ChildText(dvd, "CountryOfOrigin", ""));
   if (is_new) {
-    title.database.connection().Insert(NewProfileShape(!wish_priority.empty(), title.schema),
-                                       values, store::Connection::Refused::kRaise);
+    const store::Connection::RowShape& shape =
+        NewProfileShape(!wish_priority.empty(), title.schema);
+    // A value given out of the shape's order would be stored in another column.
+    if (columns != shape.columns) {
+      throw std::logic_error("WriteProfileRow: the new row's columns differ from its shape's");
+    }
+    title.database.connection().Insert(shape, values, store::Connection::Refused::kRaise);
   } else {
     records->Update();
   }

@@ -1,8 +1,13 @@
 #include "catalogue/database.h"
 
+#include <sqlite3.h>
+
+#include <memory>
+
 #include "catalogue/control.h"
 #include "frame/library_state.h"
 #include "frame/reflection.h"
+#include "store/connection.h"
 #include "store/info.h"
 #include "support/test_support.h"
 
@@ -100,6 +105,33 @@ TEST_F(DatabaseTest, ReflectionIsTolerant) {
   EXPECT_TRUE(ReadProperty(*db_, "TableDefs").IsObject());
   WriteProperty(*db_, "Owner", Variant("Reflected"));
   EXPECT_EQ(db_->Owner(), "Reflected");
+}
+
+// A catalogue gets its change log with its first write, a bound insert as any other; opening it
+// adds nothing.
+TEST_F(DatabaseTest, ABoundInsertAsTheFirstWriteAddsTheChangeLog) {
+  control_.CloseDatabase();
+  const auto log_parts = [&] {
+    sqlite3* raw = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(path_.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
+    sqlite3_stmt* statement = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(raw,
+                                 "SELECT COUNT(*) FROM sqlite_master WHERE name LIKE "
+                                 "'zel\\_changes%' ESCAPE '\\'",
+                                 -1, &statement, nullptr),
+              SQLITE_OK);
+    sqlite3_step(statement);
+    const int count = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+    return count;
+  };
+  ASSERT_EQ(log_parts(), 0);
+  auto connection = store::Connection::Open(path_);
+  EXPECT_EQ(log_parts(), 0);
+  static const store::Connection::RowShape kUser{"Users", {"UserID"}};
+  EXPECT_EQ(connection->Insert(kUser, {Variant("ann")}, store::Connection::Refused::kRaise), 1);
+  EXPECT_GT(log_parts(), 0);
 }
 
 TEST(ZelInfos, ExistsAndGetInfoFoldAsciiLettersAsTheKeyDoes) {

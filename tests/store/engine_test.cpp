@@ -329,6 +329,18 @@ TEST(Conversion, ValuesThatDoNotFitAreErrors) {
       ec::kValueTooLong,
       "The field VideoFormat.AspectRatio is too small to accept the amount of data you attempted "
       "to add: 5 characters, at most 4.");
+  // Every value is converted before any length is checked, as a record set's assignments come
+  // before its Update: a row with both faults reports the type.
+  static const Connection::RowShape kBoth{"VideoFormat", {"ProfileID", "AspectRatio", "LetterBox"}};
+  EXPECT_ZEL_ERROR(
+      c.db().Insert(kBoth, {Variant("p"), Variant("1.855"), Variant("maybe")},
+                    Connection::Refused::kRaise),
+      ec::kDataTypeMismatch,
+      "Data type mismatch: 'maybe' is not a valid value for column VideoFormat.LetterBox.");
+  auto format = c.db().OpenRecordSet("SELECT * FROM VideoFormat");
+  format->AddNew();
+  format->SetValue("AspectRatio", Variant("1.855"));
+  EXPECT_ZEL_ERROR_NUMBER(format->SetValue("LetterBox", Variant("maybe")), ec::kDataTypeMismatch);
   static const Connection::RowShape kYear{"Profiles", {"ProfileID", "Title", "ProdYear"}};
   EXPECT_ZEL_ERROR(c.db().Insert(kYear, {Variant("p"), Variant("T"), Variant("abc")},
                                  Connection::Refused::kSkip),
